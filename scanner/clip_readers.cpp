@@ -1,0 +1,115 @@
+// The clip lists of the main, insert and extra audio tracks, and the media bin.
+
+#include "scanner/media_kind.h"
+#include "scanner/scan.h"
+#include "scanner/section.h"
+
+#include <array>
+
+namespace korvane {
+
+namespace {
+
+using detail::forEachEntry;
+using detail::Section;
+using detail::skipRecords;
+
+constexpr std::uint64_t kTrailingPairSize = 6; // 32 bits, 16 bits
+
+enum class Track { Main, Insert };
+
+// The closing part of every clip record: pairCount, two skipped 16-bit
+// fields, then pairCount trailing pairs.
+void skipPairCountAndPairs(ProjectReader& reader)
+{
+    const std::int32_t pairCount = reader.readU32();
+    reader.skip(4);
+    skipRecords(reader, pairCount, kTrailingPairSize);
+}
+
+void readClip(ProjectReader& reader, ScanFeedback& feedback, Track track)
+{
+    CountedName path;
+    reader.readName(path);
+    const MediaKind kind = mediaKindOf(path.stored());
+    switch (kind) {
+    case MediaKind::Movie:
+        reader.skip(track == Track::Main ? 8 : 12);
+        skipPairCountAndPairs(reader);
+        feedback.checkFile(path.text());
+        break;
+    case MediaKind::Still:
+    case MediaKind::Colour:
+        reader.skip(8); // 24, 8, 24 and 8 bits
+        if (track == Track::Insert)
+            reader.skip(4);
+        reader.skipName(); // the second name is never tested
+        skipPairCountAndPairs(reader);
+        if (kind == MediaKind::Still)
+            feedback.checkFile(path.text());
+        break;
+    case MediaKind::Unknown:
+        break; // the name alone
+    }
+}
+
+} // namespace
+
+MediaKind mediaKindOf(std::string_view storedName)
+{
+    if (storedName.size() < 3)
+        return MediaKind::Unknown;
+    char tail[3];
+    for (std::size_t k = 0; k < 3; ++k) {
+        const char c = storedName[storedName.size() - 3 + k];
+        tail[k] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    const std::string_view ending(tail, 3);
+    static constexpr std::array<std::string_view, 5> stills = {"bmp", "jpg", "tif", "psd", "tga"};
+    if (ending == "avi")
+        return MediaKind::Movie;
+    if (ending == "clr")
+        return MediaKind::Colour;
+    for (const std::string_view still : stills) {
+        if (ending == still)
+            return MediaKind::Still;
+    }
+    return MediaKind::Unknown;
+}
+
+void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
+{
+    forEachEntry(reader, feedback, Section{"MainAV", "MainAV", 40}, count,
+                 [&] { readClip(reader, feedback, Track::Main); });
+}
+
+void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
+{
+    forEachEntry(reader, feedback, Section{"InsertAV", "InsertAV", 20}, count,
+                 [&] { readClip(reader, feedback, Track::Insert); });
+}
+
+void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, const char* section)
+{
+    forEachEntry(reader, feedback, Section{section, "ExAudio", 10}, count, [&] {
+        CountedName path;
+        reader.readName(path);
+        reader.skip(12);
+        skipPairCountAndPairs(reader);
+        feedback.checkFile(path.text());
+    });
+}
+
+void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
+{
+    forEachEntry(reader, feedback, Section{"BinWindow", "BinWindow", 0}, count, [&] {
+        reader.skipName(); // the first name is never tested
+        CountedName path;
+        reader.readName(path);
+        reader.skip(16);
+        if (mediaKindOf(path.stored()) != MediaKind::Colour)
+            feedback.checkFile(path.text());
+    });
+}
+
+} // namespace korvane

@@ -1,0 +1,132 @@
+#include "scanner/project_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace korvane {
+
+std::string_view CountedName::text() const
+{
+    const void* zero = std::memchr(bytes, 0, length);
+    return {bytes, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes) : length};
+}
+
+ProjectReader::ProjectReader(std::span<const std::uint8_t> data)
+    : next_(data.data()), end_(data.data() + data.size())
+{
+}
+
+ProjectReader::ProjectReader(int fd) : fd_(fd) {}
+
+bool ProjectReader::refill()
+{
+    if (fd_ < 0 || passedEnd_)
+        return false;
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer_, kBufferSize);
+        if (got > 0) {
+            next_ = buffer_;
+            end_ = buffer_ + got;
+            return true;
+        }
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            readError_ = errno;
+        return false;
+    }
+}
+
+void ProjectReader::notePassedEnd()
+{
+    if (!passedEnd_) {
+        passedEnd_ = true;
+        endLocation_ = location_;
+    }
+    next_ = end_;
+}
+
+std::uint8_t ProjectReader::readByteSlow()
+{
+    if (refill())
+        return *next_++;
+    notePassedEnd();
+    return 0;
+}
+
+std::uint16_t ProjectReader::readU16()
+{
+    const unsigned b0 = readByte();
+    const unsigned b1 = readByte();
+    return static_cast<std::uint16_t>(b0 | b1 << 8);
+}
+
+std::uint32_t ProjectReader::readU24()
+{
+    const std::uint32_t b0 = readByte();
+    const std::uint32_t b1 = readByte();
+    const std::uint32_t b2 = readByte();
+    return b0 | b1 << 8 | b2 << 16;
+}
+
+std::int32_t ProjectReader::readU32()
+{
+    std::uint32_t v;
+    if (end_ - next_ >= 4) [[likely]] {
+        v = std::uint32_t(next_[0]) | std::uint32_t(next_[1]) << 8 | std::uint32_t(next_[2]) << 16 |
+            std::uint32_t(next_[3]) << 24;
+        next_ += 4;
+    } else {
+        const std::uint32_t b0 = readByte();
+        const std::uint32_t b1 = readByte();
+        const std::uint32_t b2 = readByte();
+        const std::uint32_t b3 = readByte();
+        v = b0 | b1 << 8 | b2 << 16 | b3 << 24;
+    }
+    return static_cast<std::int32_t>(v);
+}
+
+void ProjectReader::readChars(char* buffer, std::int64_t size)
+{
+    std::int64_t want = size - 1;
+    char* out = buffer;
+    while (want > 0) {
+        if (next_ == end_ && !refill()) {
+            // Past the end every byte reads as 0.
+            notePassedEnd();
+            std::memset(out, 0, static_cast<std::size_t>(want));
+            out += want;
+            break;
+        }
+        const std::int64_t n = std::min<std::int64_t>(want, end_ - next_);
+        std::memcpy(out, next_, static_cast<std::size_t>(n));
+        next_ += n;
+        out += n;
+        want -= n;
+    }
+    if (size > 0)
+        *out = '\0';
+}
+
+void ProjectReader::readName(CountedName& name)
+{
+    name.length = readByte();
+    readChars(name.bytes, std::int64_t{name.length} + 1);
+}
+
+void ProjectReader::skip(std::uint64_t count)
+{
+    while (count > 0) {
+        if (next_ == end_ && !refill()) {
+            notePassedEnd();
+            return;
+        }
+        const std::uint64_t n = std::min<std::uint64_t>(count, static_cast<std::uint64_t>(end_ - next_));
+        next_ += n;
+        count -= n;
+    }
+}
+
+} // namespace korvane

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace korvane {
+
+// A counted name as stored: one length byte, then that many bytes, held
+// zero-terminated. The bytes are the editor's own 8-bit code page, unchanged.
+struct CountedName {
+    std::uint8_t length = 0;
+    char bytes[256] = {};
+
+    // All stored bytes, zero bytes included: what the media kind is taken from.
+    std::string_view stored() const { return {bytes, length}; }
+    // The text up to the first zero byte: what the existence test sees.
+    std::string_view text() const;
+};
+
+// Where the scan is, for telling the user where a damaged file ended.
+struct ReadLocation {
+    const char* section = "header";
+    std::int64_t entry = 0; // 1-based; 0 while a section's count is read
+    std::int64_t count = 0;
+};
+
+// The sequential little-endian reader over a project file: read strictly in
+// order, through a buffer. Every byte past the end reads as 0; the first read
+// that finds no byte marks the end as passed (reading the last byte does not).
+class ProjectReader {
+public:
+    // Reads the bytes of `data`, which must outlive the reader.
+    explicit ProjectReader(std::span<const std::uint8_t> data);
+    // Reads an open file descriptor from its current position; does not own it.
+    explicit ProjectReader(int fd);
+
+    ProjectReader(const ProjectReader&) = delete;
+    ProjectReader& operator=(const ProjectReader&) = delete;
+
+    std::uint8_t readByte()
+    {
+        if (next_ < end_) [[likely]]
+            return *next_++;
+        return readByteSlow();
+    }
+    std::uint16_t readU16();
+    std::uint32_t readU24();
+    std::int32_t readU32();
+    // Reads size - 1 bytes into buffer and stores a zero behind them.
+    void readChars(char* buffer, std::int64_t size);
+    void readName(CountedName& name);
+
+    // Passes over bytes exactly as reading them would: once the end is
+    // passed nothing more is consumed.
+    void skip(std::uint64_t count);
+    // Passes over a counted name.
+    void skipName() { skip(readByte()); }
+
+    bool passedEnd() const { return passedEnd_; }
+    // The location that was current when the end was first passed.
+    const ReadLocation& endLocation() const { return endLocation_; }
+    // The system's error number when reading failed before the end (then
+    // the rest reads as past the end), or 0.
+    int readError() const { return readError_; }
+
+    void mark(const char* section, std::int64_t entry = 0, std::int64_t count = 0)
+    {
+        location_ = {section, entry, count};
+    }
+
+private:
+    std::uint8_t readByteSlow();
+    bool refill();
+    void notePassedEnd();
+
+    const std::uint8_t* next_ = nullptr;
+    const std::uint8_t* end_ = nullptr;
+    int fd_ = -1;
+    bool passedEnd_ = false;
+    int readError_ = 0;
+    ReadLocation location_;
+    ReadLocation endLocation_;
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+    alignas(64) std::uint8_t buffer_[kBufferSize];
+};
+
+} // namespace korvane

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "report/scan_feedback.h"
+#include "scanner/project_reader.h"
+
+#include <cstdint>
+#include <string>
+
+namespace korvane {
+
+// How a run ended.
+struct ScanResult {
+    bool opened = false;
+    std::string openError;    // why the file could not be opened
+    std::uint16_t version = 0;
+    bool damaged = false;     // the file ended (or could not be read) before its layout did
+    ReadLocation endedAt;     // where, when damaged
+    int readError = 0;        // the system's error number when a read failed
+
+    explicit operator bool() const { return opened; }
+};
+
+// Opens the project read-only, without blocking and without sharing, then
+// resets the progress, empties the report and scans. A file that cannot be
+// opened touches nothing of the feedback.
+ScanResult runScan(const std::string& path, ScanFeedback& feedback);
+
+// Walks the project from its first byte: header, sections in file order.
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback);
+
+// One plain sentence that says where a damaged file ended.
+std::string describeDamage(const ScanResult& result);
+
+// The section readers. Each leaves the reader right behind its last record.
+void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, const char* section);
+void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanEffect(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, std::uint16_t version);
+void scanFilterVisual(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, const char* section);
+void scanFilterAudio(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, const char* section);
+
+} // namespace korvane

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that are missing (as root), then configures
+# and builds everything into build/ (binaries in build/bin/).
+# Extra CMake arguments: KORVANE_CMAKE_ARGS="-DKORVANE_BUILD_GUI=OFF" scripts/setup.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake pkg-config         # compiler and build
+  googletest libgtest-dev libgmock-dev     # tests
+  libbenchmark-dev                         # benchmarks
+  clang libclang-rt-14-dev                 # fuzzing and sanitizers
+  qt6-base-dev libgl-dev                   # the dialog
+  fonts-ipafont-gothic                     # its Japanese proportional Gothic font
+  xvfb xauth                               # a display for looking at the dialog
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# shellcheck disable=SC2086
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKORVANE_WERROR=ON ${KORVANE_CMAKE_ARGS:-} >/dev/null
+cmake --build build -j"$(nproc)"
