@@ -14,7 +14,7 @@ std::string_view CountedName::text() const
 }
 
 ProjectReader::ProjectReader(std::span<const std::uint8_t> data)
-    : next_(data.data()), end_(data.data() + data.size())
+    : begin_(data.data()), next_(data.data()), end_(data.data() + data.size())
 {
 }
 
@@ -27,6 +27,8 @@ bool ProjectReader::refill()
     for (;;) {
         const ssize_t got = ::read(fd_, buffer_, kBufferSize);
         if (got > 0) {
+            chunkOffset_ += static_cast<std::uint64_t>(end_ - begin_);
+            begin_ = buffer_;
             next_ = buffer_;
             end_ = buffer_ + got;
             return true;

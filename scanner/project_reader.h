@@ -59,6 +59,8 @@ public:
     void skipName() { skip(readByte()); }
 
     bool passedEnd() const { return passedEnd_; }
+    // Bytes consumed so far; never more than the file holds.
+    std::uint64_t offset() const { return chunkOffset_ + static_cast<std::uint64_t>(next_ - begin_); }
     // The location that was current when the end was first passed.
     const ReadLocation& endLocation() const { return endLocation_; }
     // The system's error number when reading failed before the end (then
@@ -75,8 +77,10 @@ private:
     bool refill();
     void notePassedEnd();
 
+    const std::uint8_t* begin_ = nullptr; // of the bytes at hand
     const std::uint8_t* next_ = nullptr;
     const std::uint8_t* end_ = nullptr;
+    std::uint64_t chunkOffset_ = 0; // of begin_ in the file
     int fd_ = -1;
     bool passedEnd_ = false;
     int readError_ = 0;

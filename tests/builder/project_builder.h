@@ -28,7 +28,7 @@ struct FilterEntry {
 struct VisualFilter {
     std::uint32_t block1Flag = 0, block2Flag = 0, block3Flag = 0;
     std::uint32_t block1Size = 4, block2Size = 0, block3Size = 0;
-    std::vector<FilterEntry> list1, list2;
+    std::vector<FilterEntry> list1 = {}, list2 = {};
 };
 
 // The low-level builder: one call per field or record, in file order.

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "report/scan_feedback.h"
+#include "scanner/project_reader.h"
+#include "scanner/scan.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace korvane::testing {
+
+// Records every call on the sink; a path exists when it is in `present`.
+class RecordingFeedback : public ScanFeedback {
+public:
+    std::set<std::string, std::less<>> present;
+
+    std::string report;
+    std::string status;
+    int position = 0;
+    std::vector<std::string> calls;   // "append TEXT", "status TEXT", "step", "check PATH found|missing", ...
+    std::vector<std::string> checked; // every path handed to the existence test
+
+    void appendReport(std::string_view text) override
+    {
+        report += text;
+        calls.push_back("append " + std::string(text));
+    }
+    void clearReport() override
+    {
+        report.clear();
+        calls.emplace_back("clear");
+    }
+    void setStatus(std::string_view text) override
+    {
+        status = text;
+        calls.push_back("status " + std::string(text));
+    }
+    void resetProgress() override
+    {
+        position = 0;
+        calls.emplace_back("reset");
+    }
+    void stepProgress() override
+    {
+        ++position;
+        calls.emplace_back("step");
+    }
+
+    // The steps made after each status line, in order: [13, 13, 14] for a
+    // section of three entries with a budget of 40.
+    std::vector<int> stepsAfterEachStatus() const
+    {
+        std::vector<int> steps;
+        for (const std::string& call : calls) {
+            if (call.starts_with("status "))
+                steps.push_back(0);
+            else if (call == "step" && !steps.empty())
+                ++steps.back();
+        }
+        return steps;
+    }
+
+    std::vector<std::string> statuses() const
+    {
+        std::vector<std::string> out;
+        for (const std::string& call : calls) {
+            if (call.starts_with("status "))
+                out.push_back(call.substr(7));
+        }
+        return out;
+    }
+
+protected:
+    bool fileExists(std::string_view path) override
+    {
+        checked.emplace_back(path);
+        const bool found = present.find(path) != present.end();
+        calls.push_back("check " + std::string(path) + (found ? " found" : " missing"));
+        return found;
+    }
+};
+
+// Runs a whole scan over bytes in memory.
+inline ScanResult scanBytes(const std::vector<std::uint8_t>& bytes, RecordingFeedback& feedback)
+{
+    ProjectReader reader(bytes);
+    return scanProject(reader, feedback);
+}
+
+} // namespace korvane::testing
