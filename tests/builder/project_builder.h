@@ -15,14 +15,14 @@ namespace korvane::testing {
 enum class Track { Main, Insert };
 
 struct TitleItem {
-    std::string text;
-    std::uint32_t flag = 0; // written only where the layout has the field
-    std::string name;       // the item's counted name, never tested
+    std::string text = {};
+    std::uint32_t flag = 0;  // written only where the layout has the field
+    std::string name = {};   // the item's counted name, never tested
 };
 
 struct FilterEntry {
-    std::string name;
-    std::string data;
+    std::string name = {};
+    std::string data = {};
 };
 
 struct VisualFilter {
@@ -77,25 +77,25 @@ private:
 // A whole project; buildProject writes the counts and the sections in file
 // order. Filter records missing from the lists are written empty.
 struct Clip {
-    std::string path;
-    std::string secondName; // of still images and colour clips
+    std::string path = {};
+    std::string secondName = {}; // of still images and colour clips
     std::int32_t pairCount = 0;
 };
 
 struct Effect {
-    std::string name1;
+    std::string name1 = {};
     std::int32_t blockSize = 0;
-    std::string name2;
+    std::string name2 = {};
 };
 
 struct Title {
-    std::vector<TitleItem> items;
+    std::vector<TitleItem> items = {};
     std::uint16_t itemLayout = 0;
 };
 
 struct BinEntry {
-    std::string firstName;
-    std::string path;
+    std::string firstName = {};
+    std::string path = {};
 };
 
 struct ProjectModel {
