@@ -53,7 +53,7 @@ void TerminalProgress::status(std::string_view text)
 void TerminalProgress::draw(bool force)
 {
     const auto now = std::chrono::steady_clock::now();
-    if (!force && drawn_ && now - lastDraw_ < std::chrono::milliseconds(40))
+    if (!force && now - lastDraw_ < std::chrono::milliseconds(40))
         return;
     lastDraw_ = now;
     drawn_ = true;
@@ -88,10 +88,14 @@ void CliFeedback::traceLine(std::string_view verb, std::string_view text, std::s
 
 void CliFeedback::appendReport(std::string_view text)
 {
+    if (progress_ && sharedTerminal_)
+        progress_->finish();
     if (trace_)
         traceLine("append", text);
     else
         std::fwrite(text.data(), 1, text.substr(0, text.find('\0')).size(), out_);
+    if (progress_ && sharedTerminal_)
+        std::fflush(out_);
 }
 
 void CliFeedback::clearReport()

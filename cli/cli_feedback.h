@@ -17,7 +17,7 @@ public:
     void reset();
     void step();
     void status(std::string_view text);
-    // Erases the line.
+    // Erases the line; the next change draws it again.
     void finish();
 
 private:
@@ -34,8 +34,10 @@ private:
 // in trace mode, one line per call on the sink.
 class CliFeedback final : public ScanFeedback {
 public:
-    CliFeedback(std::FILE* out, bool trace, TerminalProgress* progress)
-        : out_(out), trace_(trace), progress_(progress)
+    // `progress` may be null. When the report and the progress share one
+    // terminal, the progress line is taken away before report text is written.
+    CliFeedback(std::FILE* out, bool trace, TerminalProgress* progress, bool sharedTerminal = false)
+        : out_(out), trace_(trace), progress_(progress), sharedTerminal_(sharedTerminal)
     {
     }
 
@@ -56,6 +58,7 @@ private:
     std::FILE* out_;
     bool trace_;
     TerminalProgress* progress_;
+    bool sharedTerminal_;
     FileProbe probe_;
     bool anyMissing_ = false;
 };

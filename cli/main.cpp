@@ -99,7 +99,8 @@ int main(int argc, char** argv)
     std::optional<korvane::TerminalProgress> progress;
     if (::isatty(STDERR_FILENO))
         progress.emplace(stderr);
-    korvane::CliFeedback feedback(stdout, options->trace, progress ? &*progress : nullptr);
+    const bool sharedTerminal = progress && ::isatty(STDOUT_FILENO);
+    korvane::CliFeedback feedback(stdout, options->trace, progress ? &*progress : nullptr, sharedTerminal);
 
     const korvane::ScanResult result = korvane::runScan(options->file, feedback);
     if (progress)
