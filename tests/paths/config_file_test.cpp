@@ -1,0 +1,226 @@
+// The settings file: reading, and rewriting it without losing what the
+// user wrote.
+
+#include "report/config_file.h"
+#include "tests/paths/scoped_env.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScopedEnv;
+using testing::TempDir;
+
+std::string readAll(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const std::string kUserFile = "# mappings for the studio PC\n"
+                              "\n"
+                              "map D: = /media/video\n"
+                              "  map   \\\\nas\\media=/mnt/nas   \n"
+                              "# the old archive disk\n"
+                              "map e:\\ = /media/archive\n"
+                              "theme = dark\n"
+                              "codepage = CP932\n";
+
+TEST(ConfigFile, ReadsMappingsAndCodePageAmongCommentsAndBlanks)
+{
+    const ConfigFile config = ConfigFile::parse(kUserFile);
+    const std::vector<DriveMapping> mappings = config.mappings();
+    ASSERT_EQ(mappings.size(), 3u);
+    EXPECT_EQ(mappings[0].root, "D:");
+    EXPECT_EQ(mappings[0].folder, "/media/video");
+    EXPECT_EQ(mappings[1].root, "\\\\nas\\media");
+    EXPECT_EQ(mappings[1].folder, "/mnt/nas");
+    EXPECT_EQ(mappings[2].root, "E:");
+    EXPECT_EQ(mappings[2].folder, "/media/archive");
+    for (const DriveMapping& m : mappings)
+        EXPECT_EQ(m.source, MappingSource::ConfigFile);
+    EXPECT_EQ(config.codePage().value_or("<none>"), "CP932");
+    ASSERT_EQ(config.warnings().size(), 1u);
+    EXPECT_EQ(config.warnings()[0], "line 7: unknown setting 'theme'");
+}
+
+TEST(ConfigFile, LaterLinesWinAndBrokenLinesAreReportedByNumber)
+{
+    const ConfigFile config = ConfigFile::parse("map D: = /first\r\n"
+                                                "map d: = /second\r\n"
+                                                "map D: = relative\n"
+                                                "map Video = /media\n"
+                                                "map D:\n"
+                                                "codepage =\n"
+                                                "# map X: = /commented/out\n"
+                                                "folder = /media/#1\n"
+                                                "codepage = auto\n"
+                                                "mapD: = /media\n"
+                                                "map E: = /media/#1");
+    const std::vector<DriveMapping> mappings = config.mappings();
+    ASSERT_EQ(mappings.size(), 2u);
+    EXPECT_EQ(mappings[0].root, "D:");
+    EXPECT_EQ(mappings[0].folder, "/second");
+    EXPECT_EQ(mappings[1].folder, "/media/#1") << "a # inside a value is part of it";
+    EXPECT_EQ(config.codePage().value_or("<none>"), "auto");
+    const std::vector<std::string> expected = {
+        "line 3: the folder of D: must be absolute",
+        "line 4: 'Video' is neither a drive (D:) nor a share (\\\\server\\share)",
+        "line 5: expected 'key = value'",
+        "line 6: no code page given",
+        "line 8: unknown setting 'folder'",
+        "line 10: unknown setting 'mapD:'",
+    };
+    EXPECT_EQ(config.warnings(), expected);
+}
+
+TEST(ConfigFile, AnUnchangedFileIsWrittenBackAsItWasRead)
+{
+    EXPECT_EQ(ConfigFile::parse(kUserFile).text(), kUserFile);
+    EXPECT_EQ(ConfigFile::parse("").text(), "");
+    EXPECT_EQ(ConfigFile::parse("map D: = /a").text(), "map D: = /a\n") << "the last line gets its line end";
+}
+
+TEST(ConfigFile, SettingAMappingRewritesItsLineInPlaceAndKeepsEverythingElse)
+{
+    ConfigFile config = ConfigFile::parse(kUserFile);
+    ASSERT_TRUE(config.setMapping("\\\\NAS\\Media", "/mnt/nas2/"));
+    ASSERT_TRUE(config.setMapping("F:", "/media/card"));
+    ASSERT_TRUE(config.removeMapping("e:"));
+    EXPECT_FALSE(config.removeMapping("G:"));
+    config.setCodePage("WINDOWS-1252");
+    EXPECT_EQ(config.text(), "# mappings for the studio PC\n"
+                             "\n"
+                             "map D: = /media/video\n"
+                             "map \\\\NAS\\Media = /mnt/nas2\n"
+                             "# the old archive disk\n"
+                             "map F: = /media/card\n"
+                             "theme = dark\n"
+                             "codepage = WINDOWS-1252\n");
+}
+
+TEST(ConfigFile, SettingARootThatAppearsTwiceLeavesOneLine)
+{
+    ConfigFile config = ConfigFile::parse("map D: = /a\n# note\nmap D: = /b\n");
+    ASSERT_TRUE(config.setMapping("d:", "/c"));
+    EXPECT_EQ(config.text(), "map D: = /c\n# note\n");
+}
+
+TEST(ConfigFile, InvalidMappingsChangeNothing)
+{
+    ConfigFile config = ConfigFile::parse(kUserFile);
+    EXPECT_FALSE(config.setMapping("D:\\Video", "/media"));
+    EXPECT_FALSE(config.setMapping("D:", "relative"));
+    EXPECT_FALSE(config.setMapping("D:", ""));
+    EXPECT_FALSE(config.removeMapping("not a root"));
+    EXPECT_EQ(config.text(), kUserFile);
+}
+
+TEST(ConfigFile, ANewFileGetsItsLinesInOrder)
+{
+    ConfigFile config;
+    config.setCodePage("auto");
+    ASSERT_TRUE(config.setMapping("D:", "/media/video"));
+    ASSERT_TRUE(config.setMapping("//nas/media", "/mnt/nas"));
+    EXPECT_EQ(config.text(), "codepage = auto\nmap D: = /media/video\nmap \\\\nas\\media = /mnt/nas\n");
+    config.setCodePage("");
+    EXPECT_EQ(config.text(), "map D: = /media/video\nmap \\\\nas\\media = /mnt/nas\n");
+    EXPECT_FALSE(config.codePage());
+}
+
+TEST(ConfigFile, SaveAndLoadRoundTripThroughTheFileSystem)
+{
+    TempDir dir;
+    const fs::path file = dir.path() / "config" / "korvane" / "korvane.conf"; // folders not there yet
+    ConfigFile config = ConfigFile::parse(kUserFile);
+    ASSERT_TRUE(config.setMapping("G:", "/media/new"));
+    std::string error;
+    ASSERT_TRUE(config.save(file, &error)) << error;
+
+    EXPECT_EQ(readAll(file), config.text());
+    const ConfigFile loaded = ConfigFile::load(file, &error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(loaded.text(), config.text());
+    ASSERT_EQ(loaded.mappings().size(), 4u);
+    EXPECT_EQ(loaded.mappings()[3].root, "G:");
+    EXPECT_EQ(loaded.mappings()[3].folder, "/media/new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), fs::directory_iterator()), 1)
+        << "no temporary file left behind";
+}
+
+TEST(ConfigFile, SavingKeepsALinkToTheFileAndTheFilesPermissions)
+{
+    TempDir dir;
+    const std::string real = dir.touch("dotfiles/korvane.conf", "map D: = /old\n");
+    ::chmod(real.c_str(), 0600);
+    fs::create_directories(dir.path() / "config");
+    const fs::path link = dir.path() / "config" / "korvane.conf";
+    fs::create_symlink(real, link);
+
+    ConfigFile config = ConfigFile::load(link);
+    ASSERT_TRUE(config.setMapping("D:", "/new"));
+    std::string error;
+    ASSERT_TRUE(config.save(link, &error)) << error;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readAll(real), "map D: = /new\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST(ConfigFile, AMissingFileReadsAsEmptyWithoutError)
+{
+    TempDir dir;
+    std::string error;
+    const ConfigFile config = ConfigFile::load(dir.path() / "none.conf", &error);
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(config.mappings().empty());
+    EXPECT_FALSE(config.codePage());
+}
+
+TEST(ConfigFile, SavingWhereNoFolderCanBeMadeFails)
+{
+    TempDir dir;
+    dir.touch("blocker");
+    std::string error;
+    EXPECT_FALSE(ConfigFile::parse("map D: = /a\n").save(dir.path() / "blocker" / "korvane.conf", &error));
+    EXPECT_NE(error, "");
+}
+
+TEST(ConfigFile, FoldersMayStartAtTheHomeFolder)
+{
+    const ScopedEnv home("HOME", "/home/editor");
+    const ConfigFile config = ConfigFile::parse("map D: = ~/Videos\n");
+    ASSERT_EQ(config.mappings().size(), 1u);
+    EXPECT_EQ(config.mappings()[0].folder, "/home/editor/Videos");
+    EXPECT_EQ(config.text(), "map D: = ~/Videos\n") << "the line itself stays as written";
+}
+
+TEST(DefaultConfigPath, XdgConfigHomeWhenAbsoluteElseTheHomeFolder)
+{
+    const ScopedEnv home("HOME", "/home/editor");
+    {
+        const ScopedEnv xdg("XDG_CONFIG_HOME", "/srv/config");
+        EXPECT_EQ(defaultConfigPath(), "/srv/config/korvane/korvane.conf");
+    }
+    {
+        const ScopedEnv xdg("XDG_CONFIG_HOME", "");
+        EXPECT_EQ(defaultConfigPath(), "/home/editor/.config/korvane/korvane.conf");
+    }
+    {
+        const ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+        const ScopedEnv noHome("HOME", nullptr);
+        EXPECT_EQ(defaultConfigPath(), "");
+    }
+}
+
+} // namespace
+} // namespace korvane

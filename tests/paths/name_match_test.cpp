@@ -1,0 +1,95 @@
+// Comparing names without regard to case, and find-first patterns over
+// decoded names.
+
+#include "report/name_match.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+TEST(FoldCase, CapitalsFoldToTheirSmallLetters)
+{
+    const struct {
+        char32_t capital, small;
+    } pairs[] = {
+        {U'A', U'a'},      {U'Z', U'z'},      {U'\u00C0', U'\u00E0'}, {U'\u00C9', U'\u00E9'}, {U'\u00DE', U'\u00FE'},
+        {U'\u0178', U'\u00FF'}, {U'\u0100', U'\u0101'}, {U'\u0141', U'\u0142'}, {U'\u017D', U'\u017E'},
+        {U'\u0391', U'\u03B1'}, {U'\u03A3', U'\u03C3'}, {U'\u0386', U'\u03AC'}, {U'\u038F', U'\u03CE'},
+        {U'\u0401', U'\u0451'}, {U'\u0414', U'\u0434'}, {U'\u0462', U'\u0463'}, {U'\u0531', U'\u0561'},
+        {U'\u1E80', U'\u1E81'}, {U'\u1EA0', U'\u1EA1'}, {U'\u216B', U'\u217B'}, {U'\u24B6', U'\u24D0'},
+        {U'\uFF21', U'\uFF41'}, {U'\uFF3A', U'\uFF5A'},
+    };
+    for (const auto& p : pairs) {
+        EXPECT_EQ(foldCase(p.capital), p.small) << std::hex << static_cast<unsigned>(p.capital);
+        EXPECT_EQ(foldCase(p.small), p.small) << std::hex << static_cast<unsigned>(p.small);
+    }
+    // Letters whose small forms have the same capital fold together.
+    EXPECT_EQ(foldCase(U'\u03C2'), foldCase(U'\u03A3')) << "final sigma";
+    EXPECT_EQ(foldCase(U'\u00B5'), foldCase(U'\u039C')) << "micro sign and mu";
+    EXPECT_EQ(foldCase(U'\u017F'), foldCase(U'S')) << "long s";
+}
+
+TEST(FoldCase, CharactersWithoutASimplePairStayThemselves)
+{
+    for (const char32_t c : {U'@', U'[', U'`', U'{', U'\u00D7', U'\u00F7', U'\u00DF', U'\u0130', U'\u0131', U'\u0138',
+                             U'\u0149', U'\u03A2', U'\u1E9E', U'\u30BD', U'\u8868', U'\uFF20', U'\uFF3B', U'\uFFFD'}) {
+        EXPECT_EQ(foldCase(c), c) << std::hex << static_cast<unsigned>(c);
+    }
+}
+
+TEST(FoldCase, TextFoldsCharacterByCharacterAndKeepsInvalidBytes)
+{
+    EXPECT_EQ(foldCase("CAF\xC3\x89 Clip.AVI"), "caf\xC3\xA9 clip.avi");
+    EXPECT_EQ(foldCase("\xEF\xBC\xA1\xEF\xBC\xA2"), "\xEF\xBD\x81\xEF\xBD\x82"); // ＡＢ
+    EXPECT_EQ(foldCase("\xE8\xA1\xA8.AVI"), "\xE8\xA1\xA8.avi");                // 表 has no case
+    EXPECT_EQ(foldCase("A\xFF" "B\xC3"), "a\xFF" "b\xC3") << "stray and cut-off bytes stay";
+    EXPECT_EQ(foldCase("\xC0\x81"), "\xC0\x81") << "an overlong A is not A";
+    EXPECT_EQ(foldCase("\xED\xA0\x80"), "\xED\xA0\x80") << "a surrogate is not a character";
+}
+
+TEST(MatchesIgnoringCase, AsciiPatternsFollowTheFindFirstRules)
+{
+    EXPECT_TRUE(matchesIgnoringCase("*.AVI", "clip.avi"));
+    EXPECT_TRUE(matchesIgnoringCase("CLIP?.avi", "Clip1.AVI"));
+    EXPECT_FALSE(matchesIgnoringCase("CLIP?.avi", "Clip12.AVI"));
+    EXPECT_TRUE(matchesIgnoringCase("*.", "README"));
+    EXPECT_FALSE(matchesIgnoringCase("*.", "clip.avi"));
+    EXPECT_FALSE(matchesIgnoringCase("*.bmp", "clip.avi"));
+}
+
+TEST(MatchesIgnoringCase, QuestionMarkStandsForOneCharacterNotOneByte)
+{
+    EXPECT_TRUE(matchesIgnoringCase("?.avi", "\xE8\xA1\xA8.avi"));                // 表: three bytes
+    EXPECT_FALSE(matchesIgnoringCase("?.avi", "\xE8\xA1\xA8\xE8\xA1\xA8.avi"));
+    EXPECT_TRUE(matchesIgnoringCase("??.avi", "\xE8\xA1\xA8.avi")) << "? also matches nothing before a dot";
+    EXPECT_TRUE(matchesIgnoringCase("CAF?.AVI", "caf\xC3\xA9.avi"));
+    EXPECT_TRUE(matchesIgnoringCase("?.avi", "\xFF.avi")) << "an invalid byte counts as one";
+}
+
+TEST(MatchesIgnoringCase, NonAsciiLettersMatchWithoutRegardToCase)
+{
+    EXPECT_TRUE(matchesIgnoringCase("CAF\xC3\x89*", "caf\xC3\xA9 01.avi"));
+    EXPECT_TRUE(matchesIgnoringCase("\xEF\xBC\xA1*.avi", "\xEF\xBD\x81 clip.avi")); // Ａ* finds ａ
+    EXPECT_TRUE(matchesIgnoringCase("*\xD0\x94.avi", "\xD0\xB4.avi"));              // *Д finds д
+    EXPECT_FALSE(matchesIgnoringCase("caf\xC3\xA9*", "cafe.avi"));
+    EXPECT_FALSE(matchesIgnoringCase("\xE8\xA1\xA8*", "\xE8\xA1\xA9.avi")) << "a different kanji";
+    EXPECT_FALSE(matchesIgnoringCase("*\xFF*", "\xC3\xBF.avi")) << "the byte FF is not the letter U+00FF";
+}
+
+TEST(MatchesIgnoringCase, PatternsWithMoreCharactersThanBytesStillMatch)
+{
+    // 300 distinct characters in the pattern: more than a byte can number.
+    std::string pattern, name;
+    for (char32_t c = 0x4E00; c < 0x4E00 + 300; ++c) {
+        const std::string utf8 = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                                  static_cast<char>(0x80 | (c & 0x3F))};
+        pattern += utf8;
+        name += utf8;
+    }
+    EXPECT_TRUE(matchesIgnoringCase(pattern + "*", name + ".avi"));
+    EXPECT_FALSE(matchesIgnoringCase(pattern + "*", "x" + name));
+}
+
+} // namespace
+} // namespace korvane

@@ -1,0 +1,292 @@
+// Looking for stored names on disk: mapped Windows paths with the editor's
+// system's rules, everything else exactly as before.
+
+#include "report/file_probe.h"
+#include "report/path_resolver.h"
+#include "tests/paths/make_resolver.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <iterator>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::makeResolver;
+using testing::TempDir;
+
+// D: is mapped to <temp>/d, \\nas\media to <temp>/nas.
+class ResolverOnDisk : public ::testing::Test {
+protected:
+    ResolverOnDisk() { fs::create_directories(dir.path() / "d"); }
+
+    PathResolver resolver(std::string_view codePage = kAutoCodePage) const
+    {
+        return makeResolver({{"D:", dir / "d", MappingSource::Explicit},
+                             {"\\\\nas\\media", dir / "nas", MappingSource::Explicit}},
+                            codePage);
+    }
+
+    // The local path a stored name was found as, relative to the temporary
+    // folder; "<missing: REASON>" when it was not found.
+    std::string foundAs(PathResolver& r, std::string_view stored) const
+    {
+        const Resolution result = r.resolve(stored);
+        if (!result.found)
+            return "<missing: " + result.reason + ">";
+        EXPECT_EQ(r.exists(stored), true) << stored;
+        return fs::path(result.localPath).lexically_relative(dir.path()).string();
+    }
+
+    TempDir dir;
+};
+
+TEST_F(ResolverOnDisk, NamesAreFoundWhateverTheCaseOfEachFolder)
+{
+    dir.touch("d/Video/Wedding/Clip 01.AVI");
+    PathResolver r = resolver();
+    const struct {
+        const char* stored;
+        std::string local;
+    } cases[] = {
+        {"D:\\Video\\Wedding\\Clip 01.AVI", "d/Video/Wedding/Clip 01.AVI"},
+        {"D:\\VIDEO\\wedding\\clip 01.avi", "d/Video/Wedding/Clip 01.AVI"},
+        {"d:/video/WEDDING/CLIP 01.avi", "d/Video/Wedding/Clip 01.AVI"},
+        {"D:\\Video\\Wedding\\Clip 01.AVI. ", "d/Video/Wedding/Clip 01.AVI"},
+        {"D:\\video\\Wedding\\..\\wedding\\.\\clip 01.avi", "d/Video/Wedding/Clip 01.AVI"},
+        {"D:\\VIDEO\\WEDDING", "d/Video/Wedding"}, // a folder counts as present
+        {"D:\\Video\\Wedding\\Clip 02.AVI", "<missing: no entry named \"Clip 02.AVI\" in folder \"" +
+                                                 std::string(dir / "d/Video/Wedding") + "\">"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(foundAs(r, c.stored), c.local) << c.stored;
+}
+
+TEST_F(ResolverOnDisk, OfEntriesThatDifferOnlyInCaseTheExactOneWinsElseAnyCounts)
+{
+    dir.touch("d/Video/a.avi");
+    dir.touch("d/VIDEO/a.avi");
+    dir.touch("d/VIDEO/b.avi");
+    dir.touch("d/clips/Clip.avi");
+    dir.touch("d/clips/CLIP.AVI");
+    PathResolver r = resolver();
+
+    EXPECT_EQ(foundAs(r, "D:\\VIDEO\\A.AVI"), "d/VIDEO/a.avi");
+    EXPECT_EQ(foundAs(r, "D:\\Video\\A.AVI"), "d/Video/a.avi");
+    EXPECT_EQ(foundAs(r, "D:\\clips\\CLIP.AVI"), "d/clips/CLIP.AVI");
+    EXPECT_EQ(foundAs(r, "D:\\clips\\Clip.avi"), "d/clips/Clip.avi");
+    // The exact folder does not hold the file, its twin does.
+    EXPECT_EQ(foundAs(r, "D:\\Video\\B.avi"), "d/VIDEO/b.avi");
+    // Nothing exact: any match counts.
+    const std::string either = foundAs(r, "D:\\CLIPS\\clip.AVI");
+    EXPECT_TRUE(either == "d/clips/Clip.avi" || either == "d/clips/CLIP.AVI") << either;
+    const std::string eitherFolder = foundAs(r, "D:\\vIDEO\\a.avi");
+    EXPECT_TRUE(eitherFolder == "d/Video/a.avi" || eitherFolder == "d/VIDEO/a.avi") << eitherFolder;
+}
+
+TEST_F(ResolverOnDisk, NamesAreDecodedBeforeTheyAreSplitAndCompared)
+{
+    dir.touch("d/\xE8\xA1\xA8/\xE3\x82\xBD.avi");       // 表/ソ.avi
+    dir.touch("d/\xEF\xBD\x81\xEF\xBD\x82\xEF\xBD\x83.avi"); // ａｂｃ.avi
+    dir.touch("d/caf\xC3\xA9.avi");                       // café.avi
+    const std::string hyouSo = "D:\\\x95\x5C\\\x83\x5C.avi";
+    const std::string fullWidthAbc = "D:\\\x82\x60\x82\x61\x82\x62.AVI"; // ＡＢＣ
+    const std::string cafe1252 = "D:\\CAF\xC9.AVI";
+
+    PathResolver cp932 = resolver("CP932");
+    PathResolver automatic = resolver();
+    PathResolver cp1252 = resolver("WINDOWS-1252");
+    EXPECT_EQ(foundAs(cp932, hyouSo), "d/\xE8\xA1\xA8/\xE3\x82\xBD.avi");
+    EXPECT_EQ(foundAs(automatic, hyouSo), "d/\xE8\xA1\xA8/\xE3\x82\xBD.avi");
+    EXPECT_EQ(foundAs(cp932, fullWidthAbc), "d/\xEF\xBD\x81\xEF\xBD\x82\xEF\xBD\x83.avi");
+    EXPECT_EQ(foundAs(cp1252, cafe1252), "d/caf\xC3\xA9.avi");
+
+    EXPECT_FALSE(cp1252.exists(hyouSo)) << "read as Windows-1252 the 0x5C bytes are separators";
+    EXPECT_FALSE(cp932.exists(cafe1252)) << "C9 is a half-width katakana in CP932";
+    EXPECT_FALSE(automatic.exists(cafe1252)) << "and so valid CP932: auto cannot tell";
+    EXPECT_EQ(automatic.decoded(hyouSo), "D:\\\xE8\xA1\xA8\\\xE3\x82\xBD.avi");
+}
+
+TEST_F(ResolverOnDisk, WildcardsInTheLastNameMatchWithoutRegardToCase)
+{
+    dir.touch("d/Video/clip1.avi");
+    dir.touch("d/Video/\xE8\xA1\xA8" "1.avi");
+    PathResolver r = resolver("CP932");
+    EXPECT_EQ(foundAs(r, "D:\\Video\\*.AVI"), "d/Video/clip1.avi");
+    EXPECT_EQ(foundAs(r, "D:\\VIDEO\\CLIP?.AVI"), "d/Video/clip1.avi");
+    EXPECT_EQ(foundAs(r, "D:\\Video\\?1.avi"), "d/Video/\xE8\xA1\xA8" "1.avi") << "? is one character";
+    EXPECT_EQ(foundAs(r, "D:\\Video\\\x95\x5C*"), "d/Video/\xE8\xA1\xA8" "1.avi");
+    EXPECT_EQ(foundAs(r, "D:\\Video\\*.bmp"),
+              "<missing: nothing matches \"*.bmp\" in folder \"" + std::string(dir / "d/Video") + "\">");
+    EXPECT_FALSE(r.exists("D:\\Vid*\\clip1.avi")) << "wildcards above the last name find nothing";
+    EXPECT_FALSE(r.exists("D:\\Nothing\\*.avi"));
+}
+
+TEST_F(ResolverOnDisk, NamesThatNameNoFileFindNothingEvenWhenSomethingIsThere)
+{
+    dir.touch("d/Video/clip.avi");
+    dir.touch("d/NUL");
+    dir.touch("d/Video/con.avi");
+    dir.touch("nas/readme.txt");
+    dir.touch("secret.avi"); // beside the mapped folder
+    PathResolver r = resolver();
+    const struct {
+        const char* stored;
+        const char* why;
+    } cases[] = {
+        {"D:\\Video\\", "separator"},
+        {"D:/Video/", "separator"},
+        {"D:\\", "bare root"},
+        {"\\\\nas\\media", "bare root"},
+        {"\\\\nas\\media\\", "bare root"},
+        {"D:\\NUL", "device"},
+        {"D:\\nul.avi", "device"},
+        {"D:\\Video\\CON.avi", "device"},
+        {"D:\\Video\\...", "dots"},
+        {"D:\\..\\secret.avi", "no entry named \"secret.avi\""}, // .. stops at the root
+    };
+    for (const auto& c : cases) {
+        const Resolution result = r.resolve(c.stored);
+        EXPECT_EQ(result.kind, PathKind::Mapped) << c.stored;
+        EXPECT_FALSE(result.found) << c.stored;
+        EXPECT_NE(result.reason.find(c.why), std::string::npos) << c.stored << ": " << result.reason;
+        EXPECT_FALSE(r.exists(c.stored)) << c.stored;
+    }
+    EXPECT_EQ(r.resolve("D:\\..\\secret.avi").localPath, dir / "d/secret.avi");
+    EXPECT_TRUE(r.exists("\\\\nas\\media\\README.TXT"));
+}
+
+TEST_F(ResolverOnDisk, LinksAreFollowedAndBrokenOnesFindNothing)
+{
+    dir.touch("elsewhere/clip.avi");
+    dir.touch("d/Video"); // a file where a folder is expected
+    fs::create_directory_symlink(dir / "elsewhere", dir.path() / "d/Link");
+    fs::create_symlink(dir / "gone", dir.path() / "d/gone.avi");
+    PathResolver r = resolver();
+
+    EXPECT_EQ(foundAs(r, "D:\\LINK\\CLIP.AVI"), "d/Link/clip.avi");
+    EXPECT_EQ(foundAs(r, "D:\\Link\\clip.avi"), "d/Link/clip.avi");
+    EXPECT_FALSE(r.exists("D:\\gone.avi"));
+    EXPECT_NE(r.resolve("D:\\GONE.AVI").reason.find("broken link"), std::string::npos);
+    EXPECT_NE(r.resolve("D:\\video\\clip.avi").reason.find("\"Video\" in folder \"" + dir / "d" + "\" is not a folder"),
+              std::string::npos)
+        << r.resolve("D:\\video\\clip.avi").reason;
+}
+
+TEST_F(ResolverOnDisk, ExplainSaysWhatWasTriedAndWhy)
+{
+    dir.touch("d/video/clip.avi");
+    PathResolver r = makeResolver({{"D:", dir / "d", MappingSource::Explicit},
+                                   {"F:", dir / "nowhere", MappingSource::Explicit}});
+    const std::string d = dir / "d";
+    const std::string nowhere = dir / "nowhere";
+    const struct {
+        const char* stored;
+        std::string explanation;
+    } cases[] = {
+        {"D:\\Video\\Wedding\\Clip.avi",
+         "tried " + d + "/video/Wedding/Clip.avi: no entry named \"Wedding\" in folder \"" + d + "/video\""},
+        {"D:\\Video\\Clip2.avi", "tried " + d + "/video/Clip2.avi: no entry named \"Clip2.avi\" in folder \"" + d + "/video\""},
+        {"F:\\Video\\clip.avi", "tried " + nowhere + "/Video/clip.avi: folder \"" + nowhere + "\" not found"},
+        {"E:\\clip.avi", "no mapping for drive E:, looked for as stored"},
+        {"\\\\srv\\share\\x.avi", "no mapping for share \\\\srv\\share, looked for as stored"},
+        {"\\\\.\\COM1", "device names are never opened"},
+        {"/no/such/clip.avi", "not found as stored"},
+        {"D:\\VIDEO\\CLIP.AVI", "found as " + d + "/video/clip.avi"},
+        {"D:\\Video", "found as " + d + "/video"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(r.explain(c.stored), c.explanation) << c.stored;
+
+    EXPECT_EQ(r.resolve("E:\\clip.avi").kind, PathKind::NoMapping);
+    EXPECT_EQ(r.resolve("E:\\clip.avi").root, "E:");
+    EXPECT_EQ(r.resolve("\\\\.\\COM1").kind, PathKind::NotAFile);
+    EXPECT_EQ(r.resolve("/no/such/clip.avi").kind, PathKind::NotWindows);
+    EXPECT_EQ(r.resolve("/no/such/clip.avi").localPath, "/no/such/clip.avi");
+}
+
+TEST_F(ResolverOnDisk, DrivesAndSharesWithoutMappingAreListedOnceInTheOrderMet)
+{
+    PathResolver r = resolver();
+    for (const char* stored : {"E:\\a.avi", "\\\\NAS\\Other\\b.avi", "/home/x.avi", "e:/c.avi", "D:\\x.avi",
+                               "\\\\nas\\other\\d.avi", "\\\\nas\\media\\e.avi", "G:\\", "\\\\.\\NUL", "\\\\srv"}) {
+        EXPECT_FALSE(r.exists(stored)) << stored;
+    }
+    EXPECT_EQ(r.unmappedRoots(), (std::vector<std::string>{"E:", "\\\\NAS\\Other", "G:"}));
+    r.newRun();
+    EXPECT_TRUE(r.unmappedRoots().empty());
+}
+
+// Runs a test with the current folder set to a temporary one.
+class ResolverInOtherFolder : public ResolverOnDisk {
+protected:
+    void SetUp() override
+    {
+        old_ = fs::current_path();
+        fs::current_path(dir.path());
+    }
+    void TearDown() override { fs::current_path(old_); }
+
+private:
+    fs::path old_;
+};
+
+TEST_F(ResolverInOtherFolder, AnUnmappedDriveIsLookedForAsStored)
+{
+    dir.touch("E:\\clip.avi"); // a file of that very name, in the current folder
+    PathResolver r = resolver();
+    const Resolution found = r.resolve("E:\\clip.avi");
+    EXPECT_EQ(found.kind, PathKind::NoMapping);
+    EXPECT_TRUE(found.found);
+    EXPECT_EQ(found.localPath, "E:\\clip.avi");
+    EXPECT_FALSE(r.exists("E:\\other.avi"));
+    EXPECT_EQ(r.unmappedRoots(), std::vector<std::string>{"E:"});
+}
+
+TEST_F(ResolverInOtherFolder, EveryOtherNameIsLookedForExactlyAsBefore)
+{
+    dir.touch("media/Clip.avi");
+    dir.touch("D:clip.avi");
+    dir.touch("\\single\\backslash.avi");
+    const std::string absolute = dir / "media/Clip.avi";
+    const std::string names[] = {
+        absolute, dir / "media", dir / "media/", dir / "media/clip.avi", dir / "media/*.avi", dir / "media/*.AVI",
+        dir / "media/Clip?.avi", "media/Clip.avi", "media/../media/Clip.avi", "D:clip.avi", "D:",
+        "\\single\\backslash.avi", "//" + absolute, "", "/",
+    };
+    PathResolver r = resolver();
+    int found = 0;
+    for (const std::string& name : names) {
+        const bool expected = findFirst(name);
+        found += expected ? 1 : 0;
+        EXPECT_EQ(r.exists(name), expected) << name;
+        EXPECT_EQ(r.resolve(name).kind, PathKind::NotWindows) << name;
+    }
+    EXPECT_GT(found, 3);
+    EXPECT_LT(found, static_cast<int>(std::size(names)));
+    EXPECT_TRUE(r.unmappedRoots().empty());
+}
+
+TEST_F(ResolverOnDisk, EachFolderIsReadOnceARunAndEachNameLookedForOnce)
+{
+    dir.touch("d/video/a.avi");
+    const std::string late = dir / "late.avi";
+    PathResolver r = resolver();
+    ASSERT_TRUE(r.exists("D:\\VIDEO\\A.AVI"));
+    ASSERT_FALSE(r.exists(late));
+    dir.touch("d/video/b.avi");
+    dir.touch("late.avi");
+
+    EXPECT_FALSE(r.exists("D:\\VIDEO\\B.AVI")) << "the folder was read before b.avi came";
+    EXPECT_TRUE(r.exists("D:\\video\\b.avi")) << "the exact name is looked up directly";
+    EXPECT_FALSE(r.exists(late)) << "the answer of this run";
+    r.newRun();
+    EXPECT_TRUE(r.exists("D:\\VIDEO\\B.AVI"));
+    EXPECT_TRUE(r.exists(late));
+}
+
+} // namespace
+} // namespace korvane
