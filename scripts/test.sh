@@ -2,7 +2,9 @@
 # The whole test suite: the same set-up as scripts/setup.sh, then
 #  1. the tests of the release build (core, command line, dialog on the offscreen platform);
 #  2. the core and the command line built without the dialog, tested again
-#     under AddressSanitizer and UndefinedBehaviorSanitizer.
+#     under AddressSanitizer and UndefinedBehaviorSanitizer;
+#  3. the fuzz target: the committed corpora replayed, then 45 s of fuzzing
+#     (scripts/fuzz.sh; KORVANE_FUZZ_SECONDS changes the time).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -18,3 +20,6 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPI
 cmake --build build-sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+
+echo "== fuzzing"
+scripts/fuzz.sh

@@ -1,0 +1,352 @@
+// korvane-fuzz: scans arbitrary bytes as a project file through the real
+// reader and driver, and aborts as soon as the scan breaks one of its
+// promises. The sanitizers catch the rest (bad reads, overflows, undefined
+// behaviour); libFuzzer's -timeout and -rss_limit_mb bound time and memory.
+//
+// The promises checked here, for every input of n bytes:
+//  - the report holds the section headings in their order and, between
+//    them, only paths that the existence test did not find, each followed
+//    by "\r\n", and the run writes every heading its layout version has;
+//  - the progress bar never goes past its 200 steps;
+//  - the run is bounded by n: every entry of every loop consumes at least
+//    one byte, so status lines and existence tests together number at most
+//    n plus the few of the entries that were in progress when the data ran
+//    out; once the end has been passed no new entry is begun;
+//  - status lines follow the sections in file order, each numbering its
+//    entries from 1 without gaps;
+//  - the sections that refer to no files (effects, filters, and titles
+//    before version 519) test nothing, as far as the calls tell: from the
+//    first status line of such a section (or the Title heading of an older
+//    file) to the next heading;
+//  - while the scan runs, no single allocation exceeds 64 KiB (the buffer
+//    of one long title item text) and all of them together stay below
+//    128 KiB, whatever sizes and counts the bytes claim;
+//  - the last call on the feedback is the cleared status line.
+
+#include "report/progress.h"
+#include "report/scan_feedback.h"
+#include "scanner/project_reader.h"
+#include "scanner/scan.h"
+
+#include <sanitizer/allocator_interface.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <string_view>
+
+namespace {
+
+using korvane::ProjectReader;
+using korvane::ScanFeedback;
+
+[[noreturn]] void broken(const char* promise, int line)
+{
+    std::fprintf(stderr, "korvane-fuzz: promise broken (line %d): %s\n", line, promise);
+    std::abort();
+}
+
+#define PROMISE(condition)                                                                                        \
+    do {                                                                                                          \
+        if (!(condition))                                                                                         \
+            broken(#condition, __LINE__);                                                                         \
+    } while (0)
+
+// ---- memory --------------------------------------------------------------
+
+constexpr std::size_t kLargestAllocation = 64 * 1024;
+constexpr std::size_t kAllocationsPerScan = 128 * 1024;
+
+// Set only while scanProject runs. The feedback below allocates nothing, so
+// every allocation seen meanwhile is the scanner's own.
+bool watchingAllocations = false;
+std::size_t largestAllocation = 0;
+std::size_t allocatedBytes = 0;
+
+void onMalloc(const volatile void*, std::size_t size)
+{
+    if (!watchingAllocations)
+        return;
+    if (size > largestAllocation)
+        largestAllocation = size;
+    allocatedBytes += size;
+}
+
+void onFree(const volatile void*) {}
+
+// ---- status lines ----------------------------------------------------------
+
+// The status labels in file order, and what each section may do.
+struct Label {
+    std::string_view name;
+    std::uint16_t fromVersion; // present in files of this version and later
+};
+constexpr std::array<Label, 8> kLabels = {{
+    {"MainAV", 0},
+    {"InsertAV", 0},
+    {"ExAudio", 0},
+    {"Effect", 512},
+    {"Title", 512},
+    {"FilterVisual", 519},
+    {"FilterAudio", 519},
+    {"BinWindow", 0},
+}};
+constexpr std::size_t kEffect = 3, kTitle = 4, kFilterVisual = 5, kFilterAudio = 6;
+
+bool parseNumber(std::string_view& text, std::int64_t& value)
+{
+    bool negative = false;
+    if (!text.empty() && text.front() == '-') {
+        negative = true;
+        text.remove_prefix(1);
+    }
+    value = 0;
+    std::size_t used = 0;
+    // At most ten digits: a signed 32-bit number.
+    while (used < text.size() && used <= 10 && text[used] >= '0' && text[used] <= '9')
+        value = value * 10 + (text[used++] - '0');
+    if (used == 0 || used > 10)
+        return false;
+    text.remove_prefix(used);
+    if (negative)
+        value = -value;
+    return true;
+}
+
+struct Status {
+    std::size_t label = 0;
+    std::int64_t entry = 0;
+    std::int64_t count = 0;
+};
+
+// "[Label] j / n"; false for any other text.
+bool parseStatus(std::string_view text, Status& status)
+{
+    for (std::size_t k = 0; k < kLabels.size(); ++k) {
+        const std::string_view name = kLabels[k].name;
+        if (text.size() <= name.size() + 3 || text[0] != '[' || text.substr(1, name.size()) != name ||
+            text.substr(1 + name.size(), 2) != "] ")
+            continue;
+        text.remove_prefix(name.size() + 3);
+        status.label = k;
+        if (!parseNumber(text, status.entry) || text.substr(0, 3) != " / ")
+            return false;
+        text.remove_prefix(3);
+        return parseNumber(text, status.count) && text.empty();
+    }
+    return false;
+}
+
+// ---- the feedback ----------------------------------------------------------
+
+constexpr std::array<std::string_view, 6> kHeadings = {
+    "[MainAV]\r\n", "[InsertAV]\r\n", "[ExAudio1]\r\n", "[ExAudio2]\r\n", "[Title]\r\n", "[BinWindow]\r\n",
+};
+constexpr std::size_t kTitleHeading = 4;
+
+// Records one scan's calls and checks each against the promises as it comes.
+class CheckingFeedback final : public ScanFeedback {
+public:
+    CheckingFeedback(const ProjectReader& reader, std::uint16_t version) : reader_(reader), version_(version) {}
+
+    void appendReport(std::string_view text) override
+    {
+        note(Call::Append);
+        switch (pending_) {
+        case Pending::Path:
+            PROMISE(text == missingPath_);
+            pending_ = Pending::LineEnd;
+            return;
+        case Pending::LineEnd:
+            PROMISE(text == korvane::kLineEnd);
+            pending_ = Pending::Nothing;
+            return;
+        case Pending::Nothing:
+            break;
+        }
+        // Anything else is the next heading; files before 512 have no titles.
+        if (nextHeading_ == kTitleHeading && version_ < 512)
+            ++nextHeading_;
+        PROMISE(nextHeading_ < kHeadings.size());
+        PROMISE(text == kHeadings[nextHeading_]);
+        // Titles before version 519 carry no flags: none of their items is tested.
+        withoutTests_ = nextHeading_ == kTitleHeading && version_ < 519;
+        ++nextHeading_;
+        // Headings stand between sections, where no entry is in progress:
+        // once the end has been passed here, no later entry may begin.
+        if (reader_.passedEnd())
+            ended_ = true;
+    }
+
+    void clearReport() override
+    {
+        note(Call::Clear);
+        PROMISE(calls_ == 2); // only where runScan does it, before the scan
+    }
+
+    void setStatus(std::string_view text) override
+    {
+        note(Call::Status);
+        cleared_ = text.empty();
+        if (text.empty())
+            return;
+        PROMISE(!ended_);
+        ++entries_;
+        Status status;
+        PROMISE(parseStatus(text, status));
+        PROMISE(version_ >= kLabels[status.label].fromVersion);
+        // Sections in file order; within one, entries numbered 1, 2, 3, ...
+        PROMISE(status.label >= last_.label);
+        if (status.label == last_.label && status.count == last_.count && status.entry != 1) {
+            PROMISE(status.entry == last_.entry + 1);
+        } else {
+            PROMISE(status.entry == 1);
+            // A section that stopped short of its count did so at the end of the data.
+            PROMISE(reader_.passedEnd() || runComplete());
+        }
+        // Counts show as signed 32-bit numbers; a filter count, being
+        // unsigned, may show as negative.
+        PROMISE(status.entry <= static_cast<std::uint32_t>(status.count));
+        last_ = status;
+        withoutTests_ = status.label == kEffect || status.label == kFilterVisual || status.label == kFilterAudio ||
+                        (status.label == kTitle && version_ < 519);
+        if (reader_.passedEnd())
+            ended_ = true; // the entry in progress has finished
+    }
+
+    void resetProgress() override
+    {
+        note(Call::Reset);
+        PROMISE(calls_ == 1);
+    }
+
+    void stepProgress() override
+    {
+        note(Call::Step);
+        ++steps_;
+        PROMISE(steps_ <= korvane::kProgressSteps);
+    }
+
+    // What the whole run must have done; `size` is the input's.
+    void finish(std::size_t size) const
+    {
+        PROMISE(lastCall_ == Call::Status && cleared_);
+        PROMISE(nextHeading_ == kHeadings.size());
+        PROMISE(reader_.passedEnd() || runComplete());
+        // Every entry of every loop consumes at least one byte for its status
+        // line and its existence test; besides, at most two entries (a title
+        // and one of its items) were in progress when the data ran out.
+        PROMISE(entries_ + tests_ <= size + 2);
+    }
+
+protected:
+    bool fileExists(std::string_view path) override
+    {
+        note(Call::Test);
+        PROMISE(!ended_);
+        PROMISE(nextHeading_ > 0 && !withoutTests_);
+        PROMISE(path.find('\0') == std::string_view::npos);
+        PROMISE(path.size() <= 65535);
+        ++tests_;
+        // Past the end, only the entry in progress still tests its name.
+        if (reader_.passedEnd()) {
+            PROMISE(!testedAfterEnd_);
+            testedAfterEnd_ = true;
+        }
+        const bool found = answerFor(path);
+        if (!found) {
+            missingPath_ = path; // valid until checkFile has appended it
+            pending_ = Pending::Path;
+        }
+        return found;
+    }
+
+private:
+    enum class Call { None, Reset, Clear, Append, Status, Step, Test };
+    enum class Pending { Nothing, Path, LineEnd };
+
+    void note(Call call)
+    {
+        // A test that finds nothing is followed by the two appends of its path.
+        if (pending_ != Pending::Nothing)
+            PROMISE(call == Call::Append);
+        ++calls_;
+        lastCall_ = call;
+    }
+
+    bool runComplete() const { return last_.entry == last_.count; }
+
+    // A deterministic answer from the path's bytes, touching no disk: about
+    // half the names are found. An empty name is never found.
+    static bool answerFor(std::string_view path)
+    {
+        if (path.empty())
+            return false;
+        std::uint32_t hash = 2166136261u;
+        for (const char c : path)
+            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+        return (hash & 1u) != 0;
+    }
+
+    const ProjectReader& reader_;
+    const std::uint16_t version_;
+    std::size_t calls_ = 0;
+    Call lastCall_ = Call::None;
+    bool cleared_ = false;
+    std::size_t nextHeading_ = 0;
+    Pending pending_ = Pending::Nothing;
+    std::string_view missingPath_;
+    int steps_ = 0;
+    std::size_t entries_ = 0;
+    std::size_t tests_ = 0;
+    Status last_;         // the last status line; entry 0 before the first
+    bool withoutTests_ = false; // in a section whose entries name no files
+    bool ended_ = false;  // past the end, and the entry in progress has finished
+    bool testedAfterEnd_ = false;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::span<const std::uint8_t> bytes(data, size);
+    // The version as the scan will read it: missing bytes read as 0.
+    const auto version = static_cast<std::uint16_t>((size > 0 ? data[0] : 0) | (size > 1 ? data[1] : 0) << 8);
+
+    const auto reader = std::make_unique<ProjectReader>(bytes);
+    CheckingFeedback feedback(*reader, version);
+    feedback.resetProgress();
+    feedback.clearReport();
+
+    largestAllocation = 0;
+    allocatedBytes = 0;
+    watchingAllocations = true;
+    const korvane::ScanResult result = korvane::scanProject(*reader, feedback);
+    watchingAllocations = false;
+
+    PROMISE(largestAllocation <= kLargestAllocation);
+    PROMISE(allocatedBytes <= kAllocationsPerScan);
+    feedback.finish(size);
+
+    PROMISE(result.opened && result.version == version);
+    PROMISE(result.damaged == reader->passedEnd());
+    // The header alone takes 16, 20 or 24 bytes by version.
+    const std::size_t header = version >= 519 ? 24 : version >= 517 ? 20 : 16;
+    if (size < header)
+        PROMISE(result.damaged);
+    if (result.damaged) {
+        PROMISE(result.endedAt.section != nullptr);
+        PROMISE(!korvane::describeDamage(result).empty());
+    }
+    return 0;
+}
