@@ -1,0 +1,384 @@
+#include "search/file_index.h"
+
+#include "search/unicode_text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace korvane {
+
+namespace {
+
+FolderIdentity identityOf(const struct stat& st)
+{
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+EntryKind kindOfMode(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return EntryKind::File;
+    if (S_ISDIR(mode))
+        return EntryKind::Folder;
+    if (S_ISLNK(mode))
+        return EntryKind::Link;
+    return EntryKind::Other;
+}
+
+class SystemFolderReader final : public FolderReader {
+public:
+    int list(const std::string& path, FolderListing& listing) override
+    {
+        listing.reset();
+        // O_NONBLOCK: a root that names a pipe fails instead of waiting for a writer.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        listing.setIdentity(identityOf(st));
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        int error = 0;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (!entry) {
+                error = errno;
+                break;
+            }
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            listing.add(name, kindOfEntry(dir, *entry));
+        }
+        ::closedir(dir);
+        return error;
+    }
+
+    int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) override
+    {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            return errno;
+        kind = kindOfMode(st.st_mode);
+        identity = identityOf(st);
+        return 0;
+    }
+
+private:
+    static EntryKind kindOfEntry(DIR* dir, const dirent& entry)
+    {
+        switch (entry.d_type) {
+        case DT_REG:
+            return EntryKind::File;
+        case DT_DIR:
+            return EntryKind::Folder;
+        case DT_LNK:
+            return EntryKind::Link;
+        case DT_UNKNOWN: {
+            // Some file systems do not keep the type in the folder.
+            struct stat st {};
+            if (::fstatat(::dirfd(dir), entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return EntryKind::Other;
+            return kindOfMode(st.st_mode);
+        }
+        default:
+            return EntryKind::Other;
+        }
+    }
+};
+
+struct IdentityHash {
+    std::size_t operator()(const FolderIdentity& id) const noexcept
+    {
+        return std::hash<std::uint64_t>{}(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+};
+
+std::uint32_t checkedOffset(std::size_t size)
+{
+    if (size > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("file index: more than 4 GB of names");
+    return static_cast<std::uint32_t>(size);
+}
+
+std::string absoluteFolder(const std::string& root)
+{
+    std::error_code ec;
+    std::filesystem::path path = std::filesystem::absolute(root.empty() ? "." : root, ec);
+    if (ec)
+        path = root;
+    std::string text = path.lexically_normal().string();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+} // namespace
+
+void FolderListing::reset()
+{
+    identity_.reset();
+    names_.clear();
+    entries_.clear();
+}
+
+void FolderListing::add(std::string_view name, EntryKind kind)
+{
+    entries_.push_back({checkedOffset(names_.size()), checkedOffset(name.size()), kind});
+    names_.append(name);
+}
+
+FolderReader& systemFolderReader()
+{
+    static SystemFolderReader reader;
+    return reader;
+}
+
+std::string WalkProblem::message() const
+{
+    return path + ": " + std::strerror(error);
+}
+
+// One build: the folders still to read, those reached through links, the
+// identities of the folders read.
+class FileIndex::Walk {
+public:
+    Walk(FileIndex& index, const IndexOptions& options)
+        : index_(index), reader_(options.reader ? *options.reader : systemFolderReader()), options_(options)
+    {
+    }
+
+    void run(const std::vector<std::string>& roots)
+    {
+        for (const std::string& root : roots) {
+            index_.roots_.push_back(absoluteFolder(root));
+            pending_.push_back(folderForPath(index_.roots_.back()));
+        }
+        std::reverse(pending_.begin(), pending_.end()); // the first root first
+        drain();
+        for (std::size_t k = 0; k < linked_.size(); ++k) {
+            pending_.push_back(linked_[k]);
+            drain();
+        }
+    }
+
+private:
+    void drain()
+    {
+        while (!pending_.empty()) {
+            const FolderId folder = pending_.back();
+            pending_.pop_back();
+            read(folder);
+        }
+    }
+
+    void read(FolderId folder)
+    {
+        path_.assign(index_.folderPath(folder));
+        if (const int error = reader_.list(path_, listing_))
+            index_.problems_.push_back({path_, error});
+        if (!listing_.identity() || !visited_.insert(*listing_.identity()).second)
+            return; // not opened, or read before
+        ++index_.foldersRead_;
+        for (std::size_t k = 0; k < listing_.size(); ++k) {
+            const std::string_view name = listing_.name(k);
+            switch (listing_.kind(k)) {
+            case EntryKind::File:
+                addFile(folder, name);
+                break;
+            case EntryKind::Folder:
+                pending_.push_back(addFolder(folder, name));
+                break;
+            case EntryKind::Link:
+                followLink(folder, name);
+                break;
+            case EntryKind::Other:
+                break;
+            }
+        }
+        if (options_.progress)
+            options_.progress({index_.foldersRead_, index_.files_.size(), path_});
+    }
+
+    void followLink(FolderId folder, std::string_view name)
+    {
+        linkPath_.assign(path_);
+        if (linkPath_.size() > 1)
+            linkPath_ += '/';
+        linkPath_.append(name);
+        EntryKind kind = EntryKind::Other;
+        FolderIdentity identity;
+        if (reader_.follow(linkPath_, kind, identity) != 0)
+            return; // leads nowhere: neither a file nor a folder to search
+        if (kind == EntryKind::File)
+            addFile(folder, name);
+        else if (kind == EntryKind::Folder && !visited_.contains(identity))
+            linked_.push_back(addFolder(folder, name));
+    }
+
+    void addFile(FolderId folder, std::string_view name)
+    {
+        File file{};
+        file.folder = folder;
+        file.nameOffset = checkedOffset(index_.names_.size());
+        file.nameLength = static_cast<std::uint16_t>(std::min<std::size_t>(name.size(), 0xFFFF));
+        index_.names_.append(name.substr(0, file.nameLength));
+        file.keyOffset = checkedOffset(index_.keys_.size());
+        keys_.append(name, index_.keys_);
+        const std::size_t keyLength = std::min<std::size_t>(index_.keys_.size() - file.keyOffset, 0xFFFF);
+        index_.keys_.resize(file.keyOffset + keyLength);
+        file.keyLength = static_cast<std::uint16_t>(keyLength);
+        const std::string_view key(index_.keys_.data() + file.keyOffset, keyLength);
+        const std::size_t dot = key.rfind('.');
+        file.stemLength = static_cast<std::uint16_t>(dot == std::string_view::npos || dot == 0 ? keyLength : dot);
+        const auto id = static_cast<FileId>(index_.files_.size());
+        index_.files_.push_back(file);
+        index_.byName_.push_back({std::hash<std::string_view>{}(key), id});
+        index_.byStem_.push_back({std::hash<std::string_view>{}(key.substr(0, file.stemLength)), id});
+    }
+
+    FolderId addFolder(FolderId parent, std::string_view name)
+    {
+        std::string& paths = index_.paths_;
+        const Folder& above = index_.folders_[parent];
+        const std::size_t needed = paths.size() + above.pathLength + 1 + name.size();
+        if (needed > paths.capacity())
+            paths.reserve(std::max(needed, 2 * paths.capacity()));
+        Folder folder{};
+        folder.parent = parent;
+        folder.pathOffset = checkedOffset(paths.size());
+        paths.append(paths.data() + above.pathOffset, above.pathLength);
+        if (above.pathLength != 1 || paths[above.pathOffset] != '/')
+            paths += '/';
+        paths.append(name);
+        folder.pathLength = checkedOffset(paths.size() - folder.pathOffset);
+        folder.keyOffset = checkedOffset(index_.keys_.size());
+        keys_.append(name, index_.keys_);
+        folder.keyLength = checkedOffset(index_.keys_.size() - folder.keyOffset);
+        index_.folders_.push_back(folder);
+        return static_cast<FolderId>(index_.folders_.size() - 1);
+    }
+
+    // The folder of an absolute path, with a folder for each component above
+    // it (so that paths can be compared with stored ones up to the root).
+    FolderId folderForPath(const std::string& path)
+    {
+        if (const auto known = byPath_.find(path); known != byPath_.end())
+            return known->second;
+        FolderId folder = kNoFolder;
+        const std::size_t slash = path.rfind('/');
+        if (path == "/" || slash == std::string::npos) {
+            Folder root{};
+            root.parent = kNoFolder;
+            root.pathOffset = checkedOffset(index_.paths_.size());
+            index_.paths_ += path.empty() ? "/" : path;
+            root.pathLength = checkedOffset(index_.paths_.size() - root.pathOffset);
+            root.keyOffset = checkedOffset(index_.keys_.size());
+            index_.folders_.push_back(root);
+            folder = static_cast<FolderId>(index_.folders_.size() - 1);
+        } else {
+            const FolderId parent = folderForPath(slash == 0 ? std::string("/") : path.substr(0, slash));
+            folder = addFolder(parent, std::string_view(path).substr(slash + 1));
+        }
+        byPath_.emplace(path, folder);
+        return folder;
+    }
+
+    FileIndex& index_;
+    FolderReader& reader_;
+    const IndexOptions& options_;
+    std::vector<FolderId> pending_;
+    std::vector<FolderId> linked_;
+    std::unordered_set<FolderIdentity, IdentityHash> visited_;
+    std::unordered_map<std::string, FolderId> byPath_; // of the roots and the folders above them
+    FolderListing listing_;
+    MatchKeyMaker keys_;
+    std::string path_;
+    std::string linkPath_;
+};
+
+FileIndex FileIndex::build(const std::vector<std::string>& roots, const IndexOptions& options)
+{
+    FileIndex index;
+    Walk(index, options).run(roots);
+    const auto byHash = [](const Slot& a, const Slot& b) { return a.hash < b.hash || (a.hash == b.hash && a.file < b.file); };
+    std::sort(index.byName_.begin(), index.byName_.end(), byHash);
+    std::sort(index.byStem_.begin(), index.byStem_.end(), byHash);
+    return index;
+}
+
+void FileIndex::find(const std::vector<Slot>& slots, std::string_view key, bool stem, std::vector<FileId>& out) const
+{
+    const std::uint64_t hash = std::hash<std::string_view>{}(key);
+    auto it = std::lower_bound(slots.begin(), slots.end(), hash,
+                               [](const Slot& slot, std::uint64_t h) { return slot.hash < h; });
+    for (; it != slots.end() && it->hash == hash; ++it) {
+        const std::string_view candidate = fileKey(it->file);
+        if ((stem ? candidate.substr(0, stemLength(it->file)) : candidate) == key)
+            out.push_back(it->file);
+    }
+}
+
+void FileIndex::findByName(std::string_view key, std::vector<FileId>& out) const
+{
+    find(byName_, key, false, out);
+}
+
+void FileIndex::findByStem(std::string_view stemKey, std::vector<FileId>& out) const
+{
+    find(byStem_, stemKey, true, out);
+}
+
+std::string_view FileIndex::fileName(FileId file) const
+{
+    return std::string_view(names_).substr(files_[file].nameOffset, files_[file].nameLength);
+}
+
+std::string_view FileIndex::fileKey(FileId file) const
+{
+    return std::string_view(keys_).substr(files_[file].keyOffset, files_[file].keyLength);
+}
+
+std::string FileIndex::filePath(FileId file) const
+{
+    const std::string_view folder = folderPath(files_[file].folder);
+    std::string path;
+    path.reserve(folder.size() + 1 + files_[file].nameLength);
+    path.append(folder);
+    if (path != "/")
+        path += '/';
+    path.append(fileName(file));
+    return path;
+}
+
+std::string_view FileIndex::folderPath(FolderId folder) const
+{
+    return std::string_view(paths_).substr(folders_[folder].pathOffset, folders_[folder].pathLength);
+}
+
+std::string_view FileIndex::folderKey(FolderId folder) const
+{
+    return std::string_view(keys_).substr(folders_[folder].keyOffset, folders_[folder].keyLength);
+}
+
+} // namespace korvane

@@ -1,0 +1,175 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// The folder a path leads to: two paths lead to the same folder when they
+// have the same identity, however they got there.
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
+enum class EntryKind : std::uint8_t {
+    File,   // a regular file
+    Folder,
+    Link,   // a symbolic link, not yet followed
+    Other,  // devices, pipes, sockets: never media, never opened
+};
+
+// What reading one folder gave: whether it could be opened (then its
+// identity), and its entries, the names held in one buffer so that reading
+// many folders allocates nothing once the buffers have grown.
+class FolderListing {
+public:
+    void reset();
+    void setIdentity(FolderIdentity identity) { identity_ = identity; }
+    void add(std::string_view name, EntryKind kind);
+
+    const std::optional<FolderIdentity>& identity() const { return identity_; }
+    std::size_t size() const { return entries_.size(); }
+    std::string_view name(std::size_t k) const { return {names_.data() + entries_[k].offset, entries_[k].length}; }
+    EntryKind kind(std::size_t k) const { return entries_[k].kind; }
+
+private:
+    struct Entry {
+        std::uint32_t offset;
+        std::uint32_t length;
+        EntryKind kind;
+    };
+    std::optional<FolderIdentity> identity_;
+    std::string names_;
+    std::vector<Entry> entries_;
+};
+
+// How the walk reads the file system. The system's reader is the one to
+// use; tests put failures in the walk's way through their own.
+class FolderReader {
+public:
+    virtual ~FolderReader() = default;
+    // Reads the folder `path`, following a symbolic link to it: its identity,
+    // then its entries other than "." and "..", each a File, Folder, Link or
+    // Other as the folder itself tells (links are not followed). Returns 0,
+    // or the system's error number when the folder cannot be opened (no
+    // identity, no entries) or reading it failed part way (the entries read
+    // before are kept). Never blocks on a pipe or a device.
+    virtual int list(const std::string& path, FolderListing& listing) = 0;
+    // What the symbolic link `path` leads to: a File, a Folder (then also its
+    // identity) or Other. Returns 0, or the system's error number for a link
+    // that leads nowhere (dangling, a loop of links).
+    virtual int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) = 0;
+};
+
+// opendir and readdir (which read many entries a call), the entry types the
+// folder gives, a stat only for links and entries of unknown type.
+FolderReader& systemFolderReader();
+
+// Where the walk is: after each folder read.
+struct WalkProgress {
+    std::size_t folders = 0; // read so far
+    std::size_t files = 0;   // indexed so far
+    std::string_view folder; // the one just read
+};
+
+// A folder the walk could not read, or could read only in part.
+struct WalkProblem {
+    std::string path;
+    int error = 0;
+    // "PATH: REASON", the reason in the system's words.
+    std::string message() const;
+};
+
+struct IndexOptions {
+    FolderReader* reader = nullptr; // null: the system's reader
+    std::function<void(const WalkProgress&)> progress;
+};
+
+using FileId = std::uint32_t;
+using FolderId = std::uint32_t;
+inline constexpr FolderId kNoFolder = 0xFFFFFFFFu;
+
+// The files below one or more folders, looked up by name. Built by one walk
+// of each folder tree: every folder is read once, however many roots, links
+// or bind mounts lead to it (so loops of symbolic links end), and a folder
+// that cannot be read is noted and passed over. Symbolic links are followed,
+// to files and to folders; folders reached through a link are read after
+// every folder reached without one, so a folder that can be reached both
+// ways is listed under its own path. Names are compared by matchKey.
+class FileIndex {
+public:
+    // Relative roots are taken from the current directory; each is made
+    // absolute (without resolving links) and becomes the start of every path
+    // below it.
+    static FileIndex build(const std::vector<std::string>& roots, const IndexOptions& options = {});
+
+    // The roots as made absolute, in the order given.
+    const std::vector<std::string>& roots() const { return roots_; }
+    const std::vector<WalkProblem>& problems() const { return problems_; }
+    std::size_t fileCount() const { return files_.size(); }
+    std::size_t foldersRead() const { return foldersRead_; }
+
+    // Appends the files whose name has the key `key`.
+    void findByName(std::string_view key, std::vector<FileId>& out) const;
+    // Appends the files whose name without its extension has the key
+    // `stemKey` (see stemLength).
+    void findByStem(std::string_view stemKey, std::vector<FileId>& out) const;
+
+    // The name as on disk, and its key.
+    std::string_view fileName(FileId file) const;
+    std::string_view fileKey(FileId file) const;
+    // The length of the key without its extension: up to its last dot,
+    // unless that is its first character; all of it when there is none.
+    std::size_t stemLength(FileId file) const { return files_[file].stemLength; }
+    FolderId folderOf(FileId file) const { return files_[file].folder; }
+    std::string filePath(FileId file) const;
+
+    // A folder's absolute path ("/" for the root of the file system), the
+    // key of its own name, the folder it is in (kNoFolder above "/").
+    std::string_view folderPath(FolderId folder) const;
+    std::string_view folderKey(FolderId folder) const;
+    FolderId parentOf(FolderId folder) const { return folders_[folder].parent; }
+
+private:
+    struct Folder {
+        FolderId parent;
+        std::uint32_t pathOffset;
+        std::uint32_t pathLength;
+        std::uint32_t keyOffset;
+        std::uint32_t keyLength;
+    };
+    struct File {
+        FolderId folder;
+        std::uint32_t nameOffset;
+        std::uint32_t keyOffset;
+        std::uint16_t nameLength;
+        std::uint16_t keyLength;
+        std::uint16_t stemLength;
+    };
+    struct Slot {
+        std::uint64_t hash;
+        FileId file;
+    };
+    class Walk;
+
+    void find(const std::vector<Slot>& slots, std::string_view key, bool stem, std::vector<FileId>& out) const;
+
+    std::vector<std::string> roots_;
+    std::vector<WalkProblem> problems_;
+    std::size_t foldersRead_ = 0;
+    std::vector<Folder> folders_;
+    std::vector<File> files_;
+    std::string paths_; // of the folders
+    std::string names_; // of the files
+    std::string keys_;  // of files and folders
+    std::vector<Slot> byName_;
+    std::vector<Slot> byStem_;
+};
+
+} // namespace korvane

@@ -1,0 +1,174 @@
+#include "search/mapping_suggestion.h"
+
+#include <algorithm>
+#include <queue>
+#include <unordered_map>
+
+namespace korvane {
+
+namespace {
+
+// One prefix pair and the matches it explains.
+struct Pair {
+    std::size_t spelledBy; // the match whose folder names spell the stored prefix
+    std::size_t depth;     // stored folders below the root
+    FolderId local;
+    std::vector<std::size_t> explains;
+};
+
+class PairSet {
+public:
+    PairSet(const FileIndex& index, const std::vector<MissingMatch>& matches) : index_(index), matches_(matches) {}
+
+    void collect()
+    {
+        for (std::size_t m = 0; m < matches_.size(); ++m) {
+            const MissingMatch& match = matches_[m];
+            if (match.path.root.empty() || !match.path.notSearched.empty())
+                continue; // only Windows paths have roots to map
+            for (const Candidate& candidate : match.candidates) {
+                if (candidate.kind != MatchKind::SameName)
+                    continue; // a mapping cannot change an extension
+                FolderId local = index_.folderOf(candidate.file);
+                for (std::size_t step = 0; step <= candidate.sharedFolders && local != kNoFolder; ++step) {
+                    add(m, match.folderKeys.size() - step, local);
+                    local = index_.parentOf(local);
+                }
+            }
+        }
+    }
+
+    std::vector<Pair>& pairs() { return pairs_; }
+
+private:
+    void add(std::size_t m, std::size_t depth, FolderId local)
+    {
+        const MissingMatch& match = matches_[m];
+        key_ = match.rootKey;
+        for (std::size_t k = 0; k < depth; ++k) {
+            key_ += '\\';
+            key_ += match.folderKeys[k];
+        }
+        key_ += '\0';
+        key_ += index_.folderPath(local);
+        const auto [it, added] = byKey_.try_emplace(key_, pairs_.size());
+        if (added)
+            pairs_.push_back({m, depth, local, {}});
+        std::vector<std::size_t>& explains = pairs_[it->second].explains;
+        if (explains.empty() || explains.back() != m) // two candidates of one file can give one pair
+            explains.push_back(m);
+    }
+
+    const FileIndex& index_;
+    const std::vector<MissingMatch>& matches_;
+    std::vector<Pair> pairs_;
+    std::unordered_map<std::string, std::size_t> byKey_;
+    std::string key_;
+};
+
+std::string storedPrefix(const MissingMatch& match, std::size_t depth)
+{
+    std::string prefix = match.path.root;
+    for (std::size_t k = 0; k < depth; ++k) {
+        prefix += '\\';
+        prefix += match.path.folders[k];
+    }
+    return prefix;
+}
+
+bool isPlainShellCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::string_view("_@%+,./:-").find(c) != std::string_view::npos;
+}
+
+} // namespace
+
+std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std::vector<MissingMatch>& matches,
+                                               const SuggestOptions& options)
+{
+    PairSet set(index, matches);
+    set.collect();
+    std::vector<Pair>& pairs = set.pairs();
+    std::vector<std::string> prefixes;
+    prefixes.reserve(pairs.size());
+    for (const Pair& pair : pairs)
+        prefixes.push_back(storedPrefix(matches[pair.spelledBy], pair.depth));
+
+    // Whether pair a, explaining `countA` files not yet explained, is a better
+    // choice than pair b explaining `countB`.
+    const auto better = [&](std::size_t countA, std::size_t a, std::size_t countB, std::size_t b) {
+        if (countA != countB)
+            return countA > countB;
+        if (pairs[a].depth != pairs[b].depth)
+            return pairs[a].depth < pairs[b].depth; // a whole root has depth 0
+        if (prefixes[a] != prefixes[b])
+            return prefixes[a] < prefixes[b];
+        return index.folderPath(pairs[a].local) < index.folderPath(pairs[b].local);
+    };
+    using Entry = std::pair<std::size_t, std::size_t>; // files not yet explained (at most), pair
+    const auto worse = [&](const Entry& x, const Entry& y) { return better(y.first, y.second, x.first, x.second); };
+    std::priority_queue<Entry, std::vector<Entry>, decltype(worse)> queue(worse);
+    for (std::size_t p = 0; p < pairs.size(); ++p)
+        queue.push({pairs[p].explains.size(), p});
+
+    // The greedy cover, evaluated lazily: a pair's count only falls as others
+    // are chosen, so a pair whose fresh count still heads the queue is the best.
+    std::vector<bool> explained(matches.size(), false);
+    std::vector<MappingSuggestion> suggestions;
+    while (!queue.empty() && suggestions.size() < options.maxSuggestions) {
+        const auto [bound, p] = queue.top();
+        queue.pop();
+        const auto fresh = static_cast<std::size_t>(
+            std::count_if(pairs[p].explains.begin(), pairs[p].explains.end(), [&](std::size_t m) { return !explained[m]; }));
+        if (fresh == 0)
+            continue;
+        if (fresh < bound) {
+            queue.push({fresh, p});
+            continue;
+        }
+        for (const std::size_t m : pairs[p].explains)
+            explained[m] = true;
+        const MissingMatch& spelling = matches[pairs[p].spelledBy];
+        MappingSuggestion suggestion;
+        suggestion.root = spelling.path.root;
+        suggestion.storedPrefix = prefixes[p];
+        suggestion.storedDepth = pairs[p].depth;
+        suggestion.localFolder = index.folderPath(pairs[p].local);
+        suggestion.explains = std::move(pairs[p].explains);
+        suggestion.missingOnRoot = static_cast<std::size_t>(std::count_if(
+            matches.begin(), matches.end(), [&](const MissingMatch& m) { return m.rootKey == spelling.rootKey; }));
+        suggestions.push_back(std::move(suggestion));
+    }
+    std::stable_sort(suggestions.begin(), suggestions.end(), [](const MappingSuggestion& a, const MappingSuggestion& b) {
+        return a.explains.size() > b.explains.size();
+    });
+    return suggestions;
+}
+
+std::string shellQuote(std::string_view text)
+{
+    if (!text.empty() && std::all_of(text.begin(), text.end(), isPlainShellCharacter))
+        return std::string(text);
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    quoted += '\'';
+    return quoted;
+}
+
+std::string mapArgument(const MappingSuggestion& suggestion)
+{
+    return "--map " + shellQuote(suggestion.storedPrefix) + "=" + shellQuote(suggestion.localFolder);
+}
+
+std::string configLine(const MappingSuggestion& suggestion)
+{
+    return "map " + suggestion.storedPrefix + " = " + suggestion.localFolder;
+}
+
+} // namespace korvane

@@ -1,0 +1,150 @@
+#include "search/missing_match.h"
+
+#include "report/windows_path.h"
+#include "search/unicode_text.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace korvane {
+
+namespace {
+
+bool isSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+// Splits on both separators, as the Windows path splitter does for Windows
+// paths: a stored relative name may have been written on either system.
+StoredPath splitOtherPath(std::string_view text)
+{
+    StoredPath path;
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    for (std::size_t k = 0; k <= text.size(); ++k) {
+        if (k < text.size() && !isSeparator(text[k]))
+            continue;
+        const std::string_view name = text.substr(start, k - start);
+        start = k + 1;
+        if (name.empty() || name == ".")
+            continue;
+        if (name == "..") {
+            if (!names.empty())
+                names.pop_back();
+            continue;
+        }
+        names.emplace_back(name);
+    }
+    if (!text.empty() && isSeparator(text.back()))
+        path.notSearched = "the name ends in a separator";
+    else if (names.empty())
+        path.notSearched = "the name names no file";
+    if (!path.notSearched.empty())
+        return path;
+    path.name = std::move(names.back());
+    names.pop_back();
+    path.folders = std::move(names);
+    return path;
+}
+
+// The key of a name without its extension: up to the last dot, unless that
+// is the first character (as the index cuts its keys).
+std::string_view stemOf(std::string_view key)
+{
+    const std::size_t dot = key.rfind('.');
+    return dot == std::string_view::npos || dot == 0 ? key : key.substr(0, dot);
+}
+
+std::uint16_t sharedTail(const FileIndex& index, FolderId folder, const std::vector<std::string>& folderKeys)
+{
+    std::uint16_t shared = 0;
+    for (std::size_t k = folderKeys.size(); k > 0 && folder != kNoFolder && shared < 0xFFFF; --k) {
+        if (index.folderKey(folder) != folderKeys[k - 1])
+            break;
+        ++shared;
+        folder = index.parentOf(folder);
+    }
+    return shared;
+}
+
+bool rankedBefore(const FileIndex& index, const Candidate& a, const Candidate& b)
+{
+    if (a.kind != b.kind)
+        return a.kind == MatchKind::SameName;
+    if (a.sharedFolders != b.sharedFolders)
+        return a.sharedFolders > b.sharedFolders;
+    if (a.sameSpelling != b.sameSpelling)
+        return a.sameSpelling;
+    if (a.file == b.file)
+        return false;
+    return index.filePath(a.file) < index.filePath(b.file);
+}
+
+} // namespace
+
+StoredPath parseStoredPath(std::string_view decoded)
+{
+    const std::optional<WindowsPath> windows = splitWindowsPath(decoded);
+    if (!windows)
+        return splitOtherPath(decoded);
+    StoredPath path;
+    path.root = windows->root;
+    if (windows->kind == WindowsPath::Root::NotAFile || !windows->findsNothing.empty()) {
+        path.notSearched = windows->findsNothing.empty() ? "the name names no file" : windows->findsNothing;
+        return path;
+    }
+    path.folders.assign(windows->names.begin(), windows->names.end() - 1);
+    path.name = windows->names.back();
+    if (containsWildcard(path.name))
+        path.notSearched = "the name holds wildcards";
+    return path;
+}
+
+std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector<MissingFile>& missing,
+                                       const MatchOptions& options)
+{
+    std::vector<MissingMatch> matches;
+    std::unordered_set<std::string_view> seen; // of the stored paths given
+    MatchKeyMaker keys;
+    std::vector<FileId> found;
+    std::string nameKey;
+    for (const MissingFile& file : missing) {
+        if (!seen.insert(file.stored).second)
+            continue;
+        MissingMatch match;
+        match.file = file;
+        match.path = parseStoredPath(file.decoded);
+        match.rootKey = matchKey(match.path.root);
+        for (const std::string& folder : match.path.folders) {
+            match.folderKeys.emplace_back();
+            keys.append(folder, match.folderKeys.back());
+        }
+        if (match.path.notSearched.empty()) {
+            nameKey.clear();
+            keys.append(match.path.name, nameKey);
+            found.clear();
+            index.findByName(nameKey, found);
+            const std::size_t sameName = found.size();
+            index.findByStem(stemOf(nameKey), found);
+            for (std::size_t k = 0; k < found.size(); ++k) {
+                const FileId id = found[k];
+                if (k >= sameName && index.fileKey(id) == nameKey)
+                    continue; // found by its whole name already
+                match.candidates.push_back({id, k < sameName ? MatchKind::SameName : MatchKind::OtherExtension,
+                                            sharedTail(index, index.folderOf(id), match.folderKeys),
+                                            index.fileName(id) == match.path.name});
+            }
+            match.candidateCount = match.candidates.size();
+            const auto before = [&index](const Candidate& a, const Candidate& b) { return rankedBefore(index, a, b); };
+            const std::size_t kept = std::min(options.maxCandidates, match.candidates.size());
+            std::partial_sort(match.candidates.begin(), match.candidates.begin() + static_cast<std::ptrdiff_t>(kept),
+                              match.candidates.end(), before);
+            match.candidates.resize(kept);
+        }
+        matches.push_back(std::move(match));
+    }
+    return matches;
+}
+
+} // namespace korvane

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "search/file_index.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// A missing file as the report lists it: the bytes stored in the project,
+// and their text in UTF-8 (decoded from the project's code page).
+struct MissingFile {
+    std::string stored;
+    std::string decoded;
+};
+
+// A stored path taken apart for the search, from its decoded text.
+struct StoredPath {
+    // "D:" or "\\server\share" for a Windows path (as the path resolver
+    // writes roots); empty for any other path.
+    std::string root;
+    // The folder names between the root (or the start) and the file name,
+    // split on `\` and `/`, with empty names and `.` left out and `..`
+    // taking away the name before it.
+    std::vector<std::string> folders;
+    std::string name;
+    // Why the path is not searched for: it names no file (a trailing
+    // separator, a bare root, a device), or its name holds wildcards.
+    // Empty when it is searched for.
+    std::string notSearched;
+};
+
+StoredPath parseStoredPath(std::string_view decoded);
+
+enum class MatchKind : std::uint8_t {
+    SameName,       // the stored name, compared without regard to case or composition
+    OtherExtension, // the stored name with another extension: a transcoded copy
+};
+
+struct Candidate {
+    FileId file = 0;
+    MatchKind kind = MatchKind::SameName;
+    // How many folder names at the end of the candidate's folder path are
+    // those at the end of the stored folder path: `...\Wedding\Day1\clip.avi`
+    // and `.../Wedding/Day1/clip.avi` share 2.
+    std::uint16_t sharedFolders = 0;
+    // The name on disk is the stored name byte for byte.
+    bool sameSpelling = false;
+};
+
+// What the search found for one missing file.
+struct MissingMatch {
+    MissingFile file;
+    StoredPath path;
+    std::string rootKey;                 // path.root compared without regard to case
+    std::vector<std::string> folderKeys; // matchKey of each of path.folders
+    // Best first: the same name before another extension; then the longest
+    // shared tail of folders; then the same spelling before a name that
+    // differs in case or composition; then by path. At most
+    // MatchOptions::maxCandidates.
+    std::vector<Candidate> candidates;
+    std::size_t candidateCount = 0; // before the list was cut
+    bool found() const { return !candidates.empty(); }
+};
+
+struct MatchOptions {
+    std::size_t maxCandidates = 100;
+};
+
+// Looks for each missing file by name in the index. A stored path that is
+// given more than once is looked for once: one match for each distinct
+// stored path, in the order first given.
+std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector<MissingFile>& missing,
+                                       const MatchOptions& options = {});
+
+} // namespace korvane

@@ -1,0 +1,36 @@
+#include "search/missing_search.h"
+
+#include <algorithm>
+
+namespace korvane {
+
+SearchResults::SearchResults(FileIndex index, std::vector<MissingMatch> matches,
+                             std::vector<MappingSuggestion> mappings)
+    : index_(std::move(index)), matches_(std::move(matches)), mappings_(std::move(mappings))
+{
+    for (std::size_t k = 0; k < matches_.size(); ++k)
+        byStored_.emplace(matches_[k].file.stored, k);
+}
+
+const MissingMatch* SearchResults::find(std::string_view stored) const
+{
+    const auto it = byStored_.find(stored);
+    return it == byStored_.end() ? nullptr : &matches_[it->second];
+}
+
+std::size_t SearchResults::foundCount() const
+{
+    return static_cast<std::size_t>(
+        std::count_if(matches_.begin(), matches_.end(), [](const MissingMatch& m) { return m.found(); }));
+}
+
+SearchResults searchMissing(const std::vector<std::string>& folders, const std::vector<MissingFile>& missing,
+                            const SearchOptions& options)
+{
+    FileIndex index = FileIndex::build(folders, options.index);
+    std::vector<MissingMatch> matches = matchMissing(index, missing, options.match);
+    std::vector<MappingSuggestion> mappings = suggestMappings(index, matches, options.suggest);
+    return SearchResults(std::move(index), std::move(matches), std::move(mappings));
+}
+
+} // namespace korvane
