@@ -1,0 +1,67 @@
+#pragma once
+
+// Dialog templates: a dialog's size, title, font and controls, laid out in
+// dialog units (see dialog_units.h). The program's templates live in
+// resources.cpp; TemplateDialog builds a window from one.
+
+#include <QRect>
+#include <QSize>
+
+#include <vector>
+
+class QIcon;
+class QString;
+
+namespace korvane::ui {
+
+enum class ControlKind { PushButton, Label, Edit, Progress, Icon };
+
+// Styles of a control. Which ones a kind understands is said at each.
+enum ControlStyle : unsigned {
+    kTabStop = 1u << 0,       // reached with Tab
+    kGroup = 1u << 1,         // starts a group of controls
+    kDefaultButton = 1u << 2, // push button: pressed by Enter where no other button has the focus
+    kNoPrefix = 1u << 3,      // label: an '&' is shown, not taken as an access key
+    kWordWrap = 1u << 4,      // label: wrapped within its rectangle
+    kMultiLine = 1u << 5,     // edit
+    kReadOnly = 1u << 6,      // edit
+    kBorder = 1u << 7,        // edit, progress bar
+    kStaticEdge = 1u << 8,    // edit: a thin sunken edge instead of a border
+    kAutoHScroll = 1u << 9,   // edit: follows the text horizontally
+    kAutoVScroll = 1u << 10,  // edit: follows the text vertically
+    kHScroll = 1u << 11,      // edit: a horizontal scroll bar
+    kVScroll = 1u << 12,      // edit: a vertical scroll bar
+    kSmooth = 1u << 13,       // progress bar: a continuous bar
+};
+
+struct ControlTemplate {
+    ControlKind kind;
+    int id;
+    const char* text; // UTF-8; for an icon, unused
+    QRect rect;       // dialog units
+    unsigned style;
+    int resource = 0; // the icon resource an icon shows
+};
+
+enum DialogStyle : unsigned {
+    kMinimizeBox = 1u << 0, // the window can be minimised
+    kAppWindow = 1u << 1,   // a window of its own in the task bar, not a child of another window
+};
+
+struct DialogTemplate {
+    int id;
+    QSize size; // dialog units, client area
+    const char* title;
+    const char* fontFace;
+    int pointSize;
+    unsigned style;
+    std::vector<ControlTemplate> controls;
+};
+
+// The program's resources, looked up by id: nullptr, an empty string or a
+// null icon where there is none.
+const DialogTemplate* findDialogTemplate(int id);
+QString loadString(int id);
+QIcon loadIcon(int id);
+
+} // namespace korvane::ui

@@ -1,0 +1,33 @@
+#pragma once
+
+// Identifiers of the program's resources: dialog templates, controls,
+// strings, the icon and the about command. Only this header defines them.
+
+// Results of a modal dialog; IDOK is also the id of an OK button.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+
+// Dialog templates.
+inline constexpr int IDD_ABOUT = 100;
+inline constexpr int IDD_MAIN = 102;
+
+// Strings.
+inline constexpr int IDS_ABOUT = 101;
+
+// The application's icon: one group of a 32 x 32 and a 16 x 16 picture.
+inline constexpr int IDR_MAINFRAME = 128;
+
+// Controls of IDD_MAIN.
+inline constexpr int IDC_PROCESS = 1011;
+inline constexpr int IDC_BROWSE = 1015;
+inline constexpr int IDC_DVC_PATH = 1016;
+inline constexpr int IDC_FILE_LIST = 1018;
+inline constexpr int IDC_PROGRESS = 1021;
+inline constexpr int IDC_STATUS = 1039;
+
+// Labels and pictures that no code refers to.
+inline constexpr int IDC_STATIC = -1;
+
+// The about entry of the window menu. Its low four bits are zero: commands
+// of the window menu are compared with those bits masked off (0xFFF0).
+inline constexpr unsigned IDM_ABOUTBOX = 0x0010;

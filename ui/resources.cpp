@@ -1,0 +1,93 @@
+// The program's resources: the dialog templates, the string table and the
+// icon.
+
+#include "ui/dialog_template.h"
+#include "ui/resource.h"
+
+#include <QIcon>
+#include <QString>
+
+namespace korvane::ui {
+
+namespace {
+
+// The dialogs' font; where it does not exist, dialog_units.cpp picks the
+// nearest one that does.
+constexpr const char* kDialogFace = "ＭＳ Ｐゴシック";
+constexpr int kDialogPoints = 9;
+
+using enum ControlKind;
+
+const DialogTemplate kMain{
+    IDD_MAIN,
+    QSize(167, 215),
+    "korvane version1.02",
+    kDialogFace,
+    kDialogPoints,
+    kMinimizeBox | kAppWindow,
+    {
+        // Template order is tab order; the first tab stop has the focus when the dialog opens.
+        {PushButton, IDC_PROCESS, "Process", QRect(4, 43, 38, 18), kTabStop},
+        {Label, IDC_STATIC, "Step1: Select dvc file", QRect(4, 4, 159, 8), kGroup},
+        {PushButton, IDC_BROWSE, "...", QRect(152, 15, 11, 12), kTabStop},
+        {Edit, IDC_DVC_PATH, "", QRect(4, 15, 144, 12), kBorder | kAutoHScroll | kTabStop},
+        {Label, IDC_STATIC, "Step2:", QRect(4, 33, 159, 8), kGroup},
+        {Edit, IDC_FILE_LIST, "", QRect(4, 86, 159, 125),
+         kMultiLine | kReadOnly | kBorder | kVScroll | kHScroll | kAutoVScroll | kAutoHScroll | kTabStop},
+        {Progress, IDC_PROGRESS, "", QRect(45, 43, 118, 13), kBorder | kSmooth},
+        {Edit, IDC_STATUS, "", QRect(45, 57, 118, 13), kReadOnly | kStaticEdge | kAutoHScroll | kTabStop},
+        {Label, IDC_STATIC, "Files used in dvc", QRect(4, 77, 159, 8), kGroup},
+    },
+};
+
+const DialogTemplate kAbout{
+    IDD_ABOUT,
+    QSize(235, 131),
+    "korvane version information",
+    kDialogFace,
+    kDialogPoints,
+    0,
+    {
+        {Icon, IDC_STATIC, "", QRect(17, 31, 20, 20), 0, IDR_MAINFRAME},
+        {Label, IDC_STATIC, "korvane Version 1.02", QRect(86, 83, 60, 8), kNoPrefix | kGroup},
+        {Label, IDC_STATIC, "(C) The korvane developers", QRect(86, 93, 119, 8), kGroup},
+        {PushButton, IDOK, "OK", QRect(178, 7, 50, 14), kDefaultButton | kTabStop | kGroup},
+        {Label, IDC_STATIC,
+         "A list raises the file which the project file (*.dvc) of RexEdit (It copes with it to Ver2.9.) is "
+         "referred to with and which isn't found.",
+         QRect(43, 30, 166, 29), kWordWrap | kGroup},
+        {Label, IDC_STATIC, "korvane@example.org", QRect(86, 104, 92, 8), kGroup},
+        {Label, IDC_STATIC, "example.org", QRect(86, 114, 52, 8), kGroup},
+    },
+};
+
+} // namespace
+
+const DialogTemplate* findDialogTemplate(int id)
+{
+    switch (id) {
+    case IDD_MAIN: return &kMain;
+    case IDD_ABOUT: return &kAbout;
+    default: return nullptr;
+    }
+}
+
+QString loadString(int id)
+{
+    switch (id) {
+    case IDS_ABOUT: return QStringLiteral("korvane version information(&A)...");
+    default: return {};
+    }
+}
+
+QIcon loadIcon(int id)
+{
+    QIcon icon;
+    if (id == IDR_MAINFRAME) {
+        icon.addFile(QStringLiteral(":/icons/korvane-32.xpm"), QSize(32, 32));
+        icon.addFile(QStringLiteral(":/icons/korvane-16.xpm"), QSize(16, 16));
+    }
+    return icon;
+}
+
+} // namespace korvane::ui

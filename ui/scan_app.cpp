@@ -1,0 +1,30 @@
+#include "ui/scan_app.h"
+
+#include "ui/dialog_template.h"
+#include "ui/resource.h"
+#include "ui/scan_dlg.h"
+
+#include <QIcon>
+
+namespace korvane {
+
+CScanApp::CScanApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("korvane"));
+    setApplicationVersion(QStringLiteral(KORVANE_VERSION));
+    // Lets a Wayland compositor find the icon through korvane.desktop.
+    setDesktopFileName(QStringLiteral("korvane"));
+    setWindowIcon(ui::loadIcon(IDR_MAINFRAME));
+}
+
+bool CScanApp::InitInstance(const QString& projectPath)
+{
+    CScanDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.m_dvcPath = projectPath;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
+    return false;
+}
+
+} // namespace korvane

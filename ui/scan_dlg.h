@@ -1,0 +1,80 @@
+#pragma once
+
+// The main dialog. Step 1 picks the project file (typed into the path box or
+// chosen with "..."), step 2 ("Process") scans it with the dialog as the
+// scan's feedback: the report box, the status line and the progress bar.
+
+#include "report/file_probe.h"
+#include "report/scan_feedback.h"
+#include "ui/controls.h"
+#include "ui/repaint_pacer.h"
+#include "ui/template_dialog.h"
+
+#include <QIcon>
+#include <QString>
+
+namespace korvane {
+
+class CScanDlg : public ui::TemplateDialog, public ScanFeedback {
+public:
+    explicit CScanDlg(QWidget* parent = nullptr);
+    ~CScanDlg() override;
+
+    // Exchanged with the controls by DoDataExchange.
+    ui::ProgressControl m_progress; // IDC_PROGRESS
+    QString m_dvcPath;              // IDC_DVC_PATH: the project file
+    QString m_fileList;             // IDC_FILE_LIST: the report, lines ended by CR LF
+    QString m_status;               // IDC_STATUS
+    QIcon m_hIcon;                  // IDR_MAINFRAME: the window's icon
+
+    // "...": the file dialog; a chosen file replaces the path, a cancel keeps it.
+    void OnBrowse();
+    // "Process": scans the file of the path box, then says how it went.
+    void OnProcess();
+    // The about entry of the window menu, and every command that differs
+    // from it only in the low four bits, opens the about box.
+    void OnSysCommand(unsigned id, qintptr lParam) override;
+    void OnCommand(int id) override;
+
+    // The scan's feedback. During a run the members change at once and the
+    // controls at most once per frame of the screen, and once more at the
+    // end of the run; outside a run every change shows at once.
+    void appendReport(std::string_view text) override;
+    void clearReport() override;
+    void setStatus(std::string_view text) override;
+    void resetProgress() override;
+    void stepProgress() override;
+
+    // The clock that paces the repaints of a run; for tests.
+    void setPacerClock(ui::RepaintPacer::ClockSource now) { pacer_.setClock(std::move(now)); }
+    bool running() const { return running_; }
+
+protected:
+    void DoDataExchange(ui::DataExchange& dx) override;
+    bool OnInitDialog() override;
+    // Enter where no push button has the focus: in the path box it runs
+    // Process; elsewhere it does nothing, so that a typed path and the
+    // report are not lost with the dialog.
+    void OnOK() override;
+    bool fileExists(std::string_view path) override;
+
+private:
+    struct CommandEntry {
+        int id;
+        void (CScanDlg::*handler)();
+    };
+    static const CommandEntry kCommandMap[];
+
+    void changed();
+    void showChanges();
+
+    FileProbe probe_;
+    ui::RepaintPacer pacer_;
+    bool running_ = false;
+    // Changes of a run that the controls do not show yet.
+    bool reportCleared_ = false;
+    QString unshownReport_;
+    bool statusChanged_ = false;
+};
+
+} // namespace korvane

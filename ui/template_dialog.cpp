@@ -1,0 +1,338 @@
+#include "ui/template_dialog.h"
+
+#include "ui/controls.h"
+#include "ui/data_exchange.h"
+#include "ui/dialog_template.h"
+#include "ui/modals.h"
+#include "ui/resource.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace korvane::ui {
+
+TemplateDialog::TemplateDialog(int templateId, QWidget* parent) : QDialog(parent), templateId_(templateId) {}
+
+TemplateDialog::~TemplateDialog() = default;
+
+bool TemplateDialog::Create()
+{
+    if (created_)
+        return true;
+    template_ = findDialogTemplate(templateId_);
+    if (!template_)
+        return false;
+
+    const QFont font = dialogFont(QString::fromUtf8(template_->fontFace), template_->pointSize);
+    setFont(font);
+    units_ = DialogUnits::fromFont(font);
+    setWindowTitle(QString::fromUtf8(template_->title));
+    Qt::WindowFlags flags = (template_->style & kAppWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint |
+                            Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (template_->style & kMinimizeBox)
+        flags |= Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+    setSizeGripEnabled(false);
+    setFixedSize(units_->toPixels(template_->size));
+
+    QWidget* previousTabStop = nullptr;
+    QWidget* firstTabStop = nullptr;
+    for (const ControlTemplate& item : template_->controls) {
+        QWidget* control = createControl(item);
+        controls_.push_back(control);
+        if (item.id != IDC_STATIC)
+            byId_[item.id] = control;
+        if (item.style & kTabStop) {
+            if (previousTabStop)
+                setTabOrder(previousTabStop, control);
+            else
+                firstTabStop = control;
+            previousTabStop = control;
+        }
+    }
+    systemMenu_ = std::make_unique<SystemMenu>((template_->style & kMinimizeBox) != 0);
+    created_ = true;
+
+    // Qt keeps the last push button that had the focus marked as default
+    // after the focus has left it; away from the buttons only the template's
+    // default button is.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now || now->window() != this || qobject_cast<QPushButton*>(now))
+            return;
+        for (std::size_t k = 0; k < controls_.size(); ++k) {
+            if (auto* button = qobject_cast<QPushButton*>(controls_[k]))
+                button->setDefault((template_->controls[k].style & kDefaultButton) != 0);
+        }
+    });
+
+    if (OnInitDialog() && firstTabStop)
+        firstTabStop->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
+QWidget* TemplateDialog::createControl(const ControlTemplate& item)
+{
+    const QString text = QString::fromUtf8(item.text);
+    const unsigned style = item.style;
+    QRect rect = units_->toPixels(item.rect);
+    QWidget* control = nullptr;
+    switch (item.kind) {
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(text, this);
+        // A push button with the focus is pressed by Enter.
+        button->setAutoDefault(true);
+        button->setDefault((style & kDefaultButton) != 0);
+        connect(button, &QPushButton::clicked, this, [this, id = item.id] { OnCommand(id); });
+        control = button;
+        break;
+    }
+    case ControlKind::Label: {
+        // Plain text, so that an '&' is shown as it is.
+        auto* label = new QLabel(this);
+        label->setTextFormat(Qt::PlainText);
+        label->setText(text);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap((style & kWordWrap) != 0);
+        control = label;
+        break;
+    }
+    case ControlKind::Edit:
+        if (style & kMultiLine) {
+            auto* box = new MultiLineEdit(this);
+            box->setReadOnly((style & kReadOnly) != 0);
+            if (style & kReadOnly)
+                box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            box->setVerticalScrollBarPolicy(style & kVScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+            box->setHorizontalScrollBarPolicy(style & kHScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+            if (!(style & kBorder))
+                box->setFrameShape(QFrame::NoFrame);
+            control = box;
+        } else {
+            QLineEdit* edit = style & kStaticEdge ? new EdgedLineEdit(this) : new QLineEdit(this);
+            if (!(style & kStaticEdge))
+                edit->setFrame((style & kBorder) != 0);
+            edit->setReadOnly((style & kReadOnly) != 0);
+            control = edit;
+        }
+        break;
+    case ControlKind::Progress: {
+        auto* bar = new QProgressBar(this);
+        bar->setTextVisible(false);
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        control = bar;
+        break;
+    }
+    case ControlKind::Icon: {
+        // An icon control takes the size of its picture.
+        auto* picture = new QLabel(this);
+        const QPixmap pixmap = loadIcon(item.resource).pixmap(QSize(32, 32));
+        picture->setPixmap(pixmap);
+        rect.setSize(pixmap.deviceIndependentSize().toSize());
+        control = picture;
+        break;
+    }
+    }
+    if (item.style & kTabStop)
+        control->setFocusPolicy(Qt::StrongFocus);
+    else if (item.kind == ControlKind::PushButton || item.kind == ControlKind::Edit)
+        control->setFocusPolicy(Qt::ClickFocus);
+    else
+        control->setFocusPolicy(Qt::NoFocus);
+    control->setProperty("controlId", item.id);
+    control->setGeometry(rect);
+    return control;
+}
+
+int TemplateDialog::DoModal()
+{
+    if (!Create())
+        return -1;
+    if (!parentWidget()) {
+        QWidget* owner = QApplication::activeModalWidget();
+        if (!owner)
+            owner = QApplication::activeWindow();
+        if (owner && owner != this)
+            setParent(owner, windowFlags());
+    }
+    return modals().execDialog(*this);
+}
+
+void TemplateDialog::EndDialog(int result)
+{
+    done(result);
+}
+
+QWidget* TemplateDialog::GetDlgItem(int id) const
+{
+    const auto it = byId_.find(id);
+    return it == byId_.end() ? nullptr : it->second;
+}
+
+const DialogUnits& TemplateDialog::dialogUnits() const
+{
+    return *units_;
+}
+
+bool TemplateDialog::UpdateData(bool saveAndValidate)
+{
+    DataExchange dx(*this, saveAndValidate);
+    DoDataExchange(dx);
+    return true;
+}
+
+void TemplateDialog::DoDataExchange(DataExchange&) {}
+
+bool TemplateDialog::OnInitDialog()
+{
+    UpdateData(false);
+    return true;
+}
+
+void TemplateDialog::OnOK()
+{
+    UpdateData(true);
+    EndDialog(IDOK);
+}
+
+void TemplateDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+void TemplateDialog::OnCommand(int id)
+{
+    if (id == IDOK)
+        OnOK();
+    else if (id == IDCANCEL)
+        OnCancel();
+}
+
+void TemplateDialog::accept()
+{
+    OnCommand(IDOK);
+}
+
+void TemplateDialog::reject()
+{
+    OnCommand(IDCANCEL);
+}
+
+SystemMenu* TemplateDialog::GetSystemMenu(bool revert)
+{
+    if (!created_)
+        return nullptr;
+    if (revert) {
+        systemMenu_ = std::make_unique<SystemMenu>((template_->style & kMinimizeBox) != 0);
+        return nullptr;
+    }
+    return systemMenu_.get();
+}
+
+void TemplateDialog::showSystemMenu(const QPoint& globalPos)
+{
+    const SystemMenu* menu = GetSystemMenu(false);
+    if (!menu)
+        return;
+    const std::unique_ptr<QMenu> popup = menu->createPopup(this);
+    if (const QAction* chosen = modals().popupMenu(*popup, globalPos))
+        OnSysCommand(chosen->data().toUInt(), 0);
+}
+
+void TemplateDialog::OnSysCommand(unsigned id, qintptr)
+{
+    DefaultSysCommand(id);
+}
+
+void TemplateDialog::DefaultSysCommand(unsigned id)
+{
+    switch (id & kSysCommandMask) {
+    case kScMinimize: showMinimized(); break;
+    case kScClose: close(); break;
+    default: break;
+    }
+}
+
+int TemplateDialog::defaultCommand() const
+{
+    // The template's default push button; Qt also marks a push button as
+    // default while it has the focus, but such a button takes Enter itself.
+    for (std::size_t k = 0; k < controls_.size(); ++k) {
+        const ControlTemplate& item = template_->controls[k];
+        if (item.kind == ControlKind::PushButton && (item.style & kDefaultButton) && controls_[k]->isEnabled())
+            return item.id;
+    }
+    return IDOK;
+}
+
+void TemplateDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Keys that the control with the focus left alone.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (modifiers == Qt::NoModifier && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        OnCommand(defaultCommand());
+    } else if (modifiers == Qt::NoModifier && key == Qt::Key_Escape) {
+        OnCommand(IDCANCEL);
+    } else if (modifiers == Qt::NoModifier && key == Qt::Key_Menu) {
+        // Some window systems follow the key with a context menu event of
+        // their own; the menu opens on the release where none came.
+        menuKeyDown_ = true;
+    } else if (modifiers == Qt::ShiftModifier && key == Qt::Key_F10) {
+        showSystemMenu(mapToGlobal(QPoint(0, 0)));
+    } else {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TemplateDialog::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Menu && menuKeyDown_) {
+        menuKeyDown_ = false;
+        showSystemMenu(mapToGlobal(QPoint(0, 0)));
+        event->accept();
+        return;
+    }
+    QDialog::keyReleaseEvent(event);
+}
+
+void TemplateDialog::contextMenuEvent(QContextMenuEvent* event)
+{
+    // Reaches the dialog from its background, its labels, buttons and bar;
+    // the boxes have menus of their own.
+    menuKeyDown_ = false;
+    showSystemMenu(event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(QPoint(0, 0)));
+    event->accept();
+}
+
+InputBlocker::InputBlocker()
+{
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+InputBlocker::~InputBlocker()
+{
+    QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool InputBlocker::eventFilter(QObject*, QEvent* event)
+{
+    if (event->isInputEvent())
+        return true;
+    if (event->type() == QEvent::Close) {
+        event->ignore();
+        return true;
+    }
+    return false;
+}
+
+} // namespace korvane::ui

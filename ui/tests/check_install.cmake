@@ -1,0 +1,46 @@
+# Installs the build into PREFIX and checks what the desktop needs of it.
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
+  RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${status}")
+endif()
+
+include(GNUInstallDirs)
+set(share "${PREFIX}/${CMAKE_INSTALL_DATADIR}")
+foreach(file
+    "${PREFIX}/${CMAKE_INSTALL_BINDIR}/korvane"
+    "${share}/applications/korvane.desktop"
+    "${share}/mime/packages/korvane.xml"
+    "${share}/icons/hicolor/16x16/apps/korvane.png"
+    "${share}/icons/hicolor/32x32/apps/korvane.png")
+  if(NOT EXISTS "${file}")
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+
+file(STRINGS "${share}/applications/korvane.desktop" entry)
+file(READ "${share}/mime/packages/korvane.xml" mime)
+string(REGEX MATCH "<mime-type type=\"([^\"]+)\"" _ "${mime}")
+set(type "${CMAKE_MATCH_1}")
+foreach(line "Exec=korvane %f" "Icon=korvane" "MimeType=${type};")
+  list(FIND entry "${line}" found)
+  if(found EQUAL -1)
+    message(FATAL_ERROR "korvane.desktop lacks the line '${line}'")
+  endif()
+endforeach()
+if(NOT mime MATCHES "<glob pattern=\"\\*\\.dvc\"/>")
+  message(FATAL_ERROR "the MIME type does not claim *.dvc")
+endif()
+
+# A PNG's width and height are big-endian words at bytes 16 and 20.
+foreach(size 16 32)
+  file(READ "${share}/icons/hicolor/${size}x${size}/apps/korvane.png" header LIMIT 24 HEX)
+  string(SUBSTRING "${header}" 32 8 width)
+  string(SUBSTRING "${header}" 40 8 height)
+  math(EXPR width "0x${width}")
+  math(EXPR height "0x${height}")
+  if(NOT width EQUAL size OR NOT height EQUAL size)
+    message(FATAL_ERROR "the ${size}x${size} icon is ${width}x${height}")
+  endif()
+endforeach()

@@ -1,0 +1,329 @@
+// The small layer under the dialogs: dialog units, data exchange, the
+// controls Qt has no match for, the window menu, the file dialog, the
+// pacing of repaints and the decoding of stored names.
+
+#include "test_support.h"
+
+#include "ui/controls.h"
+#include "ui/data_exchange.h"
+#include "ui/dialog_units.h"
+#include "ui/open_file_dialog.h"
+#include "ui/repaint_pacer.h"
+#include "ui/resource.h"
+#include "ui/stored_text.h"
+#include "ui/system_menu.h"
+#include "ui/template_dialog.h"
+
+#include <QComboBox>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace korvane;
+
+namespace {
+
+// A dialog of the main template with one member bound to the path box.
+class PathDialog : public ui::TemplateDialog {
+public:
+    PathDialog() : TemplateDialog(IDD_MAIN) {}
+    QString path;
+
+protected:
+    void DoDataExchange(ui::DataExchange& dx) override { ui::ddxText(dx, IDC_DVC_PATH, path); }
+};
+
+} // namespace
+
+class LayerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void dialogUnitsRoundToTheNearestPixel();
+    void dialogUnitsGrowWithTheFont();
+    void pacerAllowsOnePaintPerFrame();
+
+    void storedNamesDecodeByTheirBytes_data();
+    void storedNamesDecodeByTheirBytes();
+
+    void reportBoxKeepsExactTextAndShowsLines();
+    void appendingLeavesTheViewWhereItIs();
+    void progressControlHoldsItsPositionUntilSynced();
+    void progressStartsOverPastItsUpperEnd();
+
+    void dataExchangeCopiesBothWaysAndLeavesEqualTextAlone();
+    void missingTemplateCreatesNothing();
+    void windowMenuStartsWithStandardEntries();
+
+    void fileDialogAcceptsNewNameInExistingFolder();
+    void fileDialogRefusesMissingFolder();
+    void fileDialogAllFilterListsNamesWithoutDot();
+};
+
+void LayerTest::dialogUnitsRoundToTheNearestPixel()
+{
+    const ui::DialogUnits units(6, 12);
+    QCOMPARE(units.toPixelsX(4), 6);
+    QCOMPARE(units.toPixelsX(167), 251); // 250.5
+    QCOMPARE(units.toPixelsX(1), 2);     // 1.5
+    QCOMPARE(units.toPixelsY(215), 323); // 322.5
+    QCOMPARE(units.toPixelsY(3), 5);     // 4.5
+    QCOMPARE(units.toPixelsX(-1), -2);   // halves away from zero
+    QCOMPARE(units.toPixels(QRect(4, 43, 38, 18)), QRect(6, 65, 57, 27));
+    QCOMPARE(units.toPixels(QSize(235, 131)), QSize(353, 197));
+}
+
+void LayerTest::dialogUnitsGrowWithTheFont()
+{
+    QFont small = ui::dialogFont(QStringLiteral("ＭＳ Ｐゴシック"), 9);
+    QFont large = small;
+    large.setPointSize(18);
+    const ui::DialogUnits a = ui::DialogUnits::fromFont(small);
+    const ui::DialogUnits b = ui::DialogUnits::fromFont(large);
+    QVERIFY(a.baseX() > 0 && a.baseY() > a.baseX());
+    QVERIFY(b.baseX() >= 2 * a.baseX() - 1);
+    QVERIFY(b.baseY() >= 2 * a.baseY() - 2);
+    // A font that does not exist falls back to one that does.
+    const QFont fallback = ui::dialogFont(QStringLiteral("No Such Font 4711"), 9);
+    QVERIFY(QFontDatabase::families().contains(fallback.family()));
+}
+
+void LayerTest::pacerAllowsOnePaintPerFrame()
+{
+    using namespace std::chrono;
+    ui::RepaintPacer pacer;
+    steady_clock::time_point now{};
+    pacer.setClock([&now] { return now; });
+    pacer.setFrameRate(50.0);
+    QCOMPARE(pacer.frame(), steady_clock::duration(milliseconds(20)));
+
+    QVERIFY(pacer.due()); // nothing painted yet
+    pacer.painted();
+    QVERIFY(!pacer.due());
+    now += milliseconds(19);
+    QVERIFY(!pacer.due());
+    now += milliseconds(1);
+    QVERIFY(pacer.due());
+    pacer.painted();
+    QVERIFY(!pacer.due());
+
+    // A screen that does not say its rate counts as 60 frames a second.
+    pacer.setFrameRate(0.0);
+    QCOMPARE(duration_cast<microseconds>(pacer.frame()).count(), 16666);
+}
+
+void LayerTest::storedNamesDecodeByTheirBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << QByteArray("C:\\Video\\a.avi") << QStringLiteral("C:\\Video\\a.avi");
+    QTest::newRow("up to the first zero byte") << QByteArray("a.avi\0junk", 10) << QStringLiteral("a.avi");
+    QTest::newRow("utf-8") << QByteArray("/media/Caf\xc3\xa9.avi") << QStringLiteral("/media/Café.avi");
+    QTest::newRow("shift jis") << QByteArray("C:\\\x83\x72\x83\x66\x83\x49\\a.avi")
+                               << QStringLiteral("C:\\ビデオ\\a.avi");
+    QTest::newRow("western") << QByteArray("C:\\caf\xe9.avi") << QStringLiteral("C:\\café.avi");
+    QTest::newRow("no code page fits") << QByteArray("\x81\xff") << QStringLiteral("\u0081\u00ff");
+}
+
+void LayerTest::storedNamesDecodeByTheirBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(ui::decodeStoredText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))),
+             text);
+}
+
+void LayerTest::reportBoxKeepsExactTextAndShowsLines()
+{
+    ui::MultiLineEdit box;
+    box.setReadOnly(true);
+    // Line ends split across appends, a lone CR and a lone LF.
+    box.appendWindowText(QStringLiteral("[MainAV]\r"));
+    box.appendWindowText(QStringLiteral("\nA.avi\r\n"));
+    box.appendWindowText(QStringLiteral("odd\rname\r\n"));
+    QCOMPARE(box.windowText(), QStringLiteral("[MainAV]\r\nA.avi\r\nodd\rname\r\n"));
+    // A lone CR or LF breaks the line on screen too.
+    QCOMPARE(box.toPlainText(), QStringLiteral("[MainAV]\nA.avi\nodd\nname\n"));
+
+    box.setWindowText(QStringLiteral("x\r\ny"));
+    QCOMPARE(box.windowText(), QStringLiteral("x\r\ny"));
+    QCOMPARE(box.toPlainText(), QStringLiteral("x\ny"));
+    box.setWindowText(QString());
+    QCOMPARE(box.toPlainText(), QString());
+}
+
+void LayerTest::appendingLeavesTheViewWhereItIs()
+{
+    ui::MultiLineEdit box;
+    box.setReadOnly(true);
+    box.resize(200, 100);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QString many;
+    for (int k = 0; k < 500; ++k)
+        many += QStringLiteral("line %1\r\n").arg(k);
+    box.appendWindowText(many);
+    QCOMPARE(box.verticalScrollBar()->value(), 0);
+    QVERIFY(box.verticalScrollBar()->maximum() > 0);
+    box.verticalScrollBar()->setValue(100);
+    box.appendWindowText(QStringLiteral("more\r\n"));
+    QCOMPARE(box.verticalScrollBar()->value(), 100);
+    // A new text is shown from its beginning.
+    box.setWindowText(many);
+    QCOMPARE(box.verticalScrollBar()->value(), 0);
+}
+
+void LayerTest::progressControlHoldsItsPositionUntilSynced()
+{
+    QProgressBar bar;
+    ui::ProgressControl progress;
+    progress.attach(&bar);
+    progress.setRange(0, 200);
+    progress.setStep(1);
+    QCOMPARE(bar.maximum(), 200);
+
+    progress.hold(true);
+    for (int k = 0; k < 7; ++k)
+        progress.stepIt();
+    QCOMPARE(progress.pos(), 7);
+    QCOMPARE(bar.value(), 0);
+    progress.sync();
+    QCOMPARE(bar.value(), 7);
+    progress.setPos(9);
+    QCOMPARE(bar.value(), 7);
+    progress.hold(false);
+    QCOMPARE(bar.value(), 9);
+    QCOMPARE(progress.setPos(0), 9);
+    QCOMPARE(bar.value(), 0);
+}
+
+void LayerTest::progressStartsOverPastItsUpperEnd()
+{
+    ui::ProgressControl progress;
+    progress.setRange(0, 3);
+    progress.setStep(1);
+    QCOMPARE(progress.stepIt(), 0);
+    progress.stepIt();
+    progress.stepIt();
+    QCOMPARE(progress.pos(), 3);
+    progress.stepIt();
+    QCOMPARE(progress.pos(), 0);
+    QCOMPARE(progress.setPos(99), 0);
+    QCOMPARE(progress.pos(), 3);
+}
+
+void LayerTest::dataExchangeCopiesBothWaysAndLeavesEqualTextAlone()
+{
+    PathDialog dialog;
+    QVERIFY(dialog.Create());
+    auto* edit = qobject_cast<QLineEdit*>(dialog.GetDlgItem(IDC_DVC_PATH));
+    QVERIFY(edit);
+
+    dialog.path = QStringLiteral("a/b.dvc");
+    dialog.UpdateData(false);
+    QCOMPARE(edit->text(), QStringLiteral("a/b.dvc"));
+
+    edit->setText(QStringLiteral("typed.dvc"));
+    dialog.UpdateData(true);
+    QCOMPARE(dialog.path, QStringLiteral("typed.dvc"));
+
+    // Loading the same text keeps the user's selection; a new one replaces it.
+    edit->setSelection(0, 5);
+    dialog.UpdateData(false);
+    QCOMPARE(edit->selectedText(), QStringLiteral("typed"));
+    dialog.path = QStringLiteral("other.dvc");
+    dialog.UpdateData(false);
+    QCOMPARE(edit->text(), QStringLiteral("other.dvc"));
+    QVERIFY(!edit->hasSelectedText());
+}
+
+void LayerTest::missingTemplateCreatesNothing()
+{
+    ui::TemplateDialog dialog(4711);
+    QVERIFY(!dialog.Create());
+    QCOMPARE(dialog.DoModal(), -1);
+    QVERIFY(dialog.controls().empty());
+    QCOMPARE(dialog.GetSystemMenu(false), nullptr);
+}
+
+void LayerTest::windowMenuStartsWithStandardEntries()
+{
+    ui::SystemMenu fixed(false);
+    QCOMPARE(fixed.entries().size(), std::size_t(1));
+    QCOMPARE(fixed.entries().front().command, ui::kScClose);
+
+    ui::SystemMenu menu(true);
+    menu.appendMenu(ui::kMenuSeparator, 0x1234, QStringLiteral("ignored"));
+    menu.appendMenu(ui::kMenuString, 0x0010, QStringLiteral("&About"));
+    QCOMPARE(menu.entries().size(), std::size_t(4));
+    QCOMPARE(menu.entries()[0].command, ui::kScMinimize);
+    QCOMPARE(menu.entries()[2].command, 0u);
+
+    const std::unique_ptr<QMenu> popup = menu.createPopup(nullptr);
+    const QList<QAction*> actions = popup->actions();
+    QCOMPARE(actions.size(), 4);
+    QVERIFY(actions[2]->isSeparator());
+    QCOMPARE(actions[3]->text(), QStringLiteral("&About"));
+    QCOMPARE(actions[3]->data().toUInt(), 0x0010u);
+}
+
+void LayerTest::fileDialogAcceptsNewNameInExistingFolder()
+{
+    QTemporaryDir dir;
+    ui::OpenFileRequest request;
+    request.filters = {QStringLiteral("Rex Edit file (*.dvc)"), QStringLiteral("all(*.*)")};
+    request.initialName = QStringLiteral("*.dvc");
+    request.defaultSuffix = QStringLiteral("dvc");
+    request.directory = dir.path();
+    ui::OpenFileDialog dialog(nullptr, request);
+    QCOMPARE(dialog.nameFilters(), request.filters);
+    QCOMPARE(dialog.selectedNameFilter(), request.filters.first());
+
+    dialog.selectFile(QStringLiteral("new project"));
+    QCOMPARE(dialog.selectedFiles(), QStringList(dir.filePath(QStringLiteral("new project.dvc"))));
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void LayerTest::fileDialogRefusesMissingFolder()
+{
+    QTemporaryDir dir;
+    uitest::ScriptedModals modals;
+    const ui::ScopedModalHandler scope(modals);
+    ui::OpenFileRequest request;
+    request.directory = dir.path();
+    ui::OpenFileDialog dialog(nullptr, request);
+    dialog.selectFile(dir.filePath(QStringLiteral("gone/p.dvc")));
+    dialog.accept();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(modals.messages.size(), std::size_t(1));
+    QVERIFY(modals.messages.front().text.contains(QLatin1String("does not exist")));
+}
+
+void LayerTest::fileDialogAllFilterListsNamesWithoutDot()
+{
+    ui::OpenFileRequest request;
+    request.filters = {QStringLiteral("Rex Edit file (*.dvc)"), QStringLiteral("all(*.*)")};
+    ui::OpenFileDialog dialog(nullptr, request);
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    QVERIFY(model && combo);
+    QCOMPARE(model->nameFilters(), QStringList(QStringLiteral("*.dvc")));
+
+    // As a user's choice in the list of filters.
+    combo->setCurrentIndex(1);
+    emit combo->activated(1);
+    emit combo->textActivated(combo->currentText());
+    QCOMPARE(model->nameFilters(), QStringList(QStringLiteral("*")));
+    combo->setCurrentIndex(0);
+    emit combo->activated(0);
+    emit combo->textActivated(combo->currentText());
+    QCOMPARE(model->nameFilters(), QStringList(QStringLiteral("*.dvc")));
+}
+
+QTEST_MAIN(LayerTest)
+#include "layer_test.moc"

@@ -1,0 +1,140 @@
+#pragma once
+
+// What the dialog tests share: a modal handler that answers for the user and
+// records what was asked, a feedback that records the core's own report of
+// a project, and project files built on the spot.
+
+#include "report/file_probe.h"
+#include "report/scan_feedback.h"
+#include "scanner/scan.h"
+#include "tests/builder/project_builder.h"
+#include "ui/modals.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QMenu>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane::uitest {
+
+struct ShownMessage {
+    QString text;
+    QString caption;
+    ui::MessageIcon icon;
+    QWidget* owner;
+};
+
+struct ShownMenu {
+    QStringList texts; // an empty string for a separator
+    std::vector<unsigned> commands;
+};
+
+class ScriptedModals final : public ui::ModalHandler {
+public:
+    // Called while a message box is up, before it is answered.
+    std::function<void(const ShownMessage&)> onMessage;
+    std::vector<ShownMessage> messages;
+
+    std::deque<QString> fileAnswers; // a null string: cancel
+    std::vector<ui::OpenFileRequest> fileRequests;
+
+    // Answers a modal dialog; by default it ends with IDCANCEL unseen.
+    std::function<int(QDialog&)> onDialog;
+    std::vector<QString> dialogTitles;
+
+    // The command to choose from a popup menu; 0 chooses nothing.
+    unsigned menuChoice = 0;
+    std::vector<ShownMenu> menus;
+
+    void messageBox(QWidget* owner, const QString& text, const QString& caption, ui::MessageIcon icon) override
+    {
+        const ShownMessage shown{text, caption, icon, owner};
+        if (onMessage)
+            onMessage(shown);
+        messages.push_back(shown);
+    }
+
+    std::optional<QString> openFileName(QWidget*, const ui::OpenFileRequest& request) override
+    {
+        fileRequests.push_back(request);
+        if (fileAnswers.empty())
+            return std::nullopt;
+        const QString answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        if (answer.isNull())
+            return std::nullopt;
+        return answer;
+    }
+
+    int execDialog(QDialog& dialog) override
+    {
+        dialogTitles.push_back(dialog.windowTitle());
+        return onDialog ? onDialog(dialog) : 2;
+    }
+
+    QAction* popupMenu(QMenu& menu, const QPoint&) override
+    {
+        ShownMenu shown;
+        QAction* chosen = nullptr;
+        for (QAction* action : menu.actions()) {
+            shown.texts.push_back(action->isSeparator() ? QString() : action->text());
+            shown.commands.push_back(action->isSeparator() ? 0u : action->data().toUInt());
+            if (!action->isSeparator() && menuChoice != 0 && action->data().toUInt() == menuChoice)
+                chosen = action;
+        }
+        menus.push_back(shown);
+        return chosen;
+    }
+};
+
+// The report exactly as the core produces it for a file, for comparison.
+class ReportRecorder final : public ScanFeedback {
+public:
+    std::string report;
+
+    void appendReport(std::string_view text) override { report.append(text.substr(0, text.find('\0'))); }
+    void clearReport() override { report.clear(); }
+    void setStatus(std::string_view) override {}
+    void resetProgress() override {}
+    void stepProgress() override {}
+
+protected:
+    bool fileExists(std::string_view path) override { return probe_.exists(path); }
+
+private:
+    FileProbe probe_;
+};
+
+inline ScanResult scanForReference(const QString& path, std::string* report = nullptr)
+{
+    ReportRecorder recorder;
+    ScanResult result = runScan(path.toStdString(), recorder);
+    if (report)
+        *report = recorder.report;
+    return result;
+}
+
+inline void writeProject(const QString& path, const std::vector<std::uint8_t>& bytes)
+{
+    testing::writeFile(path.toStdString(), bytes);
+}
+
+// A project of the newest layout whose main track refers to `count` movies
+// that do not exist.
+inline testing::ProjectModel projectMissing(int count)
+{
+    testing::ProjectModel model;
+    model.version = 519;
+    for (int k = 0; k < count; ++k)
+        model.mainAV.push_back({"no/such/folder/clip" + std::to_string(k) + ".avi", "", 0});
+    return model;
+}
+
+} // namespace korvane::uitest
