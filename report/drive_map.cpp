@@ -1,6 +1,7 @@
 #include "report/drive_map.h"
 
 #include "report/name_match.h"
+#include "report/windows_path.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,21 +12,6 @@ namespace korvane {
 namespace fs = std::filesystem;
 
 namespace {
-
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-
-bool isAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-char upperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // Where a dosdevices link points: its target when that resolves, else the
 // link's own text, taken from the dosdevices folder when relative.
@@ -79,14 +65,14 @@ std::optional<std::string> canonicalRoot(std::string_view root)
             rest.remove_prefix(1);
         else if (!rest.empty())
             return std::nullopt;
-        if (rest.size() > 1 || (rest.size() == 1 && !isSeparator(rest[0])))
+        if (rest.size() > 1 || (rest.size() == 1 && !isPathSeparator(rest[0])))
             return std::nullopt;
         return std::string{upperAscii(root[0]), ':'};
     }
-    if (root.size() < 2 || !isSeparator(root[0]) || !isSeparator(root[1]))
+    if (root.size() < 2 || !isPathSeparator(root[0]) || !isPathSeparator(root[1]))
         return std::nullopt;
     std::string_view rest = root.substr(2);
-    if (!rest.empty() && isSeparator(rest.back()))
+    if (!rest.empty() && isPathSeparator(rest.back()))
         rest.remove_suffix(1);
     const std::size_t split = rest.find_first_of("\\/");
     if (split == std::string_view::npos || split == 0 || split + 1 == rest.size())

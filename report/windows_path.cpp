@@ -6,24 +6,9 @@ namespace korvane {
 
 namespace {
 
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-
-bool isAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-char upperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 bool startsWithDrive(std::string_view text)
 {
-    return text.size() >= 3 && isAsciiLetter(text[0]) && text[1] == ':' && isSeparator(text[2]);
+    return text.size() >= 3 && isAsciiLetter(text[0]) && text[1] == ':' && isPathSeparator(text[2]);
 }
 
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
@@ -42,7 +27,7 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
 std::string_view takeName(std::string_view& text)
 {
     std::size_t end = 0;
-    while (end < text.size() && !isSeparator(text[end]))
+    while (end < text.size() && !isPathSeparator(text[end]))
         ++end;
     const std::string_view name = text.substr(0, end);
     text.remove_prefix(end < text.size() ? end + 1 : end);
@@ -51,7 +36,7 @@ std::string_view takeName(std::string_view& text)
 
 void normalise(std::string_view rest, WindowsPath& path)
 {
-    const bool trailingSeparator = !rest.empty() && isSeparator(rest.back());
+    const bool trailingSeparator = !rest.empty() && isPathSeparator(rest.back());
     while (!rest.empty()) {
         const std::string_view name = takeName(rest);
         if (name.empty() || name == ".")
@@ -119,13 +104,13 @@ std::optional<WindowsPath> splitWindowsPath(std::string_view text)
         return std::nullopt;
 
     std::string_view rest = text.substr(2);
-    if (rest.size() >= 2 && (rest[0] == '?' || rest[0] == '.') && isSeparator(rest[1])) {
+    if (rest.size() >= 2 && (rest[0] == '?' || rest[0] == '.') && isPathSeparator(rest[1])) {
         // The name spaces in front of a drive or a share: \\?\D:\..., \\?\UNC\server\share\...
         const std::string_view inner = rest.substr(2);
         if (startsWithDrive(inner))
             return splitWindowsPath(inner);
         std::string_view afterUnc = inner;
-        if (equalsIgnoringAsciiCase(takeName(afterUnc), "UNC") && inner.size() > 3 && isSeparator(inner[3])) {
+        if (equalsIgnoringAsciiCase(takeName(afterUnc), "UNC") && inner.size() > 3 && isPathSeparator(inner[3])) {
             std::optional<WindowsPath> share = splitWindowsPath("\\\\" + std::string(afterUnc));
             if (share && share->kind == WindowsPath::Root::Share)
                 return share;

@@ -47,6 +47,21 @@ std::optional<WindowsPath> splitWindowsPath(std::string_view text);
 // the system opened as devices, never as files.
 bool isReservedDeviceName(std::string_view name);
 
+inline bool isPathSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+inline bool isAsciiLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+inline char upperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Whether `name` holds `*` or `?`.
 bool containsWildcard(std::string_view name);
 

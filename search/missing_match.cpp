@@ -10,11 +10,6 @@ namespace korvane {
 
 namespace {
 
-bool isSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-
 // Splits on both separators, as the Windows path splitter does for Windows
 // paths: a stored relative name may have been written on either system.
 StoredPath splitOtherPath(std::string_view text)
@@ -23,7 +18,7 @@ StoredPath splitOtherPath(std::string_view text)
     std::vector<std::string> names;
     std::size_t start = 0;
     for (std::size_t k = 0; k <= text.size(); ++k) {
-        if (k < text.size() && !isSeparator(text[k]))
+        if (k < text.size() && !isPathSeparator(text[k]))
             continue;
         const std::string_view name = text.substr(start, k - start);
         start = k + 1;
@@ -36,7 +31,7 @@ StoredPath splitOtherPath(std::string_view text)
         }
         names.emplace_back(name);
     }
-    if (!text.empty() && isSeparator(text.back()))
+    if (!text.empty() && isPathSeparator(text.back()))
         path.notSearched = "the name ends in a separator";
     else if (names.empty())
         path.notSearched = "the name names no file";

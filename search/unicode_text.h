@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/utf8.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +13,6 @@ namespace korvane {
 // U+10FFFF, a character cut short) becomes one U+FFFD, and decoding goes on
 // with the next byte.
 void decodeUtf8(std::string_view bytes, std::vector<char32_t>& out);
-void appendUtf8(std::string& out, char32_t c);
 
 // `bytes` with every byte that starts no valid character replaced by U+FFFD:
 // what file names on disk look like when they have to be shown as text.
