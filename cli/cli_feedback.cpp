@@ -3,6 +3,8 @@
 #include "report/progress.h"
 
 #include <algorithm>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace korvane {
 
@@ -50,20 +52,76 @@ void TerminalProgress::status(std::string_view text)
     draw(false);
 }
 
-void TerminalProgress::draw(bool force)
+namespace {
+
+// The columns of the terminal `out` is, 80 when it does not say.
+std::size_t terminalWidth(std::FILE* out)
+{
+    winsize size{};
+    if (::ioctl(::fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+// `text` on one line of `width` columns: control bytes as `?`, cut short
+// (never inside a UTF-8 sequence) so that the line never wraps, which would
+// leave a line that cannot be erased.
+std::string fitLine(std::string_view text, std::size_t width)
+{
+    std::string line;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        line += byte < 0x20 || byte == 0x7F ? '?' : c;
+    }
+    const std::size_t room = width > 1 ? width - 1 : 0;
+    if (line.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+            --cut;
+        line.resize(cut);
+    }
+    return line;
+}
+
+} // namespace
+
+bool TerminalProgress::due(bool force)
 {
     const auto now = std::chrono::steady_clock::now();
     if (!force && now - lastDraw_ < std::chrono::milliseconds(40))
-        return;
+        return false;
     lastDraw_ = now;
+    return true;
+}
+
+void TerminalProgress::show(const std::string& line)
+{
     drawn_ = true;
+    std::fputs("\r\033[K", out_);
+    std::fputs(fitLine(line, terminalWidth(out_)).c_str(), out_);
+    std::fflush(out_);
+}
+
+void TerminalProgress::draw(bool force)
+{
+    if (!due(force))
+        return;
     constexpr int width = 40;
     const int filled = position_ * width / kProgressSteps;
-    std::string bar(static_cast<std::size_t>(filled), '#');
-    bar.append(static_cast<std::size_t>(width - filled), '-');
-    std::fprintf(out_, "\r\033[K[%s] %3d/%d  %s", bar.c_str(), position_, kProgressSteps,
-                 escapeTraceText(status_).c_str());
-    std::fflush(out_);
+    std::string line = "[";
+    line.append(static_cast<std::size_t>(filled), '#');
+    line.append(static_cast<std::size_t>(width - filled), '-');
+    char count[32];
+    std::snprintf(count, sizeof count, "] %3d/%d  ", position_, kProgressSteps);
+    line += count;
+    line += escapeTraceText(status_);
+    show(line);
+}
+
+void TerminalProgress::text(std::string_view text, bool force)
+{
+    if (due(force))
+        show(std::string(text));
 }
 
 void TerminalProgress::finish()
@@ -77,64 +135,74 @@ void TerminalProgress::finish()
 
 void CliFeedback::traceLine(std::string_view verb, std::string_view text, std::string_view suffix)
 {
+    if (!output_.out)
+        return;
     std::string line(verb);
     line += " \"";
     line += escapeTraceText(text);
     line += '"';
     line += suffix;
     line += '\n';
-    std::fwrite(line.data(), 1, line.size(), out_);
+    std::fwrite(line.data(), 1, line.size(), output_.out);
 }
 
 void CliFeedback::appendReport(std::string_view text)
 {
-    if (progress_ && sharedTerminal_)
-        progress_->finish();
-    if (trace_)
+    if (!output_.out)
+        return;
+    const bool shared = output_.progress && output_.sharedTerminal;
+    if (shared)
+        output_.progress->finish();
+    text = text.substr(0, text.find('\0'));
+    if (output_.trace) {
         traceLine("append", text);
-    else
-        std::fwrite(text.data(), 1, text.substr(0, text.find('\0')).size(), out_);
-    if (progress_ && sharedTerminal_)
-        std::fflush(out_);
+    } else if (output_.utf8) {
+        const std::string decoded = resolver_.decoded(text);
+        std::fwrite(decoded.data(), 1, decoded.size(), output_.out);
+    } else {
+        std::fwrite(text.data(), 1, text.size(), output_.out);
+    }
+    if (shared)
+        std::fflush(output_.out);
 }
 
 void CliFeedback::clearReport()
 {
     // The report on stdout only grows; a run clears it before anything is written.
-    if (trace_)
-        std::fputs("clear\n", out_);
+    if (output_.trace && output_.out)
+        std::fputs("clear\n", output_.out);
 }
 
 void CliFeedback::setStatus(std::string_view text)
 {
-    if (trace_)
+    if (output_.trace)
         traceLine("status", text);
-    if (progress_)
-        progress_->status(text);
+    if (output_.progress)
+        output_.progress->status(text);
 }
 
 void CliFeedback::resetProgress()
 {
-    if (trace_)
-        std::fputs("reset\n", out_);
-    if (progress_)
-        progress_->reset();
+    if (output_.trace && output_.out)
+        std::fputs("reset\n", output_.out);
+    if (output_.progress)
+        output_.progress->reset();
 }
 
 void CliFeedback::stepProgress()
 {
-    if (trace_)
-        std::fputs("step\n", out_);
-    if (progress_)
-        progress_->step();
+    if (output_.trace && output_.out)
+        std::fputs("step\n", output_.out);
+    if (output_.progress)
+        output_.progress->step();
 }
 
 bool CliFeedback::fileExists(std::string_view path)
 {
-    const bool found = probe_.exists(path);
+    const bool found = resolver_.exists(path);
     if (!found)
         anyMissing_ = true;
-    if (trace_)
+    if (output_.trace)
         traceLine("check", path, found ? " found" : " missing");
     return found;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/file_probe.h"
+#include "report/path_resolver.h"
 #include "report/scan_feedback.h"
 
 #include <chrono>
@@ -10,18 +10,23 @@
 namespace korvane {
 
 // Shows the status line and a progress bar on a terminal, redrawn at most a
-// few dozen times a second.
+// few dozen times a second; between runs also a line of free text.
 class TerminalProgress {
 public:
     explicit TerminalProgress(std::FILE* out) : out_(out) {}
     void reset();
     void step();
     void status(std::string_view text);
+    // Shows `text` instead of the bar, cut to the terminal's width; `force`
+    // draws it even when the last drawing was a moment ago.
+    void text(std::string_view text, bool force = false);
     // Erases the line; the next change draws it again.
     void finish();
 
 private:
     void draw(bool force);
+    bool due(bool force);
+    void show(const std::string& line);
 
     std::FILE* out_;
     int position_ = 0;
@@ -30,16 +35,23 @@ private:
     bool drawn_ = false;
 };
 
-// The command line's feedback sink: the report byte for byte on `out`, or,
-// in trace mode, one line per call on the sink.
+// The command line's feedback sink: the report byte for byte on `out` (or,
+// with `utf8`, its paths decoded), or, in trace mode, one line per call on
+// the sink. A null `out` writes no report. The existence test is the
+// resolver's.
 class CliFeedback final : public ScanFeedback {
 public:
-    // `progress` may be null. When the report and the progress share one
-    // terminal, the progress line is taken away before report text is written.
-    CliFeedback(std::FILE* out, bool trace, TerminalProgress* progress, bool sharedTerminal = false)
-        : out_(out), trace_(trace), progress_(progress), sharedTerminal_(sharedTerminal)
-    {
-    }
+    struct Output {
+        std::FILE* out = nullptr;
+        bool trace = false;
+        bool utf8 = false;
+        // May be null. When the report and the progress share one terminal,
+        // the progress line is taken away before report text is written.
+        TerminalProgress* progress = nullptr;
+        bool sharedTerminal = false;
+    };
+
+    CliFeedback(const Output& output, PathResolver& resolver) : output_(output), resolver_(resolver) {}
 
     void appendReport(std::string_view text) override;
     void clearReport() override;
@@ -55,11 +67,8 @@ protected:
 private:
     void traceLine(std::string_view verb, std::string_view text, std::string_view suffix = {});
 
-    std::FILE* out_;
-    bool trace_;
-    TerminalProgress* progress_;
-    bool sharedTerminal_;
-    FileProbe probe_;
+    Output output_;
+    PathResolver& resolver_;
     bool anyMissing_ = false;
 };
 

@@ -1,8 +1,15 @@
 // korvane-scan: lists the media files a RexEdit project refers to that are
-// not found, exactly as the dialog's report would.
+// not found, exactly as the dialog's report would; on request also where
+// each was looked for, and where the missing files are now.
 
 #include "cli/cli_feedback.h"
+#include "cli/cli_options.h"
+#include "cli/cli_output.h"
+#include "report/path_resolver.h"
 #include "scanner/scan.h"
+#include "search/missing_collector.h"
+#include "search/missing_search.h"
+#include "search/search_report.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -10,78 +17,96 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-enum ExitCode : int {
-    kComplete = 0,
-    kSomethingMissing = 1,
-    kCannotOpenOrUsage = 2,
-    kDamaged = 3,
-    kCannotWrite = 4,
-};
+using namespace korvane;
 
-constexpr const char* kUsage =
-    "Usage: korvane-scan [--trace] FILE\n"
-    "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
-    "that are not found, under the headings of their sections.\n"
-    "\n"
-    "  --trace    print every call of the scan on its feedback instead of the report\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
-    "\n"
-    "The report goes to standard output, each line ended by CR LF, the paths as\n"
-    "stored in the project. On a terminal, standard error shows the progress.\n"
-    "\n"
-    "Exit status: 0 nothing missing, 1 something missing, 2 the file could not be\n"
-    "opened or wrong usage, 3 the project file is damaged, 4 the report could not\n"
-    "be written.\n";
-
-struct Options {
-    bool trace = false;
-    std::string file;
-};
-
-std::optional<Options> parse(int argc, char** argv, int& exitNow)
+void warn(const std::string& text)
 {
-    Options options;
-    bool haveFile = false;
-    bool endOfOptions = false;
-    exitNow = -1;
-    for (int k = 1; k < argc; ++k) {
-        const std::string_view arg = argv[k];
-        if (!endOfOptions && arg == "--") {
-            endOfOptions = true;
-        } else if (!endOfOptions && arg == "--help") {
-            std::fputs(kUsage, stdout);
-            exitNow = kComplete;
+    std::fprintf(stderr, "korvane-scan: warning: %s\n", text.c_str());
+}
+
+// The resolver of this run: the mappings of --map, the configuration file,
+// Wine and WSL, and the code page of --codepage, else of the file, else
+// auto. Nothing, after a message, when the code page cannot be had.
+std::optional<PathResolver> makeResolver(const CliOptions& options, MappingSources& sources)
+{
+    sources = MappingSources::fromEnvironment();
+    sources.explicitMappings = options.maps;
+    ResolverSettings settings = loadResolverSettings(sources);
+    for (const std::string& warning : settings.warnings)
+        warn(warning);
+    for (const DriveMapping& mapping : options.maps) {
+        struct stat st;
+        if (::stat(mapping.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            warn("--map " + mapping.root + "=" + mapping.folder + ": no such folder");
+    }
+
+    std::optional<TextDecoder> decoder;
+    if (options.codePage) {
+        decoder = TextDecoder::open(*options.codePage);
+        if (!decoder) {
+            std::fprintf(stderr,
+                         "korvane-scan: --codepage %s: not a code page this system can decode stored names from "
+                         "(try auto, CP932 or WINDOWS-1252)\n",
+                         options.codePage->c_str());
             return std::nullopt;
-        } else if (!endOfOptions && arg == "--version") {
-            std::printf("korvane-scan %s\n", KORVANE_VERSION);
-            exitNow = kComplete;
+        }
+    } else {
+        decoder = TextDecoder::open(settings.codePage);
+        if (!decoder && settings.codePage != kAutoCodePage) {
+            warn(sources.configFile.string() + ": codepage " + settings.codePage +
+                 " is not a code page this system can decode stored names from; using auto");
+            decoder = TextDecoder::open(kAutoCodePage);
+        }
+        if (!decoder) {
+            std::fputs("korvane-scan: the system's iconv cannot decode CP932 and WINDOWS-1252; choose a code page "
+                       "with --codepage\n",
+                       stderr);
             return std::nullopt;
-        } else if (!endOfOptions && arg == "--trace") {
-            options.trace = true;
-        } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "korvane-scan: unknown option '%s'\n%s", argv[k], kUsage);
-            exitNow = kCannotOpenOrUsage;
-            return std::nullopt;
-        } else if (haveFile) {
-            std::fprintf(stderr, "korvane-scan: one project file at a time\n%s", kUsage);
-            exitNow = kCannotOpenOrUsage;
-            return std::nullopt;
-        } else {
-            options.file = arg;
-            haveFile = true;
         }
     }
-    if (!haveFile) {
-        std::fputs(kUsage, stderr);
-        exitNow = kCannotOpenOrUsage;
-        return std::nullopt;
+    return PathResolver(std::move(settings.drives), std::move(*decoder));
+}
+
+void write(std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+// The folders the search could not read, at most a few of them.
+void warnAboutProblems(const FileIndex& index)
+{
+    constexpr std::size_t kShown = 5;
+    const std::vector<WalkProblem>& problems = index.problems();
+    for (std::size_t k = 0; k < problems.size() && k < kShown; ++k)
+        warn("search: " + problems[k].message());
+    if (problems.size() > kShown)
+        warn("search: " + std::to_string(problems.size() - kShown) + " more folders could not be read");
+}
+
+SearchResults search(const CliOptions& options, const std::vector<MissingFile>& missing, TerminalProgress* progress)
+{
+    SearchOptions searchOptions;
+    if (progress) {
+        searchOptions.index.progress = [progress](const WalkProgress& where) {
+            progress->text(searchProgressText(where));
+        };
     }
-    return options;
+    SearchResults results = searchMissing(options.searchFolders, missing, searchOptions);
+    if (progress)
+        progress->finish();
+    warnAboutProblems(results.index());
+    return results;
+}
+
+std::uint64_t fileSize(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
 } // namespace
@@ -89,32 +114,72 @@ std::optional<Options> parse(int argc, char** argv, int& exitNow)
 int main(int argc, char** argv)
 {
     int exitNow = -1;
-    const std::optional<Options> options = parse(argc, argv, exitNow);
+    const std::optional<CliOptions> options = parseCommandLine(argc, argv, exitNow);
     if (!options)
         return exitNow;
+
+    MappingSources sources;
+    std::optional<PathResolver> resolver = makeResolver(*options, sources);
+    if (!resolver)
+        return kCannotOpenOrUsage;
 
     static char outBuffer[1 << 16];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
 
-    std::optional<korvane::TerminalProgress> progress;
+    std::optional<TerminalProgress> progress;
     if (::isatty(STDERR_FILENO))
         progress.emplace(stderr);
     const bool sharedTerminal = progress && ::isatty(STDOUT_FILENO);
-    korvane::CliFeedback feedback(stdout, options->trace, progress ? &*progress : nullptr, sharedTerminal);
+    CliFeedback::Output output;
+    output.out = options->json ? nullptr : stdout;
+    output.trace = options->trace;
+    output.utf8 = options->utf8;
+    output.progress = progress ? &*progress : nullptr;
+    output.sharedTerminal = sharedTerminal;
+    CliFeedback feedback(output, *resolver);
+    MissingCollector collector(feedback);
 
-    const korvane::ScanResult result = korvane::runScan(options->file, feedback);
+    const ScanResult result = runScan(options->file, collector);
     if (progress)
         progress->finish();
     if (!result) {
         std::fprintf(stderr, "Can not open dvc file\n%s\n", result.openError.c_str());
         return kCannotOpenOrUsage;
     }
+
+    const bool searching = !options->searchFolders.empty() || options->json;
+    if (options->explain || searching) {
+        const std::vector<MissingFile> missing =
+            collector.distinctMissing([&](std::string_view stored) { return resolver->decoded(stored); });
+        if (options->explain) {
+            write(kLineEnd);
+            write(renderExplanations(*resolver, missing, options->utf8, kLineEnd));
+        }
+        if (searching) {
+            if (sharedTerminal)
+                std::fflush(stdout);
+            const SearchResults results = search(*options, missing, progress ? &*progress : nullptr);
+            if (options->json) {
+                write(renderJson({options->file, fileSize(options->file), result}, collector.sections(), results));
+            } else {
+                TextOptions text;
+                text.decodedPaths = options->utf8;
+                write(kLineEnd);
+                write(renderFoundElsewhere(results, text));
+                write(kLineEnd);
+                write(renderSuggestedMappings(results, text));
+            }
+        }
+    }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "korvane-scan: cannot write the report: %s\n", std::strerror(errno));
         return kCannotWrite;
     }
+    if (const std::string unmapped = unmappedWarning(resolver->unmappedRoots(), sources.configFile.string());
+        !unmapped.empty())
+        warn(unmapped);
     if (result.damaged) {
-        std::fprintf(stderr, "korvane-scan: warning: %s\n", korvane::describeDamage(result).c_str());
+        warn(describeDamage(result));
         return kDamaged;
     }
     return feedback.anyMissing() ? kSomethingMissing : kComplete;

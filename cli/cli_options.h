@@ -1,0 +1,41 @@
+#pragma once
+
+#include "report/drive_map.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+enum ExitCode : int {
+    kComplete = 0,
+    kSomethingMissing = 1,
+    kCannotOpenOrUsage = 2,
+    kDamaged = 3,
+    kCannotWrite = 4,
+};
+
+// What korvane-scan was asked to do.
+struct CliOptions {
+    bool trace = false;
+    bool utf8 = false;
+    bool explain = false;
+    bool json = false;
+    // One for each root, the last --map of a root winning, in the order the
+    // roots were first given.
+    std::vector<DriveMapping> maps;
+    std::optional<std::string> codePage;
+    std::vector<std::string> searchFolders;
+    std::string file;
+};
+
+// The help text.
+extern const char* const kUsage;
+
+// Reads the command line. Nothing when the program is to end at once: after
+// --help or --version (status 0), or after a message on stderr for wrong
+// usage (status 2); `exitStatus` says which.
+std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus);
+
+} // namespace korvane
