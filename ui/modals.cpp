@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QDir>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -30,6 +31,14 @@ public:
         return QDir::toNativeSeparators(dialog.selectedFiles().first());
     }
 
+    std::optional<QString> existingDirectory(QWidget* owner, const QString& caption, const QString& start) override
+    {
+        const QString folder = QFileDialog::getExistingDirectory(owner, caption, start);
+        if (folder.isEmpty())
+            return std::nullopt;
+        return QDir::toNativeSeparators(folder);
+    }
+
     int execDialog(QDialog& dialog) override { return dialog.exec(); }
 
     QAction* popupMenu(QMenu& menu, const QPoint& globalPos) override { return menu.exec(globalPos); }
@@ -39,6 +48,11 @@ QtModals qtModals;
 ModalHandler* current = &qtModals;
 
 } // namespace
+
+std::optional<QString> ModalHandler::existingDirectory(QWidget*, const QString&, const QString&)
+{
+    return std::nullopt;
+}
 
 ModalHandler& modals()
 {

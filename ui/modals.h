@@ -1,7 +1,7 @@
 #pragma once
 
-// Every modal piece of the program (message boxes, the file dialog, modal
-// dialogs and popup menus) is opened through here, so that tests can answer
+// Every modal piece of the program (message boxes, the file dialog, the
+// folder picker, modal dialogs and popup menus) is opened through here, so that tests can answer
 // them without a person.
 
 #include <QString>
@@ -35,6 +35,10 @@ public:
     // The chosen file's full path; nothing when cancelled. A name that does
     // not exist is accepted where its folder does.
     virtual std::optional<QString> openFileName(QWidget* owner, const OpenFileRequest& request) = 0;
+    // A folder chosen in the system's folder picker, starting at `start`;
+    // nothing when cancelled (which is all a handler that does not answer
+    // it says).
+    virtual std::optional<QString> existingDirectory(QWidget* owner, const QString& caption, const QString& start);
     // Runs a dialog that is ready to show; returns the code it ended with.
     virtual int execDialog(QDialog& dialog) = 0;
     // The chosen action, or nullptr.

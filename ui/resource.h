@@ -13,6 +13,8 @@ inline constexpr int IDD_MAIN = 102;
 
 // Strings.
 inline constexpr int IDS_ABOUT = 101;
+inline constexpr int IDS_DRIVEMAPPING = 102;
+inline constexpr int IDS_FINDMISSING = 103;
 
 // The application's icon: one group of a 32 x 32 and a 16 x 16 picture.
 inline constexpr int IDR_MAINFRAME = 128;
@@ -31,3 +33,8 @@ inline constexpr int IDC_STATIC = -1;
 // The about entry of the window menu. Its low four bits are zero: commands
 // of the window menu are compared with those bits masked off (0xFFF0).
 inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+
+// The window menu's entries for the drive mapping and for the search of
+// moved media; their low four bits are zero as well.
+inline constexpr unsigned IDM_DRIVEMAPPING = 0x0030;
+inline constexpr unsigned IDM_FINDMISSING = 0x0040;

@@ -76,6 +76,8 @@ QString loadString(int id)
 {
     switch (id) {
     case IDS_ABOUT: return QStringLiteral("korvane version information(&A)...");
+    case IDS_DRIVEMAPPING: return QStringLiteral("&Drive mapping...");
+    case IDS_FINDMISSING: return QStringLiteral("&Find missing files in folder...");
     default: return {};
     }
 }

@@ -1,19 +1,29 @@
 #include "ui/scan_dlg.h"
 
+#include "report/config_file.h"
 #include "report/progress.h"
 #include "scanner/scan.h"
+#include "search/missing_collector.h"
+#include "search/missing_search.h"
 #include "ui/about_dlg.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_template.h"
+#include "ui/drive_mapping_dlg.h"
+#include "ui/find_missing_dlg.h"
 #include "ui/modals.h"
 #include "ui/resource.h"
 #include "ui/stored_text.h"
+#include "ui/unmapped_note.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QScreen>
+
+#include <chrono>
 
 namespace korvane {
 
@@ -40,6 +50,11 @@ bool CScanDlg::OnInitDialog()
     TemplateDialog::OnInitDialog();
 
     if (ui::SystemMenu* menu = GetSystemMenu(false)) {
+        // The program's own entries, then the about entry last.
+        menu->appendMenu(ui::kMenuSeparator);
+        menu->appendMenu(ui::kMenuString, IDM_DRIVEMAPPING, ui::loadString(IDS_DRIVEMAPPING));
+        // Until a run has missed files there is nothing to find.
+        menu->appendMenu(ui::kMenuString | ui::kMenuGrayed, IDM_FINDMISSING, ui::loadString(IDS_FINDMISSING));
         const QString about = ui::loadString(IDS_ABOUT);
         if (!about.isEmpty()) {
             menu->appendMenu(ui::kMenuSeparator);
@@ -64,12 +79,82 @@ void CScanDlg::OnCommand(int id)
 
 void CScanDlg::OnSysCommand(unsigned id, qintptr lParam)
 {
-    if ((id & ui::kSysCommandMask) == IDM_ABOUTBOX) {
+    const unsigned command = id & ui::kSysCommandMask;
+    if (command == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
+    } else if (command == IDM_DRIVEMAPPING) {
+        OnDriveMapping();
+    } else if (command == IDM_FINDMISSING) {
+        OnFindMissing();
     } else {
         TemplateDialog::OnSysCommand(id, lParam);
     }
+}
+
+MappingSources CScanDlg::mappingSources()
+{
+    return MappingSources::fromEnvironment();
+}
+
+void CScanDlg::OnDriveMapping()
+{
+    ui::DriveMappingDlg dialog(mappingSources(), this);
+    ui::modals().execDialog(dialog);
+}
+
+void CScanDlg::OnFindMissing()
+{
+    if (lastMissing_.empty())
+        return;
+    const QString title = QStringLiteral("Find missing files in folder");
+    const std::optional<QString> folder =
+        ui::modals().existingDirectory(this, title, QFileInfo(lastRunPath_).absolutePath());
+    if (!folder)
+        return;
+
+    std::optional<SearchResults> results;
+    {
+        // The walk of a large tree takes a while: say how far it got, at
+        // most every tenth of a second, and take no input meanwhile.
+        const ui::InputBlocker blocker;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS));
+        auto shown = std::chrono::steady_clock::now();
+        SearchOptions options;
+        options.index.progress = [&](const WalkProgress& progress) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!status || now - shown < std::chrono::milliseconds(100))
+                return;
+            shown = now;
+            status->setText(QStringLiteral("Searching: %1 folders, %2 files").arg(progress.folders).arg(progress.files));
+            QCoreApplication::processEvents();
+        };
+        results.emplace(searchMissing({QFile::encodeName(*folder).toStdString()}, lastMissing_, options));
+        if (status)
+            status->setText(m_status);
+        QApplication::restoreOverrideCursor();
+    }
+
+    ui::FindMissingDlg dialog(*folder, *results, this);
+    if (ui::modals().execDialog(dialog) != QDialog::Accepted || !dialog.chosenMapping())
+        return;
+    const MappingSuggestion& mapping = *dialog.chosenMapping();
+
+    const std::filesystem::path file = mappingSources().configFile;
+    std::string error;
+    ConfigFile config = file.empty() ? ConfigFile() : ConfigFile::load(file, &error);
+    if (file.empty() || !error.empty() || !config.setMapping(mapping.storedPrefix, mapping.localFolder) ||
+        !config.save(file, &error)) {
+        ui::modals().messageBox(
+            this, QStringLiteral("The drive mapping could not be saved. %1").arg(QString::fromStdString(error)),
+            QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
+        return;
+    }
+    // Scan the project of the search again, with the new mapping.
+    m_dvcPath = lastRunPath_;
+    UpdateData(false);
+    OnProcess();
 }
 
 void CScanDlg::OnOK()
@@ -117,9 +202,22 @@ void CScanDlg::OnProcess()
                 dlg.m_progress.hold(false);
             }
         } run(*this);
-        probe_.forget();
+        // Mappings and code page as they are now: a new run of the resolver.
+        ResolverSettings settings = loadResolverSettings(mappingSources());
+        std::optional<TextDecoder> decoder = TextDecoder::open(settings.codePage);
+        if (!decoder)
+            decoder = TextDecoder::open(kAutoCodePage);
+        resolver_.emplace(std::move(settings.drives), std::move(*decoder));
         pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
-        result = runScan(ui::encodePath(m_dvcPath), *this);
+        MissingCollector collector(*this);
+        result = runScan(ui::encodePath(m_dvcPath), collector);
+        if (result) {
+            lastRunPath_ = m_dvcPath;
+            lastMissing_ = collector.distinctMissing([this](std::string_view stored) { return resolver_->decoded(stored); });
+            lastUnmapped_ = resolver_->unmappedRoots();
+            if (ui::SystemMenu* menu = GetSystemMenu(false))
+                menu->enableMenuItem(IDM_FINDMISSING, lastMissing_.empty() ? ui::kMenuGrayed : ui::kMenuString);
+        }
     }
 
     if (!result) {
@@ -130,18 +228,32 @@ void CScanDlg::OnProcess()
     QString text = QStringLiteral("completed\n") + m_dvcPath;
     if (result.damaged)
         text += QStringLiteral("\n\n") + QString::fromStdString(describeDamage(result));
+    if (!lastUnmapped_.empty())
+        text += QStringLiteral("\n\n") + QString::fromStdString(ui::unmappedRootsSentence(lastUnmapped_));
     ui::modals().messageBox(this, text, QStringLiteral("korvane"), ui::MessageIcon::None);
     m_progress.setPos(0);
 }
 
 bool CScanDlg::fileExists(std::string_view path)
 {
-    return probe_.exists(path);
+    if (!resolver_)
+        resolver_.emplace(DriveMap(), *TextDecoder::open(kAutoCodePage));
+    return resolver_->exists(path);
+}
+
+QString CScanDlg::decoded(std::string_view text)
+{
+    // The report shows stored names as the resolver reads them: in the
+    // project's code page.
+    text = text.substr(0, text.find('\0'));
+    if (!resolver_)
+        return ui::decodeStoredText(text);
+    return QString::fromStdString(resolver_->decoded(text));
 }
 
 void CScanDlg::appendReport(std::string_view text)
 {
-    const QString piece = ui::decodeStoredText(text);
+    const QString piece = decoded(text);
     m_fileList += piece;
     unshownReport_ += piece;
     changed();

@@ -3,15 +3,23 @@
 // The main dialog. Step 1 picks the project file (typed into the path box or
 // chosen with "..."), step 2 ("Process") scans it with the dialog as the
 // scan's feedback: the report box, the status line and the progress bar.
+// Windows paths of a project are looked for below the folders their drives
+// and shares are mapped to. The context menu adds "Drive mapping..." and,
+// after a run that missed files, "Find missing files in folder...".
 
-#include "report/file_probe.h"
+#include "report/path_resolver.h"
 #include "report/scan_feedback.h"
+#include "search/missing_match.h"
 #include "ui/controls.h"
 #include "ui/repaint_pacer.h"
 #include "ui/template_dialog.h"
 
 #include <QIcon>
 #include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace korvane {
 
@@ -34,6 +42,12 @@ public:
     // The about entry of the window menu, and every command that differs
     // from it only in the low four bits, opens the about box.
     void OnSysCommand(unsigned id, qintptr lParam) override;
+    // "Drive mapping...": edits the mappings of the configuration file.
+    void OnDriveMapping();
+    // "Find missing files in folder...": searches a folder for the missing
+    // files of the last run; a mapping the user takes is saved and the
+    // project is scanned again.
+    void OnFindMissing();
     void OnCommand(int id) override;
 
     // The scan's feedback. During a run the members change at once and the
@@ -48,6 +62,11 @@ public:
     // The clock that paces the repaints of a run; for tests.
     void setPacerClock(ui::RepaintPacer::ClockSource now) { pacer_.setClock(std::move(now)); }
     bool running() const { return running_; }
+    // The last run that opened its file: the project, its missing files
+    // (each once, decoded) and the drives and shares it found no mapping for.
+    const QString& lastRunPath() const { return lastRunPath_; }
+    const std::vector<MissingFile>& lastMissing() const { return lastMissing_; }
+    const std::vector<std::string>& lastUnmapped() const { return lastUnmapped_; }
 
 protected:
     void DoDataExchange(ui::DataExchange& dx) override;
@@ -67,8 +86,14 @@ private:
 
     void changed();
     void showChanges();
+    QString decoded(std::string_view text);
+    // Where a run finds its mappings and code page; read anew for each run.
+    static MappingSources mappingSources();
 
-    FileProbe probe_;
+    std::optional<PathResolver> resolver_;
+    QString lastRunPath_;
+    std::vector<MissingFile> lastMissing_;
+    std::vector<std::string> lastUnmapped_;
     ui::RepaintPacer pacer_;
     bool running_ = false;
     // Changes of a run that the controls do not show yet.

@@ -4,6 +4,8 @@
 #include <QKeySequence>
 #include <QMenu>
 
+#include <algorithm>
+
 namespace korvane::ui {
 
 SystemMenu::SystemMenu(bool minimizeBox)
@@ -13,9 +15,36 @@ SystemMenu::SystemMenu(bool minimizeBox)
     entries_.push_back({kMenuString, kScClose, QStringLiteral("&Close\tAlt+F4")});
 }
 
+namespace {
+
+MenuEntry makeEntry(unsigned flags, unsigned command, const QString& text)
+{
+    const bool separator = (flags & kMenuSeparator) != 0;
+    return {flags, separator ? 0u : command, separator ? QString() : text};
+}
+
+} // namespace
+
 void SystemMenu::appendMenu(unsigned flags, unsigned command, const QString& text)
 {
-    entries_.push_back({flags, flags & kMenuSeparator ? 0u : command, flags & kMenuSeparator ? QString() : text});
+    entries_.push_back(makeEntry(flags, command, text));
+}
+
+void SystemMenu::insertMenu(std::size_t position, unsigned flags, unsigned command, const QString& text)
+{
+    position = std::min(position, entries_.size());
+    entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(position), makeEntry(flags, command, text));
+}
+
+bool SystemMenu::enableMenuItem(unsigned command, unsigned flags)
+{
+    for (MenuEntry& entry : entries_) {
+        if (!(entry.flags & kMenuSeparator) && entry.command == command) {
+            entry.flags = (entry.flags & ~kMenuGrayed) | (flags & kMenuGrayed);
+            return true;
+        }
+    }
+    return false;
 }
 
 std::unique_ptr<QMenu> SystemMenu::createPopup(QWidget* parent) const
@@ -27,6 +56,7 @@ std::unique_ptr<QMenu> SystemMenu::createPopup(QWidget* parent) const
         } else {
             QAction* action = menu->addAction(entry.text);
             action->setData(entry.command);
+            action->setEnabled(!(entry.flags & kMenuGrayed));
         }
     }
     return menu;

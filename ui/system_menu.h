@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace korvane::ui {
 
 // Kinds of menu entries.
 inline constexpr unsigned kMenuString = 0x0000;
+inline constexpr unsigned kMenuGrayed = 0x0001;
 inline constexpr unsigned kMenuSeparator = 0x0800;
 
 // The standard commands; window commands are compared with their low four
@@ -37,9 +39,15 @@ public:
     explicit SystemMenu(bool minimizeBox);
 
     void appendMenu(unsigned flags, unsigned command = 0, const QString& text = {});
+    // Inserts before the entry at `position` (an index into entries()).
+    void insertMenu(std::size_t position, unsigned flags, unsigned command = 0, const QString& text = {});
+    // Grays out (kMenuGrayed) or enables the entry of `command`; returns
+    // whether there is one.
+    bool enableMenuItem(unsigned command, unsigned flags);
     const std::vector<MenuEntry>& entries() const { return entries_; }
 
-    // A popup with one action per entry; an action's data is its command.
+    // A popup with one action per entry; an action's data is its command;
+    // gray entries are disabled.
     std::unique_ptr<QMenu> createPopup(QWidget* parent) const;
 
 private:

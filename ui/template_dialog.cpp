@@ -9,12 +9,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace korvane::ui {
 
@@ -100,6 +103,15 @@ QWidget* TemplateDialog::createControl(const ControlTemplate& item)
         label->setText(text);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap((style & kWordWrap) != 0);
+        // The rectangles were measured for the template's own font; where
+        // a wider font stands in for it, a one-line label grows to the
+        // right to show its whole text, up to the dialog's edge.
+        if (!(style & kWordWrap)) {
+            const int needed = QFontMetrics(font()).horizontalAdvance(text) + 1;
+            const int room = units_->toPixels(template_->size).width() - rect.x();
+            if (needed > rect.width())
+                rect.setWidth(std::max(rect.width(), std::min(needed, room)));
+        }
         control = label;
         break;
     }

@@ -12,6 +12,13 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+#include <QTest>
 #include <QMenu>
 #include <QString>
 #include <QStringList>
@@ -45,10 +52,15 @@ public:
     std::deque<QString> fileAnswers; // a null string: cancel
     std::vector<ui::OpenFileRequest> fileRequests;
 
+    std::deque<QString> folderAnswers; // a null string: cancel
+    std::vector<QString> folderCaptions;
+
     // Answers a modal dialog; by default it ends with IDCANCEL unseen.
     std::function<int(QDialog&)> onDialog;
     std::vector<QString> dialogTitles;
 
+    // Called while a popup menu is up, before it is answered.
+    std::function<void(QMenu&)> onMenu;
     // The command to choose from a popup menu; 0 chooses nothing.
     unsigned menuChoice = 0;
     std::vector<ShownMenu> menus;
@@ -73,6 +85,18 @@ public:
         return answer;
     }
 
+    std::optional<QString> existingDirectory(QWidget*, const QString& caption, const QString&) override
+    {
+        folderCaptions.push_back(caption);
+        if (folderAnswers.empty())
+            return std::nullopt;
+        const QString answer = folderAnswers.front();
+        folderAnswers.pop_front();
+        if (answer.isNull())
+            return std::nullopt;
+        return answer;
+    }
+
     int execDialog(QDialog& dialog) override
     {
         dialogTitles.push_back(dialog.windowTitle());
@@ -81,6 +105,8 @@ public:
 
     QAction* popupMenu(QMenu& menu, const QPoint&) override
     {
+        if (onMenu)
+            onMenu(menu);
         ShownMenu shown;
         QAction* chosen = nullptr;
         for (QAction* action : menu.actions()) {
@@ -93,6 +119,46 @@ public:
         return chosen;
     }
 };
+
+// Points HOME, XDG_CONFIG_HOME and WINEPREFIX at empty folders of `root`, so
+// that neither the machine's settings nor its Wine drives take part in a
+// test; returns the configuration file the dialog then uses.
+inline QString isolateSettings(const QString& root)
+{
+    for (const char* folder : {"home", "config", "wine"})
+        QDir(root).mkpath(QLatin1String(folder));
+    qputenv("HOME", QFile::encodeName(root + QStringLiteral("/home")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + QStringLiteral("/config")));
+    qputenv("WINEPREFIX", QFile::encodeName(root + QStringLiteral("/wine")));
+    qunsetenv("WSL_DISTRO_NAME");
+    return root + QStringLiteral("/config/korvane/korvane.conf");
+}
+
+// What the screen shows of `widgets`, each a window: on a real display
+// (xcb) the display's own pixels, elsewhere each one as Qt paints it, in
+// its place.
+inline QImage screenshot(const std::vector<QWidget*>& widgets)
+{
+    QRect area;
+    for (QWidget* widget : widgets) {
+        if (!QTest::qWaitForWindowExposed(widget))
+            return {};
+        area |= widget->geometry();
+    }
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        QTest::qWait(300); // until the X server has drawn what it was sent
+        return widgets.front()->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
+    }
+    const qreal ratio = widgets.front()->devicePixelRatio();
+    QImage image((QSizeF(area.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    for (QWidget* widget : widgets)
+        painter.drawPixmap(widget->geometry().topLeft() - area.topLeft(), widget->grab());
+    painter.end();
+    return image;
+}
 
 // The report exactly as the core produces it for a file, for comparison.
 class ReportRecorder final : public ScanFeedback {

@@ -1,0 +1,210 @@
+#include "ui/drive_mapping_dlg.h"
+
+#include "ui/modals.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <optional>
+#include <string>
+
+namespace korvane::ui {
+
+namespace {
+
+constexpr int kRootRole = Qt::UserRole;
+constexpr int kFromFileRole = Qt::UserRole + 1;
+
+QString caption()
+{
+    return QStringLiteral("Drive mapping");
+}
+
+QString fromBytes(const std::string& text)
+{
+    return QFile::decodeName(QByteArray::fromStdString(text));
+}
+
+} // namespace
+
+DriveMappingDlg::DriveMappingDlg(const MappingSources& sources, QWidget* parent)
+    : QDialog(parent), file_(sources.configFile)
+{
+    setWindowTitle(caption());
+    setObjectName(QStringLiteral("driveMappingDlg"));
+
+    std::string error;
+    if (!file_.empty())
+        config_ = ConfigFile::load(file_, &error);
+    readable_ = !file_.empty() && error.empty();
+    for (const std::vector<DriveMapping>& found : {wineMappings(sources.winePrefix), wslMappings(sources.wslRoot)})
+        automatic_.insert(automatic_.end(), found.begin(), found.end());
+
+    auto* intro = new QLabel(QStringLiteral("Drives and shares of the editor's system, and the folders that stand "
+                                            "for them here. Their files are looked for in these folders."),
+                             this);
+    intro->setWordWrap(true);
+
+    list_ = new QTreeWidget(this);
+    list_->setObjectName(QStringLiteral("mappingList"));
+    list_->setHeaderLabels({QStringLiteral("Drive or share"), QStringLiteral("Folder"), QStringLiteral("From")});
+    list_->setRootIsDecorated(false);
+    list_->setAllColumnsShowFocus(true);
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    list_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+
+    root_ = new QComboBox(this);
+    root_->setObjectName(QStringLiteral("rootBox"));
+    root_->setEditable(true);
+    for (char letter = 'C'; letter <= 'Z'; ++letter)
+        root_->addItem(QString(QLatin1Char(letter)) + QLatin1Char(':'));
+    root_->setToolTip(canonicalRoot("D:\\Video")
+                          ? QStringLiteral("A drive such as D:, a share such as \\\\server\\share, or a folder on "
+                                           "one such as D:\\Video")
+                          : QStringLiteral("A drive such as D:, or a share such as \\\\server\\share"));
+    root_->setMinimumContentsLength(16);
+    auto* rootLabel = new QLabel(QStringLiteral("Drive or &share:"), this);
+    rootLabel->setBuddy(root_);
+
+    add_ = new QPushButton(QStringLiteral("&Add..."), this);
+    add_->setObjectName(QStringLiteral("addButton"));
+    add_->setAutoDefault(false);
+    remove_ = new QPushButton(QStringLiteral("&Remove"), this);
+    remove_->setObjectName(QStringLiteral("removeButton"));
+    remove_->setAutoDefault(false);
+
+    auto* editRow = new QHBoxLayout;
+    editRow->addWidget(rootLabel);
+    editRow->addWidget(root_, 1);
+    editRow->addWidget(add_);
+    editRow->addWidget(remove_);
+
+    QString where = file_.empty() ? QStringLiteral("There is no folder for settings: set HOME or XDG_CONFIG_HOME.")
+                                  : QStringLiteral("Saved in %1").arg(QDir::toNativeSeparators(
+                                        QFile::decodeName(QByteArray::fromStdString(file_.string()))));
+    if (!file_.empty() && !readable_)
+        where = QStringLiteral("The settings cannot be read, so they are not saved: %1").arg(fromBytes(error));
+    auto* whereLabel = new QLabel(where, this);
+    whereLabel->setObjectName(QStringLiteral("whereLabel"));
+    whereLabel->setWordWrap(true);
+    whereLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setEnabled(readable_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(list_, 1);
+    layout->addLayout(editRow);
+    layout->addWidget(whereLabel);
+    layout->addWidget(buttons);
+
+    connect(add_, &QPushButton::clicked, this, &DriveMappingDlg::add);
+    connect(remove_, &QPushButton::clicked, this, &DriveMappingDlg::removeSelected);
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (const QTreeWidgetItem* item = list_->currentItem())
+            root_->setEditText(item->data(0, kRootRole).toString());
+        updateButtons();
+    });
+    connect(buttons, &QDialogButtonBox::accepted, this, &DriveMappingDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &DriveMappingDlg::reject);
+
+    refill();
+    resize(560, 320);
+}
+
+std::vector<DriveMapping> DriveMappingDlg::mappings() const
+{
+    DriveMap map;
+    map.add(config_.mappings());
+    map.add(automatic_);
+    return map.all();
+}
+
+void DriveMappingDlg::refill(const QString& selectRoot)
+{
+    list_->clear();
+    for (const DriveMapping& mapping : mappings()) {
+        const QString root = fromBytes(mapping.root);
+        auto* item = new QTreeWidgetItem(list_, {root, fromBytes(mapping.folder),
+                                                 fromBytes(std::string(describe(mapping.source)))});
+        const bool fromFile = mapping.source == MappingSource::ConfigFile;
+        item->setData(0, kRootRole, root);
+        item->setData(0, kFromFileRole, fromFile);
+        if (!fromFile) {
+            // Shown for information: only the file's mappings can be removed.
+            for (int column = 0; column < 3; ++column)
+                item->setForeground(column, palette().brush(QPalette::Disabled, QPalette::Text));
+        }
+        if (root == selectRoot)
+            list_->setCurrentItem(item);
+    }
+    updateButtons();
+}
+
+void DriveMappingDlg::updateButtons()
+{
+    const QTreeWidgetItem* item = list_->currentItem();
+    remove_->setEnabled(readable_ && item && item->data(0, kFromFileRole).toBool());
+    add_->setEnabled(readable_);
+}
+
+void DriveMappingDlg::add()
+{
+    const QString typed = root_->currentText().trimmed();
+    const std::optional<std::string> root = canonicalRoot(QFile::encodeName(typed).toStdString());
+    if (!root) {
+        modals().messageBox(this, fromBytes(notARoot(QFile::encodeName(typed).toStdString())), caption(),
+                            MessageIcon::Exclamation);
+        return;
+    }
+    QString start = QDir::homePath();
+    for (const DriveMapping& mapping : mappings()) {
+        if (rootKey(mapping.root) == rootKey(*root))
+            start = fromBytes(mapping.folder);
+    }
+    const QString shownRoot = fromBytes(*root);
+    const std::optional<QString> folder =
+        modals().existingDirectory(this, QStringLiteral("Folder for %1").arg(shownRoot), start);
+    if (!folder)
+        return;
+    if (!config_.setMapping(*root, QFile::encodeName(QDir::fromNativeSeparators(*folder)).toStdString())) {
+        modals().messageBox(this, QStringLiteral("%1 cannot be mapped to %2.").arg(shownRoot, *folder), caption(),
+                            MessageIcon::Exclamation);
+        return;
+    }
+    refill(shownRoot);
+}
+
+void DriveMappingDlg::removeSelected()
+{
+    const QTreeWidgetItem* item = list_->currentItem();
+    if (!item || !item->data(0, kFromFileRole).toBool())
+        return;
+    config_.removeMapping(QFile::encodeName(item->data(0, kRootRole).toString()).toStdString());
+    refill();
+}
+
+void DriveMappingDlg::accept()
+{
+    std::string error;
+    if (!readable_ || !config_.save(file_, &error)) {
+        modals().messageBox(this, QStringLiteral("The drive mapping could not be saved. %1").arg(fromBytes(error)),
+                            caption(), MessageIcon::Exclamation);
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace korvane::ui

@@ -1,0 +1,36 @@
+#pragma once
+
+// "Find missing files in folder...": what a search of a folder found for the
+// missing files of the last run. Each missing path with its best candidate,
+// and the drive mappings that would make the project find them. "Use
+// mapping" ends the dialog with the chosen mapping, where the configuration
+// file can take it; the main dialog saves it and scans again.
+
+#include "search/missing_search.h"
+
+#include <QDialog>
+#include <QString>
+
+class QPushButton;
+class QTreeWidget;
+
+namespace korvane::ui {
+
+class FindMissingDlg : public QDialog {
+public:
+    // `results` must outlive the dialog.
+    FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent = nullptr);
+
+    // The mapping chosen with "Use mapping"; null until then.
+    const MappingSuggestion* chosenMapping() const { return chosen_; }
+
+private:
+    const MappingSuggestion* selectedMapping() const;
+
+    const SearchResults& results_;
+    const MappingSuggestion* chosen_ = nullptr;
+    QTreeWidget* mappings_ = nullptr;
+    QPushButton* use_ = nullptr;
+};
+
+} // namespace korvane::ui
