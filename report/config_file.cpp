@@ -89,7 +89,9 @@ ConfigFile ConfigFile::parse(std::string_view text)
         const auto warn = [&](const std::string& why) {
             config.warnings_.push_back("line " + std::to_string(number) + ": " + why);
         };
-        const std::size_t equals = content.find('=');
+        std::size_t equals = content.find('=');
+        if (equals != std::string_view::npos && mapRoot(trim(content.substr(0, equals))))
+            equals = rootEnd(content); // a folder on a drive may hold a `=`
         if (content.empty() || content.front() == '#') {
             // a comment or a blank line
         } else if (equals == std::string_view::npos) {

@@ -24,9 +24,11 @@ std::filesystem::path defaultConfigPath();
 //     codepage = auto
 //     map D: = /media/video
 //     map \\nas\media = /mnt/nas
+//     map E:\Archive\2019 = /mnt/archive/2019
 //
-// `map ROOT = FOLDER` maps a drive or a share to an absolute local folder (a
-// leading ~ stands for the home folder); when a root is mapped twice the
+// `map ROOT = FOLDER` maps a drive, a share or a folder on one (see
+// canonicalRoot) to an absolute local folder (a leading ~ stands for the
+// home folder); the root ends at rootEnd. When a root is mapped twice the
 // later line wins. `codepage` names the code page of stored names (see
 // TextDecoder). Lines that are not understood are reported as warnings,
 // ignored, and written back unchanged, as are comments and blank lines.

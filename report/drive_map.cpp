@@ -33,6 +33,18 @@ bool existsAsEntry(const fs::path& p)
     return fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec;
 }
 
+// The text up to the next separator; `text` moves behind that separator
+// (or to its end).
+std::string_view nextName(std::string_view& text)
+{
+    std::size_t end = 0;
+    while (end < text.size() && !isPathSeparator(text[end]))
+        ++end;
+    const std::string_view name = text.substr(0, end);
+    text.remove_prefix(end < text.size() ? end + 1 : end);
+    return name;
+}
+
 std::string withoutTrailingSlashes(std::string folder)
 {
     while (folder.size() > 1 && folder.back() == '/')
@@ -59,42 +71,72 @@ std::string_view describe(MappingSource source)
 
 std::optional<std::string> canonicalRoot(std::string_view root)
 {
+    std::string canonical;
+    std::string_view rest;
     if (!root.empty() && isAsciiLetter(root[0])) {
-        std::string_view rest = root.substr(1);
+        rest = root.substr(1);
         if (rest.starts_with(':'))
             rest.remove_prefix(1);
         else if (!rest.empty())
             return std::nullopt;
-        if (rest.size() > 1 || (rest.size() == 1 && !isPathSeparator(rest[0])))
+        canonical = {upperAscii(root[0]), ':'};
+        if (!rest.empty() && !isPathSeparator(rest[0]))
             return std::nullopt;
-        return std::string{upperAscii(root[0]), ':'};
+        if (!rest.empty())
+            rest.remove_prefix(1);
+    } else {
+        if (root.size() < 2 || !isPathSeparator(root[0]) || !isPathSeparator(root[1]))
+            return std::nullopt;
+        rest = root.substr(2);
+        const std::string_view server = nextName(rest);
+        const std::string_view share = nextName(rest);
+        if (server.empty() || share.empty())
+            return std::nullopt;
+        canonical = "\\\\" + std::string(server) + "\\" + std::string(share);
     }
-    if (root.size() < 2 || !isPathSeparator(root[0]) || !isPathSeparator(root[1]))
-        return std::nullopt;
-    std::string_view rest = root.substr(2);
-    if (!rest.empty() && isPathSeparator(rest.back()))
-        rest.remove_suffix(1);
-    const std::size_t split = rest.find_first_of("\\/");
-    if (split == std::string_view::npos || split == 0 || split + 1 == rest.size())
-        return std::nullopt;
-    const std::string_view server = rest.substr(0, split);
-    const std::string_view share = rest.substr(split + 1);
-    if (share.find_first_of("\\/") != std::string_view::npos)
-        return std::nullopt;
-    return "\\\\" + std::string(server) + "\\" + std::string(share);
+    // The folders, each ended by a separator or the end of the text.
+    while (!rest.empty()) {
+        const std::string_view name = nextName(rest);
+        if (name.empty() || name == "." || name == ".." || containsWildcard(name))
+            return std::nullopt;
+        canonical += '\\';
+        canonical += name;
+    }
+    return canonical;
+}
+
+std::string_view driveOrShare(std::string_view canonical)
+{
+    if (!canonical.starts_with("\\\\"))
+        return canonical.substr(0, 2);
+    const std::size_t server = canonical.find('\\', 2);
+    if (server == std::string_view::npos)
+        return canonical;
+    return canonical.substr(0, canonical.find('\\', server + 1));
 }
 
 std::string notARoot(std::string_view text)
 {
     std::string message = "'";
     message.append(text);
-    message.append("' is neither a drive (D:) nor a share (\\\\server\\share)");
+    message.append("' is neither a drive (D:) nor a share (\\\\server\\share), nor a folder on one (D:\\Video)");
     return message;
 }
 
 std::string rootKey(std::string_view canonical)
 {
     return foldCase(canonical);
+}
+
+std::size_t rootEnd(std::string_view mapping)
+{
+    const std::size_t first = mapping.find('=');
+    for (std::size_t at = first; at != std::string_view::npos; at = mapping.find('=', at + 1)) {
+        const std::size_t next = mapping.find_first_not_of(" \t", at + 1);
+        if (next != std::string_view::npos && (mapping[next] == '/' || mapping[next] == '~'))
+            return at;
+    }
+    return first;
 }
 
 std::optional<std::string> normaliseFolder(std::string_view folder, bool allowRelative)
@@ -127,9 +169,10 @@ std::optional<DriveMapping> parseMapArgument(std::string_view argument, std::str
             *error = std::move(why);
         return std::nullopt;
     };
-    const std::size_t equals = argument.find('=');
+    const std::size_t equals = rootEnd(argument);
     if (equals == std::string_view::npos)
-        return fail("expected DRIVE:=FOLDER or \\\\SERVER\\SHARE=FOLDER, got '" + std::string(argument) + "'");
+        return fail("expected DRIVE:=FOLDER, \\\\SERVER\\SHARE=FOLDER or DRIVE:\\PATH=FOLDER, got '" + std::string(argument) +
+                    "'");
     const std::optional<std::string> root = canonicalRoot(argument.substr(0, equals));
     if (!root)
         return fail(notARoot(argument.substr(0, equals)));
@@ -181,9 +224,17 @@ std::vector<DriveMapping> wslMappings(const fs::path& root)
 
 bool DriveMap::add(DriveMapping mapping)
 {
-    std::string key = rootKey(mapping.root);
-    if (std::find(keys_.begin(), keys_.end(), key) != keys_.end())
+    Key key;
+    key.whole = rootKey(mapping.root);
+    if (std::any_of(keys_.begin(), keys_.end(), [&](const Key& k) { return k.whole == key.whole; }))
         return false;
+    const std::string_view base = driveOrShare(mapping.root);
+    key.base = rootKey(base);
+    std::string_view rest = std::string_view(mapping.root).substr(base.size());
+    if (!rest.empty())
+        rest.remove_prefix(1);
+    while (!rest.empty())
+        key.folders.push_back(foldCase(nextName(rest)));
     keys_.push_back(std::move(key));
     mappings_.push_back(std::move(mapping));
     return true;
@@ -198,8 +249,38 @@ void DriveMap::add(const std::vector<DriveMapping>& mappings)
 const DriveMapping* DriveMap::find(std::string_view root) const
 {
     const std::string key = rootKey(root);
-    const auto it = std::find(keys_.begin(), keys_.end(), key);
+    const auto it = std::find_if(keys_.begin(), keys_.end(), [&](const Key& k) { return k.whole == key; });
     return it == keys_.end() ? nullptr : &mappings_[static_cast<std::size_t>(it - keys_.begin())];
+}
+
+DriveMap::Match DriveMap::match(std::string_view root, const std::vector<std::string>& names) const
+{
+    Match best;
+    const std::string base = rootKey(root);
+    std::vector<std::string> folded; // names[k] folded, as far as needed
+    for (std::size_t m = 0; m < keys_.size(); ++m) {
+        const Key& key = keys_[m];
+        if (key.base != base || key.folders.size() > names.size())
+            continue;
+        if (best.mapping && key.folders.size() <= best.folders)
+            continue;
+        while (folded.size() < key.folders.size())
+            folded.push_back(foldCase(names[folded.size()]));
+        if (std::equal(key.folders.begin(), key.folders.end(), folded.begin()))
+            best = {&mappings_[m], key.folders.size()};
+    }
+    return best;
+}
+
+std::vector<const DriveMapping*> DriveMap::foldersOn(std::string_view root) const
+{
+    std::vector<const DriveMapping*> out;
+    const std::string base = rootKey(root);
+    for (std::size_t m = 0; m < keys_.size(); ++m) {
+        if (keys_[m].base == base && !keys_[m].folders.empty())
+            out.push_back(&mappings_[m]);
+    }
+    return out;
 }
 
 } // namespace korvane

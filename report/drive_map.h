@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -19,31 +20,41 @@ enum class MappingSource {
 // "--map", "configuration file", "Wine prefix", "WSL".
 std::string_view describe(MappingSource source);
 
-// A drive or share of the editor's system and the local folder that stands
-// for it.
+// A drive or share of the editor's system, or a folder on one, and the
+// local folder that stands for it.
 struct DriveMapping {
-    std::string root;   // "D:" or "\\server\share"
+    std::string root;   // "D:", "\\server\share", "D:\Video", "\\server\share\2019"
     std::string folder; // absolute, without a trailing slash (except "/")
     MappingSource source = MappingSource::Explicit;
 };
 
 // The root written the one way mappings are kept: "D:" with the letter in
 // upper case (from "d", "d:", "D:\", "d:/"), or "\\server\share" with
-// backslashes (from "\\server\share", "//server/share", with or without a
-// trailing separator). Nothing for anything else, a share with a folder
-// below it included: mappings are made for whole drives and shares.
+// backslashes (from "\\server\share", "//server/share"), either followed
+// by folder names joined by `\` ("D:\Video\Day1" from "d:/Video/Day1/"),
+// with or without a trailing separator. The names are kept as written (they
+// are UTF-8, compared with the decoded stored names); nothing when one is
+// empty, ".", "..", or holds a wildcard, and nothing for any other text.
 std::optional<std::string> canonicalRoot(std::string_view root);
+
+// The drive or share of a canonical root: "D:" of "D:\Video".
+std::string_view driveOrShare(std::string_view canonical);
 
 // The message for text that canonicalRoot does not take.
 std::string notARoot(std::string_view text);
 
-// The key two roots are compared by: drive letters and share names ignore
-// case, as the editor's system did.
+// The key two roots are compared by: drive letters, share and folder names
+// ignore case, as the editor's system did.
 std::string rootKey(std::string_view canonical);
 
-// One command-line mapping, "D:=/media/video" or "\\nas\media=/mnt/nas": the
-// root up to the first `=` (no drive or share name holds one), the folder
-// after it. A leading "~" of the folder stands for $HOME; a relative folder
+// Where the root of "ROOT=FOLDER" ends: no drive or share name holds a `=`,
+// but a folder name may, so it is the first `=` followed (after blanks) by
+// "/" or "~", else the first `=`; npos when there is none. A root whose
+// folders hold a `=` thus takes an absolute folder or one below "~".
+std::size_t rootEnd(std::string_view mapping);
+
+// One command-line mapping, "D:=/media/video", "\\nas\media=/mnt/nas" or
+// "D:\Video=/mnt/archive/Video": the root up to rootEnd, the folder after it. A leading "~" of the folder stands for $HOME; a relative folder
 // is taken from the current directory. Nothing, with `error` set, when the
 // argument is not of that form.
 std::optional<DriveMapping> parseMapArgument(std::string_view argument, std::string* error = nullptr);
@@ -61,21 +72,44 @@ std::vector<DriveMapping> wineMappings(const std::filesystem::path& prefix);
 // WSL's drives: every folder "<root>/x" named by one small letter.
 std::vector<DriveMapping> wslMappings(const std::filesystem::path& root);
 
-// The mappings of one run: the first mapping added for a root wins, so
-// sources are added in order of precedence.
+// The mappings of one run. A stored path takes the mapping with the longest
+// root that is a prefix of it at whole names (compared without regard to
+// case: "D:\Video" covers "D:\video\a.avi", never "D:\VideoOld\a.avi"),
+// whatever the sources: a folder mapped in the configuration file wins
+// over its drive given with --map. Of two mappings of one root the first
+// added wins, so sources are added in order of precedence.
 class DriveMap {
 public:
     // Adds `mapping` unless its root already has one; returns whether it was added.
     bool add(DriveMapping mapping);
     void add(const std::vector<DriveMapping>& mappings);
-    // The mapping of a canonical root ("D:", "\\server\share"), in any case.
+    // The mapping of a canonical root ("D:", "\\server\share", "D:\Video"),
+    // in any case.
     const DriveMapping* find(std::string_view root) const;
+
+    struct Match {
+        const DriveMapping* mapping = nullptr;
+        std::size_t folders = 0; // how many of the names its root takes
+    };
+    // The mapping of a path on drive or share `root` ("D:", as splitWindowsPath
+    // writes it) with the names `names` below it: the longest root among
+    // those that cover it; no mapping when none does.
+    Match match(std::string_view root, const std::vector<std::string>& names) const;
+    // The mappings of folders on drive or share `root`, in the order added.
+    std::vector<const DriveMapping*> foldersOn(std::string_view root) const;
+
     // In the order added.
     const std::vector<DriveMapping>& all() const { return mappings_; }
 
 private:
+    struct Key {
+        std::string whole;                // rootKey of the root
+        std::string base;                 // rootKey of its drive or share
+        std::vector<std::string> folders; // its folder names, folded
+    };
+
     std::vector<DriveMapping> mappings_;
-    std::vector<std::string> keys_;
+    std::vector<Key> keys_;
 };
 
 } // namespace korvane

@@ -58,6 +58,18 @@ bool isDirectory(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// "no mapping for drive D:", "no mapping for drive D: outside D:\Video and
+// D:\Audio".
+std::string noMappingReason(bool drive, const std::string& root, const std::vector<const DriveMapping*>& folders)
+{
+    std::string reason = (drive ? "no mapping for drive " : "no mapping for share ") + root;
+    for (std::size_t k = 0; k < folders.size(); ++k) {
+        reason += k == 0 ? " outside " : k + 1 == folders.size() ? " and " : ", ";
+        reason += folders[k]->root;
+    }
+    return reason;
+}
+
 bool runningUnderWsl()
 {
     if (const char* distro = std::getenv("WSL_DISTRO_NAME"); distro && *distro)
@@ -234,29 +246,38 @@ Resolution PathResolver::resolve(std::string_view stored)
         r.reason = path->findsNothing;
         return r;
     }
-    const DriveMapping* mapping = drives_.find(path->root);
-    if (!mapping) {
+    const DriveMap::Match match = drives_.match(path->root, path->names);
+    if (!match.mapping) {
         noteUnmapped(path->root);
         r.kind = PathKind::NoMapping;
         r.localPath = stored;
         r.found = findFirst(stored);
         if (!r.found)
-            r.reason = std::string(path->kind == WindowsPath::Root::Drive ? "no mapping for drive " : "no mapping for share ") +
-                       path->root;
+            r.reason = noMappingReason(path->kind == WindowsPath::Root::Drive, path->root, drives_.foldersOn(path->root));
         return r;
     }
     r.kind = PathKind::Mapped;
+    r.mappedRoot = match.mapping->root;
+    std::vector<std::string> below = std::move(path->names);
+    below.erase(below.begin(), below.begin() + static_cast<std::ptrdiff_t>(match.folders));
     if (!path->findsNothing.empty()) {
-        r.localPath = join(mapping->folder, path->names, 0);
+        r.localPath = join(match.mapping->folder, below, 0);
         r.reason = path->findsNothing;
         return r;
     }
-    lookUp(mapping->folder, path->names, r);
+    lookUp(match.mapping->folder, below, r);
     return r;
 }
 
 void PathResolver::lookUp(const std::string& folder, const std::vector<std::string>& names, Resolution& r)
 {
+    if (names.empty()) { // the stored path is the root of its mapping
+        r.localPath = folder;
+        r.found = pathExists(folder);
+        if (!r.found)
+            r.reason = "folder " + inQuotes(folder) + " not found";
+        return;
+    }
     if (!containsWildcard(names.back())) {
         std::string exact = join(folder, names, 0);
         if (pathExists(exact)) {

@@ -26,12 +26,15 @@ struct Resolution {
     bool found = false;
     // "D:" or "\\server\share" (decoded) for Windows paths; empty otherwise.
     std::string root;
+    // The root of the mapping used ("D:", "D:\Video"); empty when none was.
+    std::string mappedRoot;
     // The local path that was looked for: for a mapped name the folder of its
     // mapping and its names, with each name that was found replaced by the
     // entry on disk it matched; for every other kind the stored bytes.
     std::string localPath;
-    // Why nothing was found, in UTF-8: "no mapping for drive D:", "folder "X"
-    // not found", "no entry named "Y" in folder "X"", ... Empty when found.
+    // Why nothing was found, in UTF-8: "no mapping for drive D:", "no mapping
+    // for drive D: outside D:\Video", "folder "X" not found", "no entry named
+    // "Y" in folder "X"", ... Empty when found.
     std::string reason;
 };
 
@@ -65,8 +68,9 @@ ResolverSettings loadResolverSettings(const MappingSources& sources);
 
 // The existence test for one run. A stored name that is not a Windows path
 // is looked for exactly as findFirst looks for it. A Windows path is decoded
-// from the code page, taken apart, and looked for below the folder its drive
-// or share is mapped to, the way the editor's system looked for it: exact
+// from the code page, taken apart, and the names below the root of its
+// mapping (see DriveMap::match: the longest root that covers it, a drive,
+// a share or a folder on one) are looked for below that mapping's folder, the way the editor's system looked for it: exact
 // names first, then, name by name, the entries of each folder compared
 // without regard to case (the entry of exactly the stored name wins where
 // several differ only in case). A drive or share without a mapping is
@@ -89,7 +93,9 @@ public:
     std::string decoded(std::string_view stored) { return decoder_.toUtf8(stored); }
 
     // The drives and shares that Windows paths of this run named and that
-    // have no mapping, in the order first met: "D:", "\\nas\media".
+    // no mapping covered, in the order first met: "D:", "\\nas\media". A
+    // drive of which only folders are mapped is named when a path outside
+    // them was met.
     const std::vector<std::string>& unmappedRoots() const { return unmapped_; }
     const DriveMap& drives() const { return drives_; }
     const TextDecoder& decoder() const { return decoder_; }

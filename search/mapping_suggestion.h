@@ -22,7 +22,7 @@ struct MappingSuggestion {
     // How many of the matches name the same root: "explains 12 of 14".
     std::size_t missingOnRoot = 0;
 
-    // A mapping of a whole drive or share: what the path resolver takes.
+    // A mapping of a whole drive or share rather than of a folder on one.
     bool wholeRoot() const { return storedDepth == 0; }
 };
 

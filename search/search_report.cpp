@@ -194,9 +194,6 @@ std::string renderSuggestedMappings(const SearchResults& results, const TextOpti
         out += end;
         out += "    explains " + std::to_string(mapping.explains.size()) + " of " +
                plural(mapping.missingOnRoot, "missing file", "missing files") + " on " + mapping.root;
-        if (!mapping.wholeRoot())
-            out += mapping.root.starts_with("\\\\") ? " (maps a folder below the share)"
-                                                    : " (maps a folder below the drive)";
         out += end;
     }
     return out;

@@ -248,6 +248,51 @@ TEST_F(ScannerWithPaths, SearchFindsMovedFilesAndItsMappingMakesTheProjectWhole)
     EXPECT_EQ(fixed.out, reportOf({lost})) << "the suggested mapping finds what the search found";
 }
 
+// The words of `line` after `prefix`, as a POSIX shell would pass them
+// (single quotes only: the tests' paths hold nothing else it would change).
+std::string unquoted(const std::string& line, std::string_view prefix)
+{
+    std::string word = line.substr(prefix.size());
+    std::erase(word, '\'');
+    return word;
+}
+
+TEST_F(ScannerWithPaths, AFolderMappingSuggestedBySearchIsUsableAsShown)
+{
+    const std::string clip = "D:\\Video\\Day1\\clip.avi";
+    const std::string elsewhere = "D:\\VideoOld\\x.avi";
+    dir.touch("archive/footage/Day1/clip.avi");
+    dir.touch("archive/footage/x.avi"); // D:\VideoOld is not below D:\Video
+    const std::string file = project({clip});
+
+    const ProcessResult r = scan({"--search", dir / "archive", file});
+    const std::string footage = dir / "archive/footage";
+    const std::string suggested = "--map 'D:\\Video'=" + footage + "\r\n"
+                                  "    map D:\\Video = " + footage + "\r\n"
+                                  "    explains 1 of 1 missing file on D:\r\n";
+    ASSERT_TRUE(r.out.ends_with("Suggested mappings\r\n" + suggested)) << r.out;
+
+    const std::string argumentLine = suggested.substr(0, suggested.find('\r'));
+    const std::string argument = unquoted(argumentLine, "--map ");
+    const ProcessResult mapped = scan({"--map", argument, project({clip, elsewhere})});
+    EXPECT_EQ(mapped.status, 1);
+    EXPECT_EQ(mapped.out, reportOf({elsewhere})) << "the clip is found below the mapped folder";
+    EXPECT_EQ(mapped.err, "korvane-scan: warning: drive D: has no mapping, so its paths were listed as missing "
+                          "without being looked for; map it with --map ROOT=FOLDER or in " +
+                              configFile() + "\n")
+        << "D:\\VideoOld is outside D:\\Video";
+
+    writeConfig("map D:\\Video = " + footage + "\n");
+    const ProcessResult configured = scan({"--explain", project({clip, "d:\\video\\day1\\gone.avi"})});
+    EXPECT_EQ(configured.out, reportOf({"d:\\video\\day1\\gone.avi"}) +
+                                  "\r\nLooked for\r\nd:\\video\\day1\\gone.avi\r\n    tried " + footage +
+                                  "/Day1/gone.avi: no entry named \"gone.avi\" in folder \"" + footage + "/Day1\"\r\n");
+    EXPECT_EQ(configured.err, "");
+
+    const ProcessResult longer = scan({"--map", "D:=" + (dir / "nowhere"), project({clip})});
+    EXPECT_EQ(longer.status, 0) << "the file's D:\\Video is longer than --map D: and wins for its paths";
+}
+
 TEST_F(ScannerWithPaths, SearchAndExplainTogetherKeepTheirOrder)
 {
     const ProcessResult r = scan({"--explain", "--search", dir / "none-here", project({"D:\\a.avi"})});
@@ -322,7 +367,7 @@ TEST_F(ScannerWithPaths, WrongOptionsExitTwoWithAMessage)
         std::string says;
     } cases[] = {
         {{"--map", "D:/media", file}, "--map 'D:/media': expected DRIVE:=FOLDER"},
-        {{"--map", "D:\\Video=/media", file}, "is neither a drive"},
+        {{"--map", "D:\\Vid*=/media", file}, "is neither a drive"},
         {{"--map", "D:=", file}, "no folder given for D:"},
         {{file, "--map"}, "--map needs a value"},
         {{"--codepage", "NO-SUCH-PAGE", file}, "--codepage NO-SUCH-PAGE: not a code page"},

@@ -75,7 +75,7 @@ TEST(ConfigFile, LaterLinesWinAndBrokenLinesAreReportedByNumber)
     EXPECT_EQ(config.codePage().value_or("<none>"), "auto");
     const std::vector<std::string> expected = {
         "line 3: the folder of D: must be absolute",
-        "line 4: 'Video' is neither a drive (D:) nor a share (\\\\server\\share)",
+        "line 4: 'Video' is neither a drive (D:) nor a share (\\\\server\\share), nor a folder on one (D:\\Video)",
         "line 5: expected 'key = value'",
         "line 6: no code page given",
         "line 8: unknown setting 'folder'",
@@ -119,11 +119,44 @@ TEST(ConfigFile, SettingARootThatAppearsTwiceLeavesOneLine)
 TEST(ConfigFile, InvalidMappingsChangeNothing)
 {
     ConfigFile config = ConfigFile::parse(kUserFile);
-    EXPECT_FALSE(config.setMapping("D:\\Video", "/media"));
+    EXPECT_FALSE(config.setMapping("D:\\Video\\..", "/media"));
+    EXPECT_FALSE(config.setMapping("D:\\Vid*", "/media"));
     EXPECT_FALSE(config.setMapping("D:", "relative"));
     EXPECT_FALSE(config.setMapping("D:", ""));
     EXPECT_FALSE(config.removeMapping("not a root"));
     EXPECT_EQ(config.text(), kUserFile);
+}
+
+TEST(ConfigFile, FoldersOnADriveOrShareAreRootsOfTheirOwn)
+{
+    ConfigFile config = ConfigFile::parse("map D: = /media/video\n"
+                                          "map d:/Video/Day1/ = /mnt/day1\n"
+                                          "map \\\\nas\\media\\2019 = /mnt/nas2019\n"
+                                          "map D:\\a=b = /mnt/a=b\n"
+                                          "map D:\\video\\DAY1 = /mnt/day1b\n"
+                                          "map D:\\..\\x = /mnt/x\n");
+    const std::vector<DriveMapping> mappings = config.mappings();
+    ASSERT_EQ(mappings.size(), 4u);
+    EXPECT_EQ(mappings[1].root, "D:\\video\\DAY1") << "folder names ignore case: the later line wins";
+    EXPECT_EQ(mappings[1].folder, "/mnt/day1b");
+    EXPECT_EQ(mappings[2].root, "\\\\nas\\media\\2019");
+    EXPECT_EQ(mappings[3].root, "D:\\a=b") << "a folder name may hold a =";
+    EXPECT_EQ(mappings[3].folder, "/mnt/a=b");
+    ASSERT_EQ(config.warnings().size(), 1u);
+    EXPECT_NE(config.warnings()[0].find("line 6: 'D:\\..\\x' is neither"), std::string::npos) << config.warnings()[0];
+
+    // Written the way the search suggests it, read back as the same mapping.
+    ConfigFile written;
+    ASSERT_TRUE(written.setMapping("d:/Video/Day1", "/mnt/day1"));
+    ASSERT_TRUE(written.setMapping("D:\\a=b", "/mnt/a=b"));
+    EXPECT_EQ(written.text(), "map D:\\Video\\Day1 = /mnt/day1\nmap D:\\a=b = /mnt/a=b\n");
+    const std::vector<DriveMapping> reread = ConfigFile::parse(written.text()).mappings();
+    ASSERT_EQ(reread.size(), 2u);
+    EXPECT_EQ(reread[0].root, "D:\\Video\\Day1");
+    EXPECT_EQ(reread[1].root, "D:\\a=b");
+    EXPECT_EQ(reread[1].folder, "/mnt/a=b");
+    EXPECT_TRUE(written.removeMapping("D:\\VIDEO\\day1"));
+    EXPECT_EQ(written.text(), "map D:\\a=b = /mnt/a=b\n");
 }
 
 TEST(ConfigFile, ANewFileGetsItsLinesInOrder)

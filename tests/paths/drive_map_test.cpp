@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 using testing::ScopedEnv;
 using testing::TempDir;
 
-TEST(CanonicalRoot, DrivesAndWholeSharesInEveryCommonSpelling)
+TEST(CanonicalRoot, DrivesSharesAndFoldersOnThemInEveryCommonSpelling)
 {
     const struct {
         const char* text;
@@ -34,13 +34,27 @@ TEST(CanonicalRoot, DrivesAndWholeSharesInEveryCommonSpelling)
         {"", nullptr},
         {"DD:", nullptr},
         {"1:", nullptr},
-        {"D:\\Video", nullptr},
         {"D:\\\\", nullptr},
         {"\\\\nas", nullptr},
         {"\\\\nas\\", nullptr},
         {"\\\\\\media", nullptr},
-        {"\\\\nas\\media\\Video", nullptr},
         {"\\nas\\media", nullptr},
+        // Folders on a drive or share: backslashes, names as written.
+        {"D:\\Video", "D:\\Video"},
+        {"d:/Video/Day1/", "D:\\Video\\Day1"},
+        {"d:\\Video/Day1\\", "D:\\Video\\Day1"},
+        {"\\\\nas\\media\\2019", "\\\\nas\\media\\2019"},
+        {"//nas/media/2019/", "\\\\nas\\media\\2019"},
+        {"D:\\\u8868\u793a", "D:\\\u8868\u793a"},
+        {"D:\\a=b c", "D:\\a=b c"},
+        {"d\\Video", nullptr},
+        {"D:Video", nullptr},
+        {"D:\\Video\\\\Day1", nullptr},
+        {"D:\\.\\Video", nullptr},
+        {"D:\\Video\\..", nullptr},
+        {"D:\\Vid*", nullptr},
+        {"D:\\Video\\Day?", nullptr},
+        {"\\\\nas\\media\\\\2019", nullptr},
     };
     for (const auto& c : cases) {
         const std::optional<std::string> root = canonicalRoot(c.text);
@@ -65,6 +79,10 @@ TEST(ParseMapArgument, RootUpToTheFirstEqualsSignFolderAfterIt)
         {"\\\\nas\\media=/mnt/nas", "\\\\nas\\media", "/mnt/nas"},
         {"//nas/media=/mnt/nas", "\\\\nas\\media", "/mnt/nas"},
         {"D:=/media/a=b", "D:", "/media/a=b"},
+        {"d:/Video/=/mnt/v", "D:\\Video", "/mnt/v"},
+        {"D:\\a=b=/mnt/a=b", "D:\\a=b", "/mnt/a=b"},
+        {"D:\\a=b=~/v", "D:\\a=b", "/home/editor/v"},
+        {"\\\\nas\\media\\2019=/mnt/n", "\\\\nas\\media\\2019", "/mnt/n"},
         {"D:=~/Videos", "D:", "/home/editor/Videos"},
         {"D:=~", "D:", "/home/editor"},
         {"D:=relative/videos", "D:", (fs::current_path() / "relative/videos").string()},
@@ -89,7 +107,7 @@ TEST(ParseMapArgument, RejectsWhatIsNotARootOrHasNoFolder)
         {"D:", "expected"},
         {"D:=", "no folder"},
         {"DX:=/media", "neither a drive"},
-        {"D:\\Video=/media", "neither a drive"},
+        {"D:\\Video\\..=/media", "neither a drive"},
         {"\\\\nas=/mnt/nas", "neither a drive"},
         {"=/media", "neither a drive"},
     };
@@ -197,6 +215,82 @@ TEST(MappingPrecedence, ExplicitOverFileOverWineOverWsl)
     EXPECT_FALSE(settings.drives.find("H:"));
     EXPECT_EQ(settings.codePage, "WINDOWS-1252");
     EXPECT_TRUE(settings.warnings.empty());
+}
+
+TEST(DriveMapMatch, TheLongestRootThatIsAPrefixAtWholeNamesWins)
+{
+    DriveMap drives;
+    drives.add({*parseMapArgument("D:=/d"), *parseMapArgument("D:\\Video=/v"),
+                *parseMapArgument("D:\\Video\\Day1=/day1"), *parseMapArgument("\\\\nas\\media\\2019=/n2019"),
+                *parseMapArgument("E:\\Archive=/e")});
+    const struct {
+        const char* root;
+        std::vector<std::string> names;
+        const char* mappedRoot; // nullptr: no mapping covers the path
+        std::size_t folders;
+    } cases[] = {
+        {"D:", {"Video", "Day1", "clip.avi"}, "D:\\Video\\Day1", 2},
+        {"D:", {"Video", "Day2", "clip.avi"}, "D:\\Video", 1},
+        {"D:", {"VIDEO", "day1", "clip.avi"}, "D:\\Video\\Day1", 2},
+        {"D:", {"VideoOld", "x.avi"}, "D:", 0},
+        {"D:", {"Vide", "x.avi"}, "D:", 0},
+        {"D:", {"Video"}, "D:\\Video", 1},
+        {"d:", {"clip.avi"}, "D:", 0},
+        {"\\\\NAS\\Media", {"2019", "intro.avi"}, "\\\\nas\\media\\2019", 1},
+        {"\\\\nas\\media", {"2020", "intro.avi"}, nullptr, 0},
+        {"\\\\nas\\media2019", {"intro.avi"}, nullptr, 0},
+        {"E:", {"Archive2", "x.avi"}, nullptr, 0},
+        {"E:", {"x.avi"}, nullptr, 0},
+        {"F:", {"Video", "x.avi"}, nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const DriveMap::Match match = drives.match(c.root, c.names);
+        if (!c.mappedRoot) {
+            EXPECT_FALSE(match.mapping) << c.root << " " << c.names[0] << " took " << match.mapping->root;
+            continue;
+        }
+        ASSERT_TRUE(match.mapping) << c.root << " " << c.names[0];
+        EXPECT_EQ(match.mapping->root, c.mappedRoot) << c.root << " " << c.names[0];
+        EXPECT_EQ(match.folders, c.folders) << c.root << " " << c.names[0];
+    }
+    ASSERT_EQ(drives.foldersOn("d:").size(), 2u);
+    EXPECT_EQ(drives.foldersOn("D:")[1]->root, "D:\\Video\\Day1");
+    EXPECT_TRUE(drives.foldersOn("G:").empty());
+}
+
+TEST(DriveMapMatch, FolderNamesAreComparedWithoutRegardToCaseBeyondAscii)
+{
+    DriveMap drives;
+    drives.add(*parseMapArgument("D:\\\u00c9t\u00e9\\\u0424\u0438\u043b\u044c\u043c=/films")); // D:\Été\Фильм
+    const DriveMap::Match match = drives.match("D:", {"\u00e9T\u00c9", "\u0444\u0418\u041b\u042c\u041c", "a.avi"});
+    ASSERT_TRUE(match.mapping);
+    EXPECT_EQ(match.folders, 2u);
+    EXPECT_FALSE(drives.match("D:", {"Ete", "\u0424\u0438\u043b\u044c\u043c", "a.avi"}).mapping);
+}
+
+TEST(MappingPrecedence, TheLongestRootWinsOverSourcesAndSourcesDecideForEqualRoots)
+{
+    TempDir dir;
+    dir.touch("korvane.conf", "map D:\\Video = /file/video\n"
+                              "map d:\\VIDEO\\day1 = /file/day1\n");
+    fs::create_directories(dir.path() / "mnt" / "d");
+    MappingSources sources;
+    sources.explicitMappings = {*parseMapArgument("D:=/explicit/d"), *parseMapArgument("D:\\video\\Day1=/explicit/day1")};
+    sources.configFile = dir.path() / "korvane.conf";
+    sources.wslRoot = dir.path() / "mnt";
+    const ResolverSettings settings = loadResolverSettings(sources);
+    ASSERT_EQ(settings.drives.all().size(), 3u) << "WSL's D: and the file's Day1 lose to --map";
+
+    const DriveMap::Match video = settings.drives.match("D:", {"Video", "a.avi"});
+    ASSERT_TRUE(video.mapping);
+    EXPECT_EQ(video.mapping->folder, "/file/video") << "the file's longer root wins over --map D:";
+    const DriveMap::Match day1 = settings.drives.match("D:", {"Video", "Day1", "a.avi"});
+    ASSERT_TRUE(day1.mapping);
+    EXPECT_EQ(day1.mapping->folder, "/explicit/day1");
+    EXPECT_EQ(day1.mapping->source, MappingSource::Explicit);
+    const DriveMap::Match other = settings.drives.match("D:", {"Other", "a.avi"});
+    ASSERT_TRUE(other.mapping);
+    EXPECT_EQ(other.mapping->folder, "/explicit/d");
 }
 
 TEST(MappingPrecedence, MissingSourcesAddNothingAndBrokenConfigLinesAreReported)

@@ -220,6 +220,86 @@ TEST_F(ResolverOnDisk, DrivesAndSharesWithoutMappingAreListedOnceInTheOrderMet)
     EXPECT_TRUE(r.unmappedRoots().empty());
 }
 
+// D: to <temp>/d, D:\Video to <temp>/v, D:\Video\Day1 to <temp>/day1, and
+// E:\Archive to <temp>/e; nothing else of E:.
+class ResolverWithFolderRoots : public ResolverOnDisk {
+protected:
+    PathResolver folderResolver(std::string_view codePage = kAutoCodePage) const
+    {
+        return makeResolver({{"D:", dir / "d", MappingSource::Explicit},
+                             {"D:\\Video", dir / "v", MappingSource::ConfigFile},
+                             {"D:\\Video\\Day1", dir / "day1", MappingSource::Wine},
+                             {"E:\\Archive", dir / "e", MappingSource::Explicit}},
+                            codePage);
+    }
+};
+
+TEST_F(ResolverWithFolderRoots, TheNamesBelowTheLongestMatchingRootAreLookedForBelowItsFolder)
+{
+    dir.touch("day1/clip.avi");
+    dir.touch("v/Day2/Take.avi");
+    dir.touch("d/VideoOld/old.avi");
+    dir.touch("d/Video/Day1/clip.avi"); // where D: alone would look
+    dir.touch("d/Video/Other/shadowed.avi");
+    fs::create_directories(dir.path() / "e");
+    PathResolver r = folderResolver();
+    EXPECT_EQ(foundAs(r, "D:\\Video\\Day1\\clip.avi"), "day1/clip.avi");
+    EXPECT_EQ(foundAs(r, "d:/VIDEO/day1/CLIP.AVI"), "day1/clip.avi") << "roots compared without regard to case";
+    EXPECT_EQ(foundAs(r, "D:\\video\\day2\\take.avi"), "v/Day2/Take.avi");
+    EXPECT_EQ(foundAs(r, "D:\\VideoOld\\old.avi"), "d/VideoOld/old.avi") << "D:\\Video ends at a whole name";
+    EXPECT_EQ(foundAs(r, "D:\\Video"), "v") << "the root of a mapping names its folder";
+    EXPECT_EQ(foundAs(r, "D:\\Video\\Day1\\..\\Day2\\Take.avi"), "v/Day2/Take.avi");
+    EXPECT_EQ(foundAs(r, "D:\\Video\\Other\\shadowed.avi"),
+              "<missing: no entry named \"Other\" in folder \"" + dir / "v" + "\">")
+        << "a shorter root is not tried when the longest one fails";
+
+    const Resolution day1 = r.resolve("D:\\Video\\Day1\\clip.avi");
+    EXPECT_EQ(day1.kind, PathKind::Mapped);
+    EXPECT_EQ(day1.root, "D:");
+    EXPECT_EQ(day1.mappedRoot, "D:\\Video\\Day1");
+    EXPECT_EQ(r.resolve("D:\\VideoOld\\old.avi").mappedRoot, "D:");
+    EXPECT_EQ(r.explain("D:\\Video\\Day1\\gone.avi"),
+              "tried " + dir / "day1" + "/gone.avi: no entry named \"gone.avi\" in folder \"" + dir / "day1" + "\"");
+    EXPECT_EQ(r.explain("D:\\Video\\Day1\\"), "tried " + dir / "day1" + ": the name ends in a separator");
+    EXPECT_TRUE(r.unmappedRoots().empty());
+}
+
+TEST_F(ResolverWithFolderRoots, ADriveOfWhichOnlyFoldersAreMappedIsUnmappedElsewhere)
+{
+    dir.touch("e/x.avi");
+    PathResolver r = folderResolver();
+    EXPECT_EQ(foundAs(r, "E:\\archive\\X.avi"), "e/x.avi");
+    EXPECT_TRUE(r.unmappedRoots().empty());
+    const Resolution outside = r.resolve("E:\\Archive2\\x.avi");
+    EXPECT_EQ(outside.kind, PathKind::NoMapping);
+    EXPECT_EQ(outside.mappedRoot, "");
+    EXPECT_EQ(describe(outside), "no mapping for drive E: outside E:\\Archive, looked for as stored");
+    EXPECT_FALSE(r.exists("E:\\x.avi"));
+    EXPECT_EQ(r.unmappedRoots(), std::vector<std::string>{"E:"});
+
+    PathResolver two = makeResolver({{"\\\\nas\\media\\2019", dir / "a", MappingSource::Explicit},
+                                     {"\\\\nas\\media\\2020", dir / "b", MappingSource::Explicit},
+                                     {"\\\\nas\\media\\2021", dir / "c", MappingSource::Explicit}});
+    EXPECT_EQ(two.explain("\\\\NAS\\media\\x.avi"), "no mapping for share \\\\NAS\\media outside \\\\nas\\media\\2019, "
+                                                     "\\\\nas\\media\\2020 and \\\\nas\\media\\2021, looked for as stored");
+}
+
+TEST_F(ResolverWithFolderRoots, AFolderRootMatchesTheDecodedNamesNotTheStoredBytes)
+{
+    // 表 is 95 5C in CP932: its second byte is a backslash.
+    dir.touch("hyou/clip.avi");
+    dir.touch("d/\xE8\xA1\xA8x/clip.avi"); // 表x
+    PathResolver r = makeResolver({{"D:", dir / "d", MappingSource::Explicit},
+                                   {"D:\\\xE8\xA1\xA8", dir / "hyou", MappingSource::Explicit}},
+                                  "CP932");
+    const std::string inHyou = "D:\\\x95\x5C\\clip.avi";
+    const std::string inHyouX = "D:\\\x95\x5Cx\\clip.avi";
+    EXPECT_EQ(foundAs(r, inHyou), "hyou/clip.avi");
+    EXPECT_EQ(r.resolve(inHyou).mappedRoot, "D:\\\xE8\xA1\xA8");
+    EXPECT_EQ(foundAs(r, inHyouX), "d/\xE8\xA1\xA8x/clip.avi");
+    EXPECT_EQ(r.resolve(inHyouX).mappedRoot, "D:");
+}
+
 // Runs a test with the current folder set to a temporary one.
 class ResolverInOtherFolder : public ResolverOnDisk {
 protected:

@@ -120,7 +120,7 @@ TEST(SuggestedMappings, EachAsAnArgumentAConfigurationLineAndWhatItExplains)
               "    explains 1 of 1 missing file on \\\\nas\\media\r\n"
               "--map 'D:\\Projects'=/m/Film\r\n"
               "    map D:\\Projects = /m/Film\r\n"
-              "    explains 1 of 4 missing files on D: (maps a folder below the drive)\r\n");
+              "    explains 1 of 4 missing files on D:\r\n");
 }
 
 TEST(SuggestedMappings, SaysSoWhenThereAreNone)
