@@ -95,6 +95,17 @@ std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std
     for (const Pair& pair : pairs)
         prefixes.push_back(storedPrefix(matches[pair.spelledBy], pair.depth));
 
+    // Whether pair p's stored prefix covers match m's stored path, at whole
+    // folder names.
+    const auto covers = [&](std::size_t p, std::size_t m) {
+        const MissingMatch& spelling = matches[pairs[p].spelledBy];
+        const MissingMatch& match = matches[m];
+        const std::size_t depth = pairs[p].depth;
+        return match.rootKey == spelling.rootKey && match.folderKeys.size() >= depth &&
+               std::equal(spelling.folderKeys.begin(), spelling.folderKeys.begin() + static_cast<std::ptrdiff_t>(depth),
+                          match.folderKeys.begin());
+    };
+
     // Whether pair a, explaining `countA` files not yet explained, is a better
     // choice than pair b explaining `countB`.
     const auto better = [&](std::size_t countA, std::size_t a, std::size_t countB, std::size_t b) {
@@ -112,6 +123,30 @@ std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std
     for (std::size_t p = 0; p < pairs.size(); ++p)
         queue.push({pairs[p].explains.size(), p});
 
+    // The suggestions are used together, and a stored path takes the mapping
+    // with the longest root it starts with. So a pair is never chosen beside
+    // one with the same prefix, nor below a chosen one whose files it would
+    // take over without explaining them; and a pair counts only the files
+    // that no longer chosen prefix takes from it.
+    std::vector<std::size_t> chosen;
+    const auto compatible = [&](std::size_t p) {
+        for (const std::size_t q : chosen) {
+            if (pairs[q].depth > pairs[p].depth || !covers(q, pairs[p].spelledBy))
+                continue; // q is not p's prefix or an ancestor of it
+            if (pairs[q].depth == pairs[p].depth)
+                return false;
+            for (const std::size_t m : pairs[q].explains) {
+                if (covers(p, m) && !std::binary_search(pairs[p].explains.begin(), pairs[p].explains.end(), m))
+                    return false;
+            }
+        }
+        return true;
+    };
+    const auto takenByLonger = [&](std::size_t p, std::size_t m) {
+        return std::any_of(chosen.begin(), chosen.end(),
+                           [&](std::size_t q) { return pairs[q].depth > pairs[p].depth && covers(q, m); });
+    };
+
     // The greedy cover, evaluated lazily: a pair's count only falls as others
     // are chosen, so a pair whose fresh count still heads the queue is the best.
     std::vector<bool> explained(matches.size(), false);
@@ -119,23 +154,28 @@ std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std
     while (!queue.empty() && suggestions.size() < options.maxSuggestions) {
         const auto [bound, p] = queue.top();
         queue.pop();
-        const auto fresh = static_cast<std::size_t>(
-            std::count_if(pairs[p].explains.begin(), pairs[p].explains.end(), [&](std::size_t m) { return !explained[m]; }));
+        if (!compatible(p))
+            continue; // it stays so: chosen pairs are never taken back
+        const auto fresh = static_cast<std::size_t>(std::count_if(
+            pairs[p].explains.begin(), pairs[p].explains.end(),
+            [&](std::size_t m) { return !explained[m] && !takenByLonger(p, m); }));
         if (fresh == 0)
             continue;
         if (fresh < bound) {
             queue.push({fresh, p});
             continue;
         }
+        std::erase_if(pairs[p].explains, [&](std::size_t m) { return takenByLonger(p, m); });
         for (const std::size_t m : pairs[p].explains)
             explained[m] = true;
+        chosen.push_back(p);
         const MissingMatch& spelling = matches[pairs[p].spelledBy];
         MappingSuggestion suggestion;
         suggestion.root = spelling.path.root;
         suggestion.storedPrefix = prefixes[p];
         suggestion.storedDepth = pairs[p].depth;
         suggestion.localFolder = index.folderPath(pairs[p].local);
-        suggestion.explains = std::move(pairs[p].explains);
+        suggestion.explains = pairs[p].explains; // still read by compatible()
         suggestion.missingOnRoot = static_cast<std::size_t>(std::count_if(
             matches.begin(), matches.end(), [&](const MissingMatch& m) { return m.rootKey == spelling.rootKey; }));
         suggestions.push_back(std::move(suggestion));

@@ -103,9 +103,50 @@ TEST(MappingSuggestions, PrefixesEndAtWholeFolderNames)
     EXPECT_EQ(out.suggestions[0].storedPrefix, "D:\\Projects");
     EXPECT_EQ(out.suggestions[0].localFolder, "/t/archive");
     EXPECT_EQ(out.explained(0), (std::vector<std::string>{"D:\\Projects\\MyProject\\a.avi", "D:\\Projects\\MyProject\\b.avi"}));
-    EXPECT_EQ(out.suggestions[1].storedPrefix, "D:\\Projects");
-    EXPECT_EQ(out.suggestions[1].localFolder, "/t/current");
+    // Not D:\Projects once more: of two mappings of one root the later wins.
+    EXPECT_EQ(out.suggestions[1].storedPrefix, "D:\\Projects\\MyProjectV2");
+    EXPECT_EQ(out.suggestions[1].localFolder, "/t/current/MyProjectV2");
     EXPECT_EQ(out.explained(1), (std::vector<std::string>{"D:\\Projects\\MyProjectV2\\c.avi"}));
+}
+
+TEST(MappingSuggestions, SuggestionsUsedTogetherNeverUndoEachOther)
+{
+    // D: -> /t/a explains x and y. D:\Video -> /t/b explains z, but as the
+    // longer root it would send x to /t/b, where it is not: not suggested.
+    // D:\Audio -> /t/c explains w and leaves y, found under /t/a, alone.
+    Scenario s;
+    s.found("D:\\Video\\x.avi", "/t/a/Video/x.avi")
+        .found("D:\\Music\\y.wav", "/t/a/Music/y.wav")
+        .found("D:\\Music\\v.wav", "/t/a/Music/v.wav")
+        .found("D:\\Video\\z.avi", "/t/b/z.avi")
+        .found("D:\\Audio\\w.wav", "/t/c/w.wav");
+    const Outcome out = suggest(s);
+    ASSERT_EQ(out.suggestions.size(), 2u);
+    EXPECT_EQ(out.suggestions[0].storedPrefix, "D:");
+    EXPECT_EQ(out.suggestions[0].localFolder, "/t/a");
+    EXPECT_EQ(out.explained(0), (std::vector<std::string>{"D:\\Video\\x.avi", "D:\\Music\\y.wav", "D:\\Music\\v.wav"}));
+    EXPECT_EQ(out.suggestions[1].storedPrefix, "D:\\Audio");
+    EXPECT_EQ(out.suggestions[1].localFolder, "/t/c");
+}
+
+TEST(MappingSuggestions, AShorterRootCountsOnlyWhatALongerOneLeavesIt)
+{
+    // D:\Video -> /t/v explains three files; D: -> /t/old explains one of
+    // them and one more. Chosen after the longer root, the drive's mapping
+    // is credited with the one file the longer root leaves it.
+    Scenario s;
+    s.found("D:\\Video\\a.avi", "/t/v/a.avi")
+        .found("D:\\Video\\b.avi", "/t/v/b.avi")
+        .found("D:\\Video\\c.avi", "/t/v/c.avi")
+        .found("D:\\Music\\m.wav", "/t/old/Music/m.wav");
+    s.tree.file("/t/old/Video/a.avi");
+    const Outcome out = suggest(s);
+    ASSERT_EQ(out.suggestions.size(), 2u);
+    EXPECT_EQ(out.suggestions[0].storedPrefix, "D:\\Video");
+    EXPECT_EQ(out.suggestions[0].explains.size(), 3u);
+    EXPECT_EQ(out.suggestions[1].storedPrefix, "D:");
+    EXPECT_EQ(out.suggestions[1].localFolder, "/t/old");
+    EXPECT_EQ(out.explained(1), (std::vector<std::string>{"D:\\Music\\m.wav"}));
 }
 
 TEST(MappingSuggestions, ANameThatEndsLikeAFolderIsNotThatFolder)

@@ -195,7 +195,7 @@ protected:
         m.version = 519;
         m.mainAV = {{"D:\\Video\\Caf\xE9.avi"}, {"here.avi"}, {"D:\\Video\\Caf\xE9.avi"}};
         m.exAudio1 = {{"D:\\Music\\say \"hi\"\x01.wav"}};
-        m.bin = {{"x", "D:\\Video\\gone.avi"}};
+        m.bin = {{"x", "D:\\Bin\\gone.avi"}};
         return m;
     }
 
