@@ -33,18 +33,6 @@ bool existsAsEntry(const fs::path& p)
     return fs::symlink_status(p, ec).type() != fs::file_type::not_found && !ec;
 }
 
-// The text up to the next separator; `text` moves behind that separator
-// (or to its end).
-std::string_view nextName(std::string_view& text)
-{
-    std::size_t end = 0;
-    while (end < text.size() && !isPathSeparator(text[end]))
-        ++end;
-    const std::string_view name = text.substr(0, end);
-    text.remove_prefix(end < text.size() ? end + 1 : end);
-    return name;
-}
-
 std::string withoutTrailingSlashes(std::string folder)
 {
     while (folder.size() > 1 && folder.back() == '/')
@@ -88,15 +76,15 @@ std::optional<std::string> canonicalRoot(std::string_view root)
         if (root.size() < 2 || !isPathSeparator(root[0]) || !isPathSeparator(root[1]))
             return std::nullopt;
         rest = root.substr(2);
-        const std::string_view server = nextName(rest);
-        const std::string_view share = nextName(rest);
+        const std::string_view server = takePathName(rest);
+        const std::string_view share = takePathName(rest);
         if (server.empty() || share.empty())
             return std::nullopt;
         canonical = "\\\\" + std::string(server) + "\\" + std::string(share);
     }
     // The folders, each ended by a separator or the end of the text.
     while (!rest.empty()) {
-        const std::string_view name = nextName(rest);
+        const std::string_view name = takePathName(rest);
         if (name.empty() || name == "." || name == ".." || containsWildcard(name))
             return std::nullopt;
         canonical += '\\';
@@ -234,7 +222,7 @@ bool DriveMap::add(DriveMapping mapping)
     if (!rest.empty())
         rest.remove_prefix(1);
     while (!rest.empty())
-        key.folders.push_back(foldCase(nextName(rest)));
+        key.folders.push_back(foldCase(takePathName(rest)));
     keys_.push_back(std::move(key));
     mappings_.push_back(std::move(mapping));
     return true;

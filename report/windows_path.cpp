@@ -22,23 +22,11 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
     return true;
 }
 
-// The text up to the next separator, and `text` moved behind that separator
-// (or to its end).
-std::string_view takeName(std::string_view& text)
-{
-    std::size_t end = 0;
-    while (end < text.size() && !isPathSeparator(text[end]))
-        ++end;
-    const std::string_view name = text.substr(0, end);
-    text.remove_prefix(end < text.size() ? end + 1 : end);
-    return name;
-}
-
 void normalise(std::string_view rest, WindowsPath& path)
 {
     const bool trailingSeparator = !rest.empty() && isPathSeparator(rest.back());
     while (!rest.empty()) {
-        const std::string_view name = takeName(rest);
+        const std::string_view name = takePathName(rest);
         if (name.empty() || name == ".")
             continue;
         if (name == "..") {
@@ -110,7 +98,7 @@ std::optional<WindowsPath> splitWindowsPath(std::string_view text)
         if (startsWithDrive(inner))
             return splitWindowsPath(inner);
         std::string_view afterUnc = inner;
-        if (equalsIgnoringAsciiCase(takeName(afterUnc), "UNC") && inner.size() > 3 && isPathSeparator(inner[3])) {
+        if (equalsIgnoringAsciiCase(takePathName(afterUnc), "UNC") && inner.size() > 3 && isPathSeparator(inner[3])) {
             std::optional<WindowsPath> share = splitWindowsPath("\\\\" + std::string(afterUnc));
             if (share && share->kind == WindowsPath::Root::Share)
                 return share;
@@ -120,8 +108,8 @@ std::optional<WindowsPath> splitWindowsPath(std::string_view text)
         return path;
     }
 
-    const std::string_view server = takeName(rest);
-    const std::string_view share = takeName(rest);
+    const std::string_view server = takePathName(rest);
+    const std::string_view share = takePathName(rest);
     if (server.empty() || share.empty()) {
         path.root = text;
         path.findsNothing = "a server name without a share names no file";

@@ -62,6 +62,18 @@ inline char upperAscii(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// The text up to the next `\` or `/`; `text` moves behind that separator
+// (or to its end).
+inline std::string_view takePathName(std::string_view& text)
+{
+    std::size_t end = 0;
+    while (end < text.size() && !isPathSeparator(text[end]))
+        ++end;
+    const std::string_view name = text.substr(0, end);
+    text.remove_prefix(end < text.size() ? end + 1 : end);
+    return name;
+}
+
 // Whether `name` holds `*` or `?`.
 bool containsWildcard(std::string_view name);
 
