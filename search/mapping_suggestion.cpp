@@ -152,8 +152,14 @@ std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std
     std::vector<bool> explained(matches.size(), false);
     std::vector<MappingSuggestion> suggestions;
     while (!queue.empty() && suggestions.size() < options.maxSuggestions) {
-        const auto [bound, p] = queue.top();
+        const std::size_t bound = queue.top().first;
+        const std::size_t p = queue.top().second;
         queue.pop();
+        // A pair whose files are all explained is passed over whatever else
+        // holds; finding that first spares compatible() its walk over the
+        // files of every chosen prefix above it.
+        if (std::all_of(pairs[p].explains.begin(), pairs[p].explains.end(), [&](std::size_t m) { return explained[m]; }))
+            continue;
         if (!compatible(p))
             continue; // it stays so: chosen pairs are never taken back
         const auto fresh = static_cast<std::size_t>(std::count_if(
