@@ -1,0 +1,90 @@
+#pragma once
+
+// What the round-based benchmarks share: timing work in this process and
+// whole processes, series of timings taken round by round, and a temporary
+// folder that goes away at the end.
+
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace korvane::bench {
+
+using Clock = std::chrono::steady_clock;
+
+// Wall time and CPU time (user + system) of one step, in milliseconds. On a
+// machine that others use too, the CPU time is the steadier of the two.
+struct Timing {
+    double wall = 0;
+    double cpu = 0;
+};
+
+double millisecondsSince(Clock::time_point start);
+// CPU time of the whole process so far (all its threads), in milliseconds.
+double processCpuMilliseconds();
+
+// Times work done in this process.
+template <class Work>
+Timing timeHere(Work&& work)
+{
+    const double cpu = processCpuMilliseconds();
+    const Clock::time_point start = Clock::now();
+    work();
+    return {millisecondsSince(start), processCpuMilliseconds() - cpu};
+}
+
+struct ProcessRun {
+    Timing time; // spawn to reaped; the CPU time of the child and its children
+    int exitStatus = -1;
+};
+
+// Runs args (found on PATH) with stdout sent to the file `output`, stderr
+// inherited, and waits for it.
+ProcessRun runProcess(const std::vector<std::string>& args, const std::string& output = "/dev/null");
+
+// One figure per round.
+struct Series {
+    std::string label;
+    std::vector<Timing> runs;
+    std::vector<double> walls() const;
+    std::vector<double> cpus() const;
+};
+
+double median(std::vector<double> values);
+double minimum(const std::vector<double>& values);
+double maximum(const std::vector<double>& values);
+
+// Round k's figure of `part` over the sum of round k's figures of `whole`.
+std::vector<double> ratios(const Series& part, const std::vector<const Series*>& whole, bool byCpu);
+// "1.23 (1.10 to 1.41)": the median and the range.
+std::string spread(const std::vector<double>& values, const char* format = "%.2f");
+
+// Runs every step once a round, in an order that turns from round to round
+// so that no step always follows the same one. Round 0 warms the caches:
+// its figures are dropped by `dropWarmUp`, called after it.
+void runRounds(int rounds, const std::vector<std::function<void()>>& steps, const std::function<void()>& dropWarmUp);
+
+// Prints the series as a table: median (fastest) of wall and CPU time.
+void printSeries(const std::vector<const Series*>& series);
+
+// "2 cores, AMD EPYC ..., load average 1.2 0.9 0.7"
+std::string machineLine();
+
+// A new folder below $TMPDIR (else /tmp), removed with everything in it at
+// the end unless kept.
+class TempFolder {
+public:
+    explicit TempFolder(const char* prefix, bool keep = false);
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    bool keep_;
+};
+
+} // namespace korvane::bench

@@ -1,0 +1,236 @@
+// korvane-bench-dialog: "Process" in the dialog, on Qt's offscreen platform,
+// on a large generated project with tens of thousands of missing paths,
+// against korvane-scan as a whole process on the same file, round by round.
+// The dialog is shown, so every repaint of a run is really drawn.
+
+#include "bench/bench_support.h"
+#include "bench/large_project.h"
+#include "report/path_resolver.h"
+#include "report/scan_feedback.h"
+#include "scanner/scan.h"
+#include "tests/builder/project_builder.h"
+#include "ui/controls.h"
+#include "ui/modals.h"
+#include "ui/resource.h"
+#include "ui/scan_app.h"
+#include "ui/scan_dlg.h"
+#include "ui/stored_text.h"
+
+#include <QLineEdit>
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using namespace korvane::bench;
+
+constexpr const char* kUsage =
+    "Usage: korvane-bench-dialog --scan PROGRAM [options]\n"
+    "Generates a large project with many missing files in a temporary folder, then\n"
+    "times Process in the dialog (offscreen) against PROGRAM (korvane-scan) on it.\n"
+    "\n"
+    "  --scan PROGRAM   the korvane-scan to time (required)\n"
+    "  --rounds N       timed rounds after one warm-up round (default 5)\n"
+    "  --scale X        size of the project, as korvane-make-large-project (default 1)\n"
+    "  --missing SHARE  share of distinct paths whose file is missing (default 0.5)\n"
+    "  --keep           keep the temporary folder and say where it is\n";
+
+struct Options {
+    std::string scan;
+    int rounds = 5;
+    LargeProjectOptions project;
+    bool keep = false;
+};
+
+std::optional<Options> parse(int argc, char** argv)
+{
+    Options options;
+    options.project.missingShare = 0.5;
+    for (int k = 1; k < argc; ++k) {
+        const std::string_view arg = argv[k];
+        const auto value = [&]() -> const char* {
+            if (k + 1 >= argc)
+                throw std::invalid_argument(std::string(arg) + " needs a value");
+            return argv[++k];
+        };
+        const auto number = [&]() {
+            const char* text = value();
+            char* end = nullptr;
+            const double v = std::strtod(text, &end);
+            if (end == text || *end != '\0')
+                throw std::invalid_argument(std::string(arg) + " takes a number, not '" + text + "'");
+            return v;
+        };
+        if (arg == "--scan")
+            options.scan = value();
+        else if (arg == "--rounds")
+            options.rounds = std::max(1, static_cast<int>(number()));
+        else if (arg == "--scale")
+            options.project.scale = number();
+        else if (arg == "--missing")
+            options.project.missingShare = number();
+        else if (arg == "--keep")
+            options.keep = true;
+        else
+            throw std::invalid_argument("unknown argument '" + std::string(arg) + "'\n" + kUsage);
+    }
+    if (options.scan.empty())
+        return std::nullopt;
+    return options;
+}
+
+// Answers the closing box as a user would, and keeps what it said.
+class ClosingBox final : public korvane::ui::ModalHandler {
+public:
+    std::vector<QString> texts;
+
+    void messageBox(QWidget*, const QString& text, const QString&, korvane::ui::MessageIcon) override
+    {
+        texts.push_back(text);
+    }
+    std::optional<QString> openFileName(QWidget*, const korvane::ui::OpenFileRequest&) override
+    {
+        return std::nullopt;
+    }
+    int execDialog(QDialog&) override { return IDCANCEL; }
+    QAction* popupMenu(QMenu&, const QPoint&) override { return nullptr; }
+};
+
+// The scan without widgets, in this process: what the dialog's run costs
+// apart from showing it.
+class StringFeedback final : public korvane::ScanFeedback {
+public:
+    std::string report;
+    void appendReport(std::string_view text) override { report.append(text); }
+    void clearReport() override { report.clear(); }
+    void setStatus(std::string_view) override {}
+    void resetProgress() override {}
+    void stepProgress() override {}
+
+protected:
+    bool fileExists(std::string_view path) override { return resolver_.exists(path); }
+
+private:
+    korvane::PathResolver resolver_{korvane::DriveMap(), *korvane::TextDecoder::open(korvane::kAutoCodePage)};
+};
+
+std::string readAll(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// One Process in a new dialog, shown as the user sees it; the dialog is made
+// and destroyed outside the time. Returns the report box's text.
+QString processInDialog(const QString& project, ClosingBox& box, Timing& time)
+{
+    const auto dlg = std::make_unique<korvane::CScanDlg>();
+    if (!dlg->Create())
+        throw std::runtime_error("the dialog cannot be created");
+    dlg->show();
+    QApplication::processEvents();
+    auto* path = dynamic_cast<QLineEdit*>(dlg->GetDlgItem(IDC_DVC_PATH));
+    if (!path)
+        throw std::runtime_error("the dialog has no path box");
+    path->setText(project);
+    const std::size_t boxes = box.texts.size();
+    time = timeHere([&] { dlg->OnProcess(); });
+    if (box.texts.size() != boxes + 1 || box.texts.back() != QStringLiteral("completed\n") + project)
+        throw std::runtime_error("the dialog did not close the run with the box \"completed\"");
+    return korvane::ui::windowText(dlg->GetDlgItem(IDC_FILE_LIST));
+}
+
+int run(const Options& options)
+{
+    const std::string scan = std::filesystem::absolute(options.scan).string();
+    const TempFolder folder("korvane-dialog", options.keep);
+    // Stored paths are relative ("media/..."): both scans run in the folder.
+    std::filesystem::current_path(folder.path());
+
+    const LargeProject project = makeLargeProject(options.project);
+    if (const std::string error = verifyLargeProject(project); !error.empty())
+        throw std::runtime_error("the generated project does not scan as built: " + error);
+    const std::string file = "large.dvc";
+    korvane::testing::writeFile(file, project.bytes);
+    createMediaFiles(project);
+    std::printf("project: %s\n", describeLargeProject(project).c_str());
+
+    // Both must show the same report: the dialog's box holds what
+    // korvane-scan writes, decoded.
+    const ProcessRun checked = runProcess({scan, file}, "report.txt");
+    if (checked.exitStatus != (project.missingTests() > 0 ? 1 : 0))
+        throw std::runtime_error("korvane-scan exited with " + std::to_string(checked.exitStatus));
+    ClosingBox box;
+    const korvane::ui::ScopedModalHandler answering(box);
+    const QString projectPath = QString::fromStdString(std::filesystem::absolute(file).string());
+    Timing ignored;
+    if (processInDialog(projectPath, box, ignored) != korvane::ui::decodeStoredText(readAll("report.txt")))
+        throw std::runtime_error("the dialog's report differs from korvane-scan's");
+
+    Series cli{"korvane-scan FILE > /dev/null", {}};
+    Series dialog{"Process in the dialog (offscreen)", {}};
+    Series bare{"the same scan in process, without widgets", {}};
+    runRounds(options.rounds,
+              {[&] {
+                   StringFeedback feedback;
+                   bare.runs.push_back(timeHere([&] { korvane::runScan(file, feedback); }));
+               },
+               [&] {
+                   const ProcessRun r = runProcess({scan, file});
+                   if (r.exitStatus != checked.exitStatus)
+                       throw std::runtime_error("korvane-scan exited with " + std::to_string(r.exitStatus));
+                   cli.runs.push_back(r.time);
+               },
+               [&] {
+                   Timing t;
+                   processInDialog(projectPath, box, t);
+                   dialog.runs.push_back(t);
+               }},
+              [&] {
+                  cli.runs.clear();
+                  dialog.runs.clear();
+                  bare.runs.clear();
+              });
+
+    std::printf("\n%d rounds after one warm-up round:\n", options.rounds);
+    printSeries({&cli, &dialog, &bare});
+    std::printf("  (%zu report lines of missing paths)\n", project.missingTests());
+    // Each round's ratio against korvane-scan in that same round: median (lowest to highest).
+    std::printf("\n  ratio dialog / korvane-scan:  wall %s, CPU %s  (goal: at most 2)\n",
+                spread(ratios(dialog, {&cli}, false)).c_str(), spread(ratios(dialog, {&cli}, true)).c_str());
+    if (options.keep)
+        std::printf("kept %s\n", folder.path().c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const std::optional<Options> options = parse(argc, argv);
+        if (!options) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        int qtArgc = 1;
+        korvane::CScanApp app(qtArgc, argv);
+        return run(*options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "korvane-bench-dialog: %s\n", e.what());
+        return 1;
+    }
+}
