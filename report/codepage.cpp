@@ -113,15 +113,23 @@ TextDecoder::~TextDecoder() = default;
 
 std::string TextDecoder::toUtf8(std::string_view stored)
 {
-    if (isAscii(stored))
-        return std::string(stored);
     std::string out;
+    toUtf8(stored, out);
+    return out;
+}
+
+void TextDecoder::toUtf8(std::string_view stored, std::string& out)
+{
+    out.clear();
+    if (isAscii(stored)) {
+        out.append(stored);
+        return;
+    }
     out.reserve(stored.size() * 3 / 2);
     if (primary_->convert(stored, out) == 0 || !fallback_)
-        return out;
+        return;
     out.clear();
     fallback_->convert(stored, out);
-    return out;
 }
 
 std::string_view TextDecoder::codePageFor(std::string_view stored)

@@ -36,6 +36,9 @@ public:
     const std::string& codePage() const { return name_; }
 
     std::string toUtf8(std::string_view stored);
+    // The same into `out`, replacing what it held; for callers that decode
+    // many names into one buffer.
+    void toUtf8(std::string_view stored, std::string& out);
 
     // The code page that toUtf8 uses for `stored`: the chosen one, or under
     // "auto" CP932 or WINDOWS-1252.

@@ -46,9 +46,10 @@ char foldAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Two searches for one character each run faster than one for either.
 bool hasWildcard(std::string_view s)
 {
-    return s.find_first_of("*?") != std::string_view::npos;
+    return s.find('*') != std::string_view::npos || s.find('?') != std::string_view::npos;
 }
 
 } // namespace
@@ -97,8 +98,11 @@ bool findFirst(std::string_view name)
         return false;
     const std::size_t slash = name.rfind('/');
     const std::string_view last = slash == std::string_view::npos ? name : name.substr(slash + 1);
-    const std::string path(name);
     if (!hasWildcard(last)) {
+        // Many thousands of names a run: the copy that ends them with a zero
+        // byte keeps its memory.
+        thread_local std::string path;
+        path.assign(name);
         struct stat st;
         return ::stat(path.c_str(), &st) == 0;
     }
@@ -118,10 +122,11 @@ bool findFirst(std::string_view name)
 
 bool FileProbe::exists(std::string_view name)
 {
-    if (const auto it = known_.find(name); it != known_.end())
-        return it->second;
+    const std::uint32_t hash = known_.hashOf(name);
+    if (const std::uint32_t* found = known_.find(name, hash))
+        return *found != 0;
     const bool found = findFirst(name);
-    known_.emplace(std::string(name), found);
+    known_.insert(name, hash, found ? 1 : 0);
     return found;
 }
 

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cstddef>
-#include <string>
+#include "report/string_table.h"
+
 #include <string_view>
-#include <unordered_map>
 
 namespace korvane {
 
@@ -30,11 +29,7 @@ public:
     void forget() { known_.clear(); }
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
-    };
-    std::unordered_map<std::string, bool, Hash, std::equal_to<>> known_;
+    StringTable known_; // each name looked for: 1 found, 0 not
 };
 
 } // namespace korvane

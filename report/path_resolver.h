@@ -2,12 +2,14 @@
 
 #include "report/codepage.h"
 #include "report/drive_map.h"
+#include "report/directory_listing.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace korvane {
@@ -76,7 +78,10 @@ ResolverSettings loadResolverSettings(const MappingSources& sources);
 // several differ only in case). A drive or share without a mapping is
 // looked for as stored, so it is reported missing as before, and noted.
 // Each folder is read at most once a run; each stored name is looked for
-// once a run.
+// once a run. What a run learnt of a folder's names (the folders on disk
+// they lead to, or why none) is kept for the run, so that the names of one
+// folder cost a look-up of their last name each: the exact path is then
+// tried only where the folders read show that it can exist.
 class PathResolver {
 public:
     PathResolver(DriveMap drives, TextDecoder decoder);
@@ -105,22 +110,30 @@ public:
     void newRun();
 
 private:
-    class Directories;
-    struct Walk;
+    struct Chain;
+    struct Failure;
+    struct Place;
+    struct Run;
 
-    void lookUp(const std::string& folder, const std::vector<std::string>& names, Resolution& resolution);
-    bool walk(const std::string& dir, std::size_t depth, Walk& walk);
+    void resolveInto(std::string_view stored, Resolution& resolution, bool answerOnly);
+    bool resolveInKnownFolder(Resolution& resolution, bool answerOnly);
+    std::uint32_t placeOf(std::string_view folderText, std::uint32_t hash, std::string_view last);
+    bool mayTakeLastName(std::string_view root, const std::vector<std::string>& names) const;
+    std::uint32_t chainOf(std::size_t mapping, const std::vector<std::string>& names, std::size_t from, std::size_t to);
+    void lookUp(std::size_t mapping, const std::vector<std::string>& names, Resolution& resolution, bool answerOnly);
+    void lookUpIn(Chain& chain, std::string_view name, Resolution& resolution, bool answerOnly);
+    bool foundInSnapshot(Chain& chain, std::string_view name, Resolution& resolution);
+    const DirectoryListing& listingOf(Chain& chain, std::size_t k);
+    void resolveChain(Chain& chain);
+    void collect(const std::string& dir, std::size_t depth, Chain& chain, Failure& failure);
+    bool exactPathMayExist(const Chain& chain);
+    bool findIn(const std::string& dir, const DirectoryListing& listing, std::string_view name, std::size_t depth,
+                Failure& failure, std::string& found);
     void noteUnmapped(const std::string& root);
-
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
-    };
 
     DriveMap drives_;
     TextDecoder decoder_;
-    std::unique_ptr<Directories> directories_;
-    std::unordered_map<std::string, bool, Hash, std::equal_to<>> known_;
+    std::unique_ptr<Run> run_;
     std::vector<std::string> unmapped_;
     std::vector<std::string> unmappedKeys_;
 };

@@ -368,5 +368,80 @@ TEST_F(ResolverOnDisk, EachFolderIsReadOnceARunAndEachNameLookedForOnce)
     EXPECT_TRUE(r.exists(late));
 }
 
+TEST_F(ResolverOnDisk, NamesInFoldersMetBeforeGetTheAnswersOfAFreshRun)
+{
+    dir.touch("d/Video/clip.avi");
+    dir.touch("d/Video/CLIP2.avi");
+    dir.touch("d/Video/con.avi");
+    dir.touch("d/Video/file.avi");
+    dir.touch("d/Video/Sub/deep.avi");
+    dir.touch("d/video/other.avi"); // a twin of Video that differs only in case
+    dir.touch("d/\xE8\xA1\xA8/\xE3\x82\xBD.avi"); // 表/ソ.avi
+    dir.touch("day1/take.avi");
+    dir.touch("nas/intro.avi");
+    fs::create_symlink(dir / "gone", dir.path() / "d/Video/broken.avi");
+    const std::vector<DriveMapping> mappings = {{"D:", dir / "d", MappingSource::Explicit},
+                                                {"D:\\Film\\Day1", dir / "day1", MappingSource::Explicit},
+                                                {"\\\\nas\\media", dir / "nas", MappingSource::Explicit}};
+    const std::vector<std::string> names = {
+        "D:\\Video\\clip.avi", "D:\\VIDEO\\CLIP.AVI", "D:\\Video\\CLIP.AVI", "D:\\Video\\clip2.avi",
+        "D:\\Video\\other.avi", "D:\\video\\OTHER.AVI", "D:\\VIDEO\\clip.avi", "D:\\Video\\CON.avi",
+        "D:\\Video\\clip.avi. ", "D:\\Video\\. .", "D:\\Video\\..", "D:\\Video\\.", "D:\\Video\\",
+        "D:\\Video\\*.AVI", "D:\\Video\\C?IP2.avi", "D:\\Video\\Sub\\..\\clip.avi", "D:\\Video\\Sub\\DEEP.avi",
+        "D:\\Film\\x.avi", "D:\\Film\\day1", "D:\\Film\\Day1\\TAKE.avi", "D:\\Film\\Day2", "D:\\Video\\broken.avi",
+        "D:\\Video\\BROKEN.AVI", "D:\\Video\\none.avi", "D:\\Video\\file.avi\\x.avi", "D:\\Nothing\\x.avi",
+        "D:\\Nothing\\clip.avi", "D:\\\x95\x5C\\\x83\x5C.AVI", "D:\\\x95\x5C\\\x83\x5C.avi",
+        "\\\\nas\\media\\INTRO.avi", "\\\\nas\\intro.avi", "\\\\NAS\\Media\\x\\..\\intro.avi",
+        "D:\\V?deo\\clip.avi", "D:\\V?deo\\other.avi", "D:\\NUL\\clip.avi", "D:\\Video\\nul\\clip.avi",
+        "E:\\clip.avi"};
+    // Every name goes through one resolver after the names before it, so
+    // that most of them meet folders already looked into.
+    PathResolver shared = makeResolver(mappings);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const std::string& name : names) {
+            PathResolver fresh = makeResolver(mappings);
+            const Resolution expected = fresh.resolve(name);
+            if (pass == 0) {
+                EXPECT_EQ(shared.exists(name), expected.found) << name;
+            }
+            const Resolution got = shared.resolve(name);
+            EXPECT_EQ(got.found, expected.found) << name;
+            EXPECT_EQ(got.kind, expected.kind) << name;
+            EXPECT_EQ(got.localPath, expected.localPath) << name;
+            EXPECT_EQ(got.reason, expected.reason) << name;
+            EXPECT_EQ(got.mappedRoot, expected.mappedRoot) << name;
+        }
+    }
+    EXPECT_TRUE(shared.exists("D:\\VIDEO\\CLIP.AVI"));
+    EXPECT_FALSE(shared.exists("D:\\Video\\CON.avi"));
+    EXPECT_TRUE(shared.exists("D:\\FILM\\DAY1"));
+    EXPECT_EQ(shared.resolve("D:\\V?deo\\clip.avi").reason, "wildcards are allowed in the last name only");
+    EXPECT_EQ(shared.resolve("D:\\Video\\nul\\clip.avi").reason, "nul is a reserved device name");
+    EXPECT_EQ(shared.unmappedRoots(), (std::vector<std::string>{"\\\\nas\\intro.avi", "E:"}));
+}
+
+TEST_F(ResolverOnDisk, WhatARunLearntOfFoldersIsForgottenByTheNextRun)
+{
+    dir.touch("d/video/a.avi");
+    dir.touch("d/video/b.avi");
+    PathResolver r = resolver();
+    ASSERT_TRUE(r.exists("D:\\VIDEO\\A.AVI"));
+    ASSERT_TRUE(r.exists("D:\\video\\A.AVI"));
+    dir.touch("d/video/c.avi");
+    EXPECT_FALSE(r.exists("D:\\video\\C.AVI")) << "d/video was read before c.avi came";
+    EXPECT_TRUE(r.exists("D:\\video\\c.avi")) << "the exact name is looked up directly";
+    fs::rename(dir.path() / "d/video", dir.path() / "d/film");
+
+    EXPECT_TRUE(r.exists("D:\\VIDEO\\B.AVI")) << "the folders as this run read them";
+    EXPECT_FALSE(r.exists("D:\\FILM\\B.AVI")) << "d was read before film came";
+    EXPECT_TRUE(r.exists("D:\\film\\b.avi")) << "the exact name is looked up directly";
+    r.newRun();
+    EXPECT_FALSE(r.exists("D:\\VIDEO\\A.AVI"));
+    EXPECT_TRUE(r.exists("D:\\FILM\\A.AVI"));
+    EXPECT_EQ(r.resolve("D:\\Film\\B.AVI").localPath, dir / "d/film/b.avi");
+    EXPECT_EQ(r.explain("D:\\Video\\B.AVI"),
+              "tried " + dir / "d" + "/Video/B.AVI: no entry named \"Video\" in folder \"" + dir / "d" + "\"");
+}
+
 } // namespace
 } // namespace korvane
