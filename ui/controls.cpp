@@ -8,6 +8,7 @@
 #include <QTextCursor>
 
 #include <algorithm>
+#include <utility>
 
 namespace korvane::ui {
 
@@ -20,20 +21,31 @@ MultiLineEdit::MultiLineEdit(QWidget* parent) : QPlainTextEdit(parent)
 
 QString MultiLineEdit::windowText() const
 {
-    if (isReadOnly())
+    if (isReadOnly()) {
+        if (!appended_.isEmpty()) {
+            QString text;
+            text.reserve(text_.size() + appendedSize_);
+            text += text_;
+            for (const QString& piece : std::as_const(appended_))
+                text += piece;
+            text_ = std::move(text);
+            appended_.clear();
+            appendedSize_ = 0;
+        }
         return text_;
+    }
     return toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n"));
 }
 
 QString MultiLineEdit::shown(const QString& text)
 {
-    QString lines;
-    lines.reserve(text.size() + 1);
+    // The document takes CR LF, a lone CR and a lone LF each as one line
+    // break, so the text goes in as it is; only a CR at its end waits until
+    // it is known whether LF follows.
+    QString lines = text;
     if (heldCr_ && !text.startsWith(QLatin1Char('\n')))
-        lines += QLatin1Char('\r');
+        lines.prepend(QLatin1Char('\r'));
     heldCr_ = false;
-    lines += text;
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     if (lines.endsWith(QLatin1Char('\r'))) {
         lines.chop(1);
         heldCr_ = true;
@@ -44,6 +56,8 @@ QString MultiLineEdit::shown(const QString& text)
 void MultiLineEdit::setWindowText(const QString& text)
 {
     text_ = text;
+    appended_.clear();
+    appendedSize_ = 0;
     heldCr_ = false;
     setPlainText(shown(text));
 }
@@ -52,7 +66,8 @@ void MultiLineEdit::appendWindowText(const QString& text)
 {
     if (text.isEmpty())
         return;
-    text_ += text;
+    appended_.append(text);
+    appendedSize_ += text.size();
     // The box's own cursor stays where it is, and with it the view.
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);

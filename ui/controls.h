@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QString>
+#include <QStringList>
 
 class QProgressBar;
 
@@ -23,13 +24,16 @@ public:
     // Replaces the text and shows its beginning.
     void setWindowText(const QString& text);
     // Adds to the end of the text without moving the view, in time linear
-    // in the length of `text`.
+    // in the length of `text`. The text read back is put together from the
+    // appended pieces when it is next asked for.
     void appendWindowText(const QString& text);
 
 private:
     QString shown(const QString& text);
 
-    QString text_;
+    mutable QString text_;
+    mutable QStringList appended_; // pieces that follow text_
+    mutable qsizetype appendedSize_ = 0;
     bool heldCr_ = false; // the text ended in CR: shown once it is known whether LF follows
 };
 

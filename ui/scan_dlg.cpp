@@ -3,7 +3,6 @@
 #include "report/config_file.h"
 #include "report/progress.h"
 #include "scanner/scan.h"
-#include "search/missing_collector.h"
 #include "search/missing_search.h"
 #include "ui/about_dlg.h"
 #include "ui/data_exchange.h"
@@ -18,12 +17,15 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QScreen>
 
+#include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace korvane {
 
@@ -105,7 +107,7 @@ void CScanDlg::OnDriveMapping()
 
 void CScanDlg::OnFindMissing()
 {
-    if (lastMissing_.empty())
+    if (lastMissingPaths_.empty())
         return;
     const QString title = QStringLiteral("Find missing files in folder");
     const std::optional<QString> folder =
@@ -130,7 +132,7 @@ void CScanDlg::OnFindMissing()
             status->setText(QStringLiteral("Searching: %1 folders, %2 files").arg(progress.folders).arg(progress.files));
             QCoreApplication::processEvents();
         };
-        results.emplace(searchMissing({QFile::encodeName(*folder).toStdString()}, lastMissing_, options));
+        results.emplace(searchMissing({QFile::encodeName(*folder).toStdString()}, lastMissing(), options));
         if (status)
             status->setText(m_status);
         QApplication::restoreOverrideCursor();
@@ -198,6 +200,10 @@ void CScanDlg::OnProcess()
             ~Run()
             {
                 dlg.showChanges();
+                // The report box holds the run's report: the member takes
+                // it from there once, and shares it.
+                if (QWidget* box = dlg.GetDlgItem(IDC_FILE_LIST))
+                    dlg.m_fileList = ui::windowText(box);
                 dlg.running_ = false;
                 dlg.m_progress.hold(false);
             }
@@ -209,14 +215,16 @@ void CScanDlg::OnProcess()
             decoder = TextDecoder::open(kAutoCodePage);
         resolver_.emplace(std::move(settings.drives), std::move(*decoder));
         pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
-        MissingCollector collector(*this);
-        result = runScan(ui::encodePath(m_dvcPath), collector);
+        runMissing_.clear();
+        missingNext_ = false;
+        result = runScan(ui::encodePath(m_dvcPath), *this);
         if (result) {
             lastRunPath_ = m_dvcPath;
-            lastMissing_ = collector.distinctMissing([this](std::string_view stored) { return resolver_->decoded(stored); });
+            std::swap(lastMissingPaths_, runMissing_);
+            lastMissing_.reset();
             lastUnmapped_ = resolver_->unmappedRoots();
             if (ui::SystemMenu* menu = GetSystemMenu(false))
-                menu->enableMenuItem(IDM_FINDMISSING, lastMissing_.empty() ? ui::kMenuGrayed : ui::kMenuString);
+                menu->enableMenuItem(IDM_FINDMISSING, lastMissingPaths_.empty() ? ui::kMenuGrayed : ui::kMenuString);
         }
     }
 
@@ -234,28 +242,48 @@ void CScanDlg::OnProcess()
     m_progress.setPos(0);
 }
 
+const std::vector<MissingFile>& CScanDlg::lastMissing() const
+{
+    if (!lastMissing_)
+        lastMissing_ = lastMissingPaths_.distinct();
+    return *lastMissing_;
+}
+
 bool CScanDlg::fileExists(std::string_view path)
 {
     if (!resolver_)
         resolver_.emplace(DriveMap(), *TextDecoder::open(kAutoCodePage));
-    return resolver_->exists(path);
+    const bool found = resolver_->exists(path);
+    // A run keeps its missing paths; the scan appends this one next.
+    missingNext_ = !found && running_;
+    return found;
 }
 
-QString CScanDlg::decoded(std::string_view text)
+void CScanDlg::appendDecoded(std::string_view text, std::string& out)
 {
+    // ASCII reads the same in every code page, and it is nearly all a
+    // report holds: the line ends, the headings and most paths.
+    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        out.append(text);
+        return;
+    }
     // The report shows stored names as the resolver reads them: in the
     // project's code page.
-    text = text.substr(0, text.find('\0'));
-    if (!resolver_)
-        return ui::decodeStoredText(text);
-    return QString::fromStdString(resolver_->decoded(text));
+    if (resolver_)
+        out += resolver_->decoded(text);
+    else
+        out += ui::decodeStoredText(text).toStdString();
 }
 
 void CScanDlg::appendReport(std::string_view text)
 {
-    const QString piece = decoded(text);
-    m_fileList += piece;
-    unshownReport_ += piece;
+    text = text.substr(0, text.find('\0'));
+    const std::size_t at = unshownReport_.size();
+    appendDecoded(text, unshownReport_);
+    if (missingNext_) {
+        missingNext_ = false;
+        runMissing_.add(text, std::string_view(unshownReport_).substr(at));
+    }
     changed();
 }
 
@@ -270,7 +298,7 @@ void CScanDlg::clearReport()
 
 void CScanDlg::setStatus(std::string_view text)
 {
-    m_status = ui::decodeStoredText(text);
+    unshownStatus_.assign(text);
     statusChanged_ = true;
     changed();
 }
@@ -297,25 +325,40 @@ void CScanDlg::changed()
 
 void CScanDlg::showChanges()
 {
-    // Only what changed goes into the controls: the report box takes the
-    // new lines at its end, never the whole report again.
-    if (auto* box = dynamic_cast<ui::MultiLineEdit*>(GetDlgItem(IDC_FILE_LIST))) {
-        if (reportCleared_)
-            box->setWindowText(QString());
-        box->appendWindowText(unshownReport_);
+    // Only what changed goes into the members and the controls: the report
+    // takes the new lines at its end, never the whole report again.
+    if (reportCleared_ || !unshownReport_.empty()) {
+        const QString added = QString::fromUtf8(unshownReport_.data(), static_cast<qsizetype>(unshownReport_.size()));
+        auto* box = dynamic_cast<ui::MultiLineEdit*>(GetDlgItem(IDC_FILE_LIST));
+        if (box) {
+            if (reportCleared_)
+                box->setWindowText(QString());
+            box->appendWindowText(added);
+        }
+        // During a run the member waits for the end, when it takes the
+        // whole report from the box at once.
+        if (!box || !running_)
+            m_fileList += added;
     }
     reportCleared_ = false;
-    unshownReport_.truncate(0);
+    unshownReport_.clear();
     if (statusChanged_) {
+        m_status = ui::decodeStoredText(unshownStatus_);
         if (auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS)))
             status->setText(m_status);
         statusChanged_ = false;
     }
     m_progress.sync();
     if (isVisible()) {
-        repaint();
-        if (running_)
+        if (running_) {
+            // What changed is painted now, and only that: the controls
+            // marked their changed parts, and the window's update request
+            // paints them before anything else is handled.
+            QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
             QCoreApplication::processEvents();
+        } else {
+            repaint();
+        }
     }
     pacer_.painted();
 }

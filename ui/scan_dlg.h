@@ -11,6 +11,7 @@
 #include "report/scan_feedback.h"
 #include "search/missing_match.h"
 #include "ui/controls.h"
+#include "ui/missing_paths.h"
 #include "ui/repaint_pacer.h"
 #include "ui/template_dialog.h"
 
@@ -50,9 +51,11 @@ public:
     void OnFindMissing();
     void OnCommand(int id) override;
 
-    // The scan's feedback. During a run the members change at once and the
-    // controls at most once per frame of the screen, and once more at the
-    // end of the run; outside a run every change shows at once.
+    // The scan's feedback. During a run the controls change at most once per
+    // frame of the screen, and once more at the end of the run; the status
+    // member changes with its control, the report member (emptied at the
+    // start) takes the whole report at the end. Outside a run every change
+    // shows at once.
     void appendReport(std::string_view text) override;
     void clearReport() override;
     void setStatus(std::string_view text) override;
@@ -65,7 +68,7 @@ public:
     // The last run that opened its file: the project, its missing files
     // (each once, decoded) and the drives and shares it found no mapping for.
     const QString& lastRunPath() const { return lastRunPath_; }
-    const std::vector<MissingFile>& lastMissing() const { return lastMissing_; }
+    const std::vector<MissingFile>& lastMissing() const;
     const std::vector<std::string>& lastUnmapped() const { return lastUnmapped_; }
 
 protected:
@@ -86,20 +89,27 @@ private:
 
     void changed();
     void showChanges();
-    QString decoded(std::string_view text);
+    // Appends `text` to `out` decoded to UTF-8, as the report shows it.
+    void appendDecoded(std::string_view text, std::string& out);
     // Where a run finds its mappings and code page; read anew for each run.
     static MappingSources mappingSources();
 
     std::optional<PathResolver> resolver_;
     QString lastRunPath_;
-    std::vector<MissingFile> lastMissing_;
+    ui::MissingPaths runMissing_;
+    ui::MissingPaths lastMissingPaths_;
+    mutable std::optional<std::vector<MissingFile>> lastMissing_; // made from lastMissingPaths_ when asked for
     std::vector<std::string> lastUnmapped_;
     ui::RepaintPacer pacer_;
     bool running_ = false;
-    // Changes of a run that the controls do not show yet.
+    // The next append is the path that the existence test just missed.
+    bool missingNext_ = false;
+    // Changes of a run that neither the members nor the controls show yet:
+    // the report's new text, decoded, and the status line's bytes.
     bool reportCleared_ = false;
-    QString unshownReport_;
+    std::string unshownReport_;
     bool statusChanged_ = false;
+    std::string unshownStatus_;
 };
 
 } // namespace korvane

@@ -44,7 +44,8 @@ constexpr const char* kUsage =
     "  --rounds N       timed rounds after one warm-up round (default 5)\n"
     "  --scale X        size of the project, as korvane-make-large-project (default 1)\n"
     "  --missing SHARE  share of distinct paths whose file is missing (default 0.5)\n"
-    "  --keep           keep the temporary folder and say where it is\n";
+    "  --keep           keep the temporary folder and say where it is\n"
+    "  --help           show this text\n";
 
 struct Options {
     std::string scan;
@@ -219,6 +220,12 @@ int run(const Options& options)
 int main(int argc, char** argv)
 {
     try {
+        for (int k = 1; k < argc; ++k) {
+            if (std::string_view(argv[k]) == "--help" || std::string_view(argv[k]) == "-h") {
+                std::fputs(kUsage, stdout);
+                return 0;
+            }
+        }
         const std::optional<Options> options = parse(argc, argv);
         if (!options) {
             std::fputs(kUsage, stderr);

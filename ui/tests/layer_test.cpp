@@ -7,6 +7,7 @@
 #include "ui/controls.h"
 #include "ui/data_exchange.h"
 #include "ui/dialog_units.h"
+#include "ui/missing_paths.h"
 #include "ui/open_file_dialog.h"
 #include "ui/repaint_pacer.h"
 #include "ui/resource.h"
@@ -46,6 +47,8 @@ private slots:
     void dialogUnitsRoundToTheNearestPixel();
     void dialogUnitsGrowWithTheFont();
     void pacerAllowsOnePaintPerFrame();
+
+    void missingPathsListEachStoredPathOnce();
 
     void storedNamesDecodeByTheirBytes_data();
     void storedNamesDecodeByTheirBytes();
@@ -137,6 +140,37 @@ void LayerTest::storedNamesDecodeByTheirBytes()
              text);
 }
 
+void LayerTest::missingPathsListEachStoredPathOnce()
+{
+    ui::MissingPaths paths;
+    QVERIFY(paths.empty());
+    QVERIFY(paths.distinct().empty());
+    paths.add("D:\\b.avi", "D:\\b.avi");
+    paths.add("D:\\\x95\x5c.avi", "D:\\表.avi");
+    paths.add("D:\\b.avi", "D:\\b.avi");
+    paths.add("", "");
+    // Enough paths to fill several blocks: none of the earlier ones moves.
+    const std::string longName(300, 'x');
+    for (int k = 0; k < 10000; ++k)
+        paths.add(longName + std::to_string(k % 5000), longName + std::to_string(k % 5000));
+    QCOMPARE(paths.size(), std::size_t(10004));
+
+    const std::vector<MissingFile> files = paths.distinct();
+    QCOMPARE(files.size(), std::size_t(5003));
+    QCOMPARE(files[0].stored, std::string("D:\\b.avi"));
+    QCOMPARE(files[0].decoded, std::string("D:\\b.avi"));
+    QCOMPARE(files[1].stored, std::string("D:\\\x95\x5c.avi"));
+    QCOMPARE(files[1].decoded, std::string("D:\\表.avi"));
+    QCOMPARE(files[2].stored, std::string());
+    QCOMPARE(files[3].stored, longName + "0");
+    QCOMPARE(files[5002].stored, longName + "4999");
+    QCOMPARE(files[5002].decoded, longName + "4999");
+
+    paths.clear();
+    QVERIFY(paths.empty());
+    QVERIFY(paths.distinct().empty());
+}
+
 void LayerTest::reportBoxKeepsExactTextAndShowsLines()
 {
     ui::MultiLineEdit box;
@@ -148,7 +182,15 @@ void LayerTest::reportBoxKeepsExactTextAndShowsLines()
     QCOMPARE(box.windowText(), QStringLiteral("[MainAV]\r\nA.avi\r\nodd\rname\r\n"));
     // A lone CR or LF breaks the line on screen too.
     QCOMPARE(box.toPlainText(), QStringLiteral("[MainAV]\nA.avi\nodd\nname\n"));
+    // Appends after the text was read back go on from it; a CR at the end
+    // of one append that no LF follows is a line break of its own.
+    box.appendWindowText(QStringLiteral("last\r"));
+    box.appendWindowText(QStringLiteral("lone\n"));
+    QCOMPARE(box.windowText(), QStringLiteral("[MainAV]\r\nA.avi\r\nodd\rname\r\nlast\rlone\n"));
+    QCOMPARE(box.toPlainText(), QStringLiteral("[MainAV]\nA.avi\nodd\nname\nlast\nlone\n"));
 
+    // A new text replaces the appended pieces too.
+    box.appendWindowText(QStringLiteral("gone\r\n"));
     box.setWindowText(QStringLiteral("x\r\ny"));
     QCOMPARE(box.windowText(), QStringLiteral("x\r\ny"));
     QCOMPARE(box.toPlainText(), QStringLiteral("x\ny"));

@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <chrono>
+#include <map>
 #include <optional>
 
 using namespace korvane;
@@ -32,6 +33,20 @@ T* item(ui::TemplateDialog& dialog, int id)
 {
     return dynamic_cast<T*>(dialog.GetDlgItem(id));
 }
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+public:
+    std::map<const QObject*, int> paints;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints[watched];
+        return false;
+    }
+};
 
 // A dialog that lets a test act in the middle of a run, at each existence test.
 class ProbedScanDlg : public CScanDlg {
@@ -557,19 +572,32 @@ void ScanDlgTest::runShowsChangesAtMostOncePerFrameAndAllAtTheEnd()
     probed->show();
     auto now = std::chrono::steady_clock::now();
     probed->setPacerClock([&now] { return now; });
+    QVERIFY(QTest::qWaitForWindowExposed(probed));
+    QCoreApplication::processEvents();
     auto* box = item<ui::MultiLineEdit>(*probed, IDC_FILE_LIST);
     auto* status = item<QLineEdit>(*probed, IDC_STATUS);
+    auto* bar = item<QProgressBar>(*probed, IDC_PROGRESS);
+    PaintCounter counter;
+    for (QWidget* control : std::initializer_list<QWidget*>{box->viewport(), status, bar})
+        control->installEventFilter(&counter);
+    std::map<const QObject*, int> paintsBefore;
     QStringList seen;
     probed->onProbe = [&](int call) {
         seen << box->windowText();
-        if (call == 2)
+        if (call == 2) {
             now += std::chrono::seconds(1);
+            paintsBefore = counter.paints;
+        }
         if (call == 3) {
+            // ... and drawn at once, with nothing else to wait for.
+            for (const QObject* control : {static_cast<QObject*>(box->viewport()), static_cast<QObject*>(status),
+                                           static_cast<QObject*>(bar)})
+                QVERIFY(counter.paints[control] > paintsBefore[control]);
             // Painted once, at the first change after the frame had passed:
             // the second path, before its line end and its status.
-            QVERIFY(probed->m_fileList.startsWith(box->windowText()));
             QVERIFY(box->windowText().endsWith(QLatin1String("clip1.avi")));
             QCOMPARE(status->text(), QStringLiteral("[MainAV] 1 / 4"));
+            QCOMPARE(probed->m_status, status->text());
             QCOMPARE(item<QProgressBar>(*probed, IDC_PROGRESS)->value(), 10);
         }
     };
@@ -585,6 +613,9 @@ void ScanDlgTest::runShowsChangesAtMostOncePerFrameAndAllAtTheEnd()
     uitest::scanForReference(path, &expected);
     QCOMPARE(box->windowText(), QString::fromStdString(expected));
     QCOMPARE(probed->m_fileList, QString::fromStdString(expected));
+    // What was shown during the run was the beginning of the report.
+    QVERIFY(probed->m_fileList.startsWith(seen[2]));
+    QVERIFY(seen[2].endsWith(QLatin1String("clip1.avi")));
     delete probed;
 }
 
