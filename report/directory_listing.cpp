@@ -11,28 +11,6 @@
 
 namespace korvane {
 
-void foldCaseInto(std::string& out, std::string_view utf8)
-{
-    out.clear();
-    for (std::size_t k = 0; k < utf8.size();) {
-        const unsigned char b = static_cast<unsigned char>(utf8[k]);
-        if (b < 0x80) {
-            out += (b >= 'A' && b <= 'Z') ? static_cast<char>(b + 0x20) : static_cast<char>(b);
-            ++k;
-            continue;
-        }
-        char32_t c = 0;
-        const std::size_t length = decodeUtf8At(utf8, k, c);
-        if (length == 0) {
-            out += static_cast<char>(b);
-            ++k;
-        } else {
-            appendUtf8(out, foldCase(c));
-            k += length;
-        }
-    }
-}
-
 const DirectoryListing& DirectoryListings::list(const std::string& dir)
 {
     const auto it = listings_.find(dir);

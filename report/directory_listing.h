@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/name_match.h"
 #include "report/string_table.h"
 
 #include <cstddef>
@@ -10,9 +11,6 @@
 #include <vector>
 
 namespace korvane {
-
-// foldCase(utf8) into `out`, replacing what it held; `out` keeps its memory.
-void foldCaseInto(std::string& out, std::string_view utf8);
 
 // One folder as read: every entry, in the order read, and the entries by
 // their names folded as foldCase folds them.

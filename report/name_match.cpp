@@ -108,10 +108,9 @@ char32_t foldCase(char32_t c)
     return c;
 }
 
-std::string foldCase(std::string_view utf8)
+void foldCaseInto(std::string& out, std::string_view utf8)
 {
-    std::string out;
-    out.reserve(utf8.size());
+    out.clear();
     for (std::size_t k = 0; k < utf8.size();) {
         const unsigned char b = static_cast<unsigned char>(utf8[k]);
         if (b < 0x80) {
@@ -129,6 +128,13 @@ std::string foldCase(std::string_view utf8)
             k += length;
         }
     }
+}
+
+std::string foldCase(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    foldCaseInto(out, utf8);
     return out;
 }
 

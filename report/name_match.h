@@ -16,6 +16,8 @@ char32_t foldCase(char32_t c);
 // UTF-8 (names on disk can hold any bytes) are kept as they are, so two names
 // that differ in such bytes never fold to the same text.
 std::string foldCase(std::string_view utf8);
+// foldCase(utf8) into `out`, replacing what it held; `out` keeps its memory.
+void foldCaseInto(std::string& out, std::string_view utf8);
 
 // Whether the on-disk name `name` matches the find-first pattern `pattern`
 // (UTF-8) without regard to case: the wildcard rules of matchesFindFirst, with
