@@ -184,4 +184,13 @@ TempFolder::~TempFolder()
         std::filesystem::remove_all(path_, ignored);
 }
 
+double parseNumber(std::string_view option, const char* text)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (end == text || *end != '\0')
+        throw std::invalid_argument(std::string(option) + " takes a number, not '" + text + "'");
+    return v;
+}
+
 } // namespace korvane::bench

@@ -4,13 +4,43 @@
 // whole processes, series of timings taken round by round, and a temporary
 // folder that goes away at the end.
 
+#include <array>
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvane::bench {
+
+// splitmix64: small, fast and the same on every platform, unlike the
+// standard distributions.
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : state_(seed) {}
+
+    std::uint64_t next()
+    {
+        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        return z ^ (z >> 31);
+    }
+    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
+    int between(int lo, int hi) { return lo + static_cast<int>(below(static_cast<std::size_t>(hi - lo + 1))); }
+    bool chance(double p) { return static_cast<double>(next() >> 11) * 0x1.0p-53 < p; }
+    template <class T, std::size_t N>
+    const T& pick(const std::array<T, N>& items)
+    {
+        return items[below(N)];
+    }
+
+private:
+    std::uint64_t state_;
+};
 
 using Clock = std::chrono::steady_clock;
 
@@ -68,6 +98,10 @@ void runRounds(int rounds, const std::vector<std::function<void()>>& steps, cons
 
 // Prints the series as a table: median (fastest) of wall and CPU time.
 void printSeries(const std::vector<const Series*>& series);
+
+// The number given to a command-line option; throws std::invalid_argument
+// with a message that names the option when `text` is not one.
+double parseNumber(std::string_view option, const char* text);
 
 // "2 cores, AMD EPYC ..., load average 1.2 0.9 0.7"
 std::string machineLine();

@@ -1,5 +1,7 @@
 #include "bench/large_project.h"
 
+#include "bench/bench_support.h"
+
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
@@ -43,32 +45,6 @@ constexpr double kBinEntries = 40000;
 
 constexpr std::size_t kShortestWanted = 40;
 constexpr std::size_t kLongestWanted = 120;
-
-// splitmix64: small, fast and the same on every platform, unlike the
-// standard distributions.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-    int between(int lo, int hi) { return lo + static_cast<int>(below(static_cast<std::size_t>(hi - lo + 1))); }
-    bool chance(double p) { return static_cast<double>(next() >> 11) * 0x1.0p-53 < p; }
-    template <class T, std::size_t N>
-    const T& pick(const std::array<T, N>& items)
-    {
-        return items[below(N)];
-    }
-
-private:
-    std::uint64_t state_;
-};
 
 enum class Media { Movie, Still, Audio, Graphic };
 constexpr std::size_t kMediaKinds = 4;

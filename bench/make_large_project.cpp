@@ -1,6 +1,7 @@
 // korvane-make-large-project: writes a large, realistic project for timing
 // the scan, and optionally the media it refers to.
 
+#include "bench/bench_support.h"
 #include "bench/large_project.h"
 #include "tests/builder/project_builder.h"
 
@@ -44,15 +45,6 @@ struct Options {
     bool quiet = false;
 };
 
-double parseNumber(std::string_view option, const char* text)
-{
-    char* end = nullptr;
-    const double v = std::strtod(text, &end);
-    if (end == text || *end != '\0')
-        throw std::invalid_argument(std::string(option) + " takes a number, not '" + text + "'");
-    return v;
-}
-
 std::optional<Options> parse(int argc, char** argv)
 {
     Options options;
@@ -67,19 +59,19 @@ std::optional<Options> parse(int argc, char** argv)
             std::fputs(kUsage, stdout);
             std::exit(0);
         } else if (arg == "--scale") {
-            options.project.scale = parseNumber(arg, value());
+            options.project.scale = korvane::bench::parseNumber(arg, value());
         } else if (arg == "--missing") {
-            options.project.missingShare = parseNumber(arg, value());
+            options.project.missingShare = korvane::bench::parseNumber(arg, value());
         } else if (arg == "--repeat") {
-            options.project.repeatShare = parseNumber(arg, value());
+            options.project.repeatShare = korvane::bench::parseNumber(arg, value());
         } else if (arg == "--bin-reuse") {
-            options.project.binReuseShare = parseNumber(arg, value());
+            options.project.binReuseShare = korvane::bench::parseNumber(arg, value());
         } else if (arg == "--root") {
             options.project.root = value();
             while (options.project.root.size() > 1 && options.project.root.back() == '/')
                 options.project.root.pop_back();
         } else if (arg == "--seed") {
-            options.project.seed = static_cast<std::uint64_t>(parseNumber(arg, value()));
+            options.project.seed = static_cast<std::uint64_t>(korvane::bench::parseNumber(arg, value()));
         } else if (arg == "--create-media") {
             options.createMedia = true;
         } else if (arg == "--paths") {

@@ -52,15 +52,6 @@ struct Options {
     bool keep = false;
 };
 
-double number(std::string_view option, const char* text)
-{
-    char* end = nullptr;
-    const double v = std::strtod(text, &end);
-    if (end == text || *end != '\0')
-        throw std::invalid_argument(std::string(option) + " takes a number, not '" + text + "'");
-    return v;
-}
-
 std::optional<Options> parse(int argc, char** argv)
 {
     Options options;
@@ -74,13 +65,13 @@ std::optional<Options> parse(int argc, char** argv)
         if (arg == "--scan")
             options.scan = value();
         else if (arg == "--rounds")
-            options.rounds = std::max(1, static_cast<int>(number(arg, value())));
+            options.rounds = std::max(1, static_cast<int>(parseNumber(arg, value())));
         else if (arg == "--scale")
-            options.project.scale = number(arg, value());
+            options.project.scale = parseNumber(arg, value());
         else if (arg == "--missing")
-            options.project.missingShare = number(arg, value());
+            options.project.missingShare = parseNumber(arg, value());
         else if (arg == "--repeat")
-            options.project.repeatShare = number(arg, value());
+            options.project.repeatShare = parseNumber(arg, value());
         else if (arg == "--compare")
             options.other = value();
         else if (arg == "--keep")

@@ -83,22 +83,6 @@ constexpr std::array<const char*, 3> kOtherScriptNames = {"Caf\xC3\xA9 %u", "\xC
 constexpr std::array<const char*, 3> kOtherScriptOnDisk = {"Cafe\xCC\x81 %u", "U\xCC\x88" "bergang %u",
                                                            "\xE3\x82\xAF\xE3\x83\xAA\xE3\x83\x83\xE3\x83\x97%u"};
 
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
-
-private:
-    std::uint64_t state_;
-};
-
 std::string format(const char* pattern, unsigned n)
 {
     char text[160];
@@ -211,9 +195,8 @@ std::optional<Options> parse(int argc, char** argv)
         const auto value = [&]() -> double {
             if (k + 1 >= argc)
                 throw std::invalid_argument(std::string(arg) + " needs a value");
-            char* end = nullptr;
-            const double v = std::strtod(argv[++k], &end);
-            if (*end != '\0' || !(v > 0))
+            const double v = parseNumber(arg, argv[++k]);
+            if (!(v > 0))
                 throw std::invalid_argument(std::string(arg) + " takes a number above 0");
             return v;
         };

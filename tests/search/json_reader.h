@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/utf8.h"
+
 // A strict little JSON reader for checking documents the search writes:
 // RFC 8259 grammar, integers only for numbers (all the documents hold),
 // \u escapes decoded to UTF-8 (surrogate pairs joined; a lone surrogate is
@@ -195,25 +197,6 @@ private:
                 fail("bad hex digit");
         }
         return v;
-    }
-
-    static void appendUtf8(std::string& out, char32_t c)
-    {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
     }
 
     std::string readString()

@@ -65,14 +65,7 @@ std::optional<Options> parse(int argc, char** argv)
                 throw std::invalid_argument(std::string(arg) + " needs a value");
             return argv[++k];
         };
-        const auto number = [&]() {
-            const char* text = value();
-            char* end = nullptr;
-            const double v = std::strtod(text, &end);
-            if (end == text || *end != '\0')
-                throw std::invalid_argument(std::string(arg) + " takes a number, not '" + text + "'");
-            return v;
-        };
+        const auto number = [&]() { return parseNumber(arg, value()); };
         if (arg == "--scan")
             options.scan = value();
         else if (arg == "--rounds")
