@@ -137,9 +137,12 @@ int main(int argc, char** argv)
     output.progress = progress ? &*progress : nullptr;
     output.sharedTerminal = sharedTerminal;
     CliFeedback feedback(output, *resolver);
+    // The report kept as data, for the parts that follow it.
+    const bool searching = !options->searchFolders.empty() || options->json;
     MissingCollector collector(feedback);
+    ScanFeedback& sink = options->explain || searching ? static_cast<ScanFeedback&>(collector) : feedback;
 
-    const ScanResult result = runScan(options->file, collector);
+    const ScanResult result = runScan(options->file, sink);
     if (progress)
         progress->finish();
     if (!result) {
@@ -147,7 +150,6 @@ int main(int argc, char** argv)
         return kCannotOpenOrUsage;
     }
 
-    const bool searching = !options->searchFolders.empty() || options->json;
     if (options->explain || searching) {
         const std::vector<MissingFile> missing =
             collector.distinctMissing([&](std::string_view stored) { return resolver->decoded(stored); });
