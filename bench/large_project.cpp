@@ -25,14 +25,14 @@ namespace korvane::bench {
 
 namespace {
 
-using testing::BinEntry;
-using testing::Clip;
-using testing::Effect;
-using testing::FilterEntry;
-using testing::ProjectModel;
-using testing::Title;
-using testing::TitleItem;
-using testing::VisualFilter;
+using testkit::BinEntry;
+using testkit::Clip;
+using testkit::Effect;
+using testkit::FilterEntry;
+using testkit::ProjectModel;
+using testkit::Title;
+using testkit::TitleItem;
+using testkit::VisualFilter;
 
 // Entry counts at scale 1.
 constexpr double kMainClips = 40000;
@@ -122,7 +122,7 @@ public:
         effects(model);
         titles(model);
         bin(model);
-        project_.bytes = testing::buildProject(model);
+        project_.bytes = testkit::buildProject(model);
         pathStatistics();
         return std::move(project_);
     }

@@ -107,7 +107,7 @@ int main(int argc, char** argv)
                          error.c_str());
             return 1;
         }
-        korvane::testing::writeFile(options->out, project.bytes);
+        korvane::testkit::writeFile(options->out, project.bytes);
         if (!options->pathList.empty()) {
             std::ofstream list(options->pathList, std::ios::trunc);
             for (const korvane::bench::MediaPath& media : project.paths)

@@ -15,8 +15,8 @@
 // --benchmark_repetitions=N --benchmark_enable_random_interleaving=true so
 // that the two are timed close together on a busy machine).
 
-#include "report/drive_map.h"
-#include "report/path_resolver.h"
+#include "paths/drive_map.h"
+#include "paths/path_resolver.h"
 
 #include <benchmark/benchmark.h>
 

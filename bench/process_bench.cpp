@@ -142,7 +142,7 @@ int run(const Options& options)
     if (const std::string error = verifyLargeProject(project); !error.empty())
         throw std::runtime_error("the generated project does not scan as built: " + error);
     const std::string file = "large.dvc";
-    korvane::testing::writeFile(file, project.bytes);
+    korvane::testkit::writeFile(file, project.bytes);
     const std::size_t created = createMediaFiles(project);
     std::printf("project: %s\n", describeLargeProject(project).c_str());
     std::printf("media: %zu files created under %s/media (%.1f s to generate and create)\n", created,

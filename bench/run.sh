@@ -28,8 +28,7 @@ rounds=${ROUNDS:-5}
 scale=${SCALE:-1}
 
 configure() {
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_BENCHMARKS=ON -DKORVANE_BUILD_TESTS=OFF \
-    -DKORVANE_WERROR=ON -DKORVANE_BUILD_GUI="$1" >"$build/configure.log" 2>&1
+  cmake --preset bench -B "$build" -DKORVANE_BUILD_GUI="$1" >"$build/configure.log" 2>&1
 }
 mkdir -p "$build"
 gui=${KORVANE_BUILD_GUI:-}

@@ -104,7 +104,7 @@ void prepare(double scale, const std::string& projectFile)
         throw std::runtime_error("cannot create a temporary folder");
     s.folder = folder;
     s.file = folder + "/large.dvc";
-    korvane::testing::writeFile(s.file, project.bytes);
+    korvane::testkit::writeFile(s.file, project.bytes);
     s.entries = project.clipEntries + project.binEntries;
     benchmark::AddCustomContext("project", korvane::bench::describeLargeProject(project));
     s.bytes = std::move(project.bytes);

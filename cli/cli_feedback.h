@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/path_resolver.h"
+#include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
 
 #include <chrono>

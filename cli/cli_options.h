@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/drive_map.h"
+#include "paths/drive_map.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/path_resolver.h"
+#include "paths/path_resolver.h"
 #include "search/file_index.h"
 #include "search/missing_match.h"
 

@@ -5,11 +5,11 @@
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "report/path_resolver.h"
+#include "paths/path_resolver.h"
 #include "scanner/scan.h"
-#include "search/missing_collector.h"
+#include "report/missing_collector.h"
 #include "search/missing_search.h"
-#include "search/search_report.h"
+#include "cli/search_output.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -152,7 +152,7 @@ int main(int argc, char** argv)
 
     if (options->explain || searching) {
         const std::vector<MissingFile> missing =
-            collector.distinctMissing([&](std::string_view stored) { return resolver->decoded(stored); });
+            missingFiles(collector.distinctStored(), [&](std::string_view stored) { return resolver->decoded(stored); });
         if (options->explain) {
             write(kLineEnd);
             write(renderExplanations(*resolver, missing, options->utf8, kLineEnd));

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-using namespace korvane::testing;
+using namespace korvane::testkit;
 
 namespace {
 

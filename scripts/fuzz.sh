@@ -18,9 +18,8 @@ fuzzer=$build/bin/korvane-fuzz
 artifacts=$build/fuzz-artifacts
 
 echo "== building the fuzz target"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DKORVANE_BUILD_FUZZER=ON -DKORVANE_BUILD_GUI=OFF -DKORVANE_BUILD_TESTS=OFF -DKORVANE_WERROR=ON >/dev/null
-cmake --build "$build" --target korvane-fuzz -j"$jobs"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$jobs"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that are missing (as root), then configures
-# and builds everything into build/ (binaries in build/bin/).
+# and builds everything into build/ (binaries in build/bin/) with the
+# `default` preset of CMakePresets.json.
 # Extra CMake arguments: KORVANE_CMAKE_ARGS="-DKORVANE_BUILD_GUI=OFF" scripts/setup.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,5 +27,5 @@ if ((${#missing[@]})); then
 fi
 
 # shellcheck disable=SC2086
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKORVANE_WERROR=ON ${KORVANE_CMAKE_ARGS:-} >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --preset default ${KORVANE_CMAKE_ARGS:-} >/dev/null
+cmake --build --preset default -j"$(nproc)"

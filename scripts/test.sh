@@ -12,14 +12,12 @@ jobs=$(nproc)
 scripts/setup.sh
 
 echo "== tests (release build)"
-QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$jobs"
+ctest --preset default -j"$jobs"
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer, without the dialog"
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DKORVANE_SANITIZE=ON -DKORVANE_BUILD_GUI=OFF -DKORVANE_WERROR=ON >/dev/null
-cmake --build build-sanitize -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-sanitize --output-on-failure -j"$jobs"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j"$jobs"
+ctest --preset sanitize -j"$jobs"
 
 echo "== fuzzing"
 scripts/fuzz.sh

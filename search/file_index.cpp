@@ -1,6 +1,6 @@
 #include "search/file_index.h"
 
-#include "search/unicode_text.h"
+#include "text/unicode_text.h"
 
 #include <algorithm>
 #include <cerrno>

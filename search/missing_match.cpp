@@ -1,7 +1,7 @@
 #include "search/missing_match.h"
 
-#include "report/windows_path.h"
-#include "search/unicode_text.h"
+#include "paths/windows_path.h"
+#include "text/unicode_text.h"
 
 #include <algorithm>
 #include <unordered_set>
@@ -94,6 +94,16 @@ StoredPath parseStoredPath(std::string_view decoded)
     if (containsWildcard(path.name))
         path.notSearched = "the name holds wildcards";
     return path;
+}
+
+std::vector<MissingFile> missingFiles(const std::vector<std::string_view>& stored,
+                                      const std::function<std::string(std::string_view)>& decode)
+{
+    std::vector<MissingFile> files;
+    files.reserve(stored.size());
+    for (const std::string_view path : stored)
+        files.push_back({std::string(path), decode ? decode(path) : toValidUtf8(path)});
+    return files;
 }
 
 std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector<MissingFile>& missing,

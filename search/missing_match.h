@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,12 @@ struct MissingFile {
     std::string stored;
     std::string decoded;
 };
+
+// The missing files of `stored` paths, each decoded by `decode` (the
+// project's code page); without one, the bytes are taken as UTF-8, invalid
+// bytes as U+FFFD.
+std::vector<MissingFile> missingFiles(const std::vector<std::string_view>& stored,
+                                      const std::function<std::string(std::string_view)>& decode = {});
 
 // A stored path taken apart for the search, from its decoded text.
 struct StoredPath {

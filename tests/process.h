@@ -13,7 +13,7 @@
 
 extern char** environ;
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 struct ProcessResult {
     int status = -1; // exit status; -1 when it did not exit normally
@@ -88,4 +88,4 @@ inline ProcessResult runProcess(const std::vector<std::string>& args,
     return result;
 }
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

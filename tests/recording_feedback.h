@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 // Records every call on the sink; a path exists when it is in `present`.
 class RecordingFeedback : public ScanFeedback {
@@ -89,4 +89,4 @@ inline ScanResult scanBytes(const std::vector<std::uint8_t>& bytes, RecordingFee
     return scanProject(reader, feedback);
 }
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

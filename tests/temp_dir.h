@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 // A fresh folder under the system's temporary folder, removed with its contents.
 class TempDir {
@@ -42,4 +42,4 @@ private:
     std::filesystem::path path_;
 };
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

@@ -7,8 +7,8 @@
 // mappings that come from a Wine prefix or from WSL are shown as well, for
 // information: a mapping of the file takes their place.
 
-#include "report/config_file.h"
-#include "report/path_resolver.h"
+#include "paths/config_file.h"
+#include "paths/path_resolver.h"
 
 #include <QDialog>
 

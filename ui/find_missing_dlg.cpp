@@ -1,6 +1,6 @@
 #include "ui/find_missing_dlg.h"
 
-#include "report/drive_map.h"
+#include "paths/drive_map.h"
 
 #include <QDialogButtonBox>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ui/scan_dlg.h"
 
-#include "report/config_file.h"
+#include "paths/config_file.h"
 #include "report/progress.h"
 #include "scanner/scan.h"
 #include "search/missing_search.h"

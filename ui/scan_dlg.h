@@ -7,7 +7,7 @@
 // and shares are mapped to. The context menu adds "Drive mapping..." and,
 // after a run that missed files, "Find missing files in folder...".
 
-#include "report/path_resolver.h"
+#include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
 #include "search/missing_match.h"
 #include "ui/controls.h"

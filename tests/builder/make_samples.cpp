@@ -6,7 +6,7 @@
 #include <exception>
 #include <string>
 
-using namespace korvane::testing;
+using namespace korvane::testkit;
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <stdexcept>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 ProjectBuilder& ProjectBuilder::u8(std::uint8_t v)
 {
@@ -254,4 +254,4 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes)
         throw std::runtime_error("cannot write " + path);
 }
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

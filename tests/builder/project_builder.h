@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 enum class Track { Main, Insert };
 
@@ -113,4 +113,4 @@ std::vector<std::uint8_t> buildProject(const ProjectModel& model);
 // Writes bytes to a file; throws on failure.
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

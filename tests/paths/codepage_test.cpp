@@ -1,6 +1,6 @@
 // Decoding stored names from the editor's code page to UTF-8.
 
-#include "report/codepage.h"
+#include "paths/codepage.h"
 
 #include <gtest/gtest.h>
 

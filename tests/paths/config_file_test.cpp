@@ -1,7 +1,7 @@
 // The settings file: reading, and rewriting it without losing what the
 // user wrote.
 
-#include "report/config_file.h"
+#include "paths/config_file.h"
 #include "tests/paths/scoped_env.h"
 #include "tests/temp_dir.h"
 
@@ -16,8 +16,8 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ScopedEnv;
-using testing::TempDir;
+using testkit::ScopedEnv;
+using testkit::TempDir;
 
 std::string readAll(const fs::path& file)
 {

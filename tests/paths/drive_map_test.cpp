@@ -1,8 +1,8 @@
 // Drive and share mappings: the --map argument, Wine prefixes, WSL's drives
 // and the order of precedence of the sources.
 
-#include "report/drive_map.h"
-#include "report/path_resolver.h"
+#include "paths/drive_map.h"
+#include "paths/path_resolver.h"
 #include "tests/paths/scoped_env.h"
 #include "tests/temp_dir.h"
 
@@ -14,8 +14,8 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ScopedEnv;
-using testing::TempDir;
+using testkit::ScopedEnv;
+using testkit::TempDir;
 
 TEST(CanonicalRoot, DrivesSharesAndFoldersOnThemInEveryCommonSpelling)
 {

@@ -1,7 +1,7 @@
 // A whole scan of a project made on Windows, with its drive and share mapped
 // to local folders the way the command line and the dialog map them.
 
-#include "report/path_resolver.h"
+#include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
 #include "scanner/project_reader.h"
 #include "scanner/scan.h"
@@ -16,7 +16,7 @@
 namespace korvane {
 namespace {
 
-using testing::TempDir;
+using testkit::TempDir;
 
 // A sink whose existence test is the resolver's, as the command line's and
 // the dialog's will be.
@@ -64,10 +64,10 @@ const std::string kKanji = "D:\\\x95\x5C\\\x83\x5C.avi"; // D:\表\ソ.avi in CP
 
 std::vector<std::uint8_t> windowsProject()
 {
-    testing::ProjectModel model;
+    testkit::ProjectModel model;
     model.mainAV = {{kClip}, {kIntro}};
     model.bin = {{"Kanji", kKanji}};
-    return testing::buildProject(model);
+    return testkit::buildProject(model);
 }
 
 PathResolver resolverFor(const MappingSources& sources)

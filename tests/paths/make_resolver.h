@@ -1,12 +1,12 @@
 #pragma once
 
-#include "report/path_resolver.h"
+#include "paths/path_resolver.h"
 
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 // A resolver over the given mappings only: no configuration file, Wine
 // prefix or WSL drives of the machine running the tests.
@@ -20,4 +20,4 @@ inline PathResolver makeResolver(const std::vector<DriveMapping>& mappings, std:
     return PathResolver(std::move(drives), std::move(*decoder));
 }
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

@@ -1,7 +1,7 @@
 // Comparing names without regard to case, and find-first patterns over
 // decoded names.
 
-#include "report/name_match.h"
+#include "paths/name_match.h"
 
 #include <gtest/gtest.h>
 

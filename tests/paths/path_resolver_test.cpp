@@ -2,7 +2,7 @@
 // system's rules, everything else exactly as before.
 
 #include "report/file_probe.h"
-#include "report/path_resolver.h"
+#include "paths/path_resolver.h"
 #include "tests/paths/make_resolver.h"
 #include "tests/temp_dir.h"
 
@@ -15,8 +15,8 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::makeResolver;
-using testing::TempDir;
+using testkit::makeResolver;
+using testkit::TempDir;
 
 // D: is mapped to <temp>/d, \\nas\media to <temp>/nas.
 class ResolverOnDisk : public ::testing::Test {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 // Sets (or, with nullptr, unsets) an environment variable for the life of
 // the object.
@@ -34,4 +34,4 @@ private:
     std::optional<std::string> old_;
 };
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

@@ -1,8 +1,8 @@
 // Recognising Windows paths among stored names, and taking them apart the
 // way the editor's system did before a search.
 
-#include "report/codepage.h"
-#include "report/windows_path.h"
+#include "paths/codepage.h"
+#include "paths/windows_path.h"
 
 #include <gtest/gtest.h>
 

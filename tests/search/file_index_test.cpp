@@ -1,5 +1,5 @@
 #include "search/file_index.h"
-#include "search/unicode_text.h"
+#include "text/unicode_text.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
+using testkit::TempDir;
 
 std::vector<std::string> pathsNamed(const FileIndex& index, std::string_view name)
 {

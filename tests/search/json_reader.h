@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/utf8.h"
+#include "text/utf8.h"
 
 // A strict little JSON reader for checking documents the search writes:
 // RFC 8259 grammar, integers only for numbers (all the documents hold),
@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 struct JsonValue;
 using JsonObject = std::map<std::string, JsonValue, std::less<>>;
@@ -252,4 +252,4 @@ private:
     std::size_t at_ = 0;
 };
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

@@ -6,7 +6,7 @@
 namespace korvane {
 namespace {
 
-using testing::MemoryTree;
+using testkit::MemoryTree;
 
 struct Scenario {
     MemoryTree tree;

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 // A folder tree in memory, read the way the walk reads a disk: for tests of
 // what is done with the files found, where the order of a listing and the
@@ -63,4 +63,4 @@ private:
     std::map<std::string, std::uint64_t> ids_;
 };
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

@@ -6,7 +6,7 @@
 namespace korvane {
 namespace {
 
-using testing::MemoryTree;
+using testkit::MemoryTree;
 
 // The candidates of one stored path (taken as UTF-8), as paths, best first.
 std::vector<std::string> candidatePaths(const FileIndex& index, const MissingMatch& match)

@@ -11,7 +11,7 @@
 
 extern char** environ;
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 namespace {
 
@@ -145,4 +145,4 @@ ChildRun runChild(const std::string& program, const std::vector<std::string>& ar
     return run;
 }
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

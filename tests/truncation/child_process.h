@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 // How a child process ended and what it wrote.
 struct ChildRun {
@@ -22,4 +22,4 @@ struct ChildRun {
 ChildRun runChild(const std::string& program, const std::vector<std::string>& args, const std::string& workDir,
                   std::chrono::milliseconds timeout);
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

@@ -5,7 +5,7 @@
 #include <functional>
 #include <stdexcept>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 const Region& TrackedProject::regionAt(std::size_t offset) const
 {
@@ -203,4 +203,4 @@ TrackedProject buildWeddingProject(const std::string& media)
     return t.finish();
 }
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 
 // One stretch of the file that the scan reads as a unit: the header, a
 // section's count, or one entry.
@@ -56,4 +56,4 @@ TrackedProject buildWeddingProject(const std::string& mediaDir);
 // The report headings of a project of `version`, in order.
 std::vector<std::string> headingsOf(std::uint16_t version);
 
-} // namespace korvane::testing
+} // namespace korvane::testkit

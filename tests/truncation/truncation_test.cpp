@@ -21,7 +21,7 @@
 #include <set>
 #include <sstream>
 
-namespace korvane::testing {
+namespace korvane::testkit {
 namespace {
 
 constexpr auto kChildTimeout = std::chrono::seconds(10);
@@ -276,4 +276,4 @@ TEST_F(TruncatedProject, CutInTheFiltersOrTheBin)
 }
 
 } // namespace
-} // namespace korvane::testing
+} // namespace korvane::testkit

@@ -5,7 +5,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/large_project.h"
-#include "report/path_resolver.h"
+#include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
@@ -156,7 +156,7 @@ int run(const Options& options)
     if (const std::string error = verifyLargeProject(project); !error.empty())
         throw std::runtime_error("the generated project does not scan as built: " + error);
     const std::string file = "large.dvc";
-    korvane::testing::writeFile(file, project.bytes);
+    korvane::testkit::writeFile(file, project.bytes);
     createMediaFiles(project);
     std::printf("project: %s\n", describeLargeProject(project).c_str());
 

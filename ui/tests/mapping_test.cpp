@@ -4,8 +4,8 @@
 
 #include "test_support.h"
 
-#include "report/config_file.h"
-#include "report/drive_map.h"
+#include "paths/config_file.h"
+#include "paths/drive_map.h"
 #include "ui/drive_mapping_dlg.h"
 #include "ui/find_missing_dlg.h"
 #include "ui/resource.h"
@@ -156,11 +156,11 @@ void MappingTest::process(const QString& project)
 
 void MappingTest::mappedDrivePathIsReportedAsFound()
 {
-    testing::ProjectModel model;
+    testkit::ProjectModel model;
     model.mainAV = {{"D:\\Video\\Wedding\\Clip 01.AVI", "", 0}, {"D:\\Video\\Gone.avi", "", 0}};
     model.exAudio1 = {{"no/such/folder/music.wav", "", 0}};
     const QString project = tempPath(QStringLiteral("mapped.dvc"));
-    uitest::writeProject(project, testing::buildProject(model));
+    uitest::writeProject(project, testkit::buildProject(model));
     // Stored in other case than on disk, as the editor's file system allowed.
     makeFile(tempPath(QStringLiteral("media/video/wedding/clip 01.avi")));
     writeText(configFile, QByteArray("map d: = ") + QFile::encodeName(tempPath(QStringLiteral("media"))) + "\n");
@@ -180,12 +180,12 @@ void MappingTest::mappedDrivePathIsReportedAsFound()
 void MappingTest::storedCp932NameIsShownDecoded()
 {
     // 表 is 95 5C in the Japanese code page: its second byte is a backslash.
-    testing::ProjectModel model;
+    testkit::ProjectModel model;
     model.mainAV = {{"D:\\\x95\x5C\\\x83\x5C\x83\x74\x83\x67.avi", "", 0}};
     // E9 20 is no character of it: the Western code page.
     model.bin = {{"clip", "E:\\Caf\xE9 Noir\\intro.avi"}};
     const QString project = tempPath(QStringLiteral("cp932.dvc"));
-    uitest::writeProject(project, testing::buildProject(model));
+    uitest::writeProject(project, testkit::buildProject(model));
 
     process(project);
 
@@ -200,11 +200,11 @@ void MappingTest::storedCp932NameIsShownDecoded()
 
 void MappingTest::unmappedDrivesAndSharesAreNamedInTheClosingBox()
 {
-    testing::ProjectModel model;
+    testkit::ProjectModel model;
     model.mainAV = {{"D:\\a.avi", "", 0}, {"d:\\b.avi", "", 0}, {"C:\\c.avi", "", 0}};
     model.exAudio1 = {{"\\\\nas\\media\\intro.wav", "", 0}};
     const QString project = tempPath(QStringLiteral("unmapped.dvc"));
-    uitest::writeProject(project, testing::buildProject(model));
+    uitest::writeProject(project, testkit::buildProject(model));
     // C: is mapped, to a folder without the file: missing, but looked for.
     writeText(configFile, QByteArray("map C: = ") + QFile::encodeName(work->path()) + "\n");
 
@@ -308,11 +308,11 @@ void MappingTest::driveMappingSavesToTheConfigurationFileAndTheNextRunUsesIt()
     QCOMPARE(QString::fromStdString(mappings[1].root), QStringLiteral("\\\\nas\\media"));
     QCOMPARE(QString::fromStdString(mappings[1].folder), nas);
 
-    testing::ProjectModel model;
+    testkit::ProjectModel model;
     model.mainAV = {{"D:\\CLIP.avi", "", 0}};
     model.bin = {{"intro", "\\\\NAS\\Media\\Intro.AVI"}};
     const QString project = tempPath(QStringLiteral("both.dvc"));
-    uitest::writeProject(project, testing::buildProject(model));
+    uitest::writeProject(project, testkit::buildProject(model));
     process(project);
     QCOMPARE(dlg->m_fileList, referenceWithout(project, {QStringLiteral("D:\\CLIP.avi"),
                                                          QStringLiteral("\\\\NAS\\Media\\Intro.AVI")}));
@@ -437,10 +437,10 @@ void MappingTest::findMissingIsOfferedOnlyAfterARunThatMissedFiles()
     process(tempPath(QStringLiteral("no-such.dvc")));
     QVERIFY(findEntryEnabled());
 
-    testing::ProjectModel nothingMissing;
+    testkit::ProjectModel nothingMissing;
     nothingMissing.mainAV = {{"samples/media/Holiday/Beach.avi", "", 0}};
     const QString project = tempPath(QStringLiteral("whole.dvc"));
-    uitest::writeProject(project, testing::buildProject(nothingMissing));
+    uitest::writeProject(project, testkit::buildProject(nothingMissing));
     process(project);
     QVERIFY(dlg->lastMissing().empty());
     QVERIFY(!findEntryEnabled());
@@ -448,11 +448,11 @@ void MappingTest::findMissingIsOfferedOnlyAfterARunThatMissedFiles()
 
 void MappingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
 {
-    testing::ProjectModel model;
+    testkit::ProjectModel model;
     model.mainAV = {{"D:\\Video\\Clip.AVI", "", 0}, {"D:\\Video\\Day1\\Toast.avi", "", 0}};
     model.bin = {{"clip", "D:\\Video\\Clip.AVI"}};
     const QString project = tempPath(QStringLiteral("moved.dvc"));
-    uitest::writeProject(project, testing::buildProject(model));
+    uitest::writeProject(project, testkit::buildProject(model));
     const QString disk = tempPath(QStringLiteral("usb disk"));
     makeFile(disk + QStringLiteral("/Video/clip.avi"));
     makeFile(disk + QStringLiteral("/Video/Day1/toast.avi"));
@@ -509,10 +509,10 @@ void MappingTest::findMissingOffersAFolderBelowADriveWhereTheFileTakesIt()
 {
     // Found in a folder that shares no name with the stored one: only
     // D:\Video can stand for it.
-    testing::ProjectModel model;
+    testkit::ProjectModel model;
     model.mainAV = {{"D:\\Video\\Clip.AVI", "", 0}};
     const QString project = tempPath(QStringLiteral("folder.dvc"));
-    uitest::writeProject(project, testing::buildProject(model));
+    uitest::writeProject(project, testkit::buildProject(model));
     const QString elsewhere = tempPath(QStringLiteral("elsewhere"));
     makeFile(elsewhere + QStringLiteral("/clip.avi"));
     process(project);

@@ -375,7 +375,7 @@ void ScanDlgTest::damagedFileIsNamedInTheClosingBox()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("cut.dvc"));
-    std::vector<std::uint8_t> bytes = testing::buildProject(uitest::projectMissing(6));
+    std::vector<std::uint8_t> bytes = testkit::buildProject(uitest::projectMissing(6));
     // The header (24 bytes at this version), three whole movies and a part of the fourth.
     bytes.resize(bytes.size() / 2);
     uitest::writeProject(path, bytes);
@@ -392,7 +392,7 @@ void ScanDlgTest::damagedFileIsNamedInTheClosingBox()
 
     // A whole file says nothing of damage.
     modals.messages.clear();
-    uitest::writeProject(path, testing::buildProject(uitest::projectMissing(6)));
+    uitest::writeProject(path, testkit::buildProject(uitest::projectMissing(6)));
     clickProcess();
     QCOMPARE(modals.messages.front().text, QStringLiteral("completed\n") + path);
 }
@@ -565,7 +565,7 @@ void ScanDlgTest::runShowsChangesAtMostOncePerFrameAndAllAtTheEnd()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("four.dvc"));
-    uitest::writeProject(path, testing::buildProject(uitest::projectMissing(4)));
+    uitest::writeProject(path, testkit::buildProject(uitest::projectMissing(4)));
 
     auto* probed = new ProbedScanDlg;
     QVERIFY(probed->Create());

@@ -189,14 +189,14 @@ inline ScanResult scanForReference(const QString& path, std::string* report = nu
 
 inline void writeProject(const QString& path, const std::vector<std::uint8_t>& bytes)
 {
-    testing::writeFile(path.toStdString(), bytes);
+    testkit::writeFile(path.toStdString(), bytes);
 }
 
 // A project of the newest layout whose main track refers to `count` movies
 // that do not exist.
-inline testing::ProjectModel projectMissing(int count)
+inline testkit::ProjectModel projectMissing(int count)
 {
-    testing::ProjectModel model;
+    testkit::ProjectModel model;
     model.version = 519;
     for (int k = 0; k < count; ++k)
         model.mainAV.push_back({"no/such/folder/clip" + std::to_string(k) + ".avi", "", 0});

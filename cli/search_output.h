@@ -1,0 +1,67 @@
+#pragma once
+
+#include "report/scan_feedback.h"
+#include "scanner/scan.h"
+#include "report/missing_collector.h"
+#include "search/missing_search.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+struct TextOptions {
+    std::string_view lineEnd = kLineEnd; // the report's
+    // Missing paths as their decoded text instead of the stored bytes.
+    bool decodedPaths = false;
+    // Candidates shown for each missing file; the rest are counted.
+    std::size_t maxCandidates = 5;
+};
+
+// "Found elsewhere": each missing file that was found, as the report lists
+// it, and under it its candidates, best first, indented; then how many of
+// the missing files were found. Candidates with another extension say so.
+std::string renderFoundElsewhere(const SearchResults& results, const TextOptions& options = {});
+
+// "Suggested mappings": each mapping as a --map argument, indented under it
+// the same as a configuration-file line and how many of the missing files
+// on its drive or share it explains.
+std::string renderSuggestedMappings(const SearchResults& results, const TextOptions& options = {});
+
+// What the JSON document says about the project itself.
+struct ProjectFacts {
+    std::string file;       // the path given
+    std::uint64_t size = 0; // in bytes
+    ScanResult scan;
+};
+
+// The whole run as one JSON document:
+//
+//   format           1; a field may be added, none is removed or changed
+//   generator        "korvane VERSION"
+//   project          file, version (of the layout), size (bytes), damaged,
+//                    damage: null, or section, entry, count, read_error
+//                    (text or null) and message
+//   sections[]       name, and missing[] in report order, one for each
+//                    entry that names a missing file: stored (escaped by
+//                    escapeStoredBytes), decoded, searched, not_searched
+//                    (the reason, or null), candidates[] (path, path_bytes
+//                    when the path is not valid UTF-8, match: "same-name" or
+//                    "other-extension", shared_folders), more_candidates
+//   search           folders (the roots, absolute), folders_read, files,
+//                    problems[] (path, error)
+//   mappings[]       root, prefix, whole_root, folder, explains, of (missing
+//                    files on the root), files[] (the decoded paths it
+//                    explains), argument (for korvane-scan), config_line
+std::string renderJson(const ProjectFacts& project, const std::vector<MissingSection>& sections,
+                       const SearchResults& results);
+
+// Stored bytes as printable ASCII that says exactly what they were: bytes
+// from 0x20 to 0x7E as they are, except `%`, and every other byte as `%`
+// and two upper-case hex digits ("Caf%E9.avi" for Windows-1252 "Café.avi").
+std::string escapeStoredBytes(std::string_view stored);
+
+} // namespace korvane

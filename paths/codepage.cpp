@@ -1,0 +1,143 @@
+#include "paths/codepage.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string upper(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return out;
+}
+
+} // namespace
+
+struct TextDecoder::Converter {
+    std::string name;
+    iconv_t cd;
+
+    Converter(std::string codePage, iconv_t handle) : name(std::move(codePage)), cd(handle) {}
+    ~Converter() { ::iconv_close(cd); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    static std::unique_ptr<Converter> open(const std::string& codePage)
+    {
+        const iconv_t cd = ::iconv_open("UTF-8", codePage.c_str());
+        if (cd == reinterpret_cast<iconv_t>(-1))
+            return nullptr;
+        return std::make_unique<Converter>(codePage, cd);
+    }
+
+    // Appends the UTF-8 of `in` to `out`; returns how many bytes could not be
+    // decoded (each became U+FFFD).
+    std::size_t convert(std::string_view in, std::string& out)
+    {
+        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        // iconv's interface takes a non-const input pointer; it never writes through it.
+        char* src = const_cast<char*>(in.data());
+        std::size_t left = in.size();
+        std::size_t undecodable = 0;
+        char buffer[512];
+        while (left > 0) {
+            char* dst = buffer;
+            std::size_t room = sizeof buffer;
+            const std::size_t r = ::iconv(cd, &src, &left, &dst, &room);
+            const int error = errno;
+            out.append(buffer, static_cast<std::size_t>(dst - buffer));
+            if (r != static_cast<std::size_t>(-1) || error == E2BIG)
+                continue;
+            // EILSEQ: no character starts here; EINVAL: a lead byte at the end.
+            out += kReplacement;
+            ++src;
+            --left;
+            ++undecodable;
+            ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        ::iconv(cd, nullptr, nullptr, &dst, &room);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        return undecodable;
+    }
+};
+
+std::optional<TextDecoder> TextDecoder::open(std::string_view codePage)
+{
+    std::string name = upper(codePage);
+    if (name == upper(kAutoCodePage)) {
+        std::unique_ptr<Converter> cp932 = Converter::open("CP932");
+        std::unique_ptr<Converter> cp1252 = Converter::open("WINDOWS-1252");
+        if (!cp932 || !cp1252)
+            return std::nullopt;
+        return TextDecoder(std::string(kAutoCodePage), std::move(cp932), std::move(cp1252));
+    }
+    if (name.empty())
+        return std::nullopt;
+    std::unique_ptr<Converter> converter = Converter::open(name);
+    if (!converter)
+        return std::nullopt;
+    std::string printable;
+    for (char c = 0x20; c < 0x7F; ++c)
+        printable += c;
+    std::string decoded;
+    if (converter->convert(printable, decoded) != 0 || decoded != printable)
+        return std::nullopt;
+    return TextDecoder(std::move(name), std::move(converter), nullptr);
+}
+
+TextDecoder::TextDecoder(std::string name, std::unique_ptr<Converter> primary, std::unique_ptr<Converter> fallback)
+    : name_(std::move(name)), primary_(std::move(primary)), fallback_(std::move(fallback))
+{
+}
+
+TextDecoder::TextDecoder(TextDecoder&&) noexcept = default;
+TextDecoder& TextDecoder::operator=(TextDecoder&&) noexcept = default;
+TextDecoder::~TextDecoder() = default;
+
+std::string TextDecoder::toUtf8(std::string_view stored)
+{
+    std::string out;
+    toUtf8(stored, out);
+    return out;
+}
+
+void TextDecoder::toUtf8(std::string_view stored, std::string& out)
+{
+    out.clear();
+    if (isAscii(stored)) {
+        out.append(stored);
+        return;
+    }
+    out.reserve(stored.size() * 3 / 2);
+    if (primary_->convert(stored, out) == 0 || !fallback_)
+        return;
+    out.clear();
+    fallback_->convert(stored, out);
+}
+
+std::string_view TextDecoder::codePageFor(std::string_view stored)
+{
+    if (!fallback_ || isAscii(stored))
+        return primary_->name;
+    std::string scratch;
+    return primary_->convert(stored, scratch) == 0 ? primary_->name : fallback_->name;
+}
+
+} // namespace korvane

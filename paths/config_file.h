@@ -1,0 +1,82 @@
+#pragma once
+
+#include "paths/drive_map.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// $XDG_CONFIG_HOME/korvane/korvane.conf, or ~/.config/korvane/korvane.conf
+// when XDG_CONFIG_HOME is unset, empty or relative. Empty when neither that
+// nor HOME is set.
+std::filesystem::path defaultConfigPath();
+
+// The settings file shared by the command line and the dialog. One setting
+// a line, `key = value`, blanks around both ignored; a line whose first
+// non-blank character is `#` is a comment (a `#` later in a line is part of
+// the value: folder names may hold one).
+//
+//     # korvane settings
+//     codepage = auto
+//     map D: = /media/video
+//     map \\nas\media = /mnt/nas
+//     map E:\Archive\2019 = /mnt/archive/2019
+//
+// `map ROOT = FOLDER` maps a drive, a share or a folder on one (see
+// canonicalRoot) to an absolute local folder (a leading ~ stands for the
+// home folder); the root ends at rootEnd. When a root is mapped twice the
+// later line wins. `codepage` names the code page of stored names (see
+// TextDecoder). Lines that are not understood are reported as warnings,
+// ignored, and written back unchanged, as are comments and blank lines.
+class ConfigFile {
+public:
+    static ConfigFile parse(std::string_view text);
+    // A file that does not exist reads as empty, without error. One that
+    // cannot be read also reads as empty, with `error` set.
+    static ConfigFile load(const std::filesystem::path& file, std::string* error = nullptr);
+
+    // Writes text() to a new file beside `file` and renames it over `file`,
+    // creating the folders on the way; follows a symbolic link to the file.
+    bool save(const std::filesystem::path& file, std::string* error = nullptr) const;
+    std::string text() const;
+
+    // The mappings in the order their roots first appear, source ConfigFile.
+    std::vector<DriveMapping> mappings() const;
+    // Maps `root` (see canonicalRoot) to `folder` (absolute, or starting with
+    // ~). An existing line for the root is rewritten in place, further lines
+    // for it are removed; a new root goes after the last mapping. Returns
+    // false, changing nothing, when the root or the folder is not valid.
+    bool setMapping(std::string_view root, std::string_view folder);
+    // Removes every line of the root; returns whether there was one.
+    bool removeMapping(std::string_view root);
+
+    // The value of the last `codepage` line; nothing without one.
+    std::optional<std::string> codePage() const;
+    // Sets the `codepage` line as setMapping sets a map line; an empty name
+    // removes it.
+    void setCodePage(std::string_view codePage);
+
+    // "line N: ..." for every line that was not understood.
+    const std::vector<std::string>& warnings() const { return warnings_; }
+
+private:
+    enum class Kind { Other, Map, CodePage };
+    struct Line {
+        std::string text;
+        Kind kind = Kind::Other;
+        std::string key;   // of a Map line: rootKey of its root
+        std::string root;  // of a Map line: canonical
+        std::string value; // of a Map line: the folder; of a CodePage line: the name
+    };
+
+    void setLine(Kind kind, const std::string& key, Line line);
+
+    std::vector<Line> lines_;
+    std::vector<std::string> warnings_;
+};
+
+} // namespace korvane

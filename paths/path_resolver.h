@@ -1,0 +1,141 @@
+#pragma once
+
+#include "paths/codepage.h"
+#include "paths/drive_map.h"
+#include "paths/directory_listing.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// How a stored name was looked for.
+enum class PathKind {
+    NotWindows, // not a Windows path: looked for exactly as stored
+    Mapped,     // a drive or share with a mapping: looked for below its folder
+    NoMapping,  // a drive or share without a mapping: looked for as stored
+    NotAFile,   // a device name space or a server without a share: never looked for
+};
+
+// What looking for one stored name found.
+struct Resolution {
+    PathKind kind = PathKind::NotWindows;
+    bool found = false;
+    // "D:" or "\\server\share" (decoded) for Windows paths; empty otherwise.
+    std::string root;
+    // The root of the mapping used ("D:", "D:\Video"); empty when none was.
+    std::string mappedRoot;
+    // The local path that was looked for: for a mapped name the folder of its
+    // mapping and its names, with each name that was found replaced by the
+    // entry on disk it matched; for every other kind the stored bytes.
+    std::string localPath;
+    // Why nothing was found, in UTF-8: "no mapping for drive D:", "no mapping
+    // for drive D: outside D:\Video", "folder "X" not found", "no entry named
+    // "Y" in folder "X"", ... Empty when found.
+    std::string reason;
+};
+
+// One line for the user: "found as PATH", "tried PATH: REASON", "no mapping
+// for drive D:, looked for as stored", "not found as stored".
+std::string describe(const Resolution& resolution);
+
+// Where the mappings of a run come from, in order of precedence: the
+// explicit ones, the configuration file, a Wine prefix, WSL's drives. An
+// empty path leaves that source out.
+struct MappingSources {
+    std::vector<DriveMapping> explicitMappings;
+    std::filesystem::path configFile;
+    std::filesystem::path winePrefix;
+    std::filesystem::path wslRoot;
+
+    // No explicit mappings; defaultConfigPath(); $WINEPREFIX, else ~/.wine;
+    // /mnt when running under WSL (WSL_DISTRO_NAME is set, or the kernel's
+    // release names Microsoft), else none.
+    static MappingSources fromEnvironment();
+};
+
+// What a run needs to know before it starts.
+struct ResolverSettings {
+    DriveMap drives;
+    std::string codePage{kAutoCodePage}; // the file's `codepage` when it has one
+    std::vector<std::string> warnings;   // lines of the file that were not understood, a file that could not be read
+};
+
+ResolverSettings loadResolverSettings(const MappingSources& sources);
+
+// The existence test for one run. A stored name that is not a Windows path
+// is looked for exactly as findFirst looks for it. A Windows path is decoded
+// from the code page, taken apart, and the names below the root of its
+// mapping (see DriveMap::match: the longest root that covers it, a drive,
+// a share or a folder on one) are looked for below that mapping's folder, the way the editor's system looked for it: exact
+// names first, then, name by name, the entries of each folder compared
+// without regard to case (the entry of exactly the stored name wins where
+// several differ only in case). A drive or share without a mapping is
+// looked for as stored, so it is reported missing as before, and noted.
+// Each folder is read at most once a run; each stored name is looked for
+// once a run. What a run learnt of a folder's names (the folders on disk
+// they lead to, or why none) is kept for the run, so that the names of one
+// folder cost a look-up of their last name each: the exact path is then
+// tried only where the folders read show that it can exist.
+class PathResolver {
+public:
+    PathResolver(DriveMap drives, TextDecoder decoder);
+    ~PathResolver();
+    PathResolver(PathResolver&&) noexcept;
+    PathResolver& operator=(PathResolver&&) noexcept;
+
+    // What ScanFeedback::fileExists answers.
+    bool exists(std::string_view stored);
+    Resolution resolve(std::string_view stored);
+    // describe(resolve(stored)).
+    std::string explain(std::string_view stored);
+    // The stored name decoded to UTF-8, for showing.
+    std::string decoded(std::string_view stored) { return decoder_.toUtf8(stored); }
+
+    // The drives and shares that Windows paths of this run named and that
+    // no mapping covered, in the order first met: "D:", "\\nas\media". A
+    // drive of which only folders are mapped is named when a path outside
+    // them was met.
+    const std::vector<std::string>& unmappedRoots() const { return unmapped_; }
+    const DriveMap& drives() const { return drives_; }
+    const TextDecoder& decoder() const { return decoder_; }
+
+    // Forgets what the folders held, the names looked for and the unmapped
+    // roots: the start of a new run.
+    void newRun();
+
+private:
+    struct Chain;
+    struct Failure;
+    struct Place;
+    struct Run;
+
+    void resolveInto(std::string_view stored, Resolution& resolution, bool answerOnly);
+    bool resolveInKnownFolder(Resolution& resolution, bool answerOnly);
+    std::uint32_t placeOf(std::string_view folderText, std::uint32_t hash, std::string_view last);
+    bool mayTakeLastName(std::string_view root, const std::vector<std::string>& names) const;
+    std::uint32_t chainOf(std::size_t mapping, const std::vector<std::string>& names, std::size_t from, std::size_t to);
+    void lookUp(std::size_t mapping, const std::vector<std::string>& names, Resolution& resolution, bool answerOnly);
+    void lookUpIn(Chain& chain, std::string_view name, Resolution& resolution, bool answerOnly);
+    bool foundInSnapshot(Chain& chain, std::string_view name, Resolution& resolution);
+    const DirectoryListing& listingOf(Chain& chain, std::size_t k);
+    void resolveChain(Chain& chain);
+    void collect(const std::string& dir, std::size_t depth, Chain& chain, Failure& failure);
+    bool exactPathMayExist(const Chain& chain);
+    bool findIn(const std::string& dir, const DirectoryListing& listing, std::string_view name, std::size_t depth,
+                Failure& failure, std::string& found);
+    void noteUnmapped(const std::string& root);
+
+    DriveMap drives_;
+    TextDecoder decoder_;
+    std::unique_ptr<Run> run_;
+    std::vector<std::string> unmapped_;
+    std::vector<std::string> unmappedKeys_;
+};
+
+} // namespace korvane

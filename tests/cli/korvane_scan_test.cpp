@@ -1,0 +1,271 @@
+// korvane-scan as another program drives it: stdout, stderr, exit status,
+// and the project file left untouched.
+
+#include "cli/cli_feedback.h"
+#include "scanner/scan.h"
+#include "tests/builder/project_builder.h"
+#include "tests/process.h"
+#include "tests/recording_feedback.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace korvane {
+namespace {
+
+using testkit::buildProject;
+using testkit::ProcessResult;
+using testkit::ProjectBuilder;
+using testkit::ProjectModel;
+using testkit::runProcess;
+using testkit::TempDir;
+using testkit::writeFile;
+
+std::string scanner()
+{
+    return KORVANE_SCAN_BINARY;
+}
+
+ProcessResult scan(const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {scanner()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProcess(argv);
+}
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ScannerCommand : public ::testing::Test {
+protected:
+    TempDir dir;
+
+    // A project whose present media lie in the temporary folder.
+    std::string project(const ProjectModel& model, const std::string& name = "project.dvc")
+    {
+        const std::string path = dir / name;
+        writeFile(path, buildProject(model));
+        return path;
+    }
+};
+
+TEST_F(ScannerCommand, ReportGoesToStdoutByteForByte)
+{
+    const std::string here = dir.touch("media/here.avi");
+    ProjectModel m;
+    m.version = 519;
+    m.mainAV = {{here}, {"D:\\Video\\\x95\x5C.avi"}};
+    m.titles = {{{{"/gone/title.bmp", 1}}}};
+    m.bin = {{"bin", "rel/gone.wav"}};
+    const ProcessResult r = scan({project(m)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "[MainAV]\r\nD:\\Video\\\x95\x5C.avi\r\n[InsertAV]\r\n[ExAudio1]\r\n[ExAudio2]\r\n[Title]\r\n"
+                     "/gone/title.bmp\r\n[BinWindow]\r\nrel/gone.wav\r\n");
+    // No progress when stderr is not a terminal: at most the warning that
+    // drive D: has no mapping (none where the machine maps it).
+    std::istringstream err(r.err);
+    for (std::string line; std::getline(err, line);)
+        EXPECT_EQ(line.rfind("korvane-scan: warning: drive D: has no mapping", 0), 0u) << line;
+}
+
+TEST_F(ScannerCommand, NothingMissingExitsZero)
+{
+    ProjectModel m;
+    m.version = 511;
+    m.mainAV = {{dir.touch("a.avi")}, {"Black.clr"}};
+    m.bin = {{"folder", dir.path().string()}};
+    const ProcessResult r = scan({project(m)});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "[MainAV]\r\n[InsertAV]\r\n[ExAudio1]\r\n[ExAudio2]\r\n[BinWindow]\r\n");
+}
+
+TEST_F(ScannerCommand, TraceListsEveryCallInOrder)
+{
+    ProjectModel m;
+    m.version = 511;
+    m.mainAV = {{"gone\"\x95\x5C\t\x7F.avi"}};
+    m.bin = {{"a", dir.touch("here.wav")}};
+    const ProcessResult r = scan({"--trace", project(m)});
+    EXPECT_EQ(r.status, 1);
+    std::string expected = "reset\nclear\nappend \"[MainAV]\\r\\n\"\n"
+                           "check \"gone\\\"\\x95\\\\\\x09\\x7f.avi\" missing\n"
+                           "append \"gone\\\"\\x95\\\\\\x09\\x7f.avi\"\nappend \"\\r\\n\"\n"
+                           "status \"[MainAV] 1 / 1\"\n";
+    for (int k = 0; k < 40; ++k)
+        expected += "step\n";
+    expected += "append \"[InsertAV]\\r\\n\"\n";
+    for (int k = 0; k < 20; ++k)
+        expected += "step\n";
+    expected += "append \"[ExAudio1]\\r\\n\"\n";
+    for (int k = 0; k < 10; ++k)
+        expected += "step\n";
+    expected += "append \"[ExAudio2]\\r\\n\"\n";
+    for (int k = 0; k < 90; ++k)
+        expected += "step\n";
+    expected += "append \"[BinWindow]\\r\\n\"\ncheck \"" + dir / "here.wav" + "\" found\nstatus \"[BinWindow] 1 / 1\"\n";
+    for (int k = 0; k < 40; ++k)
+        expected += "step\n";
+    expected += "status \"\"\n";
+    EXPECT_EQ(r.out, expected);
+}
+
+TEST(TraceText, EscapesEveryByteThatIsNotPlainAscii)
+{
+    EXPECT_EQ(escapeTraceText("a\\b\"c\rd\ne"), "a\\\\b\\\"c\\rd\\ne");
+    EXPECT_EQ(escapeTraceText("\x01\x1f \x7e\x7f\x80\xff"), "\\x01\\x1f ~\\x7f\\x80\\xff");
+    EXPECT_EQ(escapeTraceText(std::string_view("ab\0cd", 5)), "ab") << "text ends at the first zero byte";
+}
+
+TEST_F(ScannerCommand, FileThatCannotBeOpenedExitsTwo)
+{
+    const ProcessResult missing = scan({dir / "none.dvc"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "Can not open dvc file\nNo such file or directory\n");
+
+    const ProcessResult folder = scan({dir.path().string()});
+    EXPECT_EQ(folder.status, 2);
+    EXPECT_EQ(folder.err, "Can not open dvc file\nIs a directory\n");
+
+    const ProcessResult empty = scan({""});
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_TRUE(empty.err.starts_with("Can not open dvc file\n"));
+}
+
+TEST_F(ScannerCommand, FifosAndDevicesAreRefusedWithoutHanging)
+{
+    const std::string fifo = dir / "pipe.dvc";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/urandom"), std::string("/dev/null")}) {
+        const ProcessResult r = scan({path});
+        EXPECT_FALSE(r.timedOut) << path;
+        EXPECT_EQ(r.status, 2) << path;
+        EXPECT_EQ(r.err, "Can not open dvc file\nNot a regular file\n") << path;
+    }
+}
+
+TEST_F(ScannerCommand, FileLockedByAnotherProcessIsNotOpened)
+{
+    ProjectModel m;
+    const std::string path = project(m);
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_SH), 0);
+    const ProcessResult locked = scan({path});
+    ::close(fd);
+    EXPECT_EQ(locked.status, 2);
+    EXPECT_EQ(locked.err, "Can not open dvc file\nThe file is in use by another program\n");
+    EXPECT_EQ(scan({path}).status, 0) << "opened once the lock is gone";
+}
+
+TEST_F(ScannerCommand, ProjectFileIsNeverChanged)
+{
+    ProjectModel m;
+    m.version = 519;
+    m.mainAV = {{"gone.avi"}};
+    m.bin = {{"b", "gone.bmp"}};
+    const std::string path = project(m);
+    ::chmod(path.c_str(), 0644);
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), past, 0), 0);
+    const std::string before = readAll(path);
+
+    EXPECT_EQ(scan({path}).status, 1);
+    EXPECT_EQ(scan({"--trace", path}).status, 1);
+
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(readAll(path), before);
+}
+
+TEST_F(ScannerCommand, DamagedFileExitsThreeAndSaysWhere)
+{
+    ProjectBuilder b;
+    b.header(519, 5, 1).movie("gone.avi").count(2).movie("also-gone.avi", 0, testkit::Track::Insert);
+    const std::string path = dir / "cut.dvc";
+    writeFile(path, b.bytes());
+    const ProcessResult r = scan({path});
+    EXPECT_EQ(r.status, 3) << "damage wins over missing files";
+    // The second InsertAV entry begins past the end: an empty name, of no known kind.
+    EXPECT_EQ(r.out, "[MainAV]\r\ngone.avi\r\n[InsertAV]\r\nalso-gone.avi\r\n[ExAudio1]\r\n[ExAudio2]\r\n[Title]\r\n"
+                     "[BinWindow]\r\n");
+    EXPECT_EQ(r.err, "korvane-scan: warning: The project file is damaged: it ends in the InsertAV section, at entry 2 "
+                     "of 2.\n");
+}
+
+TEST(ScannerUsage, OptionsAndWrongUsage)
+{
+    const ProcessResult version = scan({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "korvane-scan 1.0.2\n");
+
+    const ProcessResult help = scan({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: korvane-scan [--trace] FILE\n"));
+
+    for (const std::vector<std::string>& wrong :
+         {std::vector<std::string>{}, {"--bogus", "x.dvc"}, {"a.dvc", "b.dvc"}, {"--trace"}}) {
+        const ProcessResult r = scan(wrong);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("Usage: korvane-scan"), std::string::npos);
+    }
+}
+
+TEST_F(ScannerCommand, DoubleDashEndsTheOptions)
+{
+    const std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    writeFile("--trace", buildProject(ProjectModel{}));
+    const ProcessResult r = scan({"--", "--trace"});
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "[MainAV]\r\n[InsertAV]\r\n[ExAudio1]\r\n[ExAudio2]\r\n[Title]\r\n[BinWindow]\r\n");
+}
+
+TEST(RunScan, FailedOpenTouchesNoFeedback)
+{
+    testkit::RecordingFeedback f;
+    f.report = "earlier report";
+    const ScanResult result = runScan("/nonexistent/project.dvc", f);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.openError, "No such file or directory");
+    EXPECT_TRUE(f.calls.empty());
+    EXPECT_EQ(f.report, "earlier report");
+}
+
+// The bundled samples are what the sample generator writes, and their
+// report is the one the README shows.
+TEST(Samples, AreUpToDateAndShowARealReport)
+{
+    TempDir dir;
+    ASSERT_EQ(runProcess({KORVANE_MAKE_SAMPLES_BINARY, dir.path().string()}).status, 0);
+    for (const char* name : {"wedding.dvc", "holiday.dvc"})
+        EXPECT_EQ(readAll(dir / name), readAll(std::string("samples/") + name)) << name;
+
+    const ProcessResult r = scan({"samples/wedding.dvc"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "[MainAV]\r\nsamples/media/Wedding/Vows.AVI\r\nsamples/media/Wedding/Toast.avi\r\n"
+                     "[InsertAV]\r\nsamples/media/Wedding/Guests.bmp\r\n"
+                     "[ExAudio1]\r\nD:\\Music\\Waltz.wav\r\n"
+                     "[ExAudio2]\r\nsamples/media/Music/Applause.wav\r\n"
+                     "[Title]\r\nsamples/media/Titles/Hearts.tga\r\nsamples/media/Titles/Logo.psd\r\n"
+                     "[BinWindow]\r\nsamples/media/Wedding/Vows.AVI\r\nsamples/media/Audio/Speech.wav\r\n");
+}
+
+} // namespace
+} // namespace korvane

@@ -1,0 +1,117 @@
+#include "report/file_probe.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace korvane {
+namespace {
+
+using testkit::TempDir;
+
+TEST(FindFirstPattern, StarAndQuestionMarkMatchLikeTheFindFirstSearch)
+{
+    EXPECT_TRUE(matchesFindFirst("*", "clip.avi"));
+    EXPECT_TRUE(matchesFindFirst("*.avi", "clip.avi"));
+    EXPECT_FALSE(matchesFindFirst("*.avi", "clip.avi.bak"));
+    EXPECT_TRUE(matchesFindFirst("clip?.avi", "clip1.avi"));
+    EXPECT_FALSE(matchesFindFirst("clip?.avi", "clip12.avi"));
+    EXPECT_TRUE(matchesFindFirst("c*p*.a?i", "cooptop.avi"));
+    EXPECT_FALSE(matchesFindFirst("*.AVI", "clip.avi")) << "names on this system differ by case";
+    EXPECT_TRUE(matchesFindFirst("*.AVI", "clip.avi", true));
+}
+
+TEST(FindFirstPattern, DosRulesAtDotsAndEnds)
+{
+    // `?` also matches nothing at a dot or the end of the name.
+    EXPECT_TRUE(matchesFindFirst("clip??.avi", "clip1.avi"));
+    EXPECT_TRUE(matchesFindFirst("clip???", "clip"));
+    EXPECT_FALSE(matchesFindFirst("?", "ab"));
+    // `*.*` matches every name, with or without a dot; `*.` only names without one.
+    EXPECT_TRUE(matchesFindFirst("*.*", "README"));
+    EXPECT_TRUE(matchesFindFirst("*.*", "clip.avi"));
+    EXPECT_TRUE(matchesFindFirst("*.", "README"));
+    EXPECT_FALSE(matchesFindFirst("*.", "clip.avi"));
+    // A dot before a star also matches the end: `clip.*` finds "clip".
+    EXPECT_TRUE(matchesFindFirst("clip.*", "clip"));
+    EXPECT_TRUE(matchesFindFirst("clip.*", "clip.avi"));
+    // `*` before a dot stops at the last dot of the name.
+    EXPECT_TRUE(matchesFindFirst("*.avi", "a.b.avi"));
+    EXPECT_FALSE(matchesFindFirst("*.b", "a.b.avi"));
+}
+
+TEST(FindFirstPattern, ManyStarsStayFast)
+{
+    const std::string name(255, 'a');
+    EXPECT_FALSE(matchesFindFirst("*a*a*a*a*a*a*a*a*a*a*a*a*b", name));
+    EXPECT_TRUE(matchesFindFirst("*a*a*a*a*a*a*a*a*a*a*a*a*a", name));
+}
+
+class FindFirstOnDisk : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+TEST_F(FindFirstOnDisk, FilesAndDirectoriesArePresent)
+{
+    const std::string file = dir.touch("Wedding/clip.avi");
+    EXPECT_TRUE(findFirst(file));
+    EXPECT_TRUE(findFirst(dir / "Wedding"));
+    EXPECT_FALSE(findFirst(dir / "Wedding/other.avi"));
+    EXPECT_FALSE(findFirst(dir / "Wedding/clip.avi/inside"));
+}
+
+TEST_F(FindFirstOnDisk, EmptyNamesTrailingSeparatorsAndTheRootFindNothing)
+{
+    dir.touch("Wedding/clip.avi");
+    EXPECT_FALSE(findFirst(""));
+    EXPECT_FALSE(findFirst(dir / "Wedding/"));
+    EXPECT_FALSE(findFirst("/"));
+}
+
+TEST_F(FindFirstOnDisk, WildcardsInTheLastComponentMatchEntries)
+{
+    dir.touch("Wedding/clip1.avi");
+    EXPECT_TRUE(findFirst(dir / "Wedding/*.avi"));
+    EXPECT_TRUE(findFirst(dir / "Wedding/clip?.avi"));
+    EXPECT_FALSE(findFirst(dir / "Wedding/*.bmp"));
+    EXPECT_FALSE(findFirst(dir / "Missing/*.avi"));
+    EXPECT_FALSE(findFirst(dir / "We*/clip1.avi")) << "a wildcard matches only in the last component";
+}
+
+TEST_F(FindFirstOnDisk, DanglingLinkIsMissing)
+{
+    const std::string link = dir / "gone.avi";
+    ASSERT_EQ(::symlink((dir / "nowhere.avi").c_str(), link.c_str()), 0);
+    EXPECT_FALSE(findFirst(link));
+}
+
+TEST_F(FindFirstOnDisk, RelativeNamesStartAtTheCurrentDirectory)
+{
+    dir.touch("Wedding/clip.avi");
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const bool clip = findFirst("Wedding/clip.avi");
+    const bool wildcard = findFirst("Wed*");
+    const bool missing = findFirst("clip.avi");
+    std::filesystem::current_path(before);
+    EXPECT_TRUE(clip);
+    EXPECT_TRUE(wildcard);
+    EXPECT_FALSE(missing);
+}
+
+TEST_F(FindFirstOnDisk, ProbeRemembersWithinARun)
+{
+    const std::string file = dir.touch("clip.avi");
+    FileProbe probe;
+    EXPECT_TRUE(probe.exists(file));
+    std::filesystem::remove(file);
+    EXPECT_TRUE(probe.exists(file)) << "the answer is kept for the run";
+    probe.forget();
+    EXPECT_FALSE(probe.exists(file));
+}
+
+} // namespace
+} // namespace korvane

@@ -1,0 +1,108 @@
+#include "report/missing_collector.h"
+#include "search/missing_match.h"
+#include "tests/builder/project_builder.h"
+#include "tests/recording_feedback.h"
+
+#include <gtest/gtest.h>
+
+namespace korvane {
+namespace {
+
+using testkit::buildProject;
+using testkit::ProjectModel;
+using testkit::RecordingFeedback;
+
+ProjectModel weddingProject()
+{
+    ProjectModel m;
+    m.version = 519;
+    m.mainAV = {{"D:\\Video\\a.avi"}, {"here.avi"}, {"D:\\Video\\a.avi"}};
+    m.exAudio1 = {{"D:\\Music\\Caf\xE9.wav"}};
+    m.titles = {{{{"[BinWindow]", 1, ""}}}}; // a name that looks like a heading
+    m.bin = {{"a", "D:\\Video\\a.avi"}, {"b", ""}};
+    return m;
+}
+
+TEST(MissingCollector, TheInnerFeedbackSeesExactlyWhatItWouldWithoutIt)
+{
+    const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
+    RecordingFeedback alone;
+    alone.present = {"here.avi"};
+    scanBytes(bytes, alone);
+
+    RecordingFeedback inner;
+    inner.present = {"here.avi"};
+    MissingCollector collector(inner);
+    ProjectReader reader(bytes);
+    const ScanResult result = scanProject(reader, collector);
+    EXPECT_FALSE(result.damaged);
+    EXPECT_EQ(inner.calls, alone.calls);
+    EXPECT_EQ(inner.report, alone.report);
+}
+
+TEST(MissingCollector, KeepsEachSectionWithItsMissingPathsAsStored)
+{
+    RecordingFeedback inner;
+    inner.present = {"here.avi"};
+    MissingCollector collector(inner);
+    const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
+    ProjectReader reader(bytes);
+    scanProject(reader, collector);
+    const std::vector<MissingSection>& sections = collector.sections();
+    ASSERT_EQ(sections.size(), 6u);
+    EXPECT_EQ(sections[0].name, "MainAV");
+    EXPECT_EQ(sections[0].stored, (std::vector<std::string>{"D:\\Video\\a.avi", "D:\\Video\\a.avi"}));
+    EXPECT_EQ(sections[1].name, "InsertAV");
+    EXPECT_TRUE(sections[1].stored.empty());
+    EXPECT_EQ(sections[2].stored, (std::vector<std::string>{"D:\\Music\\Caf\xE9.wav"}));
+    EXPECT_EQ(sections[4].name, "Title");
+    EXPECT_EQ(sections[4].stored, (std::vector<std::string>{"[BinWindow]"}));
+    EXPECT_EQ(sections[5].name, "BinWindow");
+    EXPECT_EQ(sections[5].stored, (std::vector<std::string>{"D:\\Video\\a.avi", ""}));
+}
+
+TEST(MissingCollector, ListsEachMissingPathOnceDecodedAsAsked)
+{
+    RecordingFeedback inner;
+    MissingCollector collector(inner);
+    const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
+    ProjectReader reader(bytes);
+    scanProject(reader, collector);
+
+    const std::vector<MissingFile> asUtf8 = missingFiles(collector.distinctStored());
+    ASSERT_EQ(asUtf8.size(), 5u);
+    EXPECT_EQ(asUtf8[0].stored, "D:\\Video\\a.avi");
+    EXPECT_EQ(asUtf8[1].stored, "here.avi");
+    EXPECT_EQ(asUtf8[2].decoded, "D:\\Music\\Caf\xEF\xBF\xBD.wav");
+
+    const auto latin1 = [](std::string_view stored) {
+        std::string out;
+        for (const char c : stored) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x80) {
+                out += c;
+            } else {
+                out += static_cast<char>(0xC0 | (b >> 6));
+                out += static_cast<char>(0x80 | (b & 0x3F));
+            }
+        }
+        return out;
+    };
+    EXPECT_EQ(missingFiles(collector.distinctStored(), latin1)[2].decoded, "D:\\Music\\Caf\xC3\xA9.wav");
+    EXPECT_EQ(missingFiles(collector.distinctStored(), latin1)[2].stored, "D:\\Music\\Caf\xE9.wav");
+}
+
+TEST(MissingCollector, ANewRunStartsAfresh)
+{
+    RecordingFeedback inner;
+    MissingCollector collector(inner);
+    const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
+    ProjectReader reader(bytes);
+    scanProject(reader, collector);
+    collector.clearReport();
+    EXPECT_TRUE(collector.sections().empty());
+    EXPECT_TRUE(inner.report.empty());
+}
+
+} // namespace
+} // namespace korvane
