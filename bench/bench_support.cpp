@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <getopt.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -191,6 +192,44 @@ double parseNumber(std::string_view option, const char* text)
     if (end == text || *end != '\0')
         throw std::invalid_argument(std::string(option) + " takes a number, not '" + text + "'");
     return v;
+}
+
+std::vector<std::string> readCommandLine(int argc, char** argv, const std::vector<CommandOption>& options,
+                                         const char* usage)
+{
+    std::vector<option> table;
+    for (const CommandOption& o : options)
+        table.push_back({o.name, o.takesValue ? required_argument : no_argument, nullptr, 0});
+    const int help = static_cast<int>(options.size());
+    table.push_back({"help", no_argument, nullptr, 0});
+    table.push_back({nullptr, 0, nullptr, 0});
+
+    opterr = 0; // the messages are ours
+    optind = 1;
+    int index = -1;
+    for (int c; (c = ::getopt_long(argc, argv, ":", table.data(), &index)) != -1; index = -1) {
+        const std::string given = optind > 0 && optind <= argc ? argv[optind - 1] : "";
+        if (c == ':')
+            throw std::invalid_argument(given + " needs a value");
+        if (c == '?' || index < 0)
+            throw std::invalid_argument("unknown option '" + given + "'");
+        if (index == help) {
+            std::fputs(usage, stdout);
+            std::exit(0);
+        }
+        options[static_cast<std::size_t>(index)].apply(optarg);
+    }
+    return {argv + optind, argv + argc};
+}
+
+int guardedMain(const char* name, const std::function<int()>& body)
+{
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", name, e.what());
+        return 1;
+    }
 }
 
 } // namespace korvane::bench

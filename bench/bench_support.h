@@ -103,6 +103,25 @@ void printSeries(const std::vector<const Series*>& series);
 // with a message that names the option when `text` is not one.
 double parseNumber(std::string_view option, const char* text);
 
+// A long option of a benchmark program: `apply` gets its value, or null
+// for an option that takes none.
+struct CommandOption {
+    const char* name;
+    bool takesValue;
+    std::function<void(const char* value)> apply;
+};
+
+// Reads the command line with getopt_long: the options given, and --help,
+// which prints `usage` on stdout and ends the program. Returns the other
+// arguments; throws std::invalid_argument for an unknown option or one
+// without its value.
+std::vector<std::string> readCommandLine(int argc, char** argv, const std::vector<CommandOption>& options,
+                                         const char* usage);
+
+// The frame of a benchmark's main(): what `body` returns, or 1 after
+// "NAME: WHAT" on stderr when it throws.
+int guardedMain(const char* name, const std::function<int()>& body);
+
 // "2 cores, AMD EPYC ..., load average 1.2 0.9 0.7"
 std::string machineLine();
 

@@ -1,7 +1,7 @@
 #include "bench/large_project.h"
 
 #include "bench/bench_support.h"
-
+#include "cli/cli_feedback.h"
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
@@ -411,24 +411,6 @@ private:
     unsigned fileNumber_ = 0;
 };
 
-// A path fit for a message: bytes outside printable ASCII as \xHH.
-std::string printable(std::string_view text)
-{
-    static constexpr char hex[] = "0123456789abcdef";
-    std::string out;
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c >= 0x7F || c == '\\') {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
-
 // Answers every existence test from the generator's list and checks that
 // the tests come in the expected order.
 class CheckingFeedback final : public ScanFeedback {
@@ -450,14 +432,14 @@ protected:
     {
         if (next_ >= project_.tests.size()) {
             if (error_.empty())
-                error_ = "an unexpected test of \"" + printable(path) + "\" after the last one";
+                error_ = "an unexpected test of \"" + escapeTraceText(path) + "\" after the last one";
             ++next_;
             return true;
         }
         const MediaPath& expected = project_.paths[project_.tests[next_]];
         if (error_.empty() && path != expected.path)
-            error_ = "test " + std::to_string(next_ + 1) + " is of \"" + printable(path) + "\", not of \"" +
-                     printable(expected.path) + "\"";
+            error_ = "test " + std::to_string(next_ + 1) + " is of \"" + escapeTraceText(path) + "\", not of \"" +
+                     escapeTraceText(expected.path) + "\"";
         ++next_;
         return expected.present;
     }

@@ -47,47 +47,38 @@ struct Options {
 
 std::optional<Options> parse(int argc, char** argv)
 {
+    using korvane::bench::parseNumber;
     Options options;
-    for (int k = 1; k < argc; ++k) {
-        const std::string_view arg = argv[k];
-        const auto value = [&]() -> const char* {
-            if (k + 1 >= argc)
-                throw std::invalid_argument(std::string(arg) + " needs a value");
-            return argv[++k];
-        };
-        if (arg == "--help") {
-            std::fputs(kUsage, stdout);
-            std::exit(0);
-        } else if (arg == "--scale") {
-            options.project.scale = korvane::bench::parseNumber(arg, value());
-        } else if (arg == "--missing") {
-            options.project.missingShare = korvane::bench::parseNumber(arg, value());
-        } else if (arg == "--repeat") {
-            options.project.repeatShare = korvane::bench::parseNumber(arg, value());
-        } else if (arg == "--bin-reuse") {
-            options.project.binReuseShare = korvane::bench::parseNumber(arg, value());
-        } else if (arg == "--root") {
-            options.project.root = value();
-            while (options.project.root.size() > 1 && options.project.root.back() == '/')
-                options.project.root.pop_back();
-        } else if (arg == "--seed") {
-            options.project.seed = static_cast<std::uint64_t>(korvane::bench::parseNumber(arg, value()));
-        } else if (arg == "--create-media") {
-            options.createMedia = true;
-        } else if (arg == "--paths") {
-            options.pathList = value();
-        } else if (arg == "--quiet") {
-            options.quiet = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw std::invalid_argument("unknown option '" + std::string(arg) + "'");
-        } else if (!options.out.empty()) {
-            throw std::invalid_argument("one output file only");
-        } else {
-            options.out = arg;
-        }
-    }
-    if (options.out.empty())
+    korvane::bench::LargeProjectOptions& project = options.project;
+    const auto number = [](const char* option, double& into) {
+        return korvane::bench::CommandOption{option, true, [option, &into](const char* v) {
+                                                 into = parseNumber(std::string("--") + option, v);
+                                             }};
+    };
+    const std::vector<std::string> files = korvane::bench::readCommandLine(
+        argc, argv,
+        {
+            number("scale", project.scale),
+            number("missing", project.missingShare),
+            number("repeat", project.repeatShare),
+            number("bin-reuse", project.binReuseShare),
+            {"root", true,
+             [&](const char* v) {
+                 project.root = v;
+                 while (project.root.size() > 1 && project.root.back() == '/')
+                     project.root.pop_back();
+             }},
+            {"seed", true, [&](const char* v) { project.seed = static_cast<std::uint64_t>(parseNumber("--seed", v)); }},
+            {"create-media", false, [&](const char*) { options.createMedia = true; }},
+            {"paths", true, [&](const char* v) { options.pathList = v; }},
+            {"quiet", false, [&](const char*) { options.quiet = true; }},
+        },
+        kUsage);
+    if (files.size() > 1)
+        throw std::invalid_argument("one output file only");
+    if (files.empty())
         return std::nullopt;
+    options.out = files.front();
     return options;
 }
 

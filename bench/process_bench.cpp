@@ -55,30 +55,25 @@ struct Options {
 std::optional<Options> parse(int argc, char** argv)
 {
     Options options;
-    for (int k = 1; k < argc; ++k) {
-        const std::string_view arg = argv[k];
-        const auto value = [&]() -> const char* {
-            if (k + 1 >= argc)
-                throw std::invalid_argument(std::string(arg) + " needs a value");
-            return argv[++k];
-        };
-        if (arg == "--scan")
-            options.scan = value();
-        else if (arg == "--rounds")
-            options.rounds = std::max(1, static_cast<int>(parseNumber(arg, value())));
-        else if (arg == "--scale")
-            options.project.scale = parseNumber(arg, value());
-        else if (arg == "--missing")
-            options.project.missingShare = parseNumber(arg, value());
-        else if (arg == "--repeat")
-            options.project.repeatShare = parseNumber(arg, value());
-        else if (arg == "--compare")
-            options.other = value();
-        else if (arg == "--keep")
-            options.keep = true;
-        else
-            throw std::invalid_argument("unknown argument '" + std::string(arg) + "'\n" + kUsage);
-    }
+    const auto number = [](const char* option, double& into) {
+        return CommandOption{option, true,
+                             [option, &into](const char* v) { into = parseNumber(std::string("--") + option, v); }};
+    };
+    const std::vector<std::string> rest = readCommandLine(
+        argc, argv,
+        {
+            {"scan", true, [&](const char* v) { options.scan = v; }},
+            {"rounds", true,
+             [&](const char* v) { options.rounds = std::max(1, static_cast<int>(parseNumber("--rounds", v))); }},
+            number("scale", options.project.scale),
+            number("missing", options.project.missingShare),
+            number("repeat", options.project.repeatShare),
+            {"compare", true, [&](const char* v) { options.other = v; }},
+            {"keep", false, [&](const char*) { options.keep = true; }},
+        },
+        kUsage);
+    if (!rest.empty())
+        throw std::invalid_argument("unknown argument '" + rest.front() + "'\n" + kUsage);
     if (options.scan.empty())
         return std::nullopt;
     return options;
@@ -239,15 +234,12 @@ int run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    try {
+    return korvane::bench::guardedMain("korvane-bench-process", [&] {
         const std::optional<Options> options = parse(argc, argv);
         if (!options) {
             std::fputs(kUsage, stderr);
             return 2;
         }
         return run(*options);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvane-bench-process: %s\n", e.what());
-        return 1;
-    }
+    });
 }

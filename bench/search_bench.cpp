@@ -187,32 +187,27 @@ std::vector<MissingFile> makeMissing(const Tree& tree, std::size_t count)
     return missing;
 }
 
-std::optional<Options> parse(int argc, char** argv)
+Options parse(int argc, char** argv)
 {
     Options options;
-    for (int k = 1; k < argc; ++k) {
-        const std::string_view arg = argv[k];
-        const auto value = [&]() -> double {
-            if (k + 1 >= argc)
-                throw std::invalid_argument(std::string(arg) + " needs a value");
-            const double v = parseNumber(arg, argv[++k]);
-            if (!(v > 0))
-                throw std::invalid_argument(std::string(arg) + " takes a number above 0");
-            return v;
-        };
-        if (arg == "--rounds")
-            options.rounds = static_cast<int>(value());
-        else if (arg == "--scale")
-            options.scale = value();
-        else if (arg == "--missing")
-            options.missing = static_cast<std::size_t>(value());
-        else if (arg == "--keep")
-            options.keep = true;
-        else if (arg == "--help")
-            return std::nullopt;
-        else
-            throw std::invalid_argument("unknown argument '" + std::string(arg) + "'\n" + kUsage);
-    }
+    const auto positive = [](const char* option, const char* text) {
+        const double v = parseNumber(std::string("--") + option, text);
+        if (!(v > 0))
+            throw std::invalid_argument(std::string("--") + option + " takes a number above 0");
+        return v;
+    };
+    const std::vector<std::string> rest = readCommandLine(
+        argc, argv,
+        {
+            {"rounds", true, [&](const char* v) { options.rounds = static_cast<int>(positive("rounds", v)); }},
+            {"scale", true, [&](const char* v) { options.scale = positive("scale", v); }},
+            {"missing", true,
+             [&](const char* v) { options.missing = static_cast<std::size_t>(positive("missing", v)); }},
+            {"keep", false, [&](const char*) { options.keep = true; }},
+        },
+        kUsage);
+    if (!rest.empty())
+        throw std::invalid_argument("unknown argument '" + rest.front() + "'\n" + kUsage);
     return options;
 }
 
@@ -300,15 +295,5 @@ int run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    try {
-        const std::optional<Options> options = parse(argc, argv);
-        if (!options) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        return run(*options);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvane-bench-search: %s\n", e.what());
-        return 1;
-    }
+    return korvane::bench::guardedMain("korvane-bench-search", [&] { return run(parse(argc, argv)); });
 }

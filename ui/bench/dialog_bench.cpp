@@ -58,27 +58,19 @@ std::optional<Options> parse(int argc, char** argv)
 {
     Options options;
     options.project.missingShare = 0.5;
-    for (int k = 1; k < argc; ++k) {
-        const std::string_view arg = argv[k];
-        const auto value = [&]() -> const char* {
-            if (k + 1 >= argc)
-                throw std::invalid_argument(std::string(arg) + " needs a value");
-            return argv[++k];
-        };
-        const auto number = [&]() { return parseNumber(arg, value()); };
-        if (arg == "--scan")
-            options.scan = value();
-        else if (arg == "--rounds")
-            options.rounds = std::max(1, static_cast<int>(number()));
-        else if (arg == "--scale")
-            options.project.scale = number();
-        else if (arg == "--missing")
-            options.project.missingShare = number();
-        else if (arg == "--keep")
-            options.keep = true;
-        else
-            throw std::invalid_argument("unknown argument '" + std::string(arg) + "'\n" + kUsage);
-    }
+    const std::vector<std::string> rest = readCommandLine(
+        argc, argv,
+        {
+            {"scan", true, [&](const char* v) { options.scan = v; }},
+            {"rounds", true,
+             [&](const char* v) { options.rounds = std::max(1, static_cast<int>(parseNumber("--rounds", v))); }},
+            {"scale", true, [&](const char* v) { options.project.scale = parseNumber("--scale", v); }},
+            {"missing", true, [&](const char* v) { options.project.missingShare = parseNumber("--missing", v); }},
+            {"keep", false, [&](const char*) { options.keep = true; }},
+        },
+        kUsage);
+    if (!rest.empty())
+        throw std::invalid_argument("unknown argument '" + rest.front() + "'\n" + kUsage);
     if (options.scan.empty())
         return std::nullopt;
     return options;
@@ -212,13 +204,7 @@ int run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    try {
-        for (int k = 1; k < argc; ++k) {
-            if (std::string_view(argv[k]) == "--help" || std::string_view(argv[k]) == "-h") {
-                std::fputs(kUsage, stdout);
-                return 0;
-            }
-        }
+    return korvane::bench::guardedMain("korvane-bench-dialog", [&] {
         const std::optional<Options> options = parse(argc, argv);
         if (!options) {
             std::fputs(kUsage, stderr);
@@ -229,8 +215,5 @@ int main(int argc, char** argv)
         int qtArgc = 1;
         korvane::CScanApp app(qtArgc, argv);
         return run(*options);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "korvane-bench-dialog: %s\n", e.what());
-        return 1;
-    }
+    });
 }
