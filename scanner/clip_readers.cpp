@@ -22,7 +22,7 @@ enum class Track { Main, Insert };
 // fields, then pairCount trailing pairs.
 void skipPairCountAndPairs(ProjectReader& reader)
 {
-    const std::int32_t pairCount = reader.readU32();
+    const std::int32_t pairCount = reader.readS32();
     reader.skip(4);
     skipRecords(reader, pairCount, kTrailingPairSize);
 }

@@ -16,7 +16,7 @@ using detail::Section;
 // A size, then its data in whole 32-bit words; none for a size of 0 or below.
 void skipWordBlock(ProjectReader& reader)
 {
-    const std::int32_t size = reader.readU32();
+    const std::int32_t size = reader.readS32();
     if (size > 0)
         reader.skip((static_cast<std::uint64_t>(size) + 3) & ~std::uint64_t{3});
 }
@@ -67,10 +67,10 @@ void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count
             itemLayout = reader.readU16();
             reader.skip(2 + 4);
         }
-        const std::int32_t itemCount = reader.readU32();
+        const std::int32_t itemCount = reader.readS32();
         for (std::int32_t k = 0; k < itemCount && !reader.passedEnd(); ++k) {
             if (flagged && itemLayout != kItemsWithoutFlag)
-                itemFlag = static_cast<std::uint32_t>(reader.readU32());
+                itemFlag = static_cast<std::uint32_t>(reader.readS32());
             std::int64_t length = reader.readByte();
             if (length == 255)
                 length = reader.readU16();

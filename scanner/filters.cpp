@@ -14,7 +14,7 @@ using detail::Section;
 
 std::uint32_t readCount(ProjectReader& reader)
 {
-    return static_cast<std::uint32_t>(reader.readU32());
+    return static_cast<std::uint32_t>(reader.readS32());
 }
 
 // A list of entries: a count, then each entry's counted name, data size and data.

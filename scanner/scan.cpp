@@ -35,7 +35,7 @@ std::int32_t readSectionCount(ProjectReader& reader, std::int32_t mainCount, con
     if (mainCount == 0)
         return 0;
     reader.mark(section);
-    return reader.readU32();
+    return reader.readS32();
 }
 
 } // namespace
@@ -49,8 +49,8 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
     const std::uint16_t version = reader.readU16();
     result.version = version;
     reader.skip(2);
-    const std::int32_t binCount = reader.readU32();
-    const std::int32_t mainCount = reader.readU32();
+    const std::int32_t binCount = reader.readS32();
+    const std::int32_t mainCount = reader.readS32();
     reader.skip(4);
     if (version >= kLongerHeaderFrom)
         reader.skip(4);
