@@ -11,7 +11,6 @@ namespace korvane {
 namespace {
 
 using detail::forEachEntry;
-using detail::Section;
 
 // A size, then its data in whole 32-bit words; none for a size of 0 or below.
 void skipWordBlock(ProjectReader& reader)
@@ -38,7 +37,7 @@ constexpr std::int64_t kItemTextSize = 65536;
 
 void scanEffect(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
 {
-    forEachEntry(reader, feedback, Section{"Effect", "Effect", 20}, count, [&] {
+    forEachEntry(reader, feedback, sectionOf(SectionId::Effect), count, [&] {
         reader.skip(3 * 4 + 2);
         reader.skipName();
         reader.skip(5 * 4);
@@ -55,7 +54,7 @@ void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count
     std::uint32_t itemFlag = 0;
     std::unique_ptr<char[]> itemText;
 
-    forEachEntry(reader, feedback, Section{"Title", "Title", 60}, count, [&] {
+    forEachEntry(reader, feedback, sectionOf(SectionId::Title), count, [&] {
         reader.skip(3 * 4);
         reader.skipName();
         skipWordBlock(reader);
