@@ -17,6 +17,7 @@ constexpr std::uint16_t kEffectsAndTitlesFrom = 512; // 0x200
 constexpr std::uint16_t kLongerHeaderFrom = 517;     // 0x205
 constexpr std::uint16_t kFiltersFrom = 519;          // 0x207
 
+// The section's heading in the report, for the sections that have one.
 void beginSection(ScanFeedback& feedback, SectionId id)
 {
     const Section& section = sectionOf(id);
