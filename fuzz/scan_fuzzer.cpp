@@ -3,20 +3,22 @@
 // promises. The sanitizers catch the rest (bad reads, overflows, undefined
 // behaviour); libFuzzer's -timeout and -rss_limit_mb bound time and memory.
 //
-// The promises checked here, for every input of n bytes:
-//  - the report holds the section headings in their order and, between
-//    them, only paths that the existence test did not find, each followed
-//    by "\r\n", and the run writes every heading its layout version has;
+// The promises checked here, for every input of n bytes, from the events the
+// scan raises (the texts they stand for are the sink's defaults):
+//  - the report is made of events only: the section headings in their
+//    order and, between them, only paths that the existence test did not
+//    find, each reported once right after its test; the run begins every
+//    section with a heading that its layout version has;
 //  - the progress bar never goes past its 200 steps;
 //  - the run is bounded by n: every entry of every loop consumes at least
 //    one byte, so status lines and existence tests together number at most
 //    n plus the few of the entries that were in progress when the data ran
 //    out; once the end has been passed no new entry is begun;
-//  - status lines follow the sections in file order, each numbering its
+//  - entry statuses follow the sections in file order, each numbering its
 //    entries from 1 without gaps;
 //  - the sections that refer to no files (effects, filters, and titles
 //    before version 519) test nothing, as far as the calls tell: from the
-//    first status line of such a section (or the Title heading of an older
+//    first entry status of such a section (or the Title heading of an older
 //    file) to the next heading;
 //  - while the scan runs, no single allocation exceeds 64 KiB (the buffer
 //    of one long title item text) and all of them together stay below
@@ -97,54 +99,25 @@ constexpr std::array<Label, 8> kLabels = {{
 }};
 constexpr std::size_t kEffect = 3, kTitle = 4, kFilterVisual = 5, kFilterAudio = 6;
 
-bool parseNumber(std::string_view& text, std::int64_t& value)
-{
-    bool negative = false;
-    if (!text.empty() && text.front() == '-') {
-        negative = true;
-        text.remove_prefix(1);
-    }
-    value = 0;
-    std::size_t used = 0;
-    // At most ten digits: a signed 32-bit number.
-    while (used < text.size() && used <= 10 && text[used] >= '0' && text[used] <= '9')
-        value = value * 10 + (text[used++] - '0');
-    if (used == 0 || used > 10)
-        return false;
-    text.remove_prefix(used);
-    if (negative)
-        value = -value;
-    return true;
-}
-
 struct Status {
     std::size_t label = 0;
     std::int64_t entry = 0;
     std::int64_t count = 0;
 };
 
-// "[Label] j / n"; false for any other text.
-bool parseStatus(std::string_view text, Status& status)
+// The index of a status label in kLabels, or kLabels.size() for any other.
+std::size_t labelIndex(std::string_view label)
 {
-    for (std::size_t k = 0; k < kLabels.size(); ++k) {
-        const std::string_view name = kLabels[k].name;
-        if (text.size() <= name.size() + 3 || text[0] != '[' || text.substr(1, name.size()) != name ||
-            text.substr(1 + name.size(), 2) != "] ")
-            continue;
-        text.remove_prefix(name.size() + 3);
-        status.label = k;
-        if (!parseNumber(text, status.entry) || text.substr(0, 3) != " / ")
-            return false;
-        text.remove_prefix(3);
-        return parseNumber(text, status.count) && text.empty();
-    }
-    return false;
+    std::size_t k = 0;
+    while (k < kLabels.size() && kLabels[k].name != label)
+        ++k;
+    return k;
 }
 
 // ---- the feedback ----------------------------------------------------------
 
 constexpr std::array<std::string_view, 6> kHeadings = {
-    "[MainAV]\r\n", "[InsertAV]\r\n", "[ExAudio1]\r\n", "[ExAudio2]\r\n", "[Title]\r\n", "[BinWindow]\r\n",
+    "MainAV", "InsertAV", "ExAudio1", "ExAudio2", "Title", "BinWindow",
 };
 constexpr std::size_t kTitleHeading = 4;
 
@@ -153,26 +126,20 @@ class CheckingFeedback final : public ScanFeedback {
 public:
     CheckingFeedback(const ProjectReader& reader, std::uint16_t version) : reader_(reader), version_(version) {}
 
-    void appendReport(std::string_view text) override
+    void appendReport(std::string_view) override
     {
         note(Call::Append);
-        switch (pending_) {
-        case Pending::Path:
-            PROMISE(text == missingPath_);
-            pending_ = Pending::LineEnd;
-            return;
-        case Pending::LineEnd:
-            PROMISE(text == korvane::kLineEnd);
-            pending_ = Pending::Nothing;
-            return;
-        case Pending::Nothing:
-            break;
-        }
-        // Anything else is the next heading; files before 512 have no titles.
+        broken("the report is written through its events only", __LINE__);
+    }
+
+    void beginSection(std::string_view name) override
+    {
+        note(Call::Heading);
+        // Files before 512 have no titles.
         if (nextHeading_ == kTitleHeading && version_ < 512)
             ++nextHeading_;
         PROMISE(nextHeading_ < kHeadings.size());
-        PROMISE(text == kHeadings[nextHeading_]);
+        PROMISE(name == kHeadings[nextHeading_]);
         // Titles before version 519 carry no flags: none of their items is tested.
         withoutTests_ = nextHeading_ == kTitleHeading && version_ < 519;
         ++nextHeading_;
@@ -180,6 +147,14 @@ public:
         // once the end has been passed here, no later entry may begin.
         if (reader_.passedEnd())
             ended_ = true;
+    }
+
+    void missingFile(std::string_view path) override
+    {
+        PROMISE(missingNext_);
+        missingNext_ = false;
+        note(Call::Missing);
+        PROMISE(path == missingPath_);
     }
 
     void clearReport() override
@@ -191,13 +166,19 @@ public:
     void setStatus(std::string_view text) override
     {
         note(Call::Status);
-        cleared_ = text.empty();
-        if (text.empty())
-            return;
+        // Entries report through entryStatus; the driver only clears the line at the end.
+        PROMISE(text.empty());
+        cleared_ = true;
+    }
+
+    void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override
+    {
+        note(Call::Entry);
+        cleared_ = false;
         PROMISE(!ended_);
         ++entries_;
-        Status status;
-        PROMISE(parseStatus(text, status));
+        const Status status{labelIndex(label), entry, count};
+        PROMISE(status.label < kLabels.size());
         PROMISE(version_ >= kLabels[status.label].fromVersion);
         // Sections in file order; within one, entries numbered 1, 2, 3, ...
         PROMISE(status.label >= last_.label);
@@ -243,7 +224,6 @@ public:
         PROMISE(entries_ + tests_ <= size + 2);
     }
 
-protected:
     bool fileExists(std::string_view path) override
     {
         note(Call::Test);
@@ -259,21 +239,19 @@ protected:
         }
         const bool found = answerFor(path);
         if (!found) {
-            missingPath_ = path; // valid until checkFile has appended it
-            pending_ = Pending::Path;
+            missingPath_ = path; // valid until checkFile has reported it
+            missingNext_ = true;
         }
         return found;
     }
 
 private:
-    enum class Call { None, Reset, Clear, Append, Status, Step, Test };
-    enum class Pending { Nothing, Path, LineEnd };
+    enum class Call { None, Reset, Clear, Append, Heading, Missing, Status, Entry, Step, Test };
 
     void note(Call call)
     {
-        // A test that finds nothing is followed by the two appends of its path.
-        if (pending_ != Pending::Nothing)
-            PROMISE(call == Call::Append);
+        // A test that finds nothing is followed by the report of its path.
+        PROMISE(!missingNext_);
         ++calls_;
         lastCall_ = call;
     }
@@ -298,12 +276,12 @@ private:
     Call lastCall_ = Call::None;
     bool cleared_ = false;
     std::size_t nextHeading_ = 0;
-    Pending pending_ = Pending::Nothing;
+    bool missingNext_ = false; // the path the last test missed is to be reported
     std::string_view missingPath_;
     int steps_ = 0;
     std::size_t entries_ = 0;
     std::size_t tests_ = 0;
-    Status last_;         // the last status line; entry 0 before the first
+    Status last_;         // the last entry status; entry 0 before the first
     bool withoutTests_ = false; // in a section whose entries name no files
     bool ended_ = false;  // past the end, and the entry in progress has finished
     bool testedAfterEnd_ = false;

@@ -23,24 +23,27 @@ class MissingCollector final : public ScanFeedback {
 public:
     explicit MissingCollector(ScanFeedback& inner) : inner_(inner) {}
 
-    void appendReport(std::string_view text) override;
+    void appendReport(std::string_view text) override { inner_.appendReport(text); }
     void clearReport() override;
     void setStatus(std::string_view text) override { inner_.setStatus(text); }
     void resetProgress() override { inner_.resetProgress(); }
     void stepProgress() override { inner_.stepProgress(); }
+    void beginSection(std::string_view name) override;
+    void missingFile(std::string_view path) override;
+    void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override
+    {
+        inner_.entryStatus(label, entry, count);
+    }
+    bool fileExists(std::string_view path) override { return inner_.fileExists(path); }
 
     const std::vector<MissingSection>& sections() const { return sections_; }
 
     // Every missing path once, in the order of the report.
     std::vector<std::string_view> distinctStored() const;
 
-protected:
-    bool fileExists(std::string_view path) override;
-
 private:
     ScanFeedback& inner_;
     std::vector<MissingSection> sections_;
-    int ownAppends_ = 0; // of a missing path, that inner_ has already had
 };
 
 } // namespace korvane

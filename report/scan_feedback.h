@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace korvane {
@@ -8,6 +9,11 @@ namespace korvane {
 // missing files, the status line, the 200-step progress bar and the
 // existence test. The dialog adapts it to widgets, the command line prints
 // it, the tests record it.
+//
+// The scan speaks in events (a section begins, a path is missing, an entry
+// is done); each has a default rendering into the plain calls below, which
+// is what the report and the status line show. A sink that needs the
+// structure overrides an event; one that only shows text need not.
 class ScanFeedback {
 public:
     virtual ~ScanFeedback() = default;
@@ -19,14 +25,20 @@ public:
     virtual void resetProgress() = 0;
     virtual void stepProgress() = 0;
 
-    // The existence test of one referenced file. A path that is not found is
-    // listed in the report, followed by a line end. Returns whether it was found.
-    bool checkFile(std::string_view path);
+    // A section of the report begins; by default its heading "[name]" and a line end, in one append.
+    virtual void beginSection(std::string_view name);
+    // A path was not found; by default the path, then a line end, in two appends.
+    virtual void missingFile(std::string_view path);
+    // Entry `entry` of `count` of a section is done; by default the status line "[label] entry / count".
+    virtual void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count);
 
-protected:
     // Whether anything is found under `path`, the bytes of a stored name up
-    // to its first zero byte.
+    // to its first zero byte. Asks only: nothing is reported.
     virtual bool fileExists(std::string_view path) = 0;
+
+    // The existence test of one referenced file: a path that is not found is
+    // a missing file. Returns whether it was found.
+    bool checkFile(std::string_view path);
 };
 
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -35,8 +47,7 @@ inline bool ScanFeedback::checkFile(std::string_view path)
 {
     if (fileExists(path))
         return true;
-    appendReport(path);
-    appendReport(kLineEnd);
+    missingFile(path);
     return false;
 }
 

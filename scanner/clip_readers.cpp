@@ -11,7 +11,6 @@ namespace korvane {
 namespace {
 
 using detail::forEachEntry;
-using detail::Section;
 using detail::skipRecords;
 
 constexpr std::uint64_t kTrailingPairSize = 6; // 32 bits, 16 bits
@@ -22,7 +21,7 @@ enum class Track { Main, Insert };
 // fields, then pairCount trailing pairs.
 void skipPairCountAndPairs(ProjectReader& reader)
 {
-    const std::int32_t pairCount = reader.readU32();
+    const std::int32_t pairCount = reader.readS32();
     reader.skip(4);
     skipRecords(reader, pairCount, kTrailingPairSize);
 }
@@ -79,19 +78,19 @@ MediaKind mediaKindOf(std::string_view storedName)
 
 void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
 {
-    forEachEntry(reader, feedback, Section{"MainAV", "MainAV", 40}, count,
+    forEachEntry(reader, feedback, sectionOf(SectionId::MainAV), count,
                  [&] { readClip(reader, feedback, Track::Main); });
 }
 
 void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
 {
-    forEachEntry(reader, feedback, Section{"InsertAV", "InsertAV", 20}, count,
+    forEachEntry(reader, feedback, sectionOf(SectionId::InsertAV), count,
                  [&] { readClip(reader, feedback, Track::Insert); });
 }
 
-void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, const char* section)
+void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, SectionId section)
 {
-    forEachEntry(reader, feedback, Section{section, "ExAudio", 10}, count, [&] {
+    forEachEntry(reader, feedback, sectionOf(section), count, [&] {
         CountedName path;
         reader.readName(path);
         reader.skip(12);
@@ -102,7 +101,7 @@ void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t cou
 
 void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
 {
-    forEachEntry(reader, feedback, Section{"BinWindow", "BinWindow", 0}, count, [&] {
+    forEachEntry(reader, feedback, sectionOf(SectionId::BinWindow), count, [&] {
         reader.skipName(); // the first name is never tested
         CountedName path;
         reader.readName(path);

@@ -11,12 +11,11 @@ namespace korvane {
 namespace {
 
 using detail::forEachEntry;
-using detail::Section;
 
 // A size, then its data in whole 32-bit words; none for a size of 0 or below.
 void skipWordBlock(ProjectReader& reader)
 {
-    const std::int32_t size = reader.readU32();
+    const std::int32_t size = reader.readS32();
     if (size > 0)
         reader.skip((static_cast<std::uint64_t>(size) + 3) & ~std::uint64_t{3});
 }
@@ -38,7 +37,7 @@ constexpr std::int64_t kItemTextSize = 65536;
 
 void scanEffect(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
 {
-    forEachEntry(reader, feedback, Section{"Effect", "Effect", 20}, count, [&] {
+    forEachEntry(reader, feedback, sectionOf(SectionId::Effect), count, [&] {
         reader.skip(3 * 4 + 2);
         reader.skipName();
         reader.skip(5 * 4);
@@ -55,7 +54,7 @@ void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count
     std::uint32_t itemFlag = 0;
     std::unique_ptr<char[]> itemText;
 
-    forEachEntry(reader, feedback, Section{"Title", "Title", 60}, count, [&] {
+    forEachEntry(reader, feedback, sectionOf(SectionId::Title), count, [&] {
         reader.skip(3 * 4);
         reader.skipName();
         skipWordBlock(reader);
@@ -67,10 +66,10 @@ void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count
             itemLayout = reader.readU16();
             reader.skip(2 + 4);
         }
-        const std::int32_t itemCount = reader.readU32();
+        const std::int32_t itemCount = reader.readS32();
         for (std::int32_t k = 0; k < itemCount && !reader.passedEnd(); ++k) {
             if (flagged && itemLayout != kItemsWithoutFlag)
-                itemFlag = static_cast<std::uint32_t>(reader.readU32());
+                itemFlag = static_cast<std::uint32_t>(reader.readS32());
             std::int64_t length = reader.readByte();
             if (length == 255)
                 length = reader.readU16();

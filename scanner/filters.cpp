@@ -10,11 +10,10 @@ namespace korvane {
 namespace {
 
 using detail::forEachEntry;
-using detail::Section;
 
 std::uint32_t readCount(ProjectReader& reader)
 {
-    return static_cast<std::uint32_t>(reader.readU32());
+    return static_cast<std::uint32_t>(reader.readS32());
 }
 
 // A list of entries: a count, then each entry's counted name, data size and data.
@@ -29,9 +28,9 @@ void skipFilterEntries(ProjectReader& reader)
 
 } // namespace
 
-void scanFilterVisual(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, const char* section)
+void scanFilterVisual(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, SectionId section)
 {
-    forEachEntry(reader, feedback, Section{section, "FilterVisual", 0}, clipCount, [&] {
+    forEachEntry(reader, feedback, sectionOf(section), clipCount, [&] {
         const std::uint32_t block1 = readCount(reader);
         const std::uint32_t block2 = readCount(reader);
         const std::uint32_t block3 = readCount(reader);
@@ -53,9 +52,9 @@ void scanFilterVisual(ProjectReader& reader, ScanFeedback& feedback, std::uint32
     });
 }
 
-void scanFilterAudio(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, const char* section)
+void scanFilterAudio(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, SectionId section)
 {
-    forEachEntry(reader, feedback, Section{section, "FilterAudio", 0}, clipCount,
+    forEachEntry(reader, feedback, sectionOf(section), clipCount,
                  [&] { skipFilterEntries(reader); });
 }
 

@@ -73,7 +73,7 @@ std::uint32_t ProjectReader::readU24()
     return b0 | b1 << 8 | b2 << 16;
 }
 
-std::int32_t ProjectReader::readU32()
+std::int32_t ProjectReader::readS32()
 {
     std::uint32_t v;
     if (end_ - next_ >= 4) [[likely]] {

@@ -47,7 +47,8 @@ public:
     }
     std::uint16_t readU16();
     std::uint32_t readU24();
-    std::int32_t readU32();
+    // Four bytes as a signed number: the top bit makes it negative.
+    std::int32_t readS32();
     // Reads size - 1 bytes into buffer and stores a zero behind them.
     void readChars(char* buffer, std::int64_t size);
     void readName(CountedName& name);

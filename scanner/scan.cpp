@@ -17,25 +17,32 @@ constexpr std::uint16_t kEffectsAndTitlesFrom = 512; // 0x200
 constexpr std::uint16_t kLongerHeaderFrom = 517;     // 0x205
 constexpr std::uint16_t kFiltersFrom = 519;          // 0x207
 
-// The progress budget of each section; 200 in all on both sides of the
-// version-512 gate.
-constexpr int kMainAVSteps = 40;
-constexpr int kInsertAVSteps = 20;
-constexpr int kExAudioSteps = 10;
-constexpr int kEffectSteps = 20;
-constexpr int kTitleSteps = 60;
-constexpr int kBinWindowSteps = 40;
-static_assert(kMainAVSteps + kInsertAVSteps + 2 * kExAudioSteps + kEffectSteps + kTitleSteps + kBinWindowSteps ==
-              kProgressSteps);
-
-// Reads a section's count, unless the main track is empty: then the count
-// is not in the file and the section is empty.
-std::int32_t readSectionCount(ProjectReader& reader, std::int32_t mainCount, const char* section)
+// The section's heading in the report, for the sections that have one.
+void beginSection(ScanFeedback& feedback, SectionId id)
 {
-    if (mainCount == 0)
-        return 0;
-    reader.mark(section);
-    return reader.readU32();
+    const Section& section = sectionOf(id);
+    if (section.heading)
+        feedback.beginSection(section.name);
+}
+
+// A section behind the main track: its heading, its count and its entries.
+// When the main track is empty the count is not in the file and the section
+// is empty. An empty section leaves its whole budget to the driver; a
+// negative count leaves it unstepped.
+template <class ScanEntries>
+std::int32_t scanCountedSection(ProjectReader& reader, ScanFeedback& feedback, SectionId id, std::int32_t mainCount,
+                                ScanEntries&& scanEntries)
+{
+    beginSection(feedback, id);
+    std::int32_t count = 0;
+    if (mainCount != 0) {
+        reader.mark(sectionOf(id).name);
+        count = reader.readS32();
+        scanEntries(count);
+    }
+    if (count == 0)
+        stepProgress(feedback, sectionOf(id).budget);
+    return count;
 }
 
 } // namespace
@@ -49,70 +56,52 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
     const std::uint16_t version = reader.readU16();
     result.version = version;
     reader.skip(2);
-    const std::int32_t binCount = reader.readU32();
-    const std::int32_t mainCount = reader.readU32();
+    const std::int32_t binCount = reader.readS32();
+    const std::int32_t mainCount = reader.readS32();
     reader.skip(4);
     if (version >= kLongerHeaderFrom)
         reader.skip(4);
     if (version >= kFiltersFrom)
         reader.skip(4);
 
-    feedback.appendReport("[MainAV]\r\n");
+    // The main track's count is in the header.
+    beginSection(feedback, SectionId::MainAV);
     if (mainCount != 0)
         scanMainAV(reader, feedback, mainCount);
     else
-        stepProgress(feedback, kMainAVSteps);
+        stepProgress(feedback, sectionOf(SectionId::MainAV).budget);
 
-    feedback.appendReport("[InsertAV]\r\n");
-    const std::int32_t insertCount = readSectionCount(reader, mainCount, "InsertAV");
-    if (mainCount != 0)
-        scanInsertAV(reader, feedback, insertCount);
-    if (insertCount == 0)
-        stepProgress(feedback, kInsertAVSteps);
-
-    feedback.appendReport("[ExAudio1]\r\n");
-    const std::int32_t exAudio1Count = readSectionCount(reader, mainCount, "ExAudio1");
-    if (mainCount != 0)
-        scanExAudio(reader, feedback, exAudio1Count, "ExAudio1");
-    if (exAudio1Count == 0)
-        stepProgress(feedback, kExAudioSteps);
-
-    feedback.appendReport("[ExAudio2]\r\n");
-    const std::int32_t exAudio2Count = readSectionCount(reader, mainCount, "ExAudio2");
-    if (mainCount != 0)
-        scanExAudio(reader, feedback, exAudio2Count, "ExAudio2");
-    if (exAudio2Count == 0)
-        stepProgress(feedback, kExAudioSteps);
+    const std::int32_t insertCount = scanCountedSection(reader, feedback, SectionId::InsertAV, mainCount,
+                                                        [&](std::int32_t n) { scanInsertAV(reader, feedback, n); });
+    const std::int32_t exAudio1Count =
+        scanCountedSection(reader, feedback, SectionId::ExAudio1, mainCount,
+                           [&](std::int32_t n) { scanExAudio(reader, feedback, n, SectionId::ExAudio1); });
+    const std::int32_t exAudio2Count =
+        scanCountedSection(reader, feedback, SectionId::ExAudio2, mainCount,
+                           [&](std::int32_t n) { scanExAudio(reader, feedback, n, SectionId::ExAudio2); });
 
     if (version >= kEffectsAndTitlesFrom) {
-        // The effects refer to no files and have no heading.
-        const std::int32_t effectCount = readSectionCount(reader, mainCount, "Effect");
-        if (mainCount != 0)
-            scanEffect(reader, feedback, effectCount);
-        if (effectCount == 0)
-            stepProgress(feedback, kEffectSteps);
-
-        feedback.appendReport("[Title]\r\n");
-        const std::int32_t titleCount = readSectionCount(reader, mainCount, "Title");
-        if (mainCount != 0)
-            scanTitle(reader, feedback, titleCount, version);
-        if (titleCount == 0)
-            stepProgress(feedback, kTitleSteps);
+        scanCountedSection(reader, feedback, SectionId::Effect, mainCount,
+                           [&](std::int32_t n) { scanEffect(reader, feedback, n); });
+        scanCountedSection(reader, feedback, SectionId::Title, mainCount,
+                           [&](std::int32_t n) { scanTitle(reader, feedback, n, version); });
     } else {
-        stepProgress(feedback, kEffectSteps + kTitleSteps);
+        stepProgress(feedback, sectionOf(SectionId::Effect).budget + sectionOf(SectionId::Title).budget);
     }
 
     if (version >= kFiltersFrom) {
         // The clip counts again, taken unsigned; no count of their own.
-        scanFilterVisual(reader, feedback, static_cast<std::uint32_t>(mainCount), "FilterVisual of MainAV");
-        scanFilterVisual(reader, feedback, static_cast<std::uint32_t>(insertCount), "FilterVisual of InsertAV");
-        scanFilterAudio(reader, feedback, static_cast<std::uint32_t>(exAudio1Count), "FilterAudio of ExAudio1");
-        scanFilterAudio(reader, feedback, static_cast<std::uint32_t>(exAudio2Count), "FilterAudio of ExAudio2");
+        const auto unsignedCount = [](std::int32_t count) { return static_cast<std::uint32_t>(count); };
+        scanFilterVisual(reader, feedback, unsignedCount(mainCount), SectionId::FilterVisualOfMainAV);
+        scanFilterVisual(reader, feedback, unsignedCount(insertCount), SectionId::FilterVisualOfInsertAV);
+        scanFilterAudio(reader, feedback, unsignedCount(exAudio1Count), SectionId::FilterAudioOfExAudio1);
+        scanFilterAudio(reader, feedback, unsignedCount(exAudio2Count), SectionId::FilterAudioOfExAudio2);
     }
 
-    feedback.appendReport("[BinWindow]\r\n");
+    // The bin's reader makes no steps: its budget follows it whole.
+    beginSection(feedback, SectionId::BinWindow);
     scanBinWindow(reader, feedback, binCount);
-    stepProgress(feedback, kBinWindowSteps);
+    stepProgress(feedback, sectionOf(SectionId::BinWindow).budget);
 
     feedback.setStatus("");
 

@@ -2,6 +2,7 @@
 
 #include "report/scan_feedback.h"
 #include "scanner/project_reader.h"
+#include "scanner/sections.h"
 
 #include <cstdint>
 #include <string>
@@ -32,13 +33,14 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback);
 std::string describeDamage(const ScanResult& result);
 
 // The section readers. Each leaves the reader right behind its last record.
+// Where one reads several sections, `section` says which.
 void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
 void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
-void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, const char* section);
+void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, SectionId section);
 void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
 void scanEffect(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
 void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, std::uint16_t version);
-void scanFilterVisual(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, const char* section);
-void scanFilterAudio(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, const char* section);
+void scanFilterVisual(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, SectionId section);
+void scanFilterAudio(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, SectionId section);
 
 } // namespace korvane

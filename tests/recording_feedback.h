@@ -11,7 +11,9 @@
 
 namespace korvane::testkit {
 
-// Records every call on the sink; a path exists when it is in `present`.
+// Records every call on the sink, and the scan's events besides, which it
+// renders as a sink that does not override them would; a path exists when it
+// is in `present`.
 class RecordingFeedback : public ScanFeedback {
 public:
     std::set<std::string, std::less<>> present;
@@ -21,6 +23,7 @@ public:
     int position = 0;
     std::vector<std::string> calls;   // "append TEXT", "status TEXT", "step", "check PATH found|missing", ...
     std::vector<std::string> checked; // every path handed to the existence test
+    std::vector<std::string> events;  // "section NAME", "missing PATH", "entry LABEL j/n"
 
     void appendReport(std::string_view text) override
     {
@@ -47,6 +50,21 @@ public:
         ++position;
         calls.emplace_back("step");
     }
+    void beginSection(std::string_view name) override
+    {
+        events.push_back("section " + std::string(name));
+        ScanFeedback::beginSection(name);
+    }
+    void missingFile(std::string_view path) override
+    {
+        events.push_back("missing " + std::string(path));
+        ScanFeedback::missingFile(path);
+    }
+    void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override
+    {
+        events.push_back("entry " + std::string(label) + " " + std::to_string(entry) + "/" + std::to_string(count));
+        ScanFeedback::entryStatus(label, entry, count);
+    }
 
     // The steps made after each status line, in order: [13, 13, 14] for a
     // section of three entries with a budget of 40.
@@ -72,7 +90,6 @@ public:
         return out;
     }
 
-protected:
     bool fileExists(std::string_view path) override
     {
         checked.emplace_back(path);

@@ -216,7 +216,6 @@ void CScanDlg::OnProcess()
         resolver_.emplace(std::move(settings.drives), std::move(*decoder));
         pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
         runMissing_.clear();
-        missingNext_ = false;
         result = runScan(ui::encodePath(m_dvcPath), *this);
         if (result) {
             lastRunPath_ = m_dvcPath;
@@ -253,10 +252,7 @@ bool CScanDlg::fileExists(std::string_view path)
 {
     if (!resolver_)
         resolver_.emplace(DriveMap(), *TextDecoder::open(kAutoCodePage));
-    const bool found = resolver_->exists(path);
-    // A run keeps its missing paths; the scan appends this one next.
-    missingNext_ = !found && running_;
-    return found;
+    return resolver_->exists(path);
 }
 
 void CScanDlg::appendDecoded(std::string_view text, std::string& out)
@@ -278,13 +274,19 @@ void CScanDlg::appendDecoded(std::string_view text, std::string& out)
 void CScanDlg::appendReport(std::string_view text)
 {
     text = text.substr(0, text.find('\0'));
-    const std::size_t at = unshownReport_.size();
     appendDecoded(text, unshownReport_);
-    if (missingNext_) {
-        missingNext_ = false;
-        runMissing_.add(text, std::string_view(unshownReport_).substr(at));
-    }
     changed();
+}
+
+void CScanDlg::missingFile(std::string_view path)
+{
+    path = path.substr(0, path.find('\0'));
+    const std::size_t at = unshownReport_.size();
+    appendDecoded(path, unshownReport_);
+    if (running_)
+        runMissing_.add(path, std::string_view(unshownReport_).substr(at));
+    changed();
+    appendReport(kLineEnd);
 }
 
 void CScanDlg::clearReport()

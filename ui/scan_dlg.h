@@ -61,6 +61,8 @@ public:
     void setStatus(std::string_view text) override;
     void resetProgress() override;
     void stepProgress() override;
+    // A run keeps its missing paths besides showing them.
+    void missingFile(std::string_view path) override;
 
     // The clock that paces the repaints of a run; for tests.
     void setPacerClock(ui::RepaintPacer::ClockSource now) { pacer_.setClock(std::move(now)); }
@@ -102,8 +104,6 @@ private:
     std::vector<std::string> lastUnmapped_;
     ui::RepaintPacer pacer_;
     bool running_ = false;
-    // The next append is the path that the existence test just missed.
-    bool missingNext_ = false;
     // Changes of a run that neither the members nor the controls show yet:
     // the report's new text, decoded, and the status line's bytes.
     bool reportCleared_ = false;

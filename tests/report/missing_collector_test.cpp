@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace korvane {
 namespace {
 
@@ -23,21 +25,48 @@ ProjectModel weddingProject()
     return m;
 }
 
+// Something in every section: clips, effects, titles, filters and the bin.
+ProjectModel everySectionProject()
+{
+    ProjectModel m = weddingProject();
+    m.insertAV = {{"D:\\Video\\insert.avi"}};
+    m.exAudio2 = {{"here.wav"}};
+    m.effects = {{"fade", 3, "x"}};
+    return m;
+}
+
 TEST(MissingCollector, TheInnerFeedbackSeesExactlyWhatItWouldWithoutIt)
 {
-    const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
+    const std::vector<std::uint8_t> bytes = buildProject(everySectionProject());
     RecordingFeedback alone;
-    alone.present = {"here.avi"};
+    alone.present = {"here.avi", "here.wav"};
     scanBytes(bytes, alone);
 
     RecordingFeedback inner;
-    inner.present = {"here.avi"};
+    inner.present = alone.present;
     MissingCollector collector(inner);
     ProjectReader reader(bytes);
     const ScanResult result = scanProject(reader, collector);
     EXPECT_FALSE(result.damaged);
+    // Every event and every call, in order: the collector renders nothing of its own.
+    EXPECT_EQ(inner.events, alone.events);
     EXPECT_EQ(inner.calls, alone.calls);
     EXPECT_EQ(inner.report, alone.report);
+    for (const char* kind : {"entry MainAV", "entry InsertAV", "entry ExAudio", "entry Effect", "entry Title",
+                             "entry FilterVisual", "entry FilterAudio", "entry BinWindow"}) {
+        EXPECT_TRUE(std::any_of(alone.events.begin(), alone.events.end(),
+                                [&](const std::string& event) { return event.starts_with(kind); }))
+            << kind;
+    }
+    std::vector<std::string> headings;
+    for (const std::string& event : alone.events) {
+        if (event.starts_with("section "))
+            headings.push_back(event.substr(8));
+    }
+    std::vector<std::string> collected;
+    for (const MissingSection& section : collector.sections())
+        collected.push_back(section.name);
+    EXPECT_EQ(collected, headings);
 }
 
 TEST(MissingCollector, KeepsEachSectionWithItsMissingPathsAsStored)

@@ -28,7 +28,9 @@ std::uint64_t readSection(const ProjectBuilder& b, RecordingFeedback& feedback, 
 using SectionScan = void (*)(ProjectReader&, ScanFeedback&, std::int32_t);
 const SectionScan mainAV = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) { scanMainAV(r, f, n); };
 const SectionScan insertAV = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) { scanInsertAV(r, f, n); };
-const SectionScan exAudio = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) { scanExAudio(r, f, n, "ExAudio1"); };
+const SectionScan exAudio = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) {
+    scanExAudio(r, f, n, SectionId::ExAudio1);
+};
 const SectionScan binWindow = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) { scanBinWindow(r, f, n); };
 
 TEST(MediaKind, TakenFromTheLastThreeBytesWithoutRegardToCase)

@@ -172,7 +172,9 @@ TEST(TitleRecords, ZeroOrNegativeCountsReadNothing)
 std::uint64_t visualSize(const ProjectBuilder& b)
 {
     RecordingFeedback f;
-    const Read r = readWith(b, [&](ProjectReader& reader) { scanFilterVisual(reader, f, 1, "FilterVisual"); });
+    const Read r = readWith(b, [&](ProjectReader& reader) {
+        scanFilterVisual(reader, f, 1, SectionId::FilterVisualOfMainAV);
+    });
     EXPECT_FALSE(r.passedEnd);
     return r.offset;
 }
@@ -207,7 +209,9 @@ TEST(FilterRecords, AudioRecordsAndStatusLines)
                                  .audioFilter({})
                                  .audioFilter({{"gone.wav", "gone.avi"}, {"", ""}})
                                  .audioFilter({{"x", std::string(300, 'd')}});
-    const Read r = readWith(b, [&](ProjectReader& reader) { scanFilterAudio(reader, f, 3, "FilterAudio"); });
+    const Read r = readWith(b, [&](ProjectReader& reader) {
+        scanFilterAudio(reader, f, 3, SectionId::FilterAudioOfExAudio1);
+    });
     EXPECT_EQ(r.offset, b.size());
     EXPECT_EQ(b.size(), 4u + (4 + 21 + 5) + (4 + 306));
     EXPECT_EQ(f.statuses(), (std::vector<std::string>{"[FilterAudio] 1 / 3", "[FilterAudio] 2 / 3", "[FilterAudio] 3 / 3"}));
@@ -222,7 +226,9 @@ TEST(FilterRecords, CountsAreUnsigned)
     // the end of the data, not skipped.
     RecordingFeedback f;
     const ProjectBuilder b = ProjectBuilder().u32(0x80000000).filterEntry({"a", "bc"}).filterEntry({"d", ""});
-    const Read r = readWith(b, [&](ProjectReader& reader) { scanFilterAudio(reader, f, 1, "FilterAudio"); });
+    const Read r = readWith(b, [&](ProjectReader& reader) {
+        scanFilterAudio(reader, f, 1, SectionId::FilterAudioOfExAudio1);
+    });
     EXPECT_TRUE(r.passedEnd);
     EXPECT_EQ(r.offset, b.size());
 
@@ -230,7 +236,9 @@ TEST(FilterRecords, CountsAreUnsigned)
     // line shows it as a signed number, as the format does.
     RecordingFeedback huge;
     const ProjectBuilder two = ProjectBuilder().audioFilter({}).audioFilter({});
-    readWith(two, [&](ProjectReader& reader) { scanFilterAudio(reader, huge, 0x80000000u, "FilterAudio"); });
+    readWith(two, [&](ProjectReader& reader) {
+        scanFilterAudio(reader, huge, 0x80000000u, SectionId::FilterAudioOfExAudio1);
+    });
     EXPECT_EQ(huge.statuses().front(), "[FilterAudio] 1 / -2147483648");
     EXPECT_EQ(huge.statuses().size(), 3u) << "two records, then the one begun at the end";
 }

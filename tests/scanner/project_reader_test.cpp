@@ -19,9 +19,9 @@ TEST(ProjectReader, ReadsLittleEndianIntegers)
     ProjectReader r(bytes);
     EXPECT_EQ(r.readU16(), 0x1234);
     EXPECT_EQ(r.readU24(), 0x123456u);
-    EXPECT_EQ(r.readU32(), 0x12345678);
-    EXPECT_EQ(r.readU32(), -1) << "the top bit makes a 32-bit value negative";
-    EXPECT_EQ(r.readU32(), INT32_MIN);
+    EXPECT_EQ(r.readS32(), 0x12345678);
+    EXPECT_EQ(r.readS32(), -1) << "the top bit makes a 32-bit value negative";
+    EXPECT_EQ(r.readS32(), INT32_MIN);
     EXPECT_FALSE(r.passedEnd());
     EXPECT_EQ(r.offset(), bytes.size());
 }
@@ -42,9 +42,9 @@ TEST(ProjectReader, BytesPastTheEndReadAsZero)
 {
     const Bytes bytes = {0x11, 0x22};
     ProjectReader r(bytes);
-    EXPECT_EQ(r.readU32(), 0x2211) << "the bytes that are there keep their place";
+    EXPECT_EQ(r.readS32(), 0x2211) << "the bytes that are there keep their place";
     EXPECT_TRUE(r.passedEnd());
-    EXPECT_EQ(r.readU32(), 0);
+    EXPECT_EQ(r.readS32(), 0);
     EXPECT_EQ(r.readU24(), 0u);
 }
 
@@ -110,7 +110,7 @@ TEST(ProjectReader, RemembersWhereTheEndWasPassed)
     const Bytes bytes = {1, 2, 3, 4};
     ProjectReader r(bytes);
     r.mark("MainAV", 1, 3);
-    r.readU32();
+    r.readS32();
     r.mark("MainAV", 2, 3);
     r.readByte();
     r.mark("MainAV", 3, 3);
@@ -135,7 +135,7 @@ TEST(ProjectReader, FileValuesStraddlingTheBufferAreReadWhole)
     const auto at = [&](std::size_t k) { return std::uint32_t(static_cast<std::uint8_t>(content[k])); };
 
     r.skip(65534);
-    EXPECT_EQ(static_cast<std::uint32_t>(r.readU32()), at(65534) | at(65535) << 8 | at(65536) << 16 | at(65537) << 24);
+    EXPECT_EQ(static_cast<std::uint32_t>(r.readS32()), at(65534) | at(65535) << 8 | at(65536) << 16 | at(65537) << 24);
     char text[8];
     r.skip(65536 - 6 - 2);
     r.readChars(text, 8); // 7 bytes across the second refill
@@ -144,7 +144,7 @@ TEST(ProjectReader, FileValuesStraddlingTheBufferAreReadWhole)
     r.skip(65536 + 2);
     EXPECT_FALSE(r.passedEnd());
     const std::size_t n = content.size();
-    EXPECT_EQ(static_cast<std::uint32_t>(r.readU32()), at(n - 2) | at(n - 1) << 8)
+    EXPECT_EQ(static_cast<std::uint32_t>(r.readS32()), at(n - 2) | at(n - 1) << 8)
         << "two bytes remain before the end, then zeros";
     EXPECT_EQ(r.offset(), n);
     EXPECT_TRUE(r.passedEnd());
