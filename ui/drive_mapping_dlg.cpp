@@ -1,6 +1,6 @@
 #include "ui/drive_mapping_dlg.h"
 
-#include "ui/modals.h"
+#include "ui/framework/modals.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -5,12 +5,12 @@
 #include "scanner/scan.h"
 #include "search/missing_search.h"
 #include "ui/about_dlg.h"
-#include "ui/data_exchange.h"
-#include "ui/dialog_template.h"
 #include "ui/drive_mapping_dlg.h"
 #include "ui/find_missing_dlg.h"
-#include "ui/modals.h"
-#include "ui/resource.h"
+#include "ui/framework/data_exchange.h"
+#include "ui/framework/modals.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 #include "ui/stored_text.h"
 #include "ui/unmapped_note.h"
 
@@ -34,7 +34,10 @@ const CScanDlg::CommandEntry CScanDlg::kCommandMap[] = {
     {IDC_PROCESS, &CScanDlg::OnProcess},
 };
 
-CScanDlg::CScanDlg(QWidget* parent) : TemplateDialog(IDD_MAIN, parent), m_hIcon(ui::loadIcon(IDR_MAINFRAME)) {}
+CScanDlg::CScanDlg(QWidget* parent)
+    : TemplateDialog(ui::programTemplates(), IDD_MAIN, parent), m_hIcon(ui::loadIcon(IDR_MAINFRAME))
+{
+}
 
 CScanDlg::~CScanDlg() = default;
 

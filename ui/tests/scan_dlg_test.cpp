@@ -4,11 +4,11 @@
 #include "test_support.h"
 
 #include "ui/about_dlg.h"
-#include "ui/controls.h"
-#include "ui/resource.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/system_menu.h"
+#include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
-#include "ui/system_menu.h"
 
 #include <QContextMenuEvent>
 #include <QDir>

@@ -8,7 +8,7 @@
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
-#include "ui/modals.h"
+#include "ui/framework/modals.h"
 
 #include <QAction>
 #include <QDialog>

@@ -1,10 +1,10 @@
-#include "ui/template_dialog.h"
+#include "ui/framework/template_dialog.h"
 
-#include "ui/controls.h"
-#include "ui/data_exchange.h"
-#include "ui/dialog_template.h"
-#include "ui/modals.h"
-#include "ui/resource.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/data_exchange.h"
+#include "ui/framework/modals.h"
+#include "ui/framework/standard_ids.h"
+#include "ui/framework/template_table.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,7 +21,10 @@
 
 namespace korvane::ui {
 
-TemplateDialog::TemplateDialog(int templateId, QWidget* parent) : QDialog(parent), templateId_(templateId) {}
+TemplateDialog::TemplateDialog(const TemplateTable& templates, int templateId, QWidget* parent)
+    : QDialog(parent), templates_(templates), templateId_(templateId)
+{
+}
 
 TemplateDialog::~TemplateDialog() = default;
 
@@ -29,7 +32,7 @@ bool TemplateDialog::Create()
 {
     if (created_)
         return true;
-    template_ = findDialogTemplate(templateId_);
+    template_ = templates_.findDialogTemplate(templateId_);
     if (!template_)
         return false;
 
@@ -145,7 +148,7 @@ QWidget* TemplateDialog::createControl(const ControlTemplate& item)
     case ControlKind::Icon: {
         // An icon control takes the size of its picture.
         auto* picture = new QLabel(this);
-        const QPixmap pixmap = loadIcon(item.resource).pixmap(QSize(32, 32));
+        const QPixmap pixmap = templates_.loadIcon(item.resource).pixmap(QSize(32, 32));
         picture->setPixmap(pixmap);
         rect.setSize(pixmap.deviceIndependentSize().toSize());
         control = picture;

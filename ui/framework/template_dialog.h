@@ -1,14 +1,14 @@
 #pragma once
 
-// A dialog built from a template of resources.cpp: its window, font and
+// A dialog built from a template of a TemplateTable: its window, font and
 // controls, with the template's ids, texts, rectangles in dialog units and
 // tab order. Push buttons send their id to OnCommand; Enter sends the id of
 // the default push button (IDOK where there is none) and Escape IDCANCEL;
 // the window menu appears as the context menu of the dialog's background,
 // on the Menu key and on Shift+F10, and sends its commands to OnSysCommand.
 
-#include "ui/dialog_units.h"
-#include "ui/system_menu.h"
+#include "ui/framework/dialog_units.h"
+#include "ui/framework/system_menu.h"
 
 #include <QDialog>
 #include <QObject>
@@ -23,10 +23,12 @@ namespace korvane::ui {
 class DataExchange;
 struct ControlTemplate;
 struct DialogTemplate;
+class TemplateTable;
 
 class TemplateDialog : public QDialog {
 public:
-    explicit TemplateDialog(int templateId, QWidget* parent = nullptr);
+    // `templates` outlives the dialog.
+    TemplateDialog(const TemplateTable& templates, int templateId, QWidget* parent = nullptr);
     ~TemplateDialog() override;
 
     int templateId() const { return templateId_; }
@@ -81,6 +83,7 @@ private:
     QWidget* createControl(const ControlTemplate& item);
     int defaultCommand() const;
 
+    const TemplateTable& templates_;
     int templateId_;
     const DialogTemplate* template_ = nullptr;
     std::optional<DialogUnits> units_;
