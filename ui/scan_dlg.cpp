@@ -8,6 +8,7 @@
 #include "ui/drive_mapping_dlg.h"
 #include "ui/find_missing_dlg.h"
 #include "ui/framework/data_exchange.h"
+#include "ui/framework/input_blocker.h"
 #include "ui/framework/modals.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"

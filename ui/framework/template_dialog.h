@@ -11,7 +11,6 @@
 #include "ui/framework/system_menu.h"
 
 #include <QDialog>
-#include <QObject>
 
 #include <map>
 #include <memory>
@@ -81,6 +80,10 @@ protected:
 
 private:
     QWidget* createControl(const ControlTemplate& item);
+    QWidget* createPushButton(const ControlTemplate& item);
+    // May widen `rect`, in pixels, to fit the text.
+    QWidget* createLabel(const ControlTemplate& item, QRect& rect);
+    QWidget* createEdit(const ControlTemplate& item);
     int defaultCommand() const;
 
     const TemplateTable& templates_;
@@ -92,20 +95,6 @@ private:
     std::unique_ptr<SystemMenu> systemMenu_;
     bool created_ = false;
     bool menuKeyDown_ = false;
-};
-
-// While one lives, input to the application (keys, mouse, wheel, touch)
-// is dropped and windows refuse to close: for a handler that works for a
-// long time and lets the event loop run only to repaint.
-class InputBlocker : public QObject {
-public:
-    InputBlocker();
-    ~InputBlocker() override;
-    InputBlocker(const InputBlocker&) = delete;
-    InputBlocker& operator=(const InputBlocker&) = delete;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 } // namespace korvane::ui
