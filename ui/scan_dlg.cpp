@@ -2,6 +2,7 @@
 
 #include "paths/config_file.h"
 #include "report/progress.h"
+#include "report/throttle.h"
 #include "scanner/scan.h"
 #include "search/missing_search.h"
 #include "ui/about_dlg.h"
@@ -126,13 +127,12 @@ void CScanDlg::OnFindMissing()
         const ui::InputBlocker blocker;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS));
-        auto shown = std::chrono::steady_clock::now();
+        Throttle statusUpdate(std::chrono::milliseconds(100));
+        statusUpdate.markDone(); // the status line shows the last run's status till then
         SearchOptions options;
         options.index.progress = [&](const WalkProgress& progress) {
-            const auto now = std::chrono::steady_clock::now();
-            if (!status || now - shown < std::chrono::milliseconds(100))
+            if (!status || !statusUpdate.claim())
                 return;
-            shown = now;
             status->setText(QStringLiteral("Searching: %1 folders, %2 files").arg(progress.folders).arg(progress.files));
             QCoreApplication::processEvents();
         };
