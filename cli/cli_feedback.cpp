@@ -85,15 +85,6 @@ std::string fitLine(std::string_view text, std::size_t width)
 
 } // namespace
 
-bool TerminalProgress::due(bool force)
-{
-    const auto now = std::chrono::steady_clock::now();
-    if (!force && now - lastDraw_ < std::chrono::milliseconds(40))
-        return false;
-    lastDraw_ = now;
-    return true;
-}
-
 void TerminalProgress::show(const std::string& line)
 {
     drawn_ = true;
@@ -104,7 +95,7 @@ void TerminalProgress::show(const std::string& line)
 
 void TerminalProgress::draw(bool force)
 {
-    if (!due(force))
+    if (!redraw_.claim(force))
         return;
     constexpr int width = 40;
     const int filled = position_ * width / kProgressSteps;
@@ -120,7 +111,7 @@ void TerminalProgress::draw(bool force)
 
 void TerminalProgress::text(std::string_view text, bool force)
 {
-    if (due(force))
+    if (redraw_.claim(force))
         show(std::string(text));
 }
 

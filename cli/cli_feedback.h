@@ -2,6 +2,7 @@
 
 #include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
+#include "report/throttle.h"
 
 #include <chrono>
 #include <cstdio>
@@ -25,13 +26,12 @@ public:
 
 private:
     void draw(bool force);
-    bool due(bool force);
     void show(const std::string& line);
 
     std::FILE* out_;
     int position_ = 0;
     std::string status_;
-    std::chrono::steady_clock::time_point lastDraw_{};
+    Throttle redraw_{std::chrono::milliseconds(40)};
     bool drawn_ = false;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <queue>
 #include <unordered_map>
+#include <utility>
 
 namespace korvane {
 
@@ -82,6 +83,157 @@ bool isPlainShellCharacter(char c)
            std::string_view("_@%+,./:-").find(c) != std::string_view::npos;
 }
 
+// Chooses among the prefix pairs the ones suggested together: a greedy
+// cover, where again and again the pair that explains the most files not
+// yet explained is taken.
+//
+// The suggestions are used together, and a stored path takes the mapping
+// with the longest root it starts with. So a pair is never chosen beside
+// one with the same prefix, nor below a chosen one whose files it would
+// take over without explaining them; and a pair counts only the files that
+// no longer chosen prefix takes from it.
+class CoverChooser {
+public:
+    CoverChooser(const FileIndex& index, const std::vector<MissingMatch>& matches, std::vector<Pair> pairs)
+        : index_(index), matches_(matches), pairs_(std::move(pairs)), explained_(matches.size(), false)
+    {
+        prefixes_.reserve(pairs_.size());
+        for (const Pair& pair : pairs_)
+            prefixes_.push_back(storedPrefix(matches_[pair.spelledBy], pair.depth));
+    }
+
+    std::vector<MappingSuggestion> choose(std::size_t maxSuggestions);
+
+private:
+    using Entry = std::pair<std::size_t, std::size_t>; // files not yet explained (at most), pair
+
+    // Whether pair p's stored prefix covers match m's stored path, at whole
+    // folder names.
+    bool covers(std::size_t p, std::size_t m) const
+    {
+        const MissingMatch& spelling = matches_[pairs_[p].spelledBy];
+        const MissingMatch& match = matches_[m];
+        const std::size_t depth = pairs_[p].depth;
+        return match.rootKey == spelling.rootKey && match.folderKeys.size() >= depth &&
+               std::equal(spelling.folderKeys.begin(), spelling.folderKeys.begin() + static_cast<std::ptrdiff_t>(depth),
+                          match.folderKeys.begin());
+    }
+
+    // Whether pair a, explaining `countA` files not yet explained, is a
+    // better choice than pair b explaining `countB`.
+    bool better(std::size_t countA, std::size_t a, std::size_t countB, std::size_t b) const
+    {
+        if (countA != countB)
+            return countA > countB;
+        if (pairs_[a].depth != pairs_[b].depth)
+            return pairs_[a].depth < pairs_[b].depth; // a whole root has depth 0
+        if (prefixes_[a] != prefixes_[b])
+            return prefixes_[a] < prefixes_[b];
+        return index_.folderPath(pairs_[a].local) < index_.folderPath(pairs_[b].local);
+    }
+
+    // Whether pair p may be chosen beside the pairs chosen so far.
+    bool compatible(std::size_t p) const
+    {
+        for (const std::size_t q : chosen_) {
+            if (pairs_[q].depth > pairs_[p].depth || !covers(q, pairs_[p].spelledBy))
+                continue; // q is not p's prefix or an ancestor of it
+            if (pairs_[q].depth == pairs_[p].depth)
+                return false;
+            for (const std::size_t m : pairs_[q].explains) {
+                if (covers(p, m) && !std::binary_search(pairs_[p].explains.begin(), pairs_[p].explains.end(), m))
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    // Whether a chosen pair with a longer prefix than pair p's takes match m.
+    bool takenByLonger(std::size_t p, std::size_t m) const
+    {
+        return std::any_of(chosen_.begin(), chosen_.end(),
+                           [&](std::size_t q) { return pairs_[q].depth > pairs_[p].depth && covers(q, m); });
+    }
+
+    bool allExplained(std::size_t p) const
+    {
+        return std::all_of(pairs_[p].explains.begin(), pairs_[p].explains.end(),
+                           [&](std::size_t m) { return explained_[m]; });
+    }
+
+    // The files pair p would explain if it were chosen now.
+    std::size_t freshCount(std::size_t p) const
+    {
+        return static_cast<std::size_t>(
+            std::count_if(pairs_[p].explains.begin(), pairs_[p].explains.end(),
+                          [&](std::size_t m) { return !explained_[m] && !takenByLonger(p, m); }));
+    }
+
+    // Chooses pair p: it explains what no longer chosen prefix takes from it.
+    MappingSuggestion take(std::size_t p);
+
+    const FileIndex& index_;
+    const std::vector<MissingMatch>& matches_;
+    std::vector<Pair> pairs_;
+    std::vector<std::string> prefixes_;
+    std::vector<std::size_t> chosen_;
+    std::vector<bool> explained_;
+};
+
+std::vector<MappingSuggestion> CoverChooser::choose(std::size_t maxSuggestions)
+{
+    const auto worse = [this](const Entry& x, const Entry& y) { return better(y.first, y.second, x.first, x.second); };
+    std::priority_queue<Entry, std::vector<Entry>, decltype(worse)> queue(worse);
+    for (std::size_t p = 0; p < pairs_.size(); ++p)
+        queue.push({pairs_[p].explains.size(), p});
+
+    // The greedy cover, evaluated lazily: a pair's count only falls as others
+    // are chosen, so a pair whose fresh count still heads the queue is the best.
+    std::vector<MappingSuggestion> suggestions;
+    while (!queue.empty() && suggestions.size() < maxSuggestions) {
+        const auto [bound, p] = queue.top();
+        queue.pop();
+        // A pair whose files are all explained is passed over whatever else
+        // holds; finding that first spares compatible() its walk over the
+        // files of every chosen prefix above it.
+        if (allExplained(p))
+            continue;
+        if (!compatible(p))
+            continue; // it stays so: chosen pairs are never taken back
+        const std::size_t fresh = freshCount(p);
+        if (fresh == 0)
+            continue;
+        if (fresh < bound) {
+            queue.push({fresh, p});
+            continue;
+        }
+        suggestions.push_back(take(p));
+    }
+    std::stable_sort(suggestions.begin(), suggestions.end(), [](const MappingSuggestion& a, const MappingSuggestion& b) {
+        return a.explains.size() > b.explains.size();
+    });
+    return suggestions;
+}
+
+MappingSuggestion CoverChooser::take(std::size_t p)
+{
+    Pair& pair = pairs_[p];
+    std::erase_if(pair.explains, [&](std::size_t m) { return takenByLonger(p, m); });
+    for (const std::size_t m : pair.explains)
+        explained_[m] = true;
+    chosen_.push_back(p);
+    const MissingMatch& spelling = matches_[pair.spelledBy];
+    MappingSuggestion suggestion;
+    suggestion.root = spelling.path.root;
+    suggestion.storedPrefix = prefixes_[p];
+    suggestion.storedDepth = pair.depth;
+    suggestion.localFolder = index_.folderPath(pair.local);
+    suggestion.explains = pair.explains; // still read by compatible()
+    suggestion.missingOnRoot = static_cast<std::size_t>(std::count_if(
+        matches_.begin(), matches_.end(), [&](const MissingMatch& m) { return m.rootKey == spelling.rootKey; }));
+    return suggestion;
+}
+
 } // namespace
 
 std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std::vector<MissingMatch>& matches,
@@ -89,107 +241,8 @@ std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std
 {
     PairSet set(index, matches);
     set.collect();
-    std::vector<Pair>& pairs = set.pairs();
-    std::vector<std::string> prefixes;
-    prefixes.reserve(pairs.size());
-    for (const Pair& pair : pairs)
-        prefixes.push_back(storedPrefix(matches[pair.spelledBy], pair.depth));
-
-    // Whether pair p's stored prefix covers match m's stored path, at whole
-    // folder names.
-    const auto covers = [&](std::size_t p, std::size_t m) {
-        const MissingMatch& spelling = matches[pairs[p].spelledBy];
-        const MissingMatch& match = matches[m];
-        const std::size_t depth = pairs[p].depth;
-        return match.rootKey == spelling.rootKey && match.folderKeys.size() >= depth &&
-               std::equal(spelling.folderKeys.begin(), spelling.folderKeys.begin() + static_cast<std::ptrdiff_t>(depth),
-                          match.folderKeys.begin());
-    };
-
-    // Whether pair a, explaining `countA` files not yet explained, is a better
-    // choice than pair b explaining `countB`.
-    const auto better = [&](std::size_t countA, std::size_t a, std::size_t countB, std::size_t b) {
-        if (countA != countB)
-            return countA > countB;
-        if (pairs[a].depth != pairs[b].depth)
-            return pairs[a].depth < pairs[b].depth; // a whole root has depth 0
-        if (prefixes[a] != prefixes[b])
-            return prefixes[a] < prefixes[b];
-        return index.folderPath(pairs[a].local) < index.folderPath(pairs[b].local);
-    };
-    using Entry = std::pair<std::size_t, std::size_t>; // files not yet explained (at most), pair
-    const auto worse = [&](const Entry& x, const Entry& y) { return better(y.first, y.second, x.first, x.second); };
-    std::priority_queue<Entry, std::vector<Entry>, decltype(worse)> queue(worse);
-    for (std::size_t p = 0; p < pairs.size(); ++p)
-        queue.push({pairs[p].explains.size(), p});
-
-    // The suggestions are used together, and a stored path takes the mapping
-    // with the longest root it starts with. So a pair is never chosen beside
-    // one with the same prefix, nor below a chosen one whose files it would
-    // take over without explaining them; and a pair counts only the files
-    // that no longer chosen prefix takes from it.
-    std::vector<std::size_t> chosen;
-    const auto compatible = [&](std::size_t p) {
-        for (const std::size_t q : chosen) {
-            if (pairs[q].depth > pairs[p].depth || !covers(q, pairs[p].spelledBy))
-                continue; // q is not p's prefix or an ancestor of it
-            if (pairs[q].depth == pairs[p].depth)
-                return false;
-            for (const std::size_t m : pairs[q].explains) {
-                if (covers(p, m) && !std::binary_search(pairs[p].explains.begin(), pairs[p].explains.end(), m))
-                    return false;
-            }
-        }
-        return true;
-    };
-    const auto takenByLonger = [&](std::size_t p, std::size_t m) {
-        return std::any_of(chosen.begin(), chosen.end(),
-                           [&](std::size_t q) { return pairs[q].depth > pairs[p].depth && covers(q, m); });
-    };
-
-    // The greedy cover, evaluated lazily: a pair's count only falls as others
-    // are chosen, so a pair whose fresh count still heads the queue is the best.
-    std::vector<bool> explained(matches.size(), false);
-    std::vector<MappingSuggestion> suggestions;
-    while (!queue.empty() && suggestions.size() < options.maxSuggestions) {
-        const std::size_t bound = queue.top().first;
-        const std::size_t p = queue.top().second;
-        queue.pop();
-        // A pair whose files are all explained is passed over whatever else
-        // holds; finding that first spares compatible() its walk over the
-        // files of every chosen prefix above it.
-        if (std::all_of(pairs[p].explains.begin(), pairs[p].explains.end(), [&](std::size_t m) { return explained[m]; }))
-            continue;
-        if (!compatible(p))
-            continue; // it stays so: chosen pairs are never taken back
-        const auto fresh = static_cast<std::size_t>(std::count_if(
-            pairs[p].explains.begin(), pairs[p].explains.end(),
-            [&](std::size_t m) { return !explained[m] && !takenByLonger(p, m); }));
-        if (fresh == 0)
-            continue;
-        if (fresh < bound) {
-            queue.push({fresh, p});
-            continue;
-        }
-        std::erase_if(pairs[p].explains, [&](std::size_t m) { return takenByLonger(p, m); });
-        for (const std::size_t m : pairs[p].explains)
-            explained[m] = true;
-        chosen.push_back(p);
-        const MissingMatch& spelling = matches[pairs[p].spelledBy];
-        MappingSuggestion suggestion;
-        suggestion.root = spelling.path.root;
-        suggestion.storedPrefix = prefixes[p];
-        suggestion.storedDepth = pairs[p].depth;
-        suggestion.localFolder = index.folderPath(pairs[p].local);
-        suggestion.explains = pairs[p].explains; // still read by compatible()
-        suggestion.missingOnRoot = static_cast<std::size_t>(std::count_if(
-            matches.begin(), matches.end(), [&](const MissingMatch& m) { return m.rootKey == spelling.rootKey; }));
-        suggestions.push_back(std::move(suggestion));
-    }
-    std::stable_sort(suggestions.begin(), suggestions.end(), [](const MappingSuggestion& a, const MappingSuggestion& b) {
-        return a.explains.size() > b.explains.size();
-    });
-    return suggestions;
+    CoverChooser chooser(index, matches, std::move(set.pairs()));
+    return chooser.choose(options.maxSuggestions);
 }
 
 std::string shellQuote(std::string_view text)

@@ -1,10 +1,11 @@
 #include "ui/about_dlg.h"
 
-#include "ui/resource.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 
 namespace korvane {
 
-CAboutDlg::CAboutDlg() : TemplateDialog(IDD_ABOUT, nullptr) {}
+CAboutDlg::CAboutDlg() : TemplateDialog(ui::programTemplates(), IDD_ABOUT, nullptr) {}
 
 void CAboutDlg::DoDataExchange(ui::DataExchange& dx)
 {

@@ -4,7 +4,7 @@
 // the about entry of the main dialog's window menu; OK, Escape and the close
 // button end it.
 
-#include "ui/template_dialog.h"
+#include "ui/framework/template_dialog.h"
 
 namespace korvane {
 

@@ -1,6 +1,6 @@
 #include "ui/drive_mapping_dlg.h"
 
-#include "ui/modals.h"
+#include "ui/framework/modals.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -41,18 +41,49 @@ DriveMappingDlg::DriveMappingDlg(const MappingSources& sources, QWidget* parent)
     setWindowTitle(caption());
     setObjectName(QStringLiteral("driveMappingDlg"));
 
-    std::string error;
-    if (!file_.empty())
-        config_ = ConfigFile::load(file_, &error);
-    readable_ = !file_.empty() && error.empty();
-    for (const std::vector<DriveMapping>& found : {wineMappings(sources.winePrefix), wslMappings(sources.wslRoot)})
-        automatic_.insert(automatic_.end(), found.begin(), found.end());
+    const std::string error = load(sources);
 
     auto* intro = new QLabel(QStringLiteral("Drives and shares of the editor's system, and the folders that stand "
                                             "for them here. Their files are looked for in these folders."),
                              this);
     intro->setWordWrap(true);
 
+    makeList();
+    QHBoxLayout* editRow = makeEditRow();
+    auto* whereLabel = new QLabel(whereText(error), this);
+    whereLabel->setObjectName(QStringLiteral("whereLabel"));
+    whereLabel->setWordWrap(true);
+    whereLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setEnabled(readable_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(intro);
+    layout->addWidget(list_, 1);
+    layout->addLayout(editRow);
+    layout->addWidget(whereLabel);
+    layout->addWidget(buttons);
+
+    connectControls(buttons);
+    refill();
+    resize(560, 320);
+}
+
+std::string DriveMappingDlg::load(const MappingSources& sources)
+{
+    std::string error;
+    if (!file_.empty())
+        config_ = ConfigFile::load(file_, &error);
+    readable_ = !file_.empty() && error.empty();
+    for (const std::vector<DriveMapping>& found : {wineMappings(sources.winePrefix), wslMappings(sources.wslRoot)})
+        automatic_.insert(automatic_.end(), found.begin(), found.end());
+    return error;
+}
+
+void DriveMappingDlg::makeList()
+{
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("mappingList"));
     list_->setHeaderLabels({QStringLiteral("Drive or share"), QStringLiteral("Folder"), QStringLiteral("From")});
@@ -62,16 +93,17 @@ DriveMappingDlg::DriveMappingDlg(const MappingSources& sources, QWidget* parent)
     list_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     list_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+}
 
+QHBoxLayout* DriveMappingDlg::makeEditRow()
+{
     root_ = new QComboBox(this);
     root_->setObjectName(QStringLiteral("rootBox"));
     root_->setEditable(true);
     for (char letter = 'C'; letter <= 'Z'; ++letter)
         root_->addItem(QString(QLatin1Char(letter)) + QLatin1Char(':'));
-    root_->setToolTip(canonicalRoot("D:\\Video")
-                          ? QStringLiteral("A drive such as D:, a share such as \\\\server\\share, or a folder on "
-                                           "one such as D:\\Video")
-                          : QStringLiteral("A drive such as D:, or a share such as \\\\server\\share"));
+    root_->setToolTip(QStringLiteral("A drive such as D:, a share such as \\\\server\\share, or a folder on one "
+                                     "such as D:\\Video"));
     root_->setMinimumContentsLength(16);
     auto* rootLabel = new QLabel(QStringLiteral("Drive or &share:"), this);
     rootLabel->setBuddy(root_);
@@ -88,28 +120,20 @@ DriveMappingDlg::DriveMappingDlg(const MappingSources& sources, QWidget* parent)
     editRow->addWidget(root_, 1);
     editRow->addWidget(add_);
     editRow->addWidget(remove_);
+    return editRow;
+}
 
-    QString where = file_.empty() ? QStringLiteral("There is no folder for settings: set HOME or XDG_CONFIG_HOME.")
-                                  : QStringLiteral("Saved in %1").arg(QDir::toNativeSeparators(
-                                        QFile::decodeName(QByteArray::fromStdString(file_.string()))));
-    if (!file_.empty() && !readable_)
-        where = QStringLiteral("The settings cannot be read, so they are not saved: %1").arg(fromBytes(error));
-    auto* whereLabel = new QLabel(where, this);
-    whereLabel->setObjectName(QStringLiteral("whereLabel"));
-    whereLabel->setWordWrap(true);
-    whereLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+QString DriveMappingDlg::whereText(const std::string& error) const
+{
+    if (file_.empty())
+        return QStringLiteral("There is no folder for settings: set HOME or XDG_CONFIG_HOME.");
+    if (!readable_)
+        return QStringLiteral("The settings cannot be read, so they are not saved: %1").arg(fromBytes(error));
+    return QStringLiteral("Saved in %1").arg(QDir::toNativeSeparators(fromBytes(file_.string())));
+}
 
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    ok_ = buttons->button(QDialogButtonBox::Ok);
-    ok_->setEnabled(readable_);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(intro);
-    layout->addWidget(list_, 1);
-    layout->addLayout(editRow);
-    layout->addWidget(whereLabel);
-    layout->addWidget(buttons);
-
+void DriveMappingDlg::connectControls(const QDialogButtonBox* buttons)
+{
     connect(add_, &QPushButton::clicked, this, &DriveMappingDlg::add);
     connect(remove_, &QPushButton::clicked, this, &DriveMappingDlg::removeSelected);
     connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
@@ -119,9 +143,6 @@ DriveMappingDlg::DriveMappingDlg(const MappingSources& sources, QWidget* parent)
     });
     connect(buttons, &QDialogButtonBox::accepted, this, &DriveMappingDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &DriveMappingDlg::reject);
-
-    refill();
-    resize(560, 320);
 }
 
 std::vector<DriveMapping> DriveMappingDlg::mappings() const

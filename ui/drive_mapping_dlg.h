@@ -13,10 +13,12 @@
 #include <QDialog>
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 class QComboBox;
-class QLabel;
+class QDialogButtonBox;
+class QHBoxLayout;
 class QPushButton;
 class QTreeWidget;
 
@@ -36,6 +38,15 @@ public:
     void accept() override;
 
 private:
+    // Reads the file's mappings and finds the automatic ones; the error of
+    // reading the file, if any.
+    std::string load(const MappingSources& sources);
+    void makeList();
+    // The drive box and the buttons that add and remove.
+    QHBoxLayout* makeEditRow();
+    // Where the mappings are saved, or why they are not.
+    QString whereText(const std::string& error) const;
+    void connectControls(const QDialogButtonBox* buttons);
     void refill(const QString& selectRoot = {});
     void add();
     void removeSelected();

@@ -50,6 +50,57 @@ QTreeWidget* makeList(const QString& name, const QStringList& headings, QWidget*
     return list;
 }
 
+// What the search found for `match`: its best candidate, below the searched
+// folder where only one was searched, since that is where the differences
+// are.
+QString foundText(const MissingMatch& match, const FileIndex& index)
+{
+    if (!match.path.notSearched.empty())
+        return QStringLiteral("not searched for: ") + fromUtf8(match.path.notSearched);
+    if (!match.found())
+        return QStringLiteral("not found");
+    const Candidate& best = match.candidates.front();
+    std::string path = index.filePath(best.file);
+    if (index.roots().size() == 1) {
+        const std::string& root = index.roots().front();
+        const std::string prefix = root.ends_with('/') ? root : root + '/';
+        if (path.starts_with(prefix))
+            path.erase(0, prefix.size());
+    }
+    QString found = fromBytes(path);
+    if (best.kind == MatchKind::OtherExtension)
+        found += QStringLiteral(" (other extension)");
+    if (match.candidateCount > 1)
+        found += QStringLiteral(" (and %1 more)").arg(match.candidateCount - 1);
+    return found;
+}
+
+// Each missing file and what the search found for it.
+QTreeWidget* makeFileList(const SearchResults& results, QWidget* parent)
+{
+    auto* files = makeList(QStringLiteral("missingList"),
+                           {QStringLiteral("Missing file"), QStringLiteral("Found in the folder as")}, parent);
+    for (const MissingMatch& match : results.matches()) {
+        const QString found = foundText(match, results.index());
+        auto* item = new QTreeWidgetItem(files, {fromUtf8(match.file.decoded), found});
+        item->setToolTip(0, item->text(0));
+        item->setToolTip(1, match.found() ? fromBytes(results.index().filePath(match.candidates.front().file)) : found);
+    }
+    files->header()->setSectionResizeMode(QHeaderView::Stretch);
+    return files;
+}
+
+QString explainsText(const MappingSuggestion& mapping)
+{
+    QString explains =
+        QStringLiteral("%1 of %2 on %3")
+            .arg(mapping.explains.size())
+            .arg(count(mapping.missingOnRoot, "missing file", "missing files"), fromUtf8(mapping.root));
+    if (!usableMapping(mapping))
+        explains += QStringLiteral(" (a folder name that cannot be mapped)");
+    return explains;
+}
+
 } // namespace
 
 FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent)
@@ -58,78 +109,18 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
     setWindowTitle(QStringLiteral("Find missing files"));
     setObjectName(QStringLiteral("findMissingDlg"));
 
-    const std::size_t total = results.matches().size();
     auto* summary = new QLabel(QStringLiteral("Searched %1: found %2 of %3.")
                                    .arg(folder)
                                    .arg(results.foundCount())
-                                   .arg(count(total, "missing file", "missing files")),
+                                   .arg(count(results.matches().size(), "missing file", "missing files")),
                                this);
     summary->setObjectName(QStringLiteral("summaryLabel"));
     summary->setWordWrap(true);
 
-    auto* files = makeList(QStringLiteral("missingList"),
-                           {QStringLiteral("Missing file"), QStringLiteral("Found in the folder as")}, this);
-    for (const MissingMatch& match : results.matches()) {
-        QString found;
-        if (!match.path.notSearched.empty()) {
-            found = QStringLiteral("not searched for: ") + fromUtf8(match.path.notSearched);
-        } else if (!match.found()) {
-            found = QStringLiteral("not found");
-        } else {
-            // Below the searched folder, where the differences are.
-            const Candidate& best = match.candidates.front();
-            std::string path = results.index().filePath(best.file);
-            for (const std::string& root : results.index().roots()) {
-                const std::string prefix = root.ends_with('/') ? root : root + '/';
-                if (results.index().roots().size() == 1 && path.starts_with(prefix)) {
-                    path.erase(0, prefix.size());
-                    break;
-                }
-            }
-            found = fromBytes(path);
-            if (best.kind == MatchKind::OtherExtension)
-                found += QStringLiteral(" (other extension)");
-            if (match.candidateCount > 1)
-                found += QStringLiteral(" (and %1 more)").arg(match.candidateCount - 1);
-        }
-        auto* item = new QTreeWidgetItem(files, {fromUtf8(match.file.decoded), found});
-        item->setToolTip(0, item->text(0));
-        item->setToolTip(1, match.found() ? fromBytes(results.index().filePath(match.candidates.front().file)) : found);
-    }
-    files->header()->setSectionResizeMode(QHeaderView::Stretch);
-
+    QTreeWidget* files = makeFileList(results, this);
     auto* mappingsLabel = new QLabel(QStringLiteral("Suggested &mappings"), this);
-    mappings_ = makeList(QStringLiteral("suggestionList"),
-                         {QStringLiteral("Drive or share"), QStringLiteral("Folder"), QStringLiteral("Explains")}, this);
+    QTreeWidgetItem* firstUsable = makeMappingList();
     mappingsLabel->setBuddy(mappings_);
-    QTreeWidgetItem* firstUsable = nullptr;
-    for (std::size_t k = 0; k < results.mappings().size(); ++k) {
-        const MappingSuggestion& mapping = results.mappings()[k];
-        QString explains = QStringLiteral("%1 of %2 on %3")
-                               .arg(mapping.explains.size())
-                               .arg(count(mapping.missingOnRoot, "missing file", "missing files"),
-                                    fromUtf8(mapping.root));
-        const bool usable = usableMapping(mapping);
-        if (!usable)
-            explains += QStringLiteral(" (a folder below it, which cannot be mapped)");
-        auto* item = new QTreeWidgetItem(
-            mappings_, {fromUtf8(mapping.storedPrefix), fromBytes(mapping.localFolder), explains});
-        item->setData(0, kSuggestionRole, static_cast<qulonglong>(k));
-        for (int column = 0; column < 3; ++column)
-            item->setToolTip(column, item->text(column));
-        if (usable && !firstUsable)
-            firstUsable = item;
-    }
-    mappings_->header()->setStretchLastSection(false);
-    mappings_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    mappings_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-    mappings_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    if (results.mappings().empty()) {
-        auto* none = new QTreeWidgetItem(
-            mappings_, {QStringLiteral("None: no missing file of a drive or share was found under its own name.")});
-        none->setFlags(Qt::NoItemFlags);
-        none->setFirstColumnSpanned(true);
-    }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     use_ = buttons->addButton(QStringLiteral("&Use mapping"), QDialogButtonBox::AcceptRole);
@@ -142,6 +133,43 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
     layout->addWidget(mappings_, 2);
     layout->addWidget(buttons);
 
+    connectButtons(buttons);
+    use_->setEnabled(false);
+    if (firstUsable)
+        mappings_->setCurrentItem(firstUsable);
+    resize(680, 420);
+}
+
+QTreeWidgetItem* FindMissingDlg::makeMappingList()
+{
+    mappings_ = makeList(QStringLiteral("suggestionList"),
+                         {QStringLiteral("Drive or share"), QStringLiteral("Folder"), QStringLiteral("Explains")}, this);
+    QTreeWidgetItem* firstUsable = nullptr;
+    for (std::size_t k = 0; k < results_.mappings().size(); ++k) {
+        const MappingSuggestion& mapping = results_.mappings()[k];
+        auto* item = new QTreeWidgetItem(
+            mappings_, {fromUtf8(mapping.storedPrefix), fromBytes(mapping.localFolder), explainsText(mapping)});
+        item->setData(0, kSuggestionRole, static_cast<qulonglong>(k));
+        for (int column = 0; column < 3; ++column)
+            item->setToolTip(column, item->text(column));
+        if (usableMapping(mapping) && !firstUsable)
+            firstUsable = item;
+    }
+    mappings_->header()->setStretchLastSection(false);
+    mappings_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    mappings_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    mappings_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    if (results_.mappings().empty()) {
+        auto* none = new QTreeWidgetItem(
+            mappings_, {QStringLiteral("None: no missing file of a drive or share was found under its own name.")});
+        none->setFlags(Qt::NoItemFlags);
+        none->setFirstColumnSpanned(true);
+    }
+    return firstUsable;
+}
+
+void FindMissingDlg::connectButtons(const QDialogButtonBox* buttons)
+{
     connect(mappings_, &QTreeWidget::itemSelectionChanged, this, [this] {
         const MappingSuggestion* mapping = selectedMapping();
         use_->setEnabled(mapping && usableMapping(*mapping));
@@ -154,11 +182,6 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
         QDialog::accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &FindMissingDlg::reject);
-
-    use_->setEnabled(false);
-    if (firstUsable)
-        mappings_->setCurrentItem(firstUsable);
-    resize(680, 420);
 }
 
 const MappingSuggestion* FindMissingDlg::selectedMapping() const

@@ -11,8 +11,10 @@
 #include <QDialog>
 #include <QString>
 
+class QDialogButtonBox;
 class QPushButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace korvane::ui {
 
@@ -25,6 +27,10 @@ public:
     const MappingSuggestion* chosenMapping() const { return chosen_; }
 
 private:
+    // Fills mappings_ with the suggestions; returns the first one the
+    // configuration file can take, or nullptr.
+    QTreeWidgetItem* makeMappingList();
+    void connectButtons(const QDialogButtonBox* buttons);
     const MappingSuggestion* selectedMapping() const;
 
     const SearchResults& results_;

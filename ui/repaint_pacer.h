@@ -4,39 +4,34 @@
 // a change is painted when at least one frame has passed since the last
 // paint, and the last change before a pause is painted by whoever forces it.
 
+#include "report/throttle.h"
+
 #include <chrono>
-#include <functional>
+#include <utility>
 
 namespace korvane::ui {
 
 class RepaintPacer {
 public:
-    using Clock = std::chrono::steady_clock;
-    using ClockSource = std::function<Clock::time_point()>;
+    using Clock = Throttle::Clock;
+    using ClockSource = Throttle::ClockSource;
 
-    RepaintPacer() : now_([] { return Clock::now(); }) {}
-
-    void setClock(ClockSource now) { now_ = std::move(now); }
+    void setClock(ClockSource now) { throttle_.setClock(std::move(now)); }
+    // A screen that does not say its rate (below one frame a second) counts
+    // as 60 frames a second.
     void setFrameRate(double framesPerSecond)
     {
         const double rate = framesPerSecond >= 1.0 ? framesPerSecond : 60.0;
-        frame_ = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
+        throttle_.setInterval(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate)));
     }
-    Clock::duration frame() const { return frame_; }
+    Clock::duration frame() const { return throttle_.interval(); }
 
     // Whether a change now may be painted.
-    bool due() const { return !painted_ || now_() - lastPaint_ >= frame_; }
-    void painted()
-    {
-        lastPaint_ = now_();
-        painted_ = true;
-    }
+    bool due() const { return throttle_.due(); }
+    void painted() { throttle_.markDone(); }
 
 private:
-    ClockSource now_;
-    Clock::duration frame_ = std::chrono::milliseconds(16);
-    Clock::time_point lastPaint_{};
-    bool painted_ = false;
+    Throttle throttle_{std::chrono::milliseconds(16)};
 };
 
 } // namespace korvane::ui

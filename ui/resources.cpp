@@ -1,18 +1,16 @@
 // The program's resources: the dialog templates, the string table and the
 // icon.
 
-#include "ui/dialog_template.h"
-#include "ui/resource.h"
+#include "ui/resources.h"
 
-#include <QIcon>
-#include <QString>
+#include "ui/resource_ids.h"
 
 namespace korvane::ui {
 
 namespace {
 
-// The dialogs' font; where it does not exist, dialog_units.cpp picks the
-// nearest one that does.
+// The dialogs' font; where it does not exist, dialogFont (dialog_units.h)
+// picks the nearest one that does.
 constexpr const char* kDialogFace = "ＭＳ Ｐゴシック";
 constexpr int kDialogPoints = 9;
 
@@ -61,15 +59,25 @@ const DialogTemplate kAbout{
     },
 };
 
+class ProgramTemplates : public TemplateTable {
+public:
+    const DialogTemplate* findDialogTemplate(int id) const override
+    {
+        switch (id) {
+        case IDD_MAIN: return &kMain;
+        case IDD_ABOUT: return &kAbout;
+        default: return nullptr;
+        }
+    }
+    QIcon loadIcon(int id) const override { return ui::loadIcon(id); }
+};
+
 } // namespace
 
-const DialogTemplate* findDialogTemplate(int id)
+const TemplateTable& programTemplates()
 {
-    switch (id) {
-    case IDD_MAIN: return &kMain;
-    case IDD_ABOUT: return &kAbout;
-    default: return nullptr;
-    }
+    static const ProgramTemplates templates;
+    return templates;
 }
 
 QString loadString(int id)

@@ -1,7 +1,7 @@
 #include "ui/scan_app.h"
 
-#include "ui/dialog_template.h"
-#include "ui/resource.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 #include "ui/scan_dlg.h"
 
 #include <QIcon>

@@ -2,15 +2,17 @@
 
 #include "paths/config_file.h"
 #include "report/progress.h"
+#include "report/throttle.h"
 #include "scanner/scan.h"
 #include "search/missing_search.h"
 #include "ui/about_dlg.h"
-#include "ui/data_exchange.h"
-#include "ui/dialog_template.h"
 #include "ui/drive_mapping_dlg.h"
 #include "ui/find_missing_dlg.h"
-#include "ui/modals.h"
-#include "ui/resource.h"
+#include "ui/framework/data_exchange.h"
+#include "ui/framework/input_blocker.h"
+#include "ui/framework/modals.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 #include "ui/stored_text.h"
 #include "ui/unmapped_note.h"
 
@@ -34,7 +36,10 @@ const CScanDlg::CommandEntry CScanDlg::kCommandMap[] = {
     {IDC_PROCESS, &CScanDlg::OnProcess},
 };
 
-CScanDlg::CScanDlg(QWidget* parent) : TemplateDialog(IDD_MAIN, parent), m_hIcon(ui::loadIcon(IDR_MAINFRAME)) {}
+CScanDlg::CScanDlg(QWidget* parent)
+    : TemplateDialog(ui::programTemplates(), IDD_MAIN, parent), m_hIcon(ui::loadIcon(IDR_MAINFRAME))
+{
+}
 
 CScanDlg::~CScanDlg() = default;
 
@@ -122,13 +127,12 @@ void CScanDlg::OnFindMissing()
         const ui::InputBlocker blocker;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS));
-        auto shown = std::chrono::steady_clock::now();
+        Throttle statusUpdate(std::chrono::milliseconds(100));
+        statusUpdate.markDone(); // the status line shows the last run's status till then
         SearchOptions options;
         options.index.progress = [&](const WalkProgress& progress) {
-            const auto now = std::chrono::steady_clock::now();
-            if (!status || now - shown < std::chrono::milliseconds(100))
+            if (!status || !statusUpdate.claim())
                 return;
-            shown = now;
             status->setText(QStringLiteral("Searching: %1 folders, %2 files").arg(progress.folders).arg(progress.files));
             QCoreApplication::processEvents();
         };

@@ -10,10 +10,10 @@
 #include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
 #include "search/missing_match.h"
-#include "ui/controls.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/template_dialog.h"
 #include "ui/missing_paths.h"
 #include "ui/repaint_pacer.h"
-#include "ui/template_dialog.h"
 
 #include <QIcon>
 #include <QString>

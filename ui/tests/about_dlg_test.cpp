@@ -3,8 +3,8 @@
 #include "test_support.h"
 
 #include "ui/about_dlg.h"
-#include "ui/controls.h"
-#include "ui/resource.h"
+#include "ui/framework/controls.h"
+#include "ui/resource_ids.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -4,16 +4,17 @@
 
 #include "test_support.h"
 
-#include "ui/controls.h"
-#include "ui/data_exchange.h"
-#include "ui/dialog_units.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/data_exchange.h"
+#include "ui/framework/dialog_units.h"
+#include "ui/framework/open_file_dialog.h"
+#include "ui/framework/system_menu.h"
+#include "ui/framework/template_dialog.h"
 #include "ui/missing_paths.h"
-#include "ui/open_file_dialog.h"
 #include "ui/repaint_pacer.h"
-#include "ui/resource.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
 #include "ui/stored_text.h"
-#include "ui/system_menu.h"
-#include "ui/template_dialog.h"
 
 #include <QComboBox>
 #include <QFileSystemModel>
@@ -31,7 +32,7 @@ namespace {
 // A dialog of the main template with one member bound to the path box.
 class PathDialog : public ui::TemplateDialog {
 public:
-    PathDialog() : TemplateDialog(IDD_MAIN) {}
+    PathDialog() : TemplateDialog(ui::programTemplates(), IDD_MAIN) {}
     QString path;
 
 protected:
@@ -285,7 +286,7 @@ void LayerTest::dataExchangeCopiesBothWaysAndLeavesEqualTextAlone()
 
 void LayerTest::missingTemplateCreatesNothing()
 {
-    ui::TemplateDialog dialog(4711);
+    ui::TemplateDialog dialog(ui::programTemplates(), 4711);
     QVERIFY(!dialog.Create());
     QCOMPARE(dialog.DoModal(), -1);
     QVERIFY(dialog.controls().empty());

@@ -8,10 +8,10 @@
 #include "paths/drive_map.h"
 #include "ui/drive_mapping_dlg.h"
 #include "ui/find_missing_dlg.h"
-#include "ui/resource.h"
+#include "ui/framework/system_menu.h"
+#include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
-#include "ui/system_menu.h"
 #include "ui/unmapped_note.h"
 
 #include <QComboBox>

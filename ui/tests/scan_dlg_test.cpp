@@ -4,11 +4,11 @@
 #include "test_support.h"
 
 #include "ui/about_dlg.h"
-#include "ui/controls.h"
-#include "ui/resource.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/system_menu.h"
+#include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
-#include "ui/system_menu.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -108,7 +108,6 @@ private slots:
     void noInputIsTakenDuringARun();
 
     void initInstanceStartsWithTheGivenPath();
-    void saveScreenshotsOfDialogAndAboutBox();
 
 private:
     void typePath(const QString& path);
@@ -672,79 +671,6 @@ void ScanDlgTest::initInstanceStartsWithTheGivenPath()
 
     QCOMPARE(app->InitInstance(), false);
     QCOMPARE(pathInBox, QString());
-}
-
-void ScanDlgTest::saveScreenshotsOfDialogAndAboutBox()
-{
-    const QString folder = QStringLiteral(KORVANE_SCREENSHOT_DIR);
-    QVERIFY(QDir().mkpath(folder));
-    auto save = [&](const QImage& image, const char* name) {
-        QVERIFY(!image.isNull());
-        QVERIFY(image.save(folder + QLatin1Char('/') + QLatin1String(name)));
-    };
-    // Some settings to show: a mapping of the file and a drive of a Wine prefix.
-    QFile config(configFile);
-    QVERIFY(QDir().mkpath(QFileInfo(configFile).absolutePath()));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write("map E: = /media/usb-disk\nmap \\\\nas\\video = /mnt/nas/video\n");
-    config.close();
-    const QString wine = settingsRoot.filePath(QStringLiteral("wine"));
-    QVERIFY(QDir().mkpath(wine + QStringLiteral("/drive_c")));
-    QVERIFY(QDir().mkpath(wine + QStringLiteral("/dosdevices")));
-    QFile::link(wine + QStringLiteral("/drive_c"), wine + QStringLiteral("/dosdevices/c:"));
-    // Some of the sample's missing media, copied to a disk of their own.
-    QTemporaryDir media;
-    const QString disk = media.filePath(QStringLiteral("USB disk"));
-    for (const char* name : {"Wedding 2019/Music/Waltz.wav", "Wedding 2019/Wedding/Toast.avi",
-                             "Wedding 2019/Wedding/Vows.mp4", "Wedding 2019/Titles/Hearts.tga"}) {
-        const QString path = disk + QLatin1Char('/') + QLatin1String(name);
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-
-    typePath(QStringLiteral("samples/wedding.dvc"));
-    clickProcess();
-    QCOMPARE(modals.messages.size(), std::size_t(1));
-    const QImage main = uitest::screenshot({dlg});
-    QCOMPARE(main.size(), dlg->size() * dlg->devicePixelRatio());
-    save(main, "main-dialog.png");
-
-    modals.onMenu = [&](QMenu& menu) {
-        menu.popup(dlg->mapToGlobal(dlg->dialogUnits().toPixels(QRect(4, 44, 0, 0)).topLeft()));
-        save(uitest::screenshot({dlg, &menu}), "context-menu.png");
-        menu.hide();
-    };
-    dlg->showSystemMenu(dlg->mapToGlobal(QPoint(0, 0)));
-    QCOMPARE(modals.menus.size(), std::size_t(1));
-
-    QImage shot;
-    modals.onDialog = [&](QDialog& dialog) {
-        dialog.show();
-        shot = uitest::screenshot({&dialog});
-        dialog.done(IDOK);
-        return dialog.result();
-    };
-    dlg->OnSysCommand(IDM_ABOUTBOX, 0);
-    save(shot, "about-box.png");
-
-    shot = QImage();
-    dlg->OnSysCommand(IDM_DRIVEMAPPING, 0);
-    save(shot, "drive-mapping.png");
-
-    shot = QImage();
-    modals.folderAnswers = {disk};
-    modals.onDialog = [&](QDialog& dialog) {
-        dialog.show();
-        shot = uitest::screenshot({&dialog});
-        dialog.done(QDialog::Rejected);
-        return dialog.result();
-    };
-    dlg->OnSysCommand(IDM_FINDMISSING, 0);
-    save(shot, "find-missing.png");
-
-    QVERIFY(QFile::remove(configFile));
-    QVERIFY(QDir(wine + QStringLiteral("/dosdevices")).removeRecursively());
 }
 
 int main(int argc, char** argv)

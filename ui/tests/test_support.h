@@ -8,16 +8,12 @@
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
-#include "ui/modals.h"
+#include "ui/framework/modals.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
-#include <QScreen>
 #include <QTest>
 #include <QMenu>
 #include <QString>
@@ -132,32 +128,6 @@ inline QString isolateSettings(const QString& root)
     qputenv("WINEPREFIX", QFile::encodeName(root + QStringLiteral("/wine")));
     qunsetenv("WSL_DISTRO_NAME");
     return root + QStringLiteral("/config/korvane/korvane.conf");
-}
-
-// What the screen shows of `widgets`, each a window: on a real display
-// (xcb) the display's own pixels, elsewhere each one as Qt paints it, in
-// its place.
-inline QImage screenshot(const std::vector<QWidget*>& widgets)
-{
-    QRect area;
-    for (QWidget* widget : widgets) {
-        if (!QTest::qWaitForWindowExposed(widget))
-            return {};
-        area |= widget->geometry();
-    }
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        QTest::qWait(300); // until the X server has drawn what it was sent
-        return widgets.front()->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
-    }
-    const qreal ratio = widgets.front()->devicePixelRatio();
-    QImage image((QSizeF(area.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(ratio);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    for (QWidget* widget : widgets)
-        painter.drawPixmap(widget->geometry().topLeft() - area.topLeft(), widget->grab());
-    painter.end();
-    return image;
 }
 
 // The report exactly as the core produces it for a file, for comparison.

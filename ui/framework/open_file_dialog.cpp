@@ -1,4 +1,4 @@
-#include "ui/open_file_dialog.h"
+#include "ui/framework/open_file_dialog.h"
 
 #include <QDir>
 #include <QFileInfo>

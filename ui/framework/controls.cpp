@@ -1,4 +1,4 @@
-#include "ui/controls.h"
+#include "ui/framework/controls.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -5,7 +5,7 @@
 // exist is refused with a message, and a filter whose pattern reads "*.*"
 // lists every file, with or without a dot in its name.
 
-#include "ui/modals.h"
+#include "ui/framework/modals.h"
 
 #include <QFileDialog>
 

@@ -1,6 +1,6 @@
-#include "ui/modals.h"
+#include "ui/framework/modals.h"
 
-#include "ui/open_file_dialog.h"
+#include "ui/framework/open_file_dialog.h"
 
 #include <QAction>
 #include <QDialog>

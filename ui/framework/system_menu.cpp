@@ -1,4 +1,4 @@
-#include "ui/system_menu.h"
+#include "ui/framework/system_menu.h"
 
 #include <QAction>
 #include <QKeySequence>

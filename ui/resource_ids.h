@@ -1,11 +1,10 @@
 #pragma once
 
 // Identifiers of the program's resources: dialog templates, controls,
-// strings, the icon and the about command. Only this header defines them.
+// strings, the icon and the about command. Only this header defines them,
+// next to the framework's own IDOK, IDCANCEL and IDC_STATIC.
 
-// Results of a modal dialog; IDOK is also the id of an OK button.
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
+#include "ui/framework/standard_ids.h"
 
 // Dialog templates.
 inline constexpr int IDD_ABOUT = 100;
@@ -26,9 +25,6 @@ inline constexpr int IDC_DVC_PATH = 1016;
 inline constexpr int IDC_FILE_LIST = 1018;
 inline constexpr int IDC_PROGRESS = 1021;
 inline constexpr int IDC_STATUS = 1039;
-
-// Labels and pictures that no code refers to.
-inline constexpr int IDC_STATIC = -1;
 
 // The about entry of the window menu. Its low four bits are zero: commands
 // of the window menu are compared with those bits masked off (0xFFF0).

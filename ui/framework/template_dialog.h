@@ -1,17 +1,16 @@
 #pragma once
 
-// A dialog built from a template of resources.cpp: its window, font and
+// A dialog built from a template of a TemplateTable: its window, font and
 // controls, with the template's ids, texts, rectangles in dialog units and
 // tab order. Push buttons send their id to OnCommand; Enter sends the id of
 // the default push button (IDOK where there is none) and Escape IDCANCEL;
 // the window menu appears as the context menu of the dialog's background,
 // on the Menu key and on Shift+F10, and sends its commands to OnSysCommand.
 
-#include "ui/dialog_units.h"
-#include "ui/system_menu.h"
+#include "ui/framework/dialog_units.h"
+#include "ui/framework/system_menu.h"
 
 #include <QDialog>
-#include <QObject>
 
 #include <map>
 #include <memory>
@@ -23,10 +22,12 @@ namespace korvane::ui {
 class DataExchange;
 struct ControlTemplate;
 struct DialogTemplate;
+class TemplateTable;
 
 class TemplateDialog : public QDialog {
 public:
-    explicit TemplateDialog(int templateId, QWidget* parent = nullptr);
+    // `templates` outlives the dialog.
+    TemplateDialog(const TemplateTable& templates, int templateId, QWidget* parent = nullptr);
     ~TemplateDialog() override;
 
     int templateId() const { return templateId_; }
@@ -79,8 +80,13 @@ protected:
 
 private:
     QWidget* createControl(const ControlTemplate& item);
+    QWidget* createPushButton(const ControlTemplate& item);
+    // May widen `rect`, in pixels, to fit the text.
+    QWidget* createLabel(const ControlTemplate& item, QRect& rect);
+    QWidget* createEdit(const ControlTemplate& item);
     int defaultCommand() const;
 
+    const TemplateTable& templates_;
     int templateId_;
     const DialogTemplate* template_ = nullptr;
     std::optional<DialogUnits> units_;
@@ -89,20 +95,6 @@ private:
     std::unique_ptr<SystemMenu> systemMenu_;
     bool created_ = false;
     bool menuKeyDown_ = false;
-};
-
-// While one lives, input to the application (keys, mouse, wheel, touch)
-// is dropped and windows refuse to close: for a handler that works for a
-// long time and lets the event loop run only to repaint.
-class InputBlocker : public QObject {
-public:
-    InputBlocker();
-    ~InputBlocker() override;
-    InputBlocker(const InputBlocker&) = delete;
-    InputBlocker& operator=(const InputBlocker&) = delete;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 } // namespace korvane::ui

@@ -1,10 +1,10 @@
-#include "ui/template_dialog.h"
+#include "ui/framework/template_dialog.h"
 
-#include "ui/controls.h"
-#include "ui/data_exchange.h"
-#include "ui/dialog_template.h"
-#include "ui/modals.h"
-#include "ui/resource.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/data_exchange.h"
+#include "ui/framework/modals.h"
+#include "ui/framework/standard_ids.h"
+#include "ui/framework/template_table.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,7 +21,10 @@
 
 namespace korvane::ui {
 
-TemplateDialog::TemplateDialog(int templateId, QWidget* parent) : QDialog(parent), templateId_(templateId) {}
+TemplateDialog::TemplateDialog(const TemplateTable& templates, int templateId, QWidget* parent)
+    : QDialog(parent), templates_(templates), templateId_(templateId)
+{
+}
 
 TemplateDialog::~TemplateDialog() = default;
 
@@ -29,7 +32,7 @@ bool TemplateDialog::Create()
 {
     if (created_)
         return true;
-    template_ = findDialogTemplate(templateId_);
+    template_ = templates_.findDialogTemplate(templateId_);
     if (!template_)
         return false;
 
@@ -82,58 +85,12 @@ bool TemplateDialog::Create()
 
 QWidget* TemplateDialog::createControl(const ControlTemplate& item)
 {
-    const QString text = QString::fromUtf8(item.text);
-    const unsigned style = item.style;
     QRect rect = units_->toPixels(item.rect);
     QWidget* control = nullptr;
     switch (item.kind) {
-    case ControlKind::PushButton: {
-        auto* button = new QPushButton(text, this);
-        // A push button with the focus is pressed by Enter.
-        button->setAutoDefault(true);
-        button->setDefault((style & kDefaultButton) != 0);
-        connect(button, &QPushButton::clicked, this, [this, id = item.id] { OnCommand(id); });
-        control = button;
-        break;
-    }
-    case ControlKind::Label: {
-        // Plain text, so that an '&' is shown as it is.
-        auto* label = new QLabel(this);
-        label->setTextFormat(Qt::PlainText);
-        label->setText(text);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setWordWrap((style & kWordWrap) != 0);
-        // The rectangles were measured for the template's own font; where
-        // a wider font stands in for it, a one-line label grows to the
-        // right to show its whole text, up to the dialog's edge.
-        if (!(style & kWordWrap)) {
-            const int needed = QFontMetrics(font()).horizontalAdvance(text) + 1;
-            const int room = units_->toPixels(template_->size).width() - rect.x();
-            if (needed > rect.width())
-                rect.setWidth(std::max(rect.width(), std::min(needed, room)));
-        }
-        control = label;
-        break;
-    }
-    case ControlKind::Edit:
-        if (style & kMultiLine) {
-            auto* box = new MultiLineEdit(this);
-            box->setReadOnly((style & kReadOnly) != 0);
-            if (style & kReadOnly)
-                box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-            box->setVerticalScrollBarPolicy(style & kVScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-            box->setHorizontalScrollBarPolicy(style & kHScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-            if (!(style & kBorder))
-                box->setFrameShape(QFrame::NoFrame);
-            control = box;
-        } else {
-            QLineEdit* edit = style & kStaticEdge ? new EdgedLineEdit(this) : new QLineEdit(this);
-            if (!(style & kStaticEdge))
-                edit->setFrame((style & kBorder) != 0);
-            edit->setReadOnly((style & kReadOnly) != 0);
-            control = edit;
-        }
-        break;
+    case ControlKind::PushButton: control = createPushButton(item); break;
+    case ControlKind::Label: control = createLabel(item, rect); break;
+    case ControlKind::Edit: control = createEdit(item); break;
     case ControlKind::Progress: {
         auto* bar = new QProgressBar(this);
         bar->setTextVisible(false);
@@ -145,7 +102,7 @@ QWidget* TemplateDialog::createControl(const ControlTemplate& item)
     case ControlKind::Icon: {
         // An icon control takes the size of its picture.
         auto* picture = new QLabel(this);
-        const QPixmap pixmap = loadIcon(item.resource).pixmap(QSize(32, 32));
+        const QPixmap pixmap = templates_.loadIcon(item.resource).pixmap(QSize(32, 32));
         picture->setPixmap(pixmap);
         rect.setSize(pixmap.deviceIndependentSize().toSize());
         control = picture;
@@ -161,6 +118,58 @@ QWidget* TemplateDialog::createControl(const ControlTemplate& item)
     control->setProperty("controlId", item.id);
     control->setGeometry(rect);
     return control;
+}
+
+QWidget* TemplateDialog::createPushButton(const ControlTemplate& item)
+{
+    auto* button = new QPushButton(QString::fromUtf8(item.text), this);
+    // A push button with the focus is pressed by Enter.
+    button->setAutoDefault(true);
+    button->setDefault((item.style & kDefaultButton) != 0);
+    connect(button, &QPushButton::clicked, this, [this, id = item.id] { OnCommand(id); });
+    return button;
+}
+
+QWidget* TemplateDialog::createLabel(const ControlTemplate& item, QRect& rect)
+{
+    const QString text = QString::fromUtf8(item.text);
+    // Plain text, so that an '&' is shown as it is.
+    auto* label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap((item.style & kWordWrap) != 0);
+    // The rectangles were measured for the template's own font; where a
+    // wider font stands in for it, a one-line label grows to the right to
+    // show its whole text, up to the dialog's edge.
+    if (!(item.style & kWordWrap)) {
+        const int needed = QFontMetrics(font()).horizontalAdvance(text) + 1;
+        const int room = units_->toPixels(template_->size).width() - rect.x();
+        if (needed > rect.width())
+            rect.setWidth(std::max(rect.width(), std::min(needed, room)));
+    }
+    return label;
+}
+
+QWidget* TemplateDialog::createEdit(const ControlTemplate& item)
+{
+    const unsigned style = item.style;
+    if (style & kMultiLine) {
+        auto* box = new MultiLineEdit(this);
+        box->setReadOnly((style & kReadOnly) != 0);
+        if (style & kReadOnly)
+            box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        box->setVerticalScrollBarPolicy(style & kVScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        box->setHorizontalScrollBarPolicy(style & kHScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        if (!(style & kBorder))
+            box->setFrameShape(QFrame::NoFrame);
+        return box;
+    }
+    QLineEdit* edit = style & kStaticEdge ? new EdgedLineEdit(this) : new QLineEdit(this);
+    if (!(style & kStaticEdge))
+        edit->setFrame((style & kBorder) != 0);
+    edit->setReadOnly((style & kReadOnly) != 0);
+    return edit;
 }
 
 int TemplateDialog::DoModal()
@@ -324,27 +333,6 @@ void TemplateDialog::contextMenuEvent(QContextMenuEvent* event)
     menuKeyDown_ = false;
     showSystemMenu(event->reason() == QContextMenuEvent::Mouse ? event->globalPos() : mapToGlobal(QPoint(0, 0)));
     event->accept();
-}
-
-InputBlocker::InputBlocker()
-{
-    QCoreApplication::instance()->installEventFilter(this);
-}
-
-InputBlocker::~InputBlocker()
-{
-    QCoreApplication::instance()->removeEventFilter(this);
-}
-
-bool InputBlocker::eventFilter(QObject*, QEvent* event)
-{
-    if (event->isInputEvent())
-        return true;
-    if (event->type() == QEvent::Close) {
-        event->ignore();
-        return true;
-    }
-    return false;
 }
 
 } // namespace korvane::ui

@@ -1,8 +1,9 @@
 #pragma once
 
-// Dialog templates: a dialog's size, title, font and controls, laid out in
-// dialog units (see dialog_units.h). The program's templates live in
-// resources.cpp; TemplateDialog builds a window from one.
+// The data a dialog is built from: a template gives a dialog's size, title,
+// font and controls, laid out in dialog units (see dialog_units.h); a
+// TemplateTable finds a program's templates and icons by id.
+// TemplateDialog (template_dialog.h) builds a window from one template.
 
 #include <QRect>
 #include <QSize>
@@ -10,7 +11,6 @@
 #include <vector>
 
 class QIcon;
-class QString;
 
 namespace korvane::ui {
 
@@ -58,10 +58,15 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;
 };
 
-// The program's resources, looked up by id: nullptr, an empty string or a
-// null icon where there is none.
-const DialogTemplate* findDialogTemplate(int id);
-QString loadString(int id);
-QIcon loadIcon(int id);
+// A program's dialog templates and the icons their icon controls show.
+class TemplateTable {
+public:
+    virtual ~TemplateTable() = default;
+
+    // nullptr where there is none.
+    virtual const DialogTemplate* findDialogTemplate(int id) const = 0;
+    // A null icon where there is none.
+    virtual QIcon loadIcon(int id) const = 0;
+};
 
 } // namespace korvane::ui

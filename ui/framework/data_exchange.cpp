@@ -1,7 +1,7 @@
-#include "ui/data_exchange.h"
+#include "ui/framework/data_exchange.h"
 
-#include "ui/controls.h"
-#include "ui/template_dialog.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/template_dialog.h"
 
 #include <QProgressBar>
 

@@ -1,4 +1,4 @@
-#include "ui/dialog_units.h"
+#include "ui/framework/dialog_units.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
