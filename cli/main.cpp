@@ -157,9 +157,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "korvane-scan: cannot write the report: %s\n", std::strerror(errno));
         return kCannotWrite;
     }
-    if (const std::string unmapped = unmappedWarning(resolver->unmappedRoots(), sources.configFile.string());
-        !unmapped.empty())
-        warn(unmapped);
+    if (!resolver->unmappedRoots().empty()) {
+        std::string howToMap = "--map ROOT=FOLDER";
+        if (!sources.configFile.empty())
+            howToMap += " or in " + sources.configFile.string();
+        warn(unmappedRootsNote(resolver->unmappedRoots(), UnmappedNote::Warning, howToMap));
+    }
     if (result.damaged) {
         warn(describeDamage(result));
         return kDamaged;

@@ -25,7 +25,76 @@ std::string noMappingReason(bool drive, const std::string& root, const std::vect
     return reason;
 }
 
+bool isShare(std::string_view root)
+{
+    return root.starts_with("\\\\");
+}
+
+// "A", "A and B", "A, B and C".
+std::string joinNames(const std::vector<std::string>& names)
+{
+    std::string out;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        if (k > 0)
+            out += k + 1 == names.size() ? " and " : ", ";
+        out += names[k];
+    }
+    return out;
+}
+
+// "drive D:, share \\nas\media and drive E:".
+std::string rootsInOrder(const std::vector<std::string>& roots)
+{
+    std::vector<std::string> named;
+    for (const std::string& root : roots)
+        named.push_back((isShare(root) ? "share " : "drive ") + root);
+    return joinNames(named);
+}
+
+// "Drives D: and E: and share \\nas\media".
+std::string rootsByKind(const std::vector<std::string>& roots)
+{
+    std::vector<std::string> drives, shares;
+    for (const std::string& root : roots)
+        (isShare(root) ? shares : drives).push_back(root);
+    std::string subject;
+    if (!drives.empty())
+        subject = (drives.size() == 1 ? "Drive " : "Drives ") + joinNames(drives);
+    if (!shares.empty()) {
+        if (!subject.empty())
+            subject += " and ";
+        subject += (shares.size() == 1 ? "share " : "shares ") + joinNames(shares);
+    }
+    if (subject.front() == 's')
+        subject.front() = 'S';
+    return subject;
+}
+
 } // namespace
+
+std::string unmappedRootsNote(const std::vector<std::string>& roots, UnmappedNote style, std::string_view howToMap)
+{
+    if (roots.empty())
+        return {};
+    const bool one = roots.size() == 1;
+    std::string text;
+    if (style == UnmappedNote::Warning) {
+        text = rootsInOrder(roots);
+        text += one ? " has no mapping, so its paths were" : " have no mapping, so their paths were";
+        text += " listed as missing without being looked for";
+    } else {
+        text = rootsByKind(roots);
+        text += one ? " has no mapping, so its files were" : " have no mapping, so their files were";
+        text += " not looked for";
+    }
+    if (!howToMap.empty()) {
+        text += one ? "; map it with " : "; map them with ";
+        text += howToMap;
+    }
+    if (style == UnmappedNote::Sentence)
+        text += '.';
+    return text;
+}
 
 std::string describe(const Resolution& r)
 {

@@ -41,6 +41,24 @@ struct Resolution {
     std::string reason;
 };
 
+// How the sentence about the drives and shares without a mapping is put.
+enum class UnmappedNote {
+    // One line of a warning: each root with its kind, in the order met;
+    // "drive D: and share \\nas\media have no mapping, so their paths were
+    // listed as missing without being looked for".
+    Warning,
+    // A sentence of its own: the drives, then the shares; "Drives D: and E:
+    // and share \\nas\media have no mapping, so their files were not looked
+    // for."
+    Sentence,
+};
+
+// What to say about the roots of PathResolver::unmappedRoots(), empty when
+// there are none. A non-empty `howToMap` adds how to map them: "; map it
+// with " and `howToMap` ("--map ROOT=FOLDER").
+std::string unmappedRootsNote(const std::vector<std::string>& roots, UnmappedNote style,
+                              std::string_view howToMap = {});
+
 // One line for the user: "found as PATH", "tried PATH: REASON", "no mapping
 // for drive D:, looked for as stored", "not found as stored".
 std::string describe(const Resolution& resolution);
