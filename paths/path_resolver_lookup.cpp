@@ -6,7 +6,6 @@
 #include "paths/path_resolver_run.h"
 #include "paths/windows_path.h"
 
-#include <dirent.h> // DT_DIR, DT_LNK, DT_UNKNOWN
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -102,7 +101,7 @@ bool PathResolver::foundInSnapshot(Chain& chain, std::string_view name, Resoluti
     for (std::uint32_t k = listing.first(run_->folded); k != DirectoryListing::kNoEntry;
          k = listing.entries[k].nextSameFold) {
         const DirectoryListing::Entry& entry = listing.entries[k];
-        if (entry.type != DT_LNK && entry.type != DT_UNKNOWN) {
+        if (entry.kind != EntryKind::Link) {
             assignChild(r.localPath, chain.folders.front(), listing.name(entry));
             r.found = true;
             return true;
@@ -154,8 +153,8 @@ void PathResolver::collect(const std::string& dir, std::size_t depth, Chain& cha
     listing.forEachMatch(first, name, [&](const DirectoryListing::Entry& entry) {
         const std::string_view entryName = listing.name(entry);
         std::string path = child(dir, entryName);
-        const bool needsStat = entry.type == DT_LNK || entry.type == DT_UNKNOWN;
-        if (entry.type == DT_DIR || (needsStat && isDirectory(path)))
+        const bool needsStat = entry.kind == EntryKind::Link;
+        if (entry.kind == EntryKind::Folder || (needsStat && isDirectory(path)))
             collect(path, depth + 1, chain, failure);
         else
             failure.fail(depth, join(path, names, depth + 1, names.size()),
@@ -179,9 +178,9 @@ bool PathResolver::exactPathMayExist(const Chain& chain)
             k = listing.entries[k].nextSameFold;
         if (k == DirectoryListing::kNoEntry)
             return false;
-        const unsigned char type = listing.entries[k].type;
+        const EntryKind kind = listing.entries[k].kind;
         dir = child(dir, name);
-        if (!(type == DT_DIR || ((type == DT_LNK || type == DT_UNKNOWN) && isDirectory(dir))))
+        if (!(kind == EntryKind::Folder || (kind == EntryKind::Link && isDirectory(dir))))
             return false;
     }
     return true;
@@ -214,7 +213,7 @@ bool PathResolver::findIn(const std::string& dir, const DirectoryListing& listin
     }
     return listing.forEachMatch(first, name, [&](const DirectoryListing::Entry& entry) {
         const std::string_view entryName = listing.name(entry);
-        const bool needsStat = entry.type == DT_LNK || entry.type == DT_UNKNOWN;
+        const bool needsStat = entry.kind == EntryKind::Link;
         if (!needsStat) {
             assignChild(found, dir, entryName);
             return true;
