@@ -1,8 +1,12 @@
 #include "cli/cli_options.h"
 
-#include <cstdio>
-#include <string_view>
+#include <getopt.h>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <string_view>
 
 namespace korvane {
 
@@ -51,21 +55,41 @@ const char* const kUsage =
 
 namespace {
 
-// An option that takes a value: "--map SPEC" or "--map=SPEC".
-struct ValueOption {
-    std::string_view name;
-    std::optional<std::string_view> inlineValue;
+enum OptionCode : int {
+    kFile = 1, // a name that is not an option, in its place among the options
+    kTrace = 256,
+    kUtf8,
+    kExplain,
+    kJson,
+    kHelp,
+    kVersion,
+    kMap,
+    kCodePage,
+    kSearch,
 };
 
-std::optional<ValueOption> valueOption(std::string_view arg)
+const option kLongOptions[] = {
+    {"trace", no_argument, nullptr, kTrace},
+    {"utf8", no_argument, nullptr, kUtf8},
+    {"explain", no_argument, nullptr, kExplain},
+    {"json", no_argument, nullptr, kJson},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {"map", required_argument, nullptr, kMap},
+    {"codepage", required_argument, nullptr, kCodePage},
+    {"search", required_argument, nullptr, kSearch},
+    {nullptr, 0, nullptr, 0},
+};
+
+// Whether `arg` names a long option in full: "--map" or "--map=VALUE", not
+// an abbreviation such as "--ma".
+bool spelledOut(std::string_view arg, const option& o)
 {
-    for (const std::string_view name : {"--map", "--codepage", "--search"}) {
-        if (arg == name)
-            return ValueOption{name, std::nullopt};
-        if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=')
-            return ValueOption{name, arg.substr(name.size() + 1)};
-    }
-    return std::nullopt;
+    if (!arg.starts_with("--"))
+        return false;
+    arg.remove_prefix(2);
+    const std::string_view name = o.name;
+    return arg.starts_with(name) && (arg.size() == name.size() || arg[name.size()] == '=');
 }
 
 bool isFolder(const std::string& path)
@@ -100,77 +124,136 @@ const char* conflict(const CliOptions& o)
 
 } // namespace
 
+namespace {
+
+// Reads the command line into `options`; false, with `exitStatus` set, when
+// the program is to end at once. Every option is taken in its place: a
+// wrong one ends the reading where it stands, whatever follows it.
+class CommandLineReader {
+public:
+    CommandLineReader(int argc, char** argv, CliOptions& options, int& exitStatus)
+        : argc_(argc), argv_(argv), options_(options), exitStatus_(exitStatus)
+    {
+    }
+
+    bool read()
+    {
+        opterr = 0; // the messages are ours
+        optind = 0; // from the start, also when read before
+        for (;;) {
+            const int at = optind == 0 ? 1 : optind;
+            int index = -1;
+            // "-": names that are not options come back in their place, as kFile.
+            // ":": a missing value comes back as ':', not '?'.
+            const int code = ::getopt_long(argc_, argv_, "-:", kLongOptions, &index);
+            if (code == -1)
+                break;
+            const std::string_view arg = at < argc_ ? argv_[at] : "";
+            if (code == kFile) {
+                if (!file(optarg))
+                    return false;
+            } else if (code == ':') {
+                const bool known = std::any_of(std::begin(kLongOptions), std::end(kLongOptions) - 1,
+                                               [&](const option& o) { return arg == std::string("--") + o.name; });
+                return known ? usageError(std::string(arg) + " needs a value", true)
+                             : usageError("unknown option '" + std::string(arg) + "'", true);
+            } else if (code == '?' || index < 0 || !spelledOut(arg, kLongOptions[index])) {
+                return usageError("unknown option '" + std::string(arg) + "'", true);
+            } else if (!take(code, optarg)) {
+                return false;
+            }
+        }
+        // After "--" every name is a file.
+        for (int k = optind; k < argc_; ++k) {
+            if (!file(argv_[k]))
+                return false;
+        }
+        if (!haveFile_) {
+            std::fputs(kUsage, stderr);
+            exitStatus_ = kCannotOpenOrUsage;
+            return false;
+        }
+        if (const char* why = conflict(options_))
+            return usageError(why, false);
+        return true;
+    }
+
+private:
+    bool usageError(const std::string& message, bool withUsage)
+    {
+        std::fprintf(stderr, "korvane-scan: %s\n%s", message.c_str(),
+                     withUsage ? kUsage : "Try 'korvane-scan --help' for more information.\n");
+        exitStatus_ = kCannotOpenOrUsage;
+        return false;
+    }
+
+    bool file(const char* name)
+    {
+        if (haveFile_)
+            return usageError("one project file at a time", true);
+        options_.file = name;
+        haveFile_ = true;
+        return true;
+    }
+
+    // One option that getopt_long recognised; `value` is its value, if it takes one.
+    bool take(int code, const char* value)
+    {
+        switch (code) {
+        case kHelp:
+            std::fputs(kUsage, stdout);
+            exitStatus_ = kComplete;
+            return false;
+        case kVersion:
+            std::printf("korvane-scan %s\n", KORVANE_VERSION);
+            exitStatus_ = kComplete;
+            return false;
+        case kTrace:
+            options_.trace = true;
+            return true;
+        case kUtf8:
+            options_.utf8 = true;
+            return true;
+        case kExplain:
+            options_.explain = true;
+            return true;
+        case kJson:
+            options_.json = true;
+            return true;
+        case kMap: {
+            std::string error;
+            std::optional<DriveMapping> mapping = parseMapArgument(value, &error);
+            if (!mapping)
+                return usageError("--map '" + std::string(value) + "': " + error, false);
+            addMapping(options_.maps, std::move(*mapping));
+            return true;
+        }
+        case kCodePage:
+            options_.codePage = value;
+            return true;
+        default: // kSearch
+            if (!isFolder(value))
+                return usageError("--search " + std::string(value) + ": not a folder", false);
+            options_.searchFolders.emplace_back(value);
+            return true;
+        }
+    }
+
+    int argc_;
+    char** argv_;
+    CliOptions& options_;
+    int& exitStatus_;
+    bool haveFile_ = false;
+};
+
+} // namespace
+
 std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus)
 {
     CliOptions options;
-    bool haveFile = false;
-    bool endOfOptions = false;
     exitStatus = -1;
-    const auto usageError = [&](const std::string& message, bool withUsage) -> std::optional<CliOptions> {
-        std::fprintf(stderr, "korvane-scan: %s\n%s", message.c_str(),
-                     withUsage ? kUsage : "Try 'korvane-scan --help' for more information.\n");
-        exitStatus = kCannotOpenOrUsage;
+    if (!CommandLineReader(argc, argv, options, exitStatus).read())
         return std::nullopt;
-    };
-    for (int k = 1; k < argc; ++k) {
-        const std::string_view arg = argv[k];
-        const std::optional<ValueOption> withValue = endOfOptions ? std::nullopt : valueOption(arg);
-        if (!endOfOptions && arg == "--") {
-            endOfOptions = true;
-        } else if (!endOfOptions && arg == "--help") {
-            std::fputs(kUsage, stdout);
-            exitStatus = kComplete;
-            return std::nullopt;
-        } else if (!endOfOptions && arg == "--version") {
-            std::printf("korvane-scan %s\n", KORVANE_VERSION);
-            exitStatus = kComplete;
-            return std::nullopt;
-        } else if (!endOfOptions && arg == "--trace") {
-            options.trace = true;
-        } else if (!endOfOptions && arg == "--utf8") {
-            options.utf8 = true;
-        } else if (!endOfOptions && arg == "--explain") {
-            options.explain = true;
-        } else if (!endOfOptions && arg == "--json") {
-            options.json = true;
-        } else if (withValue) {
-            std::string value;
-            if (withValue->inlineValue) {
-                value = *withValue->inlineValue;
-            } else if (k + 1 < argc) {
-                value = argv[++k];
-            } else {
-                return usageError(std::string(withValue->name) + " needs a value", true);
-            }
-            if (withValue->name == "--map") {
-                std::string error;
-                std::optional<DriveMapping> mapping = parseMapArgument(value, &error);
-                if (!mapping)
-                    return usageError("--map '" + value + "': " + error, false);
-                addMapping(options.maps, std::move(*mapping));
-            } else if (withValue->name == "--codepage") {
-                options.codePage = value;
-            } else {
-                if (!isFolder(value))
-                    return usageError("--search " + value + ": not a folder", false);
-                options.searchFolders.push_back(value);
-            }
-        } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option '" + std::string(arg) + "'", true);
-        } else if (haveFile) {
-            return usageError("one project file at a time", true);
-        } else {
-            options.file = arg;
-            haveFile = true;
-        }
-    }
-    if (!haveFile) {
-        std::fputs(kUsage, stderr);
-        exitStatus = kCannotOpenOrUsage;
-        return std::nullopt;
-    }
-    if (const char* why = conflict(options))
-        return usageError(why, false);
     return options;
 }
 

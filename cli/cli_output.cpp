@@ -2,27 +2,6 @@
 
 namespace korvane {
 
-std::string unmappedWarning(const std::vector<std::string>& roots, const std::string& configFile)
-{
-    if (roots.empty())
-        return {};
-    std::string text;
-    for (std::size_t k = 0; k < roots.size(); ++k) {
-        if (k > 0)
-            text += k + 1 == roots.size() ? " and " : ", ";
-        text += roots[k].starts_with("\\\\") ? "share " : "drive ";
-        text += roots[k];
-    }
-    const bool one = roots.size() == 1;
-    text += one ? " has no mapping, so its paths were" : " have no mapping, so their paths were";
-    text += " listed as missing without being looked for; map ";
-    text += one ? "it" : "them";
-    text += " with --map ROOT=FOLDER";
-    if (!configFile.empty())
-        text += " or in " + configFile;
-    return text;
-}
-
 std::string renderExplanations(PathResolver& resolver, const std::vector<MissingFile>& missing, bool decoded,
                                std::string_view lineEnd)
 {

@@ -10,12 +10,6 @@
 
 namespace korvane {
 
-// The warning about the drives and shares that had no mapping, one line
-// without its prefix: "drive D: and share \\nas\media have no mapping, ...",
-// naming the configuration file when there is one. Empty when every root
-// had one.
-std::string unmappedWarning(const std::vector<std::string>& roots, const std::string& configFile);
-
 // The "Looked for" part of --explain: each missing path as the report
 // lists it (`decoded`: as its UTF-8 text), and indented under it where it
 // was looked for and why nothing was found there.

@@ -5,7 +5,7 @@
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "paths/path_resolver.h"
+#include "paths/run_setup.h"
 #include "scanner/scan.h"
 #include "report/missing_collector.h"
 #include "search/missing_search.h"
@@ -36,40 +36,20 @@ std::optional<PathResolver> makeResolver(const CliOptions& options, MappingSourc
 {
     sources = MappingSources::fromEnvironment();
     sources.explicitMappings = options.maps;
-    ResolverSettings settings = loadResolverSettings(sources);
-    for (const std::string& warning : settings.warnings)
-        warn(warning);
-    for (const DriveMapping& mapping : options.maps) {
-        struct stat st;
-        if (::stat(mapping.folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-            warn("--map " + mapping.root + "=" + mapping.folder + ": no such folder");
+    RunSetup setup = setUpRun(sources, options.codePage);
+    for (const SetupWarning& warning : setup.warnings)
+        warn(warning.about == SetupWarning::About::ExplicitMapping ? "--map " + warning.text : warning.text);
+    switch (setup.error) {
+    case SetupError::None:
+        break;
+    case SetupError::CodePage:
+        std::fprintf(stderr, "korvane-scan: --codepage %s: %s\n", setup.codePage.c_str(), setup.errorText().c_str());
+        break;
+    case SetupError::NoDecoder:
+        std::fprintf(stderr, "korvane-scan: %s; choose a code page with --codepage\n", setup.errorText().c_str());
+        break;
     }
-
-    std::optional<TextDecoder> decoder;
-    if (options.codePage) {
-        decoder = TextDecoder::open(*options.codePage);
-        if (!decoder) {
-            std::fprintf(stderr,
-                         "korvane-scan: --codepage %s: not a code page this system can decode stored names from "
-                         "(try auto, CP932 or WINDOWS-1252)\n",
-                         options.codePage->c_str());
-            return std::nullopt;
-        }
-    } else {
-        decoder = TextDecoder::open(settings.codePage);
-        if (!decoder && settings.codePage != kAutoCodePage) {
-            warn(sources.configFile.string() + ": codepage " + settings.codePage +
-                 " is not a code page this system can decode stored names from; using auto");
-            decoder = TextDecoder::open(kAutoCodePage);
-        }
-        if (!decoder) {
-            std::fputs("korvane-scan: the system's iconv cannot decode CP932 and WINDOWS-1252; choose a code page "
-                       "with --codepage\n",
-                       stderr);
-            return std::nullopt;
-        }
-    }
-    return PathResolver(std::move(settings.drives), std::move(*decoder));
+    return std::move(setup.resolver);
 }
 
 void write(std::string_view text)
@@ -177,9 +157,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "korvane-scan: cannot write the report: %s\n", std::strerror(errno));
         return kCannotWrite;
     }
-    if (const std::string unmapped = unmappedWarning(resolver->unmappedRoots(), sources.configFile.string());
-        !unmapped.empty())
-        warn(unmapped);
+    if (!resolver->unmappedRoots().empty()) {
+        std::string howToMap = "--map ROOT=FOLDER";
+        if (!sources.configFile.empty())
+            howToMap += " or in " + sources.configFile.string();
+        warn(unmappedRootsNote(resolver->unmappedRoots(), UnmappedNote::Warning, howToMap));
+    }
     if (result.damaged) {
         warn(describeDamage(result));
         return kDamaged;

@@ -3,10 +3,6 @@
 #include "paths/name_match.h"
 #include "text/utf8.h"
 
-#include <dirent.h>
-
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 namespace korvane {
@@ -17,17 +13,22 @@ const DirectoryListing& DirectoryListings::list(const std::string& dir)
     if (it != listings_.end())
         return it->second;
     DirectoryListing& listing = listings_[dir];
-    DIR* handle = ::opendir(dir.c_str());
-    if (!handle) {
-        listing.error = errno;
+    const int error = reader_->list(dir, read_);
+    if (!read_.identity()) {
+        listing.error = error;
         return listing;
     }
-    while (const dirent* entry = ::readdir(handle)) {
-        const std::size_t length = std::strlen(entry->d_name);
-        listing.entries.push_back({listing.names.size(), length, DirectoryListing::kNoEntry, entry->d_type});
-        listing.names.append(entry->d_name, length);
-    }
-    ::closedir(handle);
+    // A folder read only in part keeps what was read. Every folder that
+    // opens holds "." and "..", which the reader leaves out; the system
+    // lists them first.
+    const auto add = [&listing](std::string_view name, EntryKind kind) {
+        listing.entries.push_back({listing.names.size(), name.size(), DirectoryListing::kNoEntry, kind});
+        listing.names.append(name);
+    };
+    add(".", EntryKind::Folder);
+    add("..", EntryKind::Folder);
+    for (std::size_t k = 0; k < read_.size(); ++k)
+        add(read_.name(k), read_.kind(k));
     if (listing.entries.size() >= DirectoryListing::kNoEntry)
         throw std::length_error("too many entries in " + dir);
     // From the last entry to the first, so that the entries of one folded

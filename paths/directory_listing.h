@@ -1,6 +1,7 @@
 #pragma once
 
 #include "paths/name_match.h"
+#include "report/folder_reader.h"
 #include "text/string_table.h"
 
 #include <cstddef>
@@ -12,8 +13,8 @@
 
 namespace korvane {
 
-// One folder as read: every entry, in the order read, and the entries by
-// their names folded as foldCase folds them.
+// One folder as read: every entry, in the order read ("." and ".." first),
+// and the entries by their names folded as foldCase folds them.
 struct DirectoryListing {
     static constexpr std::uint32_t kNoEntry = 0xFFFFFFFFu;
 
@@ -21,10 +22,10 @@ struct DirectoryListing {
         std::size_t offset; // of its name in `names`
         std::size_t length;
         std::uint32_t nextSameFold; // the next entry whose name folds the same, or kNoEntry
-        unsigned char type;         // d_type: DT_UNKNOWN and DT_LNK need a stat
+        EntryKind kind;             // as the folder tells: a Link needs a stat
     };
 
-    int error = 0; // why the folder could not be read; 0 when it was
+    int error = 0; // why the folder could not be opened; 0 when it was
     std::string names;
     std::vector<Entry> entries;
     StringTable byFold; // folded name -> its first entry
@@ -66,13 +67,17 @@ struct DirectoryListing {
 // The folders read in one run, each read once.
 class DirectoryListings {
 public:
+    explicit DirectoryListings(FolderReader& reader = systemFolderReader()) : reader_(&reader) {}
+
     // The listing of `dir`, read now unless it was read before. It stays
     // where it is until clear(), while other folders are read.
     const DirectoryListing& list(const std::string& dir);
     void clear() { listings_.clear(); }
 
 private:
+    FolderReader* reader_;
     std::unordered_map<std::string, DirectoryListing> listings_;
+    FolderListing read_; // the last folder read, before it is indexed
     std::string folded_;
 };
 

@@ -3,6 +3,7 @@
 #include "paths/codepage.h"
 #include "paths/drive_map.h"
 #include "paths/directory_listing.h"
+#include "paths/mapping_sources.h" // the settings a resolver is made from
 
 #include <cstddef>
 #include <cstdint>
@@ -40,33 +41,27 @@ struct Resolution {
     std::string reason;
 };
 
+// How the sentence about the drives and shares without a mapping is put.
+enum class UnmappedNote {
+    // One line of a warning: each root with its kind, in the order met;
+    // "drive D: and share \\nas\media have no mapping, so their paths were
+    // listed as missing without being looked for".
+    Warning,
+    // A sentence of its own: the drives, then the shares; "Drives D: and E:
+    // and share \\nas\media have no mapping, so their files were not looked
+    // for."
+    Sentence,
+};
+
+// What to say about the roots of PathResolver::unmappedRoots(), empty when
+// there are none. A non-empty `howToMap` adds how to map them: "; map it
+// with " and `howToMap` ("--map ROOT=FOLDER").
+std::string unmappedRootsNote(const std::vector<std::string>& roots, UnmappedNote style,
+                              std::string_view howToMap = {});
+
 // One line for the user: "found as PATH", "tried PATH: REASON", "no mapping
 // for drive D:, looked for as stored", "not found as stored".
 std::string describe(const Resolution& resolution);
-
-// Where the mappings of a run come from, in order of precedence: the
-// explicit ones, the configuration file, a Wine prefix, WSL's drives. An
-// empty path leaves that source out.
-struct MappingSources {
-    std::vector<DriveMapping> explicitMappings;
-    std::filesystem::path configFile;
-    std::filesystem::path winePrefix;
-    std::filesystem::path wslRoot;
-
-    // No explicit mappings; defaultConfigPath(); $WINEPREFIX, else ~/.wine;
-    // /mnt when running under WSL (WSL_DISTRO_NAME is set, or the kernel's
-    // release names Microsoft), else none.
-    static MappingSources fromEnvironment();
-};
-
-// What a run needs to know before it starts.
-struct ResolverSettings {
-    DriveMap drives;
-    std::string codePage{kAutoCodePage}; // the file's `codepage` when it has one
-    std::vector<std::string> warnings;   // lines of the file that were not understood, a file that could not be read
-};
-
-ResolverSettings loadResolverSettings(const MappingSources& sources);
 
 // The existence test for one run. A stored name that is not a Windows path
 // is looked for exactly as findFirst looks for it. A Windows path is decoded

@@ -25,17 +25,7 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
 void normalise(std::string_view rest, WindowsPath& path)
 {
     const bool trailingSeparator = !rest.empty() && isPathSeparator(rest.back());
-    while (!rest.empty()) {
-        const std::string_view name = takePathName(rest);
-        if (name.empty() || name == ".")
-            continue;
-        if (name == "..") {
-            if (!path.names.empty())
-                path.names.pop_back();
-            continue;
-        }
-        path.names.emplace_back(name);
-    }
+    appendPathNames(rest, path.names);
     if (path.names.empty()) {
         path.findsNothing = "a bare root names no file";
         return;
@@ -68,6 +58,22 @@ void normalise(std::string_view rest, WindowsPath& path)
 }
 
 } // namespace
+
+void appendPathNames(std::string_view text, std::vector<std::string>& names)
+{
+    const std::size_t first = names.size();
+    while (!text.empty()) {
+        const std::string_view name = takePathName(text);
+        if (name.empty() || name == ".")
+            continue;
+        if (name == "..") {
+            if (names.size() > first)
+                names.pop_back();
+            continue;
+        }
+        names.emplace_back(name);
+    }
+}
 
 bool containsWildcard(std::string_view name)
 {

@@ -74,6 +74,11 @@ inline std::string_view takePathName(std::string_view& text)
     return name;
 }
 
+// Appends the names of `text` split on `\` and `/` as the system did before
+// a search: empty names and `.` dropped, `..` taking away the name before it
+// (never one that `names` held before).
+void appendPathNames(std::string_view text, std::vector<std::string>& names);
+
 // Whether `name` holds `*` or `?`.
 bool containsWildcard(std::string_view name);
 

@@ -1,11 +1,10 @@
 #include "report/file_probe.h"
 
+#include "report/folder_reader.h"
 #include "text/find_first_pattern.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
-#include <memory>
 #include <string>
 
 namespace korvane {
@@ -28,11 +27,15 @@ bool findFirst(std::string_view name)
     const std::string folder(slash == std::string_view::npos ? std::string_view(".")
                              : slash == 0                     ? std::string_view("/")
                                                               : name.substr(0, slash));
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir)
+    FolderListing listing;
+    systemFolderReader().list(folder, listing);
+    if (!listing.identity())
         return false;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (matchesFindFirst(last, entry->d_name))
+    // Every folder that opens holds "." and "..", which the reader leaves out.
+    if (matchesFindFirst(last, ".") || matchesFindFirst(last, ".."))
+        return true;
+    for (std::size_t k = 0; k < listing.size(); ++k) {
+        if (matchesFindFirst(last, listing.name(k)))
             return true;
     }
     return false;

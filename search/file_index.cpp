@@ -5,107 +5,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <limits>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace korvane {
 
 namespace {
-
-FolderIdentity identityOf(const struct stat& st)
-{
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
-EntryKind kindOfMode(mode_t mode)
-{
-    if (S_ISREG(mode))
-        return EntryKind::File;
-    if (S_ISDIR(mode))
-        return EntryKind::Folder;
-    if (S_ISLNK(mode))
-        return EntryKind::Link;
-    return EntryKind::Other;
-}
-
-class SystemFolderReader final : public FolderReader {
-public:
-    int list(const std::string& path, FolderListing& listing) override
-    {
-        listing.reset();
-        // O_NONBLOCK: a root that names a pipe fails instead of waiting for a writer.
-        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            return errno;
-        struct stat st {};
-        if (::fstat(fd, &st) != 0) {
-            const int error = errno;
-            ::close(fd);
-            return error;
-        }
-        listing.setIdentity(identityOf(st));
-        DIR* dir = ::fdopendir(fd);
-        if (!dir) {
-            const int error = errno;
-            ::close(fd);
-            return error;
-        }
-        int error = 0;
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(dir);
-            if (!entry) {
-                error = errno;
-                break;
-            }
-            const char* name = entry->d_name;
-            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-                continue;
-            listing.add(name, kindOfEntry(dir, *entry));
-        }
-        ::closedir(dir);
-        return error;
-    }
-
-    int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) override
-    {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0)
-            return errno;
-        kind = kindOfMode(st.st_mode);
-        identity = identityOf(st);
-        return 0;
-    }
-
-private:
-    static EntryKind kindOfEntry(DIR* dir, const dirent& entry)
-    {
-        switch (entry.d_type) {
-        case DT_REG:
-            return EntryKind::File;
-        case DT_DIR:
-            return EntryKind::Folder;
-        case DT_LNK:
-            return EntryKind::Link;
-        case DT_UNKNOWN: {
-            // Some file systems do not keep the type in the folder.
-            struct stat st {};
-            if (::fstatat(::dirfd(dir), entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-                return EntryKind::Other;
-            return kindOfMode(st.st_mode);
-        }
-        default:
-            return EntryKind::Other;
-        }
-    }
-};
 
 struct IdentityHash {
     std::size_t operator()(const FolderIdentity& id) const noexcept
@@ -134,25 +42,6 @@ std::string absoluteFolder(const std::string& root)
 }
 
 } // namespace
-
-void FolderListing::reset()
-{
-    identity_.reset();
-    names_.clear();
-    entries_.clear();
-}
-
-void FolderListing::add(std::string_view name, EntryKind kind)
-{
-    entries_.push_back({checkedOffset(names_.size()), checkedOffset(name.size()), kind});
-    names_.append(name);
-}
-
-FolderReader& systemFolderReader()
-{
-    static SystemFolderReader reader;
-    return reader;
-}
 
 std::string WalkProblem::message() const
 {

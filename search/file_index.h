@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/folder_reader.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -8,68 +10,6 @@
 #include <vector>
 
 namespace korvane {
-
-// The folder a path leads to: two paths lead to the same folder when they
-// have the same identity, however they got there.
-struct FolderIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
-};
-
-enum class EntryKind : std::uint8_t {
-    File,   // a regular file
-    Folder,
-    Link,   // a symbolic link, not yet followed
-    Other,  // devices, pipes, sockets: never media, never opened
-};
-
-// What reading one folder gave: whether it could be opened (then its
-// identity), and its entries, the names held in one buffer so that reading
-// many folders allocates nothing once the buffers have grown.
-class FolderListing {
-public:
-    void reset();
-    void setIdentity(FolderIdentity identity) { identity_ = identity; }
-    void add(std::string_view name, EntryKind kind);
-
-    const std::optional<FolderIdentity>& identity() const { return identity_; }
-    std::size_t size() const { return entries_.size(); }
-    std::string_view name(std::size_t k) const { return {names_.data() + entries_[k].offset, entries_[k].length}; }
-    EntryKind kind(std::size_t k) const { return entries_[k].kind; }
-
-private:
-    struct Entry {
-        std::uint32_t offset;
-        std::uint32_t length;
-        EntryKind kind;
-    };
-    std::optional<FolderIdentity> identity_;
-    std::string names_;
-    std::vector<Entry> entries_;
-};
-
-// How the walk reads the file system. The system's reader is the one to
-// use; tests put failures in the walk's way through their own.
-class FolderReader {
-public:
-    virtual ~FolderReader() = default;
-    // Reads the folder `path`, following a symbolic link to it: its identity,
-    // then its entries other than "." and "..", each a File, Folder, Link or
-    // Other as the folder itself tells (links are not followed). Returns 0,
-    // or the system's error number when the folder cannot be opened (no
-    // identity, no entries) or reading it failed part way (the entries read
-    // before are kept). Never blocks on a pipe or a device.
-    virtual int list(const std::string& path, FolderListing& listing) = 0;
-    // What the symbolic link `path` leads to: a File, a Folder (then also its
-    // identity) or Other. Returns 0, or the system's error number for a link
-    // that leads nowhere (dangling, a loop of links).
-    virtual int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) = 0;
-};
-
-// opendir and readdir (which read many entries a call), the entry types the
-// folder gives, a stat only for links and entries of unknown type.
-FolderReader& systemFolderReader();
 
 // Where the walk is: after each folder read.
 struct WalkProgress {

@@ -16,21 +16,7 @@ StoredPath splitOtherPath(std::string_view text)
 {
     StoredPath path;
     std::vector<std::string> names;
-    std::size_t start = 0;
-    for (std::size_t k = 0; k <= text.size(); ++k) {
-        if (k < text.size() && !isPathSeparator(text[k]))
-            continue;
-        const std::string_view name = text.substr(start, k - start);
-        start = k + 1;
-        if (name.empty() || name == ".")
-            continue;
-        if (name == "..") {
-            if (!names.empty())
-                names.pop_back();
-            continue;
-        }
-        names.emplace_back(name);
-    }
+    appendPathNames(text, names);
     if (!text.empty() && isPathSeparator(text.back()))
         path.notSearched = "the name ends in a separator";
     else if (names.empty())

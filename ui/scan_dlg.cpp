@@ -1,6 +1,8 @@
 #include "ui/scan_dlg.h"
 
 #include "paths/config_file.h"
+#include "paths/run_setup.h"
+#include "report/file_probe.h"
 #include "report/progress.h"
 #include "report/throttle.h"
 #include "scanner/scan.h"
@@ -188,6 +190,14 @@ void CScanDlg::OnBrowse()
 void CScanDlg::OnProcess()
 {
     UpdateData(true);
+    // Mappings and code page as they are now: a new run of the resolver.
+    RunSetup setup = setUpRun(mappingSources(), std::nullopt, decoderOpener_);
+    if (!setup.resolver) {
+        const QString why = QString::fromStdString(setup.errorText());
+        ui::modals().messageBox(this, QStringLiteral("The names in the project cannot be read: %1.").arg(why),
+                                QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
+        return;
+    }
 
     ScanResult result;
     {
@@ -212,12 +222,7 @@ void CScanDlg::OnProcess()
                 dlg.m_progress.hold(false);
             }
         } run(*this);
-        // Mappings and code page as they are now: a new run of the resolver.
-        ResolverSettings settings = loadResolverSettings(mappingSources());
-        std::optional<TextDecoder> decoder = TextDecoder::open(settings.codePage);
-        if (!decoder)
-            decoder = TextDecoder::open(kAutoCodePage);
-        resolver_.emplace(std::move(settings.drives), std::move(*decoder));
+        resolver_ = std::move(setup.resolver);
         pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
         runMissing_.clear();
         result = runScan(ui::encodePath(m_dvcPath), *this);
@@ -241,6 +246,10 @@ void CScanDlg::OnProcess()
         text += QStringLiteral("\n\n") + QString::fromStdString(describeDamage(result));
     if (!lastUnmapped_.empty())
         text += QStringLiteral("\n\n") + QString::fromStdString(ui::unmappedRootsSentence(lastUnmapped_));
+    for (std::size_t k = 0; k < setup.warnings.size(); ++k) {
+        text += k == 0 ? QStringLiteral("\n\n") : QStringLiteral("\n");
+        text += QString::fromStdString(setup.warnings[k].text);
+    }
     ui::modals().messageBox(this, text, QStringLiteral("korvane"), ui::MessageIcon::None);
     m_progress.setPos(0);
 }
@@ -254,9 +263,12 @@ const std::vector<MissingFile>& CScanDlg::lastMissing() const
 
 bool CScanDlg::fileExists(std::string_view path)
 {
-    if (!resolver_)
-        resolver_.emplace(DriveMap(), *TextDecoder::open(kAutoCodePage));
-    return resolver_->exists(path);
+    // Outside a run: the names as stored, without mappings.
+    if (!resolver_) {
+        if (std::optional<TextDecoder> decoder = TextDecoder::open(kAutoCodePage))
+            resolver_.emplace(DriveMap(), std::move(*decoder));
+    }
+    return resolver_ ? resolver_->exists(path) : findFirst(path);
 }
 
 void CScanDlg::appendDecoded(std::string_view text, std::string& out)

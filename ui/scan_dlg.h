@@ -7,7 +7,7 @@
 // and shares are mapped to. The context menu adds "Drive mapping..." and,
 // after a run that missed files, "Find missing files in folder...".
 
-#include "paths/path_resolver.h"
+#include "paths/run_setup.h"
 #include "report/scan_feedback.h"
 #include "search/missing_match.h"
 #include "ui/framework/controls.h"
@@ -67,6 +67,8 @@ public:
     // The clock that paces the repaints of a run; for tests.
     void setPacerClock(ui::RepaintPacer::ClockSource now) { pacer_.setClock(std::move(now)); }
     bool running() const { return running_; }
+    // How a run has its code page; for tests.
+    void setDecoderOpener(DecoderOpener opener) { decoderOpener_ = opener; }
     // The last run that opened its file: the project, its missing files
     // (each once, decoded) and the drives and shares it found no mapping for.
     const QString& lastRunPath() const { return lastRunPath_; }
@@ -96,6 +98,7 @@ private:
     // Where a run finds its mappings and code page; read anew for each run.
     static MappingSources mappingSources();
 
+    DecoderOpener decoderOpener_ = &TextDecoder::open;
     std::optional<PathResolver> resolver_;
     QString lastRunPath_;
     ui::MissingPaths runMissing_;

@@ -114,6 +114,7 @@ TEST_F(ResolverOnDisk, WildcardsInTheLastNameMatchWithoutRegardToCase)
 {
     dir.touch("d/Video/clip1.avi");
     dir.touch("d/Video/\xE8\xA1\xA8" "1.avi");
+    fs::create_directories(dir.path() / "d/Empty");
     PathResolver r = resolver("CP932");
     EXPECT_EQ(foundAs(r, "D:\\Video\\*.AVI"), "d/Video/clip1.avi");
     EXPECT_EQ(foundAs(r, "D:\\VIDEO\\CLIP?.AVI"), "d/Video/clip1.avi");
@@ -123,6 +124,7 @@ TEST_F(ResolverOnDisk, WildcardsInTheLastNameMatchWithoutRegardToCase)
               "<missing: nothing matches \"*.bmp\" in folder \"" + std::string(dir / "d/Video") + "\">");
     EXPECT_FALSE(r.exists("D:\\Vid*\\clip1.avi")) << "wildcards above the last name find nothing";
     EXPECT_FALSE(r.exists("D:\\Nothing\\*.avi"));
+    EXPECT_EQ(foundAs(r, "D:\\Empty\\*"), "d/Empty/.") << "the folder's own entries come first, as listed";
 }
 
 TEST_F(ResolverOnDisk, NamesThatNameNoFileFindNothingEvenWhenSomethingIsThere)

@@ -79,6 +79,9 @@ TEST_F(FindFirstOnDisk, WildcardsInTheLastComponentMatchEntries)
     EXPECT_FALSE(findFirst(dir / "Wedding/*.bmp"));
     EXPECT_FALSE(findFirst(dir / "Missing/*.avi"));
     EXPECT_FALSE(findFirst(dir / "We*/clip1.avi")) << "a wildcard matches only in the last component";
+    std::filesystem::create_directory(dir / "Empty");
+    EXPECT_TRUE(findFirst(dir / "Empty/*")) << "an empty folder still holds . and ..";
+    EXPECT_FALSE(findFirst(dir / "Empty/?*.avi"));
 }
 
 TEST_F(FindFirstOnDisk, DanglingLinkIsMissing)

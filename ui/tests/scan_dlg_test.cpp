@@ -90,6 +90,7 @@ private slots:
     void unopenableFileLeavesEverythingAsItWas_data();
     void unopenableFileLeavesEverythingAsItWas();
     void damagedFileIsNamedInTheClosingBox();
+    void settingsProblemsAreShownAndANameDecoderIsNeeded();
 
     void browseOffersProjectFilesAndKeepsTypedPathOnCancel();
     void browsePutsChosenFileInPathBox();
@@ -394,6 +395,36 @@ void ScanDlgTest::damagedFileIsNamedInTheClosingBox()
     uitest::writeProject(path, testkit::buildProject(uitest::projectMissing(6)));
     clickProcess();
     QCOMPARE(modals.messages.front().text, QStringLiteral("completed\n") + path);
+}
+
+void ScanDlgTest::settingsProblemsAreShownAndANameDecoderIsNeeded()
+{
+    // A line of the configuration file that is not understood: the run
+    // goes on and its closing box says so.
+    QVERIFY(QDir().mkpath(QFileInfo(configFile).absolutePath()));
+    QFile config(configFile);
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("colour = blue\n");
+    config.close();
+    typePath(QStringLiteral("samples/holiday.dvc"));
+    clickProcess();
+    QVERIFY(QFile::remove(configFile));
+    QCOMPARE(modals.messages.size(), std::size_t(1));
+    QCOMPARE(modals.messages.front().text, QStringLiteral("completed\nsamples/holiday.dvc\n\n") + configFile +
+                                               QStringLiteral(", line 1: unknown setting 'colour'"));
+    const QString report = ui::windowText(dlg->GetDlgItem(IDC_FILE_LIST));
+    QVERIFY(!report.isEmpty());
+
+    // Without a code page to read the stored names in there is no run: a
+    // warning, and the last run's report stays.
+    modals.messages.clear();
+    dlg->setDecoderOpener([](std::string_view) -> std::optional<TextDecoder> { return std::nullopt; });
+    clickProcess();
+    QCOMPARE(modals.messages.size(), std::size_t(1));
+    QCOMPARE(modals.messages.front().icon, ui::MessageIcon::Exclamation);
+    QVERIFY2(modals.messages.front().text.contains(QLatin1String("iconv")), qPrintable(modals.messages.front().text));
+    QCOMPARE(ui::windowText(dlg->GetDlgItem(IDC_FILE_LIST)), report);
+    QVERIFY(!dlg->running());
 }
 
 void ScanDlgTest::browseOffersProjectFilesAndKeepsTypedPathOnCancel()

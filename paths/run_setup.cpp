@@ -1,0 +1,114 @@
+#include "paths/run_setup.h"
+
+#include "paths/config_file.h"
+#include "paths/name_match.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace korvane {
+
+namespace {
+
+bool runningUnderWsl()
+{
+    if (const char* distro = std::getenv("WSL_DISTRO_NAME"); distro && *distro)
+        return true;
+    std::ifstream release("/proc/sys/kernel/osrelease");
+    std::string text;
+    std::getline(release, text);
+    return foldCase(text).find("microsoft") != std::string::npos;
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+constexpr const char* kNotACodePage = "not a code page this system can decode stored names from";
+
+} // namespace
+
+MappingSources MappingSources::fromEnvironment()
+{
+    MappingSources sources;
+    sources.configFile = defaultConfigPath();
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix)
+        sources.winePrefix = prefix;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        sources.winePrefix = std::filesystem::path(home) / ".wine";
+    if (runningUnderWsl())
+        sources.wslRoot = "/mnt";
+    return sources;
+}
+
+ResolverSettings loadResolverSettings(const MappingSources& sources)
+{
+    ResolverSettings settings;
+    settings.drives.add(sources.explicitMappings);
+    if (!sources.configFile.empty()) {
+        std::string error;
+        const ConfigFile config = ConfigFile::load(sources.configFile, &error);
+        if (!error.empty())
+            settings.warnings.push_back(error);
+        for (const std::string& warning : config.warnings())
+            settings.warnings.push_back(sources.configFile.string() + ", " + warning);
+        settings.drives.add(config.mappings());
+        if (const std::optional<std::string> codePage = config.codePage())
+            settings.codePage = *codePage;
+    }
+    settings.drives.add(wineMappings(sources.winePrefix));
+    settings.drives.add(wslMappings(sources.wslRoot));
+    return settings;
+}
+
+std::string RunSetup::errorText() const
+{
+    switch (error) {
+    case SetupError::None:
+        break;
+    case SetupError::CodePage:
+        return std::string(kNotACodePage) + " (try auto, CP932 or WINDOWS-1252)";
+    case SetupError::NoDecoder:
+        return "the system's iconv cannot decode CP932 and WINDOWS-1252";
+    }
+    return {};
+}
+
+RunSetup setUpRun(const MappingSources& sources, const std::optional<std::string>& codePage, DecoderOpener open)
+{
+    RunSetup setup;
+    ResolverSettings settings = loadResolverSettings(sources);
+    for (std::string& warning : settings.warnings)
+        setup.warnings.push_back({SetupWarning::About::Settings, std::move(warning)});
+    for (const DriveMapping& mapping : sources.explicitMappings) {
+        if (!isFolder(mapping.folder))
+            setup.warnings.push_back(
+                {SetupWarning::About::ExplicitMapping, mapping.root + "=" + mapping.folder + ": no such folder"});
+    }
+
+    setup.codePage = codePage ? *codePage : settings.codePage;
+    std::optional<TextDecoder> decoder = open(setup.codePage);
+    if (!decoder && codePage) {
+        setup.error = SetupError::CodePage;
+        return setup;
+    }
+    if (!decoder && setup.codePage != kAutoCodePage) {
+        setup.warnings.push_back({SetupWarning::About::Settings, sources.configFile.string() + ": codepage " +
+                                                                     setup.codePage + " is " + kNotACodePage +
+                                                                     "; using auto"});
+        setup.codePage = kAutoCodePage;
+        decoder = open(kAutoCodePage);
+    }
+    if (!decoder) {
+        setup.error = SetupError::NoDecoder;
+        return setup;
+    }
+    setup.resolver.emplace(std::move(settings.drives), std::move(*decoder));
+    return setup;
+}
+
+} // namespace korvane

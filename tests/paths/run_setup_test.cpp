@@ -1,0 +1,93 @@
+// The set-up of a run: which code page wins, what is warned about, and when
+// no run can start.
+
+#include "paths/run_setup.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane {
+namespace {
+
+using testkit::TempDir;
+
+// An iconv that has no code page at all.
+std::optional<TextDecoder> noIconv(std::string_view)
+{
+    return std::nullopt;
+}
+
+// An iconv without the code pages of "auto".
+std::optional<TextDecoder> noAuto(std::string_view codePage)
+{
+    return codePage == kAutoCodePage ? std::nullopt : TextDecoder::open(codePage);
+}
+
+TEST(RunSetup, CodePagePrecedenceWarningsAndErrors)
+{
+    TempDir dir;
+    const std::string video = dir.path().string();
+    const struct {
+        const char* name;
+        std::string config; // the configuration file's text; none when empty
+        std::vector<std::string> maps;
+        std::optional<std::string> codePage;
+        DecoderOpener open;
+        SetupError error;
+        std::string usedCodePage;
+        std::vector<std::string> warnings; // "{conf}" stands for the file's path; "map: " marks an explicit mapping
+    } cases[] = {
+        {"nothing set", "", {}, std::nullopt, &TextDecoder::open, SetupError::None, "auto", {}},
+        {"the file's code page", "codepage = WINDOWS-1252\n", {}, std::nullopt, &TextDecoder::open, SetupError::None,
+         "WINDOWS-1252", {}},
+        {"the one asked for wins over the file's", "codepage = WINDOWS-1252\n", {}, "CP932", &TextDecoder::open,
+         SetupError::None, "CP932", {}},
+        {"a file's unknown code page falls back to auto", "codepage = NO-SUCH\n", {}, std::nullopt,
+         &TextDecoder::open, SetupError::None, "auto",
+         {"{conf}: codepage NO-SUCH is not a code page this system can decode stored names from; using auto"}},
+        {"an unknown code page asked for is an error, after the file's warnings", "colour = blue\n", {}, "NO-SUCH",
+         &TextDecoder::open, SetupError::CodePage, "NO-SUCH", {"{conf}, line 1: unknown setting 'colour'"}},
+        {"an explicit mapping to no folder", "", {"D:=" + video, "E:=" + video + "/gone"}, std::nullopt,
+         &TextDecoder::open, SetupError::None, "auto", {"map: E:=" + video + "/gone: no such folder"}},
+        {"no iconv: no run, whatever was asked", "codepage = CP932\n", {}, std::nullopt, &noIconv,
+         SetupError::NoDecoder, "auto",
+         {"{conf}: codepage CP932 is not a code page this system can decode stored names from; using auto"}},
+        {"no auto, but the code page asked for", "", {}, "WINDOWS-1252", &noAuto, SetupError::None, "WINDOWS-1252",
+         {}},
+        {"no auto and none asked for", "", {}, std::nullopt, &noAuto, SetupError::NoDecoder, "auto", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MappingSources sources; // nothing from this machine's Wine or WSL
+        if (!c.config.empty())
+            sources.configFile = dir.touch("korvane.conf", c.config);
+        for (const std::string& map : c.maps)
+            sources.explicitMappings.push_back(*parseMapArgument(map));
+
+        const RunSetup setup = setUpRun(sources, c.codePage, c.open);
+        EXPECT_EQ(setup.error, c.error);
+        EXPECT_EQ(setup.resolver.has_value(), c.error == SetupError::None);
+        EXPECT_EQ(setup.errorText().empty(), c.error == SetupError::None);
+        EXPECT_EQ(setup.codePage, c.usedCodePage);
+        if (setup.resolver) {
+            EXPECT_EQ(setup.resolver->decoder().codePage(), c.usedCodePage);
+        }
+        std::vector<std::string> warnings;
+        for (const SetupWarning& warning : setup.warnings)
+            warnings.push_back((warning.about == SetupWarning::About::ExplicitMapping ? "map: " : "") + warning.text);
+        std::vector<std::string> expected;
+        for (std::string warning : c.warnings) {
+            if (const std::size_t at = warning.find("{conf}"); at != std::string::npos)
+                warning.replace(at, 6, sources.configFile.string());
+            expected.push_back(warning);
+        }
+        EXPECT_EQ(warnings, expected);
+    }
+}
+
+} // namespace
+} // namespace korvane
