@@ -123,6 +123,39 @@ std::size_t countLines(const std::string& file)
         std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'));
 }
 
+// Untimed runs that keep their reports, to check that the scan (and the
+// other build) did its job and that the baselines see the same files.
+void checkBeforeTiming(const std::string& scan, const std::string& other, const std::string& otherName,
+                       const std::string& file, const LargeProject& project, const std::vector<std::string>& distinct,
+                       std::size_t created)
+{
+    const int expectedExit = project.missingTests() > 0 ? 1 : 0;
+    const std::string reportFile = "report.txt";
+    const ProcessRun checked = runProcess({scan, file}, reportFile);
+    const std::size_t expectedLines = 6 + project.missingTests(); // six headings in a version-519 report
+    if (checked.exitStatus != expectedExit || countLines(reportFile) != expectedLines)
+        throw std::runtime_error("korvane-scan exited with " + std::to_string(checked.exitStatus) + " and wrote " +
+                                 std::to_string(countLines(reportFile)) + " report lines; expected " +
+                                 std::to_string(expectedExit) + " and " + std::to_string(expectedLines));
+    if (!other.empty()) {
+        const std::string otherReport = "report-other.txt";
+        const ProcessRun r = runProcess({other, file}, otherReport);
+        std::ifstream a(reportFile, std::ios::binary), b(otherReport, std::ios::binary);
+        const std::string ours((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+        const std::string theirs((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+        if (r.exitStatus != expectedExit || ours != theirs)
+            throw std::runtime_error(otherName + " does not write the same report with the same exit status");
+    }
+    if (const std::size_t found = statEach(distinct); found != created)
+        throw std::runtime_error("stat found " + std::to_string(found) + " of the " + std::to_string(created) +
+                                 " created files");
+    const std::size_t presentTests = project.tests.size() - project.missingTests();
+    if (const std::size_t found = probeEach(project); found != presentTests)
+        throw std::runtime_error("FileProbe found " + std::to_string(found) + " of " + std::to_string(presentTests) +
+                                 " present paths");
+
+}
+
 int run(const Options& options)
 {
     const std::string scan = std::filesystem::absolute(options.scan).string();
@@ -147,31 +180,8 @@ int run(const Options& options)
     for (const MediaPath& media : project.paths)
         distinct.push_back(media.path);
 
-    // One untimed run that keeps the report, to check the scan did its job.
-    const std::string reportFile = "report.txt";
-    const ProcessRun checked = runProcess({scan, file}, reportFile);
+    checkBeforeTiming(scan, other, options.other, file, project, distinct, created);
     const int expectedExit = project.missingTests() > 0 ? 1 : 0;
-    const std::size_t expectedLines = 6 + project.missingTests(); // six headings in a version-519 report
-    if (checked.exitStatus != expectedExit || countLines(reportFile) != expectedLines)
-        throw std::runtime_error("korvane-scan exited with " + std::to_string(checked.exitStatus) + " and wrote " +
-                                 std::to_string(countLines(reportFile)) + " report lines; expected " +
-                                 std::to_string(expectedExit) + " and " + std::to_string(expectedLines));
-    if (!other.empty()) {
-        const std::string otherReport = "report-other.txt";
-        const ProcessRun r = runProcess({other, file}, otherReport);
-        std::ifstream a(reportFile, std::ios::binary), b(otherReport, std::ios::binary);
-        const std::string ours((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
-        const std::string theirs((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
-        if (r.exitStatus != expectedExit || ours != theirs)
-            throw std::runtime_error(options.other + " does not write the same report with the same exit status");
-    }
-    if (const std::size_t found = statEach(distinct); found != created)
-        throw std::runtime_error("stat found " + std::to_string(found) + " of the " + std::to_string(created) +
-                                 " created files");
-    const std::size_t presentTests = project.tests.size() - project.missingTests();
-    if (const std::size_t found = probeEach(project); found != presentTests)
-        throw std::runtime_error("FileProbe found " + std::to_string(found) + " of " + std::to_string(presentTests) +
-                                 " present paths");
 
     Series scanRuns{"korvane-scan FILE > /dev/null", {}};
     Series startUp{"korvane-scan --version (start-up alone)", {}};
