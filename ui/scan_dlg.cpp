@@ -7,6 +7,7 @@
 #include "report/throttle.h"
 #include "scanner/scan.h"
 #include "search/missing_search.h"
+#include "text/unicode_text.h"
 #include "ui/about_dlg.h"
 #include "ui/drive_mapping_dlg.h"
 #include "ui/find_missing_dlg.h"
@@ -15,7 +16,6 @@
 #include "ui/framework/modals.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
-#include "ui/stored_text.h"
 #include "ui/unmapped_note.h"
 
 #include <QApplication>
@@ -225,7 +225,7 @@ void CScanDlg::OnProcess()
         resolver_ = std::move(setup.resolver);
         pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
         runMissing_.clear();
-        result = runScan(ui::encodePath(m_dvcPath), *this);
+        result = runScan(QFile::encodeName(m_dvcPath).toStdString(), *this);
         if (result) {
             lastRunPath_ = m_dvcPath;
             std::swap(lastMissingPaths_, runMissing_);
@@ -281,10 +281,7 @@ void CScanDlg::appendDecoded(std::string_view text, std::string& out)
     }
     // The report shows stored names as the resolver reads them: in the
     // project's code page.
-    if (resolver_)
-        out += resolver_->decoded(text);
-    else
-        out += ui::decodeStoredText(text).toStdString();
+    out += resolver_ ? resolver_->decoded(text) : toValidUtf8(text);
 }
 
 void CScanDlg::appendReport(std::string_view text)
@@ -361,7 +358,7 @@ void CScanDlg::showChanges()
     reportCleared_ = false;
     unshownReport_.clear();
     if (statusChanged_) {
-        m_status = ui::decodeStoredText(unshownStatus_);
+        m_status = QString::fromUtf8(unshownStatus_.data(), static_cast<qsizetype>(unshownStatus_.size()));
         if (auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS)))
             status->setText(m_status);
         statusChanged_ = false;

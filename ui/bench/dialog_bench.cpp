@@ -14,7 +14,6 @@
 #include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
-#include "ui/stored_text.h"
 
 #include <QLineEdit>
 
@@ -153,15 +152,15 @@ int run(const Options& options)
     std::printf("project: %s\n", describeLargeProject(project).c_str());
 
     // Both must show the same report: the dialog's box holds what
-    // korvane-scan writes, decoded.
-    const ProcessRun checked = runProcess({scan, file}, "report.txt");
+    // korvane-scan --utf8 writes.
+    const ProcessRun checked = runProcess({scan, "--utf8", file}, "report.txt");
     if (checked.exitStatus != (project.missingTests() > 0 ? 1 : 0))
         throw std::runtime_error("korvane-scan exited with " + std::to_string(checked.exitStatus));
     ClosingBox box;
     const korvane::ui::ScopedModalHandler answering(box);
     const QString projectPath = QString::fromStdString(std::filesystem::absolute(file).string());
     Timing ignored;
-    if (processInDialog(projectPath, box, ignored) != korvane::ui::decodeStoredText(readAll("report.txt")))
+    if (processInDialog(projectPath, box, ignored) != QString::fromStdString(readAll("report.txt")))
         throw std::runtime_error("the dialog's report differs from korvane-scan's");
 
     Series cli{"korvane-scan FILE > /dev/null", {}};

@@ -14,7 +14,6 @@
 #include "ui/repaint_pacer.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
-#include "ui/stored_text.h"
 
 #include <QComboBox>
 #include <QFileSystemModel>
@@ -51,8 +50,6 @@ private slots:
 
     void missingPathsListEachStoredPathOnce();
 
-    void storedNamesDecodeByTheirBytes_data();
-    void storedNamesDecodeByTheirBytes();
 
     void reportBoxKeepsExactTextAndShowsLines();
     void appendingLeavesTheViewWhereItIs();
@@ -118,27 +115,6 @@ void LayerTest::pacerAllowsOnePaintPerFrame()
     // A screen that does not say its rate counts as 60 frames a second.
     pacer.setFrameRate(0.0);
     QCOMPARE(duration_cast<microseconds>(pacer.frame()).count(), 16666);
-}
-
-void LayerTest::storedNamesDecodeByTheirBytes_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("ascii") << QByteArray("C:\\Video\\a.avi") << QStringLiteral("C:\\Video\\a.avi");
-    QTest::newRow("up to the first zero byte") << QByteArray("a.avi\0junk", 10) << QStringLiteral("a.avi");
-    QTest::newRow("utf-8") << QByteArray("/media/Caf\xc3\xa9.avi") << QStringLiteral("/media/Café.avi");
-    QTest::newRow("shift jis") << QByteArray("C:\\\x83\x72\x83\x66\x83\x49\\a.avi")
-                               << QStringLiteral("C:\\ビデオ\\a.avi");
-    QTest::newRow("western") << QByteArray("C:\\caf\xe9.avi") << QStringLiteral("C:\\café.avi");
-    QTest::newRow("no code page fits") << QByteArray("\x81\xff") << QStringLiteral("\u0081\u00ff");
-}
-
-void LayerTest::storedNamesDecodeByTheirBytes()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(ui::decodeStoredText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))),
-             text);
 }
 
 void LayerTest::missingPathsListEachStoredPathOnce()
