@@ -16,6 +16,8 @@ namespace korvane {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// Canonical composition, leaving composition exclusions decomposed.
+constexpr auto kCompose = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE);
 
 std::uint8_t combiningClass(std::int32_t c)
 {
@@ -35,8 +37,8 @@ void decompose(std::int32_t c, std::vector<std::int32_t>& out)
     for (;;) {
         const std::size_t at = out.size();
         out.resize(at + room);
-        const utf8proc_ssize_t length =
-            utf8proc_decompose_char(c, out.data() + at, static_cast<utf8proc_ssize_t>(room), UTF8PROC_DECOMPOSE, nullptr);
+        const auto size = static_cast<utf8proc_ssize_t>(room);
+        const utf8proc_ssize_t length = utf8proc_decompose_char(c, out.data() + at, size, UTF8PROC_DECOMPOSE, nullptr);
         if (length < 0) {
             out.resize(at);
             out.push_back(c);
@@ -81,6 +83,29 @@ std::size_t fullFold(std::int32_t c, std::array<std::int32_t, 4>& out)
     return static_cast<std::size_t>(length);
 }
 
+// Canonical composition of a decomposed, reordered text, appended to `out`
+// as UTF-8. utf8proc composes a Hangul syllable with U+11A7, the character
+// before the first trailing consonant, dropping it; U+11A7 composes with
+// nothing, so the text is composed in pieces that it separates.
+void composeInto(std::vector<std::int32_t>& text, std::string& out)
+{
+    constexpr std::int32_t kBeforeTrailing = 0x11A7;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t to = from;
+        while (to < text.size() && text[to] != kBeforeTrailing)
+            ++to;
+        const utf8proc_ssize_t length =
+            utf8proc_normalize_utf32(text.data() + from, static_cast<utf8proc_ssize_t>(to - from),
+                                     kCompose);
+        for (utf8proc_ssize_t k = 0; k < length; ++k)
+            appendUtf8(out, static_cast<char32_t>(text[from + static_cast<std::size_t>(k)]));
+        if (to < text.size())
+            appendUtf8(out, static_cast<char32_t>(kBeforeTrailing));
+        from = to + 1;
+    }
+}
+
 // NFC of `text`, or with `fold` NFC(fold(NFD(text))), appended to `out` as
 // UTF-8; `text` and `work` are left with no meaning. Folding comes after the
 // canonical order, since it can turn a combining mark into a starter (U+0345
@@ -107,11 +132,34 @@ void normalise(std::vector<std::int32_t>& text, bool fold, std::vector<std::int3
             reorder(work);
         }
     }
+    composeInto(work, out);
+}
+
+// Whether the key leaves c as it is whatever stands around it: c has no
+// case, combining class 0, is never the second of a composition, and either
+// has no canonical decomposition or one that composes back to c (ダ is タ
+// and a voiced mark). Most characters of names in other scripts (kana,
+// kanji) are such, and a name of nothing else is its own key.
+bool isInert(char32_t c)
+{
+    if (c >= 0x1100 && c < 0x1200) // conjoining jamo compose by arithmetic
+        return false;
+    const utf8proc_property_t* p = utf8proc_get_property(static_cast<std::int32_t>(c));
+    if (p->combining_class != 0 || p->casefold_seqindex != UINT16_MAX ||
+        (p->comb_index != UINT16_MAX && p->comb_index >= 0x8000))
+        return false;
+    if (p->decomp_seqindex == UINT16_MAX || p->decomp_type != 0)
+        return true;
+    if (p->comp_exclusion)
+        return false;
+    // Singletons (the Angstrom sign) and decompositions that start with a
+    // combining mark (Tibetan vowel signs) do not compose back.
+    std::int32_t parts[4];
     const utf8proc_ssize_t length =
-        utf8proc_normalize_utf32(work.data(), static_cast<utf8proc_ssize_t>(work.size()),
-                                 static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
-    for (utf8proc_ssize_t k = 0; k < length; ++k)
-        appendUtf8(out, static_cast<char32_t>(work[static_cast<std::size_t>(k)]));
+        utf8proc_decompose_char(static_cast<std::int32_t>(c), parts, 4, UTF8PROC_DECOMPOSE, nullptr);
+    if (length < 2 || length > 4 || utf8proc_get_property(parts[0])->combining_class != 0)
+        return false;
+    return utf8proc_normalize_utf32(parts, length, kCompose) == 1 && parts[0] == static_cast<std::int32_t>(c);
 }
 
 } // namespace
@@ -188,6 +236,34 @@ void MatchKeyMaker::appendRun(std::string& out)
     run_.clear();
 }
 
+bool MatchKeyMaker::appendInert(std::string_view utf8, std::string& out) const
+{
+    const std::size_t from = out.size();
+    for (std::size_t k = 0; k < utf8.size();) {
+        const unsigned char b = static_cast<unsigned char>(utf8[k]);
+        if (b < 0x80) {
+            out += asciiLower(utf8[k++]);
+            continue;
+        }
+        char32_t c = 0;
+        const std::size_t length = decodeUtf8At(utf8, k, c);
+        if (length == 0) {
+            if (invalid_ == InvalidBytes::keep)
+                out += utf8[k];
+            else
+                appendUtf8(out, kReplacement);
+            ++k;
+        } else if (isInert(c)) {
+            out.append(utf8.substr(k, length));
+            k += length;
+        } else {
+            out.resize(from);
+            return false;
+        }
+    }
+    return true;
+}
+
 void MatchKeyMaker::append(std::string_view utf8, std::string& out)
 {
     if (isAscii(utf8)) {
@@ -196,6 +272,8 @@ void MatchKeyMaker::append(std::string_view utf8, std::string& out)
         lowerAscii(out, from);
         return;
     }
+    if (appendInert(utf8, out))
+        return;
     run_.clear();
     for (std::size_t k = 0; k < utf8.size();) {
         char32_t c = 0;

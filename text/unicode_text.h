@@ -53,6 +53,9 @@ public:
     void append(std::string_view utf8, std::string& out);
 
 private:
+    // Appends the key of a name each of whose characters is its own key, or
+    // returns false and appends nothing.
+    bool appendInert(std::string_view utf8, std::string& out) const;
     void appendRun(std::string& out);
 
     InvalidBytes invalid_;

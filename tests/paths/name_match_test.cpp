@@ -68,7 +68,8 @@ TEST(NameComparison, ResolverAndSearchTakeTheSameNamesForTheSame)
         {"\xE1\x83\x90\xE1\x83\x91.avi", "\xE1\xB2\x90\xE1\xB2\x91.AVI", true},  // Georgian: Mkhedruli and Mtavruli
         {"\xE2\xB4\x80.avi", "\xE1\x82\xA0.avi", true},                         // Georgian: Nuskhuri and Asomtavruli
         {"\xE1\x8E\xA0\xE1\x8F\xB8.avi", "\xEA\xAD\xB0\xE1\x8F\xB0.avi", true}, // Cherokee: small and capital
-        {"\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x9F\xCE\xA3.avi", "\xCF\x83\xCE\xBF\xCF\x86\xCE\xBF\xCF\x82.avi", true}, // final sigma
+        {"\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x9F\xCE\xA3.avi",                         // final sigma
+         "\xCF\x83\xCE\xBF\xCF\x86\xCE\xBF\xCF\x82.avi", true},
         {"STRA\xE1\xBA\x9E" "E.avi", "stra\xC3\x9F" "e.avi", true},             // ẞ and ß
         {"STRASSE.avi", "stra\xC3\x9F" "e.avi", false},                         // ß is not ss
         {"\xC4\xB0stanbul.avi", "istanbul.avi", false},                         // İ is not i
