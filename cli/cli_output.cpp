@@ -1,18 +1,17 @@
 #include "cli/cli_output.h"
 
+#include "text/ascii.h"
+
 namespace korvane {
 
 std::string unmappedWarning(const std::vector<std::string>& roots, const std::string& configFile)
 {
     if (roots.empty())
         return {};
-    std::string text;
-    for (std::size_t k = 0; k < roots.size(); ++k) {
-        if (k > 0)
-            text += k + 1 == roots.size() ? " and " : ", ";
-        text += roots[k].starts_with("\\\\") ? "share " : "drive ";
-        text += roots[k];
-    }
+    std::vector<std::string> named;
+    for (const std::string& root : roots)
+        named.push_back((root.starts_with("\\\\") ? "share " : "drive ") + root);
+    std::string text = joinWithAnd(named);
     const bool one = roots.size() == 1;
     text += one ? " has no mapping, so its paths were" : " have no mapping, so their paths were";
     text += " listed as missing without being looked for; map ";

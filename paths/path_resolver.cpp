@@ -4,6 +4,7 @@
 #include "report/file_probe.h"
 #include "paths/name_match.h"
 #include "paths/directory_listing.h"
+#include "text/ascii.h"
 #include "text/string_table.h"
 #include "paths/windows_path.h"
 
@@ -80,11 +81,12 @@ bool isDirectory(const std::string& path)
 std::string noMappingReason(bool drive, const std::string& root, const std::vector<const DriveMapping*>& folders)
 {
     std::string reason = (drive ? "no mapping for drive " : "no mapping for share ") + root;
-    for (std::size_t k = 0; k < folders.size(); ++k) {
-        reason += k == 0 ? " outside " : k + 1 == folders.size() ? " and " : ", ";
-        reason += folders[k]->root;
-    }
-    return reason;
+    if (folders.empty())
+        return reason;
+    std::vector<std::string> roots;
+    for (const DriveMapping* folder : folders)
+        roots.push_back(folder->root);
+    return reason + " outside " + joinWithAnd(roots);
 }
 
 bool runningUnderWsl()

@@ -1,5 +1,7 @@
 #include "ui/stored_text.h"
 
+#include "text/ascii.h"
+
 #include <QFile>
 #include <QStringDecoder>
 
@@ -26,7 +28,7 @@ QString decodeStoredText(std::string_view bytes)
 {
     bytes = bytes.substr(0, bytes.find('\0'));
     const auto size = static_cast<qsizetype>(bytes.size());
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    if (isAscii(bytes))
         return QString::fromLatin1(bytes.data(), size);
     for (const char* encoding : {"UTF-8", "Shift_JIS", "windows-1252"}) {
         if (std::optional<QString> text = decodeStrictly(encoding, bytes))

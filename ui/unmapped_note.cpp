@@ -1,24 +1,8 @@
 #include "ui/unmapped_note.h"
 
-#include <cstddef>
+#include "text/ascii.h"
 
 namespace korvane::ui {
-
-namespace {
-
-// "D:", "D: and E:", "D:, E: and F:".
-std::string joinNames(const std::vector<std::string>& names)
-{
-    std::string out;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        if (k > 0)
-            out += k + 1 == names.size() ? " and " : ", ";
-        out += names[k];
-    }
-    return out;
-}
-
-} // namespace
 
 std::string unmappedRootsSentence(const std::vector<std::string>& roots)
 {
@@ -28,11 +12,11 @@ std::string unmappedRootsSentence(const std::vector<std::string>& roots)
 
     std::string subject;
     if (!drives.empty())
-        subject = (drives.size() == 1 ? "Drive " : "Drives ") + joinNames(drives);
+        subject = (drives.size() == 1 ? "Drive " : "Drives ") + joinWithAnd(drives);
     if (!shares.empty()) {
         if (!subject.empty())
             subject += " and ";
-        subject += (shares.size() == 1 ? "share " : "shares ") + joinNames(shares);
+        subject += (shares.size() == 1 ? "share " : "shares ") + joinWithAnd(shares);
     }
     if (subject.empty())
         return {};
