@@ -7,7 +7,8 @@
 #  4. the search: indexing 200,000 files in 10,000 folders against find, and
 #     matching 10,000 missing paths;
 #  5. when Qt 6 is installed, Process in the dialog (offscreen) against
-#     korvane-scan on a project with tens of thousands of missing paths.
+#     korvane-scan on a project with tens of thousands of missing paths;
+#  6. StringTable against std::unordered_map on the scan's look-ups.
 # Ratios compare figures taken in the same rounds, so they hold on a busy
 # machine better than the absolute times do; each is printed as the median
 # and the range over the rounds.
@@ -37,7 +38,8 @@ if [[ -z $gui ]]; then
 else
   configure "$gui" || { cat "$build/configure.log"; exit 1; }
 fi
-targets=(korvane-scan korvane_scan_bench korvane-bench-process korvane_path_resolver_bench korvane-bench-search)
+targets=(korvane-scan korvane_scan_bench korvane-bench-process korvane_path_resolver_bench korvane-bench-search
+  korvane_string_table_bench)
 [[ $gui == ON ]] && targets+=(korvane-bench-dialog)
 cmake --build "$build" -j"$jobs" --target "${targets[@]}" >/dev/null
 bin=$(cd "$build" && pwd)/bin
@@ -84,3 +86,9 @@ else
   echo
   echo "== 5. the dialog's benchmark is left out: the dialog is not built (Qt 6 not found)"
 fi
+
+echo
+echo "== 6. StringTable against std::unordered_map<std::string, std::uint32_t> with transparent look-up"
+"$bin/korvane_string_table_bench" --benchmark_repetitions="${REPETITIONS:-3}" \
+  --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true 2>&1 |
+  grep -v '^\*\*\*WARNING\*\*\* Library was built as DEBUG'

@@ -1,7 +1,8 @@
 #include "cli/search_output.h"
 
-#include "cli/json_writer.h"
 #include "text/unicode_text.h"
+
+#include <nlohmann/json.hpp>
 
 #include <cstring>
 
@@ -24,120 +25,112 @@ std::string_view describe(MatchKind kind)
     return kind == MatchKind::SameName ? "same-name" : "other-extension";
 }
 
-void writeCandidates(JsonWriter& json, const SearchResults& results, const MissingMatch& match)
+using Json = nlohmann::ordered_json;
+
+// A JSON string of `bytes`: each byte that starts no valid character becomes
+// U+FFFD, so the document is valid whatever names it holds.
+Json text(std::string_view bytes)
 {
-    json.key("candidates").beginArray();
+    return toValidUtf8(bytes);
+}
+
+Json candidatesOf(const SearchResults& results, const MissingMatch& match)
+{
+    Json candidates = Json::array();
     for (const Candidate& candidate : match.candidates) {
         const std::string path = results.index().filePath(candidate.file);
-        const std::string text = toValidUtf8(path);
-        json.beginObject().key("path").string(text);
-        if (text != path)
-            json.key("path_bytes").string(escapeStoredBytes(path));
-        json.key("match").string(describe(candidate.kind));
-        json.key("shared_folders").number(candidate.sharedFolders);
-        json.endObject();
+        const std::string shown = toValidUtf8(path);
+        Json& entry = candidates.emplace_back(Json::object());
+        entry["path"] = shown;
+        if (shown != path)
+            entry["path_bytes"] = escapeStoredBytes(path);
+        entry["match"] = text(describe(candidate.kind));
+        entry["shared_folders"] = candidate.sharedFolders;
     }
-    json.endArray();
-    json.key("more_candidates").number(match.candidateCount - match.candidates.size());
+    return candidates;
 }
 
-void writeProject(JsonWriter& json, const ProjectFacts& project)
+Json projectOf(const ProjectFacts& project)
 {
     const ScanResult& scan = project.scan;
-    json.key("project").beginObject();
-    json.key("file").string(toValidUtf8(project.file));
-    json.key("version").number(scan.version);
-    json.key("size").number(project.size);
-    json.key("damaged").boolean(scan.damaged);
-    json.key("damage");
-    if (!scan.damaged) {
-        json.null();
-    } else {
-        json.beginObject();
-        json.key("section").string(scan.endedAt.section);
-        json.key("entry").number(scan.endedAt.entry);
-        json.key("count").number(scan.endedAt.count);
-        json.key("read_error");
-        if (scan.readError != 0)
-            json.string(std::strerror(scan.readError));
-        else
-            json.null();
-        json.key("message").string(describeDamage(scan));
-        json.endObject();
+    Json json = Json::object();
+    json["file"] = text(project.file);
+    json["version"] = scan.version;
+    json["size"] = project.size;
+    json["damaged"] = scan.damaged;
+    json["damage"] = nullptr;
+    if (scan.damaged) {
+        Json& damage = json["damage"] = Json::object();
+        damage["section"] = text(scan.endedAt.section);
+        damage["entry"] = scan.endedAt.entry;
+        damage["count"] = scan.endedAt.count;
+        damage["read_error"] = scan.readError != 0 ? text(std::strerror(scan.readError)) : Json(nullptr);
+        damage["message"] = text(describeDamage(scan));
     }
-    json.endObject();
+    return json;
 }
 
-void writeSections(JsonWriter& json, const std::vector<MissingSection>& sections, const SearchResults& results)
+Json missingOf(const std::string& stored, const SearchResults& results)
 {
-    json.key("sections").beginArray();
+    const MissingMatch* match = results.find(stored);
+    Json json = Json::object();
+    json["stored"] = escapeStoredBytes(stored);
+    json["decoded"] = text(match ? match->file.decoded : stored);
+    const bool searched = match && match->path.notSearched.empty();
+    json["searched"] = searched;
+    json["not_searched"] = searched  ? Json(nullptr)
+                           : match ? text(match->path.notSearched)
+                                   : Json("not among the files searched for");
+    json["candidates"] = match ? candidatesOf(results, *match) : Json::array();
+    json["more_candidates"] = match ? match->candidateCount - match->candidates.size() : std::size_t{0};
+    return json;
+}
+
+Json sectionsOf(const std::vector<MissingSection>& sections, const SearchResults& results)
+{
+    Json json = Json::array();
     for (const MissingSection& section : sections) {
-        json.beginObject().key("name").string(section.name).key("missing").beginArray();
-        for (const std::string& stored : section.stored) {
-            const MissingMatch* match = results.find(stored);
-            json.beginObject();
-            json.key("stored").string(escapeStoredBytes(stored));
-            json.key("decoded").string(match ? match->file.decoded : toValidUtf8(stored));
-            const bool searched = match && match->path.notSearched.empty();
-            json.key("searched").boolean(searched);
-            json.key("not_searched");
-            if (searched)
-                json.null();
-            else
-                json.string(match ? match->path.notSearched : "not among the files searched for");
-            if (match) {
-                writeCandidates(json, results, *match);
-            } else {
-                json.key("candidates").beginArray().endArray();
-                json.key("more_candidates").number(0);
-            }
-            json.endObject();
-        }
-        json.endArray().endObject();
+        Json& entry = json.emplace_back(Json::object());
+        entry["name"] = text(section.name);
+        Json& missing = entry["missing"] = Json::array();
+        for (const std::string& stored : section.stored)
+            missing.push_back(missingOf(stored, results));
     }
-    json.endArray();
+    return json;
 }
 
-void writeSearch(JsonWriter& json, const FileIndex& index)
+Json searchOf(const FileIndex& index)
 {
-    json.key("search").beginObject();
-    json.key("folders").beginArray();
+    Json json = Json::object();
+    Json& folders = json["folders"] = Json::array();
     for (const std::string& root : index.roots())
-        json.string(toValidUtf8(root));
-    json.endArray();
-    json.key("folders_read").number(index.foldersRead());
-    json.key("files").number(index.fileCount());
-    json.key("problems").beginArray();
-    for (const WalkProblem& problem : index.problems()) {
-        json.beginObject();
-        json.key("path").string(toValidUtf8(problem.path));
-        json.key("error").string(std::strerror(problem.error));
-        json.endObject();
-    }
-    json.endArray();
-    json.endObject();
+        folders.push_back(text(root));
+    json["folders_read"] = index.foldersRead();
+    json["files"] = index.fileCount();
+    Json& problems = json["problems"] = Json::array();
+    for (const WalkProblem& problem : index.problems())
+        problems.push_back(Json{{"path", text(problem.path)}, {"error", text(std::strerror(problem.error))}});
+    return json;
 }
 
-void writeMappings(JsonWriter& json, const SearchResults& results)
+Json mappingsOf(const SearchResults& results)
 {
-    json.key("mappings").beginArray();
+    Json json = Json::array();
     for (const MappingSuggestion& mapping : results.mappings()) {
-        json.beginObject();
-        json.key("root").string(mapping.root);
-        json.key("prefix").string(mapping.storedPrefix);
-        json.key("whole_root").boolean(mapping.wholeRoot());
-        json.key("folder").string(toValidUtf8(mapping.localFolder));
-        json.key("explains").number(mapping.explains.size());
-        json.key("of").number(mapping.missingOnRoot);
-        json.key("files").beginArray();
+        Json& entry = json.emplace_back(Json::object());
+        entry["root"] = text(mapping.root);
+        entry["prefix"] = text(mapping.storedPrefix);
+        entry["whole_root"] = mapping.wholeRoot();
+        entry["folder"] = text(mapping.localFolder);
+        entry["explains"] = mapping.explains.size();
+        entry["of"] = mapping.missingOnRoot;
+        Json& files = entry["files"] = Json::array();
         for (const std::size_t m : mapping.explains)
-            json.string(results.matches()[m].file.decoded);
-        json.endArray();
-        json.key("argument").string(mapArgument(mapping));
-        json.key("config_line").string(configLine(mapping));
-        json.endObject();
+            files.push_back(text(results.matches()[m].file.decoded));
+        entry["argument"] = text(mapArgument(mapping));
+        entry["config_line"] = text(configLine(mapping));
     }
-    json.endArray();
+    return json;
 }
 
 } // namespace
@@ -202,16 +195,16 @@ std::string renderSuggestedMappings(const SearchResults& results, const TextOpti
 std::string renderJson(const ProjectFacts& project, const std::vector<MissingSection>& sections,
                        const SearchResults& results)
 {
-    JsonWriter json;
-    json.beginObject();
-    json.key("format").number(1);
-    json.key("generator").string("korvane " KORVANE_VERSION);
-    writeProject(json, project);
-    writeSections(json, sections, results);
-    writeSearch(json, results.index());
-    writeMappings(json, results);
-    json.endObject();
-    return json.finish();
+    Json json = Json::object();
+    json["format"] = 1;
+    json["generator"] = "korvane " KORVANE_VERSION;
+    json["project"] = projectOf(project);
+    json["sections"] = sectionsOf(sections, results);
+    json["search"] = searchOf(results.index());
+    json["mappings"] = mappingsOf(results);
+    // Indented by two spaces a level, every character past ASCII escaped as
+    // \uXXXX (a surrogate pair above U+FFFF).
+    return json.dump(2, ' ', true) + "\n";
 }
 
 std::string escapeStoredBytes(std::string_view stored)

@@ -1,5 +1,7 @@
 #include "paths/codepage.h"
 
+#include "text/ascii.h"
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -10,11 +12,6 @@ namespace korvane {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-
-bool isAscii(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 std::string upper(std::string_view name)
 {

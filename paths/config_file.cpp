@@ -1,5 +1,7 @@
 #include "paths/config_file.h"
 
+#include "text/ascii.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,14 +28,6 @@ std::string_view trim(std::string_view text)
         return {};
     const std::size_t end = text.find_last_not_of(kBlanks);
     return text.substr(begin, end - begin + 1);
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
 }
 
 // "map" followed by a blank: the rest of the key is the root.

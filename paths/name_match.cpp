@@ -1,9 +1,9 @@
 #include "paths/name_match.h"
 
 #include "text/find_first_pattern.h"
+#include "text/ascii.h"
 #include "text/utf8.h"
 
-#include <algorithm>
 #include <unordered_map>
 #include <vector>
 
@@ -15,27 +15,25 @@ namespace {
 // the range of characters, so it equals no character).
 constexpr char32_t kInvalidByte = 0x110000;
 
+// The characters of a name's folded form; foldCase keeps invalid bytes, so
+// they come back here as themselves.
 std::vector<char32_t> foldedUnits(std::string_view utf8)
 {
+    const std::string folded = foldCase(utf8);
     std::vector<char32_t> units;
-    units.reserve(utf8.size());
-    for (std::size_t k = 0; k < utf8.size();) {
+    units.reserve(folded.size());
+    for (std::size_t k = 0; k < folded.size();) {
         char32_t c = 0;
-        const std::size_t length = decodeUtf8At(utf8, k, c);
+        const std::size_t length = decodeUtf8At(folded, k, c);
         if (length == 0) {
-            units.push_back(kInvalidByte + static_cast<unsigned char>(utf8[k]));
+            units.push_back(kInvalidByte + static_cast<unsigned char>(folded[k]));
             ++k;
         } else {
-            units.push_back(foldCase(c));
+            units.push_back(c);
             k += length;
         }
     }
     return units;
-}
-
-bool isAscii(std::string_view text)
-{
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 bool isPatternCharacter(char32_t c)
@@ -44,99 +42,6 @@ bool isPatternCharacter(char32_t c)
 }
 
 } // namespace
-
-char32_t foldCase(char32_t c)
-{
-    const auto evenUpper = [c] { return (c & 1u) ? c : c + 1; };
-    const auto oddUpper = [c] { return (c & 1u) ? c + 1 : c; };
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
-    if (c < 0x100) {
-        if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-            return c + 0x20;
-        return c == 0xB5 ? 0x3BC : c; // the micro sign pairs with Greek mu
-    }
-    if (c < 0x180) {
-        if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149)
-            return c;
-        if (c == 0x178)
-            return 0xFF;
-        if (c == 0x17F)
-            return 's';
-        if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
-            return oddUpper();
-        return evenUpper();
-    }
-    if (c >= 0x386 && c <= 0x3AB) {
-        if (c == 0x386)
-            return 0x3AC;
-        if (c >= 0x388 && c <= 0x38A)
-            return c + 37;
-        if (c == 0x38C)
-            return 0x3CC;
-        if (c == 0x38E || c == 0x38F)
-            return c + 63;
-        if (c >= 0x391 && c != 0x3A2)
-            return c + 0x20;
-        return c;
-    }
-    if (c == 0x3C2)
-        return 0x3C3; // final sigma
-    if (c >= 0x400 && c <= 0x52F) {
-        if (c <= 0x40F)
-            return c + 0x50;
-        if (c <= 0x42F)
-            return c + 0x20;
-        if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || c >= 0x4D0)
-            return evenUpper();
-        if (c == 0x4C0)
-            return 0x4CF;
-        if (c >= 0x4C1 && c <= 0x4CE)
-            return oddUpper();
-        return c;
-    }
-    if (c >= 0x531 && c <= 0x556)
-        return c + 0x30;
-    if ((c >= 0x1E00 && c <= 0x1E95) || (c >= 0x1EA0 && c <= 0x1EFF))
-        return evenUpper();
-    if (c >= 0x2160 && c <= 0x216F)
-        return c + 0x10;
-    if (c >= 0x24B6 && c <= 0x24CF)
-        return c + 26;
-    if (c >= 0xFF21 && c <= 0xFF3A)
-        return c + 0x20;
-    return c;
-}
-
-void foldCaseInto(std::string& out, std::string_view utf8)
-{
-    out.clear();
-    for (std::size_t k = 0; k < utf8.size();) {
-        const unsigned char b = static_cast<unsigned char>(utf8[k]);
-        if (b < 0x80) {
-            out += (b >= 'A' && b <= 'Z') ? static_cast<char>(b + 0x20) : static_cast<char>(b);
-            ++k;
-            continue;
-        }
-        char32_t c = 0;
-        const std::size_t length = decodeUtf8At(utf8, k, c);
-        if (length == 0) {
-            out += static_cast<char>(b);
-            ++k;
-        } else {
-            appendUtf8(out, foldCase(c));
-            k += length;
-        }
-    }
-}
-
-std::string foldCase(std::string_view utf8)
-{
-    std::string out;
-    out.reserve(utf8.size());
-    foldCaseInto(out, utf8);
-    return out;
-}
 
 bool matchesIgnoringCase(std::string_view pattern, std::string_view name)
 {

@@ -2,6 +2,7 @@
 
 #include "paths/name_match.h"
 #include "paths/path_resolver_run.h"
+#include "text/ascii.h"
 #include "paths/windows_path.h"
 #include "report/file_probe.h"
 
@@ -18,28 +19,17 @@ namespace {
 std::string noMappingReason(bool drive, const std::string& root, const std::vector<const DriveMapping*>& folders)
 {
     std::string reason = (drive ? "no mapping for drive " : "no mapping for share ") + root;
-    for (std::size_t k = 0; k < folders.size(); ++k) {
-        reason += k == 0 ? " outside " : k + 1 == folders.size() ? " and " : ", ";
-        reason += folders[k]->root;
-    }
-    return reason;
+    if (folders.empty())
+        return reason;
+    std::vector<std::string> roots;
+    for (const DriveMapping* folder : folders)
+        roots.push_back(folder->root);
+    return reason + " outside " + joinWithAnd(roots);
 }
 
 bool isShare(std::string_view root)
 {
     return root.starts_with("\\\\");
-}
-
-// "A", "A and B", "A, B and C".
-std::string joinNames(const std::vector<std::string>& names)
-{
-    std::string out;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        if (k > 0)
-            out += k + 1 == names.size() ? " and " : ", ";
-        out += names[k];
-    }
-    return out;
 }
 
 // "drive D:, share \\nas\media and drive E:".
@@ -48,7 +38,7 @@ std::string rootsInOrder(const std::vector<std::string>& roots)
     std::vector<std::string> named;
     for (const std::string& root : roots)
         named.push_back((isShare(root) ? "share " : "drive ") + root);
-    return joinNames(named);
+    return joinWithAnd(named);
 }
 
 // "Drives D: and E: and share \\nas\media".
@@ -59,11 +49,11 @@ std::string rootsByKind(const std::vector<std::string>& roots)
         (isShare(root) ? shares : drives).push_back(root);
     std::string subject;
     if (!drives.empty())
-        subject = (drives.size() == 1 ? "Drive " : "Drives ") + joinNames(drives);
+        subject = (drives.size() == 1 ? "Drive " : "Drives ") + joinWithAnd(drives);
     if (!shares.empty()) {
         if (!subject.empty())
             subject += " and ";
-        subject += (shares.size() == 1 ? "share " : "shares ") + joinNames(shares);
+        subject += (shares.size() == 1 ? "share " : "shares ") + joinWithAnd(shares);
     }
     if (subject.front() == 's')
         subject.front() = 'S';

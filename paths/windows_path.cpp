@@ -1,5 +1,7 @@
 #include "paths/windows_path.h"
 
+#include "text/ascii.h"
+
 #include <array>
 
 namespace korvane {
@@ -9,17 +11,6 @@ namespace {
 bool startsWithDrive(std::string_view text)
 {
     return text.size() >= 3 && isAsciiLetter(text[0]) && text[1] == ':' && isPathSeparator(text[2]);
-}
-
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t k = 0; k < a.size(); ++k) {
-        if (upperAscii(a[k]) != upperAscii(b[k]))
-            return false;
-    }
-    return true;
 }
 
 void normalise(std::string_view rest, WindowsPath& path)

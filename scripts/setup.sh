@@ -10,6 +10,8 @@ packages=(
   build-essential cmake pkg-config         # compiler and build
   googletest libgtest-dev libgmock-dev     # tests
   libbenchmark-dev                         # benchmarks
+  libutf8proc-dev                          # Unicode normalization and case folding
+  nlohmann-json3-dev                       # the --json document
   clang libclang-rt-14-dev                 # fuzzing and sanitizers
   qt6-base-dev libgl-dev                   # the dialog
   fonts-ipafont-gothic                     # its Japanese proportional Gothic font

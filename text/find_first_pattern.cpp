@@ -2,6 +2,8 @@
 
 #include "text/find_first_pattern.h"
 
+#include "text/ascii.h"
+
 #include <vector>
 
 namespace korvane {
@@ -39,11 +41,6 @@ std::vector<PatternItem> compile(std::string_view pattern)
     return items;
 }
 
-char foldAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 } // namespace
 
 bool matchesFindFirst(std::string_view pattern, std::string_view name, bool ignoreCase)
@@ -62,7 +59,7 @@ bool matchesFindFirst(std::string_view pattern, std::string_view name, bool igno
             bool ok = false;
             switch (item.token) {
             case Token::Literal:
-                ok = k < n && (ignoreCase ? foldAscii(name[k]) == foldAscii(item.c) : name[k] == item.c) && next[k + 1];
+                ok = k < n && (ignoreCase ? asciiLower(name[k]) == asciiLower(item.c) : name[k] == item.c) && next[k + 1];
                 break;
             case Token::Star:
                 ok = next[k] || (k < n && row[k + 1]);

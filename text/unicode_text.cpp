@@ -1,113 +1,68 @@
 #include "text/unicode_text.h"
 
+#include "text/ascii.h"
 #include "text/utf8.h"
-#include "text/unicode_tables.h"
 
-#include <algorithm>
+#include <utf8proc.h>
+
+#include <array>
+
+// The character data (decompositions, combining classes, compositions, case
+// folding) is utf8proc's; this file only decides in which order it is
+// applied.
 
 namespace korvane {
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// Canonical composition, leaving composition exclusions decomposed.
+constexpr auto kCompose = static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE);
 
-// Hangul syllables: composed and decomposed by arithmetic (Unicode 3.12).
-constexpr char32_t kSBase = 0xAC00, kLBase = 0x1100, kVBase = 0x1161, kTBase = 0x11A7;
-constexpr char32_t kLCount = 19, kVCount = 21, kTCount = 28;
-constexpr char32_t kNCount = kVCount * kTCount, kSCount = kLCount * kNCount;
-
-bool isAscii(std::string_view text)
+std::uint8_t combiningClass(std::int32_t c)
 {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-char asciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::uint8_t combiningClass(char32_t c)
-{
-    if (c < 0x300)
-        return 0;
-    const auto classes = unicode::combiningClasses();
-    const auto it = std::upper_bound(classes.begin(), classes.end(), c,
-                                     [](char32_t v, const unicode::CombiningClassRange& r) { return v < r.first; });
-    if (it == classes.begin())
-        return 0;
-    const auto& range = *(it - 1);
-    return c <= range.last ? range.value : 0;
-}
-
-char32_t foldCharacter(char32_t c)
-{
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
-    const auto runs = unicode::foldRuns();
-    const auto it = std::upper_bound(runs.begin(), runs.end(), c,
-                                     [](char32_t v, const unicode::FoldRun& r) { return v < r.first; });
-    if (it == runs.begin())
-        return c;
-    const auto& run = *(it - 1);
-    if (c > run.last || (c - run.first) % run.stride != 0)
-        return c;
-    return static_cast<char32_t>(static_cast<std::int64_t>(c) + run.delta);
+    return c < 0x300 ? 0 : static_cast<std::uint8_t>(utf8proc_get_property(c)->combining_class);
 }
 
 // Appends the full canonical decomposition of c.
-void decompose(char32_t c, std::vector<char32_t>& out)
+void decompose(std::int32_t c, std::vector<std::int32_t>& out)
 {
     if (c < 0xC0) {
         out.push_back(c);
         return;
     }
-    if (c >= kSBase && c < kSBase + kSCount) {
-        const char32_t s = c - kSBase;
-        out.push_back(kLBase + s / kNCount);
-        out.push_back(kVBase + (s % kNCount) / kTCount);
-        if (s % kTCount != 0)
-            out.push_back(kTBase + s % kTCount);
-        return;
+    // No canonical decomposition is longer than four characters; ask again
+    // with room enough should that ever change.
+    std::size_t room = 4;
+    for (;;) {
+        const std::size_t at = out.size();
+        out.resize(at + room);
+        const auto size = static_cast<utf8proc_ssize_t>(room);
+        const utf8proc_ssize_t length = utf8proc_decompose_char(c, out.data() + at, size, UTF8PROC_DECOMPOSE, nullptr);
+        if (length < 0) {
+            out.resize(at);
+            out.push_back(c);
+            return;
+        }
+        if (static_cast<std::size_t>(length) <= room) {
+            out.resize(at + static_cast<std::size_t>(length));
+            return;
+        }
+        out.resize(at);
+        room = static_cast<std::size_t>(length);
     }
-    const auto table = unicode::decompositions();
-    const auto it = std::lower_bound(table.begin(), table.end(), c,
-                                     [](const unicode::Decomposition& d, char32_t v) { return d.code < v; });
-    if (it == table.end() || it->code != c) {
-        out.push_back(c);
-        return;
-    }
-    const auto pool = unicode::decompositionPool().subspan(it->offset, it->length);
-    out.insert(out.end(), pool.begin(), pool.end());
-}
-
-// The primary composite of `first` and `second`, or 0.
-char32_t compose(char32_t first, char32_t second)
-{
-    if (first >= kLBase && first < kLBase + kLCount && second >= kVBase && second < kVBase + kVCount)
-        return kSBase + ((first - kLBase) * kVCount + (second - kVBase)) * kTCount;
-    if (first >= kSBase && first < kSBase + kSCount && (first - kSBase) % kTCount == 0 && second > kTBase &&
-        second < kTBase + kTCount)
-        return first + (second - kTBase);
-    const auto table = unicode::compositions();
-    const auto it = std::lower_bound(table.begin(), table.end(), std::pair{first, second},
-                                     [](const unicode::Composition& c, const std::pair<char32_t, char32_t>& v) {
-                                         return c.first < v.first || (c.first == v.first && c.second < v.second);
-                                     });
-    if (it == table.end() || it->first != first || it->second != second)
-        return 0;
-    return it->composite;
 }
 
 // Sorts every run of non-starters by combining class, keeping the order of
 // equal classes.
-void reorder(std::vector<char32_t>& text)
+void reorder(std::vector<std::int32_t>& text)
 {
     for (std::size_t k = 1; k < text.size(); ++k) {
         const std::uint8_t cc = combiningClass(text[k]);
         if (cc == 0)
             continue;
         std::size_t j = k;
-        const char32_t c = text[k];
+        const std::int32_t c = text[k];
         while (j > 0 && combiningClass(text[j - 1]) > cc) {
             text[j] = text[j - 1];
             --j;
@@ -116,60 +71,118 @@ void reorder(std::vector<char32_t>& text)
     }
 }
 
-// Canonical composition of a decomposed, reordered text, in place.
-void composeAll(std::vector<char32_t>& text)
+// The full case folding of c, as utf8proc gives it (one to three
+// characters).
+std::size_t fullFold(std::int32_t c, std::array<std::int32_t, 4>& out)
 {
-    if (text.empty())
-        return;
-    std::size_t starter = 0;
-    int lastClass = combiningClass(text[0]) == 0 ? 0 : 256; // nothing composes with a leading non-starter
-    std::size_t out = 1;
-    for (std::size_t k = 1; k < text.size(); ++k) {
-        const char32_t c = text[k];
-        const int cc = combiningClass(c);
-        const char32_t composite = compose(text[starter], c);
-        if (composite != 0 && (lastClass < cc || lastClass == 0)) {
-            text[starter] = composite;
-            continue;
-        }
-        if (cc == 0)
-            starter = out;
-        lastClass = cc;
-        text[out++] = c;
+    const utf8proc_ssize_t length = utf8proc_decompose_char(c, out.data(), 4, UTF8PROC_CASEFOLD, nullptr);
+    if (length < 1 || length > 4) {
+        out[0] = c;
+        return 1;
     }
-    text.resize(out);
+    return static_cast<std::size_t>(length);
 }
 
-// NFC of `utf8`, or with `fold` NFC(fold(NFD(utf8))): folding comes after
-// the canonical order, since it can turn a combining mark into a starter
-// (U+0345 folds to iota), and the folded text is put in order again.
-void normalise(std::string_view utf8, bool fold, std::vector<char32_t>& characters, std::vector<char32_t>& folded,
-               std::vector<char32_t>& decomposed, std::string& out)
+// Canonical composition of a decomposed, reordered text, appended to `out`
+// as UTF-8. utf8proc composes a Hangul syllable with U+11A7, the character
+// before the first trailing consonant, dropping it; U+11A7 composes with
+// nothing, so the text is composed in pieces that it separates.
+void composeInto(std::vector<std::int32_t>& text, std::string& out)
 {
-    characters.clear();
-    decodeUtf8(utf8, characters);
-    decomposed.clear();
-    for (const char32_t c : characters)
-        decompose(c, decomposed);
-    reorder(decomposed);
-    if (fold) {
-        folded.clear();
-        for (const char32_t c : decomposed) {
-            const char32_t f = foldCharacter(c);
-            if (f == c)
-                folded.push_back(c);
-            else
-                decompose(f, folded); // the Kelvin sign folds to k, U+1E9E to U+00DF
-        }
-        folded.swap(decomposed);
-        reorder(decomposed);
+    constexpr std::int32_t kBeforeTrailing = 0x11A7;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t to = from;
+        while (to < text.size() && text[to] != kBeforeTrailing)
+            ++to;
+        const utf8proc_ssize_t length =
+            utf8proc_normalize_utf32(text.data() + from, static_cast<utf8proc_ssize_t>(to - from),
+                                     kCompose);
+        for (utf8proc_ssize_t k = 0; k < length; ++k)
+            appendUtf8(out, static_cast<char32_t>(text[from + static_cast<std::size_t>(k)]));
+        if (to < text.size())
+            appendUtf8(out, static_cast<char32_t>(kBeforeTrailing));
+        from = to + 1;
     }
-    composeAll(decomposed);
-    for (const char32_t c : decomposed)
-        appendUtf8(out, c);
+}
+
+// NFC of `text`, or with `fold` NFC(fold(NFD(text))), appended to `out` as
+// UTF-8; `text` and `work` are left with no meaning. Folding comes after the
+// canonical order, since it can turn a combining mark into a starter (U+0345
+// folds to iota), and the folded text is decomposed and put in order again
+// (the Kelvin sign folds to k, U+1E9E to ß).
+void normalise(std::vector<std::int32_t>& text, bool fold, std::vector<std::int32_t>& work, std::string& out)
+{
+    work.clear();
+    for (const std::int32_t c : text)
+        decompose(c, work);
+    reorder(work);
+    if (fold) {
+        bool changed = false;
+        for (std::int32_t& c : work) {
+            const auto f = static_cast<std::int32_t>(foldCase(static_cast<char32_t>(c)));
+            changed = changed || f != c;
+            c = f;
+        }
+        if (changed) {
+            text.clear();
+            for (const std::int32_t c : work)
+                decompose(c, text);
+            text.swap(work);
+            reorder(work);
+        }
+    }
+    composeInto(work, out);
+}
+
+// Whether the key leaves c as it is whatever stands around it: c has no
+// case, combining class 0, is never the second of a composition, and either
+// has no canonical decomposition or one that composes back to c (ダ is タ
+// and a voiced mark). Most characters of names in other scripts (kana,
+// kanji) are such, and a name of nothing else is its own key.
+bool isInert(char32_t c)
+{
+    if (c >= 0x1100 && c < 0x1200) // conjoining jamo compose by arithmetic
+        return false;
+    const utf8proc_property_t* p = utf8proc_get_property(static_cast<std::int32_t>(c));
+    if (p->combining_class != 0 || p->casefold_seqindex != UINT16_MAX ||
+        (p->comb_index != UINT16_MAX && p->comb_index >= 0x8000))
+        return false;
+    if (p->decomp_seqindex == UINT16_MAX || p->decomp_type != 0)
+        return true;
+    if (p->comp_exclusion)
+        return false;
+    // Singletons (the Angstrom sign) and decompositions that start with a
+    // combining mark (Tibetan vowel signs) do not compose back.
+    std::int32_t parts[4];
+    const utf8proc_ssize_t length =
+        utf8proc_decompose_char(static_cast<std::int32_t>(c), parts, 4, UTF8PROC_DECOMPOSE, nullptr);
+    if (length < 2 || length > 4 || utf8proc_get_property(parts[0])->combining_class != 0)
+        return false;
+    return utf8proc_normalize_utf32(parts, length, kCompose) == 1 && parts[0] == static_cast<std::int32_t>(c);
 }
 
 } // namespace
+
+char32_t foldCase(char32_t c)
+{
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') ? c + 0x20 : c;
+    const auto code = static_cast<std::int32_t>(c);
+    std::array<std::int32_t, 4> full{};
+    if (fullFold(code, full) == 1)
+        return static_cast<char32_t>(full[0]);
+    // The full folding takes several characters. A simple one exists only
+    // where the small letter folds the same way: U+1E9E to ß, the Greek
+    // capitals with prosgegrammeni to the small letters with ypogegrammeni.
+    // İ (U+0130) lower-cases to i but does not fold to it.
+    const std::int32_t lower = utf8proc_tolower(code);
+    if (lower == code)
+        return c;
+    std::array<std::int32_t, 4> lowerFull{};
+    const std::size_t length = fullFold(lower, lowerFull);
+    return length > 1 && lowerFull == full ? static_cast<char32_t>(lower) : c;
+}
 
 void decodeUtf8(std::string_view bytes, std::vector<char32_t>& out)
 {
@@ -208,10 +221,76 @@ std::string toNfc(std::string_view utf8)
 {
     if (isAscii(utf8))
         return std::string(utf8);
-    std::vector<char32_t> characters, folded, decomposed;
+    std::vector<char32_t> characters;
+    decodeUtf8(utf8, characters);
+    std::vector<std::int32_t> text(characters.begin(), characters.end()), work;
     std::string out;
-    normalise(utf8, false, characters, folded, decomposed, out);
+    normalise(text, false, work, out);
     return out;
+}
+
+void MatchKeyMaker::appendRun(std::string& out)
+{
+    if (!run_.empty())
+        normalise(run_, true, work_, out);
+    run_.clear();
+}
+
+bool MatchKeyMaker::appendInert(std::string_view utf8, std::string& out) const
+{
+    const std::size_t from = out.size();
+    for (std::size_t k = 0; k < utf8.size();) {
+        const unsigned char b = static_cast<unsigned char>(utf8[k]);
+        if (b < 0x80) {
+            out += asciiLower(utf8[k++]);
+            continue;
+        }
+        char32_t c = 0;
+        const std::size_t length = decodeUtf8At(utf8, k, c);
+        if (length == 0) {
+            if (invalid_ == InvalidBytes::keep)
+                out += utf8[k];
+            else
+                appendUtf8(out, kReplacement);
+            ++k;
+        } else if (isInert(c)) {
+            out.append(utf8.substr(k, length));
+            k += length;
+        } else {
+            out.resize(from);
+            return false;
+        }
+    }
+    return true;
+}
+
+void MatchKeyMaker::append(std::string_view utf8, std::string& out)
+{
+    if (isAscii(utf8)) {
+        const std::size_t from = out.size();
+        out.append(utf8);
+        lowerAscii(out, from);
+        return;
+    }
+    if (appendInert(utf8, out))
+        return;
+    run_.clear();
+    for (std::size_t k = 0; k < utf8.size();) {
+        char32_t c = 0;
+        const std::size_t length = decodeUtf8At(utf8, k, c);
+        if (length != 0) {
+            run_.push_back(static_cast<std::int32_t>(c));
+            k += length;
+        } else if (invalid_ == InvalidBytes::replace) {
+            run_.push_back(static_cast<std::int32_t>(kReplacement));
+            ++k;
+        } else {
+            // A kept byte is no character: nothing composes across it.
+            appendRun(out);
+            out += utf8[k++];
+        }
+    }
+    appendRun(out);
 }
 
 std::string matchKey(std::string_view utf8)
@@ -221,16 +300,19 @@ std::string matchKey(std::string_view utf8)
     return out;
 }
 
-void MatchKeyMaker::append(std::string_view utf8, std::string& out)
+void foldCaseInto(std::string& out, std::string_view utf8)
 {
-    if (isAscii(utf8)) {
-        const std::size_t from = out.size();
-        out.append(utf8);
-        for (std::size_t k = from; k < out.size(); ++k)
-            out[k] = asciiLower(out[k]);
-        return;
-    }
-    normalise(utf8, true, characters_, folded_, decomposed_, out);
+    out.clear();
+    thread_local MatchKeyMaker maker(InvalidBytes::keep);
+    maker.append(utf8, out);
+}
+
+std::string foldCase(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    foldCaseInto(out, utf8);
+    return out;
 }
 
 } // namespace korvane

@@ -7,6 +7,7 @@
 #include "report/throttle.h"
 #include "scanner/scan.h"
 #include "search/missing_search.h"
+#include "text/ascii.h"
 #include "text/unicode_text.h"
 #include "ui/about_dlg.h"
 #include "ui/drive_mapping_dlg.h"
@@ -275,7 +276,7 @@ void CScanDlg::appendDecoded(std::string_view text, std::string& out)
 {
     // ASCII reads the same in every code page, and it is nearly all a
     // report holds: the line ends, the headings and most paths.
-    if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (isAscii(text)) {
         out.append(text);
         return;
     }

@@ -1,5 +1,7 @@
 #include "tests/builder/project_builder.h"
 
+#include "text/ascii.h"
+
 #include <fstream>
 #include <stdexcept>
 
@@ -174,8 +176,7 @@ namespace {
 std::string endingOf(std::string_view path)
 {
     std::string tail(path.substr(path.size() < 3 ? 0 : path.size() - 3));
-    for (char& c : tail)
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    lowerAscii(tail);
     return tail;
 }
 

@@ -6,10 +6,10 @@
 #include "tests/builder/project_builder.h"
 #include "tests/paths/scoped_env.h"
 #include "tests/process.h"
-#include "tests/search/json_reader.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
@@ -18,8 +18,7 @@ namespace korvane {
 namespace {
 
 using testkit::buildProject;
-using testkit::JsonReader;
-using testkit::JsonValue;
+using Json = nlohmann::json;
 using testkit::ProcessResult;
 using testkit::ProjectModel;
 using testkit::runProcess;
@@ -314,35 +313,35 @@ TEST_F(ScannerWithPaths, JsonIsOneDocumentWithTheSearchAndTheMappings)
     const std::string file = project({kClip, kKanji, kClip});
     const ProcessResult r = scan({"--json", "--search", dir / "moved", file});
     EXPECT_EQ(r.status, 1);
-    const JsonValue doc = JsonReader::parse(r.out);
-    EXPECT_EQ(doc["format"].number(), 1);
-    EXPECT_EQ(doc["project"]["file"].string(), file);
-    EXPECT_EQ(doc["project"]["version"].number(), 519);
-    EXPECT_EQ(doc["project"]["size"].number(), static_cast<std::int64_t>(std::filesystem::file_size(file)));
-    EXPECT_FALSE(doc["project"]["damaged"].boolean());
+    const Json doc = Json::parse(r.out);
+    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 1);
+    EXPECT_EQ(doc.at("project").at("file").get<std::string>(), file);
+    EXPECT_EQ(doc.at("project").at("version").get<std::int64_t>(), 519);
+    EXPECT_EQ(doc.at("project").at("size").get<std::uintmax_t>(), std::filesystem::file_size(file));
+    EXPECT_FALSE(doc.at("project").at("damaged").get<bool>());
 
-    const testkit::JsonArray& sections = doc["sections"].array();
+    const Json& sections = doc.at("sections");
     ASSERT_EQ(sections.size(), 6u);
-    EXPECT_EQ(sections[0]["name"].string(), "MainAV");
-    const testkit::JsonArray& missing = sections[0]["missing"].array();
+    EXPECT_EQ(sections.at(0).at("name").get<std::string>(), "MainAV");
+    const Json& missing = sections.at(0).at("missing");
     ASSERT_EQ(missing.size(), 3u) << "one for each entry, as the report lists them";
-    EXPECT_EQ(missing[0]["stored"].string(), kClip);
-    EXPECT_EQ(missing[0]["candidates"][0]["path"].string(), dir / "moved/Video/clip.avi");
-    EXPECT_EQ(missing[1]["stored"].string(), "D:\\%95\\\\%83\\.avi");
-    EXPECT_EQ(missing[1]["decoded"].string(), "D:\\\xE8\xA1\xA8\\\xE3\x82\xBD.avi");
-    EXPECT_TRUE(missing[1]["candidates"].array().empty());
-    EXPECT_EQ(doc["search"]["folders"][0].string(), dir / "moved");
+    EXPECT_EQ(missing.at(0).at("stored").get<std::string>(), kClip);
+    EXPECT_EQ(missing.at(0).at("candidates").at(0).at("path").get<std::string>(), dir / "moved/Video/clip.avi");
+    EXPECT_EQ(missing.at(1).at("stored").get<std::string>(), "D:\\%95\\\\%83\\.avi");
+    EXPECT_EQ(missing.at(1).at("decoded").get<std::string>(), "D:\\\xE8\xA1\xA8\\\xE3\x82\xBD.avi");
+    EXPECT_TRUE(missing.at(1).at("candidates").empty());
+    EXPECT_EQ(doc.at("search").at("folders").at(0).get<std::string>(), dir / "moved");
 
-    ASSERT_EQ(doc["mappings"].array().size(), 1u);
-    EXPECT_EQ(doc["mappings"][0]["argument"].string(), "--map D:=" + (dir / "moved"));
-    EXPECT_EQ(doc["mappings"][0]["explains"].number(), 1);
-    EXPECT_EQ(doc["mappings"][0]["of"].number(), 2);
+    ASSERT_EQ(doc.at("mappings").size(), 1u);
+    EXPECT_EQ(doc.at("mappings").at(0).at("argument").get<std::string>(), "--map D:=" + (dir / "moved"));
+    EXPECT_EQ(doc.at("mappings").at(0).at("explains").get<std::int64_t>(), 1);
+    EXPECT_EQ(doc.at("mappings").at(0).at("of").get<std::int64_t>(), 2);
 
     const ProcessResult plain = scan({"--json", file});
     EXPECT_EQ(plain.status, 1);
-    const JsonValue noSearch = JsonReader::parse(plain.out);
-    EXPECT_TRUE(noSearch["search"]["folders"].array().empty());
-    EXPECT_EQ(noSearch["sections"][0]["missing"].array().size(), 3u);
+    const Json noSearch = Json::parse(plain.out);
+    EXPECT_TRUE(noSearch.at("search").at("folders").empty());
+    EXPECT_EQ(noSearch.at("sections").at(0).at("missing").size(), 3u);
 }
 
 TEST_F(ScannerWithPaths, JsonOfADamagedProjectSaysWhereItEnds)
@@ -353,9 +352,9 @@ TEST_F(ScannerWithPaths, JsonOfADamagedProjectSaysWhereItEnds)
     writeFile(file, b.bytes());
     const ProcessResult r = scan({"--json", file});
     EXPECT_EQ(r.status, 3);
-    const JsonValue doc = JsonReader::parse(r.out);
-    EXPECT_TRUE(doc["project"]["damaged"].boolean());
-    EXPECT_EQ(doc["project"]["damage"]["section"].string(), "InsertAV");
+    const Json doc = Json::parse(r.out);
+    EXPECT_TRUE(doc.at("project").at("damaged").get<bool>());
+    EXPECT_EQ(doc.at("project").at("damage").at("section").get<std::string>(), "InsertAV");
     EXPECT_NE(r.err.find("warning: The project file is damaged"), std::string::npos) << r.err;
 }
 

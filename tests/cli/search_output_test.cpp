@@ -1,11 +1,10 @@
-#include "cli/json_writer.h"
 #include "cli/search_output.h"
 #include "tests/builder/project_builder.h"
 #include "tests/recording_feedback.h"
-#include "tests/search/json_reader.h"
 #include "tests/search/memory_tree.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <set>
@@ -14,8 +13,7 @@ namespace korvane {
 namespace {
 
 using testkit::buildProject;
-using testkit::JsonReader;
-using testkit::JsonValue;
+using Json = nlohmann::json;
 using testkit::MemoryTree;
 using testkit::ProjectModel;
 using testkit::RecordingFeedback;
@@ -36,11 +34,11 @@ std::vector<MissingFile> asStored(const std::vector<std::string>& paths)
     return files;
 }
 
-std::set<std::string> keysOf(const JsonValue& object)
+std::set<std::string> keysOf(const Json& object)
 {
     std::set<std::string> keys;
-    for (const auto& [key, value] : object.object())
-        keys.insert(key);
+    for (const auto& item : object.items())
+        keys.insert(item.key());
     return keys;
 }
 
@@ -138,53 +136,6 @@ TEST(StoredBytes, EscapedAsPrintableAsciiThatSaysWhatTheyWere)
     EXPECT_EQ(escapeStoredBytes(std::string("\x95\x5C\x01\x7F\x00", 5)), "%95\\%01%7F%00");
 }
 
-TEST(JsonWriter, EscapesEveryControlCharacterAndWritesOnlyAscii)
-{
-    std::string all;
-    for (int c = 0; c < 0x20; ++c)
-        all += static_cast<char>(c);
-    all += "\"\\/\x7F" "Caf\xC3\xA9 \xE8\xA1\xA8 \xF0\x9F\x8E\xAC \xE2\x80\xA8";
-    const std::string quoted = jsonQuote(all);
-    EXPECT_TRUE(std::all_of(quoted.begin(), quoted.end(), [](char c) { return c >= 0x20 && c < 0x7F; }));
-    EXPECT_EQ(JsonReader::parse(quoted).string(), all);
-    EXPECT_NE(quoted.find("\\ud83c\\udfac"), std::string::npos) << "U+1F3AC as a surrogate pair";
-    EXPECT_NE(quoted.find("\\n"), std::string::npos);
-    EXPECT_NE(quoted.find("\\u0001"), std::string::npos);
-}
-
-TEST(JsonWriter, BytesThatAreNotUtf8BecomeReplacementCharacters)
-{
-    EXPECT_EQ(JsonReader::parse(jsonQuote("Caf\xE9")).string(), "Caf\xEF\xBF\xBD");
-    EXPECT_EQ(jsonQuote(std::string("a\0b", 3)), "\"a\\u0000b\"");
-}
-
-TEST(JsonWriter, NestsObjectsAndArraysWithCommasInTheirPlaces)
-{
-    JsonWriter json;
-    json.beginObject();
-    json.key("empty object").beginObject().endObject();
-    json.key("empty array").beginArray().endArray();
-    json.key("numbers").beginArray().number(-1).number(std::uint64_t{18446744073709551615u}).number(std::uint16_t{7}).endArray();
-    json.key("flags").beginArray().boolean(true).boolean(false).null().endArray();
-    json.key("nested").beginArray().beginObject().key("k").string("v").endObject().beginArray().endArray().endArray();
-    json.endObject();
-    const std::string text = json.finish();
-    EXPECT_TRUE(text.ends_with("}\n"));
-    // The reader takes integers up to int64; the largest uint64 is checked as text.
-    EXPECT_NE(text.find("18446744073709551615"), std::string::npos);
-    std::string readable = text;
-    readable.replace(readable.find("18446744073709551615"), 20, "0");
-    const JsonValue doc = JsonReader::parse(readable);
-    EXPECT_TRUE(doc["empty object"].object().empty());
-    EXPECT_TRUE(doc["empty array"].array().empty());
-    EXPECT_EQ(doc["numbers"][0].number(), -1);
-    EXPECT_EQ(doc["numbers"][2].number(), 7);
-    EXPECT_TRUE(doc["flags"][0].boolean());
-    EXPECT_TRUE(doc["flags"][2].isNull());
-    EXPECT_EQ(doc["nested"][0]["k"].string(), "v");
-    EXPECT_TRUE(doc["nested"][1].array().empty());
-}
-
 class JsonDocument : public ::testing::Test {
 protected:
     // A wedding project whose files moved from D: to /m/disk, one with a
@@ -199,7 +150,7 @@ protected:
         return m;
     }
 
-    JsonValue render(const std::vector<std::uint8_t>& bytes, MemoryTree& tree)
+    Json render(const std::vector<std::uint8_t>& bytes, MemoryTree& tree)
     {
         RecordingFeedback inner;
         inner.present = {"here.avi"};
@@ -208,7 +159,7 @@ protected:
         const ScanResult scan = scanProject(reader, collector);
         const SearchResults results = search(tree, {"/m"}, missingFiles(collector.distinctStored(), fromLatin1));
         text = renderJson({"projects/wedding.dvc", bytes.size(), scan}, collector.sections(), results);
-        return JsonReader::parse(text);
+        return Json::parse(text);
     }
 
     std::string text;
@@ -219,76 +170,77 @@ TEST_F(JsonDocument, HoldsTheProjectTheSectionsTheSearchAndTheMappings)
     MemoryTree tree;
     tree.file("/m/disk/Video/Caf\xC3\xA9.avi").file("/m/disk/Video/caf\xC3\xA9.mp4").file("/m/x/\xF0\x9F\x8E\xAC/gone.avi");
     const std::vector<std::uint8_t> bytes = buildProject(project());
-    const JsonValue doc = render(bytes, tree);
+    const Json doc = render(bytes, tree);
 
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
     EXPECT_EQ(keysOf(doc), (std::set<std::string>{"format", "generator", "project", "sections", "search", "mappings"}));
-    EXPECT_EQ(doc["format"].number(), 1);
-    EXPECT_TRUE(doc["generator"].string().starts_with("korvane "));
+    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 1);
+    EXPECT_TRUE(doc.at("generator").get<std::string>().starts_with("korvane "));
 
-    const JsonValue& p = doc["project"];
+    const Json& p = doc.at("project");
     EXPECT_EQ(keysOf(p), (std::set<std::string>{"file", "version", "size", "damaged", "damage"}));
-    EXPECT_EQ(p["file"].string(), "projects/wedding.dvc");
-    EXPECT_EQ(p["version"].number(), 519);
-    EXPECT_EQ(p["size"].number(), static_cast<std::int64_t>(bytes.size()));
-    EXPECT_FALSE(p["damaged"].boolean());
-    EXPECT_TRUE(p["damage"].isNull());
+    EXPECT_EQ(p.at("file").get<std::string>(), "projects/wedding.dvc");
+    EXPECT_EQ(p.at("version").get<std::int64_t>(), 519);
+    EXPECT_EQ(p.at("size").get<std::int64_t>(), static_cast<std::int64_t>(bytes.size()));
+    EXPECT_FALSE(p.at("damaged").get<bool>());
+    EXPECT_TRUE(p.at("damage").is_null());
 
-    const JsonValue& sections = doc["sections"];
+    const Json& sections = doc.at("sections");
     std::vector<std::string> names;
-    for (const JsonValue& section : sections.array()) {
+    for (const Json& section : sections) {
         EXPECT_EQ(keysOf(section), (std::set<std::string>{"name", "missing"}));
-        names.push_back(section["name"].string());
+        names.push_back(section.at("name").get<std::string>());
     }
     EXPECT_EQ(names, (std::vector<std::string>{"MainAV", "InsertAV", "ExAudio1", "ExAudio2", "Title", "BinWindow"}));
 
-    const JsonValue& mainAV = sections[0]["missing"];
-    ASSERT_EQ(mainAV.array().size(), 2u) << "one for each entry, as the report lists them";
-    const JsonValue& cafe = mainAV[0];
+    const Json& mainAV = sections.at(0).at("missing");
+    ASSERT_EQ(mainAV.size(), 2u) << "one for each entry, as the report lists them";
+    const Json& cafe = mainAV.at(0);
     EXPECT_EQ(keysOf(cafe), (std::set<std::string>{"stored", "decoded", "searched", "not_searched", "candidates",
                                                    "more_candidates"}));
-    EXPECT_EQ(cafe["stored"].string(), "D:\\Video\\Caf%E9.avi");
-    EXPECT_EQ(cafe["decoded"].string(), "D:\\Video\\Caf\xC3\xA9.avi");
-    EXPECT_TRUE(cafe["searched"].boolean());
-    EXPECT_TRUE(cafe["not_searched"].isNull());
-    ASSERT_EQ(cafe["candidates"].array().size(), 2u);
-    EXPECT_EQ(cafe["candidates"][0]["path"].string(), "/m/disk/Video/Caf\xC3\xA9.avi");
-    EXPECT_EQ(cafe["candidates"][0]["match"].string(), "same-name");
-    EXPECT_EQ(cafe["candidates"][0]["shared_folders"].number(), 1);
-    EXPECT_EQ(cafe["candidates"][1]["match"].string(), "other-extension");
-    EXPECT_EQ(cafe["more_candidates"].number(), 0);
-    EXPECT_EQ(keysOf(cafe["candidates"][0]), (std::set<std::string>{"path", "match", "shared_folders"}));
+    EXPECT_EQ(cafe.at("stored").get<std::string>(), "D:\\Video\\Caf%E9.avi");
+    EXPECT_EQ(cafe.at("decoded").get<std::string>(), "D:\\Video\\Caf\xC3\xA9.avi");
+    EXPECT_TRUE(cafe.at("searched").get<bool>());
+    EXPECT_TRUE(cafe.at("not_searched").is_null());
+    ASSERT_EQ(cafe.at("candidates").size(), 2u);
+    EXPECT_EQ(cafe.at("candidates").at(0).at("path").get<std::string>(), "/m/disk/Video/Caf\xC3\xA9.avi");
+    EXPECT_EQ(cafe.at("candidates").at(0).at("match").get<std::string>(), "same-name");
+    EXPECT_EQ(cafe.at("candidates").at(0).at("shared_folders").get<std::int64_t>(), 1);
+    EXPECT_EQ(cafe.at("candidates").at(1).at("match").get<std::string>(), "other-extension");
+    EXPECT_EQ(cafe.at("more_candidates").get<std::int64_t>(), 0);
+    EXPECT_EQ(keysOf(cafe.at("candidates").at(0)), (std::set<std::string>{"path", "match", "shared_folders"}));
 
-    const JsonValue& quoted = sections[2]["missing"][0];
-    EXPECT_EQ(quoted["stored"].string(), "D:\\Music\\say \"hi\"%01.wav");
-    EXPECT_EQ(quoted["decoded"].string(), "D:\\Music\\say \"hi\"\x01.wav");
-    EXPECT_TRUE(quoted["candidates"].array().empty());
+    const Json& quoted = sections.at(2).at("missing").at(0);
+    EXPECT_EQ(quoted.at("stored").get<std::string>(), "D:\\Music\\say \"hi\"%01.wav");
+    EXPECT_EQ(quoted.at("decoded").get<std::string>(), "D:\\Music\\say \"hi\"\x01.wav");
+    EXPECT_TRUE(quoted.at("candidates").empty());
 
-    EXPECT_EQ(sections[5]["missing"][0]["candidates"][0]["path"].string(), "/m/x/\xF0\x9F\x8E\xAC/gone.avi");
+    EXPECT_EQ(sections.at(5).at("missing").at(0).at("candidates").at(0).at("path").get<std::string>(),
+              "/m/x/\xF0\x9F\x8E\xAC/gone.avi");
 
-    const JsonValue& s = doc["search"];
+    const Json& s = doc.at("search");
     EXPECT_EQ(keysOf(s), (std::set<std::string>{"folders", "folders_read", "files", "problems"}));
-    EXPECT_EQ(s["folders"][0].string(), "/m");
-    EXPECT_EQ(s["files"].number(), 3);
-    EXPECT_EQ(s["folders_read"].number(), 5);
-    EXPECT_TRUE(s["problems"].array().empty());
+    EXPECT_EQ(s.at("folders").at(0).get<std::string>(), "/m");
+    EXPECT_EQ(s.at("files").get<std::int64_t>(), 3);
+    EXPECT_EQ(s.at("folders_read").get<std::int64_t>(), 5);
+    EXPECT_TRUE(s.at("problems").empty());
 
-    const JsonValue& mappings = doc["mappings"];
-    ASSERT_EQ(mappings.array().size(), 2u);
-    const JsonValue& drive = mappings[0];
+    const Json& mappings = doc.at("mappings");
+    ASSERT_EQ(mappings.size(), 2u);
+    const Json& drive = mappings.at(0);
     EXPECT_EQ(keysOf(drive), (std::set<std::string>{"root", "prefix", "whole_root", "folder", "explains", "of", "files",
                                                     "argument", "config_line"}));
-    EXPECT_EQ(drive["root"].string(), "D:");
-    EXPECT_EQ(drive["prefix"].string(), "D:");
-    EXPECT_TRUE(drive["whole_root"].boolean());
-    EXPECT_EQ(drive["folder"].string(), "/m/disk");
-    EXPECT_EQ(drive["explains"].number(), 1);
-    EXPECT_EQ(drive["of"].number(), 3);
-    EXPECT_EQ(drive["files"][0].string(), "D:\\Video\\Caf\xC3\xA9.avi");
-    EXPECT_EQ(drive["argument"].string(), "--map D:=/m/disk");
-    EXPECT_EQ(drive["config_line"].string(), "map D: = /m/disk");
-    EXPECT_EQ(mappings[1]["folder"].string(), "/m/x/\xF0\x9F\x8E\xAC");
-    EXPECT_FALSE(mappings[1]["whole_root"].boolean());
+    EXPECT_EQ(drive.at("root").get<std::string>(), "D:");
+    EXPECT_EQ(drive.at("prefix").get<std::string>(), "D:");
+    EXPECT_TRUE(drive.at("whole_root").get<bool>());
+    EXPECT_EQ(drive.at("folder").get<std::string>(), "/m/disk");
+    EXPECT_EQ(drive.at("explains").get<std::int64_t>(), 1);
+    EXPECT_EQ(drive.at("of").get<std::int64_t>(), 3);
+    EXPECT_EQ(drive.at("files").at(0).get<std::string>(), "D:\\Video\\Caf\xC3\xA9.avi");
+    EXPECT_EQ(drive.at("argument").get<std::string>(), "--map D:=/m/disk");
+    EXPECT_EQ(drive.at("config_line").get<std::string>(), "map D: = /m/disk");
+    EXPECT_EQ(mappings.at(1).at("folder").get<std::string>(), "/m/x/\xF0\x9F\x8E\xAC");
+    EXPECT_FALSE(mappings.at(1).at("whole_root").get<bool>());
 }
 
 TEST_F(JsonDocument, SaysWhereADamagedProjectEnded)
@@ -297,26 +249,59 @@ TEST_F(JsonDocument, SaysWhereADamagedProjectEnded)
     tree.file("/m/nothing.txt");
     std::vector<std::uint8_t> bytes = buildProject(project());
     bytes.resize(bytes.size() - 30); // into the bin entry
-    const JsonValue doc = render(bytes, tree);
-    const JsonValue& p = doc["project"];
-    EXPECT_TRUE(p["damaged"].boolean());
-    EXPECT_EQ(keysOf(p["damage"]), (std::set<std::string>{"section", "entry", "count", "read_error", "message"}));
-    EXPECT_EQ(p["damage"]["section"].string(), "BinWindow");
-    EXPECT_EQ(p["damage"]["entry"].number(), 1);
-    EXPECT_EQ(p["damage"]["count"].number(), 1);
-    EXPECT_TRUE(p["damage"]["read_error"].isNull());
-    EXPECT_TRUE(p["damage"]["message"].string().starts_with("The project file is damaged"));
-    EXPECT_TRUE(doc["mappings"].array().empty());
+    const Json doc = render(bytes, tree);
+    const Json& p = doc.at("project");
+    EXPECT_TRUE(p.at("damaged").get<bool>());
+    EXPECT_EQ(keysOf(p.at("damage")), (std::set<std::string>{"section", "entry", "count", "read_error", "message"}));
+    EXPECT_EQ(p.at("damage").at("section").get<std::string>(), "BinWindow");
+    EXPECT_EQ(p.at("damage").at("entry").get<std::int64_t>(), 1);
+    EXPECT_EQ(p.at("damage").at("count").get<std::int64_t>(), 1);
+    EXPECT_TRUE(p.at("damage").at("read_error").is_null());
+    EXPECT_TRUE(p.at("damage").at("message").get<std::string>().starts_with("The project file is damaged"));
+    EXPECT_TRUE(doc.at("mappings").empty());
 }
 
 TEST_F(JsonDocument, ACandidatePathThatIsNotUtf8IsGivenAsTextAndAsBytes)
 {
     MemoryTree tree;
     tree.file("/m/Caf\xE9/gone.avi");
-    const JsonValue doc = render(buildProject(project()), tree);
-    const JsonValue& candidate = doc["sections"][5]["missing"][0]["candidates"][0];
-    EXPECT_EQ(candidate["path"].string(), "/m/Caf\xEF\xBF\xBD/gone.avi");
-    EXPECT_EQ(candidate["path_bytes"].string(), "/m/Caf%E9/gone.avi");
+    const Json doc = render(buildProject(project()), tree);
+    const Json& candidate = doc.at("sections").at(5).at("missing").at(0).at("candidates").at(0);
+    EXPECT_EQ(candidate.at("path").get<std::string>(), "/m/Caf\xEF\xBF\xBD/gone.avi");
+    EXPECT_EQ(candidate.at("path_bytes").get<std::string>(), "/m/Caf%E9/gone.avi");
+}
+
+TEST_F(JsonDocument, IsAsciiWithEveryOtherCharacterEscapedAndLaidOutTwoSpacesALevel)
+{
+    MemoryTree tree;
+    tree.file("/m/nothing.txt");
+    std::string name;
+    for (int c = 1; c < 0x20; ++c)
+        name += static_cast<char>(c);
+    name += "\"\\/\x7F" "Caf\xC3\xA9 \xE8\xA1\xA8 \xF0\x9F\x8E\xAC \xE2\x80\xA8 \xE9";
+    ProjectModel m;
+    m.mainAV = {{"D:\\a.avi"}};
+    const std::vector<std::uint8_t> bytes = buildProject(m);
+    RecordingFeedback inner;
+    MissingCollector collector(inner);
+    ProjectReader reader(bytes);
+    const ScanResult scan = scanProject(reader, collector);
+    const SearchResults results =
+        search(tree, {"/m"}, missingFiles(collector.distinctStored(), [&](std::string_view) { return name; }));
+    text = renderJson({"p.dvc", bytes.size(), scan}, collector.sections(), results);
+
+    EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
+    const Json doc = Json::parse(text);
+    const std::string decoded = doc.at("sections").at(0).at("missing").at(0).at("decoded").get<std::string>();
+    EXPECT_EQ(decoded, name.substr(0, name.size() - 1) + "\xEF\xBF\xBD") << "a byte that is no UTF-8 is U+FFFD";
+    for (const char* escape : {"\\u0001", "\\u001f", "\\n", "\\t", "\\\"", "\\\\", "\\u007f", "\\u00e9",
+                               "\\u8868", "\\ud83c\\udfac", "\\u2028", "\\ufffd"})
+        EXPECT_NE(text.find(escape), std::string::npos) << escape;
+    EXPECT_TRUE(text.starts_with("{\n  \"format\": 1,\n  \"generator\": \"korvane "));
+    EXPECT_NE(text.find("\n          \"candidates\": [],\n          \"more_candidates\": 0\n        }\n"),
+              std::string::npos)
+        << text;
+    EXPECT_TRUE(text.ends_with("\n  \"mappings\": []\n}\n"));
 }
 
 } // namespace

@@ -49,6 +49,9 @@ TEST(Nfc, HangulSyllablesComposeByArithmetic)
     EXPECT_EQ(toNfc("\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8"), "\xEA\xB0\x81");
     EXPECT_EQ(toNfc("\xEA\xB0\x80\xE1\x86\xA8"), "\xEA\xB0\x81");
     EXPECT_EQ(toNfc("\xEA\xB0\x81"), "\xEA\xB0\x81");
+    // U+11A7 comes just before the trailing consonants and is none.
+    EXPECT_EQ(toNfc("\xEA\xB0\x80\xE1\x86\xA7"), "\xEA\xB0\x80\xE1\x86\xA7");
+    EXPECT_NE(matchKey("\xEA\xB0\x80\xE1\x86\xA7"), matchKey("\xEA\xB0\x80"));
 }
 
 TEST(Nfc, JapaneseNamesStayAsTheyAre)
