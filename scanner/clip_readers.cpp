@@ -3,6 +3,7 @@
 #include "scanner/media_kind.h"
 #include "scanner/scan.h"
 #include "scanner/section.h"
+#include "text/ascii.h"
 
 #include <array>
 
@@ -60,8 +61,7 @@ MediaKind mediaKindOf(std::string_view storedName)
         return MediaKind::Unknown;
     char tail[3];
     for (std::size_t k = 0; k < 3; ++k) {
-        const char c = storedName[storedName.size() - 3 + k];
-        tail[k] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        tail[k] = asciiLower(storedName[storedName.size() - 3 + k]);
     }
     const std::string_view ending(tail, 3);
     static constexpr std::array<std::string_view, 5> stills = {"bmp", "jpg", "tif", "psd", "tga"};
