@@ -122,10 +122,6 @@ const char* conflict(const CliOptions& o)
     return nullptr;
 }
 
-} // namespace
-
-namespace {
-
 // Reads the command line into `options`; false, with `exitStatus` set, when
 // the program is to end at once. Every option is taken in its place: a
 // wrong one ends the reading where it stands, whatever follows it.
