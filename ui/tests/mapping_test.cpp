@@ -1,13 +1,12 @@
 // Windows paths in the dialog: the existence test through the drive
-// mappings, stored names shown decoded, the note of unmapped drives, the
-// "Drive mapping..." dialog and "Find missing files in folder...".
+// mappings, stored names shown decoded, the note of unmapped drives and the
+// "Drive mapping..." dialog.
 
-#include "test_support.h"
+#include "mapping_support.h"
 
 #include "paths/config_file.h"
 #include "paths/drive_map.h"
 #include "ui/drive_mapping_dlg.h"
-#include "ui/find_missing_dlg.h"
 #include "ui/framework/system_menu.h"
 #include "ui/resource_ids.h"
 #include "ui/scan_app.h"
@@ -18,25 +17,17 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <optional>
-
 using namespace korvane;
+using uitest::makeFile;
+using uitest::referenceWithout;
+using uitest::rows;
 
 namespace {
-
-void makeFile(const QString& path)
-{
-    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-}
 
 void writeText(const QString& path, const QByteArray& text)
 {
@@ -44,14 +35,6 @@ void writeText(const QString& path, const QByteArray& text)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(text);
-}
-
-QStringList rows(const QTreeWidget* list, int column)
-{
-    QStringList texts;
-    for (int k = 0; k < list->topLevelItemCount(); ++k)
-        texts << list->topLevelItem(k)->text(column);
-    return texts;
 }
 
 QTreeWidgetItem* rowOf(QTreeWidget* list, const QString& first)
@@ -66,24 +49,9 @@ QPushButton* standardButton(QDialog& dialog, QDialogButtonBox::StandardButton wh
     return box ? box->button(which) : nullptr;
 }
 
-// The report of a scan without any mapping, with every line of `gone` taken out.
-QString referenceWithout(const QString& project, const QStringList& gone)
-{
-    std::string report;
-    uitest::scanForReference(project, &report);
-    QString text = QString::fromStdString(report);
-    for (const QString& line : gone) {
-        const QString entry = line + QStringLiteral("\r\n");
-        if (!text.contains(entry))
-            return QStringLiteral("<reference lacks %1>").arg(line);
-        text.remove(entry);
-    }
-    return text;
-}
-
 } // namespace
 
-class MappingTest : public QObject {
+class MappingTest : public QObject, private uitest::MappingFixture {
     Q_OBJECT
 
 private slots:
@@ -102,56 +70,21 @@ private slots:
     void driveMappingRemovesOnlyTheFilesMappings();
     void driveMappingTakesOnlyDrivesAndShares();
     void driveMappingCancelledSavesNothing();
-
-    void findMissingIsOfferedOnlyAfterARunThatMissedFiles();
-    void findMissingThenUseMappingScansAgainWithNothingMissing();
-    void findMissingOffersAFolderBelowADriveWhereTheFileTakesIt();
-
-private:
-    void process(const QString& project);
-    QString tempPath(const QString& name) const { return work->filePath(name); }
-
-    QTemporaryDir settingsRoot;
-    QString configFile;
-    std::optional<QTemporaryDir> work;
-    CScanDlg* dlg = nullptr;
-    uitest::ScriptedModals modals;
-    std::optional<ui::ScopedModalHandler> scope;
 };
 
 void MappingTest::initTestCase()
 {
-    QVERIFY(settingsRoot.isValid());
-    configFile = uitest::isolateSettings(settingsRoot.path());
+    isolate();
 }
 
 void MappingTest::init()
 {
-    QFile::remove(configFile);
-    QDir(settingsRoot.filePath(QStringLiteral("wine"))).removeRecursively();
-    QVERIFY(QDir().mkpath(settingsRoot.filePath(QStringLiteral("wine"))));
-    work.emplace();
-    modals = uitest::ScriptedModals();
-    scope.emplace(modals);
-    dlg = new CScanDlg;
-    QVERIFY(dlg->Create());
-    dlg->show();
+    openWithoutSettings();
 }
 
 void MappingTest::cleanup()
 {
-    delete dlg;
-    dlg = nullptr;
-    scope.reset();
-    work.reset();
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-void MappingTest::process(const QString& project)
-{
-    dlg->m_dvcPath = project;
-    dlg->UpdateData(false);
-    dlg->OnProcess();
+    closeAndRemoveFiles();
 }
 
 void MappingTest::mappedDrivePathIsReportedAsFound()
@@ -408,147 +341,6 @@ void MappingTest::driveMappingCancelledSavesNothing()
     dlg->OnSysCommand(IDM_DRIVEMAPPING, 0);
     QCOMPARE(modals.folderCaptions.size(), std::size_t(2));
     QVERIFY(!QFile::exists(configFile));
-}
-
-void MappingTest::findMissingIsOfferedOnlyAfterARunThatMissedFiles()
-{
-    auto findEntryEnabled = [&] {
-        const auto& entries = dlg->GetSystemMenu(false)->entries();
-        for (const ui::MenuEntry& entry : entries) {
-            if (entry.command == IDM_FINDMISSING)
-                return !(entry.flags & ui::kMenuGrayed);
-        }
-        return false;
-    };
-    QVERIFY(!findEntryEnabled());
-    // Gray entries are offered disabled.
-    const std::unique_ptr<QMenu> popup = dlg->GetSystemMenu(false)->createPopup(dlg);
-    for (QAction* action : popup->actions())
-        QCOMPARE(action->isEnabled(), action->data().toUInt() != IDM_FINDMISSING);
-    // Chosen anyway, it asks nothing.
-    dlg->OnSysCommand(IDM_FINDMISSING, 0);
-    QVERIFY(modals.folderCaptions.empty());
-
-    process(QStringLiteral("samples/wedding.dvc"));
-    QVERIFY(findEntryEnabled());
-    QVERIFY(!dlg->lastMissing().empty());
-
-    // A file that cannot be opened changes nothing: the report shown is still searched.
-    process(tempPath(QStringLiteral("no-such.dvc")));
-    QVERIFY(findEntryEnabled());
-
-    testkit::ProjectModel nothingMissing;
-    nothingMissing.mainAV = {{"samples/media/Holiday/Beach.avi", "", 0}};
-    const QString project = tempPath(QStringLiteral("whole.dvc"));
-    uitest::writeProject(project, testkit::buildProject(nothingMissing));
-    process(project);
-    QVERIFY(dlg->lastMissing().empty());
-    QVERIFY(!findEntryEnabled());
-}
-
-void MappingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
-{
-    testkit::ProjectModel model;
-    model.mainAV = {{"D:\\Video\\Clip.AVI", "", 0}, {"D:\\Video\\Day1\\Toast.avi", "", 0}};
-    model.bin = {{"clip", "D:\\Video\\Clip.AVI"}};
-    const QString project = tempPath(QStringLiteral("moved.dvc"));
-    uitest::writeProject(project, testkit::buildProject(model));
-    const QString disk = tempPath(QStringLiteral("usb disk"));
-    makeFile(disk + QStringLiteral("/Video/clip.avi"));
-    makeFile(disk + QStringLiteral("/Video/Day1/toast.avi"));
-    makeFile(disk + QStringLiteral("/Other/clip.avi"));
-
-    process(project);
-    QCOMPARE(dlg->lastMissing().size(), std::size_t(2));
-    QCOMPARE(modals.messages.size(), std::size_t(1));
-
-    modals.folderAnswers = {disk};
-    QString title, summary;
-    QStringList missing, found, suggested;
-    modals.onDialog = [&](QDialog& dialog) {
-        dialog.show();
-        title = dialog.windowTitle();
-        auto* label = dialog.findChild<QLabel*>(QStringLiteral("summaryLabel"));
-        auto* files = dialog.findChild<QTreeWidget*>(QStringLiteral("missingList"));
-        auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
-        auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
-        if (!label || !files || !mappings || !use || !use->isEnabled())
-            return -1;
-        summary = label->text();
-        missing = rows(files, 0);
-        found = rows(files, 1);
-        suggested = rows(mappings, 0) + rows(mappings, 1) + rows(mappings, 2);
-        QTest::mouseClick(use, Qt::LeftButton);
-        return dialog.result();
-    };
-
-    dlg->OnSysCommand(IDM_FINDMISSING, 0);
-
-    QCOMPARE(title, QStringLiteral("Find missing files"));
-    QCOMPARE(summary, QStringLiteral("Searched %1: found 2 of 2 missing files.").arg(disk));
-    QCOMPARE(missing, QStringList({QStringLiteral("D:\\Video\\Clip.AVI"), QStringLiteral("D:\\Video\\Day1\\Toast.avi")}));
-    // The candidate in the folder of the same name comes first.
-    QCOMPARE(found, QStringList({QStringLiteral("Video/clip.avi (and 1 more)"), QStringLiteral("Video/Day1/toast.avi")}));
-    QCOMPARE(suggested, QStringList({QStringLiteral("D:"), disk, QStringLiteral("2 of 2 missing files on D:")}));
-
-    // The mapping is saved and the project scanned again, with nothing missing.
-    const std::vector<DriveMapping> saved = ConfigFile::load(configFile.toStdString()).mappings();
-    QCOMPARE(saved.size(), std::size_t(1));
-    QCOMPARE(QString::fromStdString(saved[0].root), QStringLiteral("D:"));
-    QCOMPARE(QString::fromStdString(saved[0].folder), disk);
-    QCOMPARE(modals.messages.size(), std::size_t(2));
-    QCOMPARE(modals.messages.back().text, QStringLiteral("completed\n") + project);
-    QCOMPARE(dlg->m_fileList,
-             referenceWithout(project, {QStringLiteral("D:\\Video\\Clip.AVI"), QStringLiteral("D:\\Video\\Day1\\Toast.avi")}));
-    QVERIFY(!dlg->m_fileList.contains(QStringLiteral("D:\\")));
-    QVERIFY(dlg->lastMissing().empty());
-    QCOMPARE(ui::windowText(dlg->GetDlgItem(IDC_DVC_PATH)), project);
-}
-
-void MappingTest::findMissingOffersAFolderBelowADriveWhereTheFileTakesIt()
-{
-    // Found in a folder that shares no name with the stored one: only
-    // D:\Video can stand for it.
-    testkit::ProjectModel model;
-    model.mainAV = {{"D:\\Video\\Clip.AVI", "", 0}};
-    const QString project = tempPath(QStringLiteral("folder.dvc"));
-    uitest::writeProject(project, testkit::buildProject(model));
-    const QString elsewhere = tempPath(QStringLiteral("elsewhere"));
-    makeFile(elsewhere + QStringLiteral("/clip.avi"));
-    process(project);
-
-    modals.folderAnswers = {elsewhere};
-    QStringList suggested;
-    bool useEnabled = false;
-    modals.onDialog = [&](QDialog& dialog) {
-        dialog.show();
-        auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
-        auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
-        if (!mappings || !use || mappings->topLevelItemCount() != 1)
-            return -1;
-        suggested = rows(mappings, 0);
-        mappings->setCurrentItem(mappings->topLevelItem(0));
-        useEnabled = use->isEnabled();
-        QTest::mouseClick(use, Qt::LeftButton);
-        return dialog.result();
-    };
-    dlg->OnSysCommand(IDM_FINDMISSING, 0);
-    QCOMPARE(suggested, QStringList({QStringLiteral("D:\\Video")}));
-
-    // Offered exactly where the configuration file can map a folder.
-    const bool fileTakesFolders = canonicalRoot("D:\\Video").has_value();
-    QCOMPARE(useEnabled, fileTakesFolders);
-    if (fileTakesFolders) {
-        QCOMPARE(modals.messages.size(), std::size_t(2));
-        QVERIFY(dlg->lastMissing().empty());
-        const std::vector<DriveMapping> saved = ConfigFile::load(configFile.toStdString()).mappings();
-        QCOMPARE(saved.size(), std::size_t(1));
-        QCOMPARE(QString::fromStdString(saved[0].root), QStringLiteral("D:\\Video"));
-        QCOMPARE(QString::fromStdString(saved[0].folder), elsewhere);
-    } else {
-        QVERIFY(!QFile::exists(configFile));
-        QCOMPARE(modals.messages.size(), std::size_t(1)); // no second run
-    }
 }
 
 int main(int argc, char** argv)

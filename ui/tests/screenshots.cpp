@@ -24,7 +24,6 @@
 #include <QtTest>
 
 #include <cstdio>
-#include <optional>
 #include <vector>
 
 using namespace korvane;
@@ -61,7 +60,7 @@ QImage screenshot(const std::vector<QWidget*>& widgets)
 
 } // namespace
 
-class Screenshots : public QObject {
+class Screenshots : public QObject, private uitest::DialogFixture {
     Q_OBJECT
 
 private slots:
@@ -73,42 +72,23 @@ private slots:
 
 private:
     void save(const QImage& image, const char* name);
-
-    QTemporaryDir settingsRoot;
-    QString configFile;
-    CScanDlg* dlg = nullptr;
-    uitest::ScriptedModals modals;
-    std::optional<ui::ScopedModalHandler> scope;
 };
 
 void Screenshots::initTestCase()
 {
     // Only the settings written below: none of the machine's own.
-    QVERIFY(settingsRoot.isValid());
-    configFile = uitest::isolateSettings(settingsRoot.path());
+    isolate();
     QVERIFY(QDir().mkpath(outputFolder));
 }
 
 void Screenshots::init()
 {
-    modals = uitest::ScriptedModals();
-    scope.emplace(modals);
-    dlg = new CScanDlg;
-    QVERIFY(dlg->Create());
-    dlg->show();
-    // Also on a display without a window manager, which activates nothing itself.
-    QVERIFY(QTest::qWaitForWindowExposed(dlg));
-    dlg->activateWindow();
-    QApplication::setActiveWindow(dlg);
-    QVERIFY(QTest::qWaitForWindowActive(dlg));
+    openDialog();
 }
 
 void Screenshots::cleanup()
 {
-    delete dlg;
-    dlg = nullptr;
-    scope.reset();
-    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    closeDialog();
 }
 
 void Screenshots::save(const QImage& image, const char* name)

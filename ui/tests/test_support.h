@@ -1,23 +1,31 @@
 #pragma once
 
 // What the dialog tests share: a modal handler that answers for the user and
-// records what was asked, a feedback that records the core's own report of
-// a project, and project files built on the spot.
+// records what was asked, the main dialog on screen with settings of its
+// own, a feedback that records the core's own report of a project, and
+// project files built on the spot.
 
 #include "report/file_probe.h"
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
 #include "ui/framework/modals.h"
+#include "ui/framework/template_dialog.h"
+#include "ui/resource_ids.h"
+#include "ui/scan_dlg.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QTest>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <deque>
 #include <functional>
@@ -129,6 +137,64 @@ inline QString isolateSettings(const QString& root)
     qunsetenv("WSL_DISTRO_NAME");
     return root + QStringLiteral("/config/korvane/korvane.conf");
 }
+
+template <class T>
+T* item(ui::TemplateDialog& dialog, int id)
+{
+    return dynamic_cast<T*>(dialog.GetDlgItem(id));
+}
+
+// The main dialog as a test meets it: settings of its own, a modal handler
+// that answers for the user, and a fresh dialog shown and active for each
+// test function. A test object derives from it and calls isolate() in
+// initTestCase(), openDialog() in init() and closeDialog() in cleanup().
+class DialogFixture {
+protected:
+    // No drive mappings of the machine's own: the reports are those of the core.
+    void isolate()
+    {
+        QVERIFY(settingsRoot.isValid());
+        configFile = isolateSettings(settingsRoot.path());
+    }
+
+    void openDialog()
+    {
+        modals = ScriptedModals();
+        scope.emplace(modals);
+        dlg = new CScanDlg;
+        QVERIFY(dlg->Create());
+        dlg->show();
+        // Also on a display without a window manager, which activates nothing itself.
+        QVERIFY(QTest::qWaitForWindowExposed(dlg));
+        dlg->activateWindow();
+        QApplication::setActiveWindow(dlg);
+        QVERIFY(QTest::qWaitForWindowActive(dlg));
+    }
+
+    // Also waits until every window a test opened is gone.
+    void closeDialog()
+    {
+        delete dlg;
+        dlg = nullptr;
+        scope.reset();
+        QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    void typePath(const QString& path)
+    {
+        auto* edit = item<QLineEdit>(*dlg, IDC_DVC_PATH);
+        edit->clear();
+        QTest::keyClicks(edit, path);
+    }
+
+    void clickProcess() { QTest::mouseClick(item<QPushButton>(*dlg, IDC_PROCESS), Qt::LeftButton); }
+
+    QTemporaryDir settingsRoot;
+    QString configFile;
+    CScanDlg* dlg = nullptr;
+    ScriptedModals modals;
+    std::optional<ui::ScopedModalHandler> scope;
+};
 
 // The report exactly as the core produces it for a file, for comparison.
 class ReportRecorder final : public ScanFeedback {

@@ -1,0 +1,205 @@
+// "Find missing files in folder...": offered after a run that missed
+// files, and the mapping it suggests saved and used by a second run.
+
+#include "mapping_support.h"
+
+#include "paths/config_file.h"
+#include "paths/drive_map.h"
+#include "ui/find_missing_dlg.h"
+#include "ui/framework/system_menu.h"
+#include "ui/resource_ids.h"
+#include "ui/scan_app.h"
+#include "ui/scan_dlg.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+using namespace korvane;
+using uitest::makeFile;
+using uitest::referenceWithout;
+using uitest::rows;
+
+class FindMissingTest : public QObject, private uitest::MappingFixture {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void findMissingIsOfferedOnlyAfterARunThatMissedFiles();
+    void findMissingThenUseMappingScansAgainWithNothingMissing();
+    void findMissingOffersAFolderBelowADriveWhereTheFileTakesIt();
+};
+
+void FindMissingTest::initTestCase()
+{
+    isolate();
+}
+
+void FindMissingTest::init()
+{
+    openWithoutSettings();
+}
+
+void FindMissingTest::cleanup()
+{
+    closeAndRemoveFiles();
+}
+
+void FindMissingTest::findMissingIsOfferedOnlyAfterARunThatMissedFiles()
+{
+    auto findEntryEnabled = [&] {
+        const auto& entries = dlg->GetSystemMenu(false)->entries();
+        for (const ui::MenuEntry& entry : entries) {
+            if (entry.command == IDM_FINDMISSING)
+                return !(entry.flags & ui::kMenuGrayed);
+        }
+        return false;
+    };
+    QVERIFY(!findEntryEnabled());
+    // Gray entries are offered disabled.
+    const std::unique_ptr<QMenu> popup = dlg->GetSystemMenu(false)->createPopup(dlg);
+    for (QAction* action : popup->actions())
+        QCOMPARE(action->isEnabled(), action->data().toUInt() != IDM_FINDMISSING);
+    // Chosen anyway, it asks nothing.
+    dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QVERIFY(modals.folderCaptions.empty());
+
+    process(QStringLiteral("samples/wedding.dvc"));
+    QVERIFY(findEntryEnabled());
+    QVERIFY(!dlg->lastMissing().empty());
+
+    // A file that cannot be opened changes nothing: the report shown is still searched.
+    process(tempPath(QStringLiteral("no-such.dvc")));
+    QVERIFY(findEntryEnabled());
+
+    testkit::ProjectModel nothingMissing;
+    nothingMissing.mainAV = {{"samples/media/Holiday/Beach.avi", "", 0}};
+    const QString project = tempPath(QStringLiteral("whole.dvc"));
+    uitest::writeProject(project, testkit::buildProject(nothingMissing));
+    process(project);
+    QVERIFY(dlg->lastMissing().empty());
+    QVERIFY(!findEntryEnabled());
+}
+
+void FindMissingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
+{
+    testkit::ProjectModel model;
+    model.mainAV = {{"D:\\Video\\Clip.AVI", "", 0}, {"D:\\Video\\Day1\\Toast.avi", "", 0}};
+    model.bin = {{"clip", "D:\\Video\\Clip.AVI"}};
+    const QString project = tempPath(QStringLiteral("moved.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    const QString disk = tempPath(QStringLiteral("usb disk"));
+    makeFile(disk + QStringLiteral("/Video/clip.avi"));
+    makeFile(disk + QStringLiteral("/Video/Day1/toast.avi"));
+    makeFile(disk + QStringLiteral("/Other/clip.avi"));
+
+    process(project);
+    QCOMPARE(dlg->lastMissing().size(), std::size_t(2));
+    QCOMPARE(modals.messages.size(), std::size_t(1));
+
+    modals.folderAnswers = {disk};
+    QString title, summary;
+    QStringList missing, found, suggested;
+    modals.onDialog = [&](QDialog& dialog) {
+        dialog.show();
+        title = dialog.windowTitle();
+        auto* label = dialog.findChild<QLabel*>(QStringLiteral("summaryLabel"));
+        auto* files = dialog.findChild<QTreeWidget*>(QStringLiteral("missingList"));
+        auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
+        auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
+        if (!label || !files || !mappings || !use || !use->isEnabled())
+            return -1;
+        summary = label->text();
+        missing = rows(files, 0);
+        found = rows(files, 1);
+        suggested = rows(mappings, 0) + rows(mappings, 1) + rows(mappings, 2);
+        QTest::mouseClick(use, Qt::LeftButton);
+        return dialog.result();
+    };
+
+    dlg->OnSysCommand(IDM_FINDMISSING, 0);
+
+    QCOMPARE(title, QStringLiteral("Find missing files"));
+    QCOMPARE(summary, QStringLiteral("Searched %1: found 2 of 2 missing files.").arg(disk));
+    QCOMPARE(missing, QStringList({QStringLiteral("D:\\Video\\Clip.AVI"), QStringLiteral("D:\\Video\\Day1\\Toast.avi")}));
+    // The candidate in the folder of the same name comes first.
+    QCOMPARE(found, QStringList({QStringLiteral("Video/clip.avi (and 1 more)"), QStringLiteral("Video/Day1/toast.avi")}));
+    QCOMPARE(suggested, QStringList({QStringLiteral("D:"), disk, QStringLiteral("2 of 2 missing files on D:")}));
+
+    // The mapping is saved and the project scanned again, with nothing missing.
+    const std::vector<DriveMapping> saved = ConfigFile::load(configFile.toStdString()).mappings();
+    QCOMPARE(saved.size(), std::size_t(1));
+    QCOMPARE(QString::fromStdString(saved[0].root), QStringLiteral("D:"));
+    QCOMPARE(QString::fromStdString(saved[0].folder), disk);
+    QCOMPARE(modals.messages.size(), std::size_t(2));
+    QCOMPARE(modals.messages.back().text, QStringLiteral("completed\n") + project);
+    QCOMPARE(dlg->m_fileList,
+             referenceWithout(project, {QStringLiteral("D:\\Video\\Clip.AVI"), QStringLiteral("D:\\Video\\Day1\\Toast.avi")}));
+    QVERIFY(!dlg->m_fileList.contains(QStringLiteral("D:\\")));
+    QVERIFY(dlg->lastMissing().empty());
+    QCOMPARE(ui::windowText(dlg->GetDlgItem(IDC_DVC_PATH)), project);
+}
+
+void FindMissingTest::findMissingOffersAFolderBelowADriveWhereTheFileTakesIt()
+{
+    // Found in a folder that shares no name with the stored one: only
+    // D:\Video can stand for it.
+    testkit::ProjectModel model;
+    model.mainAV = {{"D:\\Video\\Clip.AVI", "", 0}};
+    const QString project = tempPath(QStringLiteral("folder.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    const QString elsewhere = tempPath(QStringLiteral("elsewhere"));
+    makeFile(elsewhere + QStringLiteral("/clip.avi"));
+    process(project);
+
+    modals.folderAnswers = {elsewhere};
+    QStringList suggested;
+    bool useEnabled = false;
+    modals.onDialog = [&](QDialog& dialog) {
+        dialog.show();
+        auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
+        auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
+        if (!mappings || !use || mappings->topLevelItemCount() != 1)
+            return -1;
+        suggested = rows(mappings, 0);
+        mappings->setCurrentItem(mappings->topLevelItem(0));
+        useEnabled = use->isEnabled();
+        QTest::mouseClick(use, Qt::LeftButton);
+        return dialog.result();
+    };
+    dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QCOMPARE(suggested, QStringList({QStringLiteral("D:\\Video")}));
+
+    // Offered exactly where the configuration file can map a folder.
+    const bool fileTakesFolders = canonicalRoot("D:\\Video").has_value();
+    QCOMPARE(useEnabled, fileTakesFolders);
+    if (fileTakesFolders) {
+        QCOMPARE(modals.messages.size(), std::size_t(2));
+        QVERIFY(dlg->lastMissing().empty());
+        const std::vector<DriveMapping> saved = ConfigFile::load(configFile.toStdString()).mappings();
+        QCOMPARE(saved.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(saved[0].root), QStringLiteral("D:\\Video"));
+        QCOMPARE(QString::fromStdString(saved[0].folder), elsewhere);
+    } else {
+        QVERIFY(!QFile::exists(configFile));
+        QCOMPARE(modals.messages.size(), std::size_t(1)); // no second run
+    }
+}
+
+int main(int argc, char** argv)
+{
+    korvane::CScanApp app(argc, argv);
+    FindMissingTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "find_missing_test.moc"
