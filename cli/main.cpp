@@ -5,11 +5,11 @@
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
-#include "paths/run_setup.h"
-#include "scanner/scan.h"
-#include "report/missing_collector.h"
-#include "search/missing_search.h"
 #include "cli/search_output.h"
+#include "paths/run_setup.h"
+#include "report/missing_collector.h"
+#include "scanner/scan.h"
+#include "search/missing_search.h"
 
 #include <cerrno>
 #include <cstdio>

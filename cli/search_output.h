@@ -1,8 +1,8 @@
 #pragma once
 
+#include "report/missing_collector.h"
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
-#include "report/missing_collector.h"
 #include "search/missing_search.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "paths/name_match.h"
 
-#include "text/find_first_pattern.h"
 #include "text/ascii.h"
+#include "text/find_first_pattern.h"
 #include "text/utf8.h"
 
 #include <unordered_map>

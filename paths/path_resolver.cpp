@@ -2,9 +2,9 @@
 
 #include "paths/name_match.h"
 #include "paths/path_resolver_run.h"
-#include "text/ascii.h"
 #include "paths/windows_path.h"
 #include "report/file_probe.h"
+#include "text/ascii.h"
 
 #include <algorithm>
 

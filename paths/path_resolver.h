@@ -1,8 +1,8 @@
 #pragma once
 
 #include "paths/codepage.h"
-#include "paths/drive_map.h"
 #include "paths/directory_listing.h"
+#include "paths/drive_map.h"
 #include "paths/mapping_sources.h" // the settings a resolver is made from
 
 #include <cstddef>

@@ -1,8 +1,8 @@
 // Looking for stored names on disk: mapped Windows paths with the editor's
 // system's rules, everything else exactly as before.
 
-#include "report/file_probe.h"
 #include "paths/path_resolver.h"
+#include "report/file_probe.h"
 #include "tests/paths/make_resolver.h"
 #include "tests/temp_dir.h"
 

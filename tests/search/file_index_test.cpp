@@ -1,6 +1,6 @@
 #include "search/file_index.h"
-#include "text/unicode_text.h"
 #include "tests/temp_dir.h"
+#include "text/unicode_text.h"
 
 #include <gtest/gtest.h>
 
