@@ -5,7 +5,9 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 
 // The character data (decompositions, combining classes, compositions, case
 // folding) is utf8proc's; this file only decides in which order it is
@@ -135,31 +137,73 @@ void normalise(std::vector<std::int32_t>& text, bool fold, std::vector<std::int3
     composeInto(work, out);
 }
 
+// The starters (combining class 0) that are the second part of some
+// canonical decomposition, and so may compose with the character before
+// them: Indic and Tibetan vowel signs and the like. Found once, through
+// utf8proc's public calls, from the decompositions of the first three
+// planes (beyond them there are none).
+const std::vector<std::int32_t>& composingStarters()
+{
+    static const std::vector<std::int32_t> starters = [] {
+        std::vector<std::int32_t> found;
+        for (std::int32_t c = 0xC0; c < 0x30000; ++c) {
+            std::array<std::int32_t, 4> parts{};
+            const utf8proc_ssize_t length = utf8proc_decompose_char(c, parts.data(), 4, UTF8PROC_DECOMPOSE, nullptr);
+            for (utf8proc_ssize_t k = 1; k < length && k < 4; ++k) {
+                if (combiningClass(parts[static_cast<std::size_t>(k)]) == 0)
+                    found.push_back(parts[static_cast<std::size_t>(k)]);
+            }
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        return found;
+    }();
+    return starters;
+}
+
 // Whether the key leaves c as it is whatever stands around it: c has no
 // case, combining class 0, is never the second of a composition, and either
 // has no canonical decomposition or one that composes back to c (ダ is タ
 // and a voiced mark). Most characters of names in other scripts (kana,
 // kanji) are such, and a name of nothing else is its own key.
-bool isInert(char32_t c)
+bool computeInert(char32_t c)
 {
     if (c >= 0x1100 && c < 0x1200) // conjoining jamo compose by arithmetic
         return false;
-    const utf8proc_property_t* p = utf8proc_get_property(static_cast<std::int32_t>(c));
-    if (p->combining_class != 0 || p->casefold_seqindex != UINT16_MAX ||
-        (p->comb_index != UINT16_MAX && p->comb_index >= 0x8000))
+    const auto code = static_cast<std::int32_t>(c);
+    if (combiningClass(code) != 0)
         return false;
-    if (p->decomp_seqindex == UINT16_MAX || p->decomp_type != 0)
-        return true;
-    if (p->comp_exclusion)
+    std::array<std::int32_t, 4> parts{};
+    if (fullFold(code, parts) != 1 || parts[0] != code)
         return false;
-    // Singletons (the Angstrom sign) and decompositions that start with a
-    // combining mark (Tibetan vowel signs) do not compose back.
-    std::int32_t parts[4];
-    const utf8proc_ssize_t length =
-        utf8proc_decompose_char(static_cast<std::int32_t>(c), parts, 4, UTF8PROC_DECOMPOSE, nullptr);
-    if (length < 2 || length > 4 || utf8proc_get_property(parts[0])->combining_class != 0)
+    const std::vector<std::int32_t>& starters = composingStarters();
+    if (std::binary_search(starters.begin(), starters.end(), code))
         return false;
-    return utf8proc_normalize_utf32(parts, length, kCompose) == 1 && parts[0] == static_cast<std::int32_t>(c);
+    const utf8proc_ssize_t length = utf8proc_decompose_char(code, parts.data(), 4, UTF8PROC_DECOMPOSE, nullptr);
+    if (length == 1 && parts[0] == code)
+        return true; // no canonical decomposition
+    // Singletons (the Angstrom sign), composition exclusions and
+    // decompositions that start with a combining mark (Tibetan vowel signs)
+    // do not compose back.
+    if (length < 2 || length > 4 || combiningClass(parts[0]) != 0)
+        return false;
+    return utf8proc_normalize_utf32(parts.data(), length, kCompose) == 1 && parts[0] == code;
+}
+
+// computeInert, remembered for the Basic Multilingual Plane: 0 not yet
+// known, 1 inert, 2 not.
+bool isInert(char32_t c)
+{
+    static std::array<std::atomic<std::uint8_t>, 0x10000> known{};
+    if (c >= known.size())
+        return computeInert(c);
+    std::atomic<std::uint8_t>& slot = known[c];
+    std::uint8_t state = slot.load(std::memory_order_relaxed);
+    if (state == 0) {
+        state = computeInert(c) ? 1 : 2;
+        slot.store(state, std::memory_order_relaxed);
+    }
+    return state == 1;
 }
 
 } // namespace
