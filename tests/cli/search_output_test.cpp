@@ -2,6 +2,7 @@
 #include "tests/builder/project_builder.h"
 #include "tests/recording_feedback.h"
 #include "tests/search/memory_tree.h"
+#include "text/utf8.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -46,15 +47,8 @@ std::set<std::string> keysOf(const Json& object)
 std::string fromLatin1(std::string_view stored)
 {
     std::string out;
-    for (const char c : stored) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
+    for (const char c : stored)
+        appendUtf8(out, static_cast<unsigned char>(c));
     return out;
 }
 

@@ -2,6 +2,7 @@
 #include "search/missing_match.h"
 #include "tests/builder/project_builder.h"
 #include "tests/recording_feedback.h"
+#include "text/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -106,15 +107,8 @@ TEST(MissingCollector, ListsEachMissingPathOnceDecodedAsAsked)
 
     const auto latin1 = [](std::string_view stored) {
         std::string out;
-        for (const char c : stored) {
-            const auto b = static_cast<unsigned char>(c);
-            if (b < 0x80) {
-                out += c;
-            } else {
-                out += static_cast<char>(0xC0 | (b >> 6));
-                out += static_cast<char>(0x80 | (b & 0x3F));
-            }
-        }
+        for (const char c : stored)
+            appendUtf8(out, static_cast<unsigned char>(c));
         return out;
     };
     EXPECT_EQ(missingFiles(collector.distinctStored(), latin1)[2].decoded, "D:\\Music\\Caf\xC3\xA9.wav");
