@@ -10,9 +10,11 @@ std::string renderExplanations(PathResolver& resolver, const std::vector<Missing
     for (const MissingFile& file : missing) {
         out += decoded ? file.decoded : file.stored;
         out += lineEnd;
-        out += "    ";
-        out += resolver.explain(file.stored);
-        out += lineEnd;
+        for (const std::string& line : describeEach(resolver.resolve(file.stored))) {
+            out += "    ";
+            out += line;
+            out += lineEnd;
+        }
     }
     if (missing.empty()) {
         out += "Nothing is missing.";

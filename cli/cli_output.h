@@ -11,8 +11,8 @@
 namespace korvane {
 
 // The "Looked for" part of --explain: each missing path as the report
-// lists it (`decoded`: as its UTF-8 text), and indented under it where it
-// was looked for and why nothing was found there.
+// lists it (`decoded`: as its UTF-8 text), and indented under it each place
+// it was looked for, in order, and why nothing was found there.
 std::string renderExplanations(PathResolver& resolver, const std::vector<MissingFile>& missing, bool decoded,
                                std::string_view lineEnd);
 

@@ -38,7 +38,7 @@ std::optional<PathResolver> makeResolver(const CliOptions& options, MappingSourc
     sources.explicitMappings = options.maps;
     RunSetup setup = setUpRun(sources, options.codePage);
     for (const SetupWarning& warning : setup.warnings)
-        warn(warning.about == SetupWarning::About::ExplicitMapping ? "--map " + warning.text : warning.text);
+        warn(warning.text);
     switch (setup.error) {
     case SetupError::None:
         break;

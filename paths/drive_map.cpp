@@ -214,8 +214,11 @@ bool DriveMap::add(DriveMapping mapping)
 {
     Key key;
     key.whole = rootKey(mapping.root);
-    if (std::any_of(keys_.begin(), keys_.end(), [&](const Key& k) { return k.whole == key.whole; }))
-        return false;
+    for (std::size_t m = 0; m < keys_.size(); ++m) {
+        const DriveMapping& kept = mappings_[m];
+        if (keys_[m].whole == key.whole && (kept.source == mapping.source || kept.folder == mapping.folder))
+            return false;
+    }
     const std::string_view base = driveOrShare(mapping.root);
     key.base = rootKey(base);
     std::string_view rest = std::string_view(mapping.root).substr(base.size());
@@ -239,6 +242,24 @@ const DriveMapping* DriveMap::find(std::string_view root) const
     const std::string key = rootKey(root);
     const auto it = std::find_if(keys_.begin(), keys_.end(), [&](const Key& k) { return k.whole == key; });
     return it == keys_.end() ? nullptr : &mappings_[static_cast<std::size_t>(it - keys_.begin())];
+}
+
+std::vector<DriveMap::Match> DriveMap::covering(std::string_view root, const std::vector<std::string>& names) const
+{
+    std::vector<Match> found;
+    const std::string base = rootKey(root);
+    std::vector<std::string> folded; // names[k] folded, as far as needed
+    for (std::size_t m = 0; m < keys_.size(); ++m) {
+        const Key& key = keys_[m];
+        if (key.base != base || key.folders.size() > names.size())
+            continue;
+        while (folded.size() < key.folders.size())
+            folded.push_back(foldCase(names[folded.size()]));
+        if (std::equal(key.folders.begin(), key.folders.end(), folded.begin()))
+            found.push_back({&mappings_[m], key.folders.size()});
+    }
+    std::stable_sort(found.begin(), found.end(), [](const Match& a, const Match& b) { return a.folders > b.folders; });
+    return found;
 }
 
 DriveMap::Match DriveMap::match(std::string_view root, const std::vector<std::string>& names) const
@@ -265,7 +286,11 @@ std::vector<const DriveMapping*> DriveMap::foldersOn(std::string_view root) cons
     std::vector<const DriveMapping*> out;
     const std::string base = rootKey(root);
     for (std::size_t m = 0; m < keys_.size(); ++m) {
-        if (keys_[m].base == base && !keys_[m].folders.empty())
+        if (keys_[m].base != base || keys_[m].folders.empty())
+            continue;
+        const std::string& whole = keys_[m].whole;
+        if (std::none_of(keys_.begin(), keys_.begin() + static_cast<std::ptrdiff_t>(m),
+                         [&](const Key& earlier) { return earlier.whole == whole; }))
             out.push_back(&mappings_[m]);
     }
     return out;

@@ -72,30 +72,38 @@ std::vector<DriveMapping> wineMappings(const std::filesystem::path& prefix);
 // WSL's drives: every folder "<root>/x" named by one small letter.
 std::vector<DriveMapping> wslMappings(const std::filesystem::path& root);
 
-// The mappings of one run. A stored path takes the mapping with the longest
-// root that is a prefix of it at whole names (compared without regard to
-// case: "D:\Video" covers "D:\video\a.avi", never "D:\VideoOld\a.avi"),
-// whatever the sources: a folder mapped in the configuration file wins
-// over its drive given with --map. Of two mappings of one root the first
-// added wins, so sources are added in order of precedence.
+// The mappings of one run, which form a search path. A mapping covers a
+// stored path when its root is a prefix of it at whole names (compared
+// without regard to case: "D:\Video" covers "D:\video\a.avi", never
+// "D:\VideoOld\a.avi"). A stored path is looked for below every mapping
+// that covers it, the longest root first, then the shorter ones; of mappings
+// of one root, in the order added, so sources are added in order of
+// precedence. The first place where the file is found wins, so a mapping
+// only ever adds a place to look: a folder mapping never hides its drive's.
 class DriveMap {
 public:
-    // Adds `mapping` unless its root already has one; returns whether it was added.
+    // Adds `mapping` unless its source already maps its root (the first of
+    // one source wins) or another source maps its root to the same folder;
+    // returns whether it was added.
     bool add(DriveMapping mapping);
     void add(const std::vector<DriveMapping>& mappings);
-    // The mapping of a canonical root ("D:", "\\server\share", "D:\Video"),
-    // in any case.
+    // The first mapping added of a canonical root ("D:", "\\server\share",
+    // "D:\Video"), in any case.
     const DriveMapping* find(std::string_view root) const;
 
     struct Match {
         const DriveMapping* mapping = nullptr;
         std::size_t folders = 0; // how many of the names its root takes
     };
-    // The mapping of a path on drive or share `root` ("D:", as splitWindowsPath
-    // writes it) with the names `names` below it: the longest root among
-    // those that cover it; no mapping when none does.
+    // Every mapping that covers a path on drive or share `root` ("D:", as
+    // splitWindowsPath writes it) with the names `names` below it, in the
+    // order they are tried: the longest root first, mappings of one root in
+    // the order added. Empty when none covers it.
+    std::vector<Match> covering(std::string_view root, const std::vector<std::string>& names) const;
+    // The first of covering(root, names); no mapping when none covers it.
     Match match(std::string_view root, const std::vector<std::string>& names) const;
-    // The mappings of folders on drive or share `root`, in the order added.
+    // The mappings of folders on drive or share `root`, in the order added,
+    // each root once.
     std::vector<const DriveMapping*> foldersOn(std::string_view root) const;
 
     // In the order added.

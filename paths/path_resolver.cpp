@@ -136,9 +136,24 @@ bool PathResolver::exists(std::string_view stored)
     return found;
 }
 
+std::vector<std::string> describeEach(const Resolution& r)
+{
+    std::vector<std::string> lines;
+    for (const Resolution::Attempt& attempt : r.tried)
+        lines.push_back("tried " + attempt.localPath + ": " + attempt.reason);
+    lines.push_back(describe(r));
+    return lines;
+}
+
 std::string PathResolver::explain(std::string_view stored)
 {
-    return describe(resolve(stored));
+    std::string text;
+    for (const std::string& line : describeEach(resolve(stored))) {
+        if (!text.empty())
+            text += '\n';
+        text += line;
+    }
+    return text;
 }
 
 Resolution PathResolver::resolve(std::string_view stored)
@@ -159,6 +174,7 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
     r.mappedRoot.clear();
     r.localPath.clear();
     r.reason.clear();
+    r.tried.clear();
     if (!isWindowsPath(stored)) {
         r.localPath = stored;
         r.found = findFirst(stored);
@@ -185,8 +201,8 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
         r.reason = path->findsNothing;
         return;
     }
-    const DriveMap::Match match = drives_.match(path->root, path->names);
-    if (!match.mapping) {
+    const std::vector<DriveMap::Match> matches = drives_.covering(path->root, path->names);
+    if (matches.empty()) {
         noteUnmapped(path->root);
         r.kind = PathKind::NoMapping;
         r.localPath = stored;
@@ -196,15 +212,33 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
         return;
     }
     r.kind = PathKind::Mapped;
-    r.mappedRoot = match.mapping->root;
-    std::vector<std::string> below = std::move(path->names);
-    below.erase(below.begin(), below.begin() + static_cast<std::ptrdiff_t>(match.folders));
-    if (!path->findsNothing.empty()) {
-        r.localPath = join(match.mapping->folder, below, 0, below.size());
-        r.reason = path->findsNothing;
-        return;
+    std::vector<std::string> below;
+    for (const DriveMap::Match& match : matches) {
+        nextAttempt(r, answerOnly);
+        r.mappedRoot = match.mapping->root;
+        below.assign(path->names.begin() + static_cast<std::ptrdiff_t>(match.folders), path->names.end());
+        if (!path->findsNothing.empty()) { // nothing is found under any mapping
+            r.localPath = join(match.mapping->folder, below, 0, below.size());
+            r.reason = path->findsNothing;
+            return;
+        }
+        lookUp(static_cast<std::size_t>(match.mapping - drives_.all().data()), below, r, answerOnly);
+        if (r.found)
+            return;
     }
-    lookUp(static_cast<std::size_t>(match.mapping - drives_.all().data()), below, r, answerOnly);
+}
+
+// Before looking under the next mapping: keeps where the last one looked,
+// unless only the answer counts.
+void PathResolver::nextAttempt(Resolution& r, bool answerOnly)
+{
+    if (r.mappedRoot.empty())
+        return;
+    if (!answerOnly)
+        r.tried.push_back({std::move(r.mappedRoot), std::move(r.localPath), std::move(r.reason)});
+    r.mappedRoot.clear();
+    r.localPath.clear();
+    r.reason.clear();
 }
 
 // The names of one folder on a mapped drive share all but their last name:
@@ -238,8 +272,13 @@ bool PathResolver::resolveInKnownFolder(Resolution& r, bool answerOnly)
         return false;
     r.kind = PathKind::Mapped;
     r.root = place.root;
-    r.mappedRoot = drives_.all()[place.mapping].root;
-    lookUpIn(run.chains[place.chain], last, r, answerOnly);
+    for (const Place::Way& way : place.ways) {
+        nextAttempt(r, answerOnly);
+        r.mappedRoot = drives_.all()[way.mapping].root;
+        lookUpIn(run.chains[way.chain], last, r, answerOnly);
+        if (r.found)
+            break;
+    }
     return true;
 }
 
@@ -247,7 +286,7 @@ bool PathResolver::resolveInKnownFolder(Resolution& r, bool answerOnly)
 // folder leads to. The folder qualifies when the text is a mapped path that
 // finds something only by looking, and when no mapping's root could take
 // the last name too (a root of as many names as the path), since then
-// another last name could choose another mapping.
+// another last name could be covered by other mappings.
 std::uint32_t PathResolver::placeOf(std::string_view folderText, std::uint32_t hash, std::string_view last)
 {
     Place place;
@@ -255,12 +294,14 @@ std::uint32_t PathResolver::placeOf(std::string_view folderText, std::uint32_t h
     if (path && path->kind != WindowsPath::Root::NotAFile && path->findsNothing.empty() && !path->names.empty() &&
         path->names.back() == last) {
         const std::size_t depth = path->names.size();
-        const DriveMap::Match match = drives_.match(path->root, path->names);
-        if (match.mapping && match.folders < depth && !mayTakeLastName(path->root, path->names)) {
+        const std::vector<DriveMap::Match> matches = drives_.covering(path->root, path->names);
+        if (!matches.empty() && matches.front().folders < depth && !mayTakeLastName(path->root, path->names)) {
             place.known = true;
             place.root = path->root;
-            place.mapping = static_cast<std::size_t>(match.mapping - drives_.all().data());
-            place.chain = chainOf(place.mapping, path->names, match.folders, depth - 1);
+            for (const DriveMap::Match& match : matches) {
+                const auto mapping = static_cast<std::size_t>(match.mapping - drives_.all().data());
+                place.ways.push_back({mapping, chainOf(mapping, path->names, match.folders, depth - 1)});
+            }
         }
     }
     const auto index = static_cast<std::uint32_t>(run_->placeList.size());

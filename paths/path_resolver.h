@@ -29,7 +29,8 @@ struct Resolution {
     bool found = false;
     // "D:" or "\\server\share" (decoded) for Windows paths; empty otherwise.
     std::string root;
-    // The root of the mapping used ("D:", "D:\Video"); empty when none was.
+    // The root of the mapping used last ("D:", "D:\Video"): the one under
+    // which the name was found, else the last one tried; empty when none was.
     std::string mappedRoot;
     // The local path that was looked for: for a mapped name the folder of its
     // mapping and its names, with each name that was found replaced by the
@@ -39,6 +40,17 @@ struct Resolution {
     // for drive D: outside D:\Video", "folder "X" not found", "no entry named
     // "Y" in folder "X"", ... Empty when found.
     std::string reason;
+
+    // A place looked in, under one mapping, that found nothing.
+    struct Attempt {
+        std::string mappedRoot;
+        std::string localPath;
+        std::string reason;
+    };
+    // Where a mapped name was looked for before the place of mappedRoot,
+    // localPath and reason, in the order tried: empty unless several mappings
+    // cover the name (see DriveMap::covering) and an earlier one found nothing.
+    std::vector<Attempt> tried;
 };
 
 // How the sentence about the drives and shares without a mapping is put.
@@ -63,11 +75,17 @@ std::string unmappedRootsNote(const std::vector<std::string>& roots, UnmappedNot
 // for drive D:, looked for as stored", "not found as stored".
 std::string describe(const Resolution& resolution);
 
+// One line for each place looked in, in order: "tried PATH: REASON" for each
+// of resolution.tried, then describe(resolution).
+std::vector<std::string> describeEach(const Resolution& resolution);
+
 // The existence test for one run. A stored name that is not a Windows path
 // is looked for exactly as findFirst looks for it. A Windows path is decoded
-// from the code page, taken apart, and the names below the root of its
-// mapping (see DriveMap::match: the longest root that covers it, a drive,
-// a share or a folder on one) are looked for below that mapping's folder, the way the editor's system looked for it: exact
+// from the code page, taken apart, and looked for below the folder of each
+// mapping that covers it, in the order of DriveMap::covering (the longest
+// root first) until one finds it: the names below the root of the mapping
+// (a drive, a share or a folder on one) are looked for below that mapping's
+// folder, the way the editor's system looked for it: exact
 // names first, then, name by name, the entries of each folder compared
 // without regard to case (the entry of exactly the stored name wins where
 // several differ only in case). A drive or share without a mapping is
@@ -87,7 +105,7 @@ public:
     // What ScanFeedback::fileExists answers.
     bool exists(std::string_view stored);
     Resolution resolve(std::string_view stored);
-    // describe(resolve(stored)).
+    // describeEach(resolve(stored)), one line each, joined by newlines.
     std::string explain(std::string_view stored);
     // The stored name decoded to UTF-8, for showing.
     std::string decoded(std::string_view stored) { return decoder_.toUtf8(stored); }
@@ -111,6 +129,7 @@ private:
     struct Run;
 
     void resolveInto(std::string_view stored, Resolution& resolution, bool answerOnly);
+    static void nextAttempt(Resolution& resolution, bool answerOnly);
     bool resolveInKnownFolder(Resolution& resolution, bool answerOnly);
     std::uint32_t placeOf(std::string_view folderText, std::uint32_t hash, std::string_view last);
     bool mayTakeLastName(std::string_view root, const std::vector<std::string>& names) const;

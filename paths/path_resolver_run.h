@@ -96,14 +96,18 @@ struct PathResolver::Failure {
     }
 };
 
-// What a decoded folder text ("D:\Media\Folder0001") leads to: its names'
-// mapping and chain, when every name in that folder can be looked for
+// What a decoded folder text ("D:\Media\Folder0001") leads to: for each
+// mapping that covers its names, in the order tried, the mapping and the
+// chain of its names, when every name in that folder can be looked for
 // through them (see placeOf).
 struct PathResolver::Place {
+    struct Way {
+        std::size_t mapping = 0;
+        std::uint32_t chain = 0;
+    };
     bool known = false;
     std::string root; // Resolution::root
-    std::size_t mapping = 0;
-    std::uint32_t chain = 0;
+    std::vector<Way> ways;
 };
 
 // All that one run remembers.

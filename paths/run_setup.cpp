@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -26,6 +27,29 @@ bool isFolder(const std::string& path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isAnything(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// The warnings about the explicit and configured mappings of `drives`
+// whose folders do not exist, each sentence once.
+void warnAboutMissingFolders(const DriveMap& drives, std::vector<SetupWarning>& warnings)
+{
+    for (const DriveMapping& mapping : drives.all()) {
+        if (mapping.source != MappingSource::Explicit && mapping.source != MappingSource::ConfigFile)
+            continue;
+        if (isFolder(mapping.folder))
+            continue;
+        std::string text = missingFolderWarning(mapping);
+        const bool said = std::any_of(warnings.begin(), warnings.end(),
+                                      [&](const SetupWarning& warning) { return warning.text == text; });
+        if (!said)
+            warnings.push_back({SetupWarning::About::MissingFolder, std::move(text)});
+    }
 }
 
 constexpr const char* kNotACodePage = "not a code page this system can decode stored names from";
@@ -65,6 +89,20 @@ ResolverSettings loadResolverSettings(const MappingSources& sources)
     return settings;
 }
 
+std::string missingFolderWarning(const DriveMapping& mapping)
+{
+    const std::string_view base = driveOrShare(mapping.root);
+    const bool share = base.starts_with("\\\\");
+    std::string text;
+    if (base.size() != mapping.root.size())
+        text = "folder " + mapping.root + " on " + (share ? "share " : "drive ") + std::string(base);
+    else
+        text = (share ? "share " : "drive ") + mapping.root;
+    text += " is mapped to " + mapping.folder;
+    text += isAnything(mapping.folder) ? ", which is not a folder" : ", which does not exist; is the disk mounted?";
+    return text;
+}
+
 std::string RunSetup::errorText() const
 {
     switch (error) {
@@ -84,11 +122,7 @@ RunSetup setUpRun(const MappingSources& sources, const std::optional<std::string
     ResolverSettings settings = loadResolverSettings(sources);
     for (std::string& warning : settings.warnings)
         setup.warnings.push_back({SetupWarning::About::Settings, std::move(warning)});
-    for (const DriveMapping& mapping : sources.explicitMappings) {
-        if (!isFolder(mapping.folder))
-            setup.warnings.push_back(
-                {SetupWarning::About::ExplicitMapping, mapping.root + "=" + mapping.folder + ": no such folder"});
-    }
+    warnAboutMissingFolders(settings.drives, setup.warnings);
 
     setup.codePage = codePage ? *codePage : settings.codePage;
     std::optional<TextDecoder> decoder = open(setup.codePage);

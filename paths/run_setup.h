@@ -18,7 +18,7 @@ namespace korvane {
 struct SetupWarning {
     enum class About {
         Settings,        // the configuration file: a line not understood, a file that could not be read, its code page
-        ExplicitMapping, // an explicit mapping: `text` is "ROOT=FOLDER: no such folder"
+        MissingFolder,   // a mapping given or configured whose folder does not exist (see missingFolderWarning)
     };
     About about = About::Settings;
     std::string text;
@@ -43,6 +43,12 @@ struct RunSetup {
     std::string errorText() const;
 };
 
+// The warning about `mapping`, whose folder does not exist: "drive D: is
+// mapped to /media/usb, which does not exist; is the disk mounted?" ("share
+// \\nas\media is ...", "folder D:\Video on drive D: is ..."); "..., which is
+// not a folder" when something else is there.
+std::string missingFolderWarning(const DriveMapping& mapping);
+
 // How a code page is had; TextDecoder::open, except in tests.
 using DecoderOpener = std::optional<TextDecoder> (*)(std::string_view codePage);
 
@@ -51,7 +57,9 @@ using DecoderOpener = std::optional<TextDecoder> (*)(std::string_view codePage);
 // configuration file's, else auto. A configuration file's code page that
 // cannot be had is warned about and auto is used instead; a code page asked
 // for that cannot be had is an error, and so is auto when it cannot be had.
-// An explicit mapping to a folder that does not exist is warned about.
+// An explicit or configured mapping to a folder that does not exist is
+// warned about, each once (the folders of Wine and WSL drives are often
+// absent media, so they are not).
 RunSetup setUpRun(const MappingSources& sources, const std::optional<std::string>& codePage,
                   DecoderOpener open = &TextDecoder::open);
 

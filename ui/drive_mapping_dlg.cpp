@@ -192,8 +192,10 @@ void DriveMappingDlg::add()
     }
     QString start = QDir::homePath();
     for (const DriveMapping& mapping : mappings()) {
-        if (rootKey(mapping.root) == rootKey(*root))
+        if (rootKey(mapping.root) == rootKey(*root)) {
             start = fromBytes(mapping.folder);
+            break;
+        }
     }
     const QString shownRoot = fromBytes(*root);
     const std::optional<QString> folder =

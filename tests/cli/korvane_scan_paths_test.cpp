@@ -105,7 +105,8 @@ TEST_F(ScannerWithPaths, MappedDriveAndShareFindEverything)
     const ProcessResult typo = scan({"--map", "D:=" + (dir / "dd"), "--map", "\\\\nas\\media=" + share(), file});
     EXPECT_EQ(typo.status, 1);
     EXPECT_EQ(typo.out, reportOf({kClip}));
-    EXPECT_EQ(typo.err, "korvane-scan: warning: --map D:=" + (dir / "dd") + ": no such folder\n");
+    EXPECT_EQ(typo.err, "korvane-scan: warning: drive D: is mapped to " + (dir / "dd") +
+                            ", which does not exist; is the disk mounted?\n");
 }
 
 TEST_F(ScannerWithPaths, TraceShowsTheStoredNamesWhateverTheMapping)
@@ -216,6 +217,28 @@ TEST_F(ScannerWithPaths, ExplainSaysWhereEachMissingPathWasLookedFor)
     const ProcessResult nothing = scan({"--explain", "--map", "D:=" + driveD(), project({kClip})});
     EXPECT_EQ(nothing.status, 0);
     EXPECT_EQ(nothing.out, reportOf({}) + "\r\nLooked for\r\nNothing is missing.\r\n");
+}
+
+TEST_F(ScannerWithPaths, AFolderMappingAddsAPlaceToLookAndNeverHidesItsDrive)
+{
+    placeMedia();
+    dir.touch("backup/Day2/take.avi");
+    const std::string take = "D:\\Video\\Day2\\take.avi";
+    const std::string gone = "D:\\Video\\gone.avi";
+    const std::string backup = dir / "backup";
+    writeConfig("map D:\\Video = " + (dir / "unmounted") + "\n");
+    const ProcessResult r = scan({"--explain", "--map", "D:=" + driveD(), "--map", "D:\\Video=" + backup,
+                                  project({kClip, take, gone})});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, reportOf({gone}) + "\r\nLooked for\r\n" + gone + "\r\n    tried " + backup +
+                         "/gone.avi: no entry named \"gone.avi\" in folder \"" + backup + "\"\r\n    tried " +
+                         (dir / "unmounted") + "/gone.avi: folder \"" + (dir / "unmounted") +
+                         "\" not found\r\n    tried " +
+                         driveD() + "/video/gone.avi: no entry named \"gone.avi\" in folder \"" + driveD() +
+                         "/video\"\r\n")
+        << "the clip falls back to D:, the take is found below D:\\Video";
+    EXPECT_EQ(r.err, "korvane-scan: warning: folder D:\\Video on drive D: is mapped to " + (dir / "unmounted") +
+                         ", which does not exist; is the disk mounted?\n");
 }
 
 TEST_F(ScannerWithPaths, SearchFindsMovedFilesAndItsMappingMakesTheProjectWhole)

@@ -211,7 +211,13 @@ TEST(MappingPrecedence, ExplicitOverFileOverWineOverWsl)
         EXPECT_EQ(mapping->folder, e.folder) << e.root;
         EXPECT_EQ(mapping->source, e.source) << e.root;
     }
-    EXPECT_EQ(settings.drives.all().size(), 5u);
+    EXPECT_EQ(settings.drives.all().size(), 12u) << "the later sources of a root are kept, to be tried after it";
+    std::vector<std::string> forD;
+    for (const DriveMap::Match& match : settings.drives.covering("D:", {"a.avi"}))
+        forD.push_back(match.mapping->folder);
+    EXPECT_EQ(forD, (std::vector<std::string>{"/explicit/d", "/from/file/d",
+                                              fs::canonical(dir.path() / "wine-target" / "d:").string(),
+                                              (dir.path() / "mnt" / "d").string()}));
     EXPECT_FALSE(settings.drives.find("H:"));
     EXPECT_EQ(settings.codePage, "WINDOWS-1252");
     EXPECT_TRUE(settings.warnings.empty());
@@ -268,29 +274,36 @@ TEST(DriveMapMatch, FolderNamesAreComparedWithoutRegardToCaseBeyondAscii)
     EXPECT_FALSE(drives.match("D:", {"Ete", "\u0424\u0438\u043b\u044c\u043c", "a.avi"}).mapping);
 }
 
-TEST(MappingPrecedence, TheLongestRootWinsOverSourcesAndSourcesDecideForEqualRoots)
+TEST(MappingPrecedence, LongerRootsComeFirstAndSourcesOrderEqualRoots)
 {
     TempDir dir;
     dir.touch("korvane.conf", "map D:\\Video = /file/video\n"
-                              "map d:\\VIDEO\\day1 = /file/day1\n");
+                              "map d:\\VIDEO\\day1 = /file/day1\n"
+                              "map D: = /explicit/d\n");
     fs::create_directories(dir.path() / "mnt" / "d");
     MappingSources sources;
     sources.explicitMappings = {*parseMapArgument("D:=/explicit/d"), *parseMapArgument("D:\\video\\Day1=/explicit/day1")};
     sources.configFile = dir.path() / "korvane.conf";
     sources.wslRoot = dir.path() / "mnt";
     const ResolverSettings settings = loadResolverSettings(sources);
-    ASSERT_EQ(settings.drives.all().size(), 3u) << "WSL's D: and the file's Day1 lose to --map";
+    ASSERT_EQ(settings.drives.all().size(), 5u) << "the file's D: maps to the folder --map gave it";
 
-    const DriveMap::Match video = settings.drives.match("D:", {"Video", "a.avi"});
-    ASSERT_TRUE(video.mapping);
-    EXPECT_EQ(video.mapping->folder, "/file/video") << "the file's longer root wins over --map D:";
-    const DriveMap::Match day1 = settings.drives.match("D:", {"Video", "Day1", "a.avi"});
-    ASSERT_TRUE(day1.mapping);
-    EXPECT_EQ(day1.mapping->folder, "/explicit/day1");
-    EXPECT_EQ(day1.mapping->source, MappingSource::Explicit);
-    const DriveMap::Match other = settings.drives.match("D:", {"Other", "a.avi"});
-    ASSERT_TRUE(other.mapping);
-    EXPECT_EQ(other.mapping->folder, "/explicit/d");
+    const auto tried = [&](std::vector<std::string> names) {
+        std::vector<std::string> folders;
+        for (const DriveMap::Match& match : settings.drives.covering("d:", names))
+            folders.push_back(match.mapping->folder + " " + std::to_string(match.folders));
+        const DriveMap::Match first = settings.drives.match("d:", names);
+        EXPECT_EQ(first.mapping ? first.mapping->folder + " " + std::to_string(first.folders) : "",
+                  folders.empty() ? "" : folders.front());
+        return folders;
+    };
+    const std::string wsl = (dir.path() / "mnt" / "d").string();
+    EXPECT_EQ(tried({"Video", "Day1", "a.avi"}),
+              (std::vector<std::string>{"/explicit/day1 2", "/file/day1 2", "/file/video 1", "/explicit/d 0",
+                                        wsl + " 0"}));
+    EXPECT_EQ(tried({"video", "a.avi"}), (std::vector<std::string>{"/file/video 1", "/explicit/d 0", wsl + " 0"}));
+    EXPECT_EQ(tried({"Other", "a.avi"}), (std::vector<std::string>{"/explicit/d 0", wsl + " 0"}));
+    EXPECT_TRUE(settings.drives.covering("E:", {"Video", "a.avi"}).empty());
 }
 
 TEST(MappingPrecedence, MissingSourcesAddNothingAndBrokenConfigLinesAreReported)

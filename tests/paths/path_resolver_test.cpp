@@ -236,7 +236,7 @@ protected:
     }
 };
 
-TEST_F(ResolverWithFolderRoots, TheNamesBelowTheLongestMatchingRootAreLookedForBelowItsFolder)
+TEST_F(ResolverWithFolderRoots, TheNamesBelowEachMatchingRootAreLookedForBelowItsFolderLongestFirst)
 {
     dir.touch("day1/clip.avi");
     dir.touch("v/Day2/Take.avi");
@@ -251,9 +251,8 @@ TEST_F(ResolverWithFolderRoots, TheNamesBelowTheLongestMatchingRootAreLookedForB
     EXPECT_EQ(foundAs(r, "D:\\VideoOld\\old.avi"), "d/VideoOld/old.avi") << "D:\\Video ends at a whole name";
     EXPECT_EQ(foundAs(r, "D:\\Video"), "v") << "the root of a mapping names its folder";
     EXPECT_EQ(foundAs(r, "D:\\Video\\Day1\\..\\Day2\\Take.avi"), "v/Day2/Take.avi");
-    EXPECT_EQ(foundAs(r, "D:\\Video\\Other\\shadowed.avi"),
-              "<missing: no entry named \"Other\" in folder \"" + dir / "v" + "\">")
-        << "a shorter root is not tried when the longest one fails";
+    EXPECT_EQ(foundAs(r, "D:\\Video\\Other\\shadowed.avi"), "d/Video/Other/shadowed.avi")
+        << "a shorter root is tried when the longest one fails";
 
     const Resolution day1 = r.resolve("D:\\Video\\Day1\\clip.avi");
     EXPECT_EQ(day1.kind, PathKind::Mapped);
@@ -261,7 +260,10 @@ TEST_F(ResolverWithFolderRoots, TheNamesBelowTheLongestMatchingRootAreLookedForB
     EXPECT_EQ(day1.mappedRoot, "D:\\Video\\Day1");
     EXPECT_EQ(r.resolve("D:\\VideoOld\\old.avi").mappedRoot, "D:");
     EXPECT_EQ(r.explain("D:\\Video\\Day1\\gone.avi"),
-              "tried " + dir / "day1" + "/gone.avi: no entry named \"gone.avi\" in folder \"" + dir / "day1" + "\"");
+              "tried " + dir / "day1" + "/gone.avi: no entry named \"gone.avi\" in folder \"" + dir / "day1" + "\"\n" +
+                  "tried " + dir / "v" + "/Day1/gone.avi: no entry named \"Day1\" in folder \"" + dir / "v" + "\"\n" +
+                  "tried " + dir / "d" + "/Video/Day1/gone.avi: no entry named \"gone.avi\" in folder \"" +
+                  dir / "d/Video/Day1" + "\"");
     EXPECT_EQ(r.explain("D:\\Video\\Day1\\"), "tried " + dir / "day1" + ": the name ends in a separator");
     EXPECT_TRUE(r.unmappedRoots().empty());
 }
@@ -382,9 +384,13 @@ TEST_F(ResolverOnDisk, NamesInFoldersMetBeforeGetTheAnswersOfAFreshRun)
     dir.touch("day1/take.avi");
     dir.touch("nas/intro.avi");
     fs::create_symlink(dir / "gone", dir.path() / "d/Video/broken.avi");
+    dir.touch("v/clip.avi");         // D:\Video's own folder is tried before d/Video
+    dir.touch("d2/Video/none.avi");  // and the Wine prefix's D: after both
     const std::vector<DriveMapping> mappings = {{"D:", dir / "d", MappingSource::Explicit},
                                                 {"D:\\Film\\Day1", dir / "day1", MappingSource::Explicit},
-                                                {"\\\\nas\\media", dir / "nas", MappingSource::Explicit}};
+                                                {"\\\\nas\\media", dir / "nas", MappingSource::Explicit},
+                                                {"D:\\Video", dir / "v", MappingSource::ConfigFile},
+                                                {"D:", dir / "d2", MappingSource::Wine}};
     const std::vector<std::string> names = {
         "D:\\Video\\clip.avi", "D:\\VIDEO\\CLIP.AVI", "D:\\Video\\CLIP.AVI", "D:\\Video\\clip2.avi",
         "D:\\Video\\other.avi", "D:\\video\\OTHER.AVI", "D:\\VIDEO\\clip.avi", "D:\\Video\\CON.avi",
@@ -412,9 +418,13 @@ TEST_F(ResolverOnDisk, NamesInFoldersMetBeforeGetTheAnswersOfAFreshRun)
             EXPECT_EQ(got.localPath, expected.localPath) << name;
             EXPECT_EQ(got.reason, expected.reason) << name;
             EXPECT_EQ(got.mappedRoot, expected.mappedRoot) << name;
+            EXPECT_EQ(describeEach(got), describeEach(expected)) << name;
         }
     }
     EXPECT_TRUE(shared.exists("D:\\VIDEO\\CLIP.AVI"));
+    EXPECT_EQ(shared.resolve("D:\\VIDEO\\CLIP.AVI").localPath, dir / "v/clip.avi");
+    EXPECT_EQ(shared.resolve("D:\\Video\\none.avi").localPath, dir / "d2/Video/none.avi");
+    EXPECT_EQ(shared.resolve("D:\\Video\\none.avi").tried.size(), 2u);
     EXPECT_FALSE(shared.exists("D:\\Video\\CON.avi"));
     EXPECT_TRUE(shared.exists("D:\\FILM\\DAY1"));
     EXPECT_EQ(shared.resolve("D:\\V?deo\\clip.avi").reason, "wildcards are allowed in the last name only");

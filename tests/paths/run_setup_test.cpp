@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +41,7 @@ TEST(RunSetup, CodePagePrecedenceWarningsAndErrors)
         DecoderOpener open;
         SetupError error;
         std::string usedCodePage;
-        std::vector<std::string> warnings; // "{conf}" stands for the file's path; "map: " marks an explicit mapping
+        std::vector<std::string> warnings; // "{conf}" stands for the file's path; "map: " marks a mapping's folder
     } cases[] = {
         {"nothing set", "", {}, std::nullopt, &TextDecoder::open, SetupError::None, "auto", {}},
         {"the file's code page", "codepage = WINDOWS-1252\n", {}, std::nullopt, &TextDecoder::open, SetupError::None,
@@ -52,7 +54,18 @@ TEST(RunSetup, CodePagePrecedenceWarningsAndErrors)
         {"an unknown code page asked for is an error, after the file's warnings", "colour = blue\n", {}, "NO-SUCH",
          &TextDecoder::open, SetupError::CodePage, "NO-SUCH", {"{conf}, line 1: unknown setting 'colour'"}},
         {"an explicit mapping to no folder", "", {"D:=" + video, "E:=" + video + "/gone"}, std::nullopt,
-         &TextDecoder::open, SetupError::None, "auto", {"map: E:=" + video + "/gone: no such folder"}},
+         &TextDecoder::open, SetupError::None, "auto",
+         {"map: drive E: is mapped to " + video + "/gone, which does not exist; is the disk mounted?"}},
+        {"configured mappings to no folder, each said once, after the file's warnings",
+         "map \\\\nas\\media = " + video + "/usb\nmap D:\\Video = " + video + "/usb/v\nmap F: = " + video +
+             "/korvane.conf\nmap E: = " + video + "/usb\nmap G: = " + video + "\ncolour = blue\n",
+         {"E:=" + video + "/usb"}, std::nullopt, &TextDecoder::open, SetupError::None, "auto",
+         {"{conf}, line 6: unknown setting 'colour'",
+          "map: drive E: is mapped to " + video + "/usb, which does not exist; is the disk mounted?",
+          "map: share \\\\nas\\media is mapped to " + video + "/usb, which does not exist; is the disk mounted?",
+          "map: folder D:\\Video on drive D: is mapped to " + video +
+              "/usb/v, which does not exist; is the disk mounted?",
+          "map: drive F: is mapped to " + video + "/korvane.conf, which is not a folder"}},
         {"no iconv: no run, whatever was asked", "codepage = CP932\n", {}, std::nullopt, &noIconv,
          SetupError::NoDecoder, "auto",
          {"{conf}: codepage CP932 is not a code page this system can decode stored names from; using auto"}},
@@ -78,7 +91,7 @@ TEST(RunSetup, CodePagePrecedenceWarningsAndErrors)
         }
         std::vector<std::string> warnings;
         for (const SetupWarning& warning : setup.warnings)
-            warnings.push_back((warning.about == SetupWarning::About::ExplicitMapping ? "map: " : "") + warning.text);
+            warnings.push_back((warning.about == SetupWarning::About::MissingFolder ? "map: " : "") + warning.text);
         std::vector<std::string> expected;
         for (std::string warning : c.warnings) {
             if (const std::size_t at = warning.find("{conf}"); at != std::string::npos)
@@ -87,6 +100,19 @@ TEST(RunSetup, CodePagePrecedenceWarningsAndErrors)
         }
         EXPECT_EQ(warnings, expected);
     }
+}
+
+TEST(RunSetup, TheAbsentFoldersOfWineDrivesAreNotWarnedAbout)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "wine" / "dosdevices");
+    std::filesystem::create_symlink(dir / "no-media", dir.path() / "wine" / "dosdevices" / "e:");
+    MappingSources sources;
+    sources.winePrefix = dir.path() / "wine";
+    const RunSetup setup = setUpRun(sources, std::nullopt);
+    ASSERT_TRUE(setup.resolver);
+    ASSERT_TRUE(setup.resolver->drives().find("E:")) << "the drive is mapped all the same";
+    EXPECT_TRUE(setup.warnings.empty()) << setup.warnings.front().text;
 }
 
 } // namespace

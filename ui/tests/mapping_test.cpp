@@ -255,7 +255,7 @@ void MappingTest::driveMappingSavesToTheConfigurationFileAndTheNextRunUsesIt()
 void MappingTest::driveMappingRemovesOnlyTheFilesMappings()
 {
     writeText(configFile, "# mine\nmap D: = /srv/d\ncodepage = CP932\nmap E: = /srv/e\n");
-    // A Wine prefix maps C: and E:; the file's E: wins.
+    // A Wine prefix maps C: and E:; the file's E: is tried first.
     const QString dosdevices = settingsRoot.filePath(QStringLiteral("wine/dosdevices"));
     QVERIFY(QDir().mkpath(dosdevices));
     QVERIFY(QFile::link(work->path(), dosdevices + QStringLiteral("/c:")));
@@ -284,9 +284,9 @@ void MappingTest::driveMappingRemovesOnlyTheFilesMappings()
     dlg->OnSysCommand(IDM_DRIVEMAPPING, 0);
 
     QCOMPARE(before, QStringList({QStringLiteral("D: configuration file"), QStringLiteral("E: configuration file"),
-                                  QStringLiteral("C: Wine prefix")}));
+                                  QStringLiteral("C: Wine prefix"), QStringLiteral("E: Wine prefix")}));
     QVERIFY(!removeEnabledOnWine);
-    QCOMPARE(after, QStringList({QStringLiteral("E:"), QStringLiteral("C:")}));
+    QCOMPARE(after, QStringList({QStringLiteral("E:"), QStringLiteral("C:"), QStringLiteral("E:")}));
     QFile file(configFile);
     QVERIFY(file.open(QIODevice::ReadOnly));
     // Comments and other settings are kept as they were.

@@ -342,19 +342,23 @@ void ScanDlgTest::damagedFileIsNamedInTheClosingBox()
 
 void ScanDlgTest::settingsProblemsAreShownAndANameDecoderIsNeeded()
 {
-    // A line of the configuration file that is not understood: the run
-    // goes on and its closing box says so.
+    // A line of the configuration file that is not understood, and a
+    // mapping to a folder that is not there: the run goes on and its
+    // closing box says so.
     QVERIFY(QDir().mkpath(QFileInfo(configFile).absolutePath()));
+    const QString unmounted = QFileInfo(configFile).absolutePath() + QStringLiteral("/unmounted");
     QFile config(configFile);
     QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write("colour = blue\n");
+    config.write("colour = blue\nmap D: = " + QFile::encodeName(unmounted) + "\n");
     config.close();
     typePath(QStringLiteral("samples/holiday.dvc"));
     clickProcess();
     QVERIFY(QFile::remove(configFile));
     QCOMPARE(modals.messages.size(), std::size_t(1));
-    QCOMPARE(modals.messages.front().text, QStringLiteral("completed\nsamples/holiday.dvc\n\n") + configFile +
-                                               QStringLiteral(", line 1: unknown setting 'colour'"));
+    QCOMPARE(modals.messages.front().text,
+             QStringLiteral("completed\nsamples/holiday.dvc\n\n") + configFile +
+                 QStringLiteral(", line 1: unknown setting 'colour'\ndrive D: is mapped to ") + unmounted +
+                 QStringLiteral(", which does not exist; is the disk mounted?"));
     const QString report = ui::windowText(dlg->GetDlgItem(IDC_FILE_LIST));
     QVERIFY(!report.isEmpty());
 
