@@ -139,8 +139,9 @@ void printFigures(const Figures& f)
     const double residentMB = static_cast<double>(f.maxResidentKiB) / 1024.0;
     const double outputMB = static_cast<double>(f.outputBytes) / 1e6;
     const auto mark = [](bool met) { return met ? "" : "  OVER THE GOAL"; };
-    std::printf("  %-34s wall %6.2f s (%s)%s\n", f.series.label.c_str(), seconds,
-                spread(f.series.walls(), "%.0f ms").c_str(), mark(seconds < kGoalSeconds));
+    std::printf("  %-34s wall %6.2f s (%.2f to %.2f), CPU %.2f s%s\n", f.series.label.c_str(), seconds,
+                minimum(f.series.walls()) / 1e3, maximum(f.series.walls()) / 1e3, median(f.series.cpus()) / 1e3,
+                mark(seconds < kGoalSeconds));
     std::printf("  %-34s largest resident set %6.1f MB%s, output %7.2f MB%s\n", "", residentMB,
                 mark(residentMB < kGoalResidentMB), outputMB, mark(outputMB < kGoalOutputMB));
 }
