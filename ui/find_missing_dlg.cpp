@@ -202,9 +202,9 @@ void FindMissingDlg::showPreview()
     QStringList named;
     for (std::size_t k = 0; k < mapping->explains.size() && k < kNamed; ++k)
         named << fromUtf8(results_.matches()[mapping->explains[k]].file.decoded);
+    const QString finds = count(mapping->explains.size(), "missing file", "missing files");
     QString text = QStringLiteral("Use mapping adds \"%1\" to the configuration file. It finds %2: %3")
-                       .arg(fromUtf8(configLine(*mapping)), count(mapping->explains.size(), "missing file", "missing files"),
-                            named.join(QStringLiteral(", ")));
+                       .arg(fromUtf8(configLine(*mapping)), finds, named.join(QStringLiteral(", ")));
     if (mapping->explains.size() > kNamed)
         text += QStringLiteral(" and %1 more").arg(mapping->explains.size() - kNamed);
     preview_->setText(text + QStringLiteral("."));

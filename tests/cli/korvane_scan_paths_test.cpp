@@ -393,9 +393,9 @@ TEST_F(ScannerWithPaths, WrongOptionsExitTwoWithAMessage)
         {{"--trace", "--utf8", file}, "--trace replaces the report"},
         {{"--json", "--utf8", file}, "--utf8 is not needed"},
         {{"--json", "--explain", file}, "cannot be combined with --json"},
-        {{"--search", dir.path().string(), "--candidates", "0", file}, "--candidates 0: not a whole number from 1 up"},
-        {{"--search", dir.path().string(), "--candidates", "5x", file}, "--candidates 5x: not a whole number from 1 up"},
-        {{"--search", dir.path().string(), "--candidates", "-1", file}, "--candidates -1: not a whole number from 1 up"},
+        {{"--search", dir.path().string(), "--candidates", "0", file}, "--candidates 0: not a whole number from 1"},
+        {{"--search", dir.path().string(), "--candidates", "5x", file}, "--candidates 5x: not a whole number"},
+        {{"--search", dir.path().string(), "--candidates", "-1", file}, "--candidates -1: not a whole number"},
         {{"--candidates", "3", file}, "--candidates needs --search"},
     };
     for (const auto& c : cases) {
@@ -412,7 +412,8 @@ TEST(ScannerHelp, DocumentsEveryOption)
     const ProcessResult help = runProcess({KORVANE_SCAN_BINARY, "--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"--trace", "--map ROOT=FOLDER", "--codepage NAME", "--utf8", "--explain",
-                               "--search DIR", "--candidates N", "--json", "--help", "--version", "korvane.conf", "WINEPREFIX"})
+                               "--search DIR", "--candidates N", "--json", "--help", "--version", "korvane.conf",
+                               "WINEPREFIX"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
