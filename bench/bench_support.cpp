@@ -68,6 +68,7 @@ ProcessRun runProcess(const std::vector<std::string>& args, const std::string& o
     }
     run.time.wall = millisecondsSince(start);
     run.time.cpu = milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
+    run.maxResidentKiB = usage.ru_maxrss;
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }

@@ -68,6 +68,8 @@ Timing timeHere(Work&& work)
 struct ProcessRun {
     Timing time; // spawn to reaped; the CPU time of the child and its children
     int exitStatus = -1;
+    // The largest resident set of the child or of one of its children, in KiB.
+    long maxResidentKiB = 0;
 };
 
 // Runs args (found on PATH) with stdout sent to the file `output`, stderr

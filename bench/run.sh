@@ -8,7 +8,9 @@
 #     matching 10,000 missing paths;
 #  5. when Qt 6 is installed, Process in the dialog (offscreen) against
 #     korvane-scan on a project with tens of thousands of missing paths;
-#  6. StringTable against std::unordered_map on the scan's look-ups.
+#  6. StringTable against std::unordered_map on the scan's look-ups;
+#  7. korvane-scan --search and --search --json where every missing name is in
+#     100 folders: wall time, largest resident set, size of the output.
 # Ratios compare figures taken in the same rounds, so they hold on a busy
 # machine better than the absolute times do; each is printed as the median
 # and the range over the rounds.
@@ -39,7 +41,7 @@ else
   configure "$gui" || { cat "$build/configure.log"; exit 1; }
 fi
 targets=(korvane-scan korvane_scan_bench korvane-bench-process korvane_path_resolver_bench korvane-bench-search
-  korvane_string_table_bench)
+  korvane_string_table_bench korvane-bench-search-scan)
 [[ $gui == ON ]] && targets+=(korvane-bench-dialog)
 cmake --build "$build" -j"$jobs" --target "${targets[@]}" >/dev/null
 bin=$(cd "$build" && pwd)/bin
@@ -92,3 +94,7 @@ echo "== 6. StringTable against std::unordered_map<std::string, std::uint32_t> w
 "$bin/korvane_string_table_bench" --benchmark_repetitions="${REPETITIONS:-3}" \
   --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true 2>&1 |
   grep -v '^\*\*\*WARNING\*\*\* Library was built as DEBUG'
+
+echo
+echo "== 7. korvane-scan --search, and --search --json: 20,000 missing files, each name in 100 folders of 200,000 files"
+"$bin/korvane-bench-search-scan" --scan "$bin/korvane-scan" --rounds "${SEARCH_ROUNDS:-3}"

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <iterator>
 #include <string_view>
@@ -13,7 +14,7 @@ namespace korvane {
 const char* const kUsage =
     "Usage: korvane-scan [--trace] FILE\n"
     "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
-    "                    [--search DIR]... [--json] FILE\n"
+    "                    [--search DIR]... [--candidates N] [--json] FILE\n"
     "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
     "that are not found, under the headings of their sections.\n"
     "\n"
@@ -31,6 +32,8 @@ const char* const kUsage =
     "                       was looked for and why it was not found\n"
     "  --search DIR         after the report, look for the missing files in DIR and\n"
     "                       the folders below it (repeatable), and suggest mappings\n"
+    "  --candidates N       show at most N places (1 or more; default 5) where each\n"
+    "                       missing file was found, best first, and count the rest\n"
     "  --json               write one JSON document instead: the project, the\n"
     "                       missing paths and what --search found\n"
     "  --help               show this help and exit\n"
@@ -66,6 +69,7 @@ enum OptionCode : int {
     kMap,
     kCodePage,
     kSearch,
+    kCandidates,
 };
 
 const option kLongOptions[] = {
@@ -78,6 +82,7 @@ const option kLongOptions[] = {
     {"map", required_argument, nullptr, kMap},
     {"codepage", required_argument, nullptr, kCodePage},
     {"search", required_argument, nullptr, kSearch},
+    {"candidates", required_argument, nullptr, kCandidates},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -119,6 +124,8 @@ const char* conflict(const CliOptions& o)
         return "--json writes every path both as stored and decoded: --utf8 is not needed";
     if (o.json && o.explain)
         return "--explain cannot be combined with --json";
+    if (o.candidatesGiven && o.searchFolders.empty())
+        return "--candidates needs --search";
     return nullptr;
 }
 
@@ -227,12 +234,28 @@ private:
         case kCodePage:
             options_.codePage = value;
             return true;
+        case kCandidates:
+            return candidates(value);
         default: // kSearch
             if (!isFolder(value))
                 return usageError("--search " + std::string(value) + ": not a folder", false);
             options_.searchFolders.emplace_back(value);
             return true;
         }
+    }
+
+    // A whole number from 1 up: the list is cut, never dropped; with no
+    // upper limit but what the number can hold.
+    bool candidates(const char* value)
+    {
+        const std::string_view text = value;
+        std::size_t n = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (text.empty() || error != std::errc() || end != text.data() + text.size() || n == 0)
+            return usageError("--candidates " + std::string(text) + ": not a whole number from 1 up", false);
+        options_.candidates = n;
+        options_.candidatesGiven = true;
+        return true;
     }
 
     int argc_;

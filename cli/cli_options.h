@@ -2,6 +2,7 @@
 
 #include "paths/drive_map.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ struct CliOptions {
     std::vector<DriveMapping> maps;
     std::optional<std::string> codePage;
     std::vector<std::string> searchFolders;
+    // Candidates shown for each missing file found elsewhere; the rest are
+    // counted.
+    std::size_t candidates = 5;
+    bool candidatesGiven = false;
     std::string file;
 };
 

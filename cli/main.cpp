@@ -11,6 +11,7 @@
 #include "scanner/scan.h"
 #include "search/missing_search.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -68,9 +69,12 @@ void warnAboutProblems(const FileIndex& index)
         warn("search: " + std::to_string(problems.size() - kShown) + " more folders could not be read");
 }
 
-SearchResults search(const CliOptions& options, const std::vector<MissingFile>& missing, TerminalProgress* progress)
+SearchResults search(const CliOptions& options, const PathResolver& resolver, const std::vector<MissingFile>& missing,
+                     TerminalProgress* progress)
 {
     SearchOptions searchOptions;
+    searchOptions.match.maxCandidates = std::max(searchOptions.match.maxCandidates, options.candidates);
+    searchOptions.suggest.inUse = resolver.drives().all();
     if (progress) {
         searchOptions.index.progress = [progress](const WalkProgress& where) {
             progress->text(searchProgressText(where));
@@ -140,12 +144,14 @@ int main(int argc, char** argv)
         if (searching) {
             if (sharedTerminal)
                 std::fflush(stdout);
-            const SearchResults results = search(*options, missing, progress ? &*progress : nullptr);
+            const SearchResults results = search(*options, *resolver, missing, progress ? &*progress : nullptr);
+            TextOptions text;
+            text.decodedPaths = options->utf8;
+            text.maxCandidates = options->candidates;
             if (options->json) {
-                write(renderJson({options->file, fileSize(options->file), result}, collector.sections(), results));
+                write(renderJson({options->file, fileSize(options->file), result}, collector.sections(), results,
+                                 text.maxCandidates));
             } else {
-                TextOptions text;
-                text.decodedPaths = options->utf8;
                 write(kLineEnd);
                 write(renderFoundElsewhere(results, text));
                 write(kLineEnd);

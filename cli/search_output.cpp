@@ -4,7 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace korvane {
 
@@ -34,15 +36,17 @@ Json text(std::string_view bytes)
     return toValidUtf8(bytes);
 }
 
-Json candidatesOf(const SearchResults& results, const MissingMatch& match)
+Json candidatesOf(const SearchResults& results, const MissingMatch& match, std::size_t maxCandidates)
 {
     Json candidates = Json::array();
-    for (const Candidate& candidate : match.candidates) {
+    const std::size_t shown = std::min(maxCandidates, match.candidates.size());
+    for (std::size_t k = 0; k < shown; ++k) {
+        const Candidate& candidate = match.candidates[k];
         const std::string path = results.index().filePath(candidate.file);
-        const std::string shown = toValidUtf8(path);
+        const std::string valid = toValidUtf8(path);
         Json& entry = candidates.emplace_back(Json::object());
-        entry["path"] = shown;
-        if (shown != path)
+        entry["path"] = valid;
+        if (valid != path)
             entry["path_bytes"] = escapeStoredBytes(path);
         entry["match"] = text(describe(candidate.kind));
         entry["shared_folders"] = candidate.sharedFolders;
@@ -70,33 +74,60 @@ Json projectOf(const ProjectFacts& project)
     return json;
 }
 
-Json missingOf(const std::string& stored, const SearchResults& results)
+// Where a distinct missing path is referred to: the sections in report
+// order, each once, and how many references in all.
+struct References {
+    std::vector<std::string_view> sections;
+    std::size_t count = 0;
+};
+
+Json missingOf(std::string_view stored, const References& references, const SearchResults& results,
+               std::size_t maxCandidates)
 {
     const MissingMatch* match = results.find(stored);
     Json json = Json::object();
     json["stored"] = escapeStoredBytes(stored);
-    json["decoded"] = text(match ? match->file.decoded : stored);
+    json["decoded"] = text(match ? std::string_view(match->file.decoded) : stored);
+    Json& sections = json["sections"] = Json::array();
+    for (const std::string_view name : references.sections)
+        sections.push_back(text(name));
+    json["references"] = references.count;
     const bool searched = match && match->path.notSearched.empty();
     json["searched"] = searched;
     json["not_searched"] = searched  ? Json(nullptr)
                            : match ? text(match->path.notSearched)
                                    : Json("not among the files searched for");
-    json["candidates"] = match ? candidatesOf(results, *match) : Json::array();
-    json["more_candidates"] = match ? match->candidateCount - match->candidates.size() : std::size_t{0};
+    json["candidates"] = match ? candidatesOf(results, *match, maxCandidates) : Json::array();
+    const std::size_t shown = match ? std::min(maxCandidates, match->candidates.size()) : 0;
+    json["more_candidates"] = match ? match->candidateCount - shown : std::size_t{0};
     return json;
 }
 
-Json sectionsOf(const std::vector<MissingSection>& sections, const SearchResults& results)
+// The sections with how many references to missing files each holds, and
+// every distinct missing path once, in the order the report first lists it.
+void missingPathsOf(const std::vector<MissingSection>& sections, const SearchResults& results,
+                    std::size_t maxCandidates, Json& sectionsJson, Json& missingJson)
 {
-    Json json = Json::array();
+    std::vector<std::string_view> order;
+    std::unordered_map<std::string_view, References> references;
+    sectionsJson = Json::array();
     for (const MissingSection& section : sections) {
-        Json& entry = json.emplace_back(Json::object());
+        Json& entry = sectionsJson.emplace_back(Json::object());
         entry["name"] = text(section.name);
-        Json& missing = entry["missing"] = Json::array();
-        for (const std::string& stored : section.stored)
-            missing.push_back(missingOf(stored, results));
+        entry["references"] = section.stored.size();
+        for (const std::string& stored : section.stored) {
+            const auto [it, added] = references.try_emplace(stored);
+            if (added)
+                order.push_back(stored);
+            References& r = it->second;
+            ++r.count;
+            if (r.sections.empty() || r.sections.back() != section.name)
+                r.sections.push_back(section.name);
+        }
     }
-    return json;
+    missingJson = Json::array();
+    for (const std::string_view stored : order)
+        missingJson.push_back(missingOf(stored, references.at(stored), results, maxCandidates));
 }
 
 Json searchOf(const FileIndex& index)
@@ -193,13 +224,17 @@ std::string renderSuggestedMappings(const SearchResults& results, const TextOpti
 }
 
 std::string renderJson(const ProjectFacts& project, const std::vector<MissingSection>& sections,
-                       const SearchResults& results)
+                       const SearchResults& results, std::size_t maxCandidates)
 {
     Json json = Json::object();
-    json["format"] = 1;
+    json["format"] = 2;
     json["generator"] = "korvane " KORVANE_VERSION;
     json["project"] = projectOf(project);
-    json["sections"] = sectionsOf(sections, results);
+    Json sectionsJson;
+    Json missingJson;
+    missingPathsOf(sections, results, maxCandidates, sectionsJson, missingJson);
+    json["sections"] = std::move(sectionsJson);
+    json["missing"] = std::move(missingJson);
     json["search"] = searchOf(results.index());
     json["mappings"] = mappingsOf(results);
     // Indented by two spaces a level, every character past ASCII escaped as

@@ -38,18 +38,24 @@ struct ProjectFacts {
     ScanResult scan;
 };
 
-// The whole run as one JSON document:
+// The whole run as one JSON document, bounded by the distinct missing paths
+// and `maxCandidates`, however often each path is referred to:
 //
-//   format           1; a field may be added, none is removed or changed
+//   format           2 (1 listed every reference with its candidates); a
+//                    field may be added, none is removed or changed
 //   generator        "korvane VERSION"
 //   project          file, version (of the layout), size (bytes), damaged,
 //                    damage: null, or section, entry, count, read_error
 //                    (text or null) and message
-//   sections[]       name, and missing[] in report order, one for each
-//                    entry that names a missing file: stored (escaped by
-//                    escapeStoredBytes), decoded, searched, not_searched
-//                    (the reason, or null), candidates[] (path, path_bytes
-//                    when the path is not valid UTF-8, match: "same-name" or
+//   sections[]       name, references (entries that name a missing file)
+//   missing[]        each distinct missing path once, in the order the
+//                    report first lists it: stored (escaped by
+//                    escapeStoredBytes), decoded, sections[] (the names of
+//                    the sections that refer to it, in report order),
+//                    references (how many entries), searched, not_searched
+//                    (the reason, or null), candidates[] (at most
+//                    maxCandidates, best first: path, path_bytes when the
+//                    path is not valid UTF-8, match: "same-name" or
 //                    "other-extension", shared_folders), more_candidates
 //   search           folders (the roots, absolute), folders_read, files,
 //                    problems[] (path, error)
@@ -57,7 +63,7 @@ struct ProjectFacts {
 //                    files on the root), files[] (the decoded paths it
 //                    explains), argument (for korvane-scan), config_line
 std::string renderJson(const ProjectFacts& project, const std::vector<MissingSection>& sections,
-                       const SearchResults& results);
+                       const SearchResults& results, std::size_t maxCandidates = 5);
 
 // Stored bytes as printable ASCII that says exactly what they were: bytes
 // from 0x20 to 0x7E as they are, except `%`, and every other byte as `%`

@@ -1,6 +1,7 @@
 #include "search/mapping_suggestion.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <queue>
 #include <unordered_map>
 #include <utility>
@@ -9,63 +10,36 @@ namespace korvane {
 
 namespace {
 
-// One prefix pair and the matches it explains.
-struct Pair {
-    std::size_t spelledBy; // the match whose folder names spell the stored prefix
+// A stored prefix: a root and the folders below it, as one or more missing
+// paths start.
+struct Prefix {
+    std::size_t spelledBy; // the match whose folder names spell it
     std::size_t depth;     // stored folders below the root
+    std::size_t below = 0; // searched missing paths that start with it
+    bool inUse = false;    // the root of a mapping in use
+};
+
+// One prefix pair and the matches it finds.
+struct Pair {
+    std::size_t prefix;
     FolderId local;
     std::vector<std::size_t> explains;
 };
 
-class PairSet {
-public:
-    PairSet(const FileIndex& index, const std::vector<MissingMatch>& matches) : index_(index), matches_(matches) {}
-
-    void collect()
-    {
-        for (std::size_t m = 0; m < matches_.size(); ++m) {
-            const MissingMatch& match = matches_[m];
-            if (match.path.root.empty() || !match.path.notSearched.empty())
-                continue; // only Windows paths have roots to map
-            for (const Candidate& candidate : match.candidates) {
-                if (candidate.kind != MatchKind::SameName)
-                    continue; // a mapping cannot change an extension
-                FolderId local = index_.folderOf(candidate.file);
-                for (std::size_t step = 0; step <= candidate.sharedFolders && local != kNoFolder; ++step) {
-                    add(m, match.folderKeys.size() - step, local);
-                    local = index_.parentOf(local);
-                }
-            }
-        }
+// A folder name with every run of digits as one '#': "shoot_#" for
+// "shoot_001" and "shoot_000".
+std::string shapeOf(std::string_view key)
+{
+    std::string shape;
+    for (std::size_t k = 0; k < key.size(); ++k) {
+        const bool digit = key[k] >= '0' && key[k] <= '9';
+        if (!digit)
+            shape += key[k];
+        else if (k == 0 || key[k - 1] < '0' || key[k - 1] > '9')
+            shape += '#';
     }
-
-    std::vector<Pair>& pairs() { return pairs_; }
-
-private:
-    void add(std::size_t m, std::size_t depth, FolderId local)
-    {
-        const MissingMatch& match = matches_[m];
-        key_ = match.rootKey;
-        for (std::size_t k = 0; k < depth; ++k) {
-            key_ += '\\';
-            key_ += match.folderKeys[k];
-        }
-        key_ += '\0';
-        key_ += index_.folderPath(local);
-        const auto [it, added] = byKey_.try_emplace(key_, pairs_.size());
-        if (added)
-            pairs_.push_back({m, depth, local, {}});
-        std::vector<std::size_t>& explains = pairs_[it->second].explains;
-        if (explains.empty() || explains.back() != m) // two candidates of one file can give one pair
-            explains.push_back(m);
-    }
-
-    const FileIndex& index_;
-    const std::vector<MissingMatch>& matches_;
-    std::vector<Pair> pairs_;
-    std::unordered_map<std::string, std::size_t> byKey_;
-    std::string key_;
-};
+    return shape;
+}
 
 std::string storedPrefix(const MissingMatch& match, std::size_t depth)
 {
@@ -77,6 +51,103 @@ std::string storedPrefix(const MissingMatch& match, std::size_t depth)
     return prefix;
 }
 
+class PairSet {
+public:
+    PairSet(const FileIndex& index, const std::vector<MissingMatch>& matches, const std::vector<DriveMapping>& inUse)
+        : index_(index), matches_(matches)
+    {
+        for (const DriveMapping& mapping : inUse)
+            inUse_.push_back(rootKey(mapping.root));
+    }
+
+    void collect()
+    {
+        std::vector<std::size_t> prefixIds;
+        for (std::size_t m = 0; m < matches_.size(); ++m) {
+            const MissingMatch& match = matches_[m];
+            if (match.path.root.empty() || !match.path.notSearched.empty())
+                continue; // only Windows paths have roots to map
+            internPrefixes(m, prefixIds);
+            for (const Candidate& candidate : match.candidates) {
+                // A mapping cannot change an extension, and must not send
+                // one shoot's folder to another's.
+                if (candidate.kind != MatchKind::SameName || anotherShoot(match, candidate))
+                    continue;
+                FolderId local = index_.folderOf(candidate.file);
+                for (std::size_t step = 0; step <= candidate.sharedFolders && local != kNoFolder; ++step) {
+                    add(m, prefixIds[match.folderKeys.size() - step], local);
+                    local = index_.parentOf(local);
+                }
+            }
+        }
+    }
+
+    std::vector<Prefix>& prefixes() { return prefixes_; }
+    std::vector<Pair>& pairs() { return pairs_; }
+
+private:
+    // The ids of match m's prefixes, by depth; counts m below each.
+    void internPrefixes(std::size_t m, std::vector<std::size_t>& ids)
+    {
+        const MissingMatch& match = matches_[m];
+        ids.clear();
+        key_ = match.rootKey;
+        for (std::size_t depth = 0; depth <= match.folderKeys.size(); ++depth) {
+            if (depth > 0) {
+                key_ += '\\';
+                key_ += match.folderKeys[depth - 1];
+            }
+            const auto [it, added] = prefixIds_.try_emplace(key_, prefixes_.size());
+            if (added) {
+                const std::string key = rootKey(storedPrefix(match, depth));
+                const bool inUse = std::find(inUse_.begin(), inUse_.end(), key) != inUse_.end();
+                prefixes_.push_back({m, depth, 0, inUse});
+            }
+            ++prefixes_[it->second].below;
+            ids.push_back(it->second);
+        }
+    }
+
+    // Whether the first folders where the stored path and the candidate's
+    // part are alike but for their numbers.
+    bool anotherShoot(const MissingMatch& match, const Candidate& candidate) const
+    {
+        const std::size_t stored = match.folderKeys.size();
+        if (candidate.sharedFolders >= stored)
+            return false;
+        FolderId local = index_.folderOf(candidate.file);
+        for (std::size_t k = 0; k < candidate.sharedFolders && local != kNoFolder; ++k)
+            local = index_.parentOf(local);
+        if (local == kNoFolder)
+            return false;
+        const std::string_view localKey = index_.folderKey(local);
+        const std::string& storedKey = match.folderKeys[stored - 1 - candidate.sharedFolders];
+        return localKey != storedKey && shapeOf(localKey) == shapeOf(storedKey);
+    }
+
+    void add(std::size_t m, std::size_t prefix, FolderId local)
+    {
+        if (prefixes_[prefix].inUse)
+            return;
+        const std::uint64_t key = (static_cast<std::uint64_t>(prefix) << 32) | local;
+        const auto [it, added] = pairIds_.try_emplace(key, pairs_.size());
+        if (added)
+            pairs_.push_back({prefix, local, {}});
+        std::vector<std::size_t>& explains = pairs_[it->second].explains;
+        if (explains.empty() || explains.back() != m) // two candidates of one file can give one pair
+            explains.push_back(m);
+    }
+
+    const FileIndex& index_;
+    const std::vector<MissingMatch>& matches_;
+    std::vector<std::string> inUse_;
+    std::vector<Prefix> prefixes_;
+    std::unordered_map<std::string, std::size_t> prefixIds_;
+    std::vector<Pair> pairs_;
+    std::unordered_map<std::uint64_t, std::size_t> pairIds_;
+    std::string key_;
+};
+
 bool isPlainShellCharacter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -84,122 +155,87 @@ bool isPlainShellCharacter(char c)
 }
 
 // Chooses among the prefix pairs the ones suggested together: a greedy
-// cover, where again and again the pair that explains the most files not
-// yet explained is taken.
-//
-// The suggestions are used together, and a stored path takes the mapping
-// with the longest root it starts with. So a pair is never chosen beside
-// one with the same prefix, nor below a chosen one whose files it would
-// take over without explaining them; and a pair counts only the files that
-// no longer chosen prefix takes from it.
+// cover, where again and again the pair that finds the most files not yet
+// found is taken. As every mapping only adds places to look, pairs never
+// undo each other; only two of one prefix cannot stand together.
 class CoverChooser {
 public:
-    CoverChooser(const FileIndex& index, const std::vector<MissingMatch>& matches, std::vector<Pair> pairs)
-        : index_(index), matches_(matches), pairs_(std::move(pairs)), explained_(matches.size(), false)
+    CoverChooser(const FileIndex& index, const std::vector<MissingMatch>& matches, std::vector<Prefix> prefixes,
+                 std::vector<Pair> pairs)
+        : index_(index), matches_(matches), prefixes_(std::move(prefixes)), pairs_(std::move(pairs)),
+          explained_(matches.size(), false), prefixTaken_(prefixes_.size(), false)
     {
-        prefixes_.reserve(pairs_.size());
-        for (const Pair& pair : pairs_)
-            prefixes_.push_back(storedPrefix(matches_[pair.spelledBy], pair.depth));
+        texts_.reserve(prefixes_.size());
+        for (const Prefix& prefix : prefixes_)
+            texts_.push_back(storedPrefix(matches_[prefix.spelledBy], prefix.depth));
+        for (const MissingMatch& match : matches_)
+            ++onRoot_[match.rootKey];
     }
 
     std::vector<MappingSuggestion> choose(std::size_t maxSuggestions);
 
 private:
-    using Entry = std::pair<std::size_t, std::size_t>; // files not yet explained (at most), pair
+    using Entry = std::pair<std::size_t, std::size_t>; // files not yet found (at most), pair
 
-    // Whether pair p's stored prefix covers match m's stored path, at whole
-    // folder names.
-    bool covers(std::size_t p, std::size_t m) const
-    {
-        const MissingMatch& spelling = matches_[pairs_[p].spelledBy];
-        const MissingMatch& match = matches_[m];
-        const std::size_t depth = pairs_[p].depth;
-        return match.rootKey == spelling.rootKey && match.folderKeys.size() >= depth &&
-               std::equal(spelling.folderKeys.begin(), spelling.folderKeys.begin() + static_cast<std::ptrdiff_t>(depth),
-                          match.folderKeys.begin());
-    }
-
-    // Whether pair a, explaining `countA` files not yet explained, is a
-    // better choice than pair b explaining `countB`.
+    // Whether pair a, finding `countA` files not yet found, is a better
+    // choice than pair b finding `countB`.
     bool better(std::size_t countA, std::size_t a, std::size_t countB, std::size_t b) const
     {
         if (countA != countB)
             return countA > countB;
-        if (pairs_[a].depth != pairs_[b].depth)
-            return pairs_[a].depth < pairs_[b].depth; // a whole root has depth 0
-        if (prefixes_[a] != prefixes_[b])
-            return prefixes_[a] < prefixes_[b];
+        const Prefix& x = prefixes_[pairs_[a].prefix];
+        const Prefix& y = prefixes_[pairs_[b].prefix];
+        if (x.depth != y.depth)
+            return x.depth < y.depth; // a whole root has depth 0
+        if (pairs_[a].prefix != pairs_[b].prefix)
+            return texts_[pairs_[a].prefix] < texts_[pairs_[b].prefix];
         return index_.folderPath(pairs_[a].local) < index_.folderPath(pairs_[b].local);
     }
 
-    // Whether pair p may be chosen beside the pairs chosen so far.
-    bool compatible(std::size_t p) const
+    // A folder mapping that finds one file is a guess, unless that file is
+    // all that is missing below its prefix.
+    bool enoughEvidence(const Pair& pair) const
     {
-        for (const std::size_t q : chosen_) {
-            if (pairs_[q].depth > pairs_[p].depth || !covers(q, pairs_[p].spelledBy))
-                continue; // q is not p's prefix or an ancestor of it
-            if (pairs_[q].depth == pairs_[p].depth)
-                return false;
-            for (const std::size_t m : pairs_[q].explains) {
-                if (covers(p, m) && !std::binary_search(pairs_[p].explains.begin(), pairs_[p].explains.end(), m))
-                    return false;
-            }
-        }
-        return true;
+        const Prefix& prefix = prefixes_[pair.prefix];
+        return prefix.depth == 0 || pair.explains.size() > 1 || pair.explains.size() == prefix.below;
     }
 
-    // Whether a chosen pair with a longer prefix than pair p's takes match m.
-    bool takenByLonger(std::size_t p, std::size_t m) const
-    {
-        return std::any_of(chosen_.begin(), chosen_.end(),
-                           [&](std::size_t q) { return pairs_[q].depth > pairs_[p].depth && covers(q, m); });
-    }
-
-    bool allExplained(std::size_t p) const
-    {
-        return std::all_of(pairs_[p].explains.begin(), pairs_[p].explains.end(),
-                           [&](std::size_t m) { return explained_[m]; });
-    }
-
-    // The files pair p would explain if it were chosen now.
     std::size_t freshCount(std::size_t p) const
     {
-        return static_cast<std::size_t>(
-            std::count_if(pairs_[p].explains.begin(), pairs_[p].explains.end(),
-                          [&](std::size_t m) { return !explained_[m] && !takenByLonger(p, m); }));
+        return static_cast<std::size_t>(std::count_if(pairs_[p].explains.begin(), pairs_[p].explains.end(),
+                                                      [&](std::size_t m) { return !explained_[m]; }));
     }
 
-    // Chooses pair p: it explains what no longer chosen prefix takes from it.
     MappingSuggestion take(std::size_t p);
 
     const FileIndex& index_;
     const std::vector<MissingMatch>& matches_;
+    std::vector<Prefix> prefixes_;
     std::vector<Pair> pairs_;
-    std::vector<std::string> prefixes_;
-    std::vector<std::size_t> chosen_;
+    std::vector<std::string> texts_; // of the prefixes
     std::vector<bool> explained_;
+    std::vector<bool> prefixTaken_;
+    std::unordered_map<std::string_view, std::size_t> onRoot_; // matches by root key
 };
 
 std::vector<MappingSuggestion> CoverChooser::choose(std::size_t maxSuggestions)
 {
     const auto worse = [this](const Entry& x, const Entry& y) { return better(y.first, y.second, x.first, x.second); };
     std::priority_queue<Entry, std::vector<Entry>, decltype(worse)> queue(worse);
-    for (std::size_t p = 0; p < pairs_.size(); ++p)
-        queue.push({pairs_[p].explains.size(), p});
+    for (std::size_t p = 0; p < pairs_.size(); ++p) {
+        if (enoughEvidence(pairs_[p]))
+            queue.push({pairs_[p].explains.size(), p});
+    }
 
     // The greedy cover, evaluated lazily: a pair's count only falls as others
-    // are chosen, so a pair whose fresh count still heads the queue is the best.
+    // are chosen, so a pair whose fresh count still heads the queue is the
+    // best.
     std::vector<MappingSuggestion> suggestions;
     while (!queue.empty() && suggestions.size() < maxSuggestions) {
         const auto [bound, p] = queue.top();
         queue.pop();
-        // A pair whose files are all explained is passed over whatever else
-        // holds; finding that first spares compatible() its walk over the
-        // files of every chosen prefix above it.
-        if (allExplained(p))
+        if (prefixTaken_[pairs_[p].prefix])
             continue;
-        if (!compatible(p))
-            continue; // it stays so: chosen pairs are never taken back
         const std::size_t fresh = freshCount(p);
         if (fresh == 0)
             continue;
@@ -218,19 +254,19 @@ std::vector<MappingSuggestion> CoverChooser::choose(std::size_t maxSuggestions)
 MappingSuggestion CoverChooser::take(std::size_t p)
 {
     Pair& pair = pairs_[p];
-    std::erase_if(pair.explains, [&](std::size_t m) { return takenByLonger(p, m); });
+    std::erase_if(pair.explains, [&](std::size_t m) { return explained_[m]; });
     for (const std::size_t m : pair.explains)
         explained_[m] = true;
-    chosen_.push_back(p);
-    const MissingMatch& spelling = matches_[pair.spelledBy];
+    prefixTaken_[pair.prefix] = true;
+    const Prefix& prefix = prefixes_[pair.prefix];
+    const MissingMatch& spelling = matches_[prefix.spelledBy];
     MappingSuggestion suggestion;
     suggestion.root = spelling.path.root;
-    suggestion.storedPrefix = prefixes_[p];
-    suggestion.storedDepth = pair.depth;
+    suggestion.storedPrefix = texts_[pair.prefix];
+    suggestion.storedDepth = prefix.depth;
     suggestion.localFolder = index_.folderPath(pair.local);
-    suggestion.explains = pair.explains; // still read by compatible()
-    suggestion.missingOnRoot = static_cast<std::size_t>(std::count_if(
-        matches_.begin(), matches_.end(), [&](const MissingMatch& m) { return m.rootKey == spelling.rootKey; }));
+    suggestion.explains = std::move(pair.explains);
+    suggestion.missingOnRoot = onRoot_.at(spelling.rootKey);
     return suggestion;
 }
 
@@ -239,9 +275,9 @@ MappingSuggestion CoverChooser::take(std::size_t p)
 std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std::vector<MissingMatch>& matches,
                                                const SuggestOptions& options)
 {
-    PairSet set(index, matches);
+    PairSet set(index, matches, options.inUse);
     set.collect();
-    CoverChooser chooser(index, matches, std::move(set.pairs()));
+    CoverChooser chooser(index, matches, std::move(set.prefixes()), std::move(set.pairs()));
     return chooser.choose(options.maxSuggestions);
 }
 

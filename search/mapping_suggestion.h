@@ -1,5 +1,6 @@
 #pragma once
 
+#include "paths/drive_map.h"
 #include "search/file_index.h"
 #include "search/missing_match.h"
 
@@ -17,7 +18,8 @@ struct MappingSuggestion {
     std::size_t storedDepth = 0; // folders below the root in storedPrefix
     std::string localFolder;  // absolute
     // The matches (indices into the list given) whose stored path the
-    // mapping turns into the path of a file of the same name, in order.
+    // mapping turns into the path of a file of the same name, and that no
+    // suggestion before it finds, in order.
     std::vector<std::size_t> explains;
     // How many of the matches name the same root: "explains 12 of 14".
     std::size_t missingOnRoot = 0;
@@ -28,23 +30,38 @@ struct MappingSuggestion {
 
 struct SuggestOptions {
     std::size_t maxSuggestions = 20;
+    // The mappings the run looks through. A suggestion never names one of
+    // their roots: it could only replace that mapping, not add a place.
+    std::vector<DriveMapping> inUse;
 };
 
-// Derives mappings from the files found under their own name. Each
-// candidate of a missing Windows path gives the prefix pairs that turn the
-// stored path into the candidate's: the stored folder path and the local
-// one without the folders they share at their ends, and each step from
-// there down the shared folders (`D:\Video\Day1\clip.avi` found as
+// Derives mappings from the files found under their own name. A path that
+// several mappings cover is looked for under each, the longest root first,
+// and the first place where the file is found wins; so a mapping only adds
+// places to look, and one that finds a missing file loses none that is found.
+//
+// Each candidate of a missing Windows path gives the prefix pairs that turn
+// the stored path into the candidate's: the stored folder path and the local
+// one without the folders they share at their ends, and each step from there
+// down the shared folders (`D:\Video\Day1\clip.avi` found as
 // `/mnt/m/Video/Day1/clip.avi` gives `D:` -> `/mnt/m`, `D:\Video` ->
 // `/mnt/m/Video`, `D:\Video\Day1` -> `/mnt/m/Video/Day1`). Folders are
 // compared as whole names, without regard to case or composition, so
-// `D:\MyProject` never stands for `D:\MyProjectV2`.
+// `D:\MyProject` never stands for `D:\MyProjectV2`. A candidate gives none
+// when the first folder where the two paths part is the stored one's twin
+// but for its numbers (`Shoot_001` against `Shoot_000`, `Card_49` against
+// `Card_50`): that is another shoot's or card's copy of the name.
 //
-// The pairs are then chosen as a cover: again and again the pair that
-// explains the most missing files not yet explained (on a tie a whole
-// drive or share, then the shorter stored prefix, then by text), until
-// none explains another. The result is ordered by how many missing files
-// each one explains, most first.
+// A pair is left out when its prefix is the root of a mapping in use, and a
+// folder mapping (not a whole drive or share) when it finds one file only,
+// unless that is every missing file below its prefix.
+//
+// The pairs left are then chosen as a cover: again and again the pair that
+// finds the most missing files not yet found (on a tie a whole drive or
+// share, then the shorter stored prefix, then by text), never two of one
+// prefix, until none finds another. The result is ordered by how many
+// missing files each one finds, most first. The work is linear in the
+// candidates given, times the depth of their stored folders.
 std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std::vector<MissingMatch>& matches,
                                                const SuggestOptions& options = {});
 

@@ -64,9 +64,10 @@ struct MissingMatch {
     StoredPath path;
     std::string rootKey;                 // path.root compared without regard to case
     std::vector<std::string> folderKeys; // matchKey of each of path.folders
-    // Best first: the same name before another extension; then the longest
-    // shared tail of folders; then the same spelling before a name that
-    // differs in case or composition; then by path. At most
+    // Best first: the longest shared tail of folders (the stored folders are
+    // the strongest evidence: camera names repeat on every card); then the
+    // same name before another extension; then the same spelling before a
+    // name that differs in case or composition; then by path. At most
     // MatchOptions::maxCandidates.
     std::vector<Candidate> candidates;
     std::size_t candidateCount = 0; // before the list was cut

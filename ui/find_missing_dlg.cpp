@@ -122,6 +122,11 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
     QTreeWidgetItem* firstUsable = makeMappingList();
     mappingsLabel->setBuddy(mappings_);
 
+    preview_ = new QLabel(this);
+    preview_->setObjectName(QStringLiteral("mappingPreview"));
+    preview_->setWordWrap(true);
+    preview_->setTextFormat(Qt::PlainText);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     use_ = buttons->addButton(QStringLiteral("&Use mapping"), QDialogButtonBox::AcceptRole);
     use_->setObjectName(QStringLiteral("useMappingButton"));
@@ -131,6 +136,7 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
     layout->addWidget(files, 3);
     layout->addWidget(mappingsLabel);
     layout->addWidget(mappings_, 2);
+    layout->addWidget(preview_);
     layout->addWidget(buttons);
 
     connectButtons(buttons);
@@ -173,6 +179,7 @@ void FindMissingDlg::connectButtons(const QDialogButtonBox* buttons)
     connect(mappings_, &QTreeWidget::itemSelectionChanged, this, [this] {
         const MappingSuggestion* mapping = selectedMapping();
         use_->setEnabled(mapping && usableMapping(*mapping));
+        showPreview();
     });
     connect(use_, &QPushButton::clicked, this, [this] {
         const MappingSuggestion* mapping = selectedMapping();
@@ -182,6 +189,25 @@ void FindMissingDlg::connectButtons(const QDialogButtonBox* buttons)
         QDialog::accept();
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &FindMissingDlg::reject);
+}
+
+void FindMissingDlg::showPreview()
+{
+    constexpr std::size_t kNamed = 3;
+    const MappingSuggestion* mapping = selectedMapping();
+    if (!mapping || !usableMapping(*mapping)) {
+        preview_->clear();
+        return;
+    }
+    QStringList named;
+    for (std::size_t k = 0; k < mapping->explains.size() && k < kNamed; ++k)
+        named << fromUtf8(results_.matches()[mapping->explains[k]].file.decoded);
+    const QString finds = count(mapping->explains.size(), "missing file", "missing files");
+    QString text = QStringLiteral("Use mapping adds \"%1\" to the configuration file. It finds %2: %3")
+                       .arg(fromUtf8(configLine(*mapping)), finds, named.join(QStringLiteral(", ")));
+    if (mapping->explains.size() > kNamed)
+        text += QStringLiteral(" and %1 more").arg(mapping->explains.size() - kNamed);
+    preview_->setText(text + QStringLiteral("."));
 }
 
 const MappingSuggestion* FindMissingDlg::selectedMapping() const

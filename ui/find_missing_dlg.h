@@ -12,6 +12,7 @@
 #include <QString>
 
 class QDialogButtonBox;
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -32,11 +33,14 @@ private:
     QTreeWidgetItem* makeMappingList();
     void connectButtons(const QDialogButtonBox* buttons);
     const MappingSuggestion* selectedMapping() const;
+    // Says what the selected mapping finds, before "Use mapping" saves it.
+    void showPreview();
 
     const SearchResults& results_;
     const MappingSuggestion* chosen_ = nullptr;
     QTreeWidget* mappings_ = nullptr;
     QPushButton* use_ = nullptr;
+    QLabel* preview_ = nullptr;
 };
 
 } // namespace korvane::ui

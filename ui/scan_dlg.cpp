@@ -133,6 +133,9 @@ void CScanDlg::OnFindMissing()
         Throttle statusUpdate(std::chrono::milliseconds(100));
         statusUpdate.markDone(); // the status line shows the last run's status till then
         SearchOptions options;
+        // Suggestions add places to look to the mappings in use, never replace one.
+        if (const RunSetup setup = setUpRun(mappingSources(), std::nullopt, decoderOpener_); setup.resolver)
+            options.suggest.inUse = setup.resolver->drives().all();
         options.index.progress = [&](const WalkProgress& progress) {
             if (!status || !statusUpdate.claim())
                 return;

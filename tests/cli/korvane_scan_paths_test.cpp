@@ -337,7 +337,7 @@ TEST_F(ScannerWithPaths, JsonIsOneDocumentWithTheSearchAndTheMappings)
     const ProcessResult r = scan({"--json", "--search", dir / "moved", file});
     EXPECT_EQ(r.status, 1);
     const Json doc = Json::parse(r.out);
-    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 1);
+    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 2);
     EXPECT_EQ(doc.at("project").at("file").get<std::string>(), file);
     EXPECT_EQ(doc.at("project").at("version").get<std::int64_t>(), 519);
     EXPECT_EQ(doc.at("project").at("size").get<std::uintmax_t>(), std::filesystem::file_size(file));
@@ -346,9 +346,12 @@ TEST_F(ScannerWithPaths, JsonIsOneDocumentWithTheSearchAndTheMappings)
     const Json& sections = doc.at("sections");
     ASSERT_EQ(sections.size(), 6u);
     EXPECT_EQ(sections.at(0).at("name").get<std::string>(), "MainAV");
-    const Json& missing = sections.at(0).at("missing");
-    ASSERT_EQ(missing.size(), 3u) << "one for each entry, as the report lists them";
+    EXPECT_EQ(sections.at(0).at("references").get<std::int64_t>(), 3);
+    const Json& missing = doc.at("missing");
+    ASSERT_EQ(missing.size(), 2u) << "each distinct path once";
     EXPECT_EQ(missing.at(0).at("stored").get<std::string>(), kClip);
+    EXPECT_EQ(missing.at(0).at("references").get<std::int64_t>(), 2);
+    EXPECT_EQ(missing.at(0).at("sections"), Json::array({"MainAV"}));
     EXPECT_EQ(missing.at(0).at("candidates").at(0).at("path").get<std::string>(), dir / "moved/Video/clip.avi");
     EXPECT_EQ(missing.at(1).at("stored").get<std::string>(), "D:\\%95\\\\%83\\.avi");
     EXPECT_EQ(missing.at(1).at("decoded").get<std::string>(), "D:\\\xE8\xA1\xA8\\\xE3\x82\xBD.avi");
@@ -364,7 +367,17 @@ TEST_F(ScannerWithPaths, JsonIsOneDocumentWithTheSearchAndTheMappings)
     EXPECT_EQ(plain.status, 1);
     const Json noSearch = Json::parse(plain.out);
     EXPECT_TRUE(noSearch.at("search").at("folders").empty());
-    EXPECT_EQ(noSearch.at("sections").at(0).at("missing").size(), 3u);
+    EXPECT_EQ(noSearch.at("missing").size(), 2u);
+
+    // --candidates cuts the list of places and counts the rest.
+    dir.touch("copy/Video/clip.avi");
+    const ProcessResult one = scan({"--json", "--candidates", "1", "--search", dir / "moved", "--search",
+                                    dir / "copy", file});
+    const Json cut = Json::parse(one.out).at("missing").at(0);
+    EXPECT_EQ(cut.at("candidates").size(), 1u);
+    EXPECT_EQ(cut.at("more_candidates").get<std::int64_t>(), 1);
+    const ProcessResult text = scan({"--candidates", "1", "--search", dir / "moved", "--search", dir / "copy", file});
+    EXPECT_NE(text.out.find("    ... and 1 more\r\n"), std::string::npos) << text.out;
 }
 
 TEST_F(ScannerWithPaths, JsonOfADamagedProjectSaysWhereItEnds)
@@ -403,6 +416,10 @@ TEST_F(ScannerWithPaths, WrongOptionsExitTwoWithAMessage)
         {{"--trace", "--utf8", file}, "--trace replaces the report"},
         {{"--json", "--utf8", file}, "--utf8 is not needed"},
         {{"--json", "--explain", file}, "cannot be combined with --json"},
+        {{"--search", dir.path().string(), "--candidates", "0", file}, "--candidates 0: not a whole number from 1"},
+        {{"--search", dir.path().string(), "--candidates", "5x", file}, "--candidates 5x: not a whole number"},
+        {{"--search", dir.path().string(), "--candidates", "-1", file}, "--candidates -1: not a whole number"},
+        {{"--candidates", "3", file}, "--candidates needs --search"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = scan(c.args);
@@ -418,7 +435,8 @@ TEST(ScannerHelp, DocumentsEveryOption)
     const ProcessResult help = runProcess({KORVANE_SCAN_BINARY, "--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"--trace", "--map ROOT=FOLDER", "--codepage NAME", "--utf8", "--explain",
-                               "--search DIR", "--json", "--help", "--version", "korvane.conf", "WINEPREFIX"})
+                               "--search DIR", "--candidates N", "--json", "--help", "--version", "korvane.conf",
+                               "WINEPREFIX"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 

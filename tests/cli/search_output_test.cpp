@@ -167,8 +167,9 @@ TEST_F(JsonDocument, HoldsTheProjectTheSectionsTheSearchAndTheMappings)
     const Json doc = render(bytes, tree);
 
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
-    EXPECT_EQ(keysOf(doc), (std::set<std::string>{"format", "generator", "project", "sections", "search", "mappings"}));
-    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 1);
+    EXPECT_EQ(keysOf(doc),
+              (std::set<std::string>{"format", "generator", "project", "sections", "missing", "search", "mappings"}));
+    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 2);
     EXPECT_TRUE(doc.at("generator").get<std::string>().starts_with("korvane "));
 
     const Json& p = doc.at("project");
@@ -181,17 +182,22 @@ TEST_F(JsonDocument, HoldsTheProjectTheSectionsTheSearchAndTheMappings)
 
     const Json& sections = doc.at("sections");
     std::vector<std::string> names;
+    std::vector<std::int64_t> references;
     for (const Json& section : sections) {
-        EXPECT_EQ(keysOf(section), (std::set<std::string>{"name", "missing"}));
+        EXPECT_EQ(keysOf(section), (std::set<std::string>{"name", "references"}));
         names.push_back(section.at("name").get<std::string>());
+        references.push_back(section.at("references").get<std::int64_t>());
     }
     EXPECT_EQ(names, (std::vector<std::string>{"MainAV", "InsertAV", "ExAudio1", "ExAudio2", "Title", "BinWindow"}));
+    EXPECT_EQ(references, (std::vector<std::int64_t>{2, 0, 1, 0, 0, 1}));
 
-    const Json& mainAV = sections.at(0).at("missing");
-    ASSERT_EQ(mainAV.size(), 2u) << "one for each entry, as the report lists them";
-    const Json& cafe = mainAV.at(0);
-    EXPECT_EQ(keysOf(cafe), (std::set<std::string>{"stored", "decoded", "searched", "not_searched", "candidates",
-                                                   "more_candidates"}));
+    const Json& missing = doc.at("missing");
+    ASSERT_EQ(missing.size(), 3u) << "each distinct path once, however often it is referred to";
+    const Json& cafe = missing.at(0);
+    EXPECT_EQ(keysOf(cafe), (std::set<std::string>{"stored", "decoded", "sections", "references", "searched",
+                                                   "not_searched", "candidates", "more_candidates"}));
+    EXPECT_EQ(cafe.at("sections"), Json::array({"MainAV"}));
+    EXPECT_EQ(cafe.at("references").get<std::int64_t>(), 2);
     EXPECT_EQ(cafe.at("stored").get<std::string>(), "D:\\Video\\Caf%E9.avi");
     EXPECT_EQ(cafe.at("decoded").get<std::string>(), "D:\\Video\\Caf\xC3\xA9.avi");
     EXPECT_TRUE(cafe.at("searched").get<bool>());
@@ -204,12 +210,15 @@ TEST_F(JsonDocument, HoldsTheProjectTheSectionsTheSearchAndTheMappings)
     EXPECT_EQ(cafe.at("more_candidates").get<std::int64_t>(), 0);
     EXPECT_EQ(keysOf(cafe.at("candidates").at(0)), (std::set<std::string>{"path", "match", "shared_folders"}));
 
-    const Json& quoted = sections.at(2).at("missing").at(0);
+    const Json& quoted = missing.at(1);
+    EXPECT_EQ(quoted.at("sections"), Json::array({"ExAudio1"}));
+    EXPECT_EQ(quoted.at("references").get<std::int64_t>(), 1);
     EXPECT_EQ(quoted.at("stored").get<std::string>(), "D:\\Music\\say \"hi\"%01.wav");
     EXPECT_EQ(quoted.at("decoded").get<std::string>(), "D:\\Music\\say \"hi\"\x01.wav");
     EXPECT_TRUE(quoted.at("candidates").empty());
 
-    EXPECT_EQ(sections.at(5).at("missing").at(0).at("candidates").at(0).at("path").get<std::string>(),
+    EXPECT_EQ(missing.at(2).at("sections"), Json::array({"BinWindow"}));
+    EXPECT_EQ(missing.at(2).at("candidates").at(0).at("path").get<std::string>(),
               "/m/x/\xF0\x9F\x8E\xAC/gone.avi");
 
     const Json& s = doc.at("search");
@@ -260,7 +269,7 @@ TEST_F(JsonDocument, ACandidatePathThatIsNotUtf8IsGivenAsTextAndAsBytes)
     MemoryTree tree;
     tree.file("/m/Caf\xE9/gone.avi");
     const Json doc = render(buildProject(project()), tree);
-    const Json& candidate = doc.at("sections").at(5).at("missing").at(0).at("candidates").at(0);
+    const Json& candidate = doc.at("missing").at(2).at("candidates").at(0);
     EXPECT_EQ(candidate.at("path").get<std::string>(), "/m/Caf\xEF\xBF\xBD/gone.avi");
     EXPECT_EQ(candidate.at("path_bytes").get<std::string>(), "/m/Caf%E9/gone.avi");
 }
@@ -286,13 +295,13 @@ TEST_F(JsonDocument, IsAsciiWithEveryOtherCharacterEscapedAndLaidOutTwoSpacesALe
 
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
     const Json doc = Json::parse(text);
-    const std::string decoded = doc.at("sections").at(0).at("missing").at(0).at("decoded").get<std::string>();
+    const std::string decoded = doc.at("missing").at(0).at("decoded").get<std::string>();
     EXPECT_EQ(decoded, name.substr(0, name.size() - 1) + "\xEF\xBF\xBD") << "a byte that is no UTF-8 is U+FFFD";
     for (const char* escape : {"\\u0001", "\\u001f", "\\n", "\\t", "\\\"", "\\\\", "\\u007f", "\\u00e9",
                                "\\u8868", "\\ud83c\\udfac", "\\u2028", "\\ufffd"})
         EXPECT_NE(text.find(escape), std::string::npos) << escape;
-    EXPECT_TRUE(text.starts_with("{\n  \"format\": 1,\n  \"generator\": \"korvane "));
-    EXPECT_NE(text.find("\n          \"candidates\": [],\n          \"more_candidates\": 0\n        }\n"),
+    EXPECT_TRUE(text.starts_with("{\n  \"format\": 2,\n  \"generator\": \"korvane "));
+    EXPECT_NE(text.find("\n      \"candidates\": [],\n      \"more_candidates\": 0\n    }\n"),
               std::string::npos)
         << text;
     EXPECT_TRUE(text.ends_with("\n  \"mappings\": []\n}\n"));

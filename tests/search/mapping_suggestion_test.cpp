@@ -3,6 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace korvane {
 namespace {
 
@@ -40,11 +47,11 @@ struct Outcome {
     }
 };
 
-Outcome suggest(Scenario& scenario, const std::vector<std::string>& roots = {"/t"})
+Outcome suggest(Scenario& scenario, const std::vector<std::string>& roots = {"/t"}, const SuggestOptions& options = {})
 {
     FileIndex index = scenario.tree.index(roots);
     std::vector<MissingMatch> matches = matchMissing(index, scenario.missing);
-    std::vector<MappingSuggestion> suggestions = suggestMappings(index, matches);
+    std::vector<MappingSuggestion> suggestions = suggestMappings(index, matches, options);
     return {std::move(index), std::move(matches), std::move(suggestions)};
 }
 
@@ -111,9 +118,9 @@ TEST(MappingSuggestions, PrefixesEndAtWholeFolderNames)
 
 TEST(MappingSuggestions, SuggestionsUsedTogetherNeverUndoEachOther)
 {
-    // D: -> /t/a explains x and y. D:\Video -> /t/b explains z, but as the
-    // longer root it would send x to /t/b, where it is not: not suggested.
-    // D:\Audio -> /t/c explains w and leaves y, found under /t/a, alone.
+    // D: -> /t/a explains x and y. D:\Video -> /t/b explains z alone, one
+    // file of the two missing below D:\Video: too little evidence for a
+    // folder mapping. D:\Audio -> /t/c explains w, all that is missing there.
     Scenario s;
     s.found("D:\\Video\\x.avi", "/t/a/Video/x.avi")
         .found("D:\\Music\\y.wav", "/t/a/Music/y.wav")
@@ -215,6 +222,115 @@ TEST(MappingSuggestions, StoredPrefixesAreSpelledAsFirstMetAndCompareWithoutCase
     ASSERT_EQ(out.suggestions.size(), 1u);
     EXPECT_EQ(out.suggestions[0].explains.size(), 2u);
     EXPECT_EQ(out.suggestions[0].storedPrefix, "D:");
+}
+
+// Where a stored path is found with `mappings`: every mapping whose root
+// covers it is a place to look, the longest first; the first place where the
+// file is wins. Paths compare without regard to ASCII case.
+bool foundWith(const std::vector<std::pair<std::string, std::string>>& mappings, const std::string& stored,
+               const std::set<std::string>& disk)
+{
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    std::vector<std::pair<std::string, std::string>> longestFirst = mappings;
+    std::stable_sort(longestFirst.begin(), longestFirst.end(),
+                     [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+    for (const auto& [root, folder] : longestFirst) {
+        const std::string key = lower(stored);
+        if (!key.starts_with(lower(root) + "\\"))
+            continue;
+        std::string local = folder + stored.substr(root.size());
+        std::replace(local.begin(), local.end(), '\\', '/');
+        if (std::any_of(disk.begin(), disk.end(), [&](const std::string& f) { return lower(f) == lower(local); }))
+            return true;
+    }
+    return false;
+}
+
+TEST(MappingSuggestions, NeverHurtWhatIsFoundNowAndNeverGuess)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> inUse; // root, folder
+        std::vector<std::pair<std::string, std::string>> found; // stored, local
+        std::vector<std::string> lost;
+        std::vector<std::string> expected; // the suggested prefix = folder, best first
+    };
+    const std::vector<Case> cases = {
+        {"a mapping in use is never suggested again, nor replaced by another of its root",
+         {{"D:", "/t/usb"}},
+         {{"D:\\Video\\a.avi", "/t/usb/Backup_2019/a.avi"}, {"D:\\Video\\b.avi", "/t/usb/Backup_2019/b.avi"},
+          {"D:\\Music\\m.wav", "/t/nas/Music/m.wav"}},
+         {},
+         {"D:\\Video = /t/usb/Backup_2019", "D:\\Music = /t/nas/Music"}},
+        {"one shoot's folder is not sent to another shoot's, nor a card to another card",
+         {},
+         {{"D:\\Shoot_001\\Card_49\\C0990.avi", "/t/Shoot_000/Card_49/C0990.avi"},
+          {"D:\\Shoot_001\\Card_49\\C0991.avi", "/t/Shoot_000/Card_49/C0991.avi"},
+          {"D:\\Shoot_001\\Card_50\\C0001.avi", "/t/Shoot_001/Card_51/C0001.avi"},
+          {"D:\\Shoot_001\\Card_50\\C0002.avi", "/t/Shoot_001/Card_51/C0002.avi"}},
+         {},
+         {}},
+        {"the shoot's own copy is taken, the other shoots' are passed over",
+         {},
+         {{"D:\\Shoot_001\\Card_49\\C0990.avi", "/t/Archive/Shoot_001/Card_49/C0990.avi"},
+          {"D:\\Shoot_001\\Card_49\\C0991.avi", "/t/Archive/Shoot_000/Card_49/C0991.avi"}},
+         {},
+         {"D: = /t/Archive"}},
+        {"a folder mapping that finds one of several missing files is a guess",
+         {},
+         {{"E:\\Clips\\one.avi", "/t/x/one.avi"}},
+         {"E:\\Clips\\two.avi"},
+         {}},
+        {"files found now stay found: a longer root only adds a place to look",
+         {{"D:", "/t/usb"}},
+         {{"D:\\Video\\a.avi", "/t/new/a.avi"}, {"D:\\Video\\b.avi", "/t/new/b.avi"}},
+         {},
+         {"D:\\Video = /t/new"}},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        std::set<std::string> disk;
+        for (const auto& [stored, local] : c.found) {
+            s.found(stored, local);
+            disk.insert(local);
+        }
+        for (const std::string& stored : c.lost)
+            s.lost(stored);
+        // A file each mapping in use finds now, below the folder of a missing one.
+        std::vector<std::string> foundNow;
+        for (const auto& [root, folder] : c.inUse) {
+            s.tree.file(folder + "/Video/here.avi");
+            disk.insert(folder + "/Video/here.avi");
+            foundNow.push_back(root + "\\Video\\here.avi");
+        }
+        SuggestOptions options;
+        for (const auto& [root, folder] : c.inUse)
+            options.inUse.push_back({root, folder});
+        const Outcome out = suggest(s, {"/t"}, options);
+        std::vector<std::string> made;
+        std::vector<std::pair<std::string, std::string>> all = c.inUse;
+        for (const MappingSuggestion& m : out.suggestions) {
+            made.push_back(m.storedPrefix + " = " + m.localFolder);
+            all.emplace_back(m.storedPrefix, m.localFolder);
+        }
+        EXPECT_EQ(made, c.expected) << c.what;
+        std::size_t missingBefore = 0, missingAfter = 0;
+        for (const MissingMatch& match : out.matches) {
+            missingBefore += foundWith(c.inUse, match.file.stored, disk) ? 0u : 1u;
+            missingAfter += foundWith(all, match.file.stored, disk) ? 0u : 1u;
+        }
+        EXPECT_LE(missingAfter, missingBefore) << c.what;
+        std::size_t explained = 0;
+        for (const MappingSuggestion& m : out.suggestions)
+            explained += m.explains.size();
+        EXPECT_EQ(missingBefore - missingAfter, explained) << c.what << ": each suggestion finds what it says";
+        for (const std::string& stored : foundNow)
+            EXPECT_TRUE(foundWith(all, stored, disk)) << c.what << ": " << stored << " is lost";
+    }
 }
 
 TEST(MappingArguments, ReadyForTheShellAndForTheConfigurationFile)

@@ -95,16 +95,39 @@ TEST(CandidateRanking, FoldersAreComparedAsWholeNamesWithoutRegardToCaseOrCompos
     EXPECT_EQ(video.candidates.at(0).sharedFolders, 1);
 }
 
-TEST(CandidateRanking, TheSameNameComesBeforeAnotherExtensionWhateverTheFolders)
+TEST(CandidateRanking, FolderEvidenceComesFirstThenTheSameNameBeforeAnotherExtension)
 {
-    MemoryTree tree;
-    tree.file("/m/Wedding/Day1/clip.mp4").file("/m/elsewhere/clip.avi");
-    const FileIndex index = tree.index({"/m"});
-    const MissingMatch match = matchOne(index, "D:\\Wedding\\Day1\\clip.avi");
-    EXPECT_EQ(candidatePaths(index, match), (std::vector<std::string>{"/m/elsewhere/clip.avi", "/m/Wedding/Day1/clip.mp4"}));
-    EXPECT_EQ(match.candidates.at(0).kind, MatchKind::SameName);
-    EXPECT_EQ(match.candidates.at(1).kind, MatchKind::OtherExtension);
-    EXPECT_EQ(match.candidates.at(1).sharedFolders, 2);
+    // Camera names repeat on every card: the clip transcoded in its own
+    // folder beats the same name from other shoots, however many there are.
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;
+        std::string stored;
+        std::vector<std::string> expected;
+    };
+    const std::vector<Case> cases = {
+        {"a transcoded copy in the stored folders beats the same name elsewhere",
+         {"/m/Wedding/Day1/clip.mp4", "/m/elsewhere/clip.avi"},
+         "D:\\Wedding\\Day1\\clip.avi",
+         {"/m/Wedding/Day1/clip.mp4", "/m/elsewhere/clip.avi"}},
+        {"the same card of its own shoot beats that card of every other shoot",
+         {"/m/Shoot_001/Card_49/C0990.avi", "/m/Shoot_002/Card_49/C0990.avi", "/m/Shoot_000/Card_49/C0990.mp4",
+          "/m/Shoot_003/Card_49/C0990.avi"},
+         "D:\\Shoot_000\\Card_49\\C0990.avi",
+         {"/m/Shoot_000/Card_49/C0990.mp4", "/m/Shoot_001/Card_49/C0990.avi", "/m/Shoot_002/Card_49/C0990.avi",
+          "/m/Shoot_003/Card_49/C0990.avi"}},
+        {"between equal folder evidence the same name comes first",
+         {"/m/a/Day1/clip.mp4", "/m/b/Day1/clip.avi", "/m/c/clip.avi"},
+         "D:\\Video\\Day1\\clip.avi",
+         {"/m/b/Day1/clip.avi", "/m/a/Day1/clip.mp4", "/m/c/clip.avi"}},
+    };
+    for (const Case& c : cases) {
+        MemoryTree tree;
+        for (const std::string& file : c.files)
+            tree.file(file);
+        const FileIndex index = tree.index({"/m"});
+        EXPECT_EQ(candidatePaths(index, matchOne(index, c.stored)), c.expected) << c.what;
+    }
 }
 
 TEST(CandidateRanking, AmongEqualsTheSameSpellingComesFirst)

@@ -107,7 +107,7 @@ void FindMissingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
     QCOMPARE(modals.messages.size(), std::size_t(1));
 
     modals.folderAnswers = {disk};
-    QString title, summary;
+    QString title, summary, preview;
     QStringList missing, found, suggested;
     modals.onDialog = [&](QDialog& dialog) {
         dialog.show();
@@ -122,6 +122,8 @@ void FindMissingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
         missing = rows(files, 0);
         found = rows(files, 1);
         suggested = rows(mappings, 0) + rows(mappings, 1) + rows(mappings, 2);
+        if (auto* shown = dialog.findChild<QLabel*>(QStringLiteral("mappingPreview")))
+            preview = shown->text();
         QTest::mouseClick(use, Qt::LeftButton);
         return dialog.result();
     };
@@ -134,6 +136,10 @@ void FindMissingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
     // The candidate in the folder of the same name comes first.
     QCOMPARE(found, QStringList({QStringLiteral("Video/clip.avi (and 1 more)"), QStringLiteral("Video/Day1/toast.avi")}));
     QCOMPARE(suggested, QStringList({QStringLiteral("D:"), disk, QStringLiteral("2 of 2 missing files on D:")}));
+    // Before it is saved, the mapping says what it finds.
+    QCOMPARE(preview, QStringLiteral("Use mapping adds \"map D: = %1\" to the configuration file. It finds 2 missing "
+                                     "files: D:\\Video\\Clip.AVI, D:\\Video\\Day1\\Toast.avi.")
+                          .arg(disk));
 
     // The mapping is saved and the project scanned again, with nothing missing.
     const std::vector<DriveMapping> saved = ConfigFile::load(configFile.toStdString()).mappings();
