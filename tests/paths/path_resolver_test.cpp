@@ -159,6 +159,9 @@ TEST_F(ResolverOnDisk, NamesThatNameNoFileFindNothingEvenWhenSomethingIsThere)
     }
     EXPECT_EQ(r.resolve("D:\\..\\secret.avi").localPath, dir / "d/secret.avi");
     EXPECT_TRUE(r.exists("\\\\nas\\media\\README.TXT"));
+    // Two slashes in front name the same share.
+    EXPECT_EQ(foundAs(r, "//nas/media/readme.txt"), "nas/readme.txt");
+    EXPECT_EQ(foundAs(r, "//NAS/Media\\Readme.txt"), "nas/readme.txt");
 }
 
 TEST_F(ResolverOnDisk, LinksAreFollowedAndBrokenOnesFindNothing)
