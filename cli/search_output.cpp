@@ -76,6 +76,8 @@ Json missingOf(const std::string& stored, const SearchResults& results)
     Json json = Json::object();
     json["stored"] = escapeStoredBytes(stored);
     json["decoded"] = text(match ? match->file.decoded : stored);
+    if (match && !match->file.codePage.empty())
+        json["code_page"] = text(match->file.codePage);
     const bool searched = match && match->path.notSearched.empty();
     json["searched"] = searched;
     json["not_searched"] = searched  ? Json(nullptr)
