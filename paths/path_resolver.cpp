@@ -180,7 +180,8 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
     resolveDecoded(stored, r, answerOnly);
     if (isAscii(stored))
         return;
-    r.codePage = decoder_.codePageFor(stored);
+    if (!answerOnly)
+        r.codePage = decoder_.codePageFor(stored);
     if (r.found || r.kind != PathKind::Mapped)
         return;
     // Not found as the project's code page reads it: the other reading, when
