@@ -15,6 +15,11 @@ std::string renderExplanations(PathResolver& resolver, const std::vector<Missing
             out += line;
             out += lineEnd;
         }
+        if (const std::string_view codePage = resolver.codePageOf(file.stored); !codePage.empty()) {
+            out += "    read as ";
+            out += codePage;
+            out += lineEnd;
+        }
     }
     if (missing.empty()) {
         out += "Nothing is missing.";

@@ -69,6 +69,26 @@ void warnAboutProblems(const FileIndex& index)
         warn("search: " + std::to_string(problems.size() - kShown) + " more folders could not be read");
 }
 
+// The names that only the other code page's reading found, as they were
+// found: "1 name was found only when read in another code page than the rest
+// of the project: /media/video/... (read as WINDOWS-1252)".
+std::string otherCodePageNote(PathResolver& resolver)
+{
+    const std::vector<std::string>& names = resolver.readInOtherCodePage();
+    if (names.empty())
+        return {};
+    constexpr std::size_t kShown = 5;
+    std::string note = std::to_string(names.size()) + (names.size() == 1 ? " name was" : " names were") +
+                       " found only when read in another code page than the rest of the project: ";
+    for (std::size_t k = 0; k < names.size() && k < kShown; ++k) {
+        const Resolution found = resolver.resolve(names[k]);
+        note += (k > 0 ? "; " : "") + found.localPath + " (read as " + found.codePage + ")";
+    }
+    if (names.size() > kShown)
+        note += "; and " + std::to_string(names.size() - kShown) + " more";
+    return note;
+}
+
 SearchResults search(const CliOptions& options, const PathResolver& resolver, const std::vector<MissingFile>& missing,
                      TerminalProgress* progress)
 {
@@ -135,8 +155,10 @@ int main(int argc, char** argv)
     }
 
     if (options->explain || searching) {
-        const std::vector<MissingFile> missing =
+        std::vector<MissingFile> missing =
             missingFiles(collector.distinctStored(), [&](std::string_view stored) { return resolver->decoded(stored); });
+        for (MissingFile& file : missing)
+            file.codePage = resolver->codePageOf(file.stored);
         if (options->explain) {
             write(kLineEnd);
             write(renderExplanations(*resolver, missing, options->utf8, kLineEnd));
@@ -169,6 +191,8 @@ int main(int argc, char** argv)
             howToMap += " or in " + sources.configFile.string();
         warn(unmappedRootsNote(resolver->unmappedRoots(), UnmappedNote::Warning, howToMap));
     }
+    if (const std::string note = otherCodePageNote(*resolver); !note.empty())
+        warn(note);
     if (result.damaged) {
         warn(describeDamage(result));
         return kDamaged;

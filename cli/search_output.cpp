@@ -92,6 +92,8 @@ Json missingOf(std::string_view stored, const References& references, const Sear
     for (const std::string_view name : references.sections)
         sections.push_back(text(name));
     json["references"] = references.count;
+    if (match && !match->file.codePage.empty())
+        json["code_page"] = text(match->file.codePage);
     const bool searched = match && match->path.notSearched.empty();
     json["searched"] = searched;
     json["not_searched"] = searched  ? Json(nullptr)

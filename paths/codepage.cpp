@@ -23,6 +23,53 @@ std::string upper(std::string_view name)
     return out;
 }
 
+bool isLatinLetter(unsigned char byte)
+{
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+bool isHalfWidthKatakana(unsigned char byte)
+{
+    return byte >= 0xA1 && byte <= 0xDF;
+}
+
+// Whether a two-byte CP932 character is common in names: full-width symbols
+// and kana, JIS level 1 kanji and the NEC special characters.
+bool isCommonDoubleByte(unsigned char lead, unsigned char trail)
+{
+    const unsigned code = (unsigned{lead} << 8) | trail;
+    return (lead >= 0x81 && lead <= 0x83) || lead == 0x87 || (code >= 0x889F && code <= 0x9872);
+}
+
+// Whether the CP932 reading of `stored` (known to be valid) is plausible:
+// its rare characters do not outnumber its common ones.
+bool plausibleCp932(std::string_view stored)
+{
+    std::size_t common = 0;
+    std::size_t rare = 0;
+    for (std::size_t k = 0; k < stored.size(); ++k) {
+        const auto byte = static_cast<unsigned char>(stored[k]);
+        if (byte < 0x80)
+            continue;
+        if (isHalfWidthKatakana(byte)) {
+            const bool letterBefore = k > 0 && isLatinLetter(static_cast<unsigned char>(stored[k - 1]));
+            const bool letterAfter = k + 1 < stored.size() && isLatinLetter(static_cast<unsigned char>(stored[k + 1]));
+            ++(letterBefore || letterAfter ? rare : common);
+            continue;
+        }
+        if (k + 1 >= stored.size())
+            break;
+        ++(isCommonDoubleByte(byte, static_cast<unsigned char>(stored[k + 1])) ? common : rare);
+        ++k;
+    }
+    return common >= rare;
+}
+
+bool isShiftJisName(const std::string& upperName)
+{
+    return upperName == "SHIFT_JIS" || upperName == "SHIFT-JIS" || upperName == "SJIS" || upperName == "MS_KANJI";
+}
+
 } // namespace
 
 struct TextDecoder::Converter {
@@ -87,6 +134,8 @@ std::optional<TextDecoder> TextDecoder::open(std::string_view codePage)
     }
     if (name.empty())
         return std::nullopt;
+    if (isShiftJisName(name))
+        name = "CP932";
     std::unique_ptr<Converter> converter = Converter::open(name);
     if (!converter)
         return std::nullopt;
@@ -123,18 +172,64 @@ void TextDecoder::toUtf8(std::string_view stored, std::string& out)
         return;
     }
     out.reserve(stored.size() * 3 / 2);
-    if (primary_->convert(stored, out) == 0 || !fallback_)
+    if (!fallback_) {
+        primary_->convert(stored, out);
         return;
-    out.clear();
+    }
+    if (!settled_) {
+        if (primary_->convert(stored, out) == 0 && leansToCp932(stored))
+            return;
+        out.clear();
+    }
     fallback_->convert(stored, out);
+}
+
+bool TextDecoder::leansToCp932(std::string_view stored) const
+{
+    return cp932Votes_ != cp1252Votes_ ? cp932Votes_ > cp1252Votes_ : plausibleCp932(stored);
 }
 
 std::string_view TextDecoder::codePageFor(std::string_view stored)
 {
     if (!fallback_ || isAscii(stored))
         return primary_->name;
-    std::string scratch;
-    return primary_->convert(stored, scratch) == 0 ? primary_->name : fallback_->name;
+    if (settled_)
+        return fallback_->name;
+    scratch_.clear();
+    const bool valid = primary_->convert(stored, scratch_) == 0;
+    return valid && leansToCp932(stored) ? primary_->name : fallback_->name;
+}
+
+void TextDecoder::forgetNames()
+{
+    settled_ = false;
+    cp932Votes_ = 0;
+    cp1252Votes_ = 0;
+}
+
+void TextDecoder::meet(std::string_view stored)
+{
+    if (!fallback_ || settled_ || isAscii(stored))
+        return;
+    scratch_.clear();
+    if (primary_->convert(stored, scratch_) != 0)
+        settled_ = true;
+    else
+        ++(plausibleCp932(stored) ? cp932Votes_ : cp1252Votes_);
+    scratch_.clear();
+}
+
+std::string_view TextDecoder::otherReading(std::string_view stored, std::string& out)
+{
+    out.clear();
+    if (!fallback_ || isAscii(stored))
+        return {};
+    Converter& other = codePageFor(stored) == primary_->name ? *fallback_ : *primary_;
+    if (other.convert(stored, out) != 0) {
+        out.clear();
+        return {};
+    }
+    return other.name;
 }
 
 } // namespace korvane

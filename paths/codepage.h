@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -7,11 +8,17 @@
 
 namespace korvane {
 
-// The code page chosen when none is given. A stored name whose bytes are
-// valid CP932 is read as CP932, any other as Windows-1252. ASCII reads the
-// same in both. The guess is made name by name and can be wrong: Windows-1252
-// text in which an accented letter is followed by a letter ("\xE8m") is also
-// valid CP932 and reads as a kanji. Choosing the code page avoids that.
+// The code page chosen when none is given: CP932 or Windows-1252, decided
+// for the project as a whole from the names met so far (ASCII reads the same
+// in both). One name that is not valid CP932 settles it: the project is
+// Windows-1252. Until then each valid CP932 name casts a vote: its CP932
+// reading is plausible when common characters (kana, JIS level 1 kanji,
+// full-width symbols, half-width katakana among themselves) are not
+// outnumbered by rare ones (JIS level 2 and extension kanji, user-defined
+// characters, half-width katakana beside a Latin letter), which is how
+// accented Windows-1252 letters read as CP932 ("C\xE9r\xE9monie" as
+// "C駻駑onie"). The majority of votes decides; while the votes are even a
+// name is read as its own vote says.
 inline constexpr std::string_view kAutoCodePage = "auto";
 
 // Decodes stored names from the editor's 8-bit code page to UTF-8 through
@@ -23,9 +30,10 @@ class TextDecoder {
 public:
     // "auto" or a name iconv knows ("CP932", "WINDOWS-1252", "ISO-8859-1",
     // "UTF-8", in any case). Nothing when iconv does not know the name or when
-    // the code page does not keep printable ASCII as it is (UTF-16, EBCDIC,
-    // and SHIFT_JIS, which reads 0x5C as the yen sign): the separators of a
-    // stored path are found in the decoded text.
+    // the code page does not keep printable ASCII as it is (UTF-16, EBCDIC):
+    // the separators of a stored path are found in the decoded text.
+    // SHIFT_JIS, SJIS and MS_KANJI open CP932, the editor's Shift JIS, whose
+    // 0x5C is the backslash.
     static std::optional<TextDecoder> open(std::string_view codePage);
 
     TextDecoder(TextDecoder&&) noexcept;
@@ -41,16 +49,34 @@ public:
     void toUtf8(std::string_view stored, std::string& out);
 
     // The code page that toUtf8 uses for `stored`: the chosen one, or under
-    // "auto" CP932 or WINDOWS-1252.
+    // "auto" the project's reading as decided so far.
     std::string_view codePageFor(std::string_view stored);
+
+    // Forgets the names met: the start of another project.
+    void forgetNames();
+
+    // Under "auto", adds `stored` to what decides the project's code page;
+    // once for each distinct name. Nothing otherwise.
+    void meet(std::string_view stored);
+
+    // Under "auto", when `stored` also reads validly in the code page that
+    // codePageFor did not choose, and differently: that reading into `out`,
+    // and the name of that code page. Empty otherwise.
+    std::string_view otherReading(std::string_view stored, std::string& out);
 
 private:
     struct Converter;
     TextDecoder(std::string name, std::unique_ptr<Converter> primary, std::unique_ptr<Converter> fallback);
+    // Of a name that is valid CP932, under auto: whether it reads as CP932.
+    bool leansToCp932(std::string_view stored) const;
 
     std::string name_;
     std::unique_ptr<Converter> primary_;  // the chosen code page, or CP932 under auto
     std::unique_ptr<Converter> fallback_; // WINDOWS-1252 under auto, else empty
+    bool settled_ = false;                // under auto: a name that is not CP932 was met
+    std::size_t cp932Votes_ = 0;
+    std::size_t cp1252Votes_ = 0;
+    std::string scratch_;
 };
 
 } // namespace korvane

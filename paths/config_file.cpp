@@ -1,6 +1,7 @@
 #include "paths/config_file.h"
 
 #include "text/ascii.h"
+#include "text/unicode_text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,12 +44,35 @@ std::string mapLineText(const std::string& root, const std::string& folder)
     return "map " + root + " = " + folder;
 }
 
+constexpr std::size_t kMaxLineWarnings = 20;
+constexpr std::size_t kMaxShownBytes = 60;
+
 std::string systemError(const std::string& what, const fs::path& file)
 {
     return what + " " + file.string() + ": " + std::strerror(errno);
 }
 
 } // namespace
+
+std::string shownInWarning(std::string_view text)
+{
+    const bool cut = text.size() > kMaxShownBytes;
+    std::string out;
+    for (const char c : toValidUtf8(text.substr(0, kMaxShownBytes))) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    if (cut)
+        out += "...";
+    return out;
+}
 
 fs::path defaultConfigPath()
 {
@@ -65,10 +89,29 @@ fs::path defaultConfigPath()
     return base / "korvane" / "korvane.conf";
 }
 
+namespace {
+
+// What is wrong with a line that holds no '=' (`content` is not empty and
+// not a comment).
+std::string withoutEquals(std::string_view content)
+{
+    if (equalsIgnoringAsciiCase(content, "map"))
+        return "map needs a drive or share, '=' and a folder";
+    if (const std::optional<std::string_view> root = mapRoot(content))
+        return "map " + shownInWarning(*root) + " needs '=' and the folder to map it to";
+    if (equalsIgnoringAsciiCase(content, "codepage"))
+        return "codepage needs '=' and the name of a code page";
+    return "'" + shownInWarning(content) + "' is no setting: expected 'key = value'";
+}
+
+} // namespace
+
 ConfigFile ConfigFile::parse(std::string_view text)
 {
     ConfigFile config;
     std::size_t number = 0;
+    std::size_t unreported = 0;
+    std::size_t firstUnreported = 0;
     while (!text.empty()) {
         ++number;
         const std::size_t end = text.find('\n');
@@ -81,7 +124,11 @@ ConfigFile ConfigFile::parse(std::string_view text)
         line.text = raw;
         const std::string_view content = trim(raw);
         const auto warn = [&](const std::string& why) {
-            config.warnings_.push_back("line " + std::to_string(number) + ": " + why);
+            if (config.warnings_.size() < kMaxLineWarnings) {
+                config.warnings_.push_back("line " + std::to_string(number) + ": " + why);
+            } else if (unreported++ == 0) {
+                firstUnreported = number;
+            }
         };
         std::size_t equals = content.find('=');
         if (equals != std::string_view::npos && mapRoot(trim(content.substr(0, equals))))
@@ -89,7 +136,7 @@ ConfigFile ConfigFile::parse(std::string_view text)
         if (content.empty() || content.front() == '#') {
             // a comment or a blank line
         } else if (equals == std::string_view::npos) {
-            warn("expected 'key = value'");
+            warn(withoutEquals(content));
         } else {
             const std::string_view key = trim(content.substr(0, equals));
             const std::string_view value = trim(content.substr(equals + 1));
@@ -97,22 +144,33 @@ ConfigFile ConfigFile::parse(std::string_view text)
                 const std::optional<std::string> root = canonicalRoot(*rootText);
                 const std::optional<std::string> folder = normaliseFolder(value, false);
                 if (!root)
-                    warn(notARoot(*rootText));
+                    warn(notARoot(shownInWarning(*rootText)));
+                else if (value.empty())
+                    warn("map " + *root + " needs a folder after '='");
                 else if (!folder)
                     warn("the folder of " + *root + " must be absolute");
                 else
                     line = {std::string(raw), Kind::Map, rootKey(*root), *root, *folder};
+            } else if (equalsIgnoringAsciiCase(key, "map")) {
+                warn("map needs a drive or share before '='");
             } else if (equalsIgnoringAsciiCase(key, "codepage")) {
-                if (value.empty())
+                if (value.empty()) {
                     warn("no code page given");
-                else
+                } else {
                     line = {std::string(raw), Kind::CodePage, "codepage", {}, std::string(value)};
+                    config.codePageLine_ = number;
+                }
+            } else if (key.empty()) {
+                warn("a setting needs a name before '='");
             } else {
-                warn("unknown setting '" + std::string(key) + "'");
+                warn("unknown setting '" + shownInWarning(key) + "'");
             }
         }
         config.lines_.push_back(std::move(line));
     }
+    if (unreported > 0)
+        config.warnings_.push_back("lines " + std::to_string(firstUnreported) + " to " + std::to_string(number) + ": " +
+                                   std::to_string(unreported) + " more lines not understood");
     return config;
 }
 

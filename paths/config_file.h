@@ -15,6 +15,11 @@ namespace korvane {
 // nor HOME is set.
 std::filesystem::path defaultConfigPath();
 
+// Text of a configuration file as a warning quotes it: bytes that are no
+// UTF-8 as U+FFFD, control characters as \xHH, and cut after 60 bytes
+// (marked by "...").
+std::string shownInWarning(std::string_view text);
+
 // The settings file shared by the command line and the dialog. One setting
 // a line, `key = value`, blanks around both ignored; a line whose first
 // non-blank character is `#` is a comment (a `#` later in a line is part of
@@ -60,7 +65,12 @@ public:
     // removes it.
     void setCodePage(std::string_view codePage);
 
-    // "line N: ..." for every line that was not understood.
+    // The number of the line codePage() comes from; 0 without one.
+    std::size_t codePageLine() const { return codePageLine_; }
+
+    // "line N: ..." and what is wrong, for every line that was not
+    // understood; after the first 20 one more, "lines N to M: K more lines
+    // not understood".
     const std::vector<std::string>& warnings() const { return warnings_; }
 
 private:
@@ -77,6 +87,7 @@ private:
 
     std::vector<Line> lines_;
     std::vector<std::string> warnings_;
+    std::size_t codePageLine_ = 0;
 };
 
 } // namespace korvane

@@ -3,6 +3,7 @@
 #include "paths/codepage.h"
 #include "paths/drive_map.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ struct MappingSources {
 struct ResolverSettings {
     DriveMap drives;
     std::string codePage{kAutoCodePage}; // the file's `codepage` when it has one
+    std::size_t codePageLine = 0;        // the line of the file it is on; 0 when none
     std::vector<std::string> warnings;   // lines of the file that were not understood, a file that could not be read
 };
 

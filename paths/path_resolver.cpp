@@ -115,6 +115,8 @@ PathResolver& PathResolver::operator=(PathResolver&&) noexcept = default;
 void PathResolver::newRun()
 {
     run_->clear();
+    decoder_.forgetNames();
+    readOtherwise_.clear();
     unmapped_.clear();
     unmappedKeys_.clear();
 }
@@ -125,6 +127,7 @@ bool PathResolver::exists(std::string_view stored)
     const std::uint32_t hash = known.hashOf(stored);
     if (const std::uint32_t* found = known.find(stored, hash))
         return *found != 0;
+    decoder_.meet(stored);
     bool found = false;
     if (isWindowsPath(stored)) {
         resolveInto(stored, run_->scratch, true);
@@ -156,6 +159,11 @@ std::string PathResolver::explain(std::string_view stored)
     return text;
 }
 
+std::string_view PathResolver::codePageOf(std::string_view stored)
+{
+    return isWindowsPath(stored) && !isAscii(stored) ? decoder_.codePageFor(stored) : std::string_view();
+}
+
 Resolution PathResolver::resolve(std::string_view stored)
 {
     Resolution r;
@@ -175,6 +183,8 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
     r.localPath.clear();
     r.reason.clear();
     r.tried.clear();
+    r.codePage.clear();
+    r.otherCodePage = false;
     if (!isWindowsPath(stored)) {
         r.localPath = stored;
         r.found = findFirst(stored);
@@ -183,6 +193,38 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
         return;
     }
     decoder_.toUtf8(stored, run_->text);
+    resolveDecoded(stored, r, answerOnly);
+    if (isAscii(stored))
+        return;
+    if (!answerOnly)
+        r.codePage = decoder_.codePageFor(stored);
+    if (r.found || r.kind != PathKind::Mapped)
+        return;
+    // Not found as the project's code page reads it: the other reading, when
+    // it is valid and finds the file, is taken instead.
+    const std::string_view other = decoder_.otherReading(stored, run_->text);
+    if (other.empty())
+        return;
+    Resolution& second = run_->otherReading;
+    resolveDecoded(stored, second, answerOnly);
+    if (!second.found)
+        return;
+    r = second;
+    r.codePage = other;
+    r.otherCodePage = true;
+    if (answerOnly)
+        readOtherwise_.emplace_back(stored);
+}
+
+// resolveInto for a Windows path whose decoded text is in run_->text.
+void PathResolver::resolveDecoded(std::string_view stored, Resolution& r, bool answerOnly)
+{
+    r.kind = PathKind::NotWindows;
+    r.found = false;
+    r.root.clear();
+    r.mappedRoot.clear();
+    r.localPath.clear();
+    r.reason.clear();
     if (resolveInKnownFolder(r, answerOnly))
         return;
 

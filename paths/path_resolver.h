@@ -27,6 +27,11 @@ enum class PathKind {
 struct Resolution {
     PathKind kind = PathKind::NotWindows;
     bool found = false;
+    // The code page the name was read in ("CP932"), for Windows paths that
+    // are not all ASCII; empty otherwise. `otherCodePage` when that is not
+    // the project's: only that reading found the file.
+    std::string codePage;
+    bool otherCodePage = false;
     // "D:" or "\\server\share" (decoded) for Windows paths; empty otherwise.
     std::string root;
     // The root of the mapping used last ("D:", "D:\Video"): the one under
@@ -109,6 +114,12 @@ public:
     std::string explain(std::string_view stored);
     // The stored name decoded to UTF-8, for showing.
     std::string decoded(std::string_view stored) { return decoder_.toUtf8(stored); }
+    // The code page a name that is not found is read in: empty for names
+    // that are not Windows paths or are all ASCII.
+    std::string_view codePageOf(std::string_view stored);
+    // The stored names of this run that only the other code page's reading
+    // found (see Resolution::otherCodePage), in the order met.
+    const std::vector<std::string>& readInOtherCodePage() const { return readOtherwise_; }
 
     // The drives and shares that Windows paths of this run named and that
     // no mapping covered, in the order first met: "D:", "\\nas\media". A
@@ -130,6 +141,7 @@ private:
 
     void resolveInto(std::string_view stored, Resolution& resolution, bool answerOnly);
     static void nextAttempt(Resolution& resolution, bool answerOnly);
+    void resolveDecoded(std::string_view stored, Resolution& resolution, bool answerOnly);
     bool resolveInKnownFolder(Resolution& resolution, bool answerOnly);
     std::uint32_t placeOf(std::string_view folderText, std::uint32_t hash, std::string_view last);
     bool mayTakeLastName(std::string_view root, const std::vector<std::string>& names) const;
@@ -150,6 +162,7 @@ private:
     std::unique_ptr<Run> run_;
     std::vector<std::string> unmapped_;
     std::vector<std::string> unmappedKeys_;
+    std::vector<std::string> readOtherwise_;
 };
 
 } // namespace korvane

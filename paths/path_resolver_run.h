@@ -121,7 +121,8 @@ struct PathResolver::Run {
     std::string text;   // the stored name being looked for, decoded
     std::string key;    // a chain's key being made
     std::string folded; // a name being looked for, folded
-    Resolution scratch; // what exists() resolves into
+    Resolution scratch;      // what exists() resolves into
+    Resolution otherReading; // a name read in the code page the project's was not
 
     void clear()
     {

@@ -81,8 +81,10 @@ ResolverSettings loadResolverSettings(const MappingSources& sources)
         for (const std::string& warning : config.warnings())
             settings.warnings.push_back(sources.configFile.string() + ", " + warning);
         settings.drives.add(config.mappings());
-        if (const std::optional<std::string> codePage = config.codePage())
+        if (const std::optional<std::string> codePage = config.codePage()) {
             settings.codePage = *codePage;
+            settings.codePageLine = config.codePageLine();
+        }
     }
     settings.drives.add(wineMappings(sources.winePrefix));
     settings.drives.add(wslMappings(sources.wslRoot));
@@ -131,9 +133,10 @@ RunSetup setUpRun(const MappingSources& sources, const std::optional<std::string
         return setup;
     }
     if (!decoder && setup.codePage != kAutoCodePage) {
-        setup.warnings.push_back({SetupWarning::About::Settings, sources.configFile.string() + ": codepage " +
-                                                                     setup.codePage + " is " + kNotACodePage +
-                                                                     "; using auto"});
+        setup.warnings.push_back({SetupWarning::About::Settings, sources.configFile.string() + ", line " +
+                                                                     std::to_string(settings.codePageLine) +
+                                                                     ": codepage " + shownInWarning(setup.codePage) +
+                                                                     " is " + kNotACodePage + "; using auto"});
         setup.codePage = kAutoCodePage;
         decoder = open(kAutoCodePage);
     }

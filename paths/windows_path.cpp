@@ -13,6 +13,14 @@ bool startsWithDrive(std::string_view text)
     return text.size() >= 3 && isAsciiLetter(text[0]) && text[1] == ':' && isPathSeparator(text[2]);
 }
 
+// `\\server\share` as the system writes it, or `//server/share`, which it
+// takes for the same share. A name with three slashes in front
+// (`///home/...`) stays a POSIX path.
+bool startsWithShare(std::string_view text)
+{
+    return text.starts_with("\\\\") || (text.starts_with("//") && text.size() > 2 && !isPathSeparator(text[2]));
+}
+
 void normalise(std::string_view rest, WindowsPath& path)
 {
     const bool trailingSeparator = !rest.empty() && isPathSeparator(rest.back());
@@ -73,7 +81,7 @@ bool containsWildcard(std::string_view name)
 
 bool isWindowsPath(std::string_view stored)
 {
-    return startsWithDrive(stored) || stored.starts_with("\\\\");
+    return startsWithDrive(stored) || startsWithShare(stored);
 }
 
 std::optional<WindowsPath> splitWindowsPath(std::string_view text)
@@ -85,7 +93,7 @@ std::optional<WindowsPath> splitWindowsPath(std::string_view text)
         normalise(text.substr(3), path);
         return path;
     }
-    if (!text.starts_with("\\\\"))
+    if (!startsWithShare(text))
         return std::nullopt;
 
     std::string_view rest = text.substr(2);

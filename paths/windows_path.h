@@ -8,8 +8,9 @@
 namespace korvane {
 
 // Whether stored bytes are a Windows path: a drive letter, a colon and a
-// separator (`\` or `/`), or a name that starts with two backslashes (a
-// share, `\\server\share\...`). Every other name, POSIX paths and relative
+// separator (`\` or `/`), or a name that starts with two backslashes or with
+// two slashes and a name (a share, `\\server\share\...`, `//server/share/...`).
+// Every other name, POSIX paths (`/...`, `///...`) and relative
 // names included, is looked for exactly as stored. The bytes looked at are
 // ASCII in every code page the decoder accepts, and no lead byte of a
 // double-byte code page comes before them.

@@ -16,6 +16,7 @@ namespace korvane {
 struct MissingFile {
     std::string stored;
     std::string decoded;
+    std::string codePage = {}; // the code page `decoded` was read in, when it matters; else empty
 };
 
 // The missing files of `stored` paths, each decoded by `decode` (the

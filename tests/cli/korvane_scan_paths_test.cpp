@@ -198,6 +198,40 @@ TEST_F(ScannerWithPaths, MappedCp932NamesAreFound)
     EXPECT_EQ(r.status, 0) << r.out;
 }
 
+TEST_F(ScannerWithPaths, AutoReadsTheProjectInOneCodePageAndSaysWhereANameWasReadOtherwise)
+{
+    dir.touch("d/\xE8\xA1\xA8/\xE3\x82\xBD.avi");            // 表/ソ.avi
+    dir.touch("d/Video/Stra\xC3\x9F" "e.avi");                   // Straße.avi
+    dir.touch("d/Video/Mari\xC3\xA9" "e.avi");                   // Mariée.avi
+    const std::string strasse = "D:\\Video\\Stra\xDF" "e.avi";  // valid CP932 too
+    const std::string mariee = "D:\\Video\\Mari\xE9" "e.avi";
+    const std::string ceremonie = "D:\\Video\\C\xE9r\xE9monie.avi";
+    const std::string wedding = "D:\\\x8C\x8B\x8D\xA5\x8E\xAE.avi"; // 結婚式.avi
+    const std::string map = "D:=" + driveD();
+
+    // Windows-1252 throughout: found, and the missing one explained in it.
+    const ProcessResult latin = scan({"--explain", "--map", map, project({strasse, ceremonie, mariee})});
+    EXPECT_EQ(latin.status, 1);
+    EXPECT_EQ(latin.out, reportOf({ceremonie}) + "\r\nLooked for\r\n" + ceremonie + "\r\n    tried " + driveD() +
+                             "/Video/C\xC3\xA9r\xC3\xA9monie.avi: no entry named \"C\xC3\xA9r\xC3\xA9monie.avi\" in "
+                             "folder \"" + driveD() + "/Video\"\r\n    read as WINDOWS-1252\r\n");
+    EXPECT_EQ(latin.err.find("another code page"), std::string::npos) << latin.err;
+
+    // CP932 by the majority; the one name only Windows-1252 finds is taken so, and said.
+    const std::string mixed = project({kKanji, wedding, strasse, kKanji});
+    const ProcessResult r = scan({"--map", map, mixed});
+    EXPECT_EQ(r.out, reportOf({wedding}));
+    EXPECT_NE(r.err.find("warning: 1 name was found only when read in another code page than the rest of the "
+                         "project: " + driveD() + "/Video/Stra\xC3\x9F" "e.avi (read as WINDOWS-1252)\n"),
+              std::string::npos)
+        << r.err;
+    const Json doc = Json::parse(scan({"--json", "--map", map, mixed}).out);
+    const Json& missing = doc.at("sections").at(0).at("missing");
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_EQ(missing.at(0).at("decoded").get<std::string>(), "D:\\\xE7\xB5\x90\xE5\xA9\x9A\xE5\xBC\x8F.avi");
+    EXPECT_EQ(missing.at(0).at("code_page").get<std::string>(), "CP932");
+}
+
 TEST_F(ScannerWithPaths, ExplainSaysWhereEachMissingPathWasLookedFor)
 {
     placeMedia();

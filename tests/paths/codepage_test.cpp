@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace korvane {
 namespace {
@@ -83,12 +85,93 @@ TEST(TextDecoder, AutoReadsValidCp932AsCp932AndAnythingElseAsWindows1252)
     EXPECT_EQ(decoder->codePageFor("Caf\xE9.avi"), "WINDOWS-1252");
 }
 
+// Accented Windows-1252 names whose bytes are also valid CP932, and real
+// CP932 names.
+const DecodeCase kLatinNames[] = {
+    {"WINDOWS-1252", "C\xE9r\xE9monie", "C\xC3\xA9r\xC3\xA9monie"}, // CP932: C駻駑onie
+    {"WINDOWS-1252", "Se\xF1ora", "Se\xC3\xB1ora"},
+    {"WINDOWS-1252", "H\xF4tel", "H\xC3\xB4tel"},
+    {"WINDOWS-1252", "K\xF6ln", "K\xC3\xB6ln"},
+    {"WINDOWS-1252", "Stra\xDF" "e", "Stra\xC3\x9F" "e"}, // CP932: a half-width katakana among letters
+    {"WINDOWS-1252", "Mari\xE9" "e", "Mari\xC3\xA9" "e"},
+    {"WINDOWS-1252", "Cr\xE8me br\xFBl\xE9" "e", "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e"},
+};
+const DecodeCase kJapaneseNames[] = {
+    {"CP932", "\x95\x5C", "\xE8\xA1\xA8"},                                              // 表
+    {"CP932", "\x83\x72\x83\x66\x83\x49", "\xE3\x83\x93\xE3\x83\x87\xE3\x82\xAA"},     // ビデオ
+    {"CP932", "\x8C\x8B\x8D\xA5\x8E\xAE", "\xE7\xB5\x90\xE5\xA9\x9A\xE5\xBC\x8F"},     // 結婚式
+    {"CP932", "\xB6\xD2\xD7_01", "\xEF\xBD\xB6\xEF\xBE\x92\xEF\xBE\x97_01"},           // ｶﾒﾗ_01
+    {"CP932", "\x8E\x52\x93\x63\x9C\x71", "\xE5\xB1\xB1\xE7\x94\xB0\xE5\xBE\xA0"},     // 山田徠: one rare kanji
+};
+
+TEST(TextDecoder, AutoReadsEachNameAsItsMostPlausibleCodePageWhenItMeetsItFirst)
+{
+    std::vector<DecodeCase> names(std::begin(kLatinNames), std::end(kLatinNames));
+    names.insert(names.end(), std::begin(kJapaneseNames), std::end(kJapaneseNames));
+    for (const DecodeCase& c : names) {
+        SCOPED_TRACE(c.stored);
+        std::optional<TextDecoder> fresh = TextDecoder::open("auto");
+        ASSERT_TRUE(fresh);
+        std::optional<TextDecoder> exact = TextDecoder::open(c.codePage);
+        ASSERT_TRUE(exact);
+        std::string other;
+        if (std::string_view(c.codePage) == "WINDOWS-1252") {
+            ASSERT_EQ(fresh->otherReading(c.stored, other), "CP932") << "valid CP932 too";
+        }
+        EXPECT_EQ(fresh->codePageFor(c.stored), c.codePage);
+        EXPECT_EQ(fresh->toUtf8(c.stored), c.utf8);
+        EXPECT_EQ(exact->toUtf8(c.stored), c.utf8);
+    }
+}
+
+TEST(TextDecoder, AutoDecidesForTheWholeProjectFromTheNamesItMet)
+{
+    const auto project = [](std::initializer_list<std::string_view> names) {
+        std::optional<TextDecoder> decoder = TextDecoder::open("auto");
+        for (const std::string_view name : names)
+            decoder->meet(name);
+        return std::move(*decoder);
+    };
+    const std::string_view hyou = kJapaneseNames[0].stored;
+    const std::string_view strasse = kLatinNames[4].stored;
+    std::string other;
+
+    // One name that is not CP932 makes every name Windows-1252, even one
+    // that reads well as CP932; the other reading stays at hand.
+    TextDecoder latin = project({"D:\\a.avi", "Caf\xE9", hyou});
+    EXPECT_EQ(latin.codePageFor(hyou), "WINDOWS-1252");
+    EXPECT_EQ(latin.toUtf8(hyou), "\xE2\x80\xA2\\");
+    EXPECT_EQ(latin.otherReading(hyou, other), "CP932");
+    EXPECT_EQ(other, kJapaneseNames[0].utf8);
+    EXPECT_EQ(latin.otherReading("Caf\xE9", other), "") << "no valid CP932 reading";
+    for (int k = 0; k < 5; ++k)
+        latin.meet(hyou);
+    EXPECT_EQ(latin.codePageFor(hyou), "WINDOWS-1252") << "settled for good";
+
+    // Names that read well as CP932 outvote one that does not.
+    TextDecoder japanese = project({hyou, kJapaneseNames[1].stored, kJapaneseNames[2].stored, strasse});
+    EXPECT_EQ(japanese.codePageFor(strasse), "CP932");
+    EXPECT_EQ(japanese.otherReading(strasse, other), "WINDOWS-1252");
+    EXPECT_EQ(other, kLatinNames[4].utf8);
+
+    // And the other way round; a new project starts afresh.
+    TextDecoder accented = project({kLatinNames[0].stored, kLatinNames[1].stored, hyou});
+    EXPECT_EQ(accented.codePageFor(hyou), "WINDOWS-1252");
+    accented.forgetNames();
+    EXPECT_EQ(accented.codePageFor(hyou), "CP932");
+
+    // A code page that is chosen is never second-guessed.
+    std::optional<TextDecoder> chosen = TextDecoder::open("CP932");
+    chosen->meet("Caf\xE9");
+    EXPECT_EQ(chosen->codePageFor(strasse), "CP932");
+    EXPECT_EQ(chosen->otherReading(strasse, other), "");
+}
+
 TEST(TextDecoder, AcceptsOnlyCodePagesThatKeepAscii)
 {
     EXPECT_FALSE(TextDecoder::open("NO-SUCH-CODE-PAGE"));
     EXPECT_FALSE(TextDecoder::open(""));
     EXPECT_FALSE(TextDecoder::open("UTF-16")) << "two bytes a character";
-    EXPECT_FALSE(TextDecoder::open("SHIFT_JIS")) << "reads 0x5C as the yen sign";
     EXPECT_FALSE(TextDecoder::open("EBCDIC-US"));
 
     std::optional<TextDecoder> lower = TextDecoder::open("cp932");
@@ -99,6 +182,13 @@ TEST(TextDecoder, AcceptsOnlyCodePagesThatKeepAscii)
     ASSERT_TRUE(automatic);
     EXPECT_EQ(automatic->codePage(), "auto");
     EXPECT_TRUE(TextDecoder::open("ISO-8859-1"));
+    // The names of Shift JIS open the editor's CP932, where 0x5C is the backslash.
+    for (const char* name : {"SHIFT_JIS", "shift_jis", "SJIS", "sjis", "MS_KANJI", "Ms_Kanji"}) {
+        std::optional<TextDecoder> sjis = TextDecoder::open(name);
+        ASSERT_TRUE(sjis) << name;
+        EXPECT_EQ(sjis->codePage(), "CP932") << name;
+        EXPECT_EQ(sjis->toUtf8("\x95\x5C\\~"), "\xE8\xA1\xA8\\~") << name;
+    }
 }
 
 TEST(TextDecoder, StaysUsableAfterAnUndecodableName)

@@ -76,12 +76,55 @@ TEST(ConfigFile, LaterLinesWinAndBrokenLinesAreReportedByNumber)
     const std::vector<std::string> expected = {
         "line 3: the folder of D: must be absolute",
         "line 4: 'Video' is neither a drive (D:) nor a share (\\\\server\\share), nor a folder on one (D:\\Video)",
-        "line 5: expected 'key = value'",
+        "line 5: map D: needs '=' and the folder to map it to",
         "line 6: no code page given",
         "line 8: unknown setting 'folder'",
         "line 10: unknown setting 'mapD:'",
     };
     EXPECT_EQ(config.warnings(), expected);
+}
+
+TEST(ConfigFile, EachWarningNamesItsLineAndWhatIsWrongInWords)
+{
+    const struct {
+        std::string line;
+        std::string warning;
+    } cases[] = {
+        {"map = /tmp", "map needs a drive or share before '='"},
+        {"MAP\t=\t/tmp", "map needs a drive or share before '='"},
+        {"map", "map needs a drive or share, '=' and a folder"},
+        {"map D:", "map D: needs '=' and the folder to map it to"},
+        {"map D: =", "map D: needs a folder after '='"},
+        {"map d:\\Video =   ", "map D:\\Video needs a folder after '='"},
+        {"codepage", "codepage needs '=' and the name of a code page"},
+        {"= /tmp", "a setting needs a name before '='"},
+        {"D: /tmp", "'D: /tmp' is no setting: expected 'key = value'"},
+        // Bytes of the file are shown, never sent: control characters
+        // escaped, broken UTF-8 replaced, long text cut.
+        {"\x1B[2Jtheme = dark", "unknown setting '\\x1B[2Jtheme'"},
+        {"th\xE9me = dark", "unknown setting 'th\xEF\xBF\xBDme'"},
+        {"map \x07: = /tmp", "'\\x07:' is neither a drive (D:) nor a share (\\\\server\\share), nor a folder on one "
+                             "(D:\\Video)"},
+        {std::string(100, 'x'), "'" + std::string(60, 'x') + "...' is no setting: expected 'key = value'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        // Behind a comment, a blank line and a good line, so the number counts.
+        const ConfigFile config = ConfigFile::parse("# mine\n\nmap E: = /e\n" + c.line + "\n");
+        EXPECT_EQ(config.warnings(), std::vector<std::string>{"line 4: " + c.warning});
+        EXPECT_EQ(config.mappings().size(), 1u);
+    }
+
+    // A file of nothing but bad lines costs a bounded number of warnings,
+    // the last of which still names the lines.
+    std::string many;
+    for (int k = 0; k < 1000; ++k)
+        many += "colour = blue\n";
+    const std::vector<std::string> warnings = ConfigFile::parse("map D: = /d\n" + many).warnings();
+    ASSERT_EQ(warnings.size(), 21u);
+    EXPECT_EQ(warnings[19], "line 21: unknown setting 'colour'");
+    EXPECT_EQ(warnings[20], "lines 22 to 1001: 980 more lines not understood");
+    EXPECT_EQ(ConfigFile::parse("x\ncodepage = CP932\n").codePageLine(), 2u);
 }
 
 TEST(ConfigFile, AnUnchangedFileIsWrittenBackAsItWasRead)

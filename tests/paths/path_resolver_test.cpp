@@ -106,7 +106,7 @@ TEST_F(ResolverOnDisk, NamesAreDecodedBeforeTheyAreSplitAndCompared)
 
     EXPECT_FALSE(cp1252.exists(hyouSo)) << "read as Windows-1252 the 0x5C bytes are separators";
     EXPECT_FALSE(cp932.exists(cafe1252)) << "C9 is a half-width katakana in CP932";
-    EXPECT_FALSE(automatic.exists(cafe1252)) << "and so valid CP932: auto cannot tell";
+    EXPECT_EQ(foundAs(automatic, cafe1252), "d/caf\xC3\xA9.avi") << "valid CP932, but not plausibly so";
     EXPECT_EQ(automatic.decoded(hyouSo), "D:\\\xE8\xA1\xA8\\\xE3\x82\xBD.avi");
 }
 
@@ -159,6 +159,70 @@ TEST_F(ResolverOnDisk, NamesThatNameNoFileFindNothingEvenWhenSomethingIsThere)
     }
     EXPECT_EQ(r.resolve("D:\\..\\secret.avi").localPath, dir / "d/secret.avi");
     EXPECT_TRUE(r.exists("\\\\nas\\media\\README.TXT"));
+    // Two slashes in front name the same share.
+    EXPECT_EQ(foundAs(r, "//nas/media/readme.txt"), "nas/readme.txt");
+    EXPECT_EQ(foundAs(r, "//NAS/Media\\Readme.txt"), "nas/readme.txt");
+}
+
+TEST_F(ResolverOnDisk, AutoReadsTheProjectInOneCodePageAndTakesTheOtherReadingOnlyWhereItFinds)
+{
+    struct Name {
+        std::string stored; // below D:\Video\, as the project holds it
+        std::string onDisk; // below d/Video/, UTF-8
+    };
+    const Name latin[] = {
+        {"C\xE9r\xE9monie.avi", "C\xC3\xA9r\xC3\xA9monie.avi"}, {"Se\xF1ora.avi", "Se\xC3\xB1ora.avi"},
+        {"H\xF4tel.avi", "H\xC3\xB4tel.avi"},                      {"K\xF6ln.avi", "K\xC3\xB6ln.avi"},
+        {"Stra\xDF" "e.avi", "Stra\xC3\x9F" "e.avi"},                {"Mari\xE9" "e.avi", "Mari\xC3\xA9" "e.avi"},
+    };
+    const Name japanese[] = {
+        {"\x95\x5C.avi", "\xE8\xA1\xA8.avi"},                                          // 表
+        {"\x83\x72\x83\x66\x83\x49.avi", "\xE3\x83\x93\xE3\x83\x87\xE3\x82\xAA.avi"},   // ビデオ
+        {"\x8C\x8B\x8D\xA5\x8E\xAE.avi", "\xE7\xB5\x90\xE5\xA9\x9A\xE5\xBC\x8F.avi"},   // 結婚式
+    };
+    for (const auto& names : {std::vector<Name>(std::begin(latin), std::end(latin)),
+                              std::vector<Name>(std::begin(japanese), std::end(japanese))}) {
+        for (const Name& name : names)
+            dir.touch("d/Video/" + name.onDisk);
+    }
+    const auto expectProject = [&](const Name* begin, const Name* end, std::string_view codePage) {
+        PathResolver r = resolver();
+        for (const Name* name = begin; name != end; ++name) {
+            const std::string stored = "D:\\Video\\" + name->stored;
+            EXPECT_TRUE(r.exists(stored)) << stored;
+            const Resolution found = r.resolve(stored);
+            EXPECT_EQ(found.localPath, dir / ("d/Video/" + name->onDisk));
+            EXPECT_EQ(found.codePage, codePage) << stored;
+            EXPECT_FALSE(found.otherCodePage) << stored;
+        }
+        EXPECT_TRUE(r.readInOtherCodePage().empty());
+    };
+    expectProject(std::begin(latin), std::end(latin), "WINDOWS-1252");
+    expectProject(std::begin(japanese), std::end(japanese), "CP932");
+
+    // A Japanese project with one Windows-1252 name: found in that reading,
+    // and said so; a name that neither reading finds keeps the project's.
+    PathResolver mixed = resolver();
+    for (const Name& name : japanese)
+        ASSERT_TRUE(mixed.exists("D:\\Video\\" + name.stored));
+    const std::string strasse = "D:\\Video\\" + latin[4].stored;
+    const std::string nowhere = "D:\\Video\\K\xF6ln2.avi";
+    EXPECT_EQ(mixed.decoded(strasse), "D:\\Video\\Stra\xEF\xBE\x9F" "e.avi") << "the project reads CP932";
+    EXPECT_TRUE(mixed.exists(strasse));
+    EXPECT_FALSE(mixed.exists(nowhere));
+    const Resolution other = mixed.resolve(strasse);
+    EXPECT_TRUE(other.found);
+    EXPECT_EQ(other.localPath, dir / ("d/Video/" + latin[4].onDisk));
+    EXPECT_EQ(other.codePage, "WINDOWS-1252");
+    EXPECT_TRUE(other.otherCodePage);
+    EXPECT_EQ(mixed.readInOtherCodePage(), std::vector<std::string>{strasse});
+    const Resolution missing = mixed.resolve(nowhere);
+    EXPECT_FALSE(missing.found);
+    EXPECT_EQ(missing.codePage, "CP932");
+    EXPECT_EQ(mixed.codePageOf(nowhere), "CP932");
+    EXPECT_EQ(mixed.codePageOf("D:\\Video\\plain.avi"), "") << "ASCII reads the same in both";
+    mixed.newRun();
+    EXPECT_TRUE(mixed.readInOtherCodePage().empty());
 }
 
 TEST_F(ResolverOnDisk, LinksAreFollowedAndBrokenOnesFindNothing)

@@ -15,7 +15,7 @@ namespace {
 using Names = std::vector<std::string>;
 using Root = WindowsPath::Root;
 
-TEST(WindowsPath, OnlyDriveLettersWithASeparatorAndDoubleBackslashesAreWindowsPaths)
+TEST(WindowsPath, OnlyDriveLettersWithASeparatorAndSharesAreWindowsPaths)
 {
     const struct {
         const char* stored;
@@ -29,7 +29,11 @@ TEST(WindowsPath, OnlyDriveLettersWithASeparatorAndDoubleBackslashesAreWindowsPa
         {"D:", false},          // the current folder of drive D: is no place here
         {"D:Clip.avi", false},
         {"\\Video\\Clip.avi", false},
-        {"//nas/media/Intro.avi", false}, // a POSIX path
+        {"//nas/media/Intro.avi", true}, // the system takes // for \\ in front of a share
+        {"//nas", true},
+        {"///nas/media/Intro.avi", false}, // a POSIX path
+        {"//", false},
+        {"/\\nas\\media\\Intro.avi", false},
         {"/home/user/Clip.avi", false},
         {"Clip.avi", false},
         {"1:\\Clip.avi", false},
@@ -112,6 +116,11 @@ TEST(WindowsPath, SharesAndNameSpacePrefixes)
     const SplitCase cases[] = {
         {"\\\\nas\\media\\Intro.avi", Root::Share, "\\\\nas\\media", {"Intro.avi"}},
         {"\\\\nas/media/Video/Intro.avi", Root::Share, "\\\\nas\\media", {"Video", "Intro.avi"}},
+        {"//nas/media/Video/Intro.avi", Root::Share, "\\\\nas\\media", {"Video", "Intro.avi"}},
+        {"//nas\\media\\Intro.avi", Root::Share, "\\\\nas\\media", {"Intro.avi"}},
+        {"//nas/media/", Root::Share, "\\\\nas\\media", {}, true},
+        {"//nas", Root::NotAFile, "//nas", {}, true},
+        {"//?/D:/Video/Clip.avi", Root::Drive, "D:", {"Video", "Clip.avi"}},
         {"\\\\NAS\\Media\\..\\..\\Intro.avi", Root::Share, "\\\\NAS\\Media", {"Intro.avi"}}, // the share is the root
         {"\\\\?\\D:\\Video\\Clip.avi", Root::Drive, "D:", {"Video", "Clip.avi"}},
         {"\\\\.\\d:\\Clip.avi", Root::Drive, "D:", {"Clip.avi"}},
