@@ -13,7 +13,7 @@ namespace korvane {
 const char* const kUsage =
     "Usage: korvane-scan [--trace] FILE\n"
     "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
-    "                    [--search DIR]... [--json] FILE\n"
+    "                    [--search DIR]... [--one-file-system] [--json] FILE\n"
     "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
     "that are not found, under the headings of their sections.\n"
     "\n"
@@ -31,6 +31,8 @@ const char* const kUsage =
     "                       was looked for and why it was not found\n"
     "  --search DIR         after the report, look for the missing files in DIR and\n"
     "                       the folders below it (repeatable), and suggest mappings\n"
+    "  --one-file-system    search only the file systems the DIRs are on: do not\n"
+    "                       enter disks mounted below them\n"
     "  --json               write one JSON document instead: the project, the\n"
     "                       missing paths and what --search found\n"
     "  --help               show this help and exit\n"
@@ -66,6 +68,7 @@ enum OptionCode : int {
     kMap,
     kCodePage,
     kSearch,
+    kOneFileSystem,
 };
 
 const option kLongOptions[] = {
@@ -78,6 +81,7 @@ const option kLongOptions[] = {
     {"map", required_argument, nullptr, kMap},
     {"codepage", required_argument, nullptr, kCodePage},
     {"search", required_argument, nullptr, kSearch},
+    {"one-file-system", no_argument, nullptr, kOneFileSystem},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -119,6 +123,8 @@ const char* conflict(const CliOptions& o)
         return "--json writes every path both as stored and decoded: --utf8 is not needed";
     if (o.json && o.explain)
         return "--explain cannot be combined with --json";
+    if (o.oneFileSystem && o.searchFolders.empty())
+        return "--one-file-system limits --search: give the folders to search";
     return nullptr;
 }
 
@@ -226,6 +232,9 @@ private:
         }
         case kCodePage:
             options_.codePage = value;
+            return true;
+        case kOneFileSystem:
+            options_.oneFileSystem = true;
             return true;
         default: // kSearch
             if (!isFolder(value))

@@ -27,6 +27,7 @@ struct CliOptions {
     std::vector<DriveMapping> maps;
     std::optional<std::string> codePage;
     std::vector<std::string> searchFolders;
+    bool oneFileSystem = false; // the search stays on the file systems of searchFolders
     std::string file;
 };
 

@@ -71,10 +71,14 @@ void warnAboutProblems(const FileIndex& index)
 SearchResults search(const CliOptions& options, const std::vector<MissingFile>& missing, TerminalProgress* progress)
 {
     SearchOptions searchOptions;
+    searchOptions.index.oneFileSystem = options.oneFileSystem;
     if (progress) {
         searchOptions.index.progress = [progress](const WalkProgress& where) {
             progress->text(searchProgressText(where));
         };
+        // Matching and suggesting take a while on large runs: the walk's last
+        // line must not stand for them.
+        searchOptions.step = [progress](const SearchStep& step) { progress->text(searchStepText(step), true); };
     }
     SearchResults results = searchMissing(options.searchFolders, missing, searchOptions);
     if (progress)

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <limits>
 #include <stdexcept>
 
@@ -52,6 +54,8 @@ public:
             return error;
         }
         listing.setIdentity(identityOf(st));
+        // Listing needs the right to read, opening what is in it the right to search.
+        listing.setEnterable(::faccessat(fd, ".", X_OK, AT_EACCESS) == 0);
         DIR* dir = ::fdopendir(fd);
         if (!dir) {
             const int error = errno;
@@ -110,9 +114,19 @@ private:
 
 } // namespace
 
+int FolderReader::realPath(const std::string& path, std::string& out)
+{
+    char resolved[PATH_MAX];
+    if (!::realpath(path.c_str(), resolved))
+        return errno;
+    out.assign(resolved);
+    return 0;
+}
+
 void FolderListing::reset()
 {
     identity_.reset();
+    enterable_ = true;
     names_.clear();
     entries_.clear();
 }

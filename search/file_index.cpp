@@ -29,6 +29,17 @@ std::uint32_t checkedOffset(std::size_t size)
     return static_cast<std::uint32_t>(size);
 }
 
+// Whether `path` is `folder` or lies below it.
+bool isBelow(std::string_view path, std::string_view folder)
+{
+    return path.starts_with(folder) && (path.size() == folder.size() || folder == "/" || path[folder.size()] == '/');
+}
+
+bool isSystemPath(std::string_view path)
+{
+    return isBelow(path, "/proc") || isBelow(path, "/sys") || isBelow(path, "/dev");
+}
+
 std::string absoluteFolder(const std::string& root)
 {
     std::error_code ec;
@@ -59,9 +70,23 @@ public:
 
     void run(const std::vector<std::string>& roots)
     {
+        for (const char* system : {"/proc", "/sys", "/dev"}) {
+            EntryKind kind = EntryKind::Other;
+            FolderIdentity identity;
+            if (reader_.follow(system, kind, identity) == 0 && kind == EntryKind::Folder)
+                excluded_.push_back(identity);
+        }
         for (const std::string& root : roots) {
             index_.roots_.push_back(absoluteFolder(root));
-            pending_.push_back(folderForPath(index_.roots_.back()));
+            const FolderId folder = folderForPath(index_.roots_.back());
+            std::string real;
+            if (reader_.realPath(index_.roots_.back(), real) == 0) {
+                if (isSystemPath(real))
+                    continue;
+                realRoots_.push_back(std::move(real));
+            }
+            pending_.push_back(folder);
+            rootFolders_.insert(folder);
         }
         std::reverse(pending_.begin(), pending_.end()); // the first root first
         drain();
@@ -86,9 +111,22 @@ private:
         path_.assign(index_.folderPath(folder));
         if (const int error = reader_.list(path_, listing_))
             index_.problems_.push_back({path_, error});
-        if (!listing_.identity() || !visited_.insert(*listing_.identity()).second)
-            return; // not opened, or read before
+        if (!listing_.identity() || isExcluded(*listing_.identity()) || !visited_.insert(*listing_.identity()).second)
+            return; // not opened, the system's, or read before
+        if (options_.oneFileSystem && !rootFolders_.contains(folder)) {
+            const FolderId parent = index_.folders_[folder].parent;
+            if (parent < devices_.size() && devices_[parent] != listing_.identity()->device)
+                return;
+        }
+        if (devices_.size() <= folder)
+            devices_.resize(folder + 1);
+        devices_[folder] = listing_.identity()->device;
         ++index_.foldersRead_;
+        if (!listing_.enterable()) {
+            // Its names are there, but none of its files could be opened.
+            index_.problems_.push_back({path_, EACCES});
+            listing_.reset();
+        }
         for (std::size_t k = 0; k < listing_.size(); ++k) {
             const std::string_view name = listing_.name(k);
             switch (listing_.kind(k)) {
@@ -119,10 +157,31 @@ private:
         FolderIdentity identity;
         if (reader_.follow(linkPath_, kind, identity) != 0)
             return; // leads nowhere: neither a file nor a folder to search
+        if ((kind != EntryKind::File && kind != EntryKind::Folder) || !staysInside(kind))
+            return;
         if (kind == EntryKind::File)
             addFile(folder, name);
         else if (kind == EntryKind::Folder && !visited_.contains(identity))
             linked_.push_back(addFolder(folder, name));
+    }
+
+    bool isExcluded(const FolderIdentity& identity) const
+    {
+        return std::find(excluded_.begin(), excluded_.end(), identity) != excluded_.end();
+    }
+
+    // Whether the link just followed (linkPath_) leads below one of the roots,
+    // and not into the system's folders: a link to "/" must not walk the
+    // whole machine.
+    bool staysInside(EntryKind kind)
+    {
+        if (reader_.realPath(linkPath_, realPath_) != 0)
+            return false;
+        if (kind == EntryKind::File)
+            realPath_.resize(std::max<std::size_t>(1, realPath_.rfind('/')));
+        return !isSystemPath(realPath_) && std::any_of(realRoots_.begin(), realRoots_.end(), [this](const std::string& root) {
+                   return isBelow(realPath_, root);
+               });
     }
 
     void addFile(FolderId folder, std::string_view name)
@@ -199,6 +258,11 @@ private:
     std::vector<FolderId> pending_;
     std::vector<FolderId> linked_;
     std::unordered_set<FolderIdentity, IdentityHash> visited_;
+    std::vector<FolderIdentity> excluded_; // /proc, /sys, /dev
+    std::vector<std::string> realRoots_;   // the roots with every link followed
+    std::unordered_set<FolderId> rootFolders_;
+    std::vector<std::uint64_t> devices_; // of each folder read, by FolderId
+    std::string realPath_;
     std::unordered_map<std::string, FolderId> byPath_; // of the roots and the folders above them
     FolderListing listing_;
     MatchKeyMaker keys_;

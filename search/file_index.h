@@ -29,6 +29,9 @@ struct WalkProblem {
 struct IndexOptions {
     FolderReader* reader = nullptr; // null: the system's reader
     std::function<void(const WalkProgress&)> progress;
+    // Stay on the file systems of the roots: a folder on another one (a disk
+    // mounted below a root) is not entered.
+    bool oneFileSystem = false;
 };
 
 using FileId = std::uint32_t;
@@ -38,10 +41,12 @@ inline constexpr FolderId kNoFolder = 0xFFFFFFFFu;
 // The files below one or more folders, looked up by name. Built by one walk
 // of each folder tree: every folder is read once, however many roots, links
 // or bind mounts lead to it (so loops of symbolic links end), and a folder
-// that cannot be read is noted and passed over. Symbolic links are followed,
-// to files and to folders; folders reached through a link are read after
-// every folder reached without one, so a folder that can be reached both
-// ways is listed under its own path. Names are compared by matchKey.
+// that cannot be read, or can be listed but not entered, is noted and passed
+// over. Symbolic links are followed, to files and to folders, as long as
+// where they lead lies below one of the roots; folders reached through a link
+// are read after every folder reached without one, so a folder that can be
+// reached both ways is listed under its own path. /proc, /sys and /dev are
+// never read, even below "/". Names are compared by matchKey.
 class FileIndex {
 public:
     // Relative roots are taken from the current directory; each is made

@@ -380,6 +380,7 @@ TEST_F(ScannerWithPaths, WrongOptionsExitTwoWithAMessage)
         {{"--trace", "--utf8", file}, "--trace replaces the report"},
         {{"--json", "--utf8", file}, "--utf8 is not needed"},
         {{"--json", "--explain", file}, "cannot be combined with --json"},
+        {{"--one-file-system", file}, "--one-file-system limits --search"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = scan(c.args);
@@ -395,7 +396,7 @@ TEST(ScannerHelp, DocumentsEveryOption)
     const ProcessResult help = runProcess({KORVANE_SCAN_BINARY, "--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"--trace", "--map ROOT=FOLDER", "--codepage NAME", "--utf8", "--explain",
-                               "--search DIR", "--json", "--help", "--version", "korvane.conf", "WINEPREFIX"})
+                               "--search DIR", "--one-file-system", "--json", "--help", "--version", "korvane.conf", "WINEPREFIX"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 
