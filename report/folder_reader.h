@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,5 +83,11 @@ public:
 // opendir and readdir (which read many entries a call), the entry types the
 // folder gives, a stat only for links and entries of unknown type.
 FolderReader& systemFolderReader();
+
+// The system's reader for a walk: it keeps the folders above the last one
+// read open and opens each folder relative to the one it is in, so trees
+// deeper than PATH_MAX are read; best when folders are read in the order of
+// a walk. One per walk: it is not to be shared between threads.
+std::unique_ptr<FolderReader> makeRelativeFolderReader();
 
 } // namespace korvane

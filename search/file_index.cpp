@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -35,9 +36,15 @@ bool isBelow(std::string_view path, std::string_view folder)
     return path.starts_with(folder) && (path.size() == folder.size() || folder == "/" || path[folder.size()] == '/');
 }
 
+// Folders of the kernel's, never media: not even a root there is read.
+bool isKernelPath(std::string_view path)
+{
+    return isBelow(path, "/proc") || isBelow(path, "/sys");
+}
+
 bool isSystemPath(std::string_view path)
 {
-    return isBelow(path, "/proc") || isBelow(path, "/sys") || isBelow(path, "/dev");
+    return isKernelPath(path) || isBelow(path, "/dev");
 }
 
 std::string absoluteFolder(const std::string& root)
@@ -64,7 +71,8 @@ std::string WalkProblem::message() const
 class FileIndex::Walk {
 public:
     Walk(FileIndex& index, const IndexOptions& options)
-        : index_(index), reader_(options.reader ? *options.reader : systemFolderReader()), options_(options)
+        : index_(index), ownReader_(options.reader ? nullptr : makeRelativeFolderReader()),
+          reader_(options.reader ? *options.reader : *ownReader_), options_(options)
     {
     }
 
@@ -81,8 +89,9 @@ public:
             const FolderId folder = folderForPath(index_.roots_.back());
             std::string real;
             if (reader_.realPath(index_.roots_.back(), real) == 0) {
-                if (isSystemPath(real))
-                    continue;
+                if (isKernelPath(real))
+                    continue; // a root below /dev is read (/dev/shm holds files), /dev itself never
+
                 realRoots_.push_back(std::move(real));
             }
             pending_.push_back(folder);
@@ -108,7 +117,8 @@ private:
 
     void read(FolderId folder)
     {
-        path_.assign(index_.folderPath(folder));
+        path_.clear();
+        index_.appendFolderPath(folder, path_);
         if (const int error = reader_.list(path_, listing_))
             index_.problems_.push_back({path_, error});
         if (!listing_.identity() || isExcluded(*listing_.identity()) || !visited_.insert(*listing_.identity()).second)
@@ -179,9 +189,9 @@ private:
             return false;
         if (kind == EntryKind::File)
             realPath_.resize(std::max<std::size_t>(1, realPath_.rfind('/')));
-        return !isSystemPath(realPath_) && std::any_of(realRoots_.begin(), realRoots_.end(), [this](const std::string& root) {
-                   return isBelow(realPath_, root);
-               });
+        return std::any_of(realRoots_.begin(), realRoots_.end(), [this](const std::string& root) {
+            return isBelow(realPath_, root) && (!isSystemPath(realPath_) || isSystemPath(root));
+        });
     }
 
     void addFile(FolderId folder, std::string_view name)
@@ -207,21 +217,14 @@ private:
 
     FolderId addFolder(FolderId parent, std::string_view name)
     {
-        std::string& paths = index_.paths_;
-        const Folder& above = index_.folders_[parent];
-        const std::size_t needed = paths.size() + above.pathLength + 1 + name.size();
-        if (needed > paths.capacity())
-            paths.reserve(std::max(needed, 2 * paths.capacity()));
         Folder folder{};
         folder.parent = parent;
-        folder.pathOffset = checkedOffset(paths.size());
-        paths.append(paths.data() + above.pathOffset, above.pathLength);
-        if (above.pathLength != 1 || paths[above.pathOffset] != '/')
-            paths += '/';
-        paths.append(name);
-        folder.pathLength = checkedOffset(paths.size() - folder.pathOffset);
+        folder.nameOffset = checkedOffset(index_.names_.size());
+        index_.names_.append(name);
+        folder.nameLength = checkedOffset(name.size());
         folder.keyOffset = checkedOffset(index_.keys_.size());
-        keys_.append(name, index_.keys_);
+        if (parent != kNoFolder)
+            keys_.append(name, index_.keys_);
         folder.keyLength = checkedOffset(index_.keys_.size() - folder.keyOffset);
         index_.folders_.push_back(folder);
         return static_cast<FolderId>(index_.folders_.size() - 1);
@@ -236,14 +239,7 @@ private:
         FolderId folder = kNoFolder;
         const std::size_t slash = path.rfind('/');
         if (path == "/" || slash == std::string::npos) {
-            Folder root{};
-            root.parent = kNoFolder;
-            root.pathOffset = checkedOffset(index_.paths_.size());
-            index_.paths_ += path.empty() ? "/" : path;
-            root.pathLength = checkedOffset(index_.paths_.size() - root.pathOffset);
-            root.keyOffset = checkedOffset(index_.keys_.size());
-            index_.folders_.push_back(root);
-            folder = static_cast<FolderId>(index_.folders_.size() - 1);
+            folder = addFolder(kNoFolder, path.empty() ? "/" : path);
         } else {
             const FolderId parent = folderForPath(slash == 0 ? std::string("/") : path.substr(0, slash));
             folder = addFolder(parent, std::string_view(path).substr(slash + 1));
@@ -253,6 +249,7 @@ private:
     }
 
     FileIndex& index_;
+    std::unique_ptr<FolderReader> ownReader_;
     FolderReader& reader_;
     const IndexOptions& options_;
     std::vector<FolderId> pending_;
@@ -314,19 +311,33 @@ std::string_view FileIndex::fileKey(FileId file) const
 
 std::string FileIndex::filePath(FileId file) const
 {
-    const std::string_view folder = folderPath(files_[file].folder);
     std::string path;
-    path.reserve(folder.size() + 1 + files_[file].nameLength);
-    path.append(folder);
+    appendFolderPath(files_[file].folder, path);
     if (path != "/")
         path += '/';
     path.append(fileName(file));
     return path;
 }
 
-std::string_view FileIndex::folderPath(FolderId folder) const
+std::string FileIndex::folderPath(FolderId folder) const
 {
-    return std::string_view(paths_).substr(folders_[folder].pathOffset, folders_[folder].pathLength);
+    std::string path;
+    appendFolderPath(folder, path);
+    return path;
+}
+
+void FileIndex::appendFolderPath(FolderId folder, std::string& out) const
+{
+    const Folder& f = folders_[folder];
+    const std::string_view name(names_.data() + f.nameOffset, f.nameLength);
+    if (f.parent == kNoFolder) {
+        out.append(name); // "/", or a root that could not be made absolute
+        return;
+    }
+    appendFolderPath(f.parent, out);
+    if (out.empty() || out.back() != '/')
+        out += '/';
+    out.append(name);
 }
 
 std::string_view FileIndex::folderKey(FolderId folder) const

@@ -75,17 +75,20 @@ public:
     FolderId folderOf(FileId file) const { return files_[file].folder; }
     std::string filePath(FileId file) const;
 
-    // A folder's absolute path ("/" for the root of the file system), the
-    // key of its own name, the folder it is in (kNoFolder above "/").
-    std::string_view folderPath(FolderId folder) const;
+    // A folder's absolute path ("/" for the root of the file system), made
+    // from the names of the folders above it (each folder keeps only its own
+    // name, so the index does not grow with the depth of the tree); the key
+    // of its own name; the folder it is in (kNoFolder above "/").
+    std::string folderPath(FolderId folder) const;
+    void appendFolderPath(FolderId folder, std::string& out) const;
     std::string_view folderKey(FolderId folder) const;
     FolderId parentOf(FolderId folder) const { return folders_[folder].parent; }
 
 private:
     struct Folder {
         FolderId parent;
-        std::uint32_t pathOffset;
-        std::uint32_t pathLength;
+        std::uint32_t nameOffset;
+        std::uint32_t nameLength;
         std::uint32_t keyOffset;
         std::uint32_t keyLength;
     };
@@ -110,8 +113,7 @@ private:
     std::size_t foldersRead_ = 0;
     std::vector<Folder> folders_;
     std::vector<File> files_;
-    std::string paths_; // of the folders
-    std::string names_; // of the files
+    std::string names_; // of files and folders
     std::string keys_;  // of files and folders
     std::vector<Slot> byName_;
     std::vector<Slot> byStem_;

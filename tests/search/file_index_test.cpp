@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <climits>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -210,6 +212,37 @@ TEST(FileIndexOfTheFileSystemRoot, TheSystemsFoldersAreNeverRead)
     for (const std::string& listed : reader.listed)
         EXPECT_TRUE(listed == "/" || listed == "/proc" || listed == "/sys" || listed == "/dev" || listed == "/sys/kernel")
             << listed << " was read";
+}
+
+TEST_F(FileIndexOnDisk, TreesDeeperThanPathMaxAreSearched)
+{
+    // 30 folders of 200 characters: 6,000 bytes of path below the root.
+    const std::string name(200, 'd');
+    std::vector<int> levels{::open(root().c_str(), O_RDONLY | O_DIRECTORY)};
+    for (int k = 0; k < 30; ++k) {
+        ASSERT_EQ(::mkdirat(levels.back(), name.c_str(), 0755), 0);
+        levels.push_back(::openat(levels.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(levels.back(), 0);
+    }
+    const int clip = ::openat(levels.back(), "clip.avi", O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(clip, 0);
+    ::close(clip);
+    ASSERT_EQ(::symlinkat("clip.avi", levels.back(), "link.avi"), 0);
+    const FileIndex index = FileIndex::build({root()});
+    // Paths that long can only be taken apart here, not opened.
+    ::unlinkat(levels.back(), "clip.avi", 0);
+    ::unlinkat(levels.back(), "link.avi", 0);
+    for (std::size_t k = levels.size() - 1; k > 0; --k) {
+        ::close(levels[k]);
+        ::unlinkat(levels[k - 1], name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(levels[0]);
+    EXPECT_TRUE(index.problems().empty()) << index.problems()[0].message().substr(0, 60);
+    EXPECT_EQ(index.foldersRead(), 31u);
+    const std::vector<std::string> found = pathsNamed(index, "clip.avi");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_GT(found[0].size(), static_cast<std::size_t>(PATH_MAX));
+    EXPECT_TRUE(found[0].ends_with(name + "/clip.avi"));
 }
 
 TEST_F(FileIndexOnDisk, PipesAndSocketsAreNeitherIndexedNorOpened)
