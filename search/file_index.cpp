@@ -121,13 +121,15 @@ private:
         index_.appendFolderPath(folder, path_);
         if (const int error = reader_.list(path_, listing_))
             index_.problems_.push_back({path_, error});
-        if (!listing_.identity() || isExcluded(*listing_.identity()) || !visited_.insert(*listing_.identity()).second)
-            return; // not opened, the system's, or read before
+        if (!listing_.identity() || isExcluded(*listing_.identity()))
+            return; // not opened, or the system's
         if (options_.oneFileSystem && !rootFolders_.contains(folder)) {
             const FolderId parent = index_.folders_[folder].parent;
             if (parent < devices_.size() && devices_[parent] != listing_.identity()->device)
-                return;
+                return; // on another file system; a root there is read all the same
         }
+        if (!visited_.insert(*listing_.identity()).second)
+            return; // read before
         if (devices_.size() <= folder)
             devices_.resize(folder + 1);
         devices_[folder] = listing_.identity()->device;

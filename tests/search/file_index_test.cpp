@@ -426,6 +426,7 @@ TEST(FileIndexOnOneFileSystem, DisksMountedBelowTheRootsAreEnteredOnlyWhenAsked)
         {{"/media/disk"}, true, 2},                  // a.avi, b.avi
         {{"/media/disk/usb"}, true, 2},              // a root on the other disk is its own file system
         {{"/media/disk", "/media/other"}, true, 3},  // each root on its own
+        {{"/media/disk", "/media/disk/usb"}, true, 4}, // a root below a root, on another disk
     };
     for (const Case& c : cases) {
         MountedTree reader;
