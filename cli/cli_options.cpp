@@ -14,7 +14,8 @@ namespace korvane {
 const char* const kUsage =
     "Usage: korvane-scan [--trace] FILE\n"
     "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
-    "                    [--search DIR]... [--candidates N] [--json] FILE\n"
+    "                    [--search DIR]... [--candidates N] [--one-file-system]\n"
+    "                    [--json] FILE\n"
     "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
     "that are not found, under the headings of their sections.\n"
     "\n"
@@ -34,6 +35,8 @@ const char* const kUsage =
     "                       the folders below it (repeatable), and suggest mappings\n"
     "  --candidates N       show at most N places (1 or more; default 5) where each\n"
     "                       missing file was found, best first, and count the rest\n"
+    "  --one-file-system    search only the file systems the DIRs are on: do not\n"
+    "                       enter disks mounted below them\n"
     "  --json               write one JSON document instead: the project, the\n"
     "                       missing paths and what --search found\n"
     "  --help               show this help and exit\n"
@@ -70,6 +73,7 @@ enum OptionCode : int {
     kCodePage,
     kSearch,
     kCandidates,
+    kOneFileSystem,
 };
 
 const option kLongOptions[] = {
@@ -83,6 +87,7 @@ const option kLongOptions[] = {
     {"codepage", required_argument, nullptr, kCodePage},
     {"search", required_argument, nullptr, kSearch},
     {"candidates", required_argument, nullptr, kCandidates},
+    {"one-file-system", no_argument, nullptr, kOneFileSystem},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -126,6 +131,8 @@ const char* conflict(const CliOptions& o)
         return "--explain cannot be combined with --json";
     if (o.candidatesGiven && o.searchFolders.empty())
         return "--candidates needs --search";
+    if (o.oneFileSystem && o.searchFolders.empty())
+        return "--one-file-system limits --search: give the folders to search";
     return nullptr;
 }
 
@@ -236,6 +243,9 @@ private:
             return true;
         case kCandidates:
             return candidates(value);
+        case kOneFileSystem:
+            options_.oneFileSystem = true;
+            return true;
         default: // kSearch
             if (!isFolder(value))
                 return usageError("--search " + std::string(value) + ": not a folder", false);

@@ -32,6 +32,7 @@ struct CliOptions {
     // counted.
     std::size_t candidates = 5;
     bool candidatesGiven = false;
+    bool oneFileSystem = false; // the search stays on the file systems of searchFolders
     std::string file;
 };
 

@@ -3,6 +3,7 @@
 #include "paths/path_resolver.h"
 #include "search/file_index.h"
 #include "search/missing_match.h"
+#include "search/missing_search.h"
 
 #include <string>
 #include <string_view>
@@ -18,5 +19,7 @@ std::string renderExplanations(PathResolver& resolver, const std::vector<Missing
 
 // The line shown on a terminal while the search reads folders.
 std::string searchProgressText(const WalkProgress& progress);
+// The progress line once the walk is done: "Matching: ..." or "Suggesting mappings: ...".
+std::string searchStepText(const SearchStep& step);
 
 } // namespace korvane

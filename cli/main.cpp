@@ -95,10 +95,14 @@ SearchResults search(const CliOptions& options, const PathResolver& resolver, co
     SearchOptions searchOptions;
     searchOptions.match.maxCandidates = std::max(searchOptions.match.maxCandidates, options.candidates);
     searchOptions.suggest.inUse = resolver.drives().all();
+    searchOptions.index.oneFileSystem = options.oneFileSystem;
     if (progress) {
         searchOptions.index.progress = [progress](const WalkProgress& where) {
             progress->text(searchProgressText(where));
         };
+        // Matching and suggesting take a while on large runs: the walk's last
+        // line must not stand for them.
+        searchOptions.step = [progress](const SearchStep& step) { progress->text(searchStepText(step), true); };
     }
     SearchResults results = searchMissing(options.searchFolders, missing, searchOptions);
     if (progress)

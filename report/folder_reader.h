@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,9 +34,13 @@ class FolderListing {
 public:
     void reset();
     void setIdentity(FolderIdentity identity) { identity_ = identity; }
+    // A folder that can be listed but not entered: its names are known, but
+    // nothing in it can be opened.
+    void setEnterable(bool enterable) { enterable_ = enterable; }
     void add(std::string_view name, EntryKind kind);
 
     const std::optional<FolderIdentity>& identity() const { return identity_; }
+    bool enterable() const { return enterable_; }
     std::size_t size() const { return entries_.size(); }
     std::string_view name(std::size_t k) const { return {names_.data() + entries_[k].offset, entries_[k].length}; }
     EntryKind kind(std::size_t k) const { return entries_[k].kind; }
@@ -47,6 +52,7 @@ private:
         EntryKind kind;
     };
     std::optional<FolderIdentity> identity_;
+    bool enterable_ = true;
     std::string names_;
     std::vector<Entry> entries_;
 };
@@ -58,7 +64,7 @@ class FolderReader {
 public:
     virtual ~FolderReader() = default;
     // Reads the folder `path`, following a symbolic link to it: its identity,
-    // then its entries other than "." and "..", each a File, Folder, Link or
+    // whether it can be entered, then its entries other than "." and "..", each a File, Folder, Link or
     // Other as the folder itself tells (links are not followed). Returns 0,
     // or the system's error number when the folder cannot be opened (no
     // identity, no entries) or reading it failed part way (the entries read
@@ -68,10 +74,20 @@ public:
     // identity) or Other. Returns 0, or the system's error number for a link
     // that leads nowhere (dangling, a loop of links).
     virtual int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) = 0;
+    // The path `path` leads to once every symbolic link in it is followed,
+    // absolute; or the system's error number. The system's reader asks
+    // realpath; a reader of its own that has no links need not answer.
+    virtual int realPath(const std::string& path, std::string& out);
 };
 
 // opendir and readdir (which read many entries a call), the entry types the
 // folder gives, a stat only for links and entries of unknown type.
 FolderReader& systemFolderReader();
+
+// The system's reader for a walk: it keeps the folders above the last one
+// read open and opens each folder relative to the one it is in, so trees
+// deeper than PATH_MAX are read; best when folders are read in the order of
+// a walk. One per walk: it is not to be shared between threads.
+std::unique_ptr<FolderReader> makeRelativeFolderReader();
 
 } // namespace korvane

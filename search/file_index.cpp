@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <stdexcept>
 #include <unordered_map>
 #include <unordered_set>
@@ -27,6 +28,23 @@ std::uint32_t checkedOffset(std::size_t size)
     if (size > std::numeric_limits<std::uint32_t>::max())
         throw std::length_error("file index: more than 4 GB of names");
     return static_cast<std::uint32_t>(size);
+}
+
+// Whether `path` is `folder` or lies below it.
+bool isBelow(std::string_view path, std::string_view folder)
+{
+    return path.starts_with(folder) && (path.size() == folder.size() || folder == "/" || path[folder.size()] == '/');
+}
+
+// Folders of the kernel's, never media: not even a root there is read.
+bool isKernelPath(std::string_view path)
+{
+    return isBelow(path, "/proc") || isBelow(path, "/sys");
+}
+
+bool isSystemPath(std::string_view path)
+{
+    return isKernelPath(path) || isBelow(path, "/dev");
 }
 
 std::string absoluteFolder(const std::string& root)
@@ -53,15 +71,31 @@ std::string WalkProblem::message() const
 class FileIndex::Walk {
 public:
     Walk(FileIndex& index, const IndexOptions& options)
-        : index_(index), reader_(options.reader ? *options.reader : systemFolderReader()), options_(options)
+        : index_(index), ownReader_(options.reader ? nullptr : makeRelativeFolderReader()),
+          reader_(options.reader ? *options.reader : *ownReader_), options_(options)
     {
     }
 
     void run(const std::vector<std::string>& roots)
     {
+        for (const char* system : {"/proc", "/sys", "/dev"}) {
+            EntryKind kind = EntryKind::Other;
+            FolderIdentity identity;
+            if (reader_.follow(system, kind, identity) == 0 && kind == EntryKind::Folder)
+                excluded_.push_back(identity);
+        }
         for (const std::string& root : roots) {
             index_.roots_.push_back(absoluteFolder(root));
-            pending_.push_back(folderForPath(index_.roots_.back()));
+            const FolderId folder = folderForPath(index_.roots_.back());
+            std::string real;
+            if (reader_.realPath(index_.roots_.back(), real) == 0) {
+                if (isKernelPath(real))
+                    continue; // a root below /dev is read (/dev/shm holds files), /dev itself never
+
+                realRoots_.push_back(std::move(real));
+            }
+            pending_.push_back(folder);
+            rootFolders_.insert(folder);
         }
         std::reverse(pending_.begin(), pending_.end()); // the first root first
         drain();
@@ -83,12 +117,28 @@ private:
 
     void read(FolderId folder)
     {
-        path_.assign(index_.folderPath(folder));
+        path_.clear();
+        index_.appendFolderPath(folder, path_);
         if (const int error = reader_.list(path_, listing_))
             index_.problems_.push_back({path_, error});
-        if (!listing_.identity() || !visited_.insert(*listing_.identity()).second)
-            return; // not opened, or read before
+        if (!listing_.identity() || isExcluded(*listing_.identity()))
+            return; // not opened, or the system's
+        if (options_.oneFileSystem && !rootFolders_.contains(folder)) {
+            const FolderId parent = index_.folders_[folder].parent;
+            if (parent < devices_.size() && devices_[parent] != listing_.identity()->device)
+                return; // on another file system; a root there is read all the same
+        }
+        if (!visited_.insert(*listing_.identity()).second)
+            return; // read before
+        if (devices_.size() <= folder)
+            devices_.resize(folder + 1);
+        devices_[folder] = listing_.identity()->device;
         ++index_.foldersRead_;
+        if (!listing_.enterable()) {
+            // Its names are there, but none of its files could be opened.
+            index_.problems_.push_back({path_, EACCES});
+            listing_.reset();
+        }
         for (std::size_t k = 0; k < listing_.size(); ++k) {
             const std::string_view name = listing_.name(k);
             switch (listing_.kind(k)) {
@@ -119,10 +169,31 @@ private:
         FolderIdentity identity;
         if (reader_.follow(linkPath_, kind, identity) != 0)
             return; // leads nowhere: neither a file nor a folder to search
+        if ((kind != EntryKind::File && kind != EntryKind::Folder) || !staysInside(kind))
+            return;
         if (kind == EntryKind::File)
             addFile(folder, name);
         else if (kind == EntryKind::Folder && !visited_.contains(identity))
             linked_.push_back(addFolder(folder, name));
+    }
+
+    bool isExcluded(const FolderIdentity& identity) const
+    {
+        return std::find(excluded_.begin(), excluded_.end(), identity) != excluded_.end();
+    }
+
+    // Whether the link just followed (linkPath_) leads below one of the roots,
+    // and not into the system's folders: a link to "/" must not walk the
+    // whole machine.
+    bool staysInside(EntryKind kind)
+    {
+        if (reader_.realPath(linkPath_, realPath_) != 0)
+            return false;
+        if (kind == EntryKind::File)
+            realPath_.resize(std::max<std::size_t>(1, realPath_.rfind('/')));
+        return std::any_of(realRoots_.begin(), realRoots_.end(), [this](const std::string& root) {
+            return isBelow(realPath_, root) && (!isSystemPath(realPath_) || isSystemPath(root));
+        });
     }
 
     void addFile(FolderId folder, std::string_view name)
@@ -148,21 +219,14 @@ private:
 
     FolderId addFolder(FolderId parent, std::string_view name)
     {
-        std::string& paths = index_.paths_;
-        const Folder& above = index_.folders_[parent];
-        const std::size_t needed = paths.size() + above.pathLength + 1 + name.size();
-        if (needed > paths.capacity())
-            paths.reserve(std::max(needed, 2 * paths.capacity()));
         Folder folder{};
         folder.parent = parent;
-        folder.pathOffset = checkedOffset(paths.size());
-        paths.append(paths.data() + above.pathOffset, above.pathLength);
-        if (above.pathLength != 1 || paths[above.pathOffset] != '/')
-            paths += '/';
-        paths.append(name);
-        folder.pathLength = checkedOffset(paths.size() - folder.pathOffset);
+        folder.nameOffset = checkedOffset(index_.names_.size());
+        index_.names_.append(name);
+        folder.nameLength = checkedOffset(name.size());
         folder.keyOffset = checkedOffset(index_.keys_.size());
-        keys_.append(name, index_.keys_);
+        if (parent != kNoFolder)
+            keys_.append(name, index_.keys_);
         folder.keyLength = checkedOffset(index_.keys_.size() - folder.keyOffset);
         index_.folders_.push_back(folder);
         return static_cast<FolderId>(index_.folders_.size() - 1);
@@ -177,14 +241,7 @@ private:
         FolderId folder = kNoFolder;
         const std::size_t slash = path.rfind('/');
         if (path == "/" || slash == std::string::npos) {
-            Folder root{};
-            root.parent = kNoFolder;
-            root.pathOffset = checkedOffset(index_.paths_.size());
-            index_.paths_ += path.empty() ? "/" : path;
-            root.pathLength = checkedOffset(index_.paths_.size() - root.pathOffset);
-            root.keyOffset = checkedOffset(index_.keys_.size());
-            index_.folders_.push_back(root);
-            folder = static_cast<FolderId>(index_.folders_.size() - 1);
+            folder = addFolder(kNoFolder, path.empty() ? "/" : path);
         } else {
             const FolderId parent = folderForPath(slash == 0 ? std::string("/") : path.substr(0, slash));
             folder = addFolder(parent, std::string_view(path).substr(slash + 1));
@@ -194,11 +251,17 @@ private:
     }
 
     FileIndex& index_;
+    std::unique_ptr<FolderReader> ownReader_;
     FolderReader& reader_;
     const IndexOptions& options_;
     std::vector<FolderId> pending_;
     std::vector<FolderId> linked_;
     std::unordered_set<FolderIdentity, IdentityHash> visited_;
+    std::vector<FolderIdentity> excluded_; // /proc, /sys, /dev
+    std::vector<std::string> realRoots_;   // the roots with every link followed
+    std::unordered_set<FolderId> rootFolders_;
+    std::vector<std::uint64_t> devices_; // of each folder read, by FolderId
+    std::string realPath_;
     std::unordered_map<std::string, FolderId> byPath_; // of the roots and the folders above them
     FolderListing listing_;
     MatchKeyMaker keys_;
@@ -250,19 +313,33 @@ std::string_view FileIndex::fileKey(FileId file) const
 
 std::string FileIndex::filePath(FileId file) const
 {
-    const std::string_view folder = folderPath(files_[file].folder);
     std::string path;
-    path.reserve(folder.size() + 1 + files_[file].nameLength);
-    path.append(folder);
+    appendFolderPath(files_[file].folder, path);
     if (path != "/")
         path += '/';
     path.append(fileName(file));
     return path;
 }
 
-std::string_view FileIndex::folderPath(FolderId folder) const
+std::string FileIndex::folderPath(FolderId folder) const
 {
-    return std::string_view(paths_).substr(folders_[folder].pathOffset, folders_[folder].pathLength);
+    std::string path;
+    appendFolderPath(folder, path);
+    return path;
+}
+
+void FileIndex::appendFolderPath(FolderId folder, std::string& out) const
+{
+    const Folder& f = folders_[folder];
+    const std::string_view name(names_.data() + f.nameOffset, f.nameLength);
+    if (f.parent == kNoFolder) {
+        out.append(name); // "/", or a root that could not be made absolute
+        return;
+    }
+    appendFolderPath(f.parent, out);
+    if (out.empty() || out.back() != '/')
+        out += '/';
+    out.append(name);
 }
 
 std::string_view FileIndex::folderKey(FolderId folder) const

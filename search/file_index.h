@@ -29,6 +29,9 @@ struct WalkProblem {
 struct IndexOptions {
     FolderReader* reader = nullptr; // null: the system's reader
     std::function<void(const WalkProgress&)> progress;
+    // Stay on the file systems of the roots: a folder on another one (a disk
+    // mounted below a root) is not entered.
+    bool oneFileSystem = false;
 };
 
 using FileId = std::uint32_t;
@@ -38,10 +41,12 @@ inline constexpr FolderId kNoFolder = 0xFFFFFFFFu;
 // The files below one or more folders, looked up by name. Built by one walk
 // of each folder tree: every folder is read once, however many roots, links
 // or bind mounts lead to it (so loops of symbolic links end), and a folder
-// that cannot be read is noted and passed over. Symbolic links are followed,
-// to files and to folders; folders reached through a link are read after
-// every folder reached without one, so a folder that can be reached both
-// ways is listed under its own path. Names are compared by matchKey.
+// that cannot be read, or can be listed but not entered, is noted and passed
+// over. Symbolic links are followed, to files and to folders, as long as
+// where they lead lies below one of the roots; folders reached through a link
+// are read after every folder reached without one, so a folder that can be
+// reached both ways is listed under its own path. /proc, /sys and /dev are
+// never read, even below "/". Names are compared by matchKey.
 class FileIndex {
 public:
     // Relative roots are taken from the current directory; each is made
@@ -70,17 +75,20 @@ public:
     FolderId folderOf(FileId file) const { return files_[file].folder; }
     std::string filePath(FileId file) const;
 
-    // A folder's absolute path ("/" for the root of the file system), the
-    // key of its own name, the folder it is in (kNoFolder above "/").
-    std::string_view folderPath(FolderId folder) const;
+    // A folder's absolute path ("/" for the root of the file system), made
+    // from the names of the folders above it (each folder keeps only its own
+    // name, so the index does not grow with the depth of the tree); the key
+    // of its own name; the folder it is in (kNoFolder above "/").
+    std::string folderPath(FolderId folder) const;
+    void appendFolderPath(FolderId folder, std::string& out) const;
     std::string_view folderKey(FolderId folder) const;
     FolderId parentOf(FolderId folder) const { return folders_[folder].parent; }
 
 private:
     struct Folder {
         FolderId parent;
-        std::uint32_t pathOffset;
-        std::uint32_t pathLength;
+        std::uint32_t nameOffset;
+        std::uint32_t nameLength;
         std::uint32_t keyOffset;
         std::uint32_t keyLength;
     };
@@ -105,8 +113,7 @@ private:
     std::size_t foldersRead_ = 0;
     std::vector<Folder> folders_;
     std::vector<File> files_;
-    std::string paths_; // of the folders
-    std::string names_; // of the files
+    std::string names_; // of files and folders
     std::string keys_;  // of files and folders
     std::vector<Slot> byName_;
     std::vector<Slot> byStem_;

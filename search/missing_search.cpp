@@ -28,7 +28,16 @@ SearchResults searchMissing(const std::vector<std::string>& folders, const std::
                             const SearchOptions& options)
 {
     FileIndex index = FileIndex::build(folders, options.index);
+    SearchStep step{SearchPhase::Matching, missing.size(), 0, index.fileCount()};
+    if (options.step)
+        options.step(step);
     std::vector<MissingMatch> matches = matchMissing(index, missing, options.match);
+    if (options.step) {
+        step.phase = SearchPhase::Suggesting;
+        step.found = static_cast<std::size_t>(
+            std::count_if(matches.begin(), matches.end(), [](const MissingMatch& m) { return m.found(); }));
+        options.step(step);
+    }
     std::vector<MappingSuggestion> mappings = suggestMappings(index, matches, options.suggest);
     return SearchResults(std::move(index), std::move(matches), std::move(mappings));
 }

@@ -4,6 +4,8 @@
 #include "search/mapping_suggestion.h"
 #include "search/missing_match.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,10 +13,26 @@
 
 namespace korvane {
 
+// The parts of a search after the walk, in order.
+enum class SearchPhase : std::uint8_t {
+    Matching,   // looking up each missing file in the index
+    Suggesting, // finding the mappings that explain the files found
+};
+
+// Where a search is once the walk is done: the part that begins, and what
+// it has to work on.
+struct SearchStep {
+    SearchPhase phase = SearchPhase::Matching;
+    std::size_t missing = 0; // files to look for
+    std::size_t found = 0;   // of them found (known from Suggesting on)
+    std::size_t indexed = 0; // files the walk found
+};
+
 struct SearchOptions {
-    IndexOptions index;
+    IndexOptions index; // index.progress is told during the walk
     MatchOptions match;
     SuggestOptions suggest;
+    std::function<void(const SearchStep&)> step; // told as each later part begins
 };
 
 // Where the missing files of a project are now: what the search read, each

@@ -454,6 +454,7 @@ TEST_F(ScannerWithPaths, WrongOptionsExitTwoWithAMessage)
         {{"--search", dir.path().string(), "--candidates", "5x", file}, "--candidates 5x: not a whole number"},
         {{"--search", dir.path().string(), "--candidates", "-1", file}, "--candidates -1: not a whole number"},
         {{"--candidates", "3", file}, "--candidates needs --search"},
+        {{"--one-file-system", file}, "--one-file-system limits --search"},
     };
     for (const auto& c : cases) {
         const ProcessResult r = scan(c.args);
@@ -469,8 +470,8 @@ TEST(ScannerHelp, DocumentsEveryOption)
     const ProcessResult help = runProcess({KORVANE_SCAN_BINARY, "--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* option : {"--trace", "--map ROOT=FOLDER", "--codepage NAME", "--utf8", "--explain",
-                               "--search DIR", "--candidates N", "--json", "--help", "--version", "korvane.conf",
-                               "WINEPREFIX"})
+                               "--search DIR", "--candidates N", "--one-file-system", "--json", "--help",
+                               "--version", "korvane.conf", "WINEPREFIX"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 }
 

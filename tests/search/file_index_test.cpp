@@ -1,4 +1,6 @@
 #include "search/file_index.h"
+#include "search/missing_search.h"
+#include "tests/search/memory_tree.h"
 #include "tests/temp_dir.h"
 #include "text/unicode_text.h"
 
@@ -8,6 +10,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <climits>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +48,7 @@ class FaultyReader final : public FolderReader {
 public:
     std::map<std::string, int> cannotOpen; // path -> error
     std::map<std::string, int> failsAfterFirstEntry;
+    std::vector<std::string> notEnterable; // listed, but nothing in it opens
     std::vector<std::string> listed;
 
     int list(const std::string& path, FolderListing& listing) override
@@ -61,6 +66,8 @@ public:
             listing = partial;
             return it->second;
         }
+        if (std::find(notEnterable.begin(), notEnterable.end(), path) != notEnterable.end())
+            listing.setEnterable(false);
         return error;
     }
     int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) override
@@ -139,18 +146,103 @@ TEST_F(FileIndexOnDisk, AFolderReachedByALinkAndByItsPathIsListedUnderItsPath)
     EXPECT_EQ(pathsNamed(index, "clip.avi"), (std::vector{clip}));
 }
 
-TEST_F(FileIndexOnDisk, LinksToFilesAndFoldersOutsideTheRootsAreFollowed)
+TEST_F(FileIndexOnDisk, LinksAreFollowedOnlyWhileTheyLeadBelowTheRoots)
 {
     TempDir elsewhere;
-    const std::string target = elsewhere.touch("Audio/song.wav");
-    fs::create_directories(dir.path() / "media");
-    fs::create_directory_symlink(elsewhere.path() / "Audio", dir.path() / "media/Audio");
-    fs::create_symlink(target, dir.path() / "media/first dance.wav");
-    fs::create_symlink(dir.path() / "gone.wav", dir.path() / "media/dangling.wav");
+    const std::string outside = elsewhere.touch("Audio/song.wav");
+    dir.touch("media/Day1/clip.avi");
+    dir.touch("other/Day2/take.avi");
+    struct Link {
+        const char* at;
+        std::string target;
+        const char* name; // looked for through the link
+        bool followed;
+    };
+    const std::vector<Link> links = {
+        {"media/take.avi", root() + "/other/Day2/take.avi", "take.avi", true},
+        {"media/Audio", elsewhere.path() / "Audio", "song.wav", false}, // a folder elsewhere
+        {"media/song.wav", outside, "song.wav", false},                 // a file elsewhere
+        {"media/up", "../..", "song.wav", false},                       // above the roots
+        {"media/z:", "/", "song.wav", false},                           // the whole machine
+        {"media/self", "/proc/self", "status", false},
+        {"media/gone.avi", root() + "/gone.avi", "gone.avi", false},
+    };
+    for (const Link& link : links)
+        fs::create_symlink(link.target, dir.path() / link.at);
+    FaultyReader reader;
+    const FileIndex index = FileIndex::build({dir / "media", dir / "other"}, {&reader, {}});
+    for (const Link& link : links) {
+        const std::vector<std::string> found = pathsNamed(index, link.name);
+        const bool throughLink = std::any_of(found.begin(), found.end(), [&](const std::string& path) {
+            return path.starts_with(dir / link.at);
+        });
+        EXPECT_EQ(throughLink, link.followed) << link.at << " -> " << link.target;
+    }
+    for (const std::string& listed : reader.listed)
+        EXPECT_TRUE(listed.starts_with(root())) << listed << " was read";
+    EXPECT_TRUE(pathsNamed(index, "song.wav").empty());
+}
+
+TEST(FileIndexOfTheFileSystemRoot, TheSystemsFoldersAreNeverRead)
+{
+    // "/" as the reader makes it up, its /proc, /sys and /dev the real ones.
+    class SystemBelowRoot final : public FolderReader {
+    public:
+        std::vector<std::string> listed;
+        int list(const std::string& path, FolderListing& listing) override
+        {
+            listed.push_back(path);
+            if (path != "/")
+                return systemFolderReader().list(path, listing);
+            listing.reset();
+            listing.setIdentity({0, 0});
+            for (const char* name : {"proc", "sys", "dev"})
+                listing.add(name, EntryKind::Folder);
+            listing.add("z:", EntryKind::Link);
+            return 0;
+        }
+        int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) override
+        {
+            return systemFolderReader().follow(path == "/z:" ? "/proc" : path, kind, identity);
+        }
+    } reader;
+    const FileIndex index = FileIndex::build({"/", "/proc", "/sys/kernel"}, {&reader, {}});
+    EXPECT_EQ(index.fileCount(), 0u);
+    EXPECT_EQ(index.foldersRead(), 1u) << "only the made-up root";
+    for (const std::string& listed : reader.listed)
+        EXPECT_TRUE(listed == "/" || listed == "/proc" || listed == "/sys" || listed == "/dev" || listed == "/sys/kernel")
+            << listed << " was read";
+}
+
+TEST_F(FileIndexOnDisk, TreesDeeperThanPathMaxAreSearched)
+{
+    // 30 folders of 200 characters: 6,000 bytes of path below the root.
+    const std::string name(200, 'd');
+    std::vector<int> levels{::open(root().c_str(), O_RDONLY | O_DIRECTORY)};
+    for (int k = 0; k < 30; ++k) {
+        ASSERT_EQ(::mkdirat(levels.back(), name.c_str(), 0755), 0);
+        levels.push_back(::openat(levels.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(levels.back(), 0);
+    }
+    const int clip = ::openat(levels.back(), "clip.avi", O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(clip, 0);
+    ::close(clip);
+    ASSERT_EQ(::symlinkat("clip.avi", levels.back(), "link.avi"), 0);
     const FileIndex index = FileIndex::build({root()});
-    EXPECT_EQ(pathsNamed(index, "song.wav"), (std::vector{root() + "/media/Audio/song.wav"}));
-    EXPECT_EQ(pathsNamed(index, "first dance.wav"), (std::vector{root() + "/media/first dance.wav"}));
-    EXPECT_TRUE(pathsNamed(index, "dangling.wav").empty());
+    // Paths that long can only be taken apart here, not opened.
+    ::unlinkat(levels.back(), "clip.avi", 0);
+    ::unlinkat(levels.back(), "link.avi", 0);
+    for (std::size_t k = levels.size() - 1; k > 0; --k) {
+        ::close(levels[k]);
+        ::unlinkat(levels[k - 1], name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(levels[0]);
+    EXPECT_TRUE(index.problems().empty()) << index.problems()[0].message().substr(0, 60);
+    EXPECT_EQ(index.foldersRead(), 31u);
+    const std::vector<std::string> found = pathsNamed(index, "clip.avi");
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_GT(found[0].size(), static_cast<std::size_t>(PATH_MAX));
+    EXPECT_TRUE(found[0].ends_with(name + "/clip.avi"));
 }
 
 TEST_F(FileIndexOnDisk, PipesAndSocketsAreNeitherIndexedNorOpened)
@@ -181,6 +273,35 @@ TEST_F(FileIndexOnDisk, AFolderThatCannotBeOpenedIsNotedAndTheWalkGoesOn)
     EXPECT_EQ(index.problems()[0].path, dir / "b/Locked");
     EXPECT_EQ(index.problems()[0].message(), dir / "b/Locked" + ": Permission denied");
     EXPECT_EQ(std::count(reader.listed.begin(), reader.listed.end(), dir / "b/Locked/Deeper"), 0);
+}
+
+TEST_F(FileIndexOnDisk, AFolderThatCanBeListedButNotEnteredYieldsNothing)
+{
+    dir.touch("Listed/clip.avi");
+    dir.touch("Listed/Below/take.avi");
+    fs::create_symlink(dir.path() / "Open/clip.avi", dir.path() / "Listed/link.avi");
+    const std::string open = dir.touch("Open/clip.avi");
+    FaultyReader reader;
+    reader.notEnterable.push_back(dir / "Listed");
+    const FileIndex index = FileIndex::build({root()}, {&reader, {}});
+    EXPECT_EQ(pathsNamed(index, "clip.avi"), (std::vector{open}));
+    EXPECT_TRUE(pathsNamed(index, "take.avi").empty());
+    EXPECT_TRUE(pathsNamed(index, "link.avi").empty());
+    ASSERT_EQ(index.problems().size(), 1u);
+    EXPECT_EQ(index.problems()[0].message(), dir / "Listed" + ": Permission denied");
+}
+
+TEST_F(FileIndexOnDisk, AFolderWithoutSearchPermissionIsNotEntered)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root, which enters folders without search permission";
+    dir.touch("Listed/clip.avi");
+    fs::permissions(dir.path() / "Listed", fs::perms::owner_read);
+    const FileIndex index = FileIndex::build({root()});
+    fs::permissions(dir.path() / "Listed", fs::perms::owner_all);
+    EXPECT_EQ(index.fileCount(), 0u);
+    ASSERT_EQ(index.problems().size(), 1u);
+    EXPECT_EQ(index.problems()[0].error, EACCES);
 }
 
 TEST_F(FileIndexOnDisk, EntriesReadBeforeAFolderFailedAreKept)
@@ -267,6 +388,74 @@ TEST_F(FileIndexOnDisk, ProgressIsToldAfterEachFolder)
         EXPECT_EQ(told[k].folders, k + 1);
     EXPECT_EQ(told.back().files, 3u);
     EXPECT_EQ(folders, (std::vector<std::string>{root(), dir / "a", dir / "a/b"}));
+}
+
+// Folders on two file systems: device 2 is mounted at /media/disk/usb.
+class MountedTree final : public FolderReader {
+public:
+    std::map<std::string, std::pair<std::uint64_t, std::vector<std::pair<std::string, EntryKind>>>> folders = {
+        {"/media/disk", {1, {{"a.avi", EntryKind::File}, {"usb", EntryKind::Folder}, {"Day", EntryKind::Folder}}}},
+        {"/media/disk/Day", {1, {{"b.avi", EntryKind::File}}}},
+        {"/media/disk/usb", {2, {{"c.avi", EntryKind::File}, {"Card", EntryKind::Folder}}}},
+        {"/media/disk/usb/Card", {2, {{"d.avi", EntryKind::File}}}},
+        {"/media/other", {2, {{"e.avi", EntryKind::File}}}},
+    };
+    int list(const std::string& path, FolderListing& listing) override
+    {
+        listing.reset();
+        const auto it = folders.find(path);
+        if (it == folders.end())
+            return ENOENT;
+        listing.setIdentity({it->second.first, std::hash<std::string>{}(path)});
+        for (const auto& [name, kind] : it->second.second)
+            listing.add(name, kind);
+        return 0;
+    }
+    int follow(const std::string&, EntryKind&, FolderIdentity&) override { return ENOENT; }
+};
+
+TEST(FileIndexOnOneFileSystem, DisksMountedBelowTheRootsAreEnteredOnlyWhenAsked)
+{
+    struct Case {
+        std::vector<std::string> roots;
+        bool oneFileSystem;
+        std::size_t files;
+    };
+    const std::vector<Case> cases = {
+        {{"/media/disk"}, false, 4},
+        {{"/media/disk"}, true, 2},                  // a.avi, b.avi
+        {{"/media/disk/usb"}, true, 2},              // a root on the other disk is its own file system
+        {{"/media/disk", "/media/other"}, true, 3},  // each root on its own
+        {{"/media/disk", "/media/disk/usb"}, true, 4}, // a root below a root, on another disk
+    };
+    for (const Case& c : cases) {
+        MountedTree reader;
+        IndexOptions options;
+        options.reader = &reader;
+        options.oneFileSystem = c.oneFileSystem;
+        const FileIndex index = FileIndex::build(c.roots, options);
+        EXPECT_EQ(index.fileCount(), c.files) << c.roots.front() << (c.oneFileSystem ? " -x" : "");
+        EXPECT_TRUE(index.problems().empty());
+    }
+}
+
+TEST(SearchProgress, EveryPartAfterTheWalkIsToldWhenItBegins)
+{
+    testkit::MemoryTree tree;
+    tree.file("/m/a/clip.avi").file("/m/b/take.avi").file("/m/b/other.avi");
+    std::vector<std::string> told; // in the order told
+    SearchOptions options;
+    options.index.reader = &tree;
+    options.index.progress = [&](const WalkProgress& where) { told.push_back("walk " + std::to_string(where.folders)); };
+    options.step = [&](const SearchStep& step) {
+        told.push_back((step.phase == SearchPhase::Matching ? "matching " : "suggesting ") +
+                       std::to_string(step.missing) + " " + std::to_string(step.found) + " " +
+                       std::to_string(step.indexed));
+    };
+    const SearchResults results =
+        searchMissing({"/m"}, missingFiles({"D:\\a\\clip.avi", "D:\\b\\take.avi", "D:\\gone.avi"}), options);
+    EXPECT_EQ(results.foundCount(), 2u);
+    EXPECT_EQ(told, (std::vector<std::string>{"walk 1", "walk 2", "walk 3", "matching 3 0 3", "suggesting 3 2 3"}));
 }
 
 TEST(FileIndexOfTheFileSystemRoot, PathsBelowTheRootHaveOneSlash)
