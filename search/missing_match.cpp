@@ -50,37 +50,26 @@ std::uint16_t sharedTail(const FileIndex& index, FolderId folder, const std::vec
     return shared;
 }
 
-// Compares the paths of two files as filePath would spell them, without
-// building either: by their folders' paths where those differ before one
-// ends, else character by character.
+// The path of `file` as filePath spells it, into `out`, whose memory is kept.
+void spellPath(const FileIndex& index, FileId file, std::string& out)
+{
+    out.clear();
+    index.appendFolderPath(index.folderOf(file), out);
+    if (out != "/")
+        out += '/';
+    out.append(index.fileName(file));
+}
+
+// Compares the paths of two files as filePath would spell them, in buffers
+// that keep their memory from one comparison to the next.
 bool pathBefore(const FileIndex& index, FileId a, FileId b)
 {
-    const std::string_view folderA = index.folderPath(index.folderOf(a));
-    const std::string_view folderB = index.folderPath(index.folderOf(b));
     if (index.folderOf(a) == index.folderOf(b))
         return index.fileName(a) < index.fileName(b);
-    const std::size_t common = std::min(folderA.size(), folderB.size());
-    if (const int order = folderA.substr(0, common).compare(folderB.substr(0, common)); order != 0)
-        return order < 0;
-    const auto pieces = [&index](FileId file) {
-        const std::string_view folder = index.folderPath(index.folderOf(file));
-        return std::array<std::string_view, 3>{folder, folder == "/" ? "" : "/", index.fileName(file)};
-    };
-    const std::array<std::string_view, 3> x = pieces(a);
-    const std::array<std::string_view, 3> y = pieces(b);
-    std::size_t i = 0, j = 0, at = 0, bt = 0;
-    for (;;) {
-        while (i < x.size() && at == x[i].size())
-            ++i, at = 0;
-        while (j < y.size() && bt == y[j].size())
-            ++j, bt = 0;
-        if (i == x.size() || j == y.size())
-            return i == x.size() && j != y.size();
-        const auto cx = static_cast<unsigned char>(x[i][at++]);
-        const auto cy = static_cast<unsigned char>(y[j][bt++]);
-        if (cx != cy)
-            return cx < cy;
-    }
+    thread_local std::string x, y;
+    spellPath(index, a, x);
+    spellPath(index, b, y);
+    return x < y;
 }
 
 bool rankedBefore(const FileIndex& index, const Candidate& a, const Candidate& b)

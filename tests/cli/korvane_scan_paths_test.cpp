@@ -226,7 +226,7 @@ TEST_F(ScannerWithPaths, AutoReadsTheProjectInOneCodePageAndSaysWhereANameWasRea
               std::string::npos)
         << r.err;
     const Json doc = Json::parse(scan({"--json", "--map", map, mixed}).out);
-    const Json& missing = doc.at("sections").at(0).at("missing");
+    const Json& missing = doc.at("missing");
     ASSERT_EQ(missing.size(), 1u);
     EXPECT_EQ(missing.at(0).at("decoded").get<std::string>(), "D:\\\xE7\xB5\x90\xE5\xA9\x9A\xE5\xBC\x8F.avi");
     EXPECT_EQ(missing.at(0).at("code_page").get<std::string>(), "CP932");
