@@ -171,10 +171,10 @@ Resolution PathResolver::resolve(std::string_view stored)
     return r;
 }
 
-// With `answerOnly` only r.found counts, and it may be answered from the
-// folders read without the exact lookup where that lookup could change the
-// path found but not whether something is found.
-void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answerOnly)
+namespace {
+
+// What one look-up answers, forgotten before the next; the memory is kept.
+void clearAnswer(Resolution& r)
 {
     r.kind = PathKind::NotWindows;
     r.found = false;
@@ -182,6 +182,16 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
     r.mappedRoot.clear();
     r.localPath.clear();
     r.reason.clear();
+}
+
+} // namespace
+
+// With `answerOnly` only r.found counts, and it may be answered from the
+// folders read without the exact lookup where that lookup could change the
+// path found but not whether something is found.
+void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answerOnly)
+{
+    clearAnswer(r);
     r.tried.clear();
     r.codePage.clear();
     r.otherCodePage = false;
@@ -219,12 +229,7 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
 // resolveInto for a Windows path whose decoded text is in run_->text.
 void PathResolver::resolveDecoded(std::string_view stored, Resolution& r, bool answerOnly)
 {
-    r.kind = PathKind::NotWindows;
-    r.found = false;
-    r.root.clear();
-    r.mappedRoot.clear();
-    r.localPath.clear();
-    r.reason.clear();
+    clearAnswer(r);
     if (resolveInKnownFolder(r, answerOnly))
         return;
 
