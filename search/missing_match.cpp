@@ -50,39 +50,48 @@ std::uint16_t sharedTail(const FileIndex& index, FolderId folder, const std::vec
     return shared;
 }
 
-// The path of `file` as filePath spells it, into `out`, whose memory is kept.
-void spellPath(const FileIndex& index, FileId file, std::string& out)
+// The candidates of one missing file, best first, cut to `kept`. The
+// paths that break ties are spelled once each, as filePath spells them,
+// into one buffer that keeps its memory from one missing file to the next.
+void rankCandidates(const FileIndex& index, std::vector<Candidate>& candidates, std::size_t kept)
 {
-    out.clear();
-    index.appendFolderPath(index.folderOf(file), out);
-    if (out != "/")
-        out += '/';
-    out.append(index.fileName(file));
-}
-
-// Compares the paths of two files as filePath would spell them, in buffers
-// that keep their memory from one comparison to the next.
-bool pathBefore(const FileIndex& index, FileId a, FileId b)
-{
-    if (index.folderOf(a) == index.folderOf(b))
-        return index.fileName(a) < index.fileName(b);
-    thread_local std::string x, y;
-    spellPath(index, a, x);
-    spellPath(index, b, y);
-    return x < y;
-}
-
-bool rankedBefore(const FileIndex& index, const Candidate& a, const Candidate& b)
-{
-    if (a.sharedFolders != b.sharedFolders)
-        return a.sharedFolders > b.sharedFolders;
-    if (a.kind != b.kind)
-        return a.kind == MatchKind::SameName;
-    if (a.sameSpelling != b.sameSpelling)
-        return a.sameSpelling;
-    if (a.file == b.file)
-        return false;
-    return pathBefore(index, a.file, b.file);
+    thread_local std::string spelled;
+    thread_local std::vector<std::size_t> starts;
+    thread_local std::vector<std::uint32_t> order;
+    spelled.clear();
+    starts.clear();
+    order.clear();
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        starts.push_back(spelled.size());
+        const std::size_t folderStart = spelled.size();
+        index.appendFolderPath(index.folderOf(candidates[k].file), spelled);
+        if (std::string_view(spelled).substr(folderStart) != "/")
+            spelled += '/';
+        spelled.append(index.fileName(candidates[k].file));
+        order.push_back(static_cast<std::uint32_t>(k));
+    }
+    starts.push_back(spelled.size());
+    const auto path = [](std::uint32_t k) {
+        return std::string_view(spelled).substr(starts[k], starts[k + 1] - starts[k]);
+    };
+    const auto before = [&](std::uint32_t i, std::uint32_t j) {
+        const Candidate& a = candidates[i];
+        const Candidate& b = candidates[j];
+        if (a.sharedFolders != b.sharedFolders)
+            return a.sharedFolders > b.sharedFolders;
+        if (a.kind != b.kind)
+            return a.kind == MatchKind::SameName;
+        if (a.sameSpelling != b.sameSpelling)
+            return a.sameSpelling;
+        return path(i) < path(j);
+    };
+    kept = std::min(kept, candidates.size());
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(kept), order.end(), before);
+    std::vector<Candidate> best;
+    best.reserve(kept);
+    for (std::size_t k = 0; k < kept; ++k)
+        best.push_back(candidates[order[k]]);
+    candidates = std::move(best);
 }
 
 } // namespace
@@ -150,11 +159,7 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
                                             index.fileName(id) == match.path.name});
             }
             match.candidateCount = match.candidates.size();
-            const auto before = [&index](const Candidate& a, const Candidate& b) { return rankedBefore(index, a, b); };
-            const std::size_t kept = std::min(options.maxCandidates, match.candidates.size());
-            std::partial_sort(match.candidates.begin(), match.candidates.begin() + static_cast<std::ptrdiff_t>(kept),
-                              match.candidates.end(), before);
-            match.candidates.resize(kept);
+            rankCandidates(index, match.candidates, options.maxCandidates);
         }
         matches.push_back(std::move(match));
     }
