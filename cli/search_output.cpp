@@ -241,7 +241,7 @@ std::string renderJson(const ProjectFacts& project, const std::vector<MissingSec
     json["mappings"] = mappingsOf(results);
     // Indented by two spaces a level, every character past ASCII escaped as
     // \uXXXX (a surrogate pair above U+FFFF).
-    return json.dump(2, ' ', true) + "\n";
+    return json.dump(-1, ' ', true) + "\n";
 }
 
 std::string escapeStoredBytes(std::string_view stored)
