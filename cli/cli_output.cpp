@@ -37,16 +37,4 @@ std::string searchProgressText(const WalkProgress& progress)
     return text;
 }
 
-std::string searchStepText(const SearchStep& step)
-{
-    const auto count = [](std::size_t n, const char* one, const char* many) {
-        return std::to_string(n) + (n == 1 ? one : many);
-    };
-    if (step.phase == SearchPhase::Matching)
-        return "Matching: " + count(step.missing, " missing file", " missing files") + " against " +
-               count(step.indexed, " file found", " files found");
-    return "Suggesting mappings: " + std::to_string(step.found) + " of " +
-           count(step.missing, " missing file found", " missing files found");
-}
-
 } // namespace korvane

@@ -19,7 +19,5 @@ std::string renderExplanations(PathResolver& resolver, const std::vector<Missing
 
 // The line shown on a terminal while the search reads folders.
 std::string searchProgressText(const WalkProgress& progress);
-// The progress line once the walk is done: "Matching: ..." or "Suggesting mappings: ...".
-std::string searchStepText(const SearchStep& step);
 
 } // namespace korvane

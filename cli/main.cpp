@@ -69,31 +69,12 @@ void warnAboutProblems(const FileIndex& index)
         warn("search: " + std::to_string(problems.size() - kShown) + " more folders could not be read");
 }
 
-// The names that only the other code page's reading found, as they were
-// found: "1 name was found only when read in another code page than the rest
-// of the project: /media/video/... (read as WINDOWS-1252)".
-std::string otherCodePageNote(PathResolver& resolver)
-{
-    const std::vector<std::string>& names = resolver.readInOtherCodePage();
-    if (names.empty())
-        return {};
-    constexpr std::size_t kShown = 5;
-    std::string note = std::to_string(names.size()) + (names.size() == 1 ? " name was" : " names were") +
-                       " found only when read in another code page than the rest of the project: ";
-    for (std::size_t k = 0; k < names.size() && k < kShown; ++k) {
-        const Resolution found = resolver.resolve(names[k]);
-        note += (k > 0 ? "; " : "") + found.localPath + " (read as " + found.codePage + ")";
-    }
-    if (names.size() > kShown)
-        note += "; and " + std::to_string(names.size() - kShown) + " more";
-    return note;
-}
-
 SearchResults search(const CliOptions& options, const PathResolver& resolver, const std::vector<MissingFile>& missing,
                      TerminalProgress* progress)
 {
     SearchOptions searchOptions;
     searchOptions.match.maxCandidates = std::max(searchOptions.match.maxCandidates, options.candidates);
+    searchOptions.match.checkedCandidates = options.candidates;
     searchOptions.suggest.inUse = resolver.drives().all();
     searchOptions.index.oneFileSystem = options.oneFileSystem;
     if (progress) {

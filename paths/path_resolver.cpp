@@ -410,4 +410,21 @@ void PathResolver::noteUnmapped(const std::string& root)
     unmapped_.push_back(root);
 }
 
+std::string otherCodePageNote(PathResolver& resolver)
+{
+    const std::vector<std::string>& names = resolver.readInOtherCodePage();
+    if (names.empty())
+        return {};
+    constexpr std::size_t kShown = 5;
+    std::string note = std::to_string(names.size()) + (names.size() == 1 ? " name was" : " names were") +
+                       " found only when read in another code page than the rest of the project: ";
+    for (std::size_t k = 0; k < names.size() && k < kShown; ++k) {
+        const Resolution found = resolver.resolve(names[k]);
+        note += (k > 0 ? "; " : "") + found.localPath + " (read as " + found.codePage + ")";
+    }
+    if (names.size() > kShown)
+        note += "; and " + std::to_string(names.size() - kShown) + " more";
+    return note;
+}
+
 } // namespace korvane

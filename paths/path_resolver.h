@@ -165,4 +165,11 @@ private:
     std::vector<std::string> readOtherwise_;
 };
 
+// The names that only the other code page's reading found (see
+// PathResolver::readInOtherCodePage), as they were found: "1 name was found
+// only when read in another code page than the rest of the project:
+// /media/video/... (read as WINDOWS-1252)"; at most five, then how many
+// more. Empty when there are none.
+std::string otherCodePageNote(PathResolver& resolver);
+
 } // namespace korvane

@@ -41,6 +41,13 @@ EntryKind kindOfMode(mode_t mode)
 
 class SystemFolderReader final : public FolderReader {
 public:
+    int readable(const std::string& path) override
+    {
+        if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) == 0 || errno == ENAMETOOLONG)
+            return 0;
+        return errno;
+    }
+
     int list(const std::string& path, FolderListing& listing) override
     {
         listing.reset();
@@ -269,6 +276,11 @@ int FolderReader::realPath(const std::string& path, std::string& out)
     if (!::realpath(path.c_str(), resolved))
         return errno;
     out.assign(resolved);
+    return 0;
+}
+
+int FolderReader::readable(const std::string&)
+{
     return 0;
 }
 

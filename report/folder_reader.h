@@ -78,6 +78,10 @@ public:
     // absolute; or the system's error number. The system's reader asks
     // realpath; a reader of its own that has no links need not answer.
     virtual int realPath(const std::string& path, std::string& out);
+    // Whether the file `path` can be opened for reading: 0, or the system's
+    // error number. A path too long to ask about counts as readable (its
+    // folder could be entered). A reader of its own need not answer.
+    virtual int readable(const std::string& path);
 };
 
 // opendir and readdir (which read many entries a call), the entry types the

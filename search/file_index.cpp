@@ -272,6 +272,7 @@ private:
 FileIndex FileIndex::build(const std::vector<std::string>& roots, const IndexOptions& options)
 {
     FileIndex index;
+    index.reader_ = options.reader ? options.reader : &systemFolderReader();
     Walk(index, options).run(roots);
     const auto byHash = [](const Slot& a, const Slot& b) { return a.hash < b.hash || (a.hash == b.hash && a.file < b.file); };
     std::sort(index.byName_.begin(), index.byName_.end(), byHash);
@@ -319,6 +320,11 @@ std::string FileIndex::filePath(FileId file) const
         path += '/';
     path.append(fileName(file));
     return path;
+}
+
+bool FileIndex::readable(FileId file) const
+{
+    return reader_->readable(filePath(file)) == 0;
 }
 
 std::string FileIndex::folderPath(FolderId folder) const

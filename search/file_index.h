@@ -27,7 +27,9 @@ struct WalkProblem {
 };
 
 struct IndexOptions {
-    FolderReader* reader = nullptr; // null: the system's reader
+    // null: the system's reader. A reader given is also asked whether a file
+    // found can be read (FileIndex::readable), so it must outlive the index.
+    FolderReader* reader = nullptr;
     std::function<void(const WalkProgress&)> progress;
     // Stay on the file systems of the roots: a folder on another one (a disk
     // mounted below a root) is not entered.
@@ -74,6 +76,10 @@ public:
     std::size_t stemLength(FileId file) const { return files_[file].stemLength; }
     FolderId folderOf(FileId file) const { return files_[file].folder; }
     std::string filePath(FileId file) const;
+    // Whether the file can be opened for reading now: asked of the reader
+    // that read it, once per call (the walk does not ask: most files found
+    // are never a candidate).
+    bool readable(FileId file) const;
 
     // A folder's absolute path ("/" for the root of the file system), made
     // from the names of the folders above it (each folder keeps only its own
@@ -108,6 +114,7 @@ private:
 
     void find(const std::vector<Slot>& slots, std::string_view key, bool stem, std::vector<FileId>& out) const;
 
+    FolderReader* reader_ = nullptr;
     std::vector<std::string> roots_;
     std::vector<WalkProblem> problems_;
     std::size_t foldersRead_ = 0;

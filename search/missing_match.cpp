@@ -132,6 +132,15 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
     MatchKeyMaker keys;
     std::vector<FileId> found;
     std::string nameKey;
+    // Whether each file found can be read: asked once, and only of the
+    // files among the best candidates of something.
+    enum : std::uint8_t { kUnasked, kReadable, kUnreadable };
+    std::vector<std::uint8_t> readable(index.fileCount(), kUnasked);
+    const auto canRead = [&](FileId id) {
+        if (readable[id] == kUnasked)
+            readable[id] = index.readable(id) ? kReadable : kUnreadable;
+        return readable[id] == kReadable;
+    };
     for (const MissingFile& file : missing) {
         if (!seen.insert(file.stored).second)
             continue;
@@ -160,6 +169,17 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
             }
             match.candidateCount = match.candidates.size();
             rankCandidates(index, match.candidates, options.maxCandidates);
+            // A file that cannot be opened is no place to point a project:
+            // the best are checked, and one that fails makes way for the next.
+            std::vector<Candidate>& kept = match.candidates;
+            for (std::size_t k = 0; k < kept.size() && k < options.checkedCandidates;) {
+                if (canRead(kept[k].file)) {
+                    ++k;
+                } else {
+                    kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(k));
+                    --match.candidateCount;
+                }
+            }
         }
         matches.push_back(std::move(match));
     }

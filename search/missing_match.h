@@ -77,9 +77,15 @@ struct MissingMatch {
 
 struct MatchOptions {
     std::size_t maxCandidates = 100;
+    // How many of the best candidates must be files that can be opened for
+    // reading: those shown. Each is checked, and one that cannot be read is
+    // dropped (and no longer counted) so the next takes its place. Checking
+    // every candidate would ask about every file of a tree of repeated names.
+    std::size_t checkedCandidates = 5;
 };
 
-// Looks for each missing file by name in the index. A stored path that is
+// Looks for each missing file by name in the index (see
+// MatchOptions::checkedCandidates for files that cannot be read). A stored path that is
 // given more than once is looked for once: one match for each distinct
 // stored path, in the order first given.
 std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector<MissingFile>& missing,

@@ -28,6 +28,10 @@ struct SearchStep {
     std::size_t indexed = 0; // files the walk found
 };
 
+// What a progress line says once the walk is done: "Matching: ..." or
+// "Suggesting mappings: ...".
+std::string searchStepText(const SearchStep& step);
+
 struct SearchOptions {
     IndexOptions index; // index.progress is told during the walk
     MatchOptions match;

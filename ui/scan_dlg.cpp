@@ -142,6 +142,14 @@ void CScanDlg::OnFindMissing()
             status->setText(QStringLiteral("Searching: %1 folders, %2 files").arg(progress.folders).arg(progress.files));
             QCoreApplication::processEvents();
         };
+        // Matching and suggesting take a while on large trees: the walk's
+        // last count must not stand for them.
+        options.step = [&](const SearchStep& step) {
+            if (!status)
+                return;
+            status->setText(QString::fromStdString(searchStepText(step)));
+            QCoreApplication::processEvents();
+        };
         results.emplace(searchMissing({QFile::encodeName(*folder).toStdString()}, lastMissing(), options));
         if (status)
             status->setText(m_status);
@@ -250,6 +258,8 @@ void CScanDlg::OnProcess()
         text += QStringLiteral("\n\n") + QString::fromStdString(describeDamage(result));
     if (!lastUnmapped_.empty())
         text += QStringLiteral("\n\n") + QString::fromStdString(ui::unmappedRootsSentence(lastUnmapped_));
+    if (const std::string note = otherCodePageNote(*resolver_); !note.empty())
+        text += QStringLiteral("\n\n") + QString::fromStdString(note) + QLatin1Char('.');
     for (std::size_t k = 0; k < setup.warnings.size(); ++k) {
         text += k == 0 ? QStringLiteral("\n\n") : QStringLiteral("\n");
         text += QString::fromStdString(setup.warnings[k].text);

@@ -2,6 +2,7 @@
 
 #include "search/file_index.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <string>
@@ -25,6 +26,13 @@ public:
         return *this;
     }
 
+    // Marks the file at `path` (added before or after) as one that cannot be opened.
+    MemoryTree& unreadable(const std::string& path)
+    {
+        unreadable_.push_back(path);
+        return *this;
+    }
+
     FileIndex index(const std::vector<std::string>& roots)
     {
         return FileIndex::build(roots, {this, {}});
@@ -44,6 +52,11 @@ public:
 
     int follow(const std::string&, EntryKind&, FolderIdentity&) override { return ENOENT; }
 
+    int readable(const std::string& path) override
+    {
+        return std::find(unreadable_.begin(), unreadable_.end(), path) == unreadable_.end() ? 0 : EACCES;
+    }
+
 private:
     void addFolder(const std::string& folder)
     {
@@ -61,6 +74,7 @@ private:
 
     std::map<std::string, std::vector<std::pair<std::string, EntryKind>>> folders_;
     std::map<std::string, std::uint64_t> ids_;
+    std::vector<std::string> unreadable_;
 };
 
 } // namespace korvane::testkit

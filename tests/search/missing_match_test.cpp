@@ -165,6 +165,19 @@ TEST(NameMatching, TheSameStemWithAnotherExtensionIsACandidateFlaggedAsSuch)
     EXPECT_EQ(match.candidateCount, 3u) << "the file of the same name is not counted twice";
 }
 
+TEST(NameMatching, AFileThatCannotBeOpenedIsNoCandidate)
+{
+    MemoryTree tree;
+    tree.file("/m/Wedding/clip.avi").file("/m/Other/clip.avi").file("/m/Wedding/take.avi");
+    tree.unreadable("/m/Wedding/clip.avi").unreadable("/m/Wedding/take.avi");
+    const FileIndex index = tree.index({"/m"});
+    const MissingMatch clip = matchOne(index, "D:\\Wedding\\clip.avi");
+    EXPECT_EQ(candidatePaths(index, clip), (std::vector<std::string>{"/m/Other/clip.avi"}))
+        << "the better folder evidence of a file that cannot be read counts for nothing";
+    EXPECT_EQ(clip.candidateCount, 1u);
+    EXPECT_FALSE(matchOne(index, "D:\\Wedding\\take.avi").found());
+}
+
 TEST(NameMatching, EachStoredPathIsLookedForOnceInTheOrderGiven)
 {
     MemoryTree tree;

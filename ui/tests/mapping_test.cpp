@@ -61,6 +61,7 @@ private slots:
 
     void mappedDrivePathIsReportedAsFound();
     void storedCp932NameIsShownDecoded();
+    void aNameFoundOnlyInTheOtherCodePageIsNamedInTheClosingBox();
     void unmappedDrivesAndSharesAreNamedInTheClosingBox();
     void unmappedSentenceNamesEachRootOnce_data();
     void unmappedSentenceNamesEachRootOnce();
@@ -129,6 +130,31 @@ void MappingTest::storedCp932NameIsShownDecoded()
     // The headings are as they were.
     QVERIFY(dlg->m_fileList.startsWith(QStringLiteral("[MainAV]\r\nD:\\表")));
     QVERIFY(dlg->m_fileList.contains(QStringLiteral("[BinWindow]\r\nE:\\Café")));
+}
+
+void MappingTest::aNameFoundOnlyInTheOtherCodePageIsNamedInTheClosingBox()
+{
+    // Japanese names throughout, and one Western name that reads as CP932
+    // too (DF is a half-width katakana) but is on the disk in Windows-1252.
+    testkit::ProjectModel model;
+    model.mainAV = {{"D:\\\x95\x5C\\\x83\x5C\x83\x74\x83\x67.avi", "", 0},
+                    {"D:\\\x8C\x8B\x8D\xA5\x8E\xAE.avi", "", 0},
+                    {"D:\\Stra\xDF" "e.avi", "", 0}};
+    const QString project = tempPath(QStringLiteral("mixed.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    const QString found = tempPath(QStringLiteral("d/Straße.avi"));
+    makeFile(found);
+    writeText(configFile, QByteArray("map D: = ") + QFile::encodeName(tempPath(QStringLiteral("d"))) + "\n");
+
+    process(project);
+
+    QVERIFY2(!dlg->m_fileList.contains(QStringLiteral("Stra")), qPrintable(dlg->m_fileList));
+    QCOMPARE(modals.messages.size(), std::size_t(1));
+    QCOMPARE(modals.messages.front().text,
+             QStringLiteral("completed\n") + project +
+                 QStringLiteral("\n\n1 name was found only when read in another code page than the rest of the "
+                                "project: ") +
+                 found + QStringLiteral(" (read as WINDOWS-1252)."));
 }
 
 void MappingTest::unmappedDrivesAndSharesAreNamedInTheClosingBox()
