@@ -21,9 +21,9 @@ struct ScanResult {
     explicit operator bool() const { return opened; }
 };
 
-// Opens the project read-only, without blocking and without sharing, then
-// resets the progress, empties the report and scans. A file that cannot be
-// opened touches nothing of the feedback.
+// Opens the project read-only, without blocking and under a shared lock
+// (see ProjectFile), then resets the progress, empties the report and scans.
+// A file that cannot be opened touches nothing of the feedback.
 ScanResult runScan(const std::string& path, ScanFeedback& feedback);
 
 // Walks the project from its first byte: header, sections in file order.

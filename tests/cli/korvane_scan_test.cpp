@@ -10,12 +10,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/types.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
 
 namespace korvane {
 namespace {
@@ -144,29 +152,151 @@ TEST_F(ScannerCommand, FileThatCannotBeOpenedExitsTwo)
     EXPECT_TRUE(empty.err.starts_with("Can not open dvc file\n"));
 }
 
-TEST_F(ScannerCommand, FifosAndDevicesAreRefusedWithoutHanging)
+// A char device of a major number no driver has: opening it fails with
+// ENXIO, so a scan that opened it would say so. Empty when none can be made.
+std::string unboundDevice(const TempDir& dir)
+{
+    std::ifstream devices("/proc/devices");
+    std::set<unsigned> taken;
+    std::string line;
+    while (std::getline(devices, line) && line != "Block devices:") {
+        std::istringstream fields(line);
+        unsigned major = 0;
+        if (fields >> major)
+            taken.insert(major);
+    }
+    // The majors set aside for local and experimental use.
+    for (const unsigned major : {60u, 61u, 62u, 63u, 120u, 121u, 122u, 123u, 124u, 125u, 126u, 127u}) {
+        if (taken.count(major) != 0)
+            continue;
+        const std::string path = dir / "unbound.dvc";
+        if (::mknod(path.c_str(), S_IFCHR | 0600, makedev(major, 0)) != 0)
+            return {};
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        if (fd >= 0 || errno != ENXIO) {
+            if (fd >= 0)
+                ::close(fd);
+            ::unlink(path.c_str());
+            return {};
+        }
+        return path;
+    }
+    return {};
+}
+
+TEST_F(ScannerCommand, FifosDevicesAndSocketsAreRefusedUnopened)
 {
     const std::string fifo = dir / "pipe.dvc";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {fifo, std::string("/dev/urandom"), std::string("/dev/null")}) {
+    const std::string socketPath = dir / "socket.dvc";
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string linkToZero = dir / "zero.dvc";
+    ASSERT_EQ(::symlink("/dev/zero", linkToZero.c_str()), 0);
+
+    std::vector<std::string> paths = {fifo, "/dev/null", "/dev/zero", "/dev/urandom", socketPath, linkToZero};
+    // Where a device node can be made (as root), one whose open would fail:
+    // the refusal shows that it was never opened.
+    if (const std::string unbound = unboundDevice(dir); !unbound.empty())
+        paths.push_back(unbound);
+    for (const std::string& path : paths) {
         const ProcessResult r = scan({path});
         EXPECT_FALSE(r.timedOut) << path;
         EXPECT_EQ(r.status, 2) << path;
+        EXPECT_EQ(r.out, "") << path;
         EXPECT_EQ(r.err, "Can not open dvc file\nNot a regular file\n") << path;
     }
+    ::close(sock);
 }
 
-TEST_F(ScannerCommand, FileLockedByAnotherProcessIsNotOpened)
+// A writer blocked in opening a FIFO waits for a reader. The scan refuses
+// the FIFO without opening it, so the writer goes on waiting, and the
+// reader that finally comes is the one it gets.
+TEST_F(ScannerCommand, WriterWaitingOnAFifoIsLeftWaiting)
+{
+    const std::string fifo = dir / "pipe.dvc";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        ::signal(SIGPIPE, SIG_IGN);
+        if (::write(ready[1], "r", 1) != 1)
+            ::_exit(4);
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        if (fd < 0)
+            ::_exit(3);
+        // EPIPE if the reader that released it has gone already.
+        ::_exit(::write(fd, "x", 1) == 1 ? 0 : 1);
+    }
+    struct Reaper {
+        pid_t pid;
+        ~Reaper()
+        {
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+        }
+    } reaper{writer};
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    // Its state turns to sleeping once it waits in the open.
+    const auto stateOf = [writer] {
+        std::ifstream stat("/proc/" + std::to_string(writer) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::size_t close = text.rfind(')');
+        return close == std::string::npos || close + 2 >= text.size() ? '?' : text[close + 2];
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (stateOf() != 'S' && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(stateOf(), 'S');
+
+    const ProcessResult r = scan({fifo});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "Can not open dvc file\nNot a regular file\n");
+    EXPECT_EQ(stateOf(), 'S') << "a reader's open would have woken the writer";
+    int status = 0;
+    EXPECT_EQ(::waitpid(writer, &status, WNOHANG), 0) << "the writer is still waiting";
+
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    reaper.pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "released by this reader, not by the scan";
+    EXPECT_EQ(::read(reader, &byte, 1), 1);
+    EXPECT_EQ(byte, 'x');
+    ::close(reader);
+}
+
+TEST_F(ScannerCommand, WritersLockRefusesTheScanReadersLocksDoNot)
 {
     ProjectModel m;
     const std::string path = project(m);
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::flock(fd, LOCK_SH), 0);
-    const ProcessResult locked = scan({path});
-    ::close(fd);
-    EXPECT_EQ(locked.status, 2);
-    EXPECT_EQ(locked.err, "Can not open dvc file\nThe file is in use by another program\n");
+    for (const int held : {LOCK_SH, LOCK_EX}) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, held), 0);
+        const ProcessResult r = scan({path});
+        ::close(fd);
+        if (held == LOCK_SH) {
+            EXPECT_EQ(r.status, 0) << "a reader's shared lock does not keep the scan out: " << r.err;
+            EXPECT_EQ(r.err, "");
+        } else {
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err, "Can not open dvc file\nThe file is in use by another program\n");
+        }
+    }
     EXPECT_EQ(scan({path}).status, 0) << "opened once the lock is gone";
 }
 
