@@ -6,6 +6,7 @@
 #include "report/progress.h"
 #include "scanner/project_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -16,6 +17,35 @@ namespace {
 constexpr std::uint16_t kEffectsAndTitlesFrom = 512; // 0x200
 constexpr std::uint16_t kLongerHeaderFrom = 517;     // 0x205
 constexpr std::uint16_t kFiltersFrom = 519;          // 0x207
+
+// The least one record of a section takes: empty names, lists and blocks,
+// and the shortest kind there is. The filter records are left out.
+constexpr std::uint64_t leastRecordSize(SectionId id)
+{
+    switch (id) {
+    case SectionId::MainAV:
+    case SectionId::InsertAV:
+        return 1; // a name of no known kind, alone
+    case SectionId::ExAudio1:
+    case SectionId::ExAudio2:
+        return 1 + 12 + 4 + 4;
+    case SectionId::Effect:
+        return 3 * 4 + 2 + 1 + 5 * 4 + 4 + 1;
+    case SectionId::Title:
+        return 31; // before version 519
+    case SectionId::BinWindow:
+        return 1 + 1 + 16;
+    default:
+        return 0;
+    }
+}
+
+// What `count` records of a section claim of the file. A real project never
+// holds a negative count; taken unsigned, it claims too much for any file.
+std::uint64_t claimOf(SectionId id, std::int32_t count)
+{
+    return static_cast<std::uint32_t>(count) * leastRecordSize(id);
+}
 
 // The section's heading in the report, for the sections that have one.
 void beginSection(ScanFeedback& feedback, SectionId id)
@@ -30,14 +60,15 @@ void beginSection(ScanFeedback& feedback, SectionId id)
 // is empty. An empty section leaves its whole budget to the driver; a
 // negative count leaves it unstepped.
 template <class ScanEntries>
-std::int32_t scanCountedSection(ProjectReader& reader, ScanFeedback& feedback, SectionId id, std::int32_t mainCount,
-                                ScanEntries&& scanEntries)
+std::int32_t scanCountedSection(ProjectReader& reader, ScanFeedback& feedback, ScanResult& result, SectionId id,
+                                std::int32_t mainCount, ScanEntries&& scanEntries)
 {
     beginSection(feedback, id);
     std::int32_t count = 0;
     if (mainCount != 0) {
         reader.mark(sectionOf(id).name);
         count = reader.readS32();
+        result.claimedBytes += claimOf(id, count);
         scanEntries(count);
     }
     if (count == 0)
@@ -63,6 +94,7 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
         reader.skip(4);
     if (version >= kFiltersFrom)
         reader.skip(4);
+    result.claimedBytes = claimOf(SectionId::MainAV, mainCount) + claimOf(SectionId::BinWindow, binCount);
 
     // The main track's count is in the header.
     beginSection(feedback, SectionId::MainAV);
@@ -71,19 +103,19 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
     else
         stepProgress(feedback, sectionOf(SectionId::MainAV).budget);
 
-    const std::int32_t insertCount = scanCountedSection(reader, feedback, SectionId::InsertAV, mainCount,
+    const std::int32_t insertCount = scanCountedSection(reader, feedback, result, SectionId::InsertAV, mainCount,
                                                         [&](std::int32_t n) { scanInsertAV(reader, feedback, n); });
     const std::int32_t exAudio1Count =
-        scanCountedSection(reader, feedback, SectionId::ExAudio1, mainCount,
+        scanCountedSection(reader, feedback, result, SectionId::ExAudio1, mainCount,
                            [&](std::int32_t n) { scanExAudio(reader, feedback, n, SectionId::ExAudio1); });
     const std::int32_t exAudio2Count =
-        scanCountedSection(reader, feedback, SectionId::ExAudio2, mainCount,
+        scanCountedSection(reader, feedback, result, SectionId::ExAudio2, mainCount,
                            [&](std::int32_t n) { scanExAudio(reader, feedback, n, SectionId::ExAudio2); });
 
     if (version >= kEffectsAndTitlesFrom) {
-        scanCountedSection(reader, feedback, SectionId::Effect, mainCount,
+        scanCountedSection(reader, feedback, result, SectionId::Effect, mainCount,
                            [&](std::int32_t n) { scanEffect(reader, feedback, n); });
-        scanCountedSection(reader, feedback, SectionId::Title, mainCount,
+        scanCountedSection(reader, feedback, result, SectionId::Title, mainCount,
                            [&](std::int32_t n) { scanTitle(reader, feedback, n, version); });
     } else {
         stepProgress(feedback, sectionOf(SectionId::Effect).budget + sectionOf(SectionId::Title).budget);
@@ -108,6 +140,7 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
     result.damaged = reader.passedEnd();
     result.endedAt = reader.endLocation();
     result.readError = reader.readError();
+    result.bytesRead = reader.offset();
     return result;
 }
 
@@ -126,10 +159,43 @@ ScanResult runScan(const std::string& path, ScanFeedback& feedback)
     return scanProject(*reader, feedback);
 }
 
+namespace {
+
+// The editor's layout versions sit just above 0x200 (its 2.x releases), and
+// the oldest layout is read for anything below 512: a version whose high
+// byte is not 1, 2 or 3 is none the editor wrote.
+constexpr std::uint16_t kLeastPlausibleVersion = 0x100;
+constexpr std::uint16_t kMostPlausibleVersion = 0x3FF;
+
+// A real project cut short claims no more than the whole file held, and a
+// cut rarely leaves less than a sixty-fourth of it; counts made of text or
+// noise claim gigabytes.
+constexpr std::uint64_t kClaimFactor = 64;
+constexpr std::uint64_t kLeastImplausibleClaim = 1024 * 1024;
+
+// Why a damaged file cannot be a project at all; empty when it may be one.
+std::string notAProjectBecause(const ScanResult& result)
+{
+    if (result.readError != 0)
+        return {}; // not all of it was seen
+    if (result.bytesRead == 0)
+        return "it is empty";
+    if (result.version < kLeastPlausibleVersion || result.version > kMostPlausibleVersion)
+        return "its layout version, " + std::to_string(result.version) + ", is far outside the editor's";
+    if (result.claimedBytes > std::max(kClaimFactor * result.bytesRead, kLeastImplausibleClaim))
+        return "its counts claim far more records than its " + std::to_string(result.bytesRead) +
+               " bytes can hold";
+    return {};
+}
+
+} // namespace
+
 std::string describeDamage(const ScanResult& result)
 {
     if (!result.damaged)
         return {};
+    if (const std::string why = notAProjectBecause(result); !why.empty())
+        return "The file does not look like a RexEdit project: " + why + ".";
     const ReadLocation& at = result.endedAt;
     std::string where;
     if (std::strcmp(at.section, "header") == 0)

@@ -17,6 +17,8 @@ struct ScanResult {
     bool damaged = false;     // the file ended (or could not be read) before its layout did
     ReadLocation endedAt;     // where, when damaged
     int readError = 0;        // the system's error number when a read failed
+    std::uint64_t bytesRead = 0;    // read by the scan: the whole file, when it ended early without a read error
+    std::uint64_t claimedBytes = 0; // the least the records its counts claim would take
 
     explicit operator bool() const { return opened; }
 };
@@ -29,7 +31,8 @@ ScanResult runScan(const std::string& path, ScanFeedback& feedback);
 // Walks the project from its first byte: header, sections in file order.
 ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback);
 
-// One plain sentence that says where a damaged file ended.
+// One plain sentence that says where a damaged file ended, or, when its
+// header cannot be a project's, that it does not look like one.
 std::string describeDamage(const ScanResult& result);
 
 // The section readers. Each leaves the reader right behind its last record.

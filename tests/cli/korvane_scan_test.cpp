@@ -337,6 +337,38 @@ TEST_F(ScannerCommand, DamagedFileExitsThreeAndSaysWhere)
                      "of 2.\n");
 }
 
+// Text or noise given for a project: the report and the exit status are
+// those of any damaged file, and the warning says what it is.
+TEST_F(ScannerCommand, FileThatIsNotAProjectIsCalledSo)
+{
+    const std::string warning = "korvane-scan: warning: The file does not look like a RexEdit project: ";
+    std::vector<std::uint8_t> noise(4096);
+    std::uint32_t state = 12345;
+    for (std::uint8_t& byte : noise) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<std::uint8_t>(state >> 16);
+    }
+    const std::string text = "# notes\nThe wedding cut, second try.\n";
+    struct Case {
+        std::string name;
+        std::vector<std::uint8_t> bytes;
+        std::string why;
+    };
+    for (const Case& c : {Case{"empty.dvc", {}, "it is empty."},
+                          Case{"notes.dvc", {text.begin(), text.end()}, "its layout version, 8227, is far outside"},
+                          Case{"noise.dvc", noise, ""}}) {
+        const std::string path = dir / c.name;
+        writeFile(path, c.bytes);
+        const ProcessResult r = scan({path});
+        EXPECT_EQ(r.status, 3) << c.name;
+        EXPECT_NE(r.err.find(warning + c.why), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(r.err.find("is damaged"), std::string::npos) << c.name << ": " << r.err;
+        if (c.bytes.empty()) {
+            EXPECT_EQ(r.out, "[MainAV]\r\n[InsertAV]\r\n[ExAudio1]\r\n[ExAudio2]\r\n[BinWindow]\r\n");
+        }
+    }
+}
+
 TEST(ScannerUsage, OptionsAndWrongUsage)
 {
     const ProcessResult version = scan({"--version"});

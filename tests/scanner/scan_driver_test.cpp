@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 namespace korvane {
 namespace {
@@ -158,7 +159,7 @@ TEST(ScanDriver, EmptyFileIsDamagedButCompletes)
     EXPECT_EQ(f.report, "[MainAV]\r\n[InsertAV]\r\n[ExAudio1]\r\n[ExAudio2]\r\n[BinWindow]\r\n");
     EXPECT_EQ(f.position, 200);
     EXPECT_TRUE(f.checked.empty());
-    EXPECT_EQ(describeDamage(result), "The project file is damaged: it ends in its header.");
+    EXPECT_EQ(describeDamage(result), "The file does not look like a RexEdit project: it is empty.");
 }
 
 // A count far beyond what the file holds: the entry in progress finishes
@@ -174,8 +175,8 @@ TEST(DamagedFile, HugeCountStopsAtTheEndOfTheFile)
     EXPECT_STREQ(result.endedAt.section, "ExAudio1");
     EXPECT_EQ(result.endedAt.entry, 3);
     EXPECT_EQ(result.endedAt.count, 0x7FFFFFFF);
-    EXPECT_EQ(describeDamage(result),
-              "The project file is damaged: it ends in the ExAudio1 section, at entry 3 of 2147483647.");
+    EXPECT_EQ(describeDamage(result), "The file does not look like a RexEdit project: its counts claim far more "
+                                      "records than its 112 bytes can hold.");
     // The third entry was begun past the end: it tests an empty name.
     EXPECT_EQ(f.checked, (std::vector<std::string>{"a.avi", "here.wav", "gone.wav", ""}));
     EXPECT_EQ(f.report, "[MainAV]\r\na.avi\r\n[InsertAV]\r\n[ExAudio1]\r\ngone.wav\r\n\r\n[ExAudio2]\r\n[Title]\r\n"
@@ -235,6 +236,63 @@ TEST(DamagedFile, FileEndingExactlyAfterTheLastEntryIsWhole)
     EXPECT_TRUE(result.damaged);
     EXPECT_STREQ(result.endedAt.section, "BinWindow");
     EXPECT_EQ(cut.report, whole.report) << "an entry cut inside its skipped fields is still tested";
+}
+
+std::vector<std::uint8_t> randomBytes(std::uint32_t seed, std::size_t size)
+{
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(size);
+    for (std::uint8_t& byte : bytes)
+        byte = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+std::string damageOf(const std::vector<std::uint8_t>& bytes)
+{
+    RecordingFeedback f;
+    const ScanResult result = scanBytes(bytes, f);
+    return result.damaged ? describeDamage(result) : "(whole)";
+}
+
+// Text and noise read as a project are "damaged" somewhere in a section of
+// a thousand million entries; they are called what they are. A real project
+// cut short, however short, is still called damaged.
+TEST(DamagedFile, FilesThatCannotBeProjectsAreCalledSo)
+{
+    const std::string notAProject = "The file does not look like a RexEdit project: ";
+    const std::string text = "# Shopping list\nmilk\neggs\nbread, butter and a sack of flour for the week\n";
+    EXPECT_EQ(damageOf({text.begin(), text.end()}), notAProject + "its layout version, 8227, is far outside the editor's.");
+    EXPECT_EQ(damageOf({0x07}), notAProject + "its layout version, 7, is far outside the editor's.");
+    for (std::uint32_t seed = 1; seed <= 8; ++seed) {
+        std::vector<std::uint8_t> noise = randomBytes(seed, 4096);
+        EXPECT_TRUE(damageOf(noise).starts_with(notAProject)) << seed << ": " << damageOf(noise);
+        // Noise behind a version the editor wrote: its counts give it away.
+        noise[0] = 0x07;
+        noise[1] = 0x02;
+        EXPECT_NE(damageOf(noise).find("its counts claim far more records than its 4096 bytes can hold"),
+                  std::string::npos)
+            << seed << ": " << damageOf(noise);
+    }
+
+    ProjectModel m;
+    m.version = 519;
+    m.mainAV = {{"main.avi", "", 2}, {"still.bmp", "second"}, {"Black.clr"}};
+    m.insertAV = {{"insert.bmp", "second"}};
+    m.exAudio1 = {{"one.wav"}};
+    m.effects = {{"effect", 3, "x"}};
+    m.titles = {{{{"title.tga", 1, "t"}}}};
+    m.mainFilters = {{.block1Flag = 1, .block1Size = 9, .list1 = {{"filter.avi", "x"}}}};
+    m.bin = {{"bin", "bin.avi"}, {"colour", "Black.clr"}};
+    const std::vector<std::uint8_t> whole = buildProject(m);
+    for (std::size_t size = 2; size < whole.size(); ++size) {
+        const std::string damage = damageOf({whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)});
+        EXPECT_TRUE(damage.starts_with("The project file is damaged: it ends ")) << size << ": " << damage;
+    }
+    // A large project keeps a thirty-second of its bytes.
+    m.bin.assign(60000, BinEntry{"clip", "media/clip.avi"});
+    const std::vector<std::uint8_t> large = buildProject(m);
+    const std::string damage = damageOf({large.begin(), large.begin() + static_cast<std::ptrdiff_t>(large.size() / 32)});
+    EXPECT_TRUE(damage.starts_with("The project file is damaged: it ends in the BinWindow section")) << damage;
 }
 
 } // namespace
