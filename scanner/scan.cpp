@@ -180,7 +180,8 @@ std::string notAProjectBecause(const ScanResult& result)
         return {}; // not all of it was seen
     if (result.bytesRead == 0)
         return "it is empty";
-    if (result.version < kLeastPlausibleVersion || result.version > kMostPlausibleVersion)
+    if (result.bytesRead >= sizeof result.version &&
+        (result.version < kLeastPlausibleVersion || result.version > kMostPlausibleVersion))
         return "its layout version, " + std::to_string(result.version) + ", is far outside the editor's";
     if (result.claimedBytes > std::max(kClaimFactor * result.bytesRead, kLeastImplausibleClaim))
         return "its counts claim far more records than its " + std::to_string(result.bytesRead) +
