@@ -156,7 +156,7 @@ int main(int argc, char** argv)
             text.decodedPaths = options->utf8;
             text.maxCandidates = options->candidates;
             if (options->json) {
-                write(renderJson({options->file, fileSize(options->file), result}, collector.sections(), results,
+                write(renderJson({options->file, fileSize(options->file), result}, collector, results,
                                  text.maxCandidates));
             } else {
                 write(kLineEnd);
