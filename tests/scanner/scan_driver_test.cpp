@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 namespace korvane {
 namespace {
@@ -235,6 +236,58 @@ TEST(DamagedFile, FileEndingExactlyAfterTheLastEntryIsWhole)
     EXPECT_TRUE(result.damaged);
     EXPECT_STREQ(result.endedAt.section, "BinWindow");
     EXPECT_EQ(cut.report, whole.report) << "an entry cut inside its skipped fields is still tested";
+}
+
+// Asks the scan to stop as the k-th missing path is reported, as a signal
+// handler or another thread would.
+class StopAtMissing : public RecordingFeedback {
+public:
+    StopAtMissing(std::atomic<bool>& stop, std::size_t k) : stop_(stop), k_(k) {}
+    void missingFile(std::string_view path) override
+    {
+        RecordingFeedback::missingFile(path);
+        if (++seen_ == k_)
+            stop_ = true;
+    }
+
+private:
+    std::atomic<bool>& stop_;
+    std::size_t k_;
+    std::size_t seen_ = 0;
+};
+
+TEST(ScanDriver, AStopEndsTheReportWithTheLastWholeEntry)
+{
+    ProjectModel m;
+    m.version = 519;
+    m.mainAV = {{"m1.avi"}, {"m2.avi"}, {"m3.avi"}};
+    m.insertAV = {{"i1.avi"}};
+    m.exAudio1 = {{"a1.wav"}};
+    m.titles = {{{{"t1.bmp", 1, ""}, {"t2.bmp", 1, ""}}}};
+    m.bin = {{"b", "b1.avi"}, {"b", "b2.avi"}};
+    const std::vector<std::uint8_t> bytes = buildProject(m);
+    RecordingFeedback whole;
+    ASSERT_FALSE(scanBytes(bytes, whole).stopped);
+    const std::vector<std::string> missing = {"m1.avi", "m2.avi", "m3.avi", "i1.avi", "a1.wav",
+                                              "t1.bmp", "t2.bmp", "b1.avi", "b2.avi"};
+    ASSERT_EQ(whole.checked, missing);
+
+    for (std::size_t k = 0; k <= missing.size(); ++k) {
+        std::atomic<bool> stop = k == 0; // 0: asked before the scan begins
+        StopAtMissing f(stop, k);
+        ProjectReader reader(bytes);
+        reader.setStop(&stop);
+        const ScanResult result = scanProject(reader, f);
+        EXPECT_TRUE(result.stopped) << k;
+        EXPECT_FALSE(result.damaged) << k;
+        // The report of the whole run up to the k-th missing line, nothing after it.
+        const std::string expected =
+            k == 0 ? "[MainAV]\r\n"
+                   : whole.report.substr(0, whole.report.find(missing[k - 1] + "\r\n") + missing[k - 1].size() + 2);
+        EXPECT_EQ(f.report, expected) << k;
+        EXPECT_EQ(f.checked.size(), k) << "no entry begun after the stop";
+        EXPECT_LT(f.position, kProgressSteps) << k;
+    }
 }
 
 } // namespace
