@@ -290,5 +290,50 @@ TEST(ScanDriver, AStopEndsTheReportWithTheLastWholeEntry)
     }
 }
 
+// A sink that needs only the status of the last of a run of empty entries.
+class SparseStatus : public RecordingFeedback {
+public:
+    bool statusOfEveryEntry() const override { return false; }
+};
+
+TEST(ScanDriver, RunsOfEmptyClipsPassedAtOnceLeaveTheRunAsItWas)
+{
+    // Empty names (one zero byte each) in runs, between clips that name files.
+    ProjectModel m;
+    m.version = 519;
+    for (int k = 0; k < 300; ++k) {
+        std::string name;
+        if (k % 100 == 50)
+            name.append("m").append(std::to_string(k)).append(".avi");
+        m.mainAV.push_back({name});
+    }
+    m.insertAV = {{""}, {""}, {"i.avi"}, {""}};
+    m.exAudio1 = {{""}};
+    m.bin = {{"b", "b.avi"}};
+    const std::vector<std::uint8_t> bytes = buildProject(m);
+    // The whole file, and the file cut inside the first run of empty clips,
+    // inside a later one and inside the insert track.
+    for (const std::size_t size : {bytes.size(), std::size_t{24 + 10}, std::size_t{24 + 200}, bytes.size() - 40}) {
+        const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        RecordingFeedback every;
+        SparseStatus sparse;
+        const ScanResult a = scanBytes(cut, every);
+        const ScanResult b = scanBytes(cut, sparse);
+        EXPECT_EQ(sparse.report, every.report) << size;
+        EXPECT_EQ(sparse.checked, every.checked) << size;
+        EXPECT_EQ(sparse.position, every.position) << size;
+        EXPECT_EQ(b.damaged, a.damaged) << size;
+        EXPECT_STREQ(b.endedAt.section, a.endedAt.section) << size;
+        EXPECT_EQ(b.endedAt.entry, a.endedAt.entry) << size;
+        // Fewer status lines, the last of every section still among them.
+        EXPECT_LT(sparse.events.size(), every.events.size()) << size;
+        for (const char* last : {"entry MainAV 300/300", "entry InsertAV 4/4"}) {
+            const bool inEvery = std::find(every.events.begin(), every.events.end(), last) != every.events.end();
+            const bool inSparse = std::find(sparse.events.begin(), sparse.events.end(), last) != sparse.events.end();
+            EXPECT_EQ(inSparse, inEvery) << size << " " << last;
+        }
+    }
+}
+
 } // namespace
 } // namespace korvane
