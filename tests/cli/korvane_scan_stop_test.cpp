@@ -8,7 +8,10 @@
 
 #include <fcntl.h>
 #include <initializer_list>
+#include <chrono>
 #include <poll.h>
+#include <pty.h>
+#include <regex>
 #include <signal.h>
 #include <spawn.h>
 #include <string>
@@ -50,13 +53,18 @@ std::string hugeBinProject(const TempDir& dir, off_t size)
 }
 
 // korvane-scan running with pipes on stdout (unless `quiet`: /dev/null) and
-// stderr, and the signals it may catch at their defaults.
+// stderr (with `terminal`: a pseudo-terminal), and the signals it may catch
+// at their defaults.
 class Child {
 public:
-    Child(const std::vector<std::string>& args, bool quiet = false)
+    Child(const std::vector<std::string>& args, bool quiet = false, bool terminal = false)
     {
         int outPipe[2], errPipe[2];
-        if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0)
+        winsize wide = {};
+        wide.ws_row = 24;
+        wide.ws_col = 200;
+        if (::pipe(outPipe) != 0 ||
+            (terminal ? ::openpty(&errPipe[0], &errPipe[1], nullptr, nullptr, &wide) : ::pipe(errPipe)) != 0)
             return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -253,6 +261,34 @@ TEST(ScannerStop, MemoryDoesNotGrowWithTheReferences)
         EXPECT_GT(child.peakKilobytes, 0) << what;
         EXPECT_LT(child.peakKilobytes, kBoundKilobytes) << what;
     }
+}
+
+// Four gigabytes of empty bin entries with stderr on a terminal: the status
+// line names the entry, and is drawn at most every 50 ms (besides the
+// drawings the bar forces when a run begins and when it is full).
+TEST(ScannerStop, OnATerminalTheStatusLineIsDrawnAtMostEvery50ms)
+{
+    TempDir dir;
+    const auto start = std::chrono::steady_clock::now();
+    Child child({hugeBinProject(dir, off_t{4} << 30)}, true, true);
+    ASSERT_TRUE(child.started());
+    ::usleep(1'000'000);
+    child.signal(SIGINT);
+    child.finish();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_FALSE(child.timedOut);
+    EXPECT_EQ(child.exitCode, 130);
+    const std::regex drawn("\\r\x1b\\[K\\[#*-*\\] +[0-9]+/200  (\\[BinWindow\\] [0-9]+ / 2147483647)?");
+    const auto first = std::sregex_iterator(child.err.begin(), child.err.end(), drawn);
+    long draws = 0, named = 0;
+    for (auto it = first; it != std::sregex_iterator(); ++it) {
+        ++draws;
+        named += (*it)[1].matched;
+    }
+    EXPECT_GT(named, 0) << "the status line names the entry:\n" << testing::PrintToString(child.err);
+    EXPECT_LE(draws, elapsed / 50 + 3) << elapsed << " ms";
+    EXPECT_TRUE(child.err.ends_with("\r\x1b[Kkorvane-scan: interrupted\r\n")) << testing::PrintToString(child.err);
 }
 
 } // namespace
