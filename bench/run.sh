@@ -10,7 +10,9 @@
 #     korvane-scan on a project with tens of thousands of missing paths;
 #  6. StringTable against std::unordered_map on the scan's look-ups;
 #  7. korvane-scan --search and --search --json where every missing name is in
-#     100 folders: wall time, largest resident set, size of the output.
+#     100 folders: wall time, largest resident set, size of the output;
+#  8. korvane-scan on 1 GiB sparse projects of nothing but empty entries, with
+#     stderr on a pseudo-terminal and not.
 # Ratios compare figures taken in the same rounds, so they hold on a busy
 # machine better than the absolute times do; each is printed as the median
 # and the range over the rounds.
@@ -41,7 +43,7 @@ else
   configure "$gui" || { cat "$build/configure.log"; exit 1; }
 fi
 targets=(korvane-scan korvane_scan_bench korvane-bench-process korvane_path_resolver_bench korvane-bench-search
-  korvane_string_table_bench korvane-bench-search-scan)
+  korvane_string_table_bench korvane-bench-search-scan korvane-bench-degenerate)
 [[ $gui == ON ]] && targets+=(korvane-bench-dialog)
 cmake --build "$build" -j"$jobs" --target "${targets[@]}" >/dev/null
 bin=$(cd "$build" && pwd)/bin
@@ -98,3 +100,7 @@ echo "== 6. StringTable against std::unordered_map<std::string, std::uint32_t> w
 echo
 echo "== 7. korvane-scan --search, and --search --json: 20,000 missing files, each name in 100 folders of 200,000 files"
 "$bin/korvane-bench-search-scan" --scan "$bin/korvane-scan" --rounds "${SEARCH_ROUNDS:-3}"
+
+echo
+echo "== 8. korvane-scan on projects of nothing but empty entries: 1 GiB sparse files (goal: under 5 s each)"
+"$bin/korvane-bench-degenerate" --scan "$bin/korvane-scan" --rounds "${DEGENERATE_ROUNDS:-3}"

@@ -49,6 +49,13 @@ void TerminalProgress::step()
 void TerminalProgress::status(std::string_view text)
 {
     status_.assign(text.substr(0, text.find('\0')));
+    entryPending_ = false;
+    draw(false);
+}
+
+void TerminalProgress::lookAtClock()
+{
+    sinceClock_ = 0;
     draw(false);
 }
 
@@ -97,6 +104,11 @@ void TerminalProgress::draw(bool force)
 {
     if (!redraw_.claim(force))
         return;
+    if (entryPending_) {
+        status_ = entryStatusText(label_, entry_, count_);
+        status_.resize(std::min(status_.size(), status_.find('\0')));
+        entryPending_ = false;
+    }
     constexpr int width = 40;
     const int filled = position_ * width / kProgressSteps;
     std::string line = "[";
@@ -172,6 +184,15 @@ void CliFeedback::setStatus(std::string_view text)
         output_.progress->status(text);
 }
 
+void CliFeedback::entryStatus(std::string_view label, std::int32_t entry, std::int32_t count)
+{
+    // The trace shows every status line; a terminal only the one it draws.
+    if (output_.trace)
+        ScanFeedback::entryStatus(label, entry, count);
+    else if (output_.progress)
+        output_.progress->entry(label, entry, count);
+}
+
 void CliFeedback::resetProgress()
 {
     if (output_.trace && output_.out)
@@ -191,6 +212,8 @@ void CliFeedback::stepProgress()
 bool CliFeedback::fileExists(std::string_view path)
 {
     const bool found = resolver_.exists(path);
+    if (output_.progress)
+        output_.progress->busy();
     if (!found)
         anyMissing_ = true;
     if (output_.trace)

@@ -5,19 +5,36 @@
 #include "report/throttle.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 namespace korvane {
 
-// Shows the status line and a progress bar on a terminal, redrawn at most a
-// few dozen times a second; between runs also a line of free text.
+// Shows the status line and a progress bar on a terminal, redrawn at most
+// every 50 ms; between runs also a line of free text.
 class TerminalProgress {
 public:
     explicit TerminalProgress(std::FILE* out) : out_(out) {}
     void reset();
     void step();
     void status(std::string_view text);
+    // The status line of an entry, told for every entry of a scan: kept as
+    // it is and made into text only when it is drawn. The clock is asked
+    // once in a while, not for every entry. `label` is static text, as
+    // ScanFeedback::entryStatus promises.
+    void entry(std::string_view label, std::int32_t entry, std::int32_t count)
+    {
+        label_ = label;
+        entry_ = entry;
+        count_ = count;
+        entryPending_ = true;
+        if (++sinceClock_ >= kEntriesPerClockLook)
+            lookAtClock();
+    }
+    // Work that may take long happened since the last entry (an existence
+    // test): the clock is asked sooner.
+    void busy() { sinceClock_ += kBusyWeight; }
     // Shows `text` instead of the bar, cut to the terminal's width; `force`
     // draws it even when the last drawing was a moment ago.
     void text(std::string_view text, bool force = false);
@@ -25,13 +42,25 @@ public:
     void finish();
 
 private:
+    void lookAtClock();
     void draw(bool force);
     void show(const std::string& line);
+
+    // Entries told between two looks at the clock; an existence test counts
+    // as kBusyWeight of them.
+    static constexpr int kEntriesPerClockLook = 64;
+    static constexpr int kBusyWeight = 8;
 
     std::FILE* out_;
     int position_ = 0;
     std::string status_;
-    Throttle redraw_{std::chrono::milliseconds(40)};
+    // The entry told last, when it is newer than status_.
+    bool entryPending_ = false;
+    std::string_view label_;
+    std::int32_t entry_ = 0;
+    std::int32_t count_ = 0;
+    int sinceClock_ = 0;
+    Throttle redraw_{std::chrono::milliseconds(50)};
     bool drawn_ = false;
 };
 
@@ -56,6 +85,9 @@ public:
     void appendReport(std::string_view text) override;
     void clearReport() override;
     void setStatus(std::string_view text) override;
+    void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override;
+    // Only the trace shows every status line.
+    bool statusOfEveryEntry() const override { return output_.trace; }
     void resetProgress() override;
     void stepProgress() override;
 

@@ -12,7 +12,9 @@
 #include "search/missing_search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -24,6 +26,49 @@
 namespace {
 
 using namespace korvane;
+
+// Set by the signals that stop a run; read by the scan and the search walk.
+std::atomic<bool> stopRequest{false};
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int signal)
+{
+    stopSignal = signal;
+    stopRequest.store(true, std::memory_order_relaxed);
+}
+
+// SIGINT and SIGTERM stop the run at the next entry (a second one ends the
+// program at once); so does a write to a pipe whose reader is gone, which
+// then fails like any write that cannot be made. An interrupt ignored by
+// the caller stays ignored.
+void catchStopSignals()
+{
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = static_cast<int>(SA_RESTART | SA_RESETHAND);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction old = {};
+        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+            ::sigaction(signal, &action, nullptr);
+    }
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGPIPE, &action, nullptr);
+}
+
+// After SIGINT or SIGTERM: what was written is flushed, and the status
+// says which signal it was, as a shell reports it (130, 143).
+int stopped(int signal)
+{
+    std::fflush(stdout);
+    std::fputs("korvane-scan: interrupted\n", stderr);
+    return 128 + signal;
+}
+
+bool interrupted()
+{
+    return stopRequest.load() && stopSignal != SIGPIPE;
+}
 
 void warn(const std::string& text)
 {
@@ -77,6 +122,7 @@ SearchResults search(const CliOptions& options, const PathResolver& resolver, co
     searchOptions.match.checkedCandidates = options.candidates;
     searchOptions.suggest.inUse = resolver.drives().all();
     searchOptions.index.oneFileSystem = options.oneFileSystem;
+    searchOptions.index.stop = &stopRequest;
     if (progress) {
         searchOptions.index.progress = [progress](const WalkProgress& where) {
             progress->text(searchProgressText(where));
@@ -96,6 +142,22 @@ std::uint64_t fileSize(const std::string& path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+void writeSearchResults(const CliOptions& options, const ScanResult& scan, const MissingCollector& collector,
+                        const SearchResults& results)
+{
+    TextOptions text;
+    text.decodedPaths = options.utf8;
+    text.maxCandidates = options.candidates;
+    if (options.json) {
+        write(renderJson({options.file, fileSize(options.file), scan}, collector, results, text.maxCandidates));
+    } else {
+        write(kLineEnd);
+        write(renderFoundElsewhere(results, text));
+        write(kLineEnd);
+        write(renderSuggestedMappings(results, text));
+    }
 }
 
 } // namespace
@@ -131,7 +193,10 @@ int main(int argc, char** argv)
     MissingCollector collector(feedback);
     ScanFeedback& sink = options->explain || searching ? static_cast<ScanFeedback&>(collector) : feedback;
 
-    const ScanResult result = runScan(options->file, sink);
+    catchStopSignals();
+    ScanOptions scanOptions;
+    scanOptions.stop = &stopRequest;
+    const ScanResult result = runScan(options->file, sink, scanOptions);
     if (progress)
         progress->finish();
     if (!result) {
@@ -139,7 +204,8 @@ int main(int argc, char** argv)
         return kCannotOpenOrUsage;
     }
 
-    if (options->explain || searching) {
+    // After a stop only what is complete is written: the report up to its last whole line.
+    if ((options->explain || searching) && !stopRequest.load()) {
         std::vector<MissingFile> missing =
             missingFiles(collector.distinctStored(), [&](std::string_view stored) { return resolver->decoded(stored); });
         for (MissingFile& file : missing)
@@ -152,24 +218,17 @@ int main(int argc, char** argv)
             if (sharedTerminal)
                 std::fflush(stdout);
             const SearchResults results = search(*options, *resolver, missing, progress ? &*progress : nullptr);
-            TextOptions text;
-            text.decodedPaths = options->utf8;
-            text.maxCandidates = options->candidates;
-            if (options->json) {
-                write(renderJson({options->file, fileSize(options->file), result}, collector.sections(), results,
-                                 text.maxCandidates));
-            } else {
-                write(kLineEnd);
-                write(renderFoundElsewhere(results, text));
-                write(kLineEnd);
-                write(renderSuggestedMappings(results, text));
-            }
+            // A search cut short by a stop is not written.
+            if (!stopRequest.load())
+                writeSearchResults(*options, result, collector, results);
         }
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "korvane-scan: cannot write the report: %s\n", std::strerror(errno));
-        return kCannotWrite;
+        return interrupted() ? stopped(stopSignal) : kCannotWrite;
     }
+    if (interrupted())
+        return stopped(stopSignal);
     if (!resolver->unmappedRoots().empty()) {
         std::string howToMap = "--map ROOT=FOLDER";
         if (!sources.configFile.empty())

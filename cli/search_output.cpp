@@ -74,24 +74,18 @@ Json projectOf(const ProjectFacts& project)
     return json;
 }
 
-// Where a distinct missing path is referred to: the sections in report
-// order, each once, and how many references in all.
-struct References {
-    std::vector<std::string_view> sections;
-    std::size_t count = 0;
-};
-
-Json missingOf(std::string_view stored, const References& references, const SearchResults& results,
-               std::size_t maxCandidates)
+Json missingOf(const MissingPath& path, const std::vector<MissingSection>& reportSections,
+               const SearchResults& results, std::size_t maxCandidates)
 {
+    const std::string_view stored = path.stored;
     const MissingMatch* match = results.find(stored);
     Json json = Json::object();
     json["stored"] = escapeStoredBytes(stored);
     json["decoded"] = text(match ? std::string_view(match->file.decoded) : stored);
     Json& sections = json["sections"] = Json::array();
-    for (const std::string_view name : references.sections)
-        sections.push_back(text(name));
-    json["references"] = references.count;
+    for (const std::uint32_t section : path.sections)
+        sections.push_back(text(reportSections[section].name));
+    json["references"] = path.references;
     if (match && !match->file.codePage.empty())
         json["code_page"] = text(match->file.codePage);
     const bool searched = match && match->path.notSearched.empty();
@@ -107,29 +101,18 @@ Json missingOf(std::string_view stored, const References& references, const Sear
 
 // The sections with how many references to missing files each holds, and
 // every distinct missing path once, in the order the report first lists it.
-void missingPathsOf(const std::vector<MissingSection>& sections, const SearchResults& results,
-                    std::size_t maxCandidates, Json& sectionsJson, Json& missingJson)
+void missingPathsOf(const MissingCollector& report, const SearchResults& results, std::size_t maxCandidates,
+                    Json& sectionsJson, Json& missingJson)
 {
-    std::vector<std::string_view> order;
-    std::unordered_map<std::string_view, References> references;
     sectionsJson = Json::array();
-    for (const MissingSection& section : sections) {
+    for (const MissingSection& section : report.sections()) {
         Json& entry = sectionsJson.emplace_back(Json::object());
         entry["name"] = text(section.name);
-        entry["references"] = section.stored.size();
-        for (const std::string& stored : section.stored) {
-            const auto [it, added] = references.try_emplace(stored);
-            if (added)
-                order.push_back(stored);
-            References& r = it->second;
-            ++r.count;
-            if (r.sections.empty() || r.sections.back() != section.name)
-                r.sections.push_back(section.name);
-        }
+        entry["references"] = section.references;
     }
     missingJson = Json::array();
-    for (const std::string_view stored : order)
-        missingJson.push_back(missingOf(stored, references.at(stored), results, maxCandidates));
+    for (const MissingPath& path : report.paths())
+        missingJson.push_back(missingOf(path, report.sections(), results, maxCandidates));
 }
 
 Json searchOf(const FileIndex& index)
@@ -225,8 +208,8 @@ std::string renderSuggestedMappings(const SearchResults& results, const TextOpti
     return out;
 }
 
-std::string renderJson(const ProjectFacts& project, const std::vector<MissingSection>& sections,
-                       const SearchResults& results, std::size_t maxCandidates)
+std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
+                       std::size_t maxCandidates)
 {
     Json json = Json::object();
     json["format"] = 2;
@@ -234,7 +217,7 @@ std::string renderJson(const ProjectFacts& project, const std::vector<MissingSec
     json["project"] = projectOf(project);
     Json sectionsJson;
     Json missingJson;
-    missingPathsOf(sections, results, maxCandidates, sectionsJson, missingJson);
+    missingPathsOf(report, results, maxCandidates, sectionsJson, missingJson);
     json["sections"] = std::move(sectionsJson);
     json["missing"] = std::move(missingJson);
     json["search"] = searchOf(results.index());

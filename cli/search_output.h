@@ -62,8 +62,8 @@ struct ProjectFacts {
 //   mappings[]       root, prefix, whole_root, folder, explains, of (missing
 //                    files on the root), files[] (the decoded paths it
 //                    explains), argument (for korvane-scan), config_line
-std::string renderJson(const ProjectFacts& project, const std::vector<MissingSection>& sections,
-                       const SearchResults& results, std::size_t maxCandidates = 5);
+std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
+                       std::size_t maxCandidates = 5);
 
 // Stored bytes as printable ASCII that says exactly what they were: bytes
 // from 0x20 to 0x7E as they are, except `%`, and every other byte as `%`

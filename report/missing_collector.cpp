@@ -1,13 +1,11 @@
 #include "report/missing_collector.h"
 
-#include <unordered_set>
-
 namespace korvane {
 
 void MissingCollector::beginSection(std::string_view name)
 {
     inner_.beginSection(name);
-    sections_.push_back({std::string(name), {}});
+    sections_.push_back({std::string(name), 0});
 }
 
 void MissingCollector::missingFile(std::string_view path)
@@ -16,26 +14,32 @@ void MissingCollector::missingFile(std::string_view path)
     // A path reported before any heading still belongs to a section.
     if (sections_.empty())
         sections_.emplace_back();
-    sections_.back().stored.emplace_back(path);
+    const auto section = static_cast<std::uint32_t>(sections_.size() - 1);
+    ++sections_.back().references;
+    const auto [at, added] = index_.insert(path, static_cast<std::uint32_t>(paths_.size()));
+    if (added)
+        paths_.push_back({std::string(path), {}, 0});
+    MissingPath& missing = paths_[*at];
+    ++missing.references;
+    if (missing.sections.empty() || missing.sections.back() != section)
+        missing.sections.push_back(section);
 }
 
 void MissingCollector::clearReport()
 {
     inner_.clearReport();
     sections_.clear();
+    paths_.clear();
+    index_.clear();
 }
 
 std::vector<std::string_view> MissingCollector::distinctStored() const
 {
-    std::vector<std::string_view> paths;
-    std::unordered_set<std::string_view> seen;
-    for (const MissingSection& section : sections_) {
-        for (const std::string& stored : section.stored) {
-            if (seen.insert(stored).second)
-                paths.push_back(stored);
-        }
-    }
-    return paths;
+    std::vector<std::string_view> stored;
+    stored.reserve(paths_.size());
+    for (const MissingPath& path : paths_)
+        stored.emplace_back(path.stored);
+    return stored;
 }
 
 } // namespace korvane

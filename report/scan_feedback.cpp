@@ -55,4 +55,11 @@ void ScanFeedback::entryStatus(std::string_view label, std::int32_t entry, std::
     setStatus({text.data(), static_cast<std::size_t>(end - text.data())});
 }
 
+std::string entryStatusText(std::string_view label, std::int32_t entry, std::int32_t count)
+{
+    std::string text(label.size() + kStatusFrame, '\0');
+    text.resize(static_cast<std::size_t>(writeStatus(text.data(), label, entry, count) - text.data()));
+    return text;
+}
+
 } // namespace korvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace korvane {
@@ -29,8 +30,16 @@ public:
     virtual void beginSection(std::string_view name);
     // A path was not found; by default the path, then a line end, in two appends.
     virtual void missingFile(std::string_view path);
-    // Entry `entry` of `count` of a section is done; by default the status line "[label] entry / count".
+    // Entry `entry` of `count` of a section is done; by default the status
+    // line entryStatusText(label, entry, count). Called for every entry, so a
+    // sink that shows the status line only now and then overrides it and
+    // formats the text only when it shows it. `label` is static text (the
+    // section table's): a sink may keep the view.
     virtual void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count);
+    // Whether entryStatus must be told for every entry. A sink that answers
+    // false may be told only the last of a run of entries that refer to no
+    // file, which the scan then passes over at once.
+    virtual bool statusOfEveryEntry() const { return true; }
 
     // Whether anything is found under `path`, the bytes of a stored name up
     // to its first zero byte. Asks only: nothing is reported.
@@ -42,6 +51,9 @@ public:
 };
 
 inline constexpr std::string_view kLineEnd = "\r\n";
+
+// The status line of an entry: "[label] entry / count".
+std::string entryStatusText(std::string_view label, std::int32_t entry, std::int32_t count);
 
 inline bool ScanFeedback::checkFile(std::string_view path)
 {

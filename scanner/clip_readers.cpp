@@ -53,6 +53,13 @@ void readClip(ProjectReader& reader, ScanFeedback& feedback, Track track)
     }
 }
 
+// A clip whose name is empty is one zero byte that refers to no file: a run
+// of them is a run of zero bytes.
+std::int64_t passEmptyClips(ProjectReader& reader, std::int64_t most)
+{
+    return static_cast<std::int64_t>(reader.skipZeros(static_cast<std::uint64_t>(most)));
+}
+
 } // namespace
 
 MediaKind mediaKindOf(std::string_view storedName)
@@ -78,14 +85,16 @@ MediaKind mediaKindOf(std::string_view storedName)
 
 void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
 {
-    forEachEntry(reader, feedback, sectionOf(SectionId::MainAV), count,
-                 [&] { readClip(reader, feedback, Track::Main); });
+    forEachEntry(
+        reader, feedback, sectionOf(SectionId::MainAV), count, [&] { readClip(reader, feedback, Track::Main); },
+        [&](std::int64_t most) { return passEmptyClips(reader, most); });
 }
 
 void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
 {
-    forEachEntry(reader, feedback, sectionOf(SectionId::InsertAV), count,
-                 [&] { readClip(reader, feedback, Track::Insert); });
+    forEachEntry(
+        reader, feedback, sectionOf(SectionId::InsertAV), count, [&] { readClip(reader, feedback, Track::Insert); },
+        [&](std::int64_t most) { return passEmptyClips(reader, most); });
 }
 
 void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, SectionId section)

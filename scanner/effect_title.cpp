@@ -67,7 +67,7 @@ void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count
             reader.skip(2 + 4);
         }
         const std::int32_t itemCount = reader.readS32();
-        for (std::int32_t k = 0; k < itemCount && !reader.passedEnd(); ++k) {
+        for (std::int32_t k = 0; k < itemCount && !reader.halted(); ++k) {
             if (flagged && itemLayout != kItemsWithoutFlag)
                 itemFlag = static_cast<std::uint32_t>(reader.readS32());
             std::int64_t length = reader.readByte();

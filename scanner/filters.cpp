@@ -20,7 +20,7 @@ std::uint32_t readCount(ProjectReader& reader)
 void skipFilterEntries(ProjectReader& reader)
 {
     const std::uint32_t count = readCount(reader);
-    for (std::uint32_t k = 0; k < count && !reader.passedEnd(); ++k) {
+    for (std::uint32_t k = 0; k < count && !reader.halted(); ++k) {
         reader.skipName();
         reader.skip(readCount(reader));
     }

@@ -112,10 +112,36 @@ void ProjectReader::readChars(char* buffer, std::int64_t size)
         *out = '\0';
 }
 
-void ProjectReader::readName(CountedName& name)
+void ProjectReader::readNameBytes(CountedName& name)
 {
-    name.length = readByte();
+    if (end_ - next_ >= name.length) [[likely]] {
+        std::memcpy(name.bytes, next_, name.length);
+        next_ += name.length;
+        name.bytes[name.length] = '\0';
+        return;
+    }
     readChars(name.bytes, std::int64_t{name.length} + 1);
+}
+
+std::uint64_t ProjectReader::skipZeros(std::uint64_t max)
+{
+    if (next_ == end_ && !refill())
+        return 0;
+    const std::uint8_t* limit = next_ + std::min(max, static_cast<std::uint64_t>(end_ - next_));
+    const std::uint8_t* at = next_;
+    // Eight bytes at a time while they are all zero.
+    while (limit - at >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, at, sizeof word);
+        if (word != 0)
+            break;
+        at += 8;
+    }
+    while (at < limit && *at == 0)
+        ++at;
+    const auto passed = static_cast<std::uint64_t>(at - next_);
+    next_ = at;
+    return passed;
 }
 
 void ProjectReader::skip(std::uint64_t count)

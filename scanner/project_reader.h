@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -11,7 +12,9 @@ namespace korvane {
 // zero-terminated. The bytes are the editor's own 8-bit code page, unchanged.
 struct CountedName {
     std::uint8_t length = 0;
-    char bytes[256] = {};
+    // Only the first length + 1 bytes are ever written or read: left
+    // uninitialised, a name costs nothing before it is read.
+    char bytes[256];
 
     // All stored bytes, zero bytes included: what the media kind is taken from.
     std::string_view stored() const { return {bytes, length}; }
@@ -51,15 +54,33 @@ public:
     std::int32_t readS32();
     // Reads size - 1 bytes into buffer and stores a zero behind them.
     void readChars(char* buffer, std::int64_t size);
-    void readName(CountedName& name);
+    void readName(CountedName& name)
+    {
+        name.length = readByte();
+        name.bytes[0] = '\0';
+        if (name.length != 0)
+            readNameBytes(name);
+    }
 
     // Passes over bytes exactly as reading them would: once the end is
     // passed nothing more is consumed.
     void skip(std::uint64_t count);
     // Passes over a counted name.
     void skipName() { skip(readByte()); }
+    // Passes over the zero bytes that come next, at most `max` of them, of
+    // those at hand (refilling first when none are); returns how many.
+    // Never passes the end.
+    std::uint64_t skipZeros(std::uint64_t max);
 
     bool passedEnd() const { return passedEnd_; }
+
+    // Whoever sets `*stop` asks the scan to stop: no loop of the scan begins a
+    // new entry, item or pair once it is set. Not owned; null for none.
+    void setStop(const std::atomic<bool>* stop) { stop_ = stop; }
+    bool stopRequested() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+    // Whether a loop of the scan must not begin anything new: the end has
+    // been passed or a stop was asked for.
+    bool halted() const { return passedEnd_ || stopRequested(); }
     // Bytes consumed so far; never more than the file holds.
     std::uint64_t offset() const { return chunkOffset_ + static_cast<std::uint64_t>(next_ - begin_); }
     // The location that was current when the end was first passed.
@@ -75,6 +96,7 @@ public:
 
 private:
     std::uint8_t readByteSlow();
+    void readNameBytes(CountedName& name);
     bool refill();
     void notePassedEnd();
 
@@ -83,6 +105,7 @@ private:
     const std::uint8_t* end_ = nullptr;
     std::uint64_t chunkOffset_ = 0; // of begin_ in the file
     int fd_ = -1;
+    const std::atomic<bool>* stop_ = nullptr;
     bool passedEnd_ = false;
     int readError_ = 0;
     ReadLocation location_;

@@ -82,6 +82,14 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
 {
     ScanResult result;
     result.opened = true;
+    // After a stop nothing more is read and nothing more is shown: the
+    // report ends with the last whole entry.
+    const auto stopHere = [&] {
+        if (!reader.stopRequested())
+            return false;
+        result.stopped = true;
+        return true;
+    };
 
     reader.mark("header");
     const std::uint16_t version = reader.readU16();
@@ -102,37 +110,50 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
         scanMainAV(reader, feedback, mainCount);
     else
         stepProgress(feedback, sectionOf(SectionId::MainAV).budget);
+    if (stopHere())
+        return result;
 
-    const std::int32_t insertCount = scanCountedSection(reader, feedback, result, SectionId::InsertAV, mainCount,
-                                                        [&](std::int32_t n) { scanInsertAV(reader, feedback, n); });
-    const std::int32_t exAudio1Count =
-        scanCountedSection(reader, feedback, result, SectionId::ExAudio1, mainCount,
-                           [&](std::int32_t n) { scanExAudio(reader, feedback, n, SectionId::ExAudio1); });
-    const std::int32_t exAudio2Count =
-        scanCountedSection(reader, feedback, result, SectionId::ExAudio2, mainCount,
-                           [&](std::int32_t n) { scanExAudio(reader, feedback, n, SectionId::ExAudio2); });
+    std::int32_t counts[3] = {}; // of InsertAV, ExAudio1 and ExAudio2
+    const SectionId tracks[3] = {SectionId::InsertAV, SectionId::ExAudio1, SectionId::ExAudio2};
+    for (int k = 0; k < 3; ++k) {
+        const SectionId id = tracks[k];
+        counts[k] = scanCountedSection(reader, feedback, result, id, mainCount, [&](std::int32_t n) {
+            if (id == SectionId::InsertAV)
+                scanInsertAV(reader, feedback, n);
+            else
+                scanExAudio(reader, feedback, n, id);
+        });
+        if (stopHere())
+            return result;
+    }
 
     if (version >= kEffectsAndTitlesFrom) {
         scanCountedSection(reader, feedback, result, SectionId::Effect, mainCount,
                            [&](std::int32_t n) { scanEffect(reader, feedback, n); });
+        if (stopHere())
+            return result;
         scanCountedSection(reader, feedback, result, SectionId::Title, mainCount,
                            [&](std::int32_t n) { scanTitle(reader, feedback, n, version); });
     } else {
         stepProgress(feedback, sectionOf(SectionId::Effect).budget + sectionOf(SectionId::Title).budget);
     }
 
-    if (version >= kFiltersFrom) {
+    if (version >= kFiltersFrom && !stopHere()) {
         // The clip counts again, taken unsigned; no count of their own.
         const auto unsignedCount = [](std::int32_t count) { return static_cast<std::uint32_t>(count); };
         scanFilterVisual(reader, feedback, unsignedCount(mainCount), SectionId::FilterVisualOfMainAV);
-        scanFilterVisual(reader, feedback, unsignedCount(insertCount), SectionId::FilterVisualOfInsertAV);
-        scanFilterAudio(reader, feedback, unsignedCount(exAudio1Count), SectionId::FilterAudioOfExAudio1);
-        scanFilterAudio(reader, feedback, unsignedCount(exAudio2Count), SectionId::FilterAudioOfExAudio2);
+        scanFilterVisual(reader, feedback, unsignedCount(counts[0]), SectionId::FilterVisualOfInsertAV);
+        scanFilterAudio(reader, feedback, unsignedCount(counts[1]), SectionId::FilterAudioOfExAudio1);
+        scanFilterAudio(reader, feedback, unsignedCount(counts[2]), SectionId::FilterAudioOfExAudio2);
     }
+    if (stopHere())
+        return result;
 
     // The bin's reader makes no steps: its budget follows it whole.
     beginSection(feedback, SectionId::BinWindow);
     scanBinWindow(reader, feedback, binCount);
+    if (stopHere())
+        return result;
     stepProgress(feedback, sectionOf(SectionId::BinWindow).budget);
 
     feedback.setStatus("");
@@ -146,6 +167,11 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
 
 ScanResult runScan(const std::string& path, ScanFeedback& feedback)
 {
+    return runScan(path, feedback, ScanOptions{});
+}
+
+ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOptions& options)
+{
     ProjectFile file;
     if (!file.open(path)) {
         ScanResult failed;
@@ -156,6 +182,7 @@ ScanResult runScan(const std::string& path, ScanFeedback& feedback)
     feedback.clearReport();
     // The reader's buffer is large; keep it off the stack of the caller.
     const auto reader = std::make_unique<ProjectReader>(file.fd());
+    reader->setStop(options.stop);
     return scanProject(*reader, feedback);
 }
 

@@ -4,6 +4,7 @@
 #include "scanner/project_reader.h"
 #include "scanner/sections.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -19,16 +20,29 @@ struct ScanResult {
     int readError = 0;        // the system's error number when a read failed
     std::uint64_t bytesRead = 0;    // read by the scan: the whole file, when it ended early without a read error
     std::uint64_t claimedBytes = 0; // the least the records its counts claim would take
+    bool stopped = false;     // a stop was asked for: the report ends before the layout does
 
     explicit operator bool() const { return opened; }
+};
+
+// Setting the flag is safe from a signal handler and from any thread.
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+struct ScanOptions {
+    // Once `*stop` is true the scan ends at the next entry boundary (so the
+    // report ends with a whole line) and says it was stopped. Not owned;
+    // null: the scan runs to its end.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Opens the project read-only, without blocking and under a shared lock
 // (see ProjectFile), then resets the progress, empties the report and scans.
 // A file that cannot be opened touches nothing of the feedback.
 ScanResult runScan(const std::string& path, ScanFeedback& feedback);
+ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOptions& options);
 
-// Walks the project from its first byte: header, sections in file order.
+// Walks the project from its first byte: header, sections in file order;
+// stops early when the reader's stop is set (ProjectReader::setStop).
 ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback);
 
 // One plain sentence that says where a damaged file ended, or, when its

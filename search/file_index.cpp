@@ -106,9 +106,11 @@ public:
     }
 
 private:
+    bool stopped() const { return options_.stop && options_.stop->load(std::memory_order_relaxed); }
+
     void drain()
     {
-        while (!pending_.empty()) {
+        while (!pending_.empty() && !stopped()) {
             const FolderId folder = pending_.back();
             pending_.pop_back();
             read(folder);

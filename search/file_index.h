@@ -2,6 +2,7 @@
 
 #include "report/folder_reader.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -34,6 +35,9 @@ struct IndexOptions {
     // Stay on the file systems of the roots: a folder on another one (a disk
     // mounted below a root) is not entered.
     bool oneFileSystem = false;
+    // Once `*stop` is true no further folder is read: the index holds what
+    // was read so far. Not owned; null for none.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 using FileId = std::uint32_t;

@@ -152,7 +152,7 @@ protected:
         ProjectReader reader(bytes);
         const ScanResult scan = scanProject(reader, collector);
         const SearchResults results = search(tree, {"/m"}, missingFiles(collector.distinctStored(), fromLatin1));
-        text = renderJson({"projects/wedding.dvc", bytes.size(), scan}, collector.sections(), results);
+        text = renderJson({"projects/wedding.dvc", bytes.size(), scan}, collector, results);
         return Json::parse(text);
     }
 
@@ -291,7 +291,7 @@ TEST_F(JsonDocument, IsAsciiWithEveryOtherCharacterEscapedOnOneLine)
     const ScanResult scan = scanProject(reader, collector);
     const SearchResults results =
         search(tree, {"/m"}, missingFiles(collector.distinctStored(), [&](std::string_view) { return name; }));
-    text = renderJson({"p.dvc", bytes.size(), scan}, collector.sections(), results);
+    text = renderJson({"p.dvc", bytes.size(), scan}, collector, results);
 
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
     const Json doc = Json::parse(text);

@@ -70,7 +70,7 @@ TEST(MissingCollector, TheInnerFeedbackSeesExactlyWhatItWouldWithoutIt)
     EXPECT_EQ(collected, headings);
 }
 
-TEST(MissingCollector, KeepsEachSectionWithItsMissingPathsAsStored)
+TEST(MissingCollector, KeepsEachMissingPathOnceWithWhereAndHowOftenTheReportListsIt)
 {
     RecordingFeedback inner;
     inner.present = {"here.avi"};
@@ -78,17 +78,33 @@ TEST(MissingCollector, KeepsEachSectionWithItsMissingPathsAsStored)
     const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
     ProjectReader reader(bytes);
     scanProject(reader, collector);
-    const std::vector<MissingSection>& sections = collector.sections();
-    ASSERT_EQ(sections.size(), 6u);
-    EXPECT_EQ(sections[0].name, "MainAV");
-    EXPECT_EQ(sections[0].stored, (std::vector<std::string>{"D:\\Video\\a.avi", "D:\\Video\\a.avi"}));
-    EXPECT_EQ(sections[1].name, "InsertAV");
-    EXPECT_TRUE(sections[1].stored.empty());
-    EXPECT_EQ(sections[2].stored, (std::vector<std::string>{"D:\\Music\\Caf\xE9.wav"}));
-    EXPECT_EQ(sections[4].name, "Title");
-    EXPECT_EQ(sections[4].stored, (std::vector<std::string>{"[BinWindow]"}));
-    EXPECT_EQ(sections[5].name, "BinWindow");
-    EXPECT_EQ(sections[5].stored, (std::vector<std::string>{"D:\\Video\\a.avi", ""}));
+
+    std::vector<std::pair<std::string, std::size_t>> sections;
+    for (const MissingSection& section : collector.sections())
+        sections.emplace_back(section.name, section.references);
+    EXPECT_EQ(sections, (std::vector<std::pair<std::string, std::size_t>>{
+                            {"MainAV", 2}, {"InsertAV", 0}, {"ExAudio1", 1}, {"ExAudio2", 0}, {"Title", 1},
+                            {"BinWindow", 2}}));
+
+    // Stored bytes, sections (as indexes of the above) and references, in the order first listed.
+    struct Expected {
+        std::string stored;
+        std::vector<std::uint32_t> sections;
+        std::size_t references;
+    };
+    const std::vector<Expected> expected = {
+        {"D:\\Video\\a.avi", {0, 5}, 3},
+        {"D:\\Music\\Caf\xE9.wav", {2}, 1},
+        {"[BinWindow]", {4}, 1},
+        {"", {5}, 1},
+    };
+    const std::vector<MissingPath>& paths = collector.paths();
+    ASSERT_EQ(paths.size(), expected.size());
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        EXPECT_EQ(paths[k].stored, expected[k].stored) << k;
+        EXPECT_EQ(paths[k].sections, expected[k].sections) << k;
+        EXPECT_EQ(paths[k].references, expected[k].references) << k;
+    }
 }
 
 TEST(MissingCollector, ListsEachMissingPathOnceDecodedAsAsked)
@@ -124,6 +140,8 @@ TEST(MissingCollector, ANewRunStartsAfresh)
     scanProject(reader, collector);
     collector.clearReport();
     EXPECT_TRUE(collector.sections().empty());
+    EXPECT_TRUE(collector.paths().empty());
+    EXPECT_TRUE(collector.distinctStored().empty());
     EXPECT_TRUE(inner.report.empty());
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <random>
 
 namespace korvane {
@@ -293,6 +294,103 @@ TEST(DamagedFile, FilesThatCannotBeProjectsAreCalledSo)
     const std::vector<std::uint8_t> large = buildProject(m);
     const std::string damage = damageOf({large.begin(), large.begin() + static_cast<std::ptrdiff_t>(large.size() / 32)});
     EXPECT_TRUE(damage.starts_with("The project file is damaged: it ends in the BinWindow section")) << damage;
+}
+
+// Asks the scan to stop as the k-th missing path is reported, as a signal
+// handler or another thread would.
+class StopAtMissing : public RecordingFeedback {
+public:
+    StopAtMissing(std::atomic<bool>& stop, std::size_t k) : stop_(stop), k_(k) {}
+    void missingFile(std::string_view path) override
+    {
+        RecordingFeedback::missingFile(path);
+        if (++seen_ == k_)
+            stop_ = true;
+    }
+
+private:
+    std::atomic<bool>& stop_;
+    std::size_t k_;
+    std::size_t seen_ = 0;
+};
+
+TEST(ScanDriver, AStopEndsTheReportWithTheLastWholeEntry)
+{
+    ProjectModel m;
+    m.version = 519;
+    m.mainAV = {{"m1.avi"}, {"m2.avi"}, {"m3.avi"}};
+    m.insertAV = {{"i1.avi"}};
+    m.exAudio1 = {{"a1.wav"}};
+    m.titles = {{{{"t1.bmp", 1, ""}, {"t2.bmp", 1, ""}}}};
+    m.bin = {{"b", "b1.avi"}, {"b", "b2.avi"}};
+    const std::vector<std::uint8_t> bytes = buildProject(m);
+    RecordingFeedback whole;
+    ASSERT_FALSE(scanBytes(bytes, whole).stopped);
+    const std::vector<std::string> missing = {"m1.avi", "m2.avi", "m3.avi", "i1.avi", "a1.wav",
+                                              "t1.bmp", "t2.bmp", "b1.avi", "b2.avi"};
+    ASSERT_EQ(whole.checked, missing);
+
+    for (std::size_t k = 0; k <= missing.size(); ++k) {
+        std::atomic<bool> stop = k == 0; // 0: asked before the scan begins
+        StopAtMissing f(stop, k);
+        ProjectReader reader(bytes);
+        reader.setStop(&stop);
+        const ScanResult result = scanProject(reader, f);
+        EXPECT_TRUE(result.stopped) << k;
+        EXPECT_FALSE(result.damaged) << k;
+        // The report of the whole run up to the k-th missing line, nothing after it.
+        const std::string expected =
+            k == 0 ? "[MainAV]\r\n"
+                   : whole.report.substr(0, whole.report.find(missing[k - 1] + "\r\n") + missing[k - 1].size() + 2);
+        EXPECT_EQ(f.report, expected) << k;
+        EXPECT_EQ(f.checked.size(), k) << "no entry begun after the stop";
+        EXPECT_LT(f.position, kProgressSteps) << k;
+    }
+}
+
+// A sink that needs only the status of the last of a run of empty entries.
+class SparseStatus : public RecordingFeedback {
+public:
+    bool statusOfEveryEntry() const override { return false; }
+};
+
+TEST(ScanDriver, RunsOfEmptyClipsPassedAtOnceLeaveTheRunAsItWas)
+{
+    // Empty names (one zero byte each) in runs, between clips that name files.
+    ProjectModel m;
+    m.version = 519;
+    for (int k = 0; k < 300; ++k) {
+        std::string name;
+        if (k % 100 == 50)
+            name.append("m").append(std::to_string(k)).append(".avi");
+        m.mainAV.push_back({name});
+    }
+    m.insertAV = {{""}, {""}, {"i.avi"}, {""}};
+    m.exAudio1 = {{""}};
+    m.bin = {{"b", "b.avi"}};
+    const std::vector<std::uint8_t> bytes = buildProject(m);
+    // The whole file, and the file cut inside the first run of empty clips,
+    // inside a later one and inside the insert track.
+    for (const std::size_t size : {bytes.size(), std::size_t{24 + 10}, std::size_t{24 + 200}, bytes.size() - 40}) {
+        const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+        RecordingFeedback every;
+        SparseStatus sparse;
+        const ScanResult a = scanBytes(cut, every);
+        const ScanResult b = scanBytes(cut, sparse);
+        EXPECT_EQ(sparse.report, every.report) << size;
+        EXPECT_EQ(sparse.checked, every.checked) << size;
+        EXPECT_EQ(sparse.position, every.position) << size;
+        EXPECT_EQ(b.damaged, a.damaged) << size;
+        EXPECT_STREQ(b.endedAt.section, a.endedAt.section) << size;
+        EXPECT_EQ(b.endedAt.entry, a.endedAt.entry) << size;
+        // Fewer status lines, the last of every section still among them.
+        EXPECT_LT(sparse.events.size(), every.events.size()) << size;
+        for (const char* last : {"entry MainAV 300/300", "entry InsertAV 4/4"}) {
+            const bool inEvery = std::find(every.events.begin(), every.events.end(), last) != every.events.end();
+            const bool inSparse = std::find(sparse.events.begin(), sparse.events.end(), last) != sparse.events.end();
+            EXPECT_EQ(inSparse, inEvery) << size << " " << last;
+        }
+    }
 }
 
 } // namespace
