@@ -257,9 +257,11 @@ std::string renderJson(const ProjectFacts& project, const std::vector<MissingSec
     json["missing"] = std::move(missingJson);
     json["search"] = searchOf(results.index());
     json["mappings"] = mappingsOf(results);
-    // Indented by two spaces a level, every character past ASCII escaped as
-    // \uXXXX (a surrogate pair above U+FFFF).
-    return json.dump(-1, ' ', true) + "\n";
+    // On one line, every character past ASCII escaped as \uXXXX (a surrogate
+    // pair above U+FFFF). Every string went through toValidUtf8 or
+    // escapeStoredBytes; should one ever not, its bad bytes become U+FFFD
+    // rather than an exception.
+    return json.dump(-1, ' ', true, Json::error_handler_t::replace) + "\n";
 }
 
 std::string escapeStoredBytes(std::string_view stored)
