@@ -1,6 +1,7 @@
 #include "cli/cli_feedback.h"
 
 #include "report/progress.h"
+#include "text/terminal_quote.h"
 
 #include <algorithm>
 #include <sys/ioctl.h>
@@ -149,24 +150,40 @@ void CliFeedback::traceLine(std::string_view verb, std::string_view text, std::s
     std::fwrite(line.data(), 1, line.size(), output_.out);
 }
 
+void CliFeedback::writeReport(std::string_view text)
+{
+    const bool shared = output_.progress && output_.sharedTerminal;
+    if (shared)
+        output_.progress->finish();
+    if (output_.trace)
+        traceLine("append", text);
+    else
+        std::fwrite(text.data(), 1, text.size(), output_.out);
+    if (shared)
+        std::fflush(output_.out);
+}
+
 void CliFeedback::appendReport(std::string_view text)
 {
     if (!output_.out)
         return;
-    const bool shared = output_.progress && output_.sharedTerminal;
-    if (shared)
-        output_.progress->finish();
     text = text.substr(0, text.find('\0'));
-    if (output_.trace) {
-        traceLine("append", text);
-    } else if (output_.utf8) {
-        const std::string decoded = resolver_.decoded(text);
-        std::fwrite(decoded.data(), 1, decoded.size(), output_.out);
-    } else {
-        std::fwrite(text.data(), 1, text.size(), output_.out);
+    if (output_.utf8 && !output_.trace)
+        writeReport(resolver_.decoded(text));
+    else
+        writeReport(text);
+}
+
+void CliFeedback::missingFile(std::string_view path)
+{
+    if (!output_.quoteNames || output_.trace || !output_.out) {
+        ScanFeedback::missingFile(path);
+        return;
     }
-    if (shared)
-        std::fflush(output_.out);
+    path = path.substr(0, path.find('\0'));
+    std::string line = quoteName(output_.utf8 ? resolver_.decoded(path) : std::string(path));
+    line += kLineEnd;
+    writeReport(line);
 }
 
 void CliFeedback::clearReport()

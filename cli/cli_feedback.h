@@ -66,14 +66,17 @@ private:
 
 // The command line's feedback sink: the report byte for byte on `out` (or,
 // with `utf8`, its paths decoded), or, in trace mode, one line per call on
-// the sink. A null `out` writes no report. The existence test is the
-// resolver's.
+// the sink. A null `out` writes no report. With `quoteNames` (`out` is a
+// terminal) each missing path is written as quoteName shows it, so that no
+// name can move the cursor, talk to the terminal or end a line; headings and
+// line ends stay as they are. The existence test is the resolver's.
 class CliFeedback final : public ScanFeedback {
 public:
     struct Output {
         std::FILE* out = nullptr;
         bool trace = false;
         bool utf8 = false;
+        bool quoteNames = false; // not in trace mode, which escapes every byte its own way
         // May be null. When the report and the progress share one terminal,
         // the progress line is taken away before report text is written.
         TerminalProgress* progress = nullptr;
@@ -90,6 +93,7 @@ public:
     bool statusOfEveryEntry() const override { return output_.trace; }
     void resetProgress() override;
     void stepProgress() override;
+    void missingFile(std::string_view path) override;
 
     bool anyMissing() const { return anyMissing_; }
 
@@ -97,6 +101,7 @@ protected:
     bool fileExists(std::string_view path) override;
 
 private:
+    void writeReport(std::string_view text);
     void traceLine(std::string_view verb, std::string_view text, std::string_view suffix = {});
 
     Output output_;

@@ -1,5 +1,7 @@
 #include "cli/cli_output.h"
 
+#include "text/terminal_quote.h"
+
 namespace korvane {
 
 std::string renderExplanations(PathResolver& resolver, const std::vector<MissingFile>& missing, bool decoded,
@@ -8,7 +10,7 @@ std::string renderExplanations(PathResolver& resolver, const std::vector<Missing
     std::string out = "Looked for";
     out += lineEnd;
     for (const MissingFile& file : missing) {
-        out += decoded ? file.decoded : file.stored;
+        out += quoteName(decoded ? file.decoded : file.stored);
         out += lineEnd;
         for (const std::string& line : describeEach(resolver.resolve(file.stored))) {
             out += "    ";
@@ -33,7 +35,7 @@ std::string searchProgressText(const WalkProgress& progress)
     std::string text = "Searching: " + std::to_string(progress.folders) +
                        (progress.folders == 1 ? " folder, " : " folders, ") + std::to_string(progress.files) +
                        (progress.files == 1 ? " file  " : " files  ");
-    text += progress.folder;
+    text += quoteName(progress.folder);
     return text;
 }
 

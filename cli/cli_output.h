@@ -13,7 +13,8 @@ namespace korvane {
 
 // The "Looked for" part of --explain: each missing path as the report
 // lists it (`decoded`: as its UTF-8 text), and indented under it each place
-// it was looked for, in order, and why nothing was found there.
+// it was looked for, in order, and why nothing was found there. Every name
+// is shown as quoteName shows it, wherever the text goes.
 std::string renderExplanations(PathResolver& resolver, const std::vector<MissingFile>& missing, bool decoded,
                                std::string_view lineEnd);
 

@@ -10,6 +10,7 @@
 #include "report/missing_collector.h"
 #include "scanner/scan.h"
 #include "search/missing_search.h"
+#include "text/terminal_quote.h"
 
 #include <algorithm>
 #include <atomic>
@@ -70,9 +71,12 @@ bool interrupted()
     return stopRequest.load() && stopSignal != SIGPIPE;
 }
 
+// The names in a warning are quoted where it is composed; one that still
+// holds a control byte (from a message composed without quoting) is quoted
+// whole, so that nothing on stderr can talk to a terminal or forge a line.
 void warn(const std::string& text)
 {
-    std::fprintf(stderr, "korvane-scan: warning: %s\n", text.c_str());
+    std::fprintf(stderr, "korvane-scan: warning: %s\n", quoteName(text).c_str());
 }
 
 // The resolver of this run: the mappings of --map, the configuration file,
@@ -89,7 +93,8 @@ std::optional<PathResolver> makeResolver(const CliOptions& options, MappingSourc
     case SetupError::None:
         break;
     case SetupError::CodePage:
-        std::fprintf(stderr, "korvane-scan: --codepage %s: %s\n", setup.codePage.c_str(), setup.errorText().c_str());
+        std::fprintf(stderr, "korvane-scan: --codepage %s: %s\n", quoteName(setup.codePage).c_str(),
+                     setup.errorText().c_str());
         break;
     case SetupError::NoDecoder:
         std::fprintf(stderr, "korvane-scan: %s; choose a code page with --codepage\n", setup.errorText().c_str());
@@ -109,7 +114,7 @@ void warnAboutProblems(const FileIndex& index)
     constexpr std::size_t kShown = 5;
     const std::vector<WalkProblem>& problems = index.problems();
     for (std::size_t k = 0; k < problems.size() && k < kShown; ++k)
-        warn("search: " + problems[k].message());
+        warn("search: " + quoteName(problems[k].path) + ": " + std::strerror(problems[k].error));
     if (problems.size() > kShown)
         warn("search: " + std::to_string(problems.size() - kShown) + " more folders could not be read");
 }
@@ -185,6 +190,7 @@ int main(int argc, char** argv)
     output.out = options->json ? nullptr : stdout;
     output.trace = options->trace;
     output.utf8 = options->utf8;
+    output.quoteNames = ::isatty(STDOUT_FILENO) != 0;
     output.progress = progress ? &*progress : nullptr;
     output.sharedTerminal = sharedTerminal;
     CliFeedback feedback(output, *resolver);
@@ -200,7 +206,7 @@ int main(int argc, char** argv)
     if (progress)
         progress->finish();
     if (!result) {
-        std::fprintf(stderr, "Can not open dvc file\n%s\n", result.openError.c_str());
+        std::fprintf(stderr, "Can not open dvc file\n%s\n", quoteName(result.openError).c_str());
         return kCannotOpenOrUsage;
     }
 
@@ -232,7 +238,7 @@ int main(int argc, char** argv)
     if (!resolver->unmappedRoots().empty()) {
         std::string howToMap = "--map ROOT=FOLDER";
         if (!sources.configFile.empty())
-            howToMap += " or in " + sources.configFile.string();
+            howToMap += " or in " + quoteName(sources.configFile.string());
         warn(unmappedRootsNote(resolver->unmappedRoots(), UnmappedNote::Warning, howToMap));
     }
     if (const std::string note = otherCodePageNote(*resolver); !note.empty())

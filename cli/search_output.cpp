@@ -1,5 +1,6 @@
 #include "cli/search_output.h"
 
+#include "text/terminal_quote.h"
 #include "text/unicode_text.h"
 
 #include <nlohmann/json.hpp>
@@ -25,6 +26,22 @@ std::string_view shownPath(const MissingMatch& match, const TextOptions& options
 std::string_view describe(MatchKind kind)
 {
     return kind == MatchKind::SameName ? "same-name" : "other-extension";
+}
+
+// Whether a mapping can be shown as it is: as a --map argument quoted only
+// as the shell needs, and as a line of the configuration file, which can
+// hold no line break and is shown raw.
+bool showsPlainly(const MappingSuggestion& mapping)
+{
+    return !needsQuoting(mapping.storedPrefix) && !needsQuoting(mapping.localFolder);
+}
+
+// The --map argument of `mapping`, in the $'...' form when a name in it
+// needs quoting; either way it can be pasted into a shell.
+std::string argumentOf(const MappingSuggestion& mapping)
+{
+    return showsPlainly(mapping) ? mapArgument(mapping)
+                                 : "--map " + quoteName(mapping.storedPrefix + "=" + mapping.localFolder);
 }
 
 using Json = nlohmann::ordered_json;
@@ -143,8 +160,8 @@ Json mappingsOf(const SearchResults& results)
         Json& files = entry["files"] = Json::array();
         for (const std::size_t m : mapping.explains)
             files.push_back(text(results.matches()[m].file.decoded));
-        entry["argument"] = text(mapArgument(mapping));
-        entry["config_line"] = text(configLine(mapping));
+        entry["argument"] = text(argumentOf(mapping));
+        entry["config_line"] = showsPlainly(mapping) ? text(configLine(mapping)) : Json(nullptr);
     }
     return json;
 }
@@ -160,13 +177,13 @@ std::string renderFoundElsewhere(const SearchResults& results, const TextOptions
     for (const MissingMatch& match : matches) {
         if (!match.found())
             continue;
-        out += shownPath(match, options);
+        out += quoteName(shownPath(match, options));
         out += end;
         const std::size_t shown = std::min(options.maxCandidates, match.candidates.size());
         for (std::size_t k = 0; k < shown; ++k) {
             const Candidate& candidate = match.candidates[k];
             out += "    ";
-            out += results.index().filePath(candidate.file);
+            out += quoteName(results.index().filePath(candidate.file));
             if (candidate.kind == MatchKind::OtherExtension)
                 out += " (other extension)";
             out += end;
@@ -196,13 +213,14 @@ std::string renderSuggestedMappings(const SearchResults& results, const TextOpti
         out += end;
     }
     for (const MappingSuggestion& mapping : results.mappings()) {
-        out += mapArgument(mapping);
+        out += argumentOf(mapping);
         out += end;
         out += "    ";
-        out += configLine(mapping);
+        out += showsPlainly(mapping) ? configLine(mapping)
+                                     : std::string("(no configuration-file line: a name in it needs quoting)");
         out += end;
         out += "    explains " + std::to_string(mapping.explains.size()) + " of " +
-               plural(mapping.missingOnRoot, "missing file", "missing files") + " on " + mapping.root;
+               plural(mapping.missingOnRoot, "missing file", "missing files") + " on " + quoteName(mapping.root);
         out += end;
     }
     return out;
@@ -222,9 +240,11 @@ std::string renderJson(const ProjectFacts& project, const MissingCollector& repo
     json["missing"] = std::move(missingJson);
     json["search"] = searchOf(results.index());
     json["mappings"] = mappingsOf(results);
-    // Indented by two spaces a level, every character past ASCII escaped as
-    // \uXXXX (a surrogate pair above U+FFFF).
-    return json.dump(-1, ' ', true) + "\n";
+    // On one line, every character past ASCII escaped as \uXXXX (a surrogate
+    // pair above U+FFFF). Every string went through toValidUtf8 or
+    // escapeStoredBytes; should one ever not, its bad bytes become U+FFFD
+    // rather than an exception.
+    return json.dump(-1, ' ', true, Json::error_handler_t::replace) + "\n";
 }
 
 std::string escapeStoredBytes(std::string_view stored)

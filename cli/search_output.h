@@ -24,11 +24,14 @@ struct TextOptions {
 // "Found elsewhere": each missing file that was found, as the report lists
 // it, and under it its candidates, best first, indented; then how many of
 // the missing files were found. Candidates with another extension say so.
+// Every path is shown as quoteName shows it, wherever the text goes.
 std::string renderFoundElsewhere(const SearchResults& results, const TextOptions& options = {});
 
 // "Suggested mappings": each mapping as a --map argument, indented under it
 // the same as a configuration-file line and how many of the missing files
-// on its drive or share it explains.
+// on its drive or share it explains. A mapping with a name that needs
+// quoting has its argument in the $'...' form and no configuration-file
+// line, which could not be shown as it would be written.
 std::string renderSuggestedMappings(const SearchResults& results, const TextOptions& options = {});
 
 // What the JSON document says about the project itself.
@@ -62,6 +65,7 @@ struct ProjectFacts {
 //   mappings[]       root, prefix, whole_root, folder, explains, of (missing
 //                    files on the root), files[] (the decoded paths it
 //                    explains), argument (for korvane-scan), config_line
+//                    (null when a name in the mapping needs quoting)
 std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
                        std::size_t maxCandidates = 5);
 

@@ -5,6 +5,7 @@
 #include "paths/windows_path.h"
 #include "report/file_probe.h"
 #include "text/ascii.h"
+#include "text/terminal_quote.h"
 
 #include <algorithm>
 
@@ -18,12 +19,12 @@ namespace {
 // D:\Audio".
 std::string noMappingReason(bool drive, const std::string& root, const std::vector<const DriveMapping*>& folders)
 {
-    std::string reason = (drive ? "no mapping for drive " : "no mapping for share ") + root;
+    std::string reason = (drive ? "no mapping for drive " : "no mapping for share ") + quoteName(root);
     if (folders.empty())
         return reason;
     std::vector<std::string> roots;
     for (const DriveMapping* folder : folders)
-        roots.push_back(folder->root);
+        roots.push_back(quoteName(folder->root));
     return reason + " outside " + joinWithAnd(roots);
 }
 
@@ -37,7 +38,7 @@ std::string rootsInOrder(const std::vector<std::string>& roots)
 {
     std::vector<std::string> named;
     for (const std::string& root : roots)
-        named.push_back((isShare(root) ? "share " : "drive ") + root);
+        named.push_back((isShare(root) ? "share " : "drive ") + quoteName(root));
     return joinWithAnd(named);
 }
 
@@ -46,7 +47,7 @@ std::string rootsByKind(const std::vector<std::string>& roots)
 {
     std::vector<std::string> drives, shares;
     for (const std::string& root : roots)
-        (isShare(root) ? shares : drives).push_back(root);
+        (isShare(root) ? shares : drives).push_back(quoteName(root));
     std::string subject;
     if (!drives.empty())
         subject = (drives.size() == 1 ? "Drive " : "Drives ") + joinWithAnd(drives);
@@ -89,10 +90,10 @@ std::string unmappedRootsNote(const std::vector<std::string>& roots, UnmappedNot
 std::string describe(const Resolution& r)
 {
     if (r.found)
-        return r.kind == PathKind::Mapped ? "found as " + r.localPath : "found as stored";
+        return r.kind == PathKind::Mapped ? "found as " + quoteName(r.localPath) : "found as stored";
     switch (r.kind) {
     case PathKind::Mapped:
-        return "tried " + r.localPath + ": " + r.reason;
+        return "tried " + quoteName(r.localPath) + ": " + r.reason;
     case PathKind::NoMapping:
         return r.reason + ", looked for as stored";
     case PathKind::NotAFile:
@@ -143,7 +144,7 @@ std::vector<std::string> describeEach(const Resolution& r)
 {
     std::vector<std::string> lines;
     for (const Resolution::Attempt& attempt : r.tried)
-        lines.push_back("tried " + attempt.localPath + ": " + attempt.reason);
+        lines.push_back("tried " + quoteName(attempt.localPath) + ": " + attempt.reason);
     lines.push_back(describe(r));
     return lines;
 }
@@ -420,7 +421,7 @@ std::string otherCodePageNote(PathResolver& resolver)
                        " found only when read in another code page than the rest of the project: ";
     for (std::size_t k = 0; k < names.size() && k < kShown; ++k) {
         const Resolution found = resolver.resolve(names[k]);
-        note += (k > 0 ? "; " : "") + found.localPath + " (read as " + found.codePage + ")";
+        note += (k > 0 ? "; " : "") + quoteName(found.localPath) + " (read as " + found.codePage + ")";
     }
     if (names.size() > kShown)
         note += "; and " + std::to_string(names.size() - kShown) + " more";

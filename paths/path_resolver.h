@@ -77,7 +77,9 @@ std::string unmappedRootsNote(const std::vector<std::string>& roots, UnmappedNot
                               std::string_view howToMap = {});
 
 // One line for the user: "found as PATH", "tried PATH: REASON", "no mapping
-// for drive D:, looked for as stored", "not found as stored".
+// for drive D:, looked for as stored", "not found as stored". Every name in
+// it is shown as quoteName shows it (in the notes below as well), so no name
+// can break the line or talk to a terminal.
 std::string describe(const Resolution& resolution);
 
 // One line for each place looked in, in order: "tried PATH: REASON" for each

@@ -6,6 +6,7 @@
 #include "paths/directory_listing.h"
 #include "paths/path_resolver.h"
 #include "text/string_table.h"
+#include "text/terminal_quote.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,8 +43,12 @@ inline std::string join(const std::string& dir, const std::vector<std::string>& 
     return path;
 }
 
+// A name inside an explanation: in double quotes, or as quoteName shows it
+// when it needs quoting.
 inline std::string inQuotes(std::string_view text)
 {
+    if (needsQuoting(text))
+        return quoteName(text);
     std::string out;
     out.reserve(text.size() + 2);
     out += '"';

@@ -1,6 +1,7 @@
 #include "paths/windows_path.h"
 
 #include "text/ascii.h"
+#include "text/terminal_quote.h"
 
 #include <array>
 
@@ -50,7 +51,7 @@ void normalise(std::string_view rest, WindowsPath& path)
     }
     for (const std::string& name : path.names) {
         if (isReservedDeviceName(name)) {
-            path.findsNothing = name + " is a reserved device name";
+            path.findsNothing = quoteName(name) + " is a reserved device name";
             return;
         }
     }

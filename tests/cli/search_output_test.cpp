@@ -78,7 +78,8 @@ TEST(FoundElsewhere, ShowsTheStoredBytesOrTheDecodedTextAndCutsLongLists)
     options.maxCandidates = 2;
     options.lineEnd = "\n";
     EXPECT_EQ(renderFoundElsewhere(results, options),
-              "Found elsewhere\nD:\\Caf\xE9.avi\n    /m/a/Caf\xC3\xA9.avi\n    /m/b/Caf\xC3\xA9.avi\n    ... and 2 more\n"
+              "Found elsewhere\n$'D:\\\\Caf\\xe9.avi'\n"
+              "    /m/a/Caf\xC3\xA9.avi\n    /m/b/Caf\xC3\xA9.avi\n    ... and 2 more\n"
               "Found 1 of 1 missing file.\n");
     options.decodedPaths = true;
     EXPECT_TRUE(renderFoundElsewhere(results, options).starts_with("Found elsewhere\nD:\\Caf\xC3\xA9.avi\n"));
