@@ -107,10 +107,6 @@ std::string controlCharacterFault(std::string_view text)
     return fault;
 }
 
-} // namespace
-
-namespace {
-
 struct MapLine {
     std::string root;   // canonical
     std::string folder; // normalised
@@ -132,7 +128,8 @@ std::optional<MapLine> makeMapLine(std::string_view root, std::string_view folde
                              : "the folder '" + shownInWarning(folder) + "' is not absolute";
         return std::nullopt;
     }
-    // The folder as written, for a ~ that stands for a home folder holding one.
+    // The folder both as given and as expanded: a ~ stands for a home folder
+    // that may hold one.
     for (const std::string_view text : {std::string_view(*canonical), folder, std::string_view(*normalFolder)}) {
         if (holdsControlCharacter(text)) {
             why = controlCharacterFault(text) + ", which a line of the configuration file cannot hold";
@@ -140,8 +137,8 @@ std::optional<MapLine> makeMapLine(std::string_view root, std::string_view folde
         }
     }
     MapLine line{*canonical, *normalFolder, mapLineText(*canonical, *normalFolder)};
-    // Blanks at the ends of a name, or a `=` followed by a `/` inside a
-    // root, would read back as another mapping.
+    // A name that ends in a blank, say, would read back as another mapping:
+    // the line is read back to be sure it does not.
     const std::vector<DriveMapping> reread = ConfigFile::parse(line.text).mappings();
     if (reread.size() != 1 || reread[0].root != line.root || reread[0].folder != line.folder) {
         why = "'" + shownInWarning(line.text) + "' would read back as another mapping";
