@@ -11,8 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <unordered_map>
 
 namespace korvane {
 
@@ -72,6 +71,89 @@ std::string shownInWarning(std::string_view text)
     if (cut)
         out += "...";
     return out;
+}
+
+bool holdsControlCharacter(std::string_view text)
+{
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const auto byte = static_cast<unsigned char>(text[k]);
+        if (byte < 0x20 || byte == 0x7F)
+            return true;
+        // 0xC2 is never a continuation byte, so this is U+0080 to U+009F.
+        if (byte == 0xC2 && k + 1 < text.size() && static_cast<unsigned char>(text[k + 1]) <= 0x9F &&
+            static_cast<unsigned char>(text[k + 1]) >= 0x80)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// "'D:\x\x0Amap E:...' holds a line break", naming a line break or a NUL
+// before any other control character, since those are what make a line
+// read as two or as less than it says.
+std::string controlCharacterFault(std::string_view text)
+{
+    std::string_view kind = "a control character";
+    if (text.find_first_of("\n\r") != std::string_view::npos)
+        kind = "a line break";
+    else if (text.find('\0') != std::string_view::npos)
+        kind = "a NUL byte";
+    std::string fault = "'";
+    fault += shownInWarning(text);
+    fault += "' holds ";
+    fault += kind;
+    return fault;
+}
+
+struct MapLine {
+    std::string root;   // canonical
+    std::string folder; // normalised
+    std::string text;
+};
+
+// The line that maps `root` to `folder`; nothing, with `why` set, when
+// there is none (see unwritableMapping).
+std::optional<MapLine> makeMapLine(std::string_view root, std::string_view folder, std::string& why)
+{
+    const std::optional<std::string> canonical = canonicalRoot(root);
+    if (!canonical) {
+        why = notARoot(shownInWarning(root));
+        return std::nullopt;
+    }
+    const std::optional<std::string> normalFolder = normaliseFolder(folder, false);
+    if (!normalFolder) {
+        why = folder.empty() ? "no folder given for " + shownInWarning(*canonical)
+                             : "the folder " + shownInWarning(folder) + " is not absolute";
+        return std::nullopt;
+    }
+    // The folder both as given and as expanded: a ~ stands for a home folder
+    // that may hold one.
+    for (const std::string_view text : {std::string_view(*canonical), folder, std::string_view(*normalFolder)}) {
+        if (holdsControlCharacter(text)) {
+            why = controlCharacterFault(text) + ", which a line of the configuration file cannot hold";
+            return std::nullopt;
+        }
+    }
+    MapLine line{*canonical, *normalFolder, mapLineText(*canonical, *normalFolder)};
+    // A name that ends in a blank, say, would read back as another mapping:
+    // the line is read back to be sure it does not.
+    const std::vector<DriveMapping> reread = ConfigFile::parse(line.text).mappings();
+    if (reread.size() != 1 || reread[0].root != line.root || reread[0].folder != line.folder) {
+        why = shownInWarning(line.text);
+        why.insert(0, 1, '\'');
+        why += "' would read back as another mapping";
+        return std::nullopt;
+    }
+    return line;
+}
+
+} // namespace
+
+std::string unwritableMapping(std::string_view root, std::string_view folder)
+{
+    std::string why;
+    return makeMapLine(root, folder, why) ? std::string() : why;
 }
 
 fs::path defaultConfigPath()
@@ -145,6 +227,9 @@ ConfigFile ConfigFile::parse(std::string_view text)
                 const std::optional<std::string> folder = normaliseFolder(value, false);
                 if (!root)
                     warn(notARoot(shownInWarning(*rootText)));
+                else if (holdsControlCharacter(*root) || holdsControlCharacter(value))
+                    warn(controlCharacterFault(holdsControlCharacter(*root) ? *root : std::string(value)) +
+                         ", which no mapping may hold");
                 else if (value.empty())
                     warn("map " + *root + " needs a folder after '='");
                 else if (!folder)
@@ -166,30 +251,19 @@ ConfigFile ConfigFile::parse(std::string_view text)
                 warn("unknown setting '" + shownInWarning(key) + "'");
             }
         }
-        config.lines_.push_back(std::move(line));
+        // Runs of lines that are no setting are kept as one, so that a file
+        // of them costs little more than its text.
+        if (line.kind == Kind::Other && !config.lines_.empty() && config.lines_.back().kind == Kind::Other) {
+            config.lines_.back().text += '\n';
+            config.lines_.back().text += line.text;
+        } else {
+            config.lines_.push_back(std::move(line));
+        }
     }
     if (unreported > 0)
         config.warnings_.push_back("lines " + std::to_string(firstUnreported) + " to " + std::to_string(number) + ": " +
                                    std::to_string(unreported) + " more lines not understood");
     return config;
-}
-
-ConfigFile ConfigFile::load(const fs::path& file, std::string* error)
-{
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (errno != ENOENT && error)
-            *error = systemError("cannot read", file);
-        return {};
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) {
-        if (error)
-            *error = "cannot read " + file.string();
-        return {};
-    }
-    return parse(text.str());
 }
 
 std::string ConfigFile::text() const
@@ -260,18 +334,16 @@ bool ConfigFile::save(const fs::path& file, std::string* error) const
 std::vector<DriveMapping> ConfigFile::mappings() const
 {
     std::vector<DriveMapping> out;
-    std::vector<std::string> keys;
+    std::unordered_map<std::string_view, std::size_t> byKey; // index in `out`
     for (const Line& line : lines_) {
         if (line.kind != Kind::Map)
             continue;
-        const auto it = std::find(keys.begin(), keys.end(), line.key);
         DriveMapping mapping{line.root, line.value, MappingSource::ConfigFile};
-        if (it == keys.end()) {
-            keys.push_back(line.key);
+        const auto [it, added] = byKey.try_emplace(line.key, out.size());
+        if (added)
             out.push_back(std::move(mapping));
-        } else {
-            out[static_cast<std::size_t>(it - keys.begin())] = std::move(mapping);
-        }
+        else
+            out[it->second] = std::move(mapping);
     }
     return out;
 }
@@ -289,14 +361,17 @@ void ConfigFile::setLine(Kind kind, const std::string& key, Line line)
     lines_.insert(lastOfKind == lines_.rend() ? lines_.end() : lastOfKind.base(), std::move(line));
 }
 
-bool ConfigFile::setMapping(std::string_view root, std::string_view folder)
+bool ConfigFile::setMapping(std::string_view root, std::string_view folder, std::string* why)
 {
-    const std::optional<std::string> canonical = canonicalRoot(root);
-    const std::optional<std::string> normalFolder = normaliseFolder(folder, false);
-    if (!canonical || !normalFolder)
+    std::string reason;
+    std::optional<MapLine> line = makeMapLine(root, folder, reason);
+    if (!line) {
+        if (why)
+            *why = std::move(reason);
         return false;
-    const std::string key = rootKey(*canonical);
-    setLine(Kind::Map, key, {mapLineText(*canonical, *normalFolder), Kind::Map, key, *canonical, *normalFolder});
+    }
+    const std::string key = rootKey(line->root);
+    setLine(Kind::Map, key, {std::move(line->text), Kind::Map, key, std::move(line->root), std::move(line->folder)});
     return true;
 }
 
@@ -322,15 +397,18 @@ std::optional<std::string> ConfigFile::codePage() const
     return std::nullopt;
 }
 
-void ConfigFile::setCodePage(std::string_view codePage)
+bool ConfigFile::setCodePage(std::string_view codePage)
 {
     const std::string value(trim(codePage));
+    if (holdsControlCharacter(value))
+        return false;
     if (value.empty()) {
         lines_.erase(std::remove_if(lines_.begin(), lines_.end(), [](const Line& l) { return l.kind == Kind::CodePage; }),
                      lines_.end());
-        return;
+        return true;
     }
     setLine(Kind::CodePage, "codepage", {"codepage = " + value, Kind::CodePage, "codepage", {}, value});
+    return true;
 }
 
 } // namespace korvane

@@ -2,6 +2,7 @@
 
 #include "paths/drive_map.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,6 +21,24 @@ std::filesystem::path defaultConfigPath();
 // (marked by "...").
 std::string shownInWarning(std::string_view text);
 
+// The most a configuration file may hold: 1 MiB. No person writes more, and
+// what reads it never holds more.
+inline constexpr std::size_t kMaxConfigFileBytes = std::size_t{1} << 20;
+
+// Whether `text` holds a control character: a byte below 0x20 (a line
+// break, a NUL, an escape), DEL, or a C1 control (U+0080 to U+009F) written
+// in UTF-8. A root or folder that holds one is never a line of the
+// configuration file: a line break would end the line and start another.
+bool holdsControlCharacter(std::string_view text);
+
+// Why ConfigFile::setMapping refuses to map `root` to `folder`, in words
+// ("'/x\x0Amap E: = /tmp' holds a line break, which a line of the
+// configuration file cannot hold"); empty when it takes the mapping. It
+// takes a root canonicalRoot takes and an absolute folder (or one below ~),
+// neither holding a control character, whose line reads back as the same
+// mapping.
+std::string unwritableMapping(std::string_view root, std::string_view folder);
+
 // The settings file shared by the command line and the dialog. One setting
 // a line, `key = value`, blanks around both ignored; a line whose first
 // non-blank character is `#` is a comment (a `#` later in a line is part of
@@ -36,16 +55,21 @@ std::string shownInWarning(std::string_view text);
 // home folder); the root ends at rootEnd. When a root is mapped twice the
 // later line wins. `codepage` names the code page of stored names (see
 // TextDecoder). Lines that are not understood are reported as warnings,
-// ignored, and written back unchanged, as are comments and blank lines.
+// ignored, and written back unchanged, as are comments and blank lines; so
+// is a map line whose root or folder holds a control character.
 class ConfigFile {
 public:
     static ConfigFile parse(std::string_view text);
     // A file that does not exist reads as empty, without error. One that
-    // cannot be read also reads as empty, with `error` set.
+    // cannot be read also reads as empty, with `error` set; so does one that
+    // is not a regular file (a FIFO, a device: these are never opened) and
+    // one larger than kMaxConfigFileBytes (never read in part).
     static ConfigFile load(const std::filesystem::path& file, std::string* error = nullptr);
 
     // Writes text() to a new file beside `file` and renames it over `file`,
     // creating the folders on the way; follows a symbolic link to the file.
+    // Refuses, writing nothing, when a setting's line holds a control
+    // character.
     bool save(const std::filesystem::path& file, std::string* error = nullptr) const;
     std::string text() const;
 
@@ -54,16 +78,18 @@ public:
     // Maps `root` (see canonicalRoot) to `folder` (absolute, or starting with
     // ~). An existing line for the root is rewritten in place, further lines
     // for it are removed; a new root goes after the last mapping. Returns
-    // false, changing nothing, when the root or the folder is not valid.
-    bool setMapping(std::string_view root, std::string_view folder);
+    // false, changing nothing, when unwritableMapping refuses the mapping;
+    // `why` then says why.
+    bool setMapping(std::string_view root, std::string_view folder, std::string* why = nullptr);
     // Removes every line of the root; returns whether there was one.
     bool removeMapping(std::string_view root);
 
     // The value of the last `codepage` line; nothing without one.
     std::optional<std::string> codePage() const;
     // Sets the `codepage` line as setMapping sets a map line; an empty name
-    // removes it.
-    void setCodePage(std::string_view codePage);
+    // removes it. Returns false, changing nothing, for a name that holds a
+    // control character.
+    bool setCodePage(std::string_view codePage);
 
     // The number of the line codePage() comes from; 0 without one.
     std::size_t codePageLine() const { return codePageLine_; }

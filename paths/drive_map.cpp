@@ -214,11 +214,13 @@ bool DriveMap::add(DriveMapping mapping)
 {
     Key key;
     key.whole = rootKey(mapping.root);
-    for (std::size_t m = 0; m < keys_.size(); ++m) {
+    std::vector<std::size_t>& sameRoot = byRoot_[key.whole];
+    for (const std::size_t m : sameRoot) {
         const DriveMapping& kept = mappings_[m];
-        if (keys_[m].whole == key.whole && (kept.source == mapping.source || kept.folder == mapping.folder))
+        if (kept.source == mapping.source || kept.folder == mapping.folder)
             return false;
     }
+    sameRoot.push_back(mappings_.size());
     const std::string_view base = driveOrShare(mapping.root);
     key.base = rootKey(base);
     std::string_view rest = std::string_view(mapping.root).substr(base.size());
@@ -239,9 +241,8 @@ void DriveMap::add(const std::vector<DriveMapping>& mappings)
 
 const DriveMapping* DriveMap::find(std::string_view root) const
 {
-    const std::string key = rootKey(root);
-    const auto it = std::find_if(keys_.begin(), keys_.end(), [&](const Key& k) { return k.whole == key; });
-    return it == keys_.end() ? nullptr : &mappings_[static_cast<std::size_t>(it - keys_.begin())];
+    const auto it = byRoot_.find(rootKey(root));
+    return it == byRoot_.end() || it->second.empty() ? nullptr : &mappings_[it->second.front()];
 }
 
 std::vector<DriveMap::Match> DriveMap::covering(std::string_view root, const std::vector<std::string>& names) const
@@ -288,9 +289,7 @@ std::vector<const DriveMapping*> DriveMap::foldersOn(std::string_view root) cons
     for (std::size_t m = 0; m < keys_.size(); ++m) {
         if (keys_[m].base != base || keys_[m].folders.empty())
             continue;
-        const std::string& whole = keys_[m].whole;
-        if (std::none_of(keys_.begin(), keys_.begin() + static_cast<std::ptrdiff_t>(m),
-                         [&](const Key& earlier) { return earlier.whole == whole; }))
+        if (byRoot_.at(keys_[m].whole).front() == m) // the first of its root
             out.push_back(&mappings_[m]);
     }
     return out;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace korvane {
@@ -118,6 +119,9 @@ private:
 
     std::vector<DriveMapping> mappings_;
     std::vector<Key> keys_;
+    // The mappings of each root, by rootKey, in the order added: so adding
+    // many mappings costs time linear in their number.
+    std::unordered_map<std::string, std::vector<std::size_t>> byRoot_;
 };
 
 } // namespace korvane

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <unordered_set>
 
 namespace korvane {
 
@@ -35,21 +36,33 @@ bool isAnything(const std::string& path)
     return ::stat(path.c_str(), &st) == 0;
 }
 
+// At most this many warnings about mappings to missing folders, then one
+// that counts the rest.
+constexpr std::size_t kMaxMissingFolderWarnings = 20;
+
 // The warnings about the explicit and configured mappings of `drives`
-// whose folders do not exist, each sentence once.
+// whose folders do not exist, each sentence once, the first
+// kMaxMissingFolderWarnings of them and then "and N more".
 void warnAboutMissingFolders(const DriveMap& drives, std::vector<SetupWarning>& warnings)
 {
+    std::unordered_set<std::string> said;
+    std::size_t more = 0;
     for (const DriveMapping& mapping : drives.all()) {
         if (mapping.source != MappingSource::Explicit && mapping.source != MappingSource::ConfigFile)
             continue;
         if (isFolder(mapping.folder))
             continue;
         std::string text = missingFolderWarning(mapping);
-        const bool said = std::any_of(warnings.begin(), warnings.end(),
-                                      [&](const SetupWarning& warning) { return warning.text == text; });
-        if (!said)
+        if (!said.insert(text).second)
+            continue;
+        if (said.size() > kMaxMissingFolderWarnings)
+            ++more;
+        else
             warnings.push_back({SetupWarning::About::MissingFolder, std::move(text)});
     }
+    if (more > 0)
+        warnings.push_back({SetupWarning::About::MissingFolder,
+                            "and " + std::to_string(more) + " more mappings to folders that do not exist"});
 }
 
 constexpr const char* kNotACodePage = "not a code page this system can decode stored names from";

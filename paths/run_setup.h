@@ -18,7 +18,8 @@ namespace korvane {
 struct SetupWarning {
     enum class About {
         Settings,        // the configuration file: a line not understood, a file that could not be read, its code page
-        MissingFolder,   // a mapping given or configured whose folder does not exist (see missingFolderWarning)
+        MissingFolder,   // a mapping given or configured whose folder does not exist (see missingFolderWarning),
+                         // or after the first 20 of those, "and N more mappings to folders that do not exist"
     };
     About about = About::Settings;
     std::string text;
@@ -59,7 +60,9 @@ using DecoderOpener = std::optional<TextDecoder> (*)(std::string_view codePage);
 // for that cannot be had is an error, and so is auto when it cannot be had.
 // An explicit or configured mapping to a folder that does not exist is
 // warned about, each once (the folders of Wine and WSL drives are often
-// absent media, so they are not).
+// absent media, so they are not); the first 20, then how many more. So the
+// warnings are bounded whatever the file holds: the file's own are (see
+// ConfigFile::warnings), and so is the file.
 RunSetup setUpRun(const MappingSources& sources, const std::optional<std::string>& codePage,
                   DecoderOpener open = &TextDecoder::open);
 

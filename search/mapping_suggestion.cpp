@@ -1,5 +1,7 @@
 #include "search/mapping_suggestion.h"
 
+#include "paths/config_file.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <queue>
@@ -17,6 +19,7 @@ struct Prefix {
     std::size_t depth;     // stored folders below the root
     std::size_t below = 0; // searched missing paths that start with it
     bool inUse = false;    // the root of a mapping in use
+    bool unwritable = false; // holds a control character, which no configuration line may
 };
 
 // One prefix pair and the matches it finds.
@@ -99,9 +102,10 @@ private:
             }
             const auto [it, added] = prefixIds_.try_emplace(key_, prefixes_.size());
             if (added) {
-                const std::string key = rootKey(storedPrefix(match, depth));
+                const std::string text = storedPrefix(match, depth);
+                const std::string key = rootKey(text);
                 const bool inUse = std::find(inUse_.begin(), inUse_.end(), key) != inUse_.end();
-                prefixes_.push_back({m, depth, 0, inUse});
+                prefixes_.push_back({m, depth, 0, inUse, holdsControlCharacter(text)});
             }
             ++prefixes_[it->second].below;
             ids.push_back(it->second);
@@ -125,9 +129,21 @@ private:
         return localKey != storedKey && shapeOf(localKey) == shapeOf(storedKey);
     }
 
+    // Whether the path of `local` holds a control character; each folder
+    // is judged once.
+    bool unwritable(FolderId local)
+    {
+        const auto [it, added] = unwritableLocal_.try_emplace(local, false);
+        if (added)
+            it->second = holdsControlCharacter(index_.folderPath(local));
+        return it->second;
+    }
+
+    // A folder whose name holds a line break could make the suggested line
+    // read as two (`x\nmap E: = /tmp`); no such pair is suggested.
     void add(std::size_t m, std::size_t prefix, FolderId local)
     {
-        if (prefixes_[prefix].inUse)
+        if (prefixes_[prefix].inUse || prefixes_[prefix].unwritable || unwritable(local))
             return;
         const std::uint64_t key = (static_cast<std::uint64_t>(prefix) << 32) | local;
         const auto [it, added] = pairIds_.try_emplace(key, pairs_.size());
@@ -145,6 +161,7 @@ private:
     std::unordered_map<std::string, std::size_t> prefixIds_;
     std::vector<Pair> pairs_;
     std::unordered_map<std::uint64_t, std::size_t> pairIds_;
+    std::unordered_map<FolderId, bool> unwritableLocal_;
     std::string key_;
 };
 

@@ -52,9 +52,11 @@ struct SuggestOptions {
 // but for its numbers (`Shoot_001` against `Shoot_000`, `Card_49` against
 // `Card_50`): that is another shoot's or card's copy of the name.
 //
-// A pair is left out when its prefix is the root of a mapping in use, and a
-// folder mapping (not a whole drive or share) when it finds one file only,
-// unless that is every missing file below its prefix.
+// A pair is left out when its prefix is the root of a mapping in use, when
+// its prefix or local folder holds a control character (a folder named
+// `x<line break>map E: = /tmp` must not make a configuration line of its
+// own), and a folder mapping (not a whole drive or share) when it finds one
+// file only, unless that is every missing file below its prefix.
 //
 // The pairs left are then chosen as a cover: again and again the pair that
 // finds the most missing files not yet found (on a tie a whole drive or

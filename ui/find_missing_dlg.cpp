@@ -1,5 +1,6 @@
 #include "ui/find_missing_dlg.h"
 
+#include "paths/config_file.h"
 #include "paths/drive_map.h"
 
 #include <QDialogButtonBox>
@@ -33,10 +34,15 @@ QString count(std::size_t n, const char* one, const char* many)
     return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
 }
 
-// Whether the configuration file can take the mapping.
+// Why the configuration file cannot take the mapping; empty when it can.
+std::string unusableBecause(const MappingSuggestion& mapping)
+{
+    return unwritableMapping(mapping.storedPrefix, mapping.localFolder);
+}
+
 bool usableMapping(const MappingSuggestion& mapping)
 {
-    return canonicalRoot(mapping.storedPrefix).has_value();
+    return unusableBecause(mapping).empty();
 }
 
 QTreeWidget* makeList(const QString& name, const QStringList& headings, QWidget* parent)
@@ -195,8 +201,12 @@ void FindMissingDlg::showPreview()
 {
     constexpr std::size_t kNamed = 3;
     const MappingSuggestion* mapping = selectedMapping();
-    if (!mapping || !usableMapping(*mapping)) {
+    if (!mapping) {
         preview_->clear();
+        return;
+    }
+    if (const std::string why = unusableBecause(*mapping); !why.empty()) {
+        preview_->setText(QStringLiteral("Use mapping cannot save this mapping: %1.").arg(fromUtf8(why)));
         return;
     }
     QStringList named;

@@ -4,7 +4,8 @@
 // missing files of the last run. Each missing path with its best candidate,
 // and the drive mappings that would make the project find them. "Use
 // mapping" ends the dialog with the chosen mapping, where the configuration
-// file can take it; the main dialog saves it and scans again.
+// file can take it (see unwritableMapping; for one it cannot, the dialog says
+// why); the main dialog saves it and scans again.
 
 #include "search/missing_search.h"
 
@@ -33,7 +34,8 @@ private:
     QTreeWidgetItem* makeMappingList();
     void connectButtons(const QDialogButtonBox* buttons);
     const MappingSuggestion* selectedMapping() const;
-    // Says what the selected mapping finds, before "Use mapping" saves it.
+    // Says what the selected mapping finds, before "Use mapping" saves it,
+    // or why it cannot be saved.
     void showPreview();
 
     const SearchResults& results_;

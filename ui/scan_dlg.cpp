@@ -164,7 +164,8 @@ void CScanDlg::OnFindMissing()
     const std::filesystem::path file = mappingSources().configFile;
     std::string error;
     ConfigFile config = file.empty() ? ConfigFile() : ConfigFile::load(file, &error);
-    if (file.empty() || !error.empty() || !config.setMapping(mapping.storedPrefix, mapping.localFolder) ||
+    // A file that could not be read whole is never written over.
+    if (file.empty() || !error.empty() || !config.setMapping(mapping.storedPrefix, mapping.localFolder, &error) ||
         !config.save(file, &error)) {
         ui::modals().messageBox(
             this, QStringLiteral("The drive mapping could not be saved. %1").arg(QString::fromStdString(error)),

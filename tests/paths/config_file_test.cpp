@@ -7,10 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 #include <sstream>
-#include <sys/stat.h>
+#include <utility>
 
 namespace korvane {
 namespace {
@@ -106,6 +114,10 @@ TEST(ConfigFile, EachWarningNamesItsLineAndWhatIsWrongInWords)
         {"map \x07: = /tmp", "'\\x07:' is neither a drive (D:) nor a share (\\\\server\\share), nor a folder on one "
                              "(D:\\Video)"},
         {std::string(100, 'x'), "'" + std::string(60, 'x') + "...' is no setting: expected 'key = value'"},
+        // A mapping that holds a control character is none: its folder
+        // would reach every warning and the file system as it is.
+        {"map F: = /tmp/\x1B[2J", "'/tmp/\\x1B[2J' holds a control character, which no mapping may hold"},
+        {std::string("map F:\\a\0b = /tmp", 17), "'F:\\a\\x00b' holds a NUL byte, which no mapping may hold"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
@@ -125,6 +137,51 @@ TEST(ConfigFile, EachWarningNamesItsLineAndWhatIsWrongInWords)
     EXPECT_EQ(warnings[19], "line 21: unknown setting 'colour'");
     EXPECT_EQ(warnings[20], "lines 22 to 1001: 980 more lines not understood");
     EXPECT_EQ(ConfigFile::parse("x\ncodepage = CP932\n").codePageLine(), 2u);
+}
+
+TEST(ConfigFile, AMappingThatWouldNotReadBackAsItselfIsRefusedAndTheFileLeftAsItWas)
+{
+    const ScopedEnv home("HOME", "/home/a\nmap E: = /tmp/pwn");
+    const struct {
+        std::string root;
+        std::string folder;
+        std::string why; // part of the reason given
+    } cases[] = {
+        // A folder found on the disk, named to read as a line of its own.
+        {"D:", "/media/x\nmap E: = /tmp/pwn", "'/media/x\\x0Amap E: = /tmp/pwn' holds a line break"},
+        {"D:", "/media/x\rmap E: = /tmp/pwn", "holds a line break"},
+        {"D:", std::string("/media/a\0b", 10), "'/media/a\\x00b' holds a NUL byte"},
+        {"D:", "/media/\x1B]52;c;cm0gLXJmIH4=\x07", "holds a control character"},
+        {"D:", "/media/\x7F", "holds a control character"},
+        {"D:", "/media/\xC2\x9B" "2J", "holds a control character"}, // U+009B, a terminal's CSI
+        {"D:\\Video\nmap E:", "/media", "holds a line break"},
+        {"D:", "~/videos", "holds a line break"}, // through $HOME
+        // No control character, but read back as another mapping.
+        {"D:", "/media/ends in a blank ", "would read back as another mapping"},
+        {"D:\\ends in a blank ", "/media", "would read back as another mapping"},
+        // Not a mapping at all.
+        {"D:\\..", "/media", "is neither a drive"},
+        {"D:", "media", "is not absolute"},
+        {"D:", "", "no folder given for D:"},
+    };
+    TempDir dir;
+    const std::string file = dir.touch("korvane.conf", kUserFile);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.root + " = " + c.folder);
+        std::string error;
+        ConfigFile config = ConfigFile::load(file, &error);
+        ASSERT_EQ(error, "");
+        std::string why;
+        EXPECT_FALSE(config.setMapping(c.root, c.folder, &why));
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        EXPECT_EQ(unwritableMapping(c.root, c.folder), why);
+        ASSERT_TRUE(config.save(file, &error)) << error;
+        EXPECT_EQ(readAll(file), kUserFile);
+    }
+    ConfigFile config;
+    EXPECT_FALSE(config.setCodePage("CP932\nmap E: = /tmp/pwn"));
+    EXPECT_EQ(config.text(), "");
+    EXPECT_EQ(unwritableMapping("D:\\Video", "/media/video"), "");
 }
 
 TEST(ConfigFile, AnUnchangedFileIsWrittenBackAsItWasRead)
@@ -278,6 +335,87 @@ TEST(ConfigFile, FoldersMayStartAtTheHomeFolder)
     ASSERT_EQ(config.mappings().size(), 1u);
     EXPECT_EQ(config.mappings()[0].folder, "/home/editor/Videos");
     EXPECT_EQ(config.text(), "map D: = ~/Videos\n") << "the line itself stays as written";
+}
+
+// The most this process has held at once, in bytes.
+std::size_t peakMemory()
+{
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<std::size_t>(usage.ru_maxrss) * 1024;
+}
+
+// `lines` mapping lines of `lineBytes` bytes each, written a piece at a
+// time, so that the test itself never holds the file.
+void writeMappingLines(const std::string& file, std::size_t lines, std::size_t lineBytes)
+{
+    std::ofstream out(file, std::ios::binary);
+    std::string line = "map D: = /" + std::string(lineBytes - 11, 'v') + "\n";
+    std::string piece;
+    for (std::size_t k = 0; k < 4096; ++k)
+        piece += line;
+    for (std::size_t k = 0; k < lines / 4096; ++k)
+        out << piece;
+    for (std::size_t k = 0; k < lines % 4096; ++k)
+        out << line;
+}
+
+TEST(ConfigFile, OnlyARegularFileOfAtMostOneMebibyteIsRead)
+{
+    TempDir dir;
+    const std::string kNotRegular = ", not a regular file";
+    const std::string kTooLarge =
+        ": it is larger than 1 MiB, the most a configuration file may hold; none of its settings are used";
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        std::string error; // the end of the message after the file's name; empty for none
+        std::size_t mappings;
+    } cases[] = {
+        {"a FIFO no one writes to", [](const std::string& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); },
+         ": it is a FIFO" + kNotRegular, 0},
+        {"a link to /dev/zero", [](const std::string& f) { fs::create_symlink("/dev/zero", f); },
+         ": it is a character device" + kNotRegular, 0},
+        {"a folder", [](const std::string& f) { fs::create_directory(f); }, ": it is a folder" + kNotRegular, 0},
+        {"72 MB of mappings", [](const std::string& f) { writeMappingLines(f, 72 * 1024 * 1024 / 64, 64); },
+         kTooLarge, 0},
+        {"exactly 1 MiB", [](const std::string& f) { writeMappingLines(f, 1024 * 1024 / 64, 64); }, "", 1},
+        {"1 MiB and one byte",
+         [](const std::string& f) {
+             writeMappingLines(f, 1024 * 1024 / 64, 64);
+             std::ofstream(f, std::ios::app) << "#";
+         },
+         kTooLarge, 0},
+        // A regular file whose size says 0, that reads without end: the cap
+        // holds while reading, not only when the size is known.
+        {"a link to /proc/self/pagemap", [](const std::string& f) { fs::create_symlink("/proc/self/pagemap", f); },
+         kTooLarge, 0},
+    };
+    int number = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string file = dir / ("korvane" + std::to_string(++number) + ".conf");
+        c.make(file);
+        if (::access(file.c_str(), R_OK) != 0)
+            continue; // this system has no such file to link to
+        const std::size_t peakBefore = peakMemory();
+        std::future<std::pair<ConfigFile, std::string>> loading = std::async(std::launch::async, [&] {
+            std::string error;
+            ConfigFile config = ConfigFile::load(file, &error);
+            return std::pair(std::move(config), error);
+        });
+        if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            // Let a load that waits on the FIFO go, so that the test ends.
+            ::close(::open(file.c_str(), O_RDWR | O_NONBLOCK));
+            FAIL() << "the load did not finish";
+        }
+        const auto [config, error] = loading.get();
+        EXPECT_EQ(error, c.error.empty() ? "" : "cannot read " + file + c.error) << error;
+        EXPECT_EQ(config.mappings().size(), c.mappings);
+        EXPECT_EQ(config.warnings().size(), 0u);
+        // What the load held is bounded by the cap, not by the file.
+        EXPECT_LT(peakMemory() - peakBefore, std::size_t{24} << 20);
+    }
 }
 
 TEST(DefaultConfigPath, XdgConfigHomeWhenAbsoluteElseTheHomeFolder)

@@ -1,6 +1,7 @@
 // The set-up of a run: which code page wins, what is warned about, and when
 // no run can start.
 
+#include "paths/config_file.h"
 #include "paths/run_setup.h"
 #include "tests/temp_dir.h"
 
@@ -99,6 +100,56 @@ TEST(RunSetup, CodePagePrecedenceWarningsAndErrors)
             expected.push_back(warning);
         }
         EXPECT_EQ(warnings, expected);
+    }
+}
+
+TEST(RunSetup, WarningsAreBoundedWhateverTheFileHolds)
+{
+    TempDir dir;
+    const std::string gone = dir / "gone";
+    const auto repeated = [](const std::string& line, std::size_t times) {
+        std::string text;
+        for (std::size_t k = 0; k < times; ++k)
+            text += line;
+        return text;
+    };
+    const struct {
+        const char* name;
+        std::string config;
+        std::size_t count; // of the warnings
+        std::string first; // how the first and the last warning start; "{conf}" stands for the file's path
+        std::string last;
+        std::size_t mappings;
+    } cases[] = {
+        {"a file as large as it may be, of bad lines", repeated("x\n", kMaxConfigFileBytes / 2), 21,
+         "{conf}, line 1: 'x' is no setting: expected 'key = value'",
+         "{conf}, lines 21 to 524288: 524268 more lines not understood", 0},
+        {"five million bad lines", repeated("x\n", 5'000'000), 1,
+         "cannot read {conf}: it is larger than 1 MiB, the most a configuration file may hold", "", 0},
+        {"many mappings to folders that do not exist",
+         [&] {
+             std::string text;
+             for (int k = 0; k < 5000; ++k)
+                 text += "map D:\\" + std::to_string(k) + " = " + gone + "/" + std::to_string(k) + "\n";
+             return text;
+         }(),
+         21, "folder D:\\0 on drive D: is mapped", "and 4980 more mappings to folders that do not exist", 5000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MappingSources sources;
+        sources.configFile = dir.touch("korvane.conf", c.config);
+        const RunSetup setup = setUpRun(sources, std::nullopt);
+        ASSERT_TRUE(setup.resolver);
+        EXPECT_EQ(setup.resolver->drives().all().size(), c.mappings);
+        ASSERT_EQ(setup.warnings.size(), c.count);
+        const auto expected = [&](std::string text) {
+            if (const std::size_t at = text.find("{conf}"); at != std::string::npos)
+                text.replace(at, 6, sources.configFile.string());
+            return text;
+        };
+        EXPECT_TRUE(setup.warnings.front().text.starts_with(expected(c.first))) << setup.warnings.front().text;
+        EXPECT_TRUE(setup.warnings.back().text.starts_with(expected(c.last))) << setup.warnings.back().text;
     }
 }
 

@@ -224,6 +224,41 @@ TEST(MappingSuggestions, StoredPrefixesAreSpelledAsFirstMetAndCompareWithoutCase
     EXPECT_EQ(out.suggestions[0].storedPrefix, "D:");
 }
 
+TEST(MappingSuggestions, NoSuggestionHoldsAControlCharacter)
+{
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> found; // stored, local
+        std::vector<std::string> expected;                      // configLine of each suggestion
+    } cases[] = {
+        {"a found folder named to read as a configuration line",
+         {{"D:\\Video\\clip.avi", "/t/x\nmap E: = /tmp/pwn/Video/clip.avi"},
+          {"D:\\Video\\intro.avi", "/t/x\nmap E: = /tmp/pwn/Video/intro.avi"}},
+         {}},
+        {"a found folder holding an escape",
+         {{"D:\\Video\\clip.avi", "/t/m\x1B]0;x\x07/Video/clip.avi"}},
+         {}},
+        {"a stored share holding an escape", {{"\\\\nas\x1B[2J\\media\\clip.avi", "/t/m/clip.avi"}}, {}},
+        {"a stored folder holding a line break, below a drive that can be mapped",
+         {{"D:\\Vid\neo\\clip.avi", "/t/m/Vid\neo/clip.avi"},
+          {"D:\\Vid\neo\\intro.avi", "/t/m/Vid\neo/intro.avi"}},
+         {"map D: = /t/m"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Scenario s;
+        for (const auto& [stored, local] : c.found)
+            s.found(stored, local);
+        const Outcome out = suggest(s);
+        EXPECT_TRUE(std::all_of(out.matches.begin(), out.matches.end(), [](const MissingMatch& m) { return m.found(); }))
+            << "the files are found all the same";
+        std::vector<std::string> lines;
+        for (const MappingSuggestion& suggestion : out.suggestions)
+            lines.push_back(configLine(suggestion));
+        EXPECT_EQ(lines, c.expected);
+    }
+}
+
 // Where a stored path is found with `mappings`: every mapping whose root
 // covers it is a place to look, the longest first; the first place where the
 // file is wins. Paths compare without regard to ASCII case.

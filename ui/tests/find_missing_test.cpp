@@ -37,6 +37,7 @@ private slots:
     void findMissingIsOfferedOnlyAfterARunThatMissedFiles();
     void findMissingThenUseMappingScansAgainWithNothingMissing();
     void findMissingOffersAFolderBelowADriveWhereTheFileTakesIt();
+    void aMappingTheConfigurationFileCannotHoldIsNeverSaved();
 };
 
 void FindMissingTest::initTestCase()
@@ -199,6 +200,74 @@ void FindMissingTest::findMissingOffersAFolderBelowADriveWhereTheFileTakesIt()
         QVERIFY(!QFile::exists(configFile));
         QCOMPARE(modals.messages.size(), std::size_t(1)); // no second run
     }
+}
+
+void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
+{
+    // Found only below a folder named to read as a configuration line: the
+    // search suggests nothing, and nothing is saved.
+    testkit::ProjectModel model;
+    model.mainAV = {{"D:\\Video\\Clip.AVI", "", 0}};
+    const QString project = tempPath(QStringLiteral("hostile.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    const QString disk = tempPath(QStringLiteral("disk"));
+    makeFile(disk + QStringLiteral("/x\nmap E: = /tmp/pwn/Video/clip.avi"));
+    process(project);
+    modals.folderAnswers = {disk};
+    QStringList suggested, found;
+    bool useEnabled = true;
+    modals.onDialog = [&](QDialog& dialog) {
+        dialog.show();
+        auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
+        auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
+        if (!mappings || !use)
+            return -1;
+        suggested = rows(mappings, 1);
+        if (auto* files = dialog.findChild<QTreeWidget*>(QStringLiteral("missingList")))
+            found = rows(files, 1);
+        useEnabled = use->isEnabled();
+        return static_cast<int>(QDialog::Rejected);
+    };
+    dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QCOMPARE(found, QStringList({QStringLiteral("x\nmap E: = /tmp/pwn/Video/clip.avi")}));
+    QCOMPARE(suggested, QStringList({QString()})); // the row that says there is none
+    QVERIFY(!useEnabled);
+    QVERIFY(!QFile::exists(configFile));
+
+    // Offered such a mapping all the same, the dialog says why it cannot be
+    // saved and will not end with it.
+    const struct {
+        const char* stored;
+        const char* local;
+        const char* why;
+    } cases[] = {
+        {"D:", "/media/x\nmap E: = /tmp/pwn", "'/media/x\\x0Amap E: = /tmp/pwn' holds a line break"},
+        {"D:\\Vid\x1B[2Jeo", "/media/video", "'D:\\Vid\\x1B[2Jeo' holds a control character"},
+        {"D:", "/media/ends in a blank ", "would read back as another mapping"},
+    };
+    for (const auto& c : cases) {
+        std::vector<MappingSuggestion> hostile(1);
+        hostile[0].root = "D:";
+        hostile[0].storedPrefix = c.stored;
+        hostile[0].storedDepth = hostile[0].storedPrefix == "D:" ? 0 : 1;
+        hostile[0].localFolder = c.local;
+        const SearchResults results(FileIndex(), {}, std::move(hostile));
+        ui::FindMissingDlg dialog(QStringLiteral("/media"), results, dlg);
+        dialog.show();
+        auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
+        auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
+        auto* preview = dialog.findChild<QLabel*>(QStringLiteral("mappingPreview"));
+        QVERIFY(mappings && use && preview);
+        mappings->setCurrentItem(mappings->topLevelItem(0));
+        QVERIFY2(!use->isEnabled(), c.why);
+        QVERIFY2(preview->text().startsWith(QStringLiteral("Use mapping cannot save this mapping: ")), c.why);
+        QVERIFY2(preview->text().contains(QString::fromUtf8(c.why)), qPrintable(preview->text()));
+        QVERIFY(rows(mappings, 2).front().endsWith(QStringLiteral("(a folder name that cannot be mapped)")));
+        QTest::mouseClick(use, Qt::LeftButton);
+        QVERIFY(!dialog.chosenMapping());
+        QCOMPARE(dialog.result(), static_cast<int>(QDialog::Rejected));
+    }
+    QVERIFY(!QFile::exists(configFile));
 }
 
 int main(int argc, char** argv)
