@@ -147,6 +147,14 @@ bool fitsOnALine(std::string_view text)
                              kBlanks.find(text.back()) == std::string_view::npos));
 }
 
+// Whether reading the line of this mapping ends the root where it ends: not
+// so for a root whose folder names hold a `=` followed by "/" or "~", which
+// rootEnd takes for the one between root and folder. Left out as above.
+bool rootEndsAtItsEquals(const std::string& root, const std::string& folder)
+{
+    return korvane::rootEnd(root + " = " + folder) == root.size() + 1;
+}
+
 void checkEdit(ConfigFile config, std::uint8_t edit, const std::string& root, const std::string& folder,
                const std::filesystem::path& file)
 {
@@ -162,7 +170,7 @@ void checkEdit(ConfigFile config, std::uint8_t edit, const std::string& root, co
         const std::optional<std::string> normal = korvane::normaliseFolder(folder, false);
         const bool taken = config.setMapping(root, folder);
         PROMISE(!taken || (canonical && normal));
-        if (!taken || !fitsOnALine(*canonical) || !fitsOnALine(*normal))
+        if (!taken || !fitsOnALine(*canonical) || !fitsOnALine(*normal) || !rootEndsAtItsEquals(*canonical, *normal))
             return;
         expected = editedMappings(before, *canonical, *normal);
         break;
