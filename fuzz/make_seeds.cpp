@@ -1,11 +1,16 @@
-// Writes the fuzzer's seed corpus: korvane-make-seeds DIR
+// Writes the fuzz targets' seed corpora: korvane-make-seeds CORPUS
 //
-// One small project per layout and version band, each built with the test
-// builders, so that the fuzzer starts from inputs that reach every section
-// reader in step: clip kinds of both tracks, effects and titles with and
-// without item flags, long item texts, filters with every block, empty and
-// negative counts, and a project that ends in the middle of a title.
+// CORPUS/scan/seeds (read by korvane-fuzz and korvane-fuzz-refill): one small
+// project per layout and version band, each built with the test builders, so
+// that the fuzzer starts from inputs that reach every section reader in step:
+// clip kinds of both tracks, effects and titles with and without item flags,
+// long item texts, filters with every block, empty and negative counts, and a
+// project that ends in the middle of a title.
+//
+// CORPUS/config/seeds and CORPUS/resolve/seeds: inputs in the layouts of
+// config_fuzzer.cpp and resolve_fuzzer.cpp (see fuzz/README.md).
 
+#include "fuzz/seed_inputs.h"
 #include "tests/builder/project_builder.h"
 
 #include <cstdio>
@@ -168,11 +173,14 @@ Bytes endsInsideATitle()
 int main(int argc, char** argv)
 {
     if (argc != 2) {
-        std::fputs("Usage: korvane-make-seeds DIR\n", stderr);
+        std::fputs("Usage: korvane-make-seeds CORPUS\n", stderr);
         return 2;
     }
     try {
-        const std::string dir = std::string(argv[1]) + "/";
+        const std::string corpus = std::string(argv[1]) + "/";
+        writeConfigSeeds(corpus + "config/seeds/");
+        writeResolveSeeds(corpus + "resolve/seeds/");
+        const std::string dir = corpus + "scan/seeds/";
         writeFile(dir + "empty.dvc", {});
         writeFile(dir + "v511-every-clip-kind.dvc", buildProject(everyClipKind(511)));
         writeFile(dir + "v511-negative-counts.dvc", negativeCounts(511));

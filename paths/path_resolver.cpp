@@ -104,9 +104,10 @@ std::string describe(const Resolution& r)
     return "not found as stored";
 }
 
-PathResolver::PathResolver(DriveMap drives, TextDecoder decoder)
-    : drives_(std::move(drives)), decoder_(std::move(decoder)), run_(std::make_unique<Run>())
+PathResolver::PathResolver(DriveMap drives, TextDecoder decoder, FolderReader& reader)
+    : drives_(std::move(drives)), decoder_(std::move(decoder)), reader_(&reader), run_(std::make_unique<Run>())
 {
+    run_->directories = DirectoryListings(reader);
 }
 
 PathResolver::~PathResolver() = default;
@@ -134,7 +135,7 @@ bool PathResolver::exists(std::string_view stored)
         resolveInto(stored, run_->scratch, true);
         found = run_->scratch.found;
     } else {
-        found = findFirst(stored);
+        found = findFirst(stored, *reader_);
     }
     known.insert(stored, hash, found ? 1 : 0);
     return found;
@@ -198,7 +199,7 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
     r.otherCodePage = false;
     if (!isWindowsPath(stored)) {
         r.localPath = stored;
-        r.found = findFirst(stored);
+        r.found = findFirst(stored, *reader_);
         if (!r.found)
             r.reason = "not found";
         return;
@@ -237,7 +238,7 @@ void PathResolver::resolveDecoded(std::string_view stored, Resolution& r, bool a
     std::optional<WindowsPath> path = splitWindowsPath(run_->text);
     if (!path) { // not expected: the decoded text starts as the stored bytes do
         r.localPath = stored;
-        r.found = findFirst(stored);
+        r.found = findFirst(stored, *reader_);
         if (!r.found)
             r.reason = "not found";
         return;
@@ -254,7 +255,7 @@ void PathResolver::resolveDecoded(std::string_view stored, Resolution& r, bool a
         noteUnmapped(path->root);
         r.kind = PathKind::NoMapping;
         r.localPath = stored;
-        r.found = findFirst(stored);
+        r.found = findFirst(stored, *reader_);
         if (!r.found)
             r.reason = noMappingReason(path->kind == WindowsPath::Root::Drive, path->root, drives_.foldersOn(path->root));
         return;

@@ -104,7 +104,9 @@ std::vector<std::string> describeEach(const Resolution& resolution);
 // tried only where the folders read show that it can exist.
 class PathResolver {
 public:
-    PathResolver(DriveMap drives, TextDecoder decoder);
+    // Folders are read and files looked for through `reader`, the system's
+    // unless a test gives a tree of its own; it must outlive the resolver.
+    PathResolver(DriveMap drives, TextDecoder decoder, FolderReader& reader = systemFolderReader());
     ~PathResolver();
     PathResolver(PathResolver&&) noexcept;
     PathResolver& operator=(PathResolver&&) noexcept;
@@ -155,12 +157,15 @@ private:
     void resolveChain(Chain& chain);
     void collect(const std::string& dir, std::size_t depth, Chain& chain, Failure& failure);
     bool exactPathMayExist(const Chain& chain);
+    bool pathExists(const std::string& path);
+    bool isDirectory(const std::string& path);
     bool findIn(const std::string& dir, const DirectoryListing& listing, std::string_view name, std::size_t depth,
                 Failure& failure, std::string& found);
     void noteUnmapped(const std::string& root);
 
     DriveMap drives_;
     TextDecoder decoder_;
+    FolderReader* reader_;
     std::unique_ptr<Run> run_;
     std::vector<std::string> unmapped_;
     std::vector<std::string> unmappedKeys_;

@@ -6,8 +6,6 @@
 #include "paths/path_resolver_run.h"
 #include "paths/windows_path.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -23,19 +21,21 @@ std::string cannotRead(const std::string& dir, int error)
     return "folder " + inQuotes(dir) + (missing ? " not found" : " cannot be read: " + std::string(std::strerror(error)));
 }
 
-bool pathExists(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-bool isDirectory(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 } // namespace
+
+bool PathResolver::pathExists(const std::string& path)
+{
+    EntryKind kind{};
+    FolderIdentity identity;
+    return reader_->follow(path, kind, identity) == 0;
+}
+
+bool PathResolver::isDirectory(const std::string& path)
+{
+    EntryKind kind{};
+    FolderIdentity identity;
+    return reader_->follow(path, kind, identity) == 0 && kind == EntryKind::Folder;
+}
 
 void PathResolver::lookUp(std::size_t mapping, const std::vector<std::string>& names, Resolution& r, bool answerOnly)
 {

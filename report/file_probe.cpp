@@ -3,13 +3,16 @@
 #include "report/folder_reader.h"
 #include "text/find_first_pattern.h"
 
-#include <sys/stat.h>
-
 #include <string>
 
 namespace korvane {
 
 bool findFirst(std::string_view name)
+{
+    return findFirst(name, systemFolderReader());
+}
+
+bool findFirst(std::string_view name, FolderReader& reader)
 {
     if (name.empty() || name.back() == '/')
         return false;
@@ -20,15 +23,16 @@ bool findFirst(std::string_view name)
         // byte keeps its memory.
         thread_local std::string path;
         path.assign(name);
-        struct stat st;
-        return ::stat(path.c_str(), &st) == 0;
+        EntryKind kind{};
+        FolderIdentity identity;
+        return reader.follow(path, kind, identity) == 0;
     }
 
     const std::string folder(slash == std::string_view::npos ? std::string_view(".")
                              : slash == 0                     ? std::string_view("/")
                                                               : name.substr(0, slash));
     FolderListing listing;
-    systemFolderReader().list(folder, listing);
+    reader.list(folder, listing);
     if (!listing.identity())
         return false;
     // Every folder that opens holds "." and "..", which the reader leaves out.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/folder_reader.h"
 #include "text/find_first_pattern.h"
 #include "text/string_table.h"
 
@@ -13,6 +14,9 @@ namespace korvane {
 // in a separator and a dangling symbolic link find nothing; a relative name
 // is looked up from the current directory.
 bool findFirst(std::string_view name);
+// The same through `reader`, which answers for the file (follow) and lists
+// the folder.
+bool findFirst(std::string_view name, FolderReader& reader);
 
 // findFirst with memory: within one run a path that many entries share is
 // looked up once.

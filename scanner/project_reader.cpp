@@ -18,14 +18,17 @@ ProjectReader::ProjectReader(std::span<const std::uint8_t> data)
 {
 }
 
-ProjectReader::ProjectReader(int fd) : fd_(fd) {}
+ProjectReader::ProjectReader(int fd, std::size_t refillSize)
+    : fd_(fd), refillSize_(std::clamp<std::size_t>(refillSize, 1, kBufferSize))
+{
+}
 
 bool ProjectReader::refill()
 {
     if (fd_ < 0 || passedEnd_)
         return false;
     for (;;) {
-        const ssize_t got = ::read(fd_, buffer_, kBufferSize);
+        const ssize_t got = ::read(fd_, buffer_, refillSize_);
         if (got > 0) {
             chunkOffset_ += static_cast<std::uint64_t>(end_ - begin_);
             begin_ = buffer_;

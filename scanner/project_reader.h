@@ -36,8 +36,12 @@ class ProjectReader {
 public:
     // Reads the bytes of `data`, which must outlive the reader.
     explicit ProjectReader(std::span<const std::uint8_t> data);
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
     // Reads an open file descriptor from its current position; does not own it.
-    explicit ProjectReader(int fd);
+    // Each refill reads at most `refillSize` bytes (1 to kBufferSize): tests
+    // make it small so that refills fall inside every field.
+    explicit ProjectReader(int fd, std::size_t refillSize = kBufferSize);
 
     ProjectReader(const ProjectReader&) = delete;
     ProjectReader& operator=(const ProjectReader&) = delete;
@@ -106,11 +110,11 @@ private:
     std::uint64_t chunkOffset_ = 0; // of begin_ in the file
     int fd_ = -1;
     const std::atomic<bool>* stop_ = nullptr;
+    std::size_t refillSize_ = kBufferSize;
     bool passedEnd_ = false;
     int readError_ = 0;
     ReadLocation location_;
     ReadLocation endLocation_;
-    static constexpr std::size_t kBufferSize = 64 * 1024;
     alignas(64) std::uint8_t buffer_[kBufferSize];
 };
 

@@ -3,8 +3,9 @@
 #  1. the tests of the release build (core, command line, dialog on the offscreen platform);
 #  2. the core and the command line built without the dialog, tested again
 #     under AddressSanitizer and UndefinedBehaviorSanitizer;
-#  3. the fuzz target: the committed corpora replayed, then 45 s of fuzzing
-#     (scripts/fuzz.sh; KORVANE_FUZZ_SECONDS changes the time).
+#  3. the fuzz targets: each one's committed corpora replayed, then 45 s of
+#     fuzzing shared among them (scripts/fuzz.sh; KORVANE_FUZZ_SECONDS
+#     changes the time).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)

@@ -1,4 +1,7 @@
 #include "scanner/project_reader.h"
+#include "scanner/scan.h"
+#include "tests/builder/project_builder.h"
+#include "tests/recording_feedback.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +9,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <memory>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace korvane {
@@ -149,6 +155,49 @@ TEST(ProjectReader, FileValuesStraddlingTheBufferAreReadWhole)
     EXPECT_EQ(r.offset(), n);
     EXPECT_TRUE(r.passedEnd());
     ::close(fd);
+}
+
+// Refills of a few bytes fall inside every field of every section: a whole
+// scan through them must raise the same calls and end the same way as a scan
+// of the bytes in memory, for a whole file and for one cut 40 bytes short.
+TEST(ProjectReader, SmallRefillsScanAsTheWholeFileDoes)
+{
+    testkit::ProjectModel m;
+    m.version = 519;
+    m.mainAV = {{"C:\\Media\\Beach.avi", "", 2}, {"C:\\Media\\Map.jpg", "Map", 0}, {"Black.clr", "Black", 0}};
+    m.insertAV = {{"C:\\Media\\Boat.bmp", "Boat", 1}};
+    m.exAudio1 = {{"C:\\Media\\Waves.wav", "", 1}};
+    m.effects = {{"Wipe", 5, "Soft"}};
+    m.titles = {{{{"Caption", 0, "caption"}, {"C:\\Media\\Frame.bmp", 1, "frame"}}, 0}};
+    m.mainFilters = {{1, 0, 1, 12, 0, 3, {{"Colour", "sepia"}}, {{"Vignette.bmp", "strength"}}}};
+    m.bin = {{"Beach", "C:\\Media\\Beach.avi"}};
+    const Bytes whole = testkit::buildProject(m);
+    const Bytes cut(whole.begin(), whole.end() - 40);
+
+    testkit::TempDir dir;
+    for (const Bytes& bytes : {whole, cut}) {
+        testkit::RecordingFeedback expected;
+        ProjectReader memory{std::span<const std::uint8_t>(bytes)};
+        const ScanResult fromMemory = scanProject(memory, expected);
+        ASSERT_FALSE(expected.checked.empty());
+        const std::string path = dir.touch("p.dvc", std::string(bytes.begin(), bytes.end()));
+        for (std::size_t size = 1; size <= 16; ++size) {
+            SCOPED_TRACE("refills of " + std::to_string(size) + " bytes, " + std::to_string(bytes.size()) + " in all");
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            ASSERT_GE(fd, 0);
+            auto reader = std::make_unique<ProjectReader>(fd, size);
+            testkit::RecordingFeedback got;
+            const ScanResult result = scanProject(*reader, got);
+            ::close(fd);
+            EXPECT_EQ(got.calls, expected.calls);
+            EXPECT_EQ(got.events, expected.events);
+            EXPECT_EQ(got.checked, expected.checked);
+            EXPECT_EQ(result.damaged, fromMemory.damaged);
+            EXPECT_STREQ(result.endedAt.section, fromMemory.endedAt.section);
+            EXPECT_EQ(result.endedAt.entry, fromMemory.endedAt.entry);
+            EXPECT_EQ(reader->offset(), memory.offset());
+        }
+    }
 }
 
 } // namespace
