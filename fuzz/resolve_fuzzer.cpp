@@ -67,6 +67,8 @@ public:
     // file stands in the way or the path is there already.
     void add(std::string_view path, EntryKind kind)
     {
+        if (path.find('\0') != std::string_view::npos)
+            return; // no name on a disk holds a zero byte
         std::size_t node = 0;
         std::vector<std::string> names = split(path);
         for (std::size_t k = 0; k < names.size(); ++k) {
