@@ -250,8 +250,12 @@ void CScanDlg::OnProcess()
     }
 
     if (!result) {
-        ui::modals().messageBox(this, QStringLiteral("Can not open dvc file"), QStringLiteral("korvane"),
-                                ui::MessageIcon::Exclamation);
+        // The reason on a second line, in the system's words ("No such file
+        // or directory", "The file is in use by another program").
+        QString text = QStringLiteral("Can not open dvc file");
+        if (!result.openError.empty())
+            text += QLatin1Char('\n') + QString::fromStdString(result.openError);
+        ui::modals().messageBox(this, text, QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
         return;
     }
     QString text = QStringLiteral("completed\n") + m_dvcPath;

@@ -284,14 +284,17 @@ void ScanDlgTest::secondRunReplacesTheReport()
 void ScanDlgTest::unopenableFileLeavesEverythingAsItWas_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::newRow("empty path box") << QString();
-    QTest::newRow("no such file") << QStringLiteral("samples/no-such-project.dvc");
-    QTest::newRow("a folder") << QStringLiteral("samples");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("empty path box") << QString() << QStringLiteral("No such file or directory");
+    QTest::newRow("no such file") << QStringLiteral("samples/no-such-project.dvc")
+                                  << QStringLiteral("No such file or directory");
+    QTest::newRow("a folder") << QStringLiteral("samples") << QStringLiteral("Is a directory");
 }
 
 void ScanDlgTest::unopenableFileLeavesEverythingAsItWas()
 {
     QFETCH(QString, path);
+    QFETCH(QString, reason);
     // What an earlier run left on screen.
     dlg->clearReport();
     dlg->appendReport("[MainAV]\r\nC:\\earlier.avi\r\n");
@@ -303,7 +306,7 @@ void ScanDlgTest::unopenableFileLeavesEverythingAsItWas()
     clickProcess();
 
     QCOMPARE(modals.messages.size(), std::size_t(1));
-    QCOMPARE(modals.messages.front().text, QStringLiteral("Can not open dvc file"));
+    QCOMPARE(modals.messages.front().text, QStringLiteral("Can not open dvc file\n") + reason);
     QCOMPARE(modals.messages.front().caption, QStringLiteral("korvane"));
     QCOMPARE(modals.messages.front().icon, ui::MessageIcon::Exclamation);
     QCOMPARE(ui::windowText(dlg->GetDlgItem(IDC_FILE_LIST)), report);
