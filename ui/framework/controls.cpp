@@ -68,10 +68,26 @@ void MultiLineEdit::appendWindowText(const QString& text)
         return;
     appended_.append(text);
     appendedSize_ += text.size();
-    // The box's own cursor stays where it is, and with it the view.
+    // The box's own cursor stays where it is, and with it the view. A caret
+    // at the end would be carried along by the text inserted there (and, in
+    // an empty box, end up after the first piece of a long report): it is
+    // put back, and the view kept.
+    const QTextCursor caret = textCursor();
+    const int position = caret.position();
+    const int anchor = caret.anchor();
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     end.insertText(shown(text));
+    if (textCursor().position() != position || textCursor().anchor() != anchor) {
+        const int top = verticalScrollBar()->value();
+        const int left = horizontalScrollBar()->value();
+        QTextCursor kept(document());
+        kept.setPosition(anchor);
+        kept.setPosition(position, QTextCursor::KeepAnchor);
+        setTextCursor(kept);
+        verticalScrollBar()->setValue(top);
+        horizontalScrollBar()->setValue(left);
+    }
 }
 
 EdgedLineEdit::EdgedLineEdit(QWidget* parent) : QLineEdit(parent)

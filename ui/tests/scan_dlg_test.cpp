@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -84,6 +85,7 @@ private slots:
     void unopenableFileLeavesEverythingAsItWas_data();
     void unopenableFileLeavesEverythingAsItWas();
     void damagedFileIsNamedInTheClosingBox();
+    void caretStaysAtTheTopOfTheReportAfterARun();
     void settingsProblemsAreShownAndANameDecoderIsNeeded();
 
     void runShowsChangesAtMostOncePerFrameAndAllAtTheEnd();
@@ -341,6 +343,21 @@ void ScanDlgTest::damagedFileIsNamedInTheClosingBox()
     uitest::writeProject(path, testkit::buildProject(uitest::projectMissing(6)));
     clickProcess();
     QCOMPARE(modals.messages.front().text, QStringLiteral("completed\n") + path);
+}
+
+void ScanDlgTest::caretStaysAtTheTopOfTheReportAfterARun()
+{
+    // A report far longer than the box: the view stays at its top, and so
+    // does the caret, so that keys in the box start from what is seen.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.dvc"));
+    uitest::writeProject(path, testkit::buildProject(uitest::projectMissing(300)));
+    typePath(path);
+    clickProcess();
+    auto* box = item<ui::MultiLineEdit>(*dlg, IDC_FILE_LIST);
+    QVERIFY(box->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(box->verticalScrollBar()->value(), 0);
+    QCOMPARE(box->textCursor().position(), 0);
 }
 
 void ScanDlgTest::settingsProblemsAreShownAndANameDecoderIsNeeded()
