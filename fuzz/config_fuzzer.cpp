@@ -21,6 +21,8 @@
 #include "paths/config_file.h"
 #include "paths/drive_map.h"
 
+#include "promise.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <unistd.h>
@@ -39,18 +41,6 @@ namespace {
 
 using korvane::ConfigFile;
 using korvane::DriveMapping;
-
-[[noreturn]] void broken(const char* promise, int line)
-{
-    std::fprintf(stderr, "korvane-fuzz-config: promise broken (line %d): %s\n", line, promise);
-    std::abort();
-}
-
-#define PROMISE(condition)                                                                                        \
-    do {                                                                                                          \
-        if (!(condition))                                                                                         \
-            broken(#condition, __LINE__);                                                                         \
-    } while (0)
 
 constexpr std::size_t kLineWarnings = 20;
 
@@ -76,7 +66,7 @@ const std::filesystem::path& workFolder()
             base = std::filesystem::temp_directory_path();
         std::string name = (base / "korvane-fuzz-config-XXXXXX").string();
         if (!::mkdtemp(name.data()))
-            broken("mkdtemp", __LINE__);
+            korvane::fuzz::broken("mkdtemp", __FILE__, __LINE__);
         return new std::filesystem::path(name);
     }();
     static const int removal = std::atexit([] {

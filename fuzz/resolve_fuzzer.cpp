@@ -23,6 +23,8 @@
 #include "paths/path_resolver.h"
 #include "report/folder_reader.h"
 
+#include "promise.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cerrno>
@@ -43,18 +45,6 @@ using korvane::FolderIdentity;
 using korvane::FolderListing;
 using korvane::PathResolver;
 using korvane::Resolution;
-
-[[noreturn]] void broken(const char* promise, int line)
-{
-    std::fprintf(stderr, "korvane-fuzz-resolve: promise broken (line %d): %s\n", line, promise);
-    std::abort();
-}
-
-#define PROMISE(condition)                                                                                        \
-    do {                                                                                                          \
-        if (!(condition))                                                                                         \
-            broken(#condition, __LINE__);                                                                         \
-    } while (0)
 
 // Files and folders in memory, found as the system finds a path: empty names
 // and "." skipped, ".." going up (never above "/"), a relative path taken

@@ -30,6 +30,8 @@
 #include "scanner/project_reader.h"
 #include "scanner/scan.h"
 
+#include "promise.h"
+
 #include <sanitizer/allocator_interface.h>
 
 #include <array>
@@ -45,18 +47,6 @@ namespace {
 
 using korvane::ProjectReader;
 using korvane::ScanFeedback;
-
-[[noreturn]] void broken(const char* promise, int line)
-{
-    std::fprintf(stderr, "korvane-fuzz: promise broken (line %d): %s\n", line, promise);
-    std::abort();
-}
-
-#define PROMISE(condition)                                                                                        \
-    do {                                                                                                          \
-        if (!(condition))                                                                                         \
-            broken(#condition, __LINE__);                                                                         \
-    } while (0)
 
 // ---- memory --------------------------------------------------------------
 
@@ -129,7 +119,7 @@ public:
     void appendReport(std::string_view) override
     {
         note(Call::Append);
-        broken("the report is written through its events only", __LINE__);
+        korvane::fuzz::broken("the report is written through its events only", __FILE__, __LINE__);
     }
 
     void beginSection(std::string_view name) override
