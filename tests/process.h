@@ -22,6 +22,35 @@ struct ProcessResult {
     bool timedOut = false;
 };
 
+// Reads `fds` (pipes, or the controlling side of a terminal) into `sinks`
+// until each has ended (-1: ended already), without closing them. False
+// when `deadline` passed first. A terminal whose other side was closed
+// reads as its end.
+inline bool readToEnd(int (&fds)[2], std::string* (&sinks)[2], std::chrono::steady_clock::time_point deadline)
+{
+    pollfd polled[2] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};
+    for (int open = (fds[0] >= 0) + (fds[1] >= 0); open > 0;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        if (::poll(polled, 2, static_cast<int>(left.count())) < 0)
+            continue;
+        for (int k = 0; k < 2; ++k) {
+            if (polled[k].fd < 0 || !(polled[k].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buffer[65536];
+            const ssize_t got = ::read(polled[k].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[k]->append(buffer, static_cast<std::size_t>(got));
+            } else {
+                polled[k].fd = -1;
+                --open;
+            }
+        }
+    }
+    return true;
+}
+
 inline ProcessResult runProcess(const std::vector<std::string>& args,
                                 std::chrono::milliseconds limit = std::chrono::seconds(20))
 {
@@ -51,36 +80,14 @@ inline ProcessResult runProcess(const std::vector<std::string>& args,
         return result;
     }
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    int fds[2] = {outPipe[0], errPipe[0]};
     std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            result.timedOut = true;
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        if (::poll(fds, 2, static_cast<int>(left.count())) < 0)
-            continue;
-        for (int k = 0; k < 2; ++k) {
-            if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP)))
-                continue;
-            char buffer[65536];
-            const ssize_t got = ::read(fds[k].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sinks[k]->append(buffer, static_cast<std::size_t>(got));
-            } else {
-                ::close(fds[k].fd);
-                fds[k].fd = -1;
-                --open;
-            }
-        }
+    if (!readToEnd(fds, sinks, deadline)) {
+        result.timedOut = true;
+        ::kill(pid, SIGKILL);
     }
-    for (const pollfd& p : fds) {
-        if (p.fd >= 0)
-            ::close(p.fd);
-    }
+    ::close(outPipe[0]);
+    ::close(errPipe[0]);
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
     if (WIFEXITED(wstatus))

@@ -2,6 +2,7 @@
 // by a signal, cut off by a reader that goes away, and the memory it takes
 // for a file that claims two thousand million entries.
 
+#include "tests/process.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <fcntl.h>
 #include <initializer_list>
 #include <chrono>
-#include <poll.h>
 #include <pty.h>
 #include <regex>
 #include <signal.h>
@@ -142,26 +142,9 @@ public:
     // still running after `seconds` is killed, and then `timedOut`.
     void finish(int seconds = 60)
     {
-        pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+        int fds[2] = {out_, err_};
         std::string* sinks[2] = {&out, &err};
-        for (int open = (out_ >= 0) + 1; open > 0;) {
-            if (::poll(fds, 2, seconds * 1000) <= 0) {
-                timedOut = true;
-                break;
-            }
-            for (int k = 0; k < 2; ++k) {
-                if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP)))
-                    continue;
-                char buffer[65536];
-                const ssize_t got = ::read(fds[k].fd, buffer, sizeof buffer);
-                if (got > 0) {
-                    sinks[k]->append(buffer, static_cast<std::size_t>(got));
-                } else {
-                    fds[k].fd = -1;
-                    --open;
-                }
-            }
-        }
+        timedOut = !testkit::readToEnd(fds, sinks, std::chrono::steady_clock::now() + std::chrono::seconds(seconds));
         if (timedOut)
             ::kill(pid_, SIGKILL);
         int status = 0;

@@ -12,7 +12,6 @@
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <spawn.h>
 #include <sstream>
@@ -67,26 +66,11 @@ ProcessResult scanOnTerminal(const std::vector<std::string>& args)
     ::close(errPipe[1]);
     if (spawned == 0) {
         // The terminal side reads EIO once the program has closed it.
-        pollfd fds[2] = {{master, POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+        int fds[2] = {master, errPipe[0]};
         std::string* sinks[2] = {&result.out, &result.err};
-        for (int open = 2; open > 0;) {
-            if (::poll(fds, 2, 20000) <= 0) {
-                result.timedOut = true;
-                ::kill(pid, SIGKILL);
-                break;
-            }
-            for (int k = 0; k < 2; ++k) {
-                if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP | POLLERR)))
-                    continue;
-                char buffer[4096];
-                const ssize_t got = ::read(fds[k].fd, buffer, sizeof buffer);
-                if (got > 0) {
-                    sinks[k]->append(buffer, static_cast<std::size_t>(got));
-                } else {
-                    fds[k].fd = -1;
-                    --open;
-                }
-            }
+        if (!testkit::readToEnd(fds, sinks, std::chrono::steady_clock::now() + std::chrono::seconds(20))) {
+            result.timedOut = true;
+            ::kill(pid, SIGKILL);
         }
         int status = 0;
         ::waitpid(pid, &status, 0);
