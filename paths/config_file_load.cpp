@@ -56,8 +56,6 @@ std::optional<std::string> readUpTo(int fd, std::size_t cap, std::size_t sizeHin
             tooLarge = true;
             return std::string();
         }
-        if (text.size() + count > text.capacity())
-            text.reserve(std::min(cap, std::max(text.capacity() * 2, text.size() + count)));
         text.append(piece, count);
     }
 }
