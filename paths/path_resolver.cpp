@@ -8,6 +8,7 @@
 #include "text/terminal_quote.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace korvane {
 
@@ -108,6 +109,15 @@ PathResolver::PathResolver(DriveMap drives, TextDecoder decoder, FolderReader& r
     : drives_(std::move(drives)), decoder_(std::move(decoder)), reader_(&reader), run_(std::make_unique<Run>())
 {
     run_->directories = DirectoryListings(reader);
+}
+
+PathResolver PathResolver::sibling(FolderReader& reader) const
+{
+    // The code page opened once already, so it opens again.
+    std::optional<TextDecoder> decoder = TextDecoder::open(decoder_.codePage());
+    if (!decoder)
+        throw std::logic_error("a code page that opened no longer opens");
+    return PathResolver(drives_, std::move(*decoder), reader);
 }
 
 PathResolver::~PathResolver() = default;

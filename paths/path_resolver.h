@@ -111,6 +111,11 @@ public:
     PathResolver(PathResolver&&) noexcept;
     PathResolver& operator=(PathResolver&&) noexcept;
 
+    // A resolver of the same mappings and code page at the start of a run,
+    // reading through `reader`: for a run of its own (another project, or
+    // another thread; a resolver is not to be shared between threads).
+    PathResolver sibling(FolderReader& reader) const;
+
     // What ScanFeedback::fileExists answers.
     bool exists(std::string_view stored);
     Resolution resolve(std::string_view stored);
