@@ -46,8 +46,9 @@ public:
     virtual bool fileExists(std::string_view path) = 0;
 
     // The existence test of one referenced file: a path that is not found is
-    // a missing file. Returns whether it was found.
-    bool checkFile(std::string_view path);
+    // a missing file. A sink that answers later (see LookAheadFeedback)
+    // overrides it and makes the same calls, in the same order, when it does.
+    virtual void checkFile(std::string_view path);
 };
 
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -55,12 +56,10 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // The status line of an entry: "[label] entry / count".
 std::string entryStatusText(std::string_view label, std::int32_t entry, std::int32_t count);
 
-inline bool ScanFeedback::checkFile(std::string_view path)
+inline void ScanFeedback::checkFile(std::string_view path)
 {
-    if (fileExists(path))
-        return true;
-    missingFile(path);
-    return false;
+    if (!fileExists(path))
+        missingFile(path);
 }
 
 } // namespace korvane

@@ -37,9 +37,9 @@ TEST(ScanFeedback, EachEventRendersAsTheCallsOfTheReportAndStatusLine)
          {"status [Title] 2147483647 / 2147483647"}},
         {"status with a long label", [&](ScanFeedback& f) { f.entryStatus(longLabel, -7, 0); },
          {"status [" + longLabel + "] -7 / 0"}},
-        {"existence test that finds", [](ScanFeedback& f) { EXPECT_TRUE(f.checkFile("here.avi")); },
+        {"existence test that finds", [](ScanFeedback& f) { f.checkFile("here.avi"); },
          {"check here.avi found"}},
-        {"existence test that misses", [](ScanFeedback& f) { EXPECT_FALSE(f.checkFile("gone.avi")); },
+        {"existence test that misses", [](ScanFeedback& f) { f.checkFile("gone.avi"); },
          {"check gone.avi missing", "append gone.avi", "append \r\n"}},
     };
     for (const Case& c : cases) {
