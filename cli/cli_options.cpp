@@ -11,99 +11,74 @@
 
 namespace korvane {
 
-const char *const kUsage =
+const char* const kUsage =
     "Usage: korvane-scan [--trace] FILE\n"
-    "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] "
-    "[--explain]\n"
-    "                    [--search DIR]... [--candidates N] "
-    "[--one-file-system]\n"
+    "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
+    "                    [--search DIR]... [--candidates N] [--one-file-system]\n"
     "                    [--jobs N]\n"
     "                    [--json] FILE\n"
-    "Lists the media files that the RexEdit project FILE (*.dvc) refers to "
-    "and\n"
+    "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
     "that are not found, under the headings of their sections.\n"
     "\n"
-    "  --trace              print every call of the scan on its feedback "
-    "instead of\n"
+    "  --trace              print every call of the scan on its feedback instead of\n"
     "                       the report\n"
     "  --map ROOT=FOLDER    look for the files of the drive (D:), share\n"
-    "                       (\\\\server\\share) or folder on one (D:\\Video) "
-    "ROOT below\n"
+    "                       (\\\\server\\share) or folder on one (D:\\Video) ROOT below\n"
     "                       FOLDER; repeatable, the last one for a root wins\n"
-    "  --codepage NAME      the code page of the names in the project: auto "
-    "(the\n"
-    "                       default: CP932 or WINDOWS-1252, decided for the "
-    "project\n"
-    "                       from its names) or a name iconv knows, such as "
-    "CP932\n"
-    "  --utf8               write the report's paths decoded to UTF-8 instead "
-    "of as\n"
+    "  --codepage NAME      the code page of the names in the project: auto (the\n"
+    "                       default: CP932 or WINDOWS-1252, decided for the project\n"
+    "                       from its names) or a name iconv knows, such as CP932\n"
+    "  --utf8               write the report's paths decoded to UTF-8 instead of as\n"
     "                       stored\n"
-    "  --explain            after the report, say for each missing path where "
-    "it\n"
+    "  --explain            after the report, say for each missing path where it\n"
     "                       was looked for and why it was not found\n"
-    "  --search DIR         after the report, look for the missing files in "
-    "DIR and\n"
-    "                       the folders below it (repeatable), and suggest "
-    "mappings\n"
-    "  --candidates N       show at most N places (1 or more; default 5) where "
-    "each\n"
-    "                       missing file was found, best first, and count the "
-    "rest\n"
-    "  --one-file-system    search only the file systems the DIRs are on: do "
-    "not\n"
+    "  --search DIR         after the report, look for the missing files in DIR and\n"
+    "                       the folders below it (repeatable), and suggest mappings\n"
+    "  --candidates N       show at most N places (1 or more; default 5) where each\n"
+    "                       missing file was found, best first, and count the rest\n"
+    "  --one-file-system    search only the file systems the DIRs are on: do not\n"
     "                       enter disks mounted below them\n"
-    "  --jobs N             look for up to N files at once (1 to 256; default "
-    "32,\n"
-    "                       for network shares, where each lookup waits on "
-    "the\n"
+    "  --jobs N             look for up to N files at once (1 to 256; default 32,\n"
+    "                       for network shares, where each lookup waits on the\n"
     "                       network); the report is the same whatever N\n"
     "  --json               write one JSON document instead: the project, the\n"
     "                       missing paths and what --search found\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
-    "Windows paths (D:\\..., \\\\server\\share\\...) are looked for below the "
-    "folder\n"
-    "mapped to the longest root they start with (a drive, a share or a folder "
-    "on\n"
+    "Windows paths (D:\\..., \\\\server\\share\\...) are looked for below the folder\n"
+    "mapped to the longest root they start with (a drive, a share or a folder on\n"
     "one), without regard to case. Mappings come from --map, then the\n"
     "configuration file $XDG_CONFIG_HOME/korvane/korvane.conf\n"
-    "(~/.config/korvane/korvane.conf; lines such as \"map D: = /media/video\" "
-    "and\n"
-    "\"codepage = CP932\"), then the Wine prefix ($WINEPREFIX or ~/.wine), "
-    "then\n"
+    "(~/.config/korvane/korvane.conf; lines such as \"map D: = /media/video\" and\n"
+    "\"codepage = CP932\"), then the Wine prefix ($WINEPREFIX or ~/.wine), then\n"
     "WSL's /mnt/<letter>. Drives and shares without one are named on standard\n"
     "error: their paths are listed as missing without having been looked for.\n"
     "\n"
-    "The report goes to standard output, each line ended by CR LF, the paths "
-    "as\n"
-    "stored in the project; --explain and --search add their parts after a "
-    "blank\n"
+    "The report goes to standard output, each line ended by CR LF, the paths as\n"
+    "stored in the project; --explain and --search add their parts after a blank\n"
     "line. On a terminal, standard error shows the progress.\n"
     "\n"
-    "Exit status: 0 nothing missing, 1 something missing, 2 the file could not "
-    "be\n"
-    "opened or wrong usage, 3 the project file is damaged, 4 the report could "
-    "not\n"
+    "Exit status: 0 nothing missing, 1 something missing, 2 the file could not be\n"
+    "opened or wrong usage, 3 the project file is damaged, 4 the report could not\n"
     "be written.\n";
 
 namespace {
 
 enum OptionCode : int {
-  kFile = 1, // a name that is not an option, in its place among the options
-  kTrace = 256,
-  kUtf8,
-  kExplain,
-  kJson,
-  kHelp,
-  kVersion,
-  kMap,
-  kCodePage,
-  kSearch,
-  kCandidates,
-  kOneFileSystem,
-  kJobs,
+    kFile = 1, // a name that is not an option, in its place among the options
+    kTrace = 256,
+    kUtf8,
+    kExplain,
+    kJson,
+    kHelp,
+    kVersion,
+    kMap,
+    kCodePage,
+    kSearch,
+    kCandidates,
+    kOneFileSystem,
+    kJobs,
 };
 
 const option kLongOptions[] = {
@@ -124,46 +99,47 @@ const option kLongOptions[] = {
 
 // Whether `arg` names a long option in full: "--map" or "--map=VALUE", not
 // an abbreviation such as "--ma".
-bool spelledOut(std::string_view arg, const option &o) {
-  if (!arg.starts_with("--"))
-    return false;
-  arg.remove_prefix(2);
-  const std::string_view name = o.name;
-  return arg.starts_with(name) &&
-         (arg.size() == name.size() || arg[name.size()] == '=');
+bool spelledOut(std::string_view arg, const option& o)
+{
+    if (!arg.starts_with("--"))
+        return false;
+    arg.remove_prefix(2);
+    const std::string_view name = o.name;
+    return arg.starts_with(name) && (arg.size() == name.size() || arg[name.size()] == '=');
 }
 
-bool isFolder(const std::string &path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+bool isFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void addMapping(std::vector<DriveMapping> &maps, DriveMapping mapping) {
-  for (DriveMapping &earlier : maps) {
-    if (rootKey(earlier.root) == rootKey(mapping.root)) {
-      earlier.folder = std::move(mapping.folder);
-      return;
+void addMapping(std::vector<DriveMapping>& maps, DriveMapping mapping)
+{
+    for (DriveMapping& earlier : maps) {
+        if (rootKey(earlier.root) == rootKey(mapping.root)) {
+            earlier.folder = std::move(mapping.folder);
+            return;
+        }
     }
-  }
-  maps.push_back(std::move(mapping));
+    maps.push_back(std::move(mapping));
 }
 
 // Options that change nothing together with another are refused, rather
 // than silently ignored.
-const char *conflict(const CliOptions &o) {
-  if (o.trace && (o.utf8 || o.explain || !o.searchFolders.empty() || o.json))
-    return "--trace replaces the report: it cannot be combined with --utf8, "
-           "--explain, --search or --json";
-  if (o.json && o.utf8)
-    return "--json writes every path both as stored and decoded: --utf8 is not "
-           "needed";
-  if (o.json && o.explain)
-    return "--explain cannot be combined with --json";
-  if (o.candidatesGiven && o.searchFolders.empty())
-    return "--candidates needs --search";
-  if (o.oneFileSystem && o.searchFolders.empty())
-    return "--one-file-system limits --search: give the folders to search";
-  return nullptr;
+const char* conflict(const CliOptions& o)
+{
+    if (o.trace && (o.utf8 || o.explain || !o.searchFolders.empty() || o.json))
+        return "--trace replaces the report: it cannot be combined with --utf8, --explain, --search or --json";
+    if (o.json && o.utf8)
+        return "--json writes every path both as stored and decoded: --utf8 is not needed";
+    if (o.json && o.explain)
+        return "--explain cannot be combined with --json";
+    if (o.candidatesGiven && o.searchFolders.empty())
+        return "--candidates needs --search";
+    if (o.oneFileSystem && o.searchFolders.empty())
+        return "--one-file-system limits --search: give the folders to search";
+    return nullptr;
 }
 
 // Reads the command line into `options`; false, with `exitStatus` set, when
@@ -171,171 +147,166 @@ const char *conflict(const CliOptions &o) {
 // wrong one ends the reading where it stands, whatever follows it.
 class CommandLineReader {
 public:
-  CommandLineReader(int argc, char **argv, CliOptions &options, int &exitStatus)
-      : argc_(argc), argv_(argv), options_(options), exitStatus_(exitStatus) {}
+    CommandLineReader(int argc, char** argv, CliOptions& options, int& exitStatus)
+        : argc_(argc), argv_(argv), options_(options), exitStatus_(exitStatus)
+    {
+    }
 
-  bool read() {
-    opterr = 0; // the messages are ours
-    optind = 0; // from the start, also when read before
-    for (;;) {
-      const int at = optind == 0 ? 1 : optind;
-      int index = -1;
-      // "-": names that are not options come back in their place, as kFile.
-      // ":": a missing value comes back as ':', not '?'.
-      const int code = ::getopt_long(argc_, argv_, "-:", kLongOptions, &index);
-      if (code == -1)
-        break;
-      const std::string_view arg = at < argc_ ? argv_[at] : "";
-      if (code == kFile) {
-        if (!file(optarg))
-          return false;
-      } else if (code == ':') {
-        const bool known = std::any_of(
-            std::begin(kLongOptions), std::end(kLongOptions) - 1,
-            [&](const option &o) { return arg == std::string("--") + o.name; });
-        return known ? usageError(std::string(arg) + " needs a value", true)
-                     : usageError("unknown option '" + std::string(arg) + "'",
-                                  true);
-      } else if (code == '?' || index < 0 ||
-                 !spelledOut(arg, kLongOptions[index])) {
-        return usageError("unknown option '" + std::string(arg) + "'", true);
-      } else if (!take(code, optarg)) {
-        return false;
-      }
+    bool read()
+    {
+        opterr = 0; // the messages are ours
+        optind = 0; // from the start, also when read before
+        for (;;) {
+            const int at = optind == 0 ? 1 : optind;
+            int index = -1;
+            // "-": names that are not options come back in their place, as kFile.
+            // ":": a missing value comes back as ':', not '?'.
+            const int code = ::getopt_long(argc_, argv_, "-:", kLongOptions, &index);
+            if (code == -1)
+                break;
+            const std::string_view arg = at < argc_ ? argv_[at] : "";
+            if (code == kFile) {
+                if (!file(optarg))
+                    return false;
+            } else if (code == ':') {
+                const bool known = std::any_of(std::begin(kLongOptions), std::end(kLongOptions) - 1,
+                                               [&](const option& o) { return arg == std::string("--") + o.name; });
+                return known ? usageError(std::string(arg) + " needs a value", true)
+                             : usageError("unknown option '" + std::string(arg) + "'", true);
+            } else if (code == '?' || index < 0 || !spelledOut(arg, kLongOptions[index])) {
+                return usageError("unknown option '" + std::string(arg) + "'", true);
+            } else if (!take(code, optarg)) {
+                return false;
+            }
+        }
+        // After "--" every name is a file.
+        for (int k = optind; k < argc_; ++k) {
+            if (!file(argv_[k]))
+                return false;
+        }
+        if (!haveFile_) {
+            std::fputs(kUsage, stderr);
+            exitStatus_ = kCannotOpenOrUsage;
+            return false;
+        }
+        if (const char* why = conflict(options_))
+            return usageError(why, false);
+        return true;
     }
-    // After "--" every name is a file.
-    for (int k = optind; k < argc_; ++k) {
-      if (!file(argv_[k]))
-        return false;
-    }
-    if (!haveFile_) {
-      std::fputs(kUsage, stderr);
-      exitStatus_ = kCannotOpenOrUsage;
-      return false;
-    }
-    if (const char *why = conflict(options_))
-      return usageError(why, false);
-    return true;
-  }
 
 private:
-  bool usageError(const std::string &message, bool withUsage) {
-    std::fprintf(stderr, "korvane-scan: %s\n%s", message.c_str(),
-                 withUsage
-                     ? kUsage
-                     : "Try 'korvane-scan --help' for more information.\n");
-    exitStatus_ = kCannotOpenOrUsage;
-    return false;
-  }
-
-  bool file(const char *name) {
-    if (haveFile_)
-      return usageError("one project file at a time", true);
-    options_.file = name;
-    haveFile_ = true;
-    return true;
-  }
-
-  // One option that getopt_long recognised; `value` is its value, if it takes
-  // one.
-  bool take(int code, const char *value) {
-    switch (code) {
-    case kHelp:
-      std::fputs(kUsage, stdout);
-      exitStatus_ = kComplete;
-      return false;
-    case kVersion:
-      std::printf("korvane-scan %s\n", KORVANE_VERSION);
-      exitStatus_ = kComplete;
-      return false;
-    case kTrace:
-      options_.trace = true;
-      return true;
-    case kUtf8:
-      options_.utf8 = true;
-      return true;
-    case kExplain:
-      options_.explain = true;
-      return true;
-    case kJson:
-      options_.json = true;
-      return true;
-    case kMap: {
-      std::string error;
-      std::optional<DriveMapping> mapping = parseMapArgument(value, &error);
-      if (!mapping)
-        return usageError("--map '" + std::string(value) + "': " + error,
-                          false);
-      addMapping(options_.maps, std::move(*mapping));
-      return true;
+    bool usageError(const std::string& message, bool withUsage)
+    {
+        std::fprintf(stderr, "korvane-scan: %s\n%s", message.c_str(),
+                     withUsage ? kUsage : "Try 'korvane-scan --help' for more information.\n");
+        exitStatus_ = kCannotOpenOrUsage;
+        return false;
     }
-    case kCodePage:
-      options_.codePage = value;
-      return true;
-    case kCandidates:
-      return candidates(value);
-    case kJobs:
-      return jobs(value);
-    case kOneFileSystem:
-      options_.oneFileSystem = true;
-      return true;
-    default: // kSearch
-      if (!isFolder(value))
-        return usageError("--search " + std::string(value) + ": not a folder",
-                          false);
-      options_.searchFolders.emplace_back(value);
-      return true;
+
+    bool file(const char* name)
+    {
+        if (haveFile_)
+            return usageError("one project file at a time", true);
+        options_.file = name;
+        haveFile_ = true;
+        return true;
     }
-  }
 
-  // A whole number from 1 up: the list is cut, never dropped; with no
-  // upper limit but what the number can hold.
-  bool candidates(const char *value) {
-    const std::string_view text = value;
-    std::size_t n = 0;
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), n);
-    if (text.empty() || error != std::errc() ||
-        end != text.data() + text.size() || n == 0)
-      return usageError("--candidates " + std::string(text) +
-                            ": not a whole number from 1 up",
-                        false);
-    options_.candidates = n;
-    options_.candidatesGiven = true;
-    return true;
-  }
+    // One option that getopt_long recognised; `value` is its value, if it takes one.
+    bool take(int code, const char* value)
+    {
+        switch (code) {
+        case kHelp:
+            std::fputs(kUsage, stdout);
+            exitStatus_ = kComplete;
+            return false;
+        case kVersion:
+            std::printf("korvane-scan %s\n", KORVANE_VERSION);
+            exitStatus_ = kComplete;
+            return false;
+        case kTrace:
+            options_.trace = true;
+            return true;
+        case kUtf8:
+            options_.utf8 = true;
+            return true;
+        case kExplain:
+            options_.explain = true;
+            return true;
+        case kJson:
+            options_.json = true;
+            return true;
+        case kMap: {
+            std::string error;
+            std::optional<DriveMapping> mapping = parseMapArgument(value, &error);
+            if (!mapping)
+                return usageError("--map '" + std::string(value) + "': " + error, false);
+            addMapping(options_.maps, std::move(*mapping));
+            return true;
+        }
+        case kCodePage:
+            options_.codePage = value;
+            return true;
+        case kCandidates:
+            return candidates(value);
+        case kJobs:
+            return jobs(value);
+        case kOneFileSystem:
+            options_.oneFileSystem = true;
+            return true;
+        default: // kSearch
+            if (!isFolder(value))
+                return usageError("--search " + std::string(value) + ": not a folder", false);
+            options_.searchFolders.emplace_back(value);
+            return true;
+        }
+    }
 
-  bool jobs(const char *value) {
-    const std::string_view text = value;
-    int n = 0;
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), n);
-    if (text.empty() || error != std::errc() ||
-        end != text.data() + text.size() || n < 1 || n > LookupPool::kMaxJobs)
-      return usageError("--jobs " + std::string(text) +
-                            ": not a whole number from 1 to " +
-                            std::to_string(LookupPool::kMaxJobs),
-                        false);
-    options_.jobs = n;
-    return true;
-  }
+    // A whole number from 1 up: the list is cut, never dropped; with no
+    // upper limit but what the number can hold.
+    bool candidates(const char* value)
+    {
+        const std::string_view text = value;
+        std::size_t n = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (text.empty() || error != std::errc() || end != text.data() + text.size() || n == 0)
+            return usageError("--candidates " + std::string(text) + ": not a whole number from 1 up", false);
+        options_.candidates = n;
+        options_.candidatesGiven = true;
+        return true;
+    }
 
-  int argc_;
-  char **argv_;
-  CliOptions &options_;
-  int &exitStatus_;
-  bool haveFile_ = false;
+    // A whole number from 1 to LookupPool::kMaxJobs.
+    bool jobs(const char* value)
+    {
+        const std::string_view text = value;
+        int n = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+        if (text.empty() || error != std::errc() || end != text.data() + text.size() || n < 1 ||
+            n > LookupPool::kMaxJobs)
+            return usageError("--jobs " + std::string(text) + ": not a whole number from 1 to " +
+                                  std::to_string(LookupPool::kMaxJobs),
+                              false);
+        options_.jobs = n;
+        return true;
+    }
+
+    int argc_;
+    char** argv_;
+    CliOptions& options_;
+    int& exitStatus_;
+    bool haveFile_ = false;
 };
 
 } // namespace
 
-std::optional<CliOptions> parseCommandLine(int argc, char **argv,
-                                           int &exitStatus) {
-  CliOptions options;
-  exitStatus = -1;
-  if (!CommandLineReader(argc, argv, options, exitStatus).read())
-    return std::nullopt;
-  return options;
+std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus)
+{
+    CliOptions options;
+    exitStatus = -1;
+    if (!CommandLineReader(argc, argv, options, exitStatus).read())
+        return std::nullopt;
+    return options;
 }
 
 } // namespace korvane

@@ -11,41 +11,39 @@
 namespace korvane {
 
 enum ExitCode : int {
-  kComplete = 0,
-  kSomethingMissing = 1,
-  kCannotOpenOrUsage = 2,
-  kDamaged = 3,
-  kCannotWrite = 4,
+    kComplete = 0,
+    kSomethingMissing = 1,
+    kCannotOpenOrUsage = 2,
+    kDamaged = 3,
+    kCannotWrite = 4,
 };
 
 // What korvane-scan was asked to do.
 struct CliOptions {
-  bool trace = false;
-  bool utf8 = false;
-  bool explain = false;
-  bool json = false;
-  // One for each root, the last --map of a root winning, in the order the
-  // roots were first given.
-  std::vector<DriveMapping> maps;
-  std::optional<std::string> codePage;
-  std::vector<std::string> searchFolders;
-  // Candidates shown for each missing file found elsewhere; the rest are
-  // counted.
-  std::size_t candidates = 5;
-  bool candidatesGiven = false;
-  bool oneFileSystem =
-      false; // the search stays on the file systems of searchFolders
-  int jobs = LookupPool::kDefaultJobs; // lookups at once; 1: each in its turn
-  std::string file;
+    bool trace = false;
+    bool utf8 = false;
+    bool explain = false;
+    bool json = false;
+    // One for each root, the last --map of a root winning, in the order the
+    // roots were first given.
+    std::vector<DriveMapping> maps;
+    std::optional<std::string> codePage;
+    std::vector<std::string> searchFolders;
+    // Candidates shown for each missing file found elsewhere; the rest are
+    // counted.
+    std::size_t candidates = 5;
+    bool candidatesGiven = false;
+    bool oneFileSystem = false; // the search stays on the file systems of searchFolders
+    int jobs = LookupPool::kDefaultJobs; // lookups at once; 1: each in its turn
+    std::string file;
 };
 
 // The help text.
-extern const char *const kUsage;
+extern const char* const kUsage;
 
 // Reads the command line. Nothing when the program is to end at once: after
 // --help or --version (status 0), or after a message on stderr for wrong
 // usage (status 2); `exitStatus` says which.
-std::optional<CliOptions> parseCommandLine(int argc, char **argv,
-                                           int &exitStatus);
+std::optional<CliOptions> parseCommandLine(int argc, char** argv, int& exitStatus);
 
 } // namespace korvane

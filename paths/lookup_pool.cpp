@@ -13,113 +13,114 @@ constexpr std::size_t kBatch = 16;
 
 } // namespace
 
-LookupPool::LookupPool(const PathResolver &model, int jobs, FolderReader &base)
-    : cache_(base) {
-  jobs = std::clamp(jobs, 1, kMaxJobs);
-  threads_.reserve(static_cast<std::size_t>(jobs));
-  for (int k = 0; k < jobs; ++k)
-    threads_.emplace_back([this, resolver = model.sibling(cache_)]() mutable {
-      work(std::move(resolver));
-    });
+LookupPool::LookupPool(const PathResolver& model, int jobs, FolderReader& base) : cache_(base)
+{
+    jobs = std::clamp(jobs, 1, kMaxJobs);
+    threads_.reserve(static_cast<std::size_t>(jobs));
+    for (int k = 0; k < jobs; ++k)
+        threads_.emplace_back([this, resolver = model.sibling(cache_)]() mutable { work(std::move(resolver)); });
 }
 
-LookupPool::~LookupPool() {
-  {
-    const std::lock_guard lock(workMutex_);
-    quitting_ = true;
-  }
-  work_.notify_all();
-  for (std::thread &thread : threads_)
-    thread.join();
-}
-
-std::atomic<bool> &LookupPool::doneFlag(Ticket ticket) const {
-  const std::size_t index = ticket - 1;
-  return (*chunks_[index >> kChunkBits])[index &
-                                         ((std::size_t{1} << kChunkBits) - 1)];
-}
-
-LookAhead::Ticket LookupPool::begin(std::string_view path) {
-  path = path.substr(0, path.find('\0'));
-  const std::lock_guard lock(scanMutex_);
-  const std::uint32_t hash = tickets_.hashOf(path);
-  if (const std::uint32_t *known = tickets_.find(path, hash))
-    return *known;
-  const std::size_t index = last_;
-  if ((index >> kChunkBits) >= kChunks)
-    return 0;
-  if (!chunks_[index >> kChunkBits])
-    chunks_[index >> kChunkBits] =
-        std::make_unique<Chunk>(); // flags start false
-  const Ticket ticket = ++last_;
-  tickets_.insert(path, hash, ticket);
-  unflushed_.emplace_back(ticket, std::string(path));
-  if (unflushed_.size() >= kBatch) {
+LookupPool::~LookupPool()
+{
     {
-      const std::lock_guard work(workMutex_);
-      for (auto &job : unflushed_)
-        queue_.push_back(std::move(job));
+        const std::lock_guard lock(workMutex_);
+        quitting_ = true;
     }
-    unflushed_.clear();
     work_.notify_all();
-  }
-  return ticket;
+    for (std::thread& thread : threads_)
+        thread.join();
 }
 
-bool LookupPool::ready(Ticket ticket) const {
-  return ticket == 0 || doneFlag(ticket).load(std::memory_order_acquire);
+std::atomic<bool>& LookupPool::doneFlag(Ticket ticket) const
+{
+    const std::size_t index = ticket - 1;
+    return (*chunks_[index >> kChunkBits])[index & ((std::size_t{1} << kChunkBits) - 1)];
 }
 
-void LookupPool::flush() {
-  {
+LookAhead::Ticket LookupPool::begin(std::string_view path)
+{
+    path = path.substr(0, path.find('\0'));
     const std::lock_guard lock(scanMutex_);
-    if (unflushed_.empty())
-      return;
-    const std::lock_guard work(workMutex_);
-    for (auto &job : unflushed_)
-      queue_.push_back(std::move(job));
-    unflushed_.clear();
-  }
-  work_.notify_all();
+    const std::uint32_t hash = tickets_.hashOf(path);
+    if (const std::uint32_t* known = tickets_.find(path, hash))
+        return *known;
+    const std::size_t index = last_;
+    if ((index >> kChunkBits) >= kChunks)
+        return 0;
+    if (!chunks_[index >> kChunkBits])
+        chunks_[index >> kChunkBits] = std::make_unique<Chunk>(); // flags start false
+    const Ticket ticket = ++last_;
+    tickets_.insert(path, hash, ticket);
+    unflushed_.emplace_back(ticket, std::string(path));
+    if (unflushed_.size() >= kBatch) {
+        {
+            const std::lock_guard work(workMutex_);
+            for (auto& job : unflushed_)
+                queue_.push_back(std::move(job));
+        }
+        unflushed_.clear();
+        work_.notify_all();
+    }
+    return ticket;
 }
 
-void LookupPool::wait(Ticket ticket) {
-  if (ready(ticket))
-    return;
-  flush();
-  waiting_.fetch_add(1);
-  {
-    std::unique_lock lock(doneMutex_);
-    done_.wait(lock, [&] {
-      return doneFlag(ticket).load();
-    }); // sequentially consistent with waiting_
-  }
-  waiting_.fetch_sub(1);
+bool LookupPool::ready(Ticket ticket) const
+{
+    return ticket == 0 || doneFlag(ticket).load(std::memory_order_acquire);
 }
 
-void LookupPool::work(PathResolver resolver) {
-  for (;;) {
-    std::pair<Ticket, std::string> job;
+void LookupPool::flush()
+{
     {
-      std::unique_lock lock(workMutex_);
-      work_.wait(lock, [&] { return quitting_ || !queue_.empty(); });
-      if (quitting_)
+        const std::lock_guard lock(scanMutex_);
+        if (unflushed_.empty())
+            return;
+        const std::lock_guard work(workMutex_);
+        for (auto& job : unflushed_)
+            queue_.push_back(std::move(job));
+        unflushed_.clear();
+    }
+    work_.notify_all();
+}
+
+void LookupPool::wait(Ticket ticket)
+{
+    if (ready(ticket))
         return;
-      job = std::move(queue_.front());
-      queue_.pop_front();
+    flush();
+    waiting_.fetch_add(1);
+    {
+        std::unique_lock lock(doneMutex_);
+        done_.wait(lock, [&] { return doneFlag(ticket).load(); }); // sequentially consistent with waiting_
     }
-    try {
-      resolver.exists(job.second);
-    } catch (...) {
-      // The run's resolver looks again, and meets what went wrong
-      // itself; the look-ahead only saves time.
+    waiting_.fetch_sub(1);
+}
+
+void LookupPool::work(PathResolver resolver)
+{
+    for (;;) {
+        std::pair<Ticket, std::string> job;
+        {
+            std::unique_lock lock(workMutex_);
+            work_.wait(lock, [&] { return quitting_ || !queue_.empty(); });
+            if (quitting_)
+                return;
+            job = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        try {
+            resolver.exists(job.second);
+        } catch (...) {
+            // The run's resolver looks again, and meets what went wrong
+            // itself; the look-ahead only saves time.
+        }
+        doneFlag(job.first).store(true); // sequentially consistent with waiting_
+        if (waiting_.load() > 0) {
+            const std::lock_guard lock(doneMutex_);
+            done_.notify_all();
+        }
     }
-    doneFlag(job.first).store(true); // sequentially consistent with waiting_
-    if (waiting_.load() > 0) {
-      const std::lock_guard lock(doneMutex_);
-      done_.notify_all();
-    }
-  }
 }
 
 } // namespace korvane

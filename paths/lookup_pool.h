@@ -34,58 +34,57 @@ namespace korvane {
 // pool serves several projects).
 class LookupPool final : public LookAhead {
 public:
-  // Lookups at once by default: network shares answer many requests in
-  // parallel, and a round trip of 1 to 50 ms leaves each thread waiting.
-  static constexpr int kDefaultJobs = 32;
-  static constexpr int kMaxJobs = 256;
+    // Lookups at once by default: network shares answer many requests in
+    // parallel, and a round trip of 1 to 50 ms leaves each thread waiting.
+    static constexpr int kDefaultJobs = 32;
+    static constexpr int kMaxJobs = 256;
 
-  // `jobs` threads (1 to kMaxJobs). Folders are read and files followed
-  // through `base`, which must be safe to use from several threads.
-  LookupPool(const PathResolver &model, int jobs,
-             FolderReader &base = systemFolderReader());
-  ~LookupPool() override;
-  LookupPool(const LookupPool &) = delete;
-  LookupPool &operator=(const LookupPool &) = delete;
+    // `jobs` threads (1 to kMaxJobs). Folders are read and files followed
+    // through `base`, which must be safe to use from several threads.
+    LookupPool(const PathResolver& model, int jobs, FolderReader& base = systemFolderReader());
+    ~LookupPool() override;
+    LookupPool(const LookupPool&) = delete;
+    LookupPool& operator=(const LookupPool&) = delete;
 
-  FolderReader &reader() { return cache_; }
+    FolderReader& reader() { return cache_; }
 
-  Ticket begin(std::string_view path) override;
-  bool ready(Ticket ticket) const override;
-  void wait(Ticket ticket) override;
-  void flush() override;
+    Ticket begin(std::string_view path) override;
+    bool ready(Ticket ticket) const override;
+    void wait(Ticket ticket) override;
+    void flush() override;
 
 private:
-  // Tickets are counted from 1; 0 stands for a test with nothing to wait
-  // for (beyond the last ticket the table can hold, the run's resolver
-  // simply looks itself).
-  static constexpr std::size_t kChunkBits = 16;
-  static constexpr std::size_t kChunks = 4096;
-  using Chunk = std::array<std::atomic<bool>, std::size_t{1} << kChunkBits>;
+    // Tickets are counted from 1; 0 stands for a test with nothing to wait
+    // for (beyond the last ticket the table can hold, the run's resolver
+    // simply looks itself).
+    static constexpr std::size_t kChunkBits = 16;
+    static constexpr std::size_t kChunks = 4096;
+    using Chunk = std::array<std::atomic<bool>, std::size_t{1} << kChunkBits>;
 
-  std::atomic<bool> &doneFlag(Ticket ticket) const;
-  void work(PathResolver resolver);
+    std::atomic<bool>& doneFlag(Ticket ticket) const;
+    void work(PathResolver resolver);
 
-  SharedFolderCache cache_;
+    SharedFolderCache cache_;
 
-  // What the scan threads begin: each path once, under scanMutex_.
-  std::mutex scanMutex_;
-  StringTable tickets_;
-  std::vector<std::pair<Ticket, std::string>> unflushed_;
-  std::array<std::unique_ptr<Chunk>, kChunks> chunks_;
-  Ticket last_ = 0;
+    // What the scan threads begin: each path once, under scanMutex_.
+    std::mutex scanMutex_;
+    StringTable tickets_;
+    std::vector<std::pair<Ticket, std::string>> unflushed_;
+    std::array<std::unique_ptr<Chunk>, kChunks> chunks_;
+    Ticket last_ = 0;
 
-  // The work the threads take, under workMutex_.
-  std::mutex workMutex_;
-  std::condition_variable work_;
-  std::deque<std::pair<Ticket, std::string>> queue_;
-  bool quitting_ = false;
+    // The work the threads take, under workMutex_.
+    std::mutex workMutex_;
+    std::condition_variable work_;
+    std::deque<std::pair<Ticket, std::string>> queue_;
+    bool quitting_ = false;
 
-  // Scan threads waiting for a ticket.
-  std::mutex doneMutex_;
-  std::condition_variable done_;
-  std::atomic<int> waiting_{0};
+    // Scan threads waiting for a ticket.
+    std::mutex doneMutex_;
+    std::condition_variable done_;
+    std::atomic<int> waiting_{0};
 
-  std::vector<std::thread> threads_;
+    std::vector<std::thread> threads_;
 };
 
 } // namespace korvane

@@ -18,34 +18,28 @@ namespace korvane {
 // as long as it does: one run.
 class SharedFolderCache final : public FolderReader {
 public:
-  explicit SharedFolderCache(FolderReader &inner = systemFolderReader());
-  ~SharedFolderCache() override;
+    explicit SharedFolderCache(FolderReader& inner = systemFolderReader());
+    ~SharedFolderCache() override;
 
-  int list(const std::string &path, FolderListing &listing) override;
-  int follow(const std::string &path, EntryKind &kind,
-             FolderIdentity &identity) override;
-  int realPath(const std::string &path, std::string &out) override {
-    return inner_.realPath(path, out);
-  }
-  int readable(const std::string &path) override {
-    return inner_.readable(path);
-  }
+    int list(const std::string& path, FolderListing& listing) override;
+    int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) override;
+    int realPath(const std::string& path, std::string& out) override { return inner_.realPath(path, out); }
+    int readable(const std::string& path) override { return inner_.readable(path); }
 
-  // How many questions reached the reader behind it; for tests.
-  std::size_t asked() const;
+    // How many questions reached the reader behind it; for tests.
+    std::size_t asked() const;
 
 private:
-  struct Answer;
-  // The answer kept for `key`, asked of the reader behind by `ask` the
-  // first time, and waited for while another thread asks it.
-  template <typename Ask>
-  const Answer &answer(const std::string &key, Ask &&ask);
+    struct Answer;
+    // The answer kept for `key`, asked of the reader behind by `ask` the
+    // first time, and waited for while another thread asks it.
+    template <typename Ask> const Answer& answer(const std::string& key, Ask&& ask);
 
-  FolderReader &inner_;
-  mutable std::mutex mutex_;
-  std::condition_variable answered_;
-  // Listings under "l" and the path, follows under "f" and the path.
-  std::unordered_map<std::string, std::unique_ptr<Answer>> answers_;
+    FolderReader& inner_;
+    mutable std::mutex mutex_;
+    std::condition_variable answered_;
+    // Listings under "l" and the path, follows under "f" and the path.
+    std::unordered_map<std::string, std::unique_ptr<Answer>> answers_;
 };
 
 } // namespace korvane

@@ -19,19 +19,19 @@ namespace korvane {
 // ready and wait; the tests themselves run elsewhere.
 class LookAhead {
 public:
-  using Ticket = std::uint32_t;
+    using Ticket = std::uint32_t;
 
-  virtual ~LookAhead() = default;
-  // Starts (or soon starts) looking for `path`, a stored name up to its
-  // first zero byte. A path met before returns the ticket it had.
-  virtual Ticket begin(std::string_view path) = 0;
-  // Whether the test of `ticket` has ended. Quick: asked for every event.
-  virtual bool ready(Ticket ticket) const = 0;
-  // Waits until it has.
-  virtual void wait(Ticket ticket) = 0;
-  // Starts every test begun so far that is still held back (tests may be
-  // handed to the threads in batches).
-  virtual void flush() = 0;
+    virtual ~LookAhead() = default;
+    // Starts (or soon starts) looking for `path`, a stored name up to its
+    // first zero byte. A path met before returns the ticket it had.
+    virtual Ticket begin(std::string_view path) = 0;
+    // Whether the test of `ticket` has ended. Quick: asked for every event.
+    virtual bool ready(Ticket ticket) const = 0;
+    // Waits until it has.
+    virtual void wait(Ticket ticket) = 0;
+    // Starts every test begun so far that is still held back (tests may be
+    // handed to the threads in batches).
+    virtual void flush() = 0;
 };
 
 // A sink between the scan and the feedback (`inner`) that lets the scan
@@ -47,76 +47,59 @@ public:
 // bytes of text, the scan waits for the oldest test.
 class LookAheadFeedback final : public ScanFeedback {
 public:
-  static constexpr std::size_t kMaxHeldEvents = 1u << 16;
-  static constexpr std::size_t kMaxHeldBytes = 4u << 20;
+    static constexpr std::size_t kMaxHeldEvents = 1u << 16;
+    static constexpr std::size_t kMaxHeldBytes = 4u << 20;
 
-  LookAheadFeedback(ScanFeedback &inner, LookAhead &lookAhead)
-      : inner_(inner), lookAhead_(lookAhead) {}
+    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead) : inner_(inner), lookAhead_(lookAhead) { }
 
-  void appendReport(std::string_view text) override;
-  void clearReport() override;
-  void setStatus(std::string_view text) override;
-  void resetProgress() override;
-  void stepProgress() override;
-  void beginSection(std::string_view name) override;
-  void missingFile(std::string_view path) override;
-  void entryStatus(std::string_view label, std::int32_t entry,
-                   std::int32_t count) override;
-  bool statusOfEveryEntry() const override {
-    return inner_.statusOfEveryEntry();
-  }
-  bool fileExists(std::string_view path) override {
-    return inner_.fileExists(path);
-  }
-  void checkFile(std::string_view path) override;
+    void appendReport(std::string_view text) override;
+    void clearReport() override;
+    void setStatus(std::string_view text) override;
+    void resetProgress() override;
+    void stepProgress() override;
+    void beginSection(std::string_view name) override;
+    void missingFile(std::string_view path) override;
+    void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override;
+    bool statusOfEveryEntry() const override { return inner_.statusOfEveryEntry(); }
+    bool fileExists(std::string_view path) override { return inner_.fileExists(path); }
+    void checkFile(std::string_view path) override;
 
-  // Passes on everything held back, waiting for the tests: the end of a run.
-  void finish();
-  // Passes on what can be passed on without waiting, and drops the rest:
-  // a run that was stopped. The report still ends with a whole line, since
-  // what is dropped starts with an existence test.
-  void abandon();
-  // Events held back now; for tests.
-  std::size_t held() const { return held_.size(); }
+    // Passes on everything held back, waiting for the tests: the end of a run.
+    void finish();
+    // Passes on what can be passed on without waiting, and drops the rest:
+    // a run that was stopped. The report still ends with a whole line, since
+    // what is dropped starts with an existence test.
+    void abandon();
+    // Events held back now; for tests.
+    std::size_t held() const { return held_.size(); }
 
 private:
-  enum class Kind : std::uint8_t {
-    Append,
-    Clear,
-    Status,
-    Reset,
-    Step,
-    Section,
-    Missing,
-    Entry,
-    Check
-  };
-  struct Event {
-    Kind kind = Kind::Append;
-    std::int32_t entry = 0;
-    std::int32_t count = 0;
-    LookAhead::Ticket ticket = 0;
-    std::string_view label; // static text, for Entry
-    std::size_t offset = 0; // of the text in text_
-    std::size_t length = 0;
-  };
+    enum class Kind : std::uint8_t { Append, Clear, Status, Reset, Step, Section, Missing, Entry, Check };
+    struct Event {
+        Kind kind = Kind::Append;
+        std::int32_t entry = 0;
+        std::int32_t count = 0;
+        LookAhead::Ticket ticket = 0;
+        std::string_view label; // static text, for Entry
+        std::size_t offset = 0; // of the text in text_
+        std::size_t length = 0;
+    };
 
-  // Whether the event must wait its turn: something is held back.
-  bool holding() const { return !held_.empty(); }
-  void hold(Kind kind, std::string_view text = {});
-  void deliver(const Event &event);
-  // Passes on the events before the first test that has not ended.
-  void passReady();
-  // Keeps what is held within its bounds.
-  void bound();
+    // Whether the event must wait its turn: something is held back.
+    bool holding() const { return !held_.empty(); }
+    void hold(Kind kind, std::string_view text = {});
+    void deliver(const Event& event);
+    // Passes on the events before the first test that has not ended.
+    void passReady();
+    // Keeps what is held within its bounds.
+    void bound();
 
-  ScanFeedback &inner_;
-  LookAhead &lookAhead_;
-  std::deque<Event> held_;
-  std::string text_;          // the texts of the held events, in order
-  std::size_t textStart_ = 0; // what of text_ was passed on
-  std::size_t unflushed_ =
-      0; // events since a test was begun and not yet flushed
+    ScanFeedback& inner_;
+    LookAhead& lookAhead_;
+    std::deque<Event> held_;
+    std::string text_;          // the texts of the held events, in order
+    std::size_t textStart_ = 0; // what of text_ was passed on
+    std::size_t unflushed_ = 0; // events since a test was begun and not yet flushed
 };
 
 } // namespace korvane

@@ -21,36 +21,39 @@ constexpr std::uint16_t kFiltersFrom = 519;          // 0x207
 
 // The least one record of a section takes: empty names, lists and blocks,
 // and the shortest kind there is. The filter records are left out.
-constexpr std::uint64_t leastRecordSize(SectionId id) {
-  switch (id) {
-  case SectionId::MainAV:
-  case SectionId::InsertAV:
-    return 1; // a name of no known kind, alone
-  case SectionId::ExAudio1:
-  case SectionId::ExAudio2:
-    return 1 + 12 + 4 + 4;
-  case SectionId::Effect:
-    return 3 * 4 + 2 + 1 + 5 * 4 + 4 + 1;
-  case SectionId::Title:
-    return 31; // before version 519
-  case SectionId::BinWindow:
-    return 1 + 1 + 16;
-  default:
-    return 0;
-  }
+constexpr std::uint64_t leastRecordSize(SectionId id)
+{
+    switch (id) {
+    case SectionId::MainAV:
+    case SectionId::InsertAV:
+        return 1; // a name of no known kind, alone
+    case SectionId::ExAudio1:
+    case SectionId::ExAudio2:
+        return 1 + 12 + 4 + 4;
+    case SectionId::Effect:
+        return 3 * 4 + 2 + 1 + 5 * 4 + 4 + 1;
+    case SectionId::Title:
+        return 31; // before version 519
+    case SectionId::BinWindow:
+        return 1 + 1 + 16;
+    default:
+        return 0;
+    }
 }
 
 // What `count` records of a section claim of the file. A real project never
 // holds a negative count; taken unsigned, it claims too much for any file.
-std::uint64_t claimOf(SectionId id, std::int32_t count) {
-  return static_cast<std::uint32_t>(count) * leastRecordSize(id);
+std::uint64_t claimOf(SectionId id, std::int32_t count)
+{
+    return static_cast<std::uint32_t>(count) * leastRecordSize(id);
 }
 
 // The section's heading in the report, for the sections that have one.
-void beginSection(ScanFeedback &feedback, SectionId id) {
-  const Section &section = sectionOf(id);
-  if (section.heading)
-    feedback.beginSection(section.name);
+void beginSection(ScanFeedback& feedback, SectionId id)
+{
+    const Section& section = sectionOf(id);
+    if (section.heading)
+        feedback.beginSection(section.name);
 }
 
 // A section behind the main track: its heading, its count and its entries.
@@ -58,149 +61,138 @@ void beginSection(ScanFeedback &feedback, SectionId id) {
 // is empty. An empty section leaves its whole budget to the driver; a
 // negative count leaves it unstepped.
 template <class ScanEntries>
-std::int32_t scanCountedSection(ProjectReader &reader, ScanFeedback &feedback,
-                                ScanResult &result, SectionId id,
-                                std::int32_t mainCount,
-                                ScanEntries &&scanEntries) {
-  beginSection(feedback, id);
-  std::int32_t count = 0;
-  if (mainCount != 0) {
-    reader.mark(sectionOf(id).name);
-    count = reader.readS32();
-    result.claimedBytes += claimOf(id, count);
-    scanEntries(count);
-  }
-  if (count == 0)
-    stepProgress(feedback, sectionOf(id).budget);
-  return count;
+std::int32_t scanCountedSection(ProjectReader& reader, ScanFeedback& feedback, ScanResult& result, SectionId id,
+                                std::int32_t mainCount, ScanEntries&& scanEntries)
+{
+    beginSection(feedback, id);
+    std::int32_t count = 0;
+    if (mainCount != 0) {
+        reader.mark(sectionOf(id).name);
+        count = reader.readS32();
+        result.claimedBytes += claimOf(id, count);
+        scanEntries(count);
+    }
+    if (count == 0)
+        stepProgress(feedback, sectionOf(id).budget);
+    return count;
 }
 
 } // namespace
 
-ScanResult scanProject(ProjectReader &reader, ScanFeedback &feedback) {
-  ScanResult result;
-  result.opened = true;
-  // After a stop nothing more is read and nothing more is shown: the
-  // report ends with the last whole entry.
-  const auto stopHere = [&] {
-    if (!reader.stopRequested())
-      return false;
-    result.stopped = true;
-    return true;
-  };
-
-  reader.mark("header");
-  const std::uint16_t version = reader.readU16();
-  result.version = version;
-  reader.skip(2);
-  const std::int32_t binCount = reader.readS32();
-  const std::int32_t mainCount = reader.readS32();
-  reader.skip(4);
-  if (version >= kLongerHeaderFrom)
-    reader.skip(4);
-  if (version >= kFiltersFrom)
-    reader.skip(4);
-  result.claimedBytes = claimOf(SectionId::MainAV, mainCount) +
-                        claimOf(SectionId::BinWindow, binCount);
-
-  // The main track's count is in the header.
-  beginSection(feedback, SectionId::MainAV);
-  if (mainCount != 0)
-    scanMainAV(reader, feedback, mainCount);
-  else
-    stepProgress(feedback, sectionOf(SectionId::MainAV).budget);
-  if (stopHere())
-    return result;
-
-  std::int32_t counts[3] = {}; // of InsertAV, ExAudio1 and ExAudio2
-  const SectionId tracks[3] = {SectionId::InsertAV, SectionId::ExAudio1,
-                               SectionId::ExAudio2};
-  for (int k = 0; k < 3; ++k) {
-    const SectionId id = tracks[k];
-    counts[k] = scanCountedSection(reader, feedback, result, id, mainCount,
-                                   [&](std::int32_t n) {
-                                     if (id == SectionId::InsertAV)
-                                       scanInsertAV(reader, feedback, n);
-                                     else
-                                       scanExAudio(reader, feedback, n, id);
-                                   });
-    if (stopHere())
-      return result;
-  }
-
-  if (version >= kEffectsAndTitlesFrom) {
-    scanCountedSection(
-        reader, feedback, result, SectionId::Effect, mainCount,
-        [&](std::int32_t n) { scanEffect(reader, feedback, n); });
-    if (stopHere())
-      return result;
-    scanCountedSection(
-        reader, feedback, result, SectionId::Title, mainCount,
-        [&](std::int32_t n) { scanTitle(reader, feedback, n, version); });
-  } else {
-    stepProgress(feedback, sectionOf(SectionId::Effect).budget +
-                               sectionOf(SectionId::Title).budget);
-  }
-
-  if (version >= kFiltersFrom && !stopHere()) {
-    // The clip counts again, taken unsigned; no count of their own.
-    const auto unsignedCount = [](std::int32_t count) {
-      return static_cast<std::uint32_t>(count);
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
+{
+    ScanResult result;
+    result.opened = true;
+    // After a stop nothing more is read and nothing more is shown: the
+    // report ends with the last whole entry.
+    const auto stopHere = [&] {
+        if (!reader.stopRequested())
+            return false;
+        result.stopped = true;
+        return true;
     };
-    scanFilterVisual(reader, feedback, unsignedCount(mainCount),
-                     SectionId::FilterVisualOfMainAV);
-    scanFilterVisual(reader, feedback, unsignedCount(counts[0]),
-                     SectionId::FilterVisualOfInsertAV);
-    scanFilterAudio(reader, feedback, unsignedCount(counts[1]),
-                    SectionId::FilterAudioOfExAudio1);
-    scanFilterAudio(reader, feedback, unsignedCount(counts[2]),
-                    SectionId::FilterAudioOfExAudio2);
-  }
-  if (stopHere())
+
+    reader.mark("header");
+    const std::uint16_t version = reader.readU16();
+    result.version = version;
+    reader.skip(2);
+    const std::int32_t binCount = reader.readS32();
+    const std::int32_t mainCount = reader.readS32();
+    reader.skip(4);
+    if (version >= kLongerHeaderFrom)
+        reader.skip(4);
+    if (version >= kFiltersFrom)
+        reader.skip(4);
+    result.claimedBytes = claimOf(SectionId::MainAV, mainCount) + claimOf(SectionId::BinWindow, binCount);
+
+    // The main track's count is in the header.
+    beginSection(feedback, SectionId::MainAV);
+    if (mainCount != 0)
+        scanMainAV(reader, feedback, mainCount);
+    else
+        stepProgress(feedback, sectionOf(SectionId::MainAV).budget);
+    if (stopHere())
+        return result;
+
+    std::int32_t counts[3] = {}; // of InsertAV, ExAudio1 and ExAudio2
+    const SectionId tracks[3] = {SectionId::InsertAV, SectionId::ExAudio1, SectionId::ExAudio2};
+    for (int k = 0; k < 3; ++k) {
+        const SectionId id = tracks[k];
+        counts[k] = scanCountedSection(reader, feedback, result, id, mainCount, [&](std::int32_t n) {
+            if (id == SectionId::InsertAV)
+                scanInsertAV(reader, feedback, n);
+            else
+                scanExAudio(reader, feedback, n, id);
+        });
+        if (stopHere())
+            return result;
+    }
+
+    if (version >= kEffectsAndTitlesFrom) {
+        scanCountedSection(reader, feedback, result, SectionId::Effect, mainCount,
+                           [&](std::int32_t n) { scanEffect(reader, feedback, n); });
+        if (stopHere())
+            return result;
+        scanCountedSection(reader, feedback, result, SectionId::Title, mainCount,
+                           [&](std::int32_t n) { scanTitle(reader, feedback, n, version); });
+    } else {
+        stepProgress(feedback, sectionOf(SectionId::Effect).budget + sectionOf(SectionId::Title).budget);
+    }
+
+    if (version >= kFiltersFrom && !stopHere()) {
+        // The clip counts again, taken unsigned; no count of their own.
+        const auto unsignedCount = [](std::int32_t count) { return static_cast<std::uint32_t>(count); };
+        scanFilterVisual(reader, feedback, unsignedCount(mainCount), SectionId::FilterVisualOfMainAV);
+        scanFilterVisual(reader, feedback, unsignedCount(counts[0]), SectionId::FilterVisualOfInsertAV);
+        scanFilterAudio(reader, feedback, unsignedCount(counts[1]), SectionId::FilterAudioOfExAudio1);
+        scanFilterAudio(reader, feedback, unsignedCount(counts[2]), SectionId::FilterAudioOfExAudio2);
+    }
+    if (stopHere())
+        return result;
+
+    // The bin's reader makes no steps: its budget follows it whole.
+    beginSection(feedback, SectionId::BinWindow);
+    scanBinWindow(reader, feedback, binCount);
+    if (stopHere())
+        return result;
+    stepProgress(feedback, sectionOf(SectionId::BinWindow).budget);
+
+    feedback.setStatus("");
+
+    result.damaged = reader.passedEnd();
+    result.endedAt = reader.endLocation();
+    result.readError = reader.readError();
+    result.bytesRead = reader.offset();
     return result;
-
-  // The bin's reader makes no steps: its budget follows it whole.
-  beginSection(feedback, SectionId::BinWindow);
-  scanBinWindow(reader, feedback, binCount);
-  if (stopHere())
-    return result;
-  stepProgress(feedback, sectionOf(SectionId::BinWindow).budget);
-
-  feedback.setStatus("");
-
-  result.damaged = reader.passedEnd();
-  result.endedAt = reader.endLocation();
-  result.readError = reader.readError();
-  result.bytesRead = reader.offset();
-  return result;
 }
 
-ScanResult runScan(const std::string &path, ScanFeedback &feedback) {
-  return runScan(path, feedback, ScanOptions{});
+ScanResult runScan(const std::string& path, ScanFeedback& feedback)
+{
+    return runScan(path, feedback, ScanOptions{});
 }
 
-ScanResult runScan(const std::string &path, ScanFeedback &feedback,
-                   const ScanOptions &options) {
-  ProjectFile file;
-  if (!file.open(path)) {
-    ScanResult failed;
-    failed.openError = file.error();
-    return failed;
-  }
-  feedback.resetProgress();
-  feedback.clearReport();
-  // The reader's buffer is large; keep it off the stack of the caller.
-  const auto reader = std::make_unique<ProjectReader>(file.fd());
-  reader->setStop(options.stop);
-  if (!options.lookAhead)
-    return scanProject(*reader, feedback);
-  LookAheadFeedback ahead(feedback, *options.lookAhead);
-  ScanResult result = scanProject(*reader, ahead);
-  if (result.stopped)
-    ahead.abandon();
-  else
-    ahead.finish();
-  return result;
+ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOptions& options)
+{
+    ProjectFile file;
+    if (!file.open(path)) {
+        ScanResult failed;
+        failed.openError = file.error();
+        return failed;
+    }
+    feedback.resetProgress();
+    feedback.clearReport();
+    // The reader's buffer is large; keep it off the stack of the caller.
+    const auto reader = std::make_unique<ProjectReader>(file.fd());
+    reader->setStop(options.stop);
+    if (!options.lookAhead)
+        return scanProject(*reader, feedback);
+    LookAheadFeedback ahead(feedback, *options.lookAhead);
+    ScanResult result = scanProject(*reader, ahead);
+    if (result.stopped)
+        ahead.abandon();
+    else
+        ahead.finish();
+    return result;
 }
 
 namespace {
@@ -218,44 +210,42 @@ constexpr std::uint64_t kClaimFactor = 64;
 constexpr std::uint64_t kLeastImplausibleClaim = 1024 * 1024;
 
 // Why a damaged file cannot be a project at all; empty when it may be one.
-std::string notAProjectBecause(const ScanResult &result) {
-  if (result.readError != 0)
-    return {}; // not all of it was seen
-  if (result.bytesRead == 0)
-    return "it is empty";
-  if (result.bytesRead >= sizeof result.version &&
-      (result.version < kLeastPlausibleVersion ||
-       result.version > kMostPlausibleVersion))
-    return "its layout version, " + std::to_string(result.version) +
-           ", is far outside the editor's";
-  if (result.claimedBytes >
-      std::max(kClaimFactor * result.bytesRead, kLeastImplausibleClaim))
-    return "its counts claim far more records than its " +
-           std::to_string(result.bytesRead) + " bytes can hold";
-  return {};
+std::string notAProjectBecause(const ScanResult& result)
+{
+    if (result.readError != 0)
+        return {}; // not all of it was seen
+    if (result.bytesRead == 0)
+        return "it is empty";
+    if (result.bytesRead >= sizeof result.version &&
+        (result.version < kLeastPlausibleVersion || result.version > kMostPlausibleVersion))
+        return "its layout version, " + std::to_string(result.version) + ", is far outside the editor's";
+    if (result.claimedBytes > std::max(kClaimFactor * result.bytesRead, kLeastImplausibleClaim))
+        return "its counts claim far more records than its " + std::to_string(result.bytesRead) +
+               " bytes can hold";
+    return {};
 }
 
 } // namespace
 
-std::string describeDamage(const ScanResult &result) {
-  if (!result.damaged)
-    return {};
-  if (const std::string why = notAProjectBecause(result); !why.empty())
-    return "The file does not look like a RexEdit project: " + why + ".";
-  const ReadLocation &at = result.endedAt;
-  std::string where;
-  if (std::strcmp(at.section, "header") == 0)
-    where = "in its header";
-  else if (at.entry == 0)
-    where = std::string("in the count of the ") + at.section + " section";
-  else
-    where = std::string("in the ") + at.section + " section, at entry " +
-            std::to_string(at.entry) + " of " + std::to_string(at.count);
-  if (result.readError != 0)
-    return "The project file could not be read to its end (" +
-           std::string(std::strerror(result.readError)) +
-           "); reading stopped " + where + ".";
-  return "The project file is damaged: it ends " + where + ".";
+std::string describeDamage(const ScanResult& result)
+{
+    if (!result.damaged)
+        return {};
+    if (const std::string why = notAProjectBecause(result); !why.empty())
+        return "The file does not look like a RexEdit project: " + why + ".";
+    const ReadLocation& at = result.endedAt;
+    std::string where;
+    if (std::strcmp(at.section, "header") == 0)
+        where = "in its header";
+    else if (at.entry == 0)
+        where = std::string("in the count of the ") + at.section + " section";
+    else
+        where = std::string("in the ") + at.section + " section, at entry " + std::to_string(at.entry) + " of " +
+                std::to_string(at.count);
+    if (result.readError != 0)
+        return "The project file could not be read to its end (" + std::string(std::strerror(result.readError)) +
+               "); reading stopped " + where + ".";
+    return "The project file is damaged: it ends " + where + ".";
 }
 
 } // namespace korvane

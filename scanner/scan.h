@@ -13,69 +13,56 @@ namespace korvane {
 
 // How a run ended.
 struct ScanResult {
-  bool opened = false;
-  std::string openError; // why the file could not be opened
-  std::uint16_t version = 0;
-  bool damaged =
-      false; // the file ended (or could not be read) before its layout did
-  ReadLocation endedAt;        // where, when damaged
-  int readError = 0;           // the system's error number when a read failed
-  std::uint64_t bytesRead = 0; // read by the scan: the whole file, when it
-                               // ended early without a read error
-  std::uint64_t claimedBytes =
-      0; // the least the records its counts claim would take
-  bool stopped =
-      false; // a stop was asked for: the report ends before the layout does
+    bool opened = false;
+    std::string openError;    // why the file could not be opened
+    std::uint16_t version = 0;
+    bool damaged = false;     // the file ended (or could not be read) before its layout did
+    ReadLocation endedAt;     // where, when damaged
+    int readError = 0;        // the system's error number when a read failed
+    std::uint64_t bytesRead = 0;    // read by the scan: the whole file, when it ended early without a read error
+    std::uint64_t claimedBytes = 0; // the least the records its counts claim would take
+    bool stopped = false;     // a stop was asked for: the report ends before the layout does
 
-  explicit operator bool() const { return opened; }
+    explicit operator bool() const { return opened; }
 };
 
 // Setting the flag is safe from a signal handler and from any thread.
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 struct ScanOptions {
-  // Once `*stop` is true the scan ends at the next entry boundary (so the
-  // report ends with a whole line) and says it was stopped. Not owned;
-  // null: the scan runs to its end.
-  const std::atomic<bool> *stop = nullptr;
-  // Where existence tests are started ahead of the scan, so that many are
-  // under way at once (see LookAheadFeedback): the feedback hears the same
-  // events in the same order. Not owned; null: each test in its turn.
-  LookAhead *lookAhead = nullptr;
+    // Once `*stop` is true the scan ends at the next entry boundary (so the
+    // report ends with a whole line) and says it was stopped. Not owned;
+    // null: the scan runs to its end.
+    const std::atomic<bool>* stop = nullptr;
+    // Where existence tests are started ahead of the scan, so that many are
+    // under way at once (see LookAheadFeedback): the feedback hears the same
+    // events in the same order. Not owned; null: each test in its turn.
+    LookAhead* lookAhead = nullptr;
 };
 
 // Opens the project read-only, without blocking and under a shared lock
 // (see ProjectFile), then resets the progress, empties the report and scans.
 // A file that cannot be opened touches nothing of the feedback.
-ScanResult runScan(const std::string &path, ScanFeedback &feedback);
-ScanResult runScan(const std::string &path, ScanFeedback &feedback,
-                   const ScanOptions &options);
+ScanResult runScan(const std::string& path, ScanFeedback& feedback);
+ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOptions& options);
 
 // Walks the project from its first byte: header, sections in file order;
 // stops early when the reader's stop is set (ProjectReader::setStop).
-ScanResult scanProject(ProjectReader &reader, ScanFeedback &feedback);
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback);
 
 // One plain sentence that says where a damaged file ended, or, when its
 // header cannot be a project's, that it does not look like one.
-std::string describeDamage(const ScanResult &result);
+std::string describeDamage(const ScanResult& result);
 
 // The section readers. Each leaves the reader right behind its last record.
 // Where one reads several sections, `section` says which.
-void scanMainAV(ProjectReader &reader, ScanFeedback &feedback,
-                std::int32_t count);
-void scanInsertAV(ProjectReader &reader, ScanFeedback &feedback,
-                  std::int32_t count);
-void scanExAudio(ProjectReader &reader, ScanFeedback &feedback,
-                 std::int32_t count, SectionId section);
-void scanBinWindow(ProjectReader &reader, ScanFeedback &feedback,
-                   std::int32_t count);
-void scanEffect(ProjectReader &reader, ScanFeedback &feedback,
-                std::int32_t count);
-void scanTitle(ProjectReader &reader, ScanFeedback &feedback,
-               std::int32_t count, std::uint16_t version);
-void scanFilterVisual(ProjectReader &reader, ScanFeedback &feedback,
-                      std::uint32_t clipCount, SectionId section);
-void scanFilterAudio(ProjectReader &reader, ScanFeedback &feedback,
-                     std::uint32_t clipCount, SectionId section);
+void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, SectionId section);
+void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanEffect(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, std::uint16_t version);
+void scanFilterVisual(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, SectionId section);
+void scanFilterAudio(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, SectionId section);
 
 } // namespace korvane
