@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,11 +50,14 @@ public:
     std::map<std::string, int> cannotOpen; // path -> error
     std::map<std::string, int> failsAfterFirstEntry;
     std::vector<std::string> notEnterable; // listed, but nothing in it opens
-    std::vector<std::string> listed;
+    std::vector<std::string> listed;       // by any of the walk's threads
 
     int list(const std::string& path, FolderListing& listing) override
     {
-        listed.push_back(path);
+        {
+            const std::lock_guard lock(mutex_);
+            listed.push_back(path);
+        }
         if (const auto it = cannotOpen.find(path); it != cannotOpen.end()) {
             listing.reset();
             return it->second;
@@ -74,6 +78,9 @@ public:
     {
         return systemFolderReader().follow(path, kind, identity);
     }
+
+private:
+    std::mutex mutex_;
 };
 
 class FileIndexOnDisk : public ::testing::Test {
@@ -189,9 +196,13 @@ TEST(FileIndexOfTheFileSystemRoot, TheSystemsFoldersAreNeverRead)
     class SystemBelowRoot final : public FolderReader {
     public:
         std::vector<std::string> listed;
+        std::mutex mutex;
         int list(const std::string& path, FolderListing& listing) override
         {
-            listed.push_back(path);
+            {
+                const std::lock_guard lock(mutex);
+                listed.push_back(path);
+            }
             if (path != "/")
                 return systemFolderReader().list(path, listing);
             listing.reset();
