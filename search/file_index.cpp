@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -114,17 +115,21 @@ struct Task {
 // One build. The folders still to read are a stack: a folder's subfolders
 // go on top as it is taken into the index, so the walk goes deep first, and
 // folders reached through links go to the bottom, read after all the others.
-// Helper threads read folders near the top ahead of time; the calling thread
+// Once reading folders proves slow, helper threads read folders near the
+// top ahead of time (until then the calling thread reads alone); it
 // takes each into the index in the order of the stack, so the index is the
 // same whatever the number of helpers (none with jobs = 1). The folders read
 // ahead are all on the stack already: each would be read by a walk with one
 // thread too, so reading ahead only brings the reads forward.
 class FileIndex::Walk {
+    static constexpr std::size_t kSlowInARow = 3;
+
 public:
     Walk(FileIndex& index, const IndexOptions& options)
         : index_(index), ownReader_(options.reader ? nullptr : makeRelativeFolderReader()),
           reader_(options.reader ? *options.reader : *ownReader_), options_(options),
-          jobs_(static_cast<std::size_t>(std::max(1, options.jobs))), mostAhead_(16 * jobs_)
+          jobs_(static_cast<std::size_t>(std::max(1, options.jobs))), mostAhead_(16 * jobs_),
+          readingAhead_(options.slowRead.count() <= 0)
     {
     }
     Walk(const Walk&) = delete;
@@ -194,8 +199,15 @@ private:
             if (!top.read) {
                 Task task = take(top);
                 lock.unlock();
+                const auto start = std::chrono::steady_clock::now();
                 gather(reader_, task);
+                const bool slow = std::chrono::steady_clock::now() - start > options_.slowRead;
                 lock.lock();
+                slowInARow_ = slow ? slowInARow_ + 1 : 0;
+                if (slowInARow_ == kSlowInARow && !helpers_.empty()) {
+                    readingAhead_ = true;
+                    work_.notify_all();
+                }
             } else {
                 waitingFor_ = top.read;
                 done_.wait(lock, [&] { return top.read->done; });
@@ -217,7 +229,8 @@ private:
                 stack_.push_back(std::move(below));
             for (Pending& linked : linked_)
                 stack_.push_front(std::move(linked));
-            wakeHelpers(children_.size() + linked_.size() + 1);
+            if (readingAhead_)
+                wakeHelpers(children_.size() + linked_.size() + 1);
             children_.clear();
             linked_.clear();
         }
@@ -270,7 +283,7 @@ private:
     // top one is read, so that what waits stays bounded.
     Pending* pick()
     {
-        if (stopped())
+        if (!readingAhead_ || stopped())
             return nullptr;
         for (std::size_t k = stack_.size(); k-- > 0;) {
             if (!stack_[k].read)
@@ -520,6 +533,8 @@ private:
     std::size_t idle_ = 0;        // helpers waiting for work
     const FolderRead* waitingFor_ = nullptr;
     bool quitting_ = false;
+    bool readingAhead_;           // once the folders the calling thread read were slow
+    std::size_t slowInARow_ = 0; // of the folders the calling thread read itself
     std::vector<std::thread> helpers_;
 };
 

@@ -3,6 +3,7 @@
 #include "report/folder_reader.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,6 +31,7 @@ struct WalkProblem {
 // How many folders the walk reads at once by default: on a network share
 // each folder read waits a round trip, and that many round trips overlap.
 inline constexpr int kDefaultWalkJobs = 32;
+inline constexpr std::chrono::microseconds kSlowFolderRead{500};
 
 struct IndexOptions {
     // null: the system's reader (one per thread). A reader given is also
@@ -50,6 +52,10 @@ struct IndexOptions {
     // but taken into the index in the order of the walk with one. 1 reads
     // them one after another on the calling thread.
     int jobs = kDefaultWalkJobs;
+    // Reading ahead costs some work of its own, so it starts only once three
+    // folders in a row took longer than this to read (as on a network share;
+    // a local disk reads one in tens of microseconds). Zero: from the start.
+    std::chrono::microseconds slowRead = kSlowFolderRead;
 };
 
 using FileId = std::uint32_t;

@@ -260,6 +260,7 @@ TEST_F(FileIndexOnDisk, TreesDeeperThanPathMaxAreSearched)
     for (const int jobs : {1, kDefaultWalkJobs}) {
         IndexOptions options;
         options.jobs = jobs;
+        options.slowRead = {};
         indexes.push_back(FileIndex::build({root()}, options));
     }
     // Paths that long can only be taken apart here, not opened.
@@ -574,6 +575,7 @@ TEST_F(AwkwardTree, ReadingManyFoldersAtOnceBuildsTheIndexOfOneAtATime)
             }
             options.oneFileSystem = c.oneFileSystem;
             options.jobs = jobs;
+            options.slowRead = {}; // read ahead from the start, however fast the disk
             std::vector<std::string> roots;
             for (const std::string& r : c.roots)
                 roots.push_back(dir / r);
@@ -621,6 +623,7 @@ TEST_F(AwkwardTree, FoldersReadAheadAndFinishingInReverseAreTakenInTheOrderOfThe
     };
     IndexOptions options;
     options.reader = &reader;
+    options.slowRead = {};
     const std::string many = walked({dir / "media"}, options);
     ASSERT_TRUE(allStarted) << "the folders in media were not read at once";
 
