@@ -3,6 +3,7 @@
 #include "report/folder_reader.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -27,10 +28,18 @@ struct WalkProblem {
     std::string message() const;
 };
 
+// How many folders the walk reads at once by default: on a network share
+// each folder read waits a round trip, and that many round trips overlap.
+inline constexpr int kDefaultWalkJobs = 32;
+inline constexpr std::chrono::microseconds kSlowFolderRead{500};
+
 struct IndexOptions {
-    // null: the system's reader. A reader given is also asked whether a file
-    // found can be read (FileIndex::readable), so it must outlive the index.
+    // null: the system's reader (one per thread). A reader given is also
+    // asked whether a file found can be read (FileIndex::readable), so it
+    // must outlive the index; with `jobs` above 1 it is called from that many
+    // threads at once.
     FolderReader* reader = nullptr;
+    // Told on the thread that called build.
     std::function<void(const WalkProgress&)> progress;
     // Stay on the file systems of the roots: a folder on another one (a disk
     // mounted below a root) is not entered.
@@ -38,6 +47,15 @@ struct IndexOptions {
     // Once `*stop` is true no further folder is read: the index holds what
     // was read so far. Not owned; null for none.
     const std::atomic<bool>* stop = nullptr;
+    // How many folders may be read at once. The index, the problems and the
+    // progress told are the same whatever the number: folders are read ahead
+    // but taken into the index in the order of the walk with one. 1 reads
+    // them one after another on the calling thread.
+    int jobs = kDefaultWalkJobs;
+    // Reading ahead costs some work of its own, so it starts only once three
+    // folders in a row took longer than this to read (as on a network share;
+    // a local disk reads one in tens of microseconds). Zero: from the start.
+    std::chrono::microseconds slowRead = kSlowFolderRead;
 };
 
 using FileId = std::uint32_t;

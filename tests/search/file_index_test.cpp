@@ -7,9 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,16 +54,36 @@ public:
     std::map<std::string, int> cannotOpen; // path -> error
     std::map<std::string, int> failsAfterFirstEntry;
     std::vector<std::string> notEnterable; // listed, but nothing in it opens
-    std::vector<std::string> listed;
+    std::map<std::string, std::string> sameAs; // path -> the folder read there, as a bind mount does
+    std::vector<std::string> listed;           // by any of the walk's threads
+    // Told of each folder read before list returns, on the thread reading it.
+    std::function<void(const std::string&)> finishing;
 
     int list(const std::string& path, FolderListing& listing) override
     {
-        listed.push_back(path);
+        {
+            const std::lock_guard lock(mutex_);
+            listed.push_back(path);
+        }
+        const int error = listFaulty(path, listing);
+        if (finishing)
+            finishing(path);
+        return error;
+    }
+    int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) override
+    {
+        return systemFolderReader().follow(path, kind, identity);
+    }
+
+private:
+    int listFaulty(const std::string& path, FolderListing& listing)
+    {
         if (const auto it = cannotOpen.find(path); it != cannotOpen.end()) {
             listing.reset();
             return it->second;
         }
-        const int error = systemFolderReader().list(path, listing);
+        const auto bound = sameAs.find(path);
+        const int error = systemFolderReader().list(bound == sameAs.end() ? path : bound->second, listing);
         if (const auto it = failsAfterFirstEntry.find(path); it != failsAfterFirstEntry.end()) {
             FolderListing partial;
             partial.setIdentity(*listing.identity());
@@ -70,10 +95,8 @@ public:
             listing.setEnterable(false);
         return error;
     }
-    int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) override
-    {
-        return systemFolderReader().follow(path, kind, identity);
-    }
+
+    std::mutex mutex_;
 };
 
 class FileIndexOnDisk : public ::testing::Test {
@@ -189,9 +212,13 @@ TEST(FileIndexOfTheFileSystemRoot, TheSystemsFoldersAreNeverRead)
     class SystemBelowRoot final : public FolderReader {
     public:
         std::vector<std::string> listed;
+        std::mutex mutex;
         int list(const std::string& path, FolderListing& listing) override
         {
-            listed.push_back(path);
+            {
+                const std::lock_guard lock(mutex);
+                listed.push_back(path);
+            }
             if (path != "/")
                 return systemFolderReader().list(path, listing);
             listing.reset();
@@ -228,7 +255,14 @@ TEST_F(FileIndexOnDisk, TreesDeeperThanPathMaxAreSearched)
     ASSERT_GE(clip, 0);
     ::close(clip);
     ASSERT_EQ(::symlinkat("clip.avi", levels.back(), "link.avi"), 0);
-    const FileIndex index = FileIndex::build({root()});
+    // Each thread's reader opens folders relative to the ones above them.
+    std::vector<FileIndex> indexes;
+    for (const int jobs : {1, kDefaultWalkJobs}) {
+        IndexOptions options;
+        options.jobs = jobs;
+        options.slowRead = {};
+        indexes.push_back(FileIndex::build({root()}, options));
+    }
     // Paths that long can only be taken apart here, not opened.
     ::unlinkat(levels.back(), "clip.avi", 0);
     ::unlinkat(levels.back(), "link.avi", 0);
@@ -237,12 +271,14 @@ TEST_F(FileIndexOnDisk, TreesDeeperThanPathMaxAreSearched)
         ::unlinkat(levels[k - 1], name.c_str(), AT_REMOVEDIR);
     }
     ::close(levels[0]);
-    EXPECT_TRUE(index.problems().empty()) << index.problems()[0].message().substr(0, 60);
-    EXPECT_EQ(index.foldersRead(), 31u);
-    const std::vector<std::string> found = pathsNamed(index, "clip.avi");
-    ASSERT_EQ(found.size(), 1u);
-    EXPECT_GT(found[0].size(), static_cast<std::size_t>(PATH_MAX));
-    EXPECT_TRUE(found[0].ends_with(name + "/clip.avi"));
+    for (const FileIndex& index : indexes) {
+        EXPECT_TRUE(index.problems().empty()) << index.problems()[0].message().substr(0, 60);
+        EXPECT_EQ(index.foldersRead(), 31u);
+        const std::vector<std::string> found = pathsNamed(index, "clip.avi");
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_GT(found[0].size(), static_cast<std::size_t>(PATH_MAX));
+        EXPECT_TRUE(found[0].ends_with(name + "/clip.avi"));
+    }
 }
 
 TEST_F(FileIndexOnDisk, PipesAndSocketsAreNeitherIndexedNorOpened)
@@ -437,6 +473,165 @@ TEST(FileIndexOnOneFileSystem, DisksMountedBelowTheRootsAreEnteredOnlyWhenAsked)
         EXPECT_EQ(index.fileCount(), c.files) << c.roots.front() << (c.oneFileSystem ? " -x" : "");
         EXPECT_TRUE(index.problems().empty());
     }
+}
+
+// Everything a walk leaves in the index, in its order, and the progress it
+// told: what walks with one thread and with many must agree on, byte for byte.
+std::string walked(const std::vector<std::string>& roots, IndexOptions options, std::size_t stopAfter = 0)
+{
+    std::string text;
+    std::atomic<bool> stop{false};
+    options.stop = &stop;
+    options.progress = [&](const WalkProgress& where) {
+        text += "told " + std::to_string(where.folders) + " " + std::to_string(where.files) + " " +
+                std::string(where.folder) + "\n";
+        if (where.folders == stopAfter)
+            stop = true;
+    };
+    const FileIndex index = FileIndex::build(roots, options);
+    text += "read " + std::to_string(index.foldersRead()) + "\n";
+    for (const WalkProblem& problem : index.problems())
+        text += "problem " + problem.message() + "\n";
+    for (FileId file = 0; file < index.fileCount(); ++file)
+        text += "file " + std::to_string(file) + " " + index.filePath(file) + " in " +
+                std::to_string(index.folderOf(file)) + "\n";
+    return text;
+}
+
+// Links into, out of and around the tree, a folder reached through a link
+// before its own path, empty folders for bind mounts, and a wide part.
+class AwkwardTree : public FileIndexOnDisk {
+protected:
+    TempDir elsewhere;
+
+    void SetUp() override
+    {
+        dir.touch("media/A/a.avi");
+        for (const char* name : {"1.avi", "2.avi", "3.avi"})
+            dir.touch(std::string("media/A/B/C/") + name);
+        dir.touch("media/Z/z.avi");
+        dir.touch("media/Z/Deep/d.avi");
+        dir.touch("media/zzz/Real/real.avi");
+        dir.touch("other/o.avi");
+        elsewhere.touch("Audio/song.wav");
+        for (int k = 0; k < 40; ++k) {
+            for (int g = 0; g < 3; ++g)
+                dir.touch("media/Wide/F" + std::to_string(k) + "/G" + std::to_string(g) + "/x.avi");
+        }
+        fs::create_directories(dir.path() / "media/dup");
+        fs::create_directories(dir.path() / "media/Z/Deep/ring");
+        const std::vector<std::pair<std::string, std::string>> links = {
+            {"media/aaa", root() + "/media/zzz/Real"},
+            {"media/A/toZ", "../Z"},
+            {"media/Z/up", ".."},
+            {"media/A/B/self", "self"},
+            {"media/A/B/C/clip.avi", "../../a.avi"},
+            {"media/dangling", "gone"},
+            {"media/out", elsewhere / "Audio"},
+            {"media/out.wav", elsewhere / "Audio/song.wav"},
+            {"media/toOther", "../other"},
+            {"media/Wide/F7/toDup", "../../dup"},
+        };
+        for (const auto& [at, target] : links)
+            fs::create_symlink(target, dir.path() / at);
+    }
+};
+
+TEST_F(AwkwardTree, ReadingManyFoldersAtOnceBuildsTheIndexOfOneAtATime)
+{
+    struct Case {
+        const char* what;
+        std::function<void(FaultyReader&)> faults; // null: the system's readers
+        std::vector<std::string> roots;            // below dir
+        bool oneFileSystem = false;
+        std::size_t stopAfter = 0;
+    };
+    const std::vector<Case> cases = {
+        {"links into, out of and around the tree", nullptr, {"media", "other"}},
+        {"bind mounts, one of them a loop",
+         [&](FaultyReader& reader) {
+             reader.sameAs[dir / "media/dup"] = dir / "media/A";
+             reader.sameAs[dir / "media/Z/Deep/ring"] = dir / "media";
+         },
+         {"media"}},
+        {"folders that cannot be read, or only in part",
+         [&](FaultyReader& reader) {
+             reader.cannotOpen[dir / "media/A/B"] = EACCES;
+             reader.failsAfterFirstEntry[dir / "media/Z"] = EIO;
+             reader.notEnterable.push_back(dir / "media/zzz/Real");
+             reader.cannotOpen[dir / "media/Wide/F3"] = EIO;
+         },
+         {"media", "nowhere"}},
+        {"roots that overlap, on one file system", nullptr, {"media/A", "media", "other", "media/A"}, true},
+        {"stopped part way", nullptr, {"media"}, false, 25},
+    };
+    for (const Case& c : cases) {
+        const auto walk = [&](int jobs) {
+            FaultyReader reader;
+            IndexOptions options;
+            if (c.faults) {
+                c.faults(reader);
+                options.reader = &reader;
+            }
+            options.oneFileSystem = c.oneFileSystem;
+            options.jobs = jobs;
+            options.slowRead = {}; // read ahead from the start, however fast the disk
+            std::vector<std::string> roots;
+            for (const std::string& r : c.roots)
+                roots.push_back(dir / r);
+            return walked(roots, options, c.stopAfter);
+        };
+        const std::string one = walk(1);
+        for (const int jobs : {2, 3, 8, kDefaultWalkJobs})
+            EXPECT_EQ(walk(jobs), one) << c.what << " with " << jobs << " at once";
+    }
+}
+
+TEST_F(AwkwardTree, FoldersReadAheadAndFinishingInReverseAreTakenInTheOrderOfTheWalk)
+{
+    // The walk takes the folders in media last listed first; they finish
+    // first listed first, once all of them have started.
+    FolderListing media;
+    ASSERT_EQ(systemFolderReader().list(dir / "media", media), 0);
+    std::vector<std::string> held;
+    for (std::size_t k = 0; k < media.size(); ++k) {
+        if (media.kind(k) == EntryKind::Folder)
+            held.push_back(dir / "media/" + std::string(media.name(k)));
+    }
+    ASSERT_LT(held.size() + 1, static_cast<std::size_t>(kDefaultWalkJobs));
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t started = 0;
+    std::size_t finished = 0;
+    bool allStarted = true;
+    FaultyReader reader;
+    reader.sameAs[dir / "media/dup"] = dir / "media/A";
+    reader.finishing = [&](const std::string& path) {
+        const auto at = std::find(held.begin(), held.end(), path);
+        if (at == held.end())
+            return;
+        const auto before = static_cast<std::size_t>(at - held.begin());
+        std::unique_lock lock(mutex);
+        ++started;
+        changed.notify_all();
+        // A deadline only so that a walk reading fewer at once fails instead of hanging.
+        if (!changed.wait_for(lock, std::chrono::seconds(30),
+                              [&] { return started == held.size() && finished == before; }))
+            allStarted = false;
+        ++finished;
+        changed.notify_all();
+    };
+    IndexOptions options;
+    options.reader = &reader;
+    options.slowRead = {};
+    const std::string many = walked({dir / "media"}, options);
+    ASSERT_TRUE(allStarted) << "the folders in media were not read at once";
+
+    FaultyReader oneAtATime;
+    oneAtATime.sameAs = reader.sameAs;
+    options.reader = &oneAtATime;
+    options.jobs = 1;
+    EXPECT_EQ(many, walked({dir / "media"}, options));
 }
 
 TEST(SearchProgress, EveryPartAfterTheWalkIsToldWhenItBegins)
