@@ -177,7 +177,7 @@ latency_obstacle() {
     echo "libfuse3 (3.12 or later) was not found, so korvane-latency-fs is not built: install fuse3 and libfuse3-dev"
   elif ! command -v fusermount3 >/dev/null; then
     echo "fusermount3 is missing: install fuse3"
-  elif [[ ! -c /dev/fuse || ! -r /dev/fuse || ! -w /dev/fuse ]]; then
+  elif [[ ! -c /dev/fuse ]] || ! (exec 9<>/dev/fuse) 2>/dev/null; then
     echo "/dev/fuse cannot be opened for reading and writing here (a container without it, or not allowed to)"
   fi
 }
