@@ -92,7 +92,7 @@ export TMPDIR=${BENCH_TMPDIR:-${TMPDIR:-/tmp}}
 config=$(mktemp -d "$TMPDIR/korvane-bench-config-XXXXXX")
 # Part 9's file system, when mounted: unmounted on the way out, however the
 # script ends.
-latency_src= latency_mnt= latency_pid=
+latency_src='' latency_mnt='' latency_pid=''
 cleanup() {
   if [[ -n $latency_mnt ]]; then
     if mountpoint -q "$latency_mnt" 2>/dev/null; then
