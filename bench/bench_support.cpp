@@ -41,7 +41,7 @@ double processCpuMilliseconds()
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-ProcessRun runProcess(const std::vector<std::string>& args, const std::string& output)
+ProcessRun runProcess(const std::vector<std::string>& args, const std::string& output, const std::string& errors)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
@@ -51,6 +51,8 @@ ProcessRun runProcess(const std::vector<std::string>& args, const std::string& o
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!errors.empty())
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 
     ProcessRun run;
     const Clock::time_point start = Clock::now();

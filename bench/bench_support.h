@@ -73,8 +73,9 @@ struct ProcessRun {
 };
 
 // Runs args (found on PATH) with stdout sent to the file `output`, stderr
-// inherited, and waits for it.
-ProcessRun runProcess(const std::vector<std::string>& args, const std::string& output = "/dev/null");
+// to the file `errors` (inherited when empty), and waits for it.
+ProcessRun runProcess(const std::vector<std::string>& args, const std::string& output = "/dev/null",
+                      const std::string& errors = {});
 
 // One figure per round.
 struct Series {

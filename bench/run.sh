@@ -12,7 +12,14 @@
 #  7. korvane-scan --search and --search --json where every missing name is in
 #     100 folders: wall time, largest resident set, size of the output;
 #  8. korvane-scan on 1 GiB sparse projects of nothing but empty entries, with
-#     stderr on a pseudo-terminal and not.
+#     stderr on a pseudo-terminal and not;
+#  9. korvane-scan where every lookup, getattr, open and readdir costs a
+#     round trip (korvane-latency-fs, a FUSE file system, mounted for the
+#     part and unmounted after it whatever happens): one project, forty
+#     projects in one run and --search over 10,000 folders, against the same
+#     lookups one after another and against find. Needs fuse3 and
+#     libfuse3-dev (installed with apt-get when missing and run as root) and
+#     a usable /dev/fuse; the part says why it is left out otherwise.
 # Ratios compare figures taken in the same rounds, so they hold on a busy
 # machine better than the absolute times do; each is printed as the median
 # and the range over the rounds.
@@ -24,13 +31,30 @@
 # generated projects and trees go; default /dev/shm where it can be written:
 # on a disk file system, creating and removing 300,000 files can take a
 # minute and more, and leaves the next run slower),
-# KORVANE_BUILD_GUI (ON or OFF; default ON when Qt 6 is found).
+# KORVANE_BUILD_GUI (ON or OFF; default ON when Qt 6 is found), PARTS (the
+# parts to run, default "1 2 3 4 5 6 7 8 9"; PARTS=9 runs the slow file
+# system's alone). Part 9: LATENCY_DELAY_MS (the round trip, default 2),
+# LATENCY_ROUNDS (rounds of its first two benchmarks, default 3),
+# LATENCY_SEARCH_ROUNDS (of the search, default 1, no warm-up: find alone takes
+# minutes), LATENCY_FOLDERS (leaf folders of the search's tree, default 10000).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-bench}
 jobs=${JOBS:-2}
 rounds=${ROUNDS:-5}
 scale=${SCALE:-1}
+
+parts=" ${PARTS:-1 2 3 4 5 6 7 8 9} "
+part() { [[ $parts == *" $1 "* ]]; }
+
+# Part 9 builds a FUSE file system: its library must be there when CMake
+# looks for it.
+fuse_missing() { ! pkg-config --exists 'fuse3 >= 3.12' 2>/dev/null || ! command -v fusermount3 >/dev/null; }
+if part 9 && fuse_missing && [[ $(id -u) == 0 ]] && command -v apt-get >/dev/null; then
+  echo "installing fuse3 and libfuse3-dev for part 9"
+  { apt-get install -y fuse3 libfuse3-dev pkg-config ||
+    { apt-get update && apt-get install -y fuse3 libfuse3-dev pkg-config; }; } >/dev/null 2>&1 || true
+fi
 
 configure() {
   cmake --preset bench -B "$build" -DKORVANE_BUILD_GUI="$1" >"$build/configure.log" 2>&1
@@ -42,9 +66,20 @@ if [[ -z $gui ]]; then
 else
   configure "$gui" || { cat "$build/configure.log"; exit 1; }
 fi
-targets=(korvane-scan korvane_scan_bench korvane-bench-process korvane_path_resolver_bench korvane-bench-search
-  korvane_string_table_bench korvane-bench-search-scan korvane-bench-degenerate)
-[[ $gui == ON ]] && targets+=(korvane-bench-dialog)
+targets=(korvane-scan)
+part 1 && targets+=(korvane_scan_bench)
+part 2 && targets+=(korvane-bench-process)
+part 3 && targets+=(korvane_path_resolver_bench)
+part 4 && targets+=(korvane-bench-search)
+part 5 && [[ $gui == ON ]] && targets+=(korvane-bench-dialog)
+part 6 && targets+=(korvane_string_table_bench)
+part 7 && targets+=(korvane-bench-search-scan)
+part 8 && targets+=(korvane-bench-degenerate)
+fuse_built=no
+if part 9 && grep -q '^FUSE3_FOUND:INTERNAL=1$' "$build/CMakeCache.txt"; then
+  fuse_built=yes
+  targets+=(korvane-bench-latency korvane-latency-fs)
+fi
 cmake --build "$build" -j"$jobs" --target "${targets[@]}" >/dev/null
 bin=$(cd "$build" && pwd)/bin
 
@@ -55,52 +90,134 @@ export TMPDIR=${BENCH_TMPDIR:-${TMPDIR:-/tmp}}
 # Neither the user's mappings nor a Wine prefix take part: every run sees the
 # same, empty, configuration.
 config=$(mktemp -d "$TMPDIR/korvane-bench-config-XXXXXX")
-trap 'rm -rf "$config"' EXIT
+# Part 9's file system, when mounted: unmounted on the way out, however the
+# script ends.
+latency_src='' latency_mnt='' latency_pid=''
+cleanup() {
+  if [[ -n $latency_mnt ]]; then
+    if mountpoint -q "$latency_mnt" 2>/dev/null; then
+      fusermount3 -u "$latency_mnt" 2>/dev/null || fusermount3 -uz "$latency_mnt" 2>/dev/null || true
+    fi
+    rmdir "$latency_mnt" 2>/dev/null || true
+  fi
+  if [[ -n $latency_pid ]]; then
+    kill "$latency_pid" 2>/dev/null || true
+    wait "$latency_pid" 2>/dev/null || true
+  fi
+  [[ -n $latency_src ]] && rm -rf "$latency_src" "$latency_src.log"
+  rm -rf "$config"
+}
+trap cleanup EXIT
 export XDG_CONFIG_HOME=$config WINEPREFIX=$config/wine XDG_RUNTIME_DIR=$config
 
 echo "== machine"
 echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load average $(cut -d' ' -f1-3 /proc/loadavg); files in $TMPDIR ($(stat -f -c %T "$TMPDIR"))"
 
-echo
-echo "== 1. the scan with the existence test replaced (goal: at least 500 MB/s of project data on one core)"
-# bytes_per_second is in binary units (1G = 2^30) and decimal_B/s in decimal
-# ones (the goal's 500 MB/s is 500M/s), both over CPU time.
-"$bin/korvane_scan_bench" --project_scale="$scale" --benchmark_repetitions="${REPETITIONS:-3}" \
-  --benchmark_report_aggregates_only=true 2>&1 | grep -v '^\*\*\*WARNING\*\*\* Library was built as DEBUG'
+if part 1; then
+  echo
+  echo "== 1. the scan with the existence test replaced (goal: at least 500 MB/s of project data on one core)"
+  # bytes_per_second is in binary units (1G = 2^30) and decimal_B/s in decimal
+  # ones (the goal's 500 MB/s is 500M/s), both over CPU time.
+  "$bin/korvane_scan_bench" --project_scale="$scale" --benchmark_repetitions="${REPETITIONS:-3}" \
+    --benchmark_report_aggregates_only=true 2>&1 | grep -v '^\*\*\*WARNING\*\*\* Library was built as DEBUG'
+fi
 
-echo
-echo "== 2. korvane-scan as a whole process against cat + one stat per distinct path"
-"$bin/korvane-bench-process" --scan "$bin/korvane-scan" --rounds "$rounds" --scale "$scale"
+if part 2; then
+  echo
+  echo "== 2. korvane-scan as a whole process against cat + one stat per distinct path"
+  "$bin/korvane-bench-process" --scan "$bin/korvane-scan" --rounds "$rounds" --scale "$scale"
+fi
 
-echo
-echo "== 3. the path resolver: 100,000 mapped names over 1,000 folders against 100,000 stat calls"
-"$bin/korvane_path_resolver_bench" --benchmark_repetitions="${REPETITIONS:-3}" \
-  --benchmark_enable_random_interleaving=true \
-  --benchmark_min_time=0.3 2>&1 | grep -v '^\*\*\*WARNING\*\*\* Library was built as DEBUG'
+if part 3; then
+  echo
+  echo "== 3. the path resolver: 100,000 mapped names over 1,000 folders against 100,000 stat calls"
+  "$bin/korvane_path_resolver_bench" --benchmark_repetitions="${REPETITIONS:-3}" \
+    --benchmark_enable_random_interleaving=true \
+    --benchmark_min_time=0.3 2>&1 | grep -v '^\*\*\*WARNING\*\*\* Library was built as DEBUG'
+fi
 
-echo
-echo "== 4. the search: indexing a tree against find, matching missing paths against the index"
-"$bin/korvane-bench-search" --rounds "$rounds"
+if part 4; then
+  echo
+  echo "== 4. the search: indexing a tree against find, matching missing paths against the index"
+  "$bin/korvane-bench-search" --rounds "$rounds"
+fi
 
-if [[ $gui == ON ]]; then
+if part 5 && [[ $gui == ON ]]; then
   echo
   echo "== 5. Process in the dialog (offscreen) against korvane-scan on the same project"
   QT_QPA_PLATFORM=offscreen "$bin/korvane-bench-dialog" --scan "$bin/korvane-scan" --rounds "$rounds" --scale "$scale"
-else
+elif part 5; then
   echo
   echo "== 5. the dialog's benchmark is left out: the dialog is not built (Qt 6 not found)"
 fi
 
-echo
-echo "== 6. StringTable against std::unordered_map<std::string, std::uint32_t> with transparent look-up"
-"$bin/korvane_string_table_bench" --benchmark_repetitions="${REPETITIONS:-3}" \
-  --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true 2>&1 |
-  grep -v '^\*\*\*WARNING\*\*\* Library was built as DEBUG'
+if part 6; then
+  echo
+  echo "== 6. StringTable against std::unordered_map<std::string, std::uint32_t> with transparent look-up"
+  "$bin/korvane_string_table_bench" --benchmark_repetitions="${REPETITIONS:-3}" \
+    --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true 2>&1 |
+    grep -v '^\*\*\*WARNING\*\*\* Library was built as DEBUG'
+fi
 
-echo
-echo "== 7. korvane-scan --search, and --search --json: 20,000 missing files, each name in 100 folders of 200,000 files"
-"$bin/korvane-bench-search-scan" --scan "$bin/korvane-scan" --rounds "${SEARCH_ROUNDS:-3}"
+if part 7; then
+  echo
+  echo "== 7. korvane-scan --search, and --search --json: 20,000 missing files, each name in 100 folders of 200,000 files"
+  "$bin/korvane-bench-search-scan" --scan "$bin/korvane-scan" --rounds "${SEARCH_ROUNDS:-3}"
+fi
 
-echo
-echo "== 8. korvane-scan on projects of nothing but empty entries: 1 GiB sparse files (goal: under 5 s each)"
-"$bin/korvane-bench-degenerate" --scan "$bin/korvane-scan" --rounds "${DEGENERATE_ROUNDS:-3}"
+if part 8; then
+  echo
+  echo "== 8. korvane-scan on projects of nothing but empty entries: 1 GiB sparse files (goal: under 5 s each)"
+  "$bin/korvane-bench-degenerate" --scan "$bin/korvane-scan" --rounds "${DEGENERATE_ROUNDS:-3}"
+fi
+
+# Why part 9 cannot run here, or nothing when it can.
+latency_obstacle() {
+  if [[ $fuse_built != yes ]]; then
+    echo "libfuse3 (3.12 or later) was not found, so korvane-latency-fs is not built: install fuse3 and libfuse3-dev"
+  elif ! command -v fusermount3 >/dev/null; then
+    echo "fusermount3 is missing: install fuse3"
+  elif [[ ! -c /dev/fuse ]] || ! (exec 9<>/dev/fuse) 2>/dev/null; then
+    echo "/dev/fuse cannot be opened for reading and writing here (a container without it, or not allowed to)"
+  fi
+}
+
+# Mounts korvane-latency-fs over a new, empty source folder; says why and
+# returns 1 when it does not come up within ten seconds.
+mount_latency_fs() {
+  latency_src=$(mktemp -d "$TMPDIR/korvane-latency-src-XXXXXX")
+  latency_mnt=$(mktemp -d "$TMPDIR/korvane-latency-mnt-XXXXXX")
+  # The file system answers on time even while the machine is busy when its
+  # threads may run first (root only; without that it runs as it is).
+  local realtime=()
+  chrt -f 10 true 2>/dev/null && realtime=(chrt -f 10)
+  "${realtime[@]}" "$bin/korvane-latency-fs" --delay-ms "$delay" "$latency_src" "$latency_mnt" \
+    2>"$latency_src.log" &
+  latency_pid=$!
+  for _ in $(seq 100); do
+    mountpoint -q "$latency_mnt" && return 0
+    kill -0 "$latency_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "korvane-latency-fs did not mount: $(cat "$latency_src.log")"
+  kill "$latency_pid" 2>/dev/null || true
+  return 1
+}
+
+if part 9; then
+  delay=${LATENCY_DELAY_MS:-2}
+  echo
+  echo "== 9. korvane-scan where every lookup, getattr, open and readdir costs $delay ms (goals: 20x, at least 8x)"
+  obstacle=$(latency_obstacle)
+  if [[ -n $obstacle ]]; then
+    echo "left out: $obstacle"
+  elif mount_latency_fs; then
+    stat "$latency_mnt" >/dev/null # returns once the file system has started and said how
+    sed 's/^korvane-latency-fs: /file system: /' "$latency_src.log"
+    "$bin/korvane-bench-latency" --scan "$bin/korvane-scan" --source "$latency_src" --mount "$latency_mnt" \
+      --delay-ms "$delay" --rounds "${LATENCY_ROUNDS:-3}" --search-rounds "${LATENCY_SEARCH_ROUNDS:-1}" \
+      --folders "${LATENCY_FOLDERS:-10000}"
+  else
+    echo "left out: the file system could not be mounted"
+  fi
+fi
