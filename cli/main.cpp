@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,17 @@ extern "C" void onStopSignal(int signal)
 // program at once); so does a write to a pipe whose reader is gone, which
 // then fails like any write that cannot be made. An interrupt ignored by
 // the caller stays ignored.
+// The search's threads each keep the folders above the one they read open:
+// the soft limit on open files is raised as far as the hard one allows.
+void allowOpenFolders()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 void catchStopSignals()
 {
     struct sigaction action = {};
@@ -127,6 +139,7 @@ SearchResults search(const CliOptions& options, const PathResolver& resolver, co
     searchOptions.match.checkedCandidates = options.candidates;
     searchOptions.suggest.inUse = resolver.drives().all();
     searchOptions.index.oneFileSystem = options.oneFileSystem;
+    searchOptions.index.jobs = options.jobs;
     searchOptions.index.stop = &stopRequest;
     if (progress) {
         searchOptions.index.progress = [progress](const WalkProgress& where) {
@@ -207,6 +220,7 @@ int main(int argc, char** argv)
     ScanFeedback& sink = options->explain || searching ? static_cast<ScanFeedback&>(collector) : feedback;
 
     catchStopSignals();
+    allowOpenFolders();
     ScanOptions scanOptions;
     scanOptions.stop = &stopRequest;
     scanOptions.lookAhead = pool ? &*pool : nullptr;
