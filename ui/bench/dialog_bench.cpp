@@ -15,6 +15,8 @@
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QLineEdit>
 
 #include <cstdio>
@@ -130,7 +132,12 @@ QString processInDialog(const QString& project, ClosingBox& box, Timing& time)
         throw std::runtime_error("the dialog has no path box");
     path->setText(project);
     const std::size_t boxes = box.texts.size();
-    time = timeHere([&] { dlg->OnProcess(); });
+    // The run ends on the event loop, with its closing box.
+    time = timeHere([&] {
+        dlg->OnProcess();
+        while (dlg->running())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    });
     if (box.texts.size() != boxes + 1 || box.texts.back() != QStringLiteral("completed\n") + project)
         throw std::runtime_error("the dialog did not close the run with the box \"completed\"");
     return korvane::ui::windowText(dlg->GetDlgItem(IDC_FILE_LIST));

@@ -124,6 +124,7 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     QVERIFY(path);
     QTest::keyClicks(path, QStringLiteral("samples/wedding.dvc"));
     QTest::mouseClick(dlg->GetDlgItem(IDC_PROCESS), Qt::LeftButton);
+    QVERIFY(uitest::waitForRun(*dlg));
     QCOMPARE(modals.messages.size(), std::size_t(1));
     const QImage main = screenshot({dlg});
     QCOMPARE(main.size(), dlg->size() * dlg->devicePixelRatio());
