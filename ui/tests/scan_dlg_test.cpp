@@ -103,6 +103,7 @@ private slots:
     void controlsHaveTheStylesOfTheirTemplate();
     void dialogIsFixedSizeWithTitleFontAndIcons();
     void focusStartsOnProcessAndTabFollowsTemplate();
+    void readOnlyBoxesShowTheFocus();
 
     void processListsMissingFilesOfTheSampleProject();
     void progressGoesBackToZeroOnlyAfterTheClosingBox();
@@ -247,6 +248,22 @@ void ScanDlgTest::focusStartsOnProcessAndTabFollowsTemplate()
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), dlg->GetDlgItem(IDC_STATUS));
+}
+
+void ScanDlgTest::readOnlyBoxesShowTheFocus()
+{
+    // Empty, so that no caret or selection could be what shows it: the frame does.
+    for (int id : {IDC_FILE_LIST, IDC_STATUS}) {
+        QWidget* box = dlg->GetDlgItem(id);
+        dlg->GetDlgItem(IDC_PROCESS)->setFocus();
+        QVERIFY(!box->hasFocus());
+        const QImage without = box->grab().toImage();
+        box->setFocus(Qt::TabFocusReason);
+        QVERIFY(box->hasFocus());
+        const QImage with = box->grab().toImage();
+        QVERIFY2(with != without, qPrintable(QString::number(id)));
+        QVERIFY(with.pixelColor(0, with.height() / 2) == box->palette().color(QPalette::Highlight));
+    }
 }
 
 void ScanDlgTest::processListsMissingFilesOfTheSampleProject()

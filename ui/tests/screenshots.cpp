@@ -24,6 +24,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 using namespace korvane;
@@ -129,6 +130,12 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     const QImage main = screenshot({dlg});
     QCOMPARE(main.size(), dlg->size() * dlg->devicePixelRatio());
     save(main, "main-dialog.png");
+
+    // The report and status boxes show when they have the focus.
+    for (const auto& [id, name] : {std::pair{IDC_FILE_LIST, "focus-report.png"}, std::pair{IDC_STATUS, "focus-status.png"}}) {
+        dlg->GetDlgItem(id)->setFocus(Qt::TabFocusReason);
+        save(screenshot({dlg}), name);
+    }
 
     modals.onMenu = [&](QMenu& menu) {
         menu.popup(dlg->mapToGlobal(dlg->dialogUnits().toPixels(QRect(4, 44, 0, 0)).topLeft()));
