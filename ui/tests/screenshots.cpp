@@ -132,7 +132,8 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     save(main, "main-dialog.png");
 
     // The report and status boxes show when they have the focus.
-    for (const auto& [id, name] : {std::pair{IDC_FILE_LIST, "focus-report.png"}, std::pair{IDC_STATUS, "focus-status.png"}}) {
+    const std::pair<int, const char*> focused[] = {{IDC_FILE_LIST, "focus-report.png"}, {IDC_STATUS, "focus-status.png"}};
+    for (const auto& [id, name] : focused) {
         dlg->GetDlgItem(id)->setFocus(Qt::TabFocusReason);
         save(screenshot({dlg}), name);
     }
