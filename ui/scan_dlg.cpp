@@ -26,10 +26,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QScreen>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <utility>
 
 namespace korvane {
@@ -39,12 +42,43 @@ const CScanDlg::CommandEntry CScanDlg::kCommandMap[] = {
     {IDC_PROCESS, &CScanDlg::OnProcess},
 };
 
+// A run: its scan thread, the feedback that relays from there, and what
+// its closing box needs.
+struct CScanDlg::Run {
+    Run(CScanDlg& dlg, QString project)
+        : path(std::move(project)),
+          relay([&dlg](std::string_view stored) { return dlg.fileExists(stored); }, &*dlg.resolver_,
+                [&dlg] { QMetaObject::invokeMethod(&dlg, [&dlg] { dlg.takeRelayed(); }, Qt::QueuedConnection); })
+    {
+    }
+
+    QString path;
+    std::vector<SetupWarning> warnings;
+    std::atomic<bool> stop{false};
+    bool closeRequested = false;
+    QWidget* focusMovedTo = nullptr; // where the focus went from Process when it was disabled
+    ui::ScanRelay relay;
+    ScanResult result; // written by the scan thread, read once it has ended
+    std::thread thread;
+};
+
 CScanDlg::CScanDlg(QWidget* parent)
     : TemplateDialog(ui::programTemplates(), IDD_MAIN, parent), m_hIcon(ui::loadIcon(IDR_MAINFRAME))
 {
+    connect(&frameTimer_, &QTimer::timeout, this, [this] { takeRelayed(); });
 }
 
-CScanDlg::~CScanDlg() = default;
+CScanDlg::~CScanDlg()
+{
+    // A window that goes away during a run (the program ends another way):
+    // the scan stops at once and nothing waits for the window any more.
+    if (run_) {
+        stopRun();
+        run_->relay.abandon();
+        run_->thread.join();
+        QApplication::restoreOverrideCursor();
+    }
+}
 
 void CScanDlg::DoDataExchange(ui::DataExchange& dx)
 {
@@ -115,7 +149,7 @@ void CScanDlg::OnDriveMapping()
 
 void CScanDlg::OnFindMissing()
 {
-    if (lastMissingPaths_.empty())
+    if (run_ || lastMissingPaths_.empty())
         return;
     const QString title = QStringLiteral("Find missing files in folder");
     const std::optional<QString> folder =
@@ -202,6 +236,8 @@ void CScanDlg::OnBrowse()
 
 void CScanDlg::OnProcess()
 {
+    if (run_)
+        return;
     UpdateData(true);
     // Mappings and code page as they are now: a new run of the resolver.
     RunSetup setup = setUpRun(mappingSources(), std::nullopt, decoderOpener_);
@@ -212,43 +248,121 @@ void CScanDlg::OnProcess()
         return;
     }
 
-    ScanResult result;
-    {
-        // No input is taken while the scan runs; the event loop runs only
-        // where the changes are shown, so that the window keeps being drawn.
-        const ui::InputBlocker blocker;
-        struct Run {
-            CScanDlg& dlg;
-            explicit Run(CScanDlg& d) : dlg(d)
-            {
-                dlg.running_ = true;
-                dlg.m_progress.hold(true);
-            }
-            ~Run()
-            {
-                dlg.showChanges();
-                // The report box holds the run's report: the member takes
-                // it from there once, and shares it.
-                if (QWidget* box = dlg.GetDlgItem(IDC_FILE_LIST))
-                    dlg.m_fileList = ui::windowText(box);
-                dlg.running_ = false;
-                dlg.m_progress.hold(false);
-            }
-        } run(*this);
-        resolver_ = std::move(setup.resolver);
-        pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
-        runMissing_.clear();
-        result = runScan(QFile::encodeName(m_dvcPath).toStdString(), *this);
-        if (result) {
-            lastRunPath_ = m_dvcPath;
-            std::swap(lastMissingPaths_, runMissing_);
-            lastMissing_.reset();
-            lastUnmapped_ = resolver_->unmappedRoots();
-            if (ui::SystemMenu* menu = GetSystemMenu(false))
-                menu->enableMenuItem(IDM_FINDMISSING, lastMissingPaths_.empty() ? ui::kMenuGrayed : ui::kMenuString);
-        }
+    // From here until the scan thread has ended, the resolver is the scan
+    // thread's.
+    resolver_ = std::move(setup.resolver);
+    run_ = std::make_unique<Run>(*this, m_dvcPath);
+    run_->warnings = std::move(setup.warnings);
+    pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
+    frameTimer_.setTimerType(Qt::PreciseTimer);
+    frameTimer_.setSingleShot(true);
+    frameTimer_.setInterval(std::chrono::ceil<std::chrono::milliseconds>(pacer_.frame()));
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    if (QWidget* process = GetDlgItem(IDC_PROCESS)) {
+        const bool hadFocus = process->hasFocus();
+        process->setEnabled(false);
+        if (hadFocus)
+            run_->focusMovedTo = focusWidget();
+    }
+    // Its list is the last run's, and it ends by starting a run.
+    if (ui::SystemMenu* menu = GetSystemMenu(false))
+        menu->enableMenuItem(IDM_FINDMISSING, ui::kMenuGrayed);
+
+    ScanOptions options;
+    options.stop = &run_->stop;
+    run_->thread = std::thread([this, run = run_.get(), file = QFile::encodeName(m_dvcPath).toStdString(), options] {
+        run->result = runScan(file, run->relay, options);
+        run->relay.finish();
+        QMetaObject::invokeMethod(this, [this] { finishRun(); }, Qt::QueuedConnection);
+    });
+}
+
+void CScanDlg::stopRun()
+{
+    run_->stop.store(true);
+}
+
+void CScanDlg::OnCancel()
+{
+    if (run_) {
+        stopRun();
+        return;
+    }
+    TemplateDialog::OnCancel();
+}
+
+void CScanDlg::closeEvent(QCloseEvent* event)
+{
+    if (run_) {
+        run_->closeRequested = true;
+        stopRun();
+        event->ignore();
+        return;
+    }
+    TemplateDialog::closeEvent(event);
+}
+
+void CScanDlg::takeRelayed()
+{
+    if (!run_)
+        return;
+    if (!pacer_.due()) {
+        if (!frameTimer_.isActive())
+            frameTimer_.start();
+        return;
+    }
+    ui::RelayedChange change = run_->relay.take();
+    // Nothing waits: the next change wakes the dialog.
+    if (change.empty())
+        return;
+    showChange(std::move(change));
+    pacer_.painted();
+    frameTimer_.start();
+}
+
+void CScanDlg::finishRun()
+{
+    if (!run_ || !run_->thread.joinable())
+        return;
+    run_->thread.join();
+    frameTimer_.stop();
+    showChange(run_->relay.take());
+    const std::unique_ptr<Run> run = std::move(run_);
+    // The report box holds the run's report: the member takes it from there
+    // once, and shares it.
+    if (QWidget* box = GetDlgItem(IDC_FILE_LIST))
+        m_fileList = ui::windowText(box);
+    QApplication::restoreOverrideCursor();
+    if (QWidget* process = GetDlgItem(IDC_PROCESS)) {
+        process->setEnabled(true);
+        if (run->focusMovedTo && focusWidget() == run->focusMovedTo)
+            process->setFocus(Qt::OtherFocusReason);
     }
 
+    const ScanResult& result = run->result;
+    if (result) {
+        lastRunPath_ = run->path;
+        lastMissingPaths_ = std::move(run->relay.missing());
+        lastMissing_.reset();
+        lastUnmapped_ = resolver_->unmappedRoots();
+    }
+    if (ui::SystemMenu* menu = GetSystemMenu(false))
+        menu->enableMenuItem(IDM_FINDMISSING, lastMissingPaths_.empty() ? ui::kMenuGrayed : ui::kMenuString);
+    if (result.stopped) {
+        // The user asked for it: the status line says so, with the last
+        // entry done, and no box needs dismissing.
+        const QString where = m_status;
+        m_status = where.isEmpty() ? QStringLiteral("Stopped") : QStringLiteral("Stopped after ") + where;
+        if (auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS)))
+            status->setText(m_status);
+        m_progress.setPos(0);
+    }
+    if (run->closeRequested) {
+        EndDialog(IDCANCEL);
+        return;
+    }
+    if (result.stopped)
+        return;
     if (!result) {
         // The reason on a second line, in the system's words ("No such file
         // or directory", "The file is in use by another program").
@@ -258,16 +372,16 @@ void CScanDlg::OnProcess()
         ui::modals().messageBox(this, text, QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
         return;
     }
-    QString text = QStringLiteral("completed\n") + m_dvcPath;
+    QString text = QStringLiteral("completed\n") + run->path;
     if (result.damaged)
         text += QStringLiteral("\n\n") + QString::fromStdString(describeDamage(result));
     if (!lastUnmapped_.empty())
         text += QStringLiteral("\n\n") + QString::fromStdString(ui::unmappedRootsSentence(lastUnmapped_));
     if (const std::string note = otherCodePageNote(*resolver_); !note.empty())
         text += QStringLiteral("\n\n") + QString::fromStdString(note) + QLatin1Char('.');
-    for (std::size_t k = 0; k < setup.warnings.size(); ++k) {
+    for (std::size_t k = 0; k < run->warnings.size(); ++k) {
         text += k == 0 ? QStringLiteral("\n\n") : QStringLiteral("\n");
-        text += QString::fromStdString(setup.warnings[k].text);
+        text += QString::fromStdString(run->warnings[k].text);
     }
     ui::modals().messageBox(this, text, QStringLiteral("korvane"), ui::MessageIcon::None);
     m_progress.setPos(0);
@@ -290,111 +404,87 @@ bool CScanDlg::fileExists(std::string_view path)
     return resolver_ ? resolver_->exists(path) : findFirst(path);
 }
 
-void CScanDlg::appendDecoded(std::string_view text, std::string& out)
+std::string CScanDlg::decodedText(std::string_view text)
 {
-    // ASCII reads the same in every code page, and it is nearly all a
-    // report holds: the line ends, the headings and most paths.
-    if (isAscii(text)) {
-        out.append(text);
-        return;
-    }
+    text = text.substr(0, text.find('\0'));
     // The report shows stored names as the resolver reads them: in the
     // project's code page.
-    out += resolver_ ? resolver_->decoded(text) : toValidUtf8(text);
+    if (isAscii(text))
+        return std::string(text);
+    return resolver_ ? resolver_->decoded(text) : toValidUtf8(text);
 }
 
 void CScanDlg::appendReport(std::string_view text)
 {
-    text = text.substr(0, text.find('\0'));
-    appendDecoded(text, unshownReport_);
-    changed();
-}
-
-void CScanDlg::missingFile(std::string_view path)
-{
-    path = path.substr(0, path.find('\0'));
-    const std::size_t at = unshownReport_.size();
-    appendDecoded(path, unshownReport_);
-    if (running_)
-        runMissing_.add(path, std::string_view(unshownReport_).substr(at));
-    changed();
-    appendReport(kLineEnd);
+    ui::RelayedChange change;
+    change.report = decodedText(text);
+    showChange(std::move(change));
 }
 
 void CScanDlg::clearReport()
 {
-    m_fileList.clear();
-    unshownReport_.clear();
-    reportCleared_ = true;
-    // Shown at once: a run starts with an empty box.
-    showChanges();
+    ui::RelayedChange change;
+    change.reportCleared = true;
+    showChange(std::move(change));
 }
 
 void CScanDlg::setStatus(std::string_view text)
 {
-    unshownStatus_.assign(text);
-    statusChanged_ = true;
-    changed();
+    ui::RelayedChange change;
+    change.statusChanged = true;
+    change.status.assign(text);
+    showChange(std::move(change));
 }
 
 void CScanDlg::resetProgress()
 {
-    m_progress.setRange(0, kProgressSteps);
-    m_progress.setStep(1);
-    m_progress.setPos(0);
-    changed();
+    ui::RelayedChange change;
+    change.progressReset = true;
+    showChange(std::move(change));
 }
 
 void CScanDlg::stepProgress()
 {
-    m_progress.stepIt();
-    changed();
+    ui::RelayedChange change;
+    change.steps = 1;
+    showChange(std::move(change));
 }
 
-void CScanDlg::changed()
-{
-    if (!running_ || pacer_.due())
-        showChanges();
-}
-
-void CScanDlg::showChanges()
+void CScanDlg::showChange(ui::RelayedChange&& change)
 {
     // Only what changed goes into the members and the controls: the report
-    // takes the new lines at its end, never the whole report again.
-    if (reportCleared_ || !unshownReport_.empty()) {
-        const QString added = QString::fromUtf8(unshownReport_.data(), static_cast<qsizetype>(unshownReport_.size()));
+    // takes the new text at its end, never the whole report again.
+    if (change.reportCleared || !change.report.empty()) {
+        const QString added = QString::fromUtf8(change.report.data(), static_cast<qsizetype>(change.report.size()));
         auto* box = dynamic_cast<ui::MultiLineEdit*>(GetDlgItem(IDC_FILE_LIST));
-        if (box) {
-            if (reportCleared_)
+        if (change.reportCleared) {
+            m_fileList.clear();
+            if (box)
                 box->setWindowText(QString());
-            box->appendWindowText(added);
         }
+        if (box)
+            box->appendWindowText(added);
         // During a run the member waits for the end, when it takes the
         // whole report from the box at once.
-        if (!box || !running_)
+        if (!box || !run_)
             m_fileList += added;
     }
-    reportCleared_ = false;
-    unshownReport_.clear();
-    if (statusChanged_) {
-        m_status = QString::fromUtf8(unshownStatus_.data(), static_cast<qsizetype>(unshownStatus_.size()));
+    if (change.statusChanged) {
+        m_status = QString::fromUtf8(change.status.data(), static_cast<qsizetype>(change.status.size()));
         if (auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS)))
             status->setText(m_status);
-        statusChanged_ = false;
     }
-    m_progress.sync();
-    if (isVisible()) {
-        if (running_) {
-            // What changed is painted now, and only that: the controls
-            // marked their changed parts, and the window's update request
-            // paints them before anything else is handled.
-            QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
-            QCoreApplication::processEvents();
-        } else {
-            repaint();
+    if (change.progressReset || change.steps > 0) {
+        m_progress.hold(true);
+        if (change.progressReset) {
+            m_progress.setRange(0, kProgressSteps);
+            m_progress.setStep(1);
+            m_progress.setPos(0);
         }
+        for (int k = 0; k < change.steps; ++k)
+            m_progress.stepIt();
+        m_progress.hold(false);
     }
-    pacer_.painted();
 }
 
 } // namespace korvane

@@ -1,8 +1,9 @@
 #pragma once
 
 // The main dialog. Step 1 picks the project file (typed into the path box or
-// chosen with "..."), step 2 ("Process") scans it with the dialog as the
-// scan's feedback: the report box, the status line and the progress bar.
+// chosen with "..."), step 2 ("Process") scans it on a thread of its own and
+// shows the report box, the status line and the progress bar as it goes;
+// Escape or closing the window stops it.
 // Windows paths of a project are looked for below the folders their drives
 // and shares are mapped to. The context menu adds "Drive mapping..." and,
 // after a run that missed files, "Find missing files in folder...".
@@ -14,10 +15,14 @@
 #include "ui/framework/template_dialog.h"
 #include "ui/missing_paths.h"
 #include "ui/repaint_pacer.h"
+#include "ui/scan_relay.h"
 
+#include <QCloseEvent>
 #include <QIcon>
 #include <QString>
+#include <QTimer>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,7 +43,8 @@ public:
 
     // "...": the file dialog; a chosen file replaces the path, a cancel keeps it.
     void OnBrowse();
-    // "Process": scans the file of the path box, then says how it went.
+    // "Process": starts a run on the file of the path box and returns; the
+    // run says how it went when it ends. Does nothing during a run.
     void OnProcess();
     // The about entry of the window menu, and every command that differs
     // from it only in the low four bits, opens the about box.
@@ -51,22 +57,23 @@ public:
     void OnFindMissing();
     void OnCommand(int id) override;
 
-    // The scan's feedback. During a run the controls change at most once per
-    // frame of the screen, and once more at the end of the run; the status
-    // member changes with its control, the report member (emptied at the
-    // start) takes the whole report at the end. Outside a run every change
-    // shows at once.
+    // The dialog as a feedback outside a run: every change shows at once.
+    // A run has a feedback of its own on the scan thread (ScanRelay), whose
+    // changes the dialog shows at most once per frame of the screen and
+    // once more at the end of the run; the status member changes with its
+    // control, the report member (emptied at the start) takes the whole
+    // report at the end.
     void appendReport(std::string_view text) override;
     void clearReport() override;
     void setStatus(std::string_view text) override;
     void resetProgress() override;
     void stepProgress() override;
-    // A run keeps its missing paths besides showing them.
-    void missingFile(std::string_view path) override;
 
     // The clock that paces the repaints of a run; for tests.
     void setPacerClock(ui::RepaintPacer::ClockSource now) { pacer_.setClock(std::move(now)); }
-    bool running() const { return running_; }
+    // Whether a run is going on: from Process until its closing box (or
+    // its end, when it was stopped) is done with.
+    bool running() const { return run_ != nullptr; }
     // How a run has its code page; for tests.
     void setDecoderOpener(DecoderOpener opener) { decoderOpener_ = opener; }
     // The last run that opened its file: the project, its missing files
@@ -82,6 +89,14 @@ protected:
     // Process; elsewhere it does nothing, so that a typed path and the
     // report are not lost with the dialog.
     void OnOK() override;
+    // Escape. During a run it stops the run, which keeps its report so far;
+    // otherwise it ends the dialog.
+    void OnCancel() override;
+    // The close button, Alt+F4 and the window menu's Close. During a run
+    // they stop it, and the dialog ends once the scan has stopped.
+    void closeEvent(QCloseEvent* event) override;
+    // The existence test of a run, with the run's resolver. During a run it
+    // is called on the scan thread, which has the resolver to itself.
     bool fileExists(std::string_view path) override;
 
 private:
@@ -91,28 +106,28 @@ private:
     };
     static const CommandEntry kCommandMap[];
 
-    void changed();
-    void showChanges();
-    // Appends `text` to `out` decoded to UTF-8, as the report shows it.
-    void appendDecoded(std::string_view text, std::string& out);
+    struct Run;
+
+    // Takes what the run's scan has handed over and shows it, at most once a frame.
+    void takeRelayed();
+    // The scan thread has ended: the rest of the report, then the closing box.
+    void finishRun();
+    void stopRun();
+    void showChange(ui::RelayedChange&& change);
+    // `text` decoded to UTF-8, as the report shows it; outside a run.
+    std::string decodedText(std::string_view text);
     // Where a run finds its mappings and code page; read anew for each run.
     static MappingSources mappingSources();
 
     DecoderOpener decoderOpener_ = &TextDecoder::open;
     std::optional<PathResolver> resolver_;
     QString lastRunPath_;
-    ui::MissingPaths runMissing_;
     ui::MissingPaths lastMissingPaths_;
     mutable std::optional<std::vector<MissingFile>> lastMissing_; // made from lastMissingPaths_ when asked for
     std::vector<std::string> lastUnmapped_;
     ui::RepaintPacer pacer_;
-    bool running_ = false;
-    // Changes of a run that neither the members nor the controls show yet:
-    // the report's new text, decoded, and the status line's bytes.
-    bool reportCleared_ = false;
-    std::string unshownReport_;
-    bool statusChanged_ = false;
-    std::string unshownStatus_;
+    QTimer frameTimer_; // brings takeRelayed back when the next frame is due
+    std::unique_ptr<Run> run_;
 };
 
 } // namespace korvane

@@ -15,8 +15,14 @@
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -116,9 +122,37 @@ std::string readAll(const std::string& file)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The longest time the event loop went without turning while `work` ran:
+// how long the window could neither draw nor take a key.
+template <class Work>
+double longestLoopGapMs(Work&& work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    tick.start(1);
+    work();
+    longest = std::max(longest, clock.nsecsElapsed() - last);
+    return static_cast<double>(longest) / 1e6;
+}
+
+void waitForRun(const korvane::CScanDlg& dlg)
+{
+    while (dlg.running())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
 // One Process in a new dialog, shown as the user sees it; the dialog is made
 // and destroyed outside the time. Returns the report box's text.
-QString processInDialog(const QString& project, ClosingBox& box, Timing& time)
+QString processInDialog(const QString& project, ClosingBox& box, Timing& time, double* loopGapMs = nullptr)
 {
     const auto dlg = std::make_unique<korvane::CScanDlg>();
     if (!dlg->Create())
@@ -130,10 +164,54 @@ QString processInDialog(const QString& project, ClosingBox& box, Timing& time)
         throw std::runtime_error("the dialog has no path box");
     path->setText(project);
     const std::size_t boxes = box.texts.size();
-    time = timeHere([&] { dlg->OnProcess(); });
+    // The run ends on the event loop, with its closing box.
+    const double gap = longestLoopGapMs([&] {
+        time = timeHere([&] {
+            dlg->OnProcess();
+            waitForRun(*dlg);
+        });
+    });
+    if (loopGapMs)
+        *loopGapMs = gap;
     if (box.texts.size() != boxes + 1 || box.texts.back() != QStringLiteral("completed\n") + project)
         throw std::runtime_error("the dialog did not close the run with the box \"completed\"");
     return korvane::ui::windowText(dlg->GetDlgItem(IDC_FILE_LIST));
+}
+
+struct StopTiming {
+    double escapeToEndMs = 0;
+    double shownShare = 0; // of the whole report
+};
+
+// Escape once the run has shown a first part of its report: how long until the run has ended.
+StopTiming stopInDialog(const QString& project, qsizetype wholeReport)
+{
+    const auto dlg = std::make_unique<korvane::CScanDlg>();
+    if (!dlg->Create())
+        throw std::runtime_error("the dialog cannot be created");
+    dlg->show();
+    QApplication::processEvents();
+    auto* path = dynamic_cast<QLineEdit*>(dlg->GetDlgItem(IDC_DVC_PATH));
+    if (!path)
+        throw std::runtime_error("the dialog has no path box");
+    path->setText(project);
+    QWidget* report = dlg->GetDlgItem(IDC_FILE_LIST);
+    dlg->OnProcess();
+    while (dlg->running() && korvane::ui::windowText(report).size() < wholeReport / 10)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (!dlg->running())
+        throw std::runtime_error("the run ended before a tenth of its report was shown");
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QElapsedTimer clock;
+    clock.start();
+    QApplication::sendEvent(dlg.get(), &escape);
+    waitForRun(*dlg);
+    StopTiming timing;
+    timing.escapeToEndMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    timing.shownShare = static_cast<double>(korvane::ui::windowText(report).size()) / static_cast<double>(wholeReport);
+    if (!dlg->isVisible())
+        throw std::runtime_error("Escape during a run ended the dialog");
+    return timing;
 }
 
 int run(const Options& options)
@@ -160,12 +238,15 @@ int run(const Options& options)
     const korvane::ui::ScopedModalHandler answering(box);
     const QString projectPath = QString::fromStdString(std::filesystem::absolute(file).string());
     Timing ignored;
-    if (processInDialog(projectPath, box, ignored) != QString::fromStdString(readAll("report.txt")))
+    const QString wholeReport = QString::fromStdString(readAll("report.txt"));
+    if (processInDialog(projectPath, box, ignored) != wholeReport)
         throw std::runtime_error("the dialog's report differs from korvane-scan's");
 
     Series cli{"korvane-scan FILE > /dev/null", {}};
     Series dialog{"Process in the dialog (offscreen)", {}};
     Series bare{"the same scan in process, without widgets", {}};
+    std::vector<double> loopGaps; // the longest stall of the event loop in each round's Process
+    std::vector<StopTiming> stops;
     runRounds(options.rounds,
               {[&] {
                    StringFeedback feedback;
@@ -179,13 +260,18 @@ int run(const Options& options)
                },
                [&] {
                    Timing t;
-                   processInDialog(projectPath, box, t);
+                   double gap = 0;
+                   processInDialog(projectPath, box, t, &gap);
                    dialog.runs.push_back(t);
-               }},
+                   loopGaps.push_back(gap);
+               },
+               [&] { stops.push_back(stopInDialog(projectPath, wholeReport.size())); }},
               [&] {
                   cli.runs.clear();
                   dialog.runs.clear();
                   bare.runs.clear();
+                  loopGaps.clear();
+                  stops.clear();
               });
 
     std::printf("\n%d rounds after one warm-up round:\n", options.rounds);
@@ -194,6 +280,14 @@ int run(const Options& options)
     // Each round's ratio against korvane-scan in that same round: median (lowest to highest).
     std::printf("\n  ratio dialog / korvane-scan:  wall %s, CPU %s  (goal: at most 2)\n",
                 spread(ratios(dialog, {&cli}, false)).c_str(), spread(ratios(dialog, {&cli}, true)).c_str());
+    std::vector<double> escapes, shown;
+    for (const StopTiming& stop : stops) {
+        escapes.push_back(stop.escapeToEndMs);
+        shown.push_back(stop.shownShare * 100);
+    }
+    std::printf("  longest stall of the event loop during Process:  %s ms\n", spread(loopGaps).c_str());
+    std::printf("  Escape a tenth into the report, until the run has ended:  %s ms (report shown: %s %%)\n",
+                spread(escapes).c_str(), spread(shown, "%.0f").c_str());
     if (options.keep)
         std::printf("kept %s\n", folder.path().c_str());
     return 0;

@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QEvent>
 #include <QPainter>
+#include <QPen>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -90,6 +92,22 @@ void MultiLineEdit::appendWindowText(const QString& text)
     }
 }
 
+bool MultiLineEdit::event(QEvent* event)
+{
+    // The frame is painted here, the text by the viewport inside it.
+    const bool handled = QPlainTextEdit::event(event);
+    if (event->type() == QEvent::Paint && hasFocus() && frameWidth() > 0) {
+        QPainter painter(this);
+        QPen pen(palette().color(QPalette::Highlight));
+        pen.setWidth(frameWidth());
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        const int inset = frameWidth() / 2;
+        painter.drawRect(rect().adjusted(inset, inset, -inset - 1 + frameWidth() % 2, -inset - 1 + frameWidth() % 2));
+    }
+    return handled;
+}
+
 EdgedLineEdit::EdgedLineEdit(QWidget* parent) : QLineEdit(parent)
 {
     setFrame(false);
@@ -101,10 +119,11 @@ void EdgedLineEdit::paintEvent(QPaintEvent* event)
     QLineEdit::paintEvent(event);
     QPainter painter(this);
     const QRect r = rect().adjusted(0, 0, -1, -1);
-    painter.setPen(palette().color(QPalette::Dark));
+    const bool focused = hasFocus();
+    painter.setPen(palette().color(focused ? QPalette::Highlight : QPalette::Dark));
     painter.drawLine(r.topLeft(), r.topRight());
     painter.drawLine(r.topLeft(), r.bottomLeft());
-    painter.setPen(palette().color(QPalette::Light));
+    painter.setPen(palette().color(focused ? QPalette::Highlight : QPalette::Light));
     painter.drawLine(r.bottomLeft(), r.bottomRight());
     painter.drawLine(r.topRight(), r.bottomRight());
 }

@@ -28,6 +28,11 @@ public:
     // appended pieces when it is next asked for.
     void appendWindowText(const QString& text);
 
+protected:
+    // With the focus the frame is drawn in the highlight colour, so that a
+    // read-only box shows it has the focus also where its caret is hard to see.
+    bool event(QEvent* event) override;
+
 private:
     QString shown(const QString& text);
 
@@ -37,7 +42,8 @@ private:
     bool heldCr_ = false; // the text ended in CR: shown once it is known whether LF follows
 };
 
-// A single-line box framed by a thin sunken edge instead of a border.
+// A single-line box framed by a thin sunken edge instead of a border; with
+// the focus the edge is drawn in the highlight colour.
 class EdgedLineEdit : public QLineEdit {
 public:
     explicit EdgedLineEdit(QWidget* parent = nullptr);

@@ -130,6 +130,7 @@ void FindMissingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
     };
 
     dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
 
     QCOMPARE(title, QStringLiteral("Find missing files"));
     QCOMPARE(summary, QStringLiteral("Searched %1: found 2 of 2 missing files.").arg(disk));
@@ -184,6 +185,7 @@ void FindMissingTest::findMissingOffersAFolderBelowADriveWhereTheFileTakesIt()
         return dialog.result();
     };
     dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
     QCOMPARE(suggested, QStringList({QStringLiteral("D:\\Video")}));
 
     // Offered exactly where the configuration file can map a folder.
@@ -229,6 +231,7 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         return static_cast<int>(QDialog::Rejected);
     };
     dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
     QCOMPARE(found, QStringList({QStringLiteral("x\nmap E: = /tmp/pwn/Video/clip.avi")}));
     QCOMPARE(suggested, QStringList({QString()})); // the row that says there is none
     QVERIFY(!useEnabled);

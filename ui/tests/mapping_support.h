@@ -73,6 +73,7 @@ protected:
         dlg->m_dvcPath = project;
         dlg->UpdateData(false);
         dlg->OnProcess();
+        QVERIFY(waitForRun(*dlg));
     }
 
     QString tempPath(const QString& name) const { return work->filePath(name); }

@@ -97,11 +97,13 @@ void ScanDlgCommandsTest::enterInPathBoxRunsProcess()
     auto* edit = item<QLineEdit>(*dlg, IDC_DVC_PATH);
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Return);
+    QVERIFY(uitest::waitForRun(*dlg));
     QCOMPARE(modals.messages.size(), std::size_t(1));
     QCOMPARE(modals.messages.front().text, QStringLiteral("completed\nsamples/holiday.dvc"));
     QVERIFY(dlg->isVisible());
 
     QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(uitest::waitForRun(*dlg));
     QCOMPARE(modals.messages.size(), std::size_t(2));
     QVERIFY(dlg->isVisible());
 }

@@ -7,6 +7,7 @@
 #include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
+#include "ui/scan_relay.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -15,44 +16,68 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QCursor>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 using namespace korvane;
 
 namespace {
 
-// Counts the paint events of the widgets it watches.
-class PaintCounter : public QObject {
+// Holds a run's scan thread in an existence test until the test lets it go.
+class Gate {
 public:
-    std::map<const QObject*, int> paints;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
+    void holdHere()
     {
-        if (event->type() == QEvent::Paint)
-            ++paints[watched];
-        return false;
+        std::unique_lock lock(mutex_);
+        reached_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return open_; });
     }
+    bool reached()
+    {
+        const std::lock_guard lock(mutex_);
+        return reached_;
+    }
+    void open()
+    {
+        const std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool reached_ = false;
+    bool open_ = false;
 };
 
-// A dialog that lets a test act in the middle of a run, at each existence test.
+// A dialog whose run's scan is held in its existence test number `holdAt`.
 class ProbedScanDlg : public CScanDlg {
 public:
-    std::function<void(int call)> onProbe;
-    int calls = 0;
+    int holdAt = 0;
+    Gate gate;
+    std::atomic<int> calls{0};
+
+    // The scan must not be held while the dialog waits for it to end.
+    ~ProbedScanDlg() override { gate.open(); }
 
 protected:
     bool fileExists(std::string_view path) override
     {
-        ++calls;
-        if (onProbe)
-            onProbe(calls);
+        if (++calls == holdAt)
+            gate.holdHere();
         return CScanDlg::fileExists(path);
     }
 };
@@ -78,6 +103,7 @@ private slots:
     void controlsHaveTheStylesOfTheirTemplate();
     void dialogIsFixedSizeWithTitleFontAndIcons();
     void focusStartsOnProcessAndTabFollowsTemplate();
+    void readOnlyBoxesShowTheFocus();
 
     void processListsMissingFilesOfTheSampleProject();
     void progressGoesBackToZeroOnlyAfterTheClosingBox();
@@ -88,8 +114,10 @@ private slots:
     void caretStaysAtTheTopOfTheReportAfterARun();
     void settingsProblemsAreShownAndANameDecoderIsNeeded();
 
-    void runShowsChangesAtMostOncePerFrameAndAllAtTheEnd();
-    void noInputIsTakenDuringARun();
+    void runIsShownAtMostOncePerFrameAndWhollyAtTheEnd();
+    void runStopsAtOnceAndKeepsItsReport_data();
+    void runStopsAtOnceAndKeepsItsReport();
+    void relayHandsOverInOrderAndBoundsWhatWaits();
 };
 
 void ScanDlgTest::initTestCase()
@@ -220,6 +248,22 @@ void ScanDlgTest::focusStartsOnProcessAndTabFollowsTemplate()
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), dlg->GetDlgItem(IDC_STATUS));
+}
+
+void ScanDlgTest::readOnlyBoxesShowTheFocus()
+{
+    // Empty, so that no caret or selection could be what shows it: the frame does.
+    for (int id : {IDC_FILE_LIST, IDC_STATUS}) {
+        QWidget* box = dlg->GetDlgItem(id);
+        dlg->GetDlgItem(IDC_PROCESS)->setFocus();
+        QVERIFY(!box->hasFocus());
+        const QImage without = box->grab().toImage();
+        box->setFocus(Qt::TabFocusReason);
+        QVERIFY(box->hasFocus());
+        const QImage with = box->grab().toImage();
+        QVERIFY2(with != without, qPrintable(QString::number(id)));
+        QVERIFY(with.pixelColor(0, with.height() / 2) == box->palette().color(QPalette::Highlight));
+    }
 }
 
 void ScanDlgTest::processListsMissingFilesOfTheSampleProject()
@@ -394,92 +438,194 @@ void ScanDlgTest::settingsProblemsAreShownAndANameDecoderIsNeeded()
     QVERIFY(!dlg->running());
 }
 
-void ScanDlgTest::runShowsChangesAtMostOncePerFrameAndAllAtTheEnd()
+void ScanDlgTest::runIsShownAtMostOncePerFrameAndWhollyAtTheEnd()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("four.dvc"));
-    uitest::writeProject(path, testkit::buildProject(uitest::projectMissing(4)));
+    const QString path = dir.filePath(QStringLiteral("fifty.dvc"));
+    uitest::writeProject(path, testkit::buildProject(uitest::projectMissing(50)));
+    // The clock stands still: after the first change no frame is ever due
+    // again, so the rest can only come at the end.
+    const auto now = std::chrono::steady_clock::now();
+    dlg->setPacerClock([now] { return now; });
+    auto* box = item<ui::MultiLineEdit>(*dlg, IDC_FILE_LIST);
+    int boxChanges = 0;
+    connect(box, &QPlainTextEdit::textChanged, this, [&] { ++boxChanges; });
 
-    auto* probed = new ProbedScanDlg;
-    QVERIFY(probed->Create());
-    probed->show();
-    auto now = std::chrono::steady_clock::now();
-    probed->setPacerClock([&now] { return now; });
-    QVERIFY(QTest::qWaitForWindowExposed(probed));
-    QCoreApplication::processEvents();
-    auto* box = item<ui::MultiLineEdit>(*probed, IDC_FILE_LIST);
-    auto* status = item<QLineEdit>(*probed, IDC_STATUS);
-    auto* bar = item<QProgressBar>(*probed, IDC_PROGRESS);
-    PaintCounter counter;
-    for (QWidget* control : std::initializer_list<QWidget*>{box->viewport(), status, bar})
-        control->installEventFilter(&counter);
-    std::map<const QObject*, int> paintsBefore;
-    QStringList seen;
-    probed->onProbe = [&](int call) {
-        seen << box->windowText();
-        if (call == 2) {
-            now += std::chrono::seconds(1);
-            paintsBefore = counter.paints;
-        }
-        if (call == 3) {
-            // ... and drawn at once, with nothing else to wait for.
-            for (const QObject* control : {static_cast<QObject*>(box->viewport()), static_cast<QObject*>(status),
-                                           static_cast<QObject*>(bar)})
-                QVERIFY(counter.paints[control] > paintsBefore[control]);
-            // Painted once, at the first change after the frame had passed:
-            // the second path, before its line end and its status.
-            QVERIFY(box->windowText().endsWith(QLatin1String("clip1.avi")));
-            QCOMPARE(status->text(), QStringLiteral("[MainAV] 1 / 4"));
-            QCOMPARE(probed->m_status, status->text());
-            QCOMPARE(item<QProgressBar>(*probed, IDC_PROGRESS)->value(), 10);
-        }
-    };
-    probed->m_dvcPath = path;
-    probed->UpdateData(false);
-    probed->OnProcess();
+    typePath(path);
+    clickProcess();
 
-    QCOMPARE(probed->calls, 4);
-    // The clock stood still until the second test: nothing after the empty box.
-    QCOMPARE(seen[0], QString());
-    QCOMPARE(seen[1], QString());
     std::string expected;
     uitest::scanForReference(path, &expected);
     QCOMPARE(box->windowText(), QString::fromStdString(expected));
-    QCOMPARE(probed->m_fileList, QString::fromStdString(expected));
-    // What was shown during the run was the beginning of the report.
-    QVERIFY(probed->m_fileList.startsWith(seen[2]));
-    QVERIFY(seen[2].endsWith(QLatin1String("clip1.avi")));
-    delete probed;
+    QCOMPARE(dlg->m_fileList, QString::fromStdString(expected));
+    QCOMPARE(item<QProgressBar>(*dlg, IDC_PROGRESS)->value(), 0);
+    // Emptied, the first piece, the rest: not a change for each of the 100 pieces.
+    QVERIFY2(boxChanges <= 3, qPrintable(QString::number(boxChanges)));
 }
 
-void ScanDlgTest::noInputIsTakenDuringARun()
+void ScanDlgTest::runStopsAtOnceAndKeepsItsReport_data()
 {
-    auto* probed = new ProbedScanDlg;
+    QTest::addColumn<QStringList>("requests");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("Escape") << QStringList{QStringLiteral("escape")} << false;
+    QTest::newRow("close button") << QStringList{QStringLiteral("close")} << true;
+    QTest::newRow("Close of the window menu") << QStringList{QStringLiteral("menu close")} << true;
+    QTest::newRow("Escape, then close button")
+        << QStringList{QStringLiteral("escape"), QStringLiteral("close")} << true;
+}
+
+void ScanDlgTest::runStopsAtOnceAndKeepsItsReport()
+{
+    QFETCH(QStringList, requests);
+    QFETCH(bool, ends);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("four.dvc"));
+    uitest::writeProject(path, testkit::buildProject(uitest::projectMissing(4)));
+    std::string reference;
+    uitest::scanForReference(path, &reference);
+    // The report up to the second clip, whose test is held: the entry is
+    // finished, and no other begun.
+    const std::string second = "clip1.avi\r\n";
+    const QString expected = QString::fromStdString(reference.substr(0, reference.find(second) + second.size()));
+
+    auto probed = std::make_unique<ProbedScanDlg>();
+    probed->holdAt = 2;
     QVERIFY(probed->Create());
     probed->show();
-    QApplication::setActiveWindow(probed);
-    QVERIFY(QTest::qWaitForWindowActive(probed));
-    probed->onProbe = [&](int call) {
-        if (call != 1)
-            return;
-        QVERIFY(probed->running());
-        QTest::mouseClick(item<QPushButton>(*probed, IDC_PROCESS), Qt::LeftButton);
-        QTest::keyClick(probed->GetDlgItem(IDC_PROCESS), Qt::Key_Escape);
-        QTest::keyClicks(probed->GetDlgItem(IDC_DVC_PATH), QStringLiteral("xyz"));
-        QVERIFY(!probed->close());
-    };
-    probed->m_dvcPath = QStringLiteral("samples/wedding.dvc");
+    QApplication::setActiveWindow(probed.get());
+    QVERIFY(QTest::qWaitForWindowActive(probed.get()));
+    probed->m_dvcPath = path;
     probed->UpdateData(false);
-    QTest::mouseClick(item<QPushButton>(*probed, IDC_PROCESS), Qt::LeftButton);
+    auto* process = item<QPushButton>(*probed, IDC_PROCESS);
+    QTest::mouseClick(process, Qt::LeftButton);
+    QTRY_VERIFY(probed->gate.reached());
 
-    QCOMPARE(modals.messages.size(), std::size_t(1));
-    QVERIFY(probed->isVisible());
-    QCOMPARE(item<QLineEdit>(*probed, IDC_DVC_PATH)->text(), QStringLiteral("samples/wedding.dvc"));
-    // Input is taken again once the run is over.
-    QVERIFY(!probed->running());
-    QTest::keyClick(probed->GetDlgItem(IDC_PROCESS), Qt::Key_Escape);
-    QVERIFY(!probed->isVisible());
-    delete probed;
+    // Held: Process is off, the cursor busy, what came before is shown,
+    // and the dialog takes input.
+    QVERIFY(probed->running());
+    QVERIFY(!process->isEnabled());
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    QTRY_COMPARE(item<QLineEdit>(*probed, IDC_STATUS)->text(), QStringLiteral("[MainAV] 1 / 4"));
+    QVERIFY(ui::windowText(probed->GetDlgItem(IDC_FILE_LIST)).endsWith(QLatin1String("clip0.avi\r\n")));
+    QTest::keyClicks(probed->GetDlgItem(IDC_DVC_PATH), QStringLiteral(".bak"));
+    QCOMPARE(item<QLineEdit>(*probed, IDC_DVC_PATH)->text(), path + QStringLiteral(".bak"));
+
+    for (const QString& request : requests) {
+        if (request == QLatin1String("escape"))
+            QTest::keyClick(probed.get(), Qt::Key_Escape);
+        else if (request == QLatin1String("close"))
+            QVERIFY(!probed->close()); // the window waits for the scan to stop
+        else
+            probed->OnSysCommand(ui::kScClose, 0);
+        QVERIFY(probed->isVisible());
+        QVERIFY(probed->running());
+    }
+    probed->gate.open();
+    QVERIFY(uitest::waitForRun(*probed));
+
+    QCOMPARE(probed->calls.load(), 2);
+    QCOMPARE(ui::windowText(probed->GetDlgItem(IDC_FILE_LIST)), expected);
+    QCOMPARE(probed->m_fileList, expected);
+    QCOMPARE(probed->lastMissing().size(), std::size_t(2));
+    QCOMPARE(item<QLineEdit>(*probed, IDC_STATUS)->text(), QStringLiteral("Stopped after [MainAV] 2 / 4"));
+    QCOMPARE(item<QLineEdit>(*probed, IDC_DVC_PATH)->text(), path + QStringLiteral(".bak"));
+    QVERIFY(modals.messages.empty());
+    QVERIFY(process->isEnabled());
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    QCOMPARE(probed->isVisible(), !ends);
+    if (ends) {
+        QCOMPARE(probed->result(), IDCANCEL);
+    } else {
+        // Outside a run Escape ends the dialog, as always.
+        QTest::keyClick(probed.get(), Qt::Key_Escape);
+        QVERIFY(!probed->isVisible());
+    }
+}
+
+void ScanDlgTest::relayHandsOverInOrderAndBoundsWhatWaits()
+{
+    // The scan thread writes far more than may wait; the taker takes
+    // whenever it is woken, as the dialog does once a frame.
+    const std::string line(4000, 'x');
+    constexpr int kLines = 4000;
+    std::mutex mutex;
+    std::condition_variable wakeUp;
+    bool woken = false;
+    bool done = false;
+    ui::ScanRelay relay([](std::string_view) { return true; }, nullptr, [&] {
+        const std::lock_guard lock(mutex);
+        woken = true;
+        wakeUp.notify_all();
+    });
+    std::thread scan([&] {
+        ScanFeedback& feedback = relay;
+        feedback.resetProgress();
+        feedback.appendReport("dropped");
+        feedback.clearReport();
+        for (int k = 0; k < kLines; ++k) {
+            feedback.appendReport(line);
+            feedback.entryStatus("MainAV", k + 1, kLines);
+            if (k % 100 == 99)
+                feedback.stepProgress();
+        }
+        feedback.setStatus("");
+        relay.finish();
+        const std::lock_guard lock(mutex);
+        done = true;
+        wakeUp.notify_all();
+    });
+
+    std::string report;
+    std::size_t largest = 0;
+    bool cleared = false;
+    bool reset = false;
+    int steps = 0;
+    QString status = QStringLiteral("unset");
+    for (;;) {
+        ui::RelayedChange change = relay.take();
+        if (change.empty()) {
+            std::unique_lock lock(mutex);
+            // Once the scan is done, what it left was handed over before.
+            if (done) {
+                change = relay.take();
+                if (change.empty())
+                    break;
+            } else {
+                wakeUp.wait(lock, [&] { return woken || done; });
+                woken = false;
+                continue;
+            }
+        }
+        largest = std::max(largest, change.report.size());
+        if (change.reportCleared) {
+            cleared = true;
+            report.clear();
+        }
+        report += change.report;
+        if (change.statusChanged)
+            status = QString::fromStdString(change.status);
+        if (change.progressReset) {
+            reset = true;
+            steps = 0;
+        }
+        steps += change.steps;
+    }
+    scan.join();
+
+    QVERIFY(cleared);
+    QVERIFY(reset);
+    QCOMPARE(report.size(), line.size() * kLines);
+    QVERIFY(report == [&] {
+        std::string all;
+        for (int k = 0; k < kLines; ++k)
+            all += line;
+        return all;
+    }());
+    QCOMPARE(steps, kLines / 100);
+    QCOMPARE(status, QString());
+    // What waits stays within twice the bound and a line.
+    QVERIFY2(largest <= 2 * (ui::ScanRelay::kMaxWaitingText + line.size()), qPrintable(QString::number(largest)));
 }
 
 int main(int argc, char** argv)

@@ -24,6 +24,7 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 using namespace korvane;
@@ -124,10 +125,18 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     QVERIFY(path);
     QTest::keyClicks(path, QStringLiteral("samples/wedding.dvc"));
     QTest::mouseClick(dlg->GetDlgItem(IDC_PROCESS), Qt::LeftButton);
+    QVERIFY(uitest::waitForRun(*dlg));
     QCOMPARE(modals.messages.size(), std::size_t(1));
     const QImage main = screenshot({dlg});
     QCOMPARE(main.size(), dlg->size() * dlg->devicePixelRatio());
     save(main, "main-dialog.png");
+
+    // The report and status boxes show when they have the focus.
+    const std::pair<int, const char*> focused[] = {{IDC_FILE_LIST, "focus-report.png"}, {IDC_STATUS, "focus-status.png"}};
+    for (const auto& [id, name] : focused) {
+        dlg->GetDlgItem(id)->setFocus(Qt::TabFocusReason);
+        save(screenshot({dlg}), name);
+    }
 
     modals.onMenu = [&](QMenu& menu) {
         menu.popup(dlg->mapToGlobal(dlg->dialogUnits().toPixels(QRect(4, 44, 0, 0)).topLeft()));

@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -26,7 +27,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -138,6 +141,18 @@ inline QString isolateSettings(const QString& root)
     return root + QStringLiteral("/config/korvane/korvane.conf");
 }
 
+// Runs the event loop until the dialog's run has ended, its closing box
+// included; false when it has not ended within `timeout`.
+inline bool waitForRun(const CScanDlg& dlg, std::chrono::milliseconds timeout = std::chrono::seconds(60))
+{
+    const QDeadlineTimer deadline(timeout);
+    QTimer tick; // wakes the loop now and then to look at the deadline
+    tick.start(100);
+    while (dlg.running() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    return !dlg.running();
+}
+
 template <class T>
 T* item(ui::TemplateDialog& dialog, int id)
 {
@@ -187,7 +202,12 @@ protected:
         QTest::keyClicks(edit, path);
     }
 
-    void clickProcess() { QTest::mouseClick(item<QPushButton>(*dlg, IDC_PROCESS), Qt::LeftButton); }
+    // Process, and the run to its end.
+    void clickProcess()
+    {
+        QTest::mouseClick(item<QPushButton>(*dlg, IDC_PROCESS), Qt::LeftButton);
+        QVERIFY(waitForRun(*dlg));
+    }
 
     QTemporaryDir settingsRoot;
     QString configFile;
