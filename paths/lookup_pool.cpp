@@ -1,6 +1,7 @@
 #include "paths/lookup_pool.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace korvane {
 
@@ -84,15 +85,19 @@ void LookupPool::flush()
     work_.notify_all();
 }
 
-void LookupPool::wait(Ticket ticket)
+void LookupPool::wait(Ticket ticket, const std::atomic<bool>* stop)
 {
     if (ready(ticket))
         return;
     flush();
     waiting_.fetch_add(1);
     {
+        // A stop is set from a signal handler or another thread, which do
+        // not wake this one: it is looked at now and then.
+        constexpr auto kLookAtStop = std::chrono::milliseconds(10);
         std::unique_lock lock(doneMutex_);
-        done_.wait(lock, [&] { return doneFlag(ticket).load(); }); // sequentially consistent with waiting_
+        while (!doneFlag(ticket).load() && !(stop && stop->load())) // sequentially consistent with waiting_
+            done_.wait_for(lock, kLookAtStop);
     }
     waiting_.fetch_sub(1);
 }

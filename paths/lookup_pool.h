@@ -50,7 +50,7 @@ public:
 
     Ticket begin(std::string_view path) override;
     bool ready(Ticket ticket) const override;
-    void wait(Ticket ticket) override;
+    void wait(Ticket ticket, const std::atomic<bool>* stop) override;
     void flush() override;
 
 private:

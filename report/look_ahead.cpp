@@ -42,6 +42,10 @@ void LookAheadFeedback::passReady()
 {
     while (!held_.empty()) {
         const Event& front = held_.front();
+        if (front.kind == Kind::Check && stopped()) {
+            drop();
+            return;
+        }
         if (front.kind == Kind::Check && !lookAhead_.ready(front.ticket))
             break;
         deliver(front);
@@ -65,7 +69,7 @@ void LookAheadFeedback::bound()
         // The oldest event is a test that has not ended.
         lookAhead_.flush();
         unflushed_ = 0;
-        lookAhead_.wait(held_.front().ticket);
+        lookAhead_.wait(held_.front().ticket, stop_);
         passReady();
     }
     // The text passed on is dropped once it is most of the buffer.
@@ -169,21 +173,29 @@ void LookAheadFeedback::checkFile(std::string_view path)
     bound();
 }
 
-void LookAheadFeedback::finish()
+bool LookAheadFeedback::finish()
 {
     lookAhead_.flush();
     unflushed_ = 0;
     passReady();
-    while (!held_.empty()) {
+    while (!held_.empty() && !stopped()) {
         // The oldest event is a test that has not ended.
-        lookAhead_.wait(held_.front().ticket);
+        lookAhead_.wait(held_.front().ticket, stop_);
         passReady();
     }
+    drop();
+    return !dropped_;
 }
 
 void LookAheadFeedback::abandon()
 {
     passReady();
+    drop();
+}
+
+void LookAheadFeedback::drop()
+{
+    dropped_ = dropped_ || !held_.empty();
     held_.clear();
     text_.clear();
     textStart_ = 0;

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <atomic>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -27,8 +28,8 @@ public:
     virtual Ticket begin(std::string_view path) = 0;
     // Whether the test of `ticket` has ended. Quick: asked for every event.
     virtual bool ready(Ticket ticket) const = 0;
-    // Waits until it has.
-    virtual void wait(Ticket ticket) = 0;
+    // Waits until it has, or until `*stop` is true (a null `stop` never is).
+    virtual void wait(Ticket ticket, const std::atomic<bool>* stop = nullptr) = 0;
     // Starts every test begun so far that is still held back (tests may be
     // handed to the threads in batches).
     virtual void flush() = 0;
@@ -50,7 +51,13 @@ public:
     static constexpr std::size_t kMaxHeldEvents = 1u << 16;
     static constexpr std::size_t kMaxHeldBytes = 4u << 20;
 
-    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead) : inner_(inner), lookAhead_(lookAhead) { }
+    // Once `*stop` is true (null: never), nothing more is passed on from the
+    // next existence test on, as a scan stops at the next entry: what is
+    // dropped starts with a test, so the report still ends with a whole line.
+    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead, const std::atomic<bool>* stop = nullptr)
+        : inner_(inner), lookAhead_(lookAhead), stop_(stop)
+    {
+    }
 
     void appendReport(std::string_view text) override;
     void clearReport() override;
@@ -64,11 +71,11 @@ public:
     bool fileExists(std::string_view path) override { return inner_.fileExists(path); }
     void checkFile(std::string_view path) override;
 
-    // Passes on everything held back, waiting for the tests: the end of a run.
-    void finish();
-    // Passes on what can be passed on without waiting, and drops the rest:
-    // a run that was stopped. The report still ends with a whole line, since
-    // what is dropped starts with an existence test.
+    // Passes on everything held back, waiting for the tests, unless a stop
+    // comes first: the end of a run. Returns whether all was passed on.
+    bool finish();
+    // Passes on what can be passed on without waiting, and drops the rest
+    // from the first test that has not ended: a run that was stopped.
     void abandon();
     // Events held back now; for tests.
     std::size_t held() const { return held_.size(); }
@@ -89,13 +96,18 @@ private:
     bool holding() const { return !held_.empty(); }
     void hold(Kind kind, std::string_view text = {});
     void deliver(const Event& event);
-    // Passes on the events before the first test that has not ended.
+    bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+    // Passes on the events before the first test that has not ended; after
+    // a stop, drops everything from the next test.
     void passReady();
+    void drop();
     // Keeps what is held within its bounds.
     void bound();
 
     ScanFeedback& inner_;
     LookAhead& lookAhead_;
+    const std::atomic<bool>* stop_;
+    bool dropped_ = false; // something held back was never passed on
     std::deque<Event> held_;
     std::string text_;          // the texts of the held events, in order
     std::size_t textStart_ = 0; // what of text_ was passed on

@@ -186,12 +186,12 @@ ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOp
     reader->setStop(options.stop);
     if (!options.lookAhead)
         return scanProject(*reader, feedback);
-    LookAheadFeedback ahead(feedback, *options.lookAhead);
+    LookAheadFeedback ahead(feedback, *options.lookAhead, options.stop);
     ScanResult result = scanProject(*reader, ahead);
     if (result.stopped)
         ahead.abandon();
-    else
-        ahead.finish();
+    else if (!ahead.finish())
+        result.stopped = true; // the scan had read to its end; its report had not
     return result;
 }
 

@@ -249,8 +249,10 @@ void CScanDlg::OnProcess()
     }
 
     // From here until the scan thread has ended, the resolver is the scan
-    // thread's.
-    resolver_ = std::move(setup.resolver);
+    // thread's. It reads what the pool's threads looked up ahead of the scan.
+    auto lookups = std::make_unique<LookupPool>(*setup.resolver, LookupPool::kDefaultJobs);
+    resolver_ = setup.resolver->sibling(lookups->reader());
+    lookups_ = std::move(lookups); // the last run's resolver, which read through the last pool, is gone
     run_ = std::make_unique<Run>(*this, m_dvcPath);
     run_->warnings = std::move(setup.warnings);
     pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
@@ -270,6 +272,7 @@ void CScanDlg::OnProcess()
 
     ScanOptions options;
     options.stop = &run_->stop;
+    options.lookAhead = lookups_.get();
     run_->thread = std::thread([this, run = run_.get(), file = QFile::encodeName(m_dvcPath).toStdString(), options] {
         run->result = runScan(file, run->relay, options);
         run->relay.finish();

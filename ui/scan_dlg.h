@@ -8,6 +8,7 @@
 // and shares are mapped to. The context menu adds "Drive mapping..." and,
 // after a run that missed files, "Find missing files in folder...".
 
+#include "paths/lookup_pool.h"
 #include "paths/run_setup.h"
 #include "report/scan_feedback.h"
 #include "search/missing_match.h"
@@ -120,6 +121,9 @@ private:
     static MappingSources mappingSources();
 
     DecoderOpener decoderOpener_ = &TextDecoder::open;
+    // The threads that look the run's files up ahead of its scan, and the
+    // shared cache the run's resolver reads through: kept as long as it is.
+    std::unique_ptr<LookupPool> lookups_;
     std::optional<PathResolver> resolver_;
     QString lastRunPath_;
     ui::MissingPaths lastMissingPaths_;

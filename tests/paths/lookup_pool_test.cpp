@@ -40,13 +40,13 @@ public:
         return at->second;
     }
     bool ready(Ticket ticket) const override { return ticket == 0 || done_[ticket - 1]; }
-    void wait(Ticket ticket) override
+    void wait(Ticket ticket, const std::atomic<bool>*) override
     {
         mostHeld = std::max(mostHeld, feedback->held());
         for (std::size_t k = done_.size(); k >= ticket && k > 0; --k)
             done_[k - 1] = true;
     }
-    void flush() override { }
+    void flush() override {}
 
 private:
     std::map<std::string, Ticket, std::less<>> tickets_;
@@ -151,7 +151,7 @@ private:
 // The report, the trace of every call and what the resolver noted.
 class ResolvingFeedback final : public RecordingFeedback {
 public:
-    explicit ResolvingFeedback(PathResolver& resolver) : resolver_(resolver) { }
+    explicit ResolvingFeedback(PathResolver& resolver) : resolver_(resolver) {}
     bool fileExists(std::string_view path) override
     {
         checked.emplace_back(path);
