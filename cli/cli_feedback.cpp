@@ -95,10 +95,32 @@ std::string fitLine(std::string_view text, std::size_t width)
 
 void TerminalProgress::show(const std::string& line)
 {
+    if (line_) {
+        const std::lock_guard lock(line_->mutex);
+        if (line_->owner != this)
+            return;
+        line_->drawn = true;
+        std::fputs("\r\033[K", out_);
+        std::fputs(fitLine(line_->prefix + line, terminalWidth(out_)).c_str(), out_);
+        std::fflush(out_);
+        return;
+    }
     drawn_ = true;
     std::fputs("\r\033[K", out_);
     std::fputs(fitLine(line, terminalWidth(out_)).c_str(), out_);
     std::fflush(out_);
+}
+
+void ProgressLine::handOver(std::FILE* out, const TerminalProgress* next, std::string nextPrefix)
+{
+    const std::lock_guard lock(mutex);
+    if (drawn) {
+        std::fputs("\r\033[K", out);
+        std::fflush(out);
+    }
+    drawn = false;
+    owner = next;
+    prefix = std::move(nextPrefix);
 }
 
 void TerminalProgress::draw(bool force)
@@ -130,6 +152,16 @@ void TerminalProgress::text(std::string_view text, bool force)
 
 void TerminalProgress::finish()
 {
+    if (line_) {
+        const std::lock_guard lock(line_->mutex);
+        if (line_->owner == this && line_->drawn) {
+            std::fputs("\r\033[K", out_);
+            std::fflush(out_);
+        }
+        if (line_->owner == this)
+            line_->drawn = false;
+        return;
+    }
     if (drawn_) {
         std::fputs("\r\033[K", out_);
         std::fflush(out_);
@@ -176,6 +208,7 @@ void CliFeedback::appendReport(std::string_view text)
 
 void CliFeedback::missingFile(std::string_view path)
 {
+    ++missingCount_;
     if (!output_.quoteNames || output_.trace || !output_.out) {
         ScanFeedback::missingFile(path);
         return;

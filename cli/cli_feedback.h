@@ -7,15 +7,33 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string>
 
 namespace korvane {
 
+class TerminalProgress;
+
+// One line on a terminal shared by the runs of several projects: only the
+// run it belongs to draws on it, after the text of `prefix` ("2/5 projects").
+// Who owns it and the prefix change under `mutex`.
+struct ProgressLine {
+    std::mutex mutex;
+    const TerminalProgress* owner = nullptr;
+    std::string prefix;
+    bool drawn = false;
+
+    // Erases the line, when drawn, and gives it to `next` (may be null).
+    void handOver(std::FILE* out, const TerminalProgress* next, std::string nextPrefix);
+};
+
 // Shows the status line and a progress bar on a terminal, redrawn at most
-// every 50 ms; between runs also a line of free text.
+// every 50 ms; between runs also a line of free text. With a shared `line`
+// it draws only while it owns the line, and the line stays drawn or erased
+// as the line says.
 class TerminalProgress {
 public:
-    explicit TerminalProgress(std::FILE* out) : out_(out) {}
+    explicit TerminalProgress(std::FILE* out, ProgressLine* line = nullptr) : out_(out), line_(line) {}
     void reset();
     void step();
     void status(std::string_view text);
@@ -52,6 +70,7 @@ private:
     static constexpr int kBusyWeight = 8;
 
     std::FILE* out_;
+    ProgressLine* line_;
     int position_ = 0;
     std::string status_;
     // The entry told last, when it is newer than status_.
@@ -96,6 +115,8 @@ public:
     void missingFile(std::string_view path) override;
 
     bool anyMissing() const { return anyMissing_; }
+    // The report's lines of missing paths so far.
+    std::size_t missingCount() const { return missingCount_; }
 
 protected:
     bool fileExists(std::string_view path) override;
@@ -107,6 +128,7 @@ private:
     Output output_;
     PathResolver& resolver_;
     bool anyMissing_ = false;
+    std::size_t missingCount_ = 0;
 };
 
 // The text of a trace line's quotes: backslash, quote, CR and LF escaped,

@@ -12,13 +12,14 @@
 namespace korvane {
 
 const char* const kUsage =
-    "Usage: korvane-scan [--trace] FILE\n"
+    "Usage: korvane-scan [--trace] FILE...\n"
     "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
     "                    [--search DIR]... [--candidates N] [--one-file-system]\n"
     "                    [--jobs N]\n"
-    "                    [--json] FILE\n"
+    "                    [--json] FILE...\n"
     "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
-    "that are not found, under the headings of their sections.\n"
+    "that are not found, under the headings of their sections. A FILE that is a\n"
+    "folder stands for every *.dvc file below it.\n"
     "\n"
     "  --trace              print every call of the scan on its feedback instead of\n"
     "                       the report\n"
@@ -59,9 +60,15 @@ const char* const kUsage =
     "stored in the project; --explain and --search add their parts after a blank\n"
     "line. On a terminal, standard error shows the progress.\n"
     "\n"
+    "Several projects: each one's output as if checked alone, after a line\n"
+    "\"==> FILE <==\", in the order given (a folder's sorted), then a summary:\n"
+    "a line \"STATUS MISSING  FILE\" for each (ok, missing, damaged,\n"
+    "cannot-open) and the totals. With --json, one document a line.\n"
+    "\n"
     "Exit status: 0 nothing missing, 1 something missing, 2 the file could not be\n"
     "opened or wrong usage, 3 the project file is damaged, 4 the report could not\n"
-    "be written.\n";
+    "be written. Of several projects, the highest of their statuses (0 to 3); 2\n"
+    "also when a folder could not be read or held no project.\n";
 
 namespace {
 
@@ -184,7 +191,7 @@ public:
             if (!file(argv_[k]))
                 return false;
         }
-        if (!haveFile_) {
+        if (options_.files.empty()) {
             std::fputs(kUsage, stderr);
             exitStatus_ = kCannotOpenOrUsage;
             return false;
@@ -205,10 +212,7 @@ private:
 
     bool file(const char* name)
     {
-        if (haveFile_)
-            return usageError("one project file at a time", true);
-        options_.file = name;
-        haveFile_ = true;
+        options_.files.emplace_back(name);
         return true;
     }
 
@@ -295,7 +299,6 @@ private:
     char** argv_;
     CliOptions& options_;
     int& exitStatus_;
-    bool haveFile_ = false;
 };
 
 } // namespace

@@ -35,7 +35,8 @@ struct CliOptions {
     bool candidatesGiven = false;
     bool oneFileSystem = false; // the search stays on the file systems of searchFolders
     int jobs = LookupPool::kDefaultJobs; // lookups at once; 1: each in its turn
-    std::string file;
+    // The projects and folders of projects, as given; at least one.
+    std::vector<std::string> files;
 };
 
 // The help text.

@@ -1,18 +1,17 @@
 // korvane-scan: lists the media files a RexEdit project refers to that are
 // not found, exactly as the dialog's report would; on request also where
-// each was looked for, and where the missing files are now.
+// each was looked for, and where the missing files are now. Several
+// projects (or folders of them) are checked in one run, a few at a time.
 
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
-#include "cli/cli_output.h"
-#include "cli/search_output.h"
+#include "cli/many_projects.h"
+#include "cli/project_list.h"
+#include "cli/project_run.h"
+#include "paths/lookup_pool.h"
 #include "paths/run_setup.h"
-#include "report/missing_collector.h"
-#include "scanner/scan.h"
-#include "search/missing_search.h"
 #include "text/terminal_quote.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -30,30 +29,22 @@ namespace {
 using namespace korvane;
 
 // Set by the signals that stop a run; read by the scan and the search walk.
+// Atomic rather than volatile: the projects of a run read them on threads
+// of their own.
 std::atomic<bool> stopRequest{false};
-volatile std::sig_atomic_t stopSignal = 0;
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void onStopSignal(int signal)
 {
-    stopSignal = signal;
-    stopRequest.store(true, std::memory_order_relaxed);
+    stopSignal.store(signal);
+    stopRequest.store(true);
 }
 
 // SIGINT and SIGTERM stop the run at the next entry (a second one ends the
 // program at once); so does a write to a pipe whose reader is gone, which
 // then fails like any write that cannot be made. An interrupt ignored by
 // the caller stays ignored.
-// The search's threads each keep the folders above the one they read open:
-// the soft limit on open files is raised as far as the hard one allows.
-void allowOpenFolders()
-{
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
 void catchStopSignals()
 {
     struct sigaction action = {};
@@ -69,6 +60,17 @@ void catchStopSignals()
     ::sigaction(SIGPIPE, &action, nullptr);
 }
 
+// The search's threads each keep the folders above the one they read open:
+// the soft limit on open files is raised as far as the hard one allows.
+void allowOpenFolders()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 // After SIGINT or SIGTERM: what was written is flushed, and the status
 // says which signal it was, as a shell reports it (130, 143).
 int stopped(int signal)
@@ -78,17 +80,22 @@ int stopped(int signal)
     return 128 + signal;
 }
 
+// A stop asked for by SIGINT or SIGTERM, not by a reader of stdout that
+// went away or by a run of several projects that cannot write.
 bool interrupted()
 {
-    return stopRequest.load() && stopSignal != SIGPIPE;
+    const int signal = stopSignal.load();
+    return stopRequest.load() && (signal == SIGINT || signal == SIGTERM);
 }
 
-// The names in a warning are quoted where it is composed; one that still
-// holds a control byte (from a message composed without quoting) is quoted
-// whole, so that nothing on stderr can talk to a terminal or forge a line.
+void stopAll()
+{
+    stopRequest.store(true);
+}
+
 void warn(const std::string& text)
 {
-    std::fprintf(stderr, "korvane-scan: warning: %s\n", quoteName(text).c_str());
+    warnOn(stderr, text);
 }
 
 // The resolver of this run: the mappings of --map, the configuration file,
@@ -115,67 +122,35 @@ std::optional<PathResolver> makeResolver(const CliOptions& options, MappingSourc
     return std::move(setup.resolver);
 }
 
-void write(std::string_view text)
+// How many projects are read at a time.
+constexpr std::size_t kProjectThreads = 4;
+
+int cannotWrite(int error)
 {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fprintf(stderr, "korvane-scan: cannot write the report: %s\n", std::strerror(error));
+    return interrupted() ? stopped(stopSignal.load()) : kCannotWrite;
 }
 
-// The folders the search could not read, at most a few of them.
-void warnAboutProblems(const FileIndex& index)
+// One project named as a file: everything as korvane-scan has always done.
+int checkOne(const RunSettings& settings, const PathResolver& runResolver)
 {
-    constexpr std::size_t kShown = 5;
-    const std::vector<WalkProblem>& problems = index.problems();
-    for (std::size_t k = 0; k < problems.size() && k < kShown; ++k)
-        warn("search: " + quoteName(problems[k].path) + ": " + std::strerror(problems[k].error));
-    if (problems.size() > kShown)
-        warn("search: " + std::to_string(problems.size() - kShown) + " more folders could not be read");
-}
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
 
-SearchResults search(const CliOptions& options, const PathResolver& resolver, const std::vector<MissingFile>& missing,
-                     TerminalProgress* progress)
-{
-    SearchOptions searchOptions;
-    searchOptions.match.maxCandidates = std::max(searchOptions.match.maxCandidates, options.candidates);
-    searchOptions.match.checkedCandidates = options.candidates;
-    searchOptions.suggest.inUse = resolver.drives().all();
-    searchOptions.index.oneFileSystem = options.oneFileSystem;
-    searchOptions.index.jobs = options.jobs;
-    searchOptions.index.stop = &stopRequest;
-    if (progress) {
-        searchOptions.index.progress = [progress](const WalkProgress& where) {
-            progress->text(searchProgressText(where));
-        };
-        // Matching and suggesting take a while on large runs: the walk's last
-        // line must not stand for them.
-        searchOptions.step = [progress](const SearchStep& step) { progress->text(searchStepText(step), true); };
-    }
-    SearchResults results = searchMissing(options.searchFolders, missing, searchOptions);
-    if (progress)
-        progress->finish();
-    warnAboutProblems(results.index());
-    return results;
-}
-
-std::uint64_t fileSize(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
-void writeSearchResults(const CliOptions& options, const ScanResult& scan, const MissingCollector& collector,
-                        const SearchResults& results)
-{
-    TextOptions text;
-    text.decodedPaths = options.utf8;
-    text.maxCandidates = options.candidates;
-    if (options.json) {
-        write(renderJson({options.file, fileSize(options.file), scan}, collector, results, text.maxCandidates));
-    } else {
-        write(kLineEnd);
-        write(renderFoundElsewhere(results, text));
-        write(kLineEnd);
-        write(renderSuggestedMappings(results, text));
-    }
+    std::optional<TerminalProgress> progress;
+    if (::isatty(STDERR_FILENO))
+        progress.emplace(stderr);
+    ProjectStreams streams;
+    streams.progress = progress ? &*progress : nullptr;
+    streams.quoteNames = ::isatty(STDOUT_FILENO) != 0;
+    streams.sharedTerminal = progress && streams.quoteNames;
+    PathResolver resolver = projectResolver(settings, runResolver);
+    const ProjectOutcome outcome = checkProject(settings, settings.options->files.front(), resolver, streams);
+    if (outcome.writeFailed)
+        return cannotWrite(outcome.writeError);
+    if (outcome.stopped)
+        return stopped(stopSignal.load());
+    return outcome.status;
 }
 
 } // namespace
@@ -188,86 +163,36 @@ int main(int argc, char** argv)
         return exitNow;
 
     MappingSources sources;
-    std::optional<PathResolver> resolver = makeResolver(*options, sources);
+    const std::optional<PathResolver> resolver = makeResolver(*options, sources);
     if (!resolver)
         return kCannotOpenOrUsage;
-    // With lookups overlapped, the run's resolver reads what the pool's
-    // threads looked at.
+
+    // With lookups overlapped, one pool serves every project of the run.
     std::optional<LookupPool> pool;
-    if (options->jobs > 1) {
+    if (options->jobs > 1)
         pool.emplace(*resolver, options->jobs);
-        resolver = resolver->sibling(pool->reader());
-    }
-
-    static char outBuffer[1 << 16];
-    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
-
-    std::optional<TerminalProgress> progress;
-    if (::isatty(STDERR_FILENO))
-        progress.emplace(stderr);
-    const bool sharedTerminal = progress && ::isatty(STDOUT_FILENO);
-    CliFeedback::Output output;
-    output.out = options->json ? nullptr : stdout;
-    output.trace = options->trace;
-    output.utf8 = options->utf8;
-    output.quoteNames = ::isatty(STDOUT_FILENO) != 0;
-    output.progress = progress ? &*progress : nullptr;
-    output.sharedTerminal = sharedTerminal;
-    CliFeedback feedback(output, *resolver);
-    // The report kept as data, for the parts that follow it.
-    const bool searching = !options->searchFolders.empty() || options->json;
-    MissingCollector collector(feedback);
-    ScanFeedback& sink = options->explain || searching ? static_cast<ScanFeedback&>(collector) : feedback;
 
     catchStopSignals();
     allowOpenFolders();
-    ScanOptions scanOptions;
-    scanOptions.stop = &stopRequest;
-    scanOptions.lookAhead = pool ? &*pool : nullptr;
-    const ScanResult result = runScan(options->file, sink, scanOptions);
-    if (progress)
-        progress->finish();
-    if (!result) {
-        std::fprintf(stderr, "Can not open dvc file\n%s\n", quoteName(result.openError).c_str());
-        return kCannotOpenOrUsage;
+    RunSettings settings;
+    settings.pool = pool ? &*pool : nullptr;
+    settings.options = &*options;
+    settings.sources = &sources;
+    settings.stop = &stopRequest;
+    settings.interrupted = &interrupted;
+    settings.stopAll = &stopAll;
+    if (options->files.size() == 1) {
+        struct stat st;
+        if (::stat(options->files.front().c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return checkOne(settings, *resolver);
     }
 
-    // After a stop only what is complete is written: the report up to its last whole line.
-    if ((options->explain || searching) && !stopRequest.load()) {
-        std::vector<MissingFile> missing =
-            missingFiles(collector.distinctStored(), [&](std::string_view stored) { return resolver->decoded(stored); });
-        for (MissingFile& file : missing)
-            file.codePage = resolver->codePageOf(file.stored);
-        if (options->explain) {
-            write(kLineEnd);
-            write(renderExplanations(*resolver, missing, options->utf8, kLineEnd));
-        }
-        if (searching) {
-            if (sharedTerminal)
-                std::fflush(stdout);
-            const SearchResults results = search(*options, *resolver, missing, progress ? &*progress : nullptr);
-            // A search cut short by a stop is not written.
-            if (!stopRequest.load())
-                writeSearchResults(*options, result, collector, results);
-        }
-    }
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "korvane-scan: cannot write the report: %s\n", std::strerror(errno));
-        return interrupted() ? stopped(stopSignal) : kCannotWrite;
-    }
-    if (interrupted())
-        return stopped(stopSignal);
-    if (!resolver->unmappedRoots().empty()) {
-        std::string howToMap = "--map ROOT=FOLDER";
-        if (!sources.configFile.empty())
-            howToMap += " or in " + quoteName(sources.configFile.string());
-        warn(unmappedRootsNote(resolver->unmappedRoots(), UnmappedNote::Warning, howToMap));
-    }
-    if (const std::string note = otherCodePageNote(*resolver); !note.empty())
-        warn(note);
-    if (result.damaged) {
-        warn(describeDamage(result));
-        return kDamaged;
-    }
-    return feedback.anyMissing() ? kSomethingMissing : kComplete;
+    const ProjectList list = listProjects(options->files);
+    const ManyOutcome outcome =
+        checkProjects(settings, *resolver, list, kProjectThreads, ::isatty(STDERR_FILENO) != 0);
+    if (outcome.writeFailed)
+        return cannotWrite(outcome.writeError);
+    if (outcome.stopped || interrupted())
+        return stopped(stopSignal.load());
+    return outcome.status;
 }

@@ -227,7 +227,7 @@ std::string renderSuggestedMappings(const SearchResults& results, const TextOpti
 }
 
 std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
-                       std::size_t maxCandidates)
+                       std::size_t maxCandidates, std::optional<int> status)
 {
     Json json = Json::object();
     json["format"] = 2;
@@ -240,10 +240,24 @@ std::string renderJson(const ProjectFacts& project, const MissingCollector& repo
     json["missing"] = std::move(missingJson);
     json["search"] = searchOf(results.index());
     json["mappings"] = mappingsOf(results);
+    if (status)
+        json["status"] = *status;
     // On one line, every character past ASCII escaped as \uXXXX (a surrogate
     // pair above U+FFFF). Every string went through toValidUtf8 or
     // escapeStoredBytes; should one ever not, its bad bytes become U+FFFD
     // rather than an exception.
+    return json.dump(-1, ' ', true, Json::error_handler_t::replace) + "\n";
+}
+
+std::string renderUnopenedJson(std::string_view file, std::string_view error)
+{
+    Json json = Json::object();
+    json["format"] = 2;
+    json["generator"] = "korvane " KORVANE_VERSION;
+    Json& project = json["project"] = Json::object();
+    project["file"] = text(file);
+    project["error"] = text(error);
+    json["status"] = 2;
     return json.dump(-1, ' ', true, Json::error_handler_t::replace) + "\n";
 }
 

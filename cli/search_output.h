@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,8 +67,15 @@ struct ProjectFacts {
 //                    files on the root), files[] (the decoded paths it
 //                    explains), argument (for korvane-scan), config_line
 //                    (null when a name in the mapping needs quoting)
+//   status           in a run of several projects only: the status a run
+//                    of this project alone would exit with (0, 1 or 3)
 std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
-                       std::size_t maxCandidates = 5);
+                       std::size_t maxCandidates = 5, std::optional<int> status = std::nullopt);
+
+// The document of a project that could not be opened, in a run of several:
+// format, generator, project (file, and error: why it could not be opened)
+// and status (2).
+std::string renderUnopenedJson(std::string_view file, std::string_view error);
 
 // Stored bytes as printable ASCII that says exactly what they were: bytes
 // from 0x20 to 0x7E as they are, except `%`, and every other byte as `%`

@@ -444,7 +444,6 @@ TEST_F(ScannerWithPaths, WrongOptionsExitTwoWithAMessage)
         {{file, "--ma"}, "unknown option '--ma'"}, // options are never abbreviated
         {{"--hel", file}, "unknown option '--hel'"},
         {{"--help=1", file}, "unknown option '--help=1'"},
-        {{file, file, "--help"}, "one project file at a time"}, // taken in their order
         {{"--codepage", "NO-SUCH-PAGE", file}, "--codepage NO-SUCH-PAGE: not a code page"},
         {{"--codepage", "UTF-16", file}, "--codepage UTF-16: not a code page"},
         {{"--search", dir / "none", file}, "not a folder"},

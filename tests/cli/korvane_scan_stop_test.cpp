@@ -274,5 +274,58 @@ TEST(ScannerStop, OnATerminalTheStatusLineIsDrawnAtMostEvery50ms)
     EXPECT_TRUE(child.err.ends_with("\r\x1b[Kkorvane-scan: interrupted\r\n")) << testing::PrintToString(child.err);
 }
 
+// Several projects, the first one far too large: a signal stops them all,
+// stdout ends with the first one's last whole line (no later part, no
+// summary); a reader that goes away ends the run with status 4.
+TEST(ScannerStop, SeveralProjectsStopTogether)
+{
+    TempDir dir;
+    const std::string huge = hugeBinProject(dir, off_t{4} << 30);
+    const std::string small = dir / "small.dvc";
+    ::symlink(huge.c_str(), small.c_str()); // as slow: later ones are still running when the signal comes
+    const std::string heading = "==> " + huge + " <==\r\n";
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        Child child({huge, small, huge});
+        ASSERT_TRUE(child.started());
+        ASSERT_TRUE(child.readUntil("[BinWindow]\r\n\r\n"));
+        child.signal(signal);
+        child.finish();
+        ASSERT_FALSE(child.timedOut);
+        EXPECT_EQ(child.exitCode, status) << child.err;
+        EXPECT_EQ(child.err, "korvane-scan: interrupted\n");
+        EXPECT_TRUE(child.out.starts_with(heading + "[MainAV]\r\n"));
+        EXPECT_TRUE(child.out.ends_with("\r\n"));
+        EXPECT_EQ(child.out.find("==>", heading.size()), std::string::npos) << "nothing of a later project";
+        EXPECT_EQ(child.out.find_first_not_of("\r\n", child.out.find("[BinWindow]\r\n") + 13), std::string::npos);
+    }
+    Child reader({huge, small});
+    ASSERT_TRUE(reader.started());
+    ASSERT_TRUE(reader.readUntil("[BinWindow]\r\n"));
+    reader.closeOut();
+    reader.finish();
+    ASSERT_FALSE(reader.timedOut);
+    EXPECT_EQ(reader.killedBy, 0);
+    EXPECT_EQ(reader.exitCode, 4);
+    EXPECT_EQ(reader.err, "korvane-scan: cannot write the report: Broken pipe\n");
+}
+
+// On a terminal the line says how many projects are done, then the bar of
+// the one being written.
+TEST(ScannerStop, OnATerminalSeveralProjectsShowHowManyAreDone)
+{
+    TempDir dir;
+    const std::string huge = hugeBinProject(dir, off_t{4} << 30);
+    Child child({huge, huge}, true, true);
+    ASSERT_TRUE(child.started());
+    ::usleep(500'000);
+    child.signal(SIGINT);
+    child.finish();
+    ASSERT_FALSE(child.timedOut);
+    EXPECT_EQ(child.exitCode, 130);
+    const std::regex drawn("\\r\x1b\\[K0/2 projects  \\[#*-*\\] +[0-9]+/200  ");
+    EXPECT_TRUE(std::regex_search(child.err, drawn)) << testing::PrintToString(child.err.substr(0, 400));
+    EXPECT_TRUE(child.err.ends_with("\r\x1b[Kkorvane-scan: interrupted\r\n")) << testing::PrintToString(child.err);
+}
+
 } // namespace
 } // namespace korvane

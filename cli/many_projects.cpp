@@ -1,0 +1,385 @@
+#include "cli/many_projects.h"
+
+#include "text/terminal_quote.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace korvane {
+
+int combinedStatus(int a, int b)
+{
+    return std::max(a, b);
+}
+
+std::string projectHeading(const std::string& file, std::string_view lineEnd)
+{
+    std::string line = "==> " + quoteName(file) + " <==";
+    line += lineEnd;
+    return line;
+}
+
+void RunSummary::add(const std::string& file, const ProjectOutcome& outcome)
+{
+    projects_.emplace_back(file, outcome);
+}
+
+namespace {
+
+const char* wordOf(int status)
+{
+    switch (status) {
+    case kComplete: return "ok";
+    case kSomethingMissing: return "missing";
+    case kDamaged: return "damaged";
+    default: return "cannot-open";
+    }
+}
+
+} // namespace
+
+std::string RunSummary::render(const ProjectList& list, std::string_view lineEnd) const
+{
+    std::string out(lineEnd);
+    out += "Summary";
+    out += lineEnd;
+    std::size_t missing = 0;
+    std::size_t byStatus[4] = {};
+    for (const auto& [file, outcome] : projects_) {
+        out += wordOf(outcome.status);
+        out += ' ';
+        out += outcome.opened ? std::to_string(outcome.missing) : "-";
+        out += "  ";
+        out += quoteName(file);
+        out += lineEnd;
+        missing += outcome.missing;
+        ++byStatus[std::clamp(outcome.status, 0, 3)];
+    }
+    for (const FolderProblem& problem : list.problems) {
+        out += "cannot-read -  " + quoteName(problem.path);
+        out += lineEnd;
+    }
+    for (const std::string& folder : list.emptyFolders) {
+        out += "no-projects -  " + quoteName(folder);
+        out += lineEnd;
+    }
+    out += "total " + std::to_string(missing) + "  " + std::to_string(projects_.size()) +
+           (projects_.size() == 1 ? " project" : " projects");
+    const char* separator = ": ";
+    for (const int status : {kComplete, kSomethingMissing, kDamaged, kCannotOpenOrUsage}) {
+        if (byStatus[status] == 0)
+            continue;
+        out += separator + std::to_string(byStatus[status]) + " " + wordOf(status);
+        separator = ", ";
+    }
+    if (!list.problems.empty())
+        out += separator + std::to_string(list.problems.size()) + " cannot-read";
+    out += lineEnd;
+    return out;
+}
+
+namespace {
+
+// Writes all of `text` to `fd`; 0, or the system's error number.
+int writeAll(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t wrote = ::write(fd, data, size);
+        if (wrote < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += wrote;
+        size -= static_cast<std::size_t>(wrote);
+    }
+    return 0;
+}
+
+int writeAll(int fd, std::string_view text)
+{
+    return writeAll(fd, text.data(), text.size());
+}
+
+// The stdout of one project: kept in an anonymous temporary file until the
+// project's turn comes, then written out and from then on let through.
+class TurnOutput {
+public:
+    explicit TurnOutput(int fd) : fd_(fd) {}
+    ~TurnOutput()
+    {
+        if (kept_)
+            std::fclose(kept_);
+    }
+    TurnOutput(const TurnOutput&) = delete;
+    TurnOutput& operator=(const TurnOutput&) = delete;
+
+    // The stream the project writes to; null, with errno, when it cannot be had.
+    std::FILE* open()
+    {
+        const cookie_io_functions_t functions = {nullptr, &TurnOutput::onWrite, nullptr, nullptr};
+        std::FILE* file = ::fopencookie(this, "w", functions);
+        if (file)
+            std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
+        return file;
+    }
+
+    // Writes out what was kept, then lets every write through; 0, or the
+    // system's error number.
+    int takeTurn()
+    {
+        const std::lock_guard lock(mutex_);
+        direct_ = true;
+        if (!kept_)
+            return 0;
+        std::FILE* kept = std::exchange(kept_, nullptr);
+        int error = std::fflush(kept) == 0 && std::fseek(kept, 0, SEEK_SET) == 0 ? 0 : errno;
+        char buffer[1 << 16];
+        while (error == 0) {
+            const std::size_t got = std::fread(buffer, 1, sizeof buffer, kept);
+            if (got == 0) {
+                error = std::ferror(kept) ? EIO : 0;
+                break;
+            }
+            error = writeAll(fd_, buffer, got);
+        }
+        std::fclose(kept);
+        return error;
+    }
+
+private:
+    static ssize_t onWrite(void* cookie, const char* data, std::size_t size)
+    {
+        auto& self = *static_cast<TurnOutput*>(cookie);
+        const std::lock_guard lock(self.mutex_);
+        if (self.direct_) {
+            if (const int error = writeAll(self.fd_, data, size); error != 0) {
+                errno = error;
+                return -1;
+            }
+            return static_cast<ssize_t>(size);
+        }
+        if (!self.kept_ && !(self.kept_ = std::tmpfile()))
+            return -1;
+        if (std::fwrite(data, 1, size, self.kept_) != size)
+            return -1;
+        return static_cast<ssize_t>(size);
+    }
+
+    std::mutex mutex_;
+    int fd_;
+    bool direct_ = false;
+    std::FILE* kept_ = nullptr;
+};
+
+// One project of the run.
+struct Slot {
+    TurnOutput out{STDOUT_FILENO};
+    std::optional<TerminalProgress> progress;
+    std::string errText;
+    ProjectOutcome outcome;
+    bool done = false; // under Runner::mutex_
+};
+
+// Whether stdout and stderr are one file, so that what goes to stderr is
+// seen in its place among the reports.
+bool sameFile(int a, int b)
+{
+    struct stat sa, sb;
+    return ::fstat(a, &sa) == 0 && ::fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+class Runner {
+public:
+    Runner(const RunSettings& settings, const PathResolver& runResolver, const ProjectList& list, bool progress)
+        : settings_(settings), runResolver_(runResolver), list_(list)
+    {
+        const CliOptions& options = *settings.options;
+        lineEnd_ = options.trace ? "\n" : kLineEnd;
+        streams_.quoteNames = ::isatty(STDOUT_FILENO) != 0;
+        streams_.sharedTerminal = progress && streams_.quoteNames;
+        streams_.jsonStatus = true;
+        progress_ = progress;
+        errHeadings_ = !sameFile(STDOUT_FILENO, STDERR_FILENO);
+        slots_.resize(list.files.size());
+        for (std::unique_ptr<Slot>& slot : slots_) {
+            slot = std::make_unique<Slot>();
+            if (progress)
+                slot->progress.emplace(stderr, &line_);
+        }
+    }
+
+    ManyOutcome run(std::size_t threads)
+    {
+        // A project starts only when few enough are ahead of the one being
+        // written: each kept one holds a temporary file.
+        window_ = 4 * threads;
+        std::vector<std::thread> workers;
+        for (std::size_t k = 0; k < threads; ++k)
+            workers.emplace_back([this] { work(); });
+        ManyOutcome outcome = writeInTurn();
+        {
+            const std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& worker : workers)
+            worker.join();
+        return outcome;
+    }
+
+private:
+    void work()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return finished_ || next_ >= slots_.size() || next_ < turn_ + window_; });
+            if (finished_ || next_ >= slots_.size())
+                return;
+            const std::size_t k = next_++;
+            Slot& slot = *slots_[k];
+            lock.unlock();
+            if (!settings_.stop->load())
+                check(list_.files[k], slot);
+            else
+                slot.outcome.stopped = true;
+            lock.lock();
+            slot.done = true;
+            changed_.notify_all();
+        }
+    }
+
+    void check(const std::string& file, Slot& slot)
+    {
+        std::FILE* out = slot.out.open();
+        if (!out) {
+            slot.outcome.writeFailed = true;
+            slot.outcome.writeError = errno;
+            return;
+        }
+        char* errBuffer = nullptr;
+        std::size_t errSize = 0;
+        std::FILE* err = ::open_memstream(&errBuffer, &errSize);
+        ProjectStreams streams = streams_;
+        streams.out = out;
+        streams.err = err ? err : stderr;
+        streams.progress = slot.progress ? &*slot.progress : nullptr;
+        PathResolver resolver = projectResolver(settings_, runResolver_);
+        slot.outcome = checkProject(settings_, file, resolver, streams);
+        if (std::fclose(out) != 0 && !slot.outcome.writeFailed) {
+            slot.outcome.writeFailed = true;
+            slot.outcome.writeError = errno;
+        }
+        if (err) {
+            std::fclose(err);
+            slot.errText.assign(errBuffer, errSize);
+            std::free(errBuffer);
+        }
+    }
+
+    std::string progressPrefix(std::size_t done) const
+    {
+        return std::to_string(done) + "/" + std::to_string(slots_.size()) + " projects  ";
+    }
+
+    ManyOutcome writeInTurn()
+    {
+        ManyOutcome outcome;
+        for (const FolderProblem& problem : list_.problems)
+            warnOn(stderr, "cannot read folder " + quoteName(problem.path) + ": " + std::strerror(problem.error));
+        for (const std::string& folder : list_.emptyFolders)
+            warnOn(stderr, "no project (*.dvc) below " + quoteName(folder));
+        if (!list_.problems.empty() || !list_.emptyFolders.empty())
+            outcome.status = kCannotOpenOrUsage;
+        const bool json = settings_.options->json;
+        RunSummary summary;
+        for (std::size_t k = 0; k < slots_.size(); ++k) {
+            Slot& slot = *slots_[k];
+            const std::string& file = list_.files[k];
+            int error = json ? 0 : writeAll(STDOUT_FILENO, projectHeading(file, lineEnd_));
+            if (error == 0)
+                error = slot.out.takeTurn();
+            if (error != 0)
+                return failed(outcome, error);
+            if (progress_)
+                line_.handOver(stderr, &*slot.progress, progressPrefix(k));
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return slot.done; });
+            }
+            if (progress_)
+                line_.handOver(stderr, nullptr, {});
+            if (slot.outcome.writeFailed)
+                return failed(outcome, slot.outcome.writeError);
+            if (settings_.interrupted() || slot.outcome.stopped) {
+                outcome.stopped = true;
+                return outcome;
+            }
+            if (!slot.errText.empty()) {
+                if (errHeadings_)
+                    std::fputs(projectHeading(file, "\n").c_str(), stderr);
+                std::fputs(slot.errText.c_str(), stderr);
+                std::fflush(stderr);
+            }
+            outcome.status = combinedStatus(outcome.status, slot.outcome.status);
+            summary.add(file, slot.outcome);
+            {
+                const std::lock_guard lock(mutex_);
+                slots_[k].reset();
+                ++turn_;
+            }
+            changed_.notify_all();
+        }
+        if (!json) {
+            if (const int error = writeAll(STDOUT_FILENO, summary.render(list_, lineEnd_)); error != 0)
+                return failed(outcome, error);
+        }
+        return outcome;
+    }
+
+    // Stdout cannot be written: every project stops.
+    ManyOutcome failed(ManyOutcome outcome, int error)
+    {
+        outcome.writeFailed = true;
+        outcome.writeError = error;
+        settings_.stopAll();
+        return outcome;
+    }
+
+    const RunSettings& settings_;
+    const PathResolver& runResolver_;
+    const ProjectList& list_;
+    ProjectStreams streams_;
+    std::string_view lineEnd_;
+    bool progress_ = false;
+    bool errHeadings_ = false;
+    ProgressLine line_;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t next_ = 0;
+    std::size_t turn_ = 0;
+    std::size_t window_ = 4;
+    bool finished_ = false;
+};
+
+} // namespace
+
+ManyOutcome checkProjects(const RunSettings& settings, const PathResolver& runResolver, const ProjectList& list,
+                          std::size_t threads, bool progress)
+{
+    Runner runner(settings, runResolver, list, progress);
+    return runner.run(std::max<std::size_t>(1, std::min(threads, list.files.size())));
+}
+
+} // namespace korvane

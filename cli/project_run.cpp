@@ -1,0 +1,194 @@
+#include "cli/project_run.h"
+
+#include "cli/cli_output.h"
+#include "cli/search_output.h"
+#include "report/missing_collector.h"
+#include "search/missing_search.h"
+#include "text/terminal_quote.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <sys/stat.h>
+#include <vector>
+
+namespace korvane {
+
+void warnOn(std::FILE* err, const std::string& text)
+{
+    std::fprintf(err, "korvane-scan: warning: %s\n", quoteName(text).c_str());
+}
+
+PathResolver projectResolver(const RunSettings& settings, const PathResolver& runResolver)
+{
+    return runResolver.sibling(settings.pool ? settings.pool->reader() : systemFolderReader());
+}
+
+ScanOptions projectScanOptions(const RunSettings& settings)
+{
+    ScanOptions scanOptions;
+    scanOptions.stop = settings.stop;
+    scanOptions.lookAhead = settings.pool;
+    return scanOptions;
+}
+
+namespace {
+
+void write(std::FILE* out, std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), out);
+}
+
+// The folders the search could not read, at most a few of them.
+void warnAboutProblems(std::FILE* err, const FileIndex& index)
+{
+    constexpr std::size_t kShown = 5;
+    const std::vector<WalkProblem>& problems = index.problems();
+    for (std::size_t k = 0; k < problems.size() && k < kShown; ++k)
+        warnOn(err, "search: " + quoteName(problems[k].path) + ": " + std::strerror(problems[k].error));
+    if (problems.size() > kShown)
+        warnOn(err, "search: " + std::to_string(problems.size() - kShown) + " more folders could not be read");
+}
+
+SearchResults search(const RunSettings& settings, const PathResolver& resolver,
+                     const std::vector<MissingFile>& missing, const ProjectStreams& streams)
+{
+    const CliOptions& options = *settings.options;
+    TerminalProgress* progress = streams.progress;
+    SearchOptions searchOptions;
+    searchOptions.match.maxCandidates = std::max(searchOptions.match.maxCandidates, options.candidates);
+    searchOptions.match.checkedCandidates = options.candidates;
+    searchOptions.suggest.inUse = resolver.drives().all();
+    searchOptions.index.oneFileSystem = options.oneFileSystem;
+    searchOptions.index.jobs = options.jobs;
+    searchOptions.index.stop = settings.stop;
+    if (progress) {
+        searchOptions.index.progress = [progress](const WalkProgress& where) {
+            progress->text(searchProgressText(where));
+        };
+        // Matching and suggesting take a while on large runs: the walk's last
+        // line must not stand for them.
+        searchOptions.step = [progress](const SearchStep& step) { progress->text(searchStepText(step), true); };
+    }
+    SearchResults results = searchMissing(options.searchFolders, missing, searchOptions);
+    if (progress)
+        progress->finish();
+    warnAboutProblems(streams.err, results.index());
+    return results;
+}
+
+std::uint64_t fileSize(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+int statusOf(const ScanResult& result, const CliFeedback& feedback)
+{
+    if (result.damaged)
+        return kDamaged;
+    return feedback.anyMissing() ? kSomethingMissing : kComplete;
+}
+
+void writeSearchResults(const CliOptions& options, const std::string& file, const ScanResult& scan,
+                        const MissingCollector& collector, const SearchResults& results, const ProjectStreams& streams,
+                        int status)
+{
+    TextOptions text;
+    text.decodedPaths = options.utf8;
+    text.maxCandidates = options.candidates;
+    if (options.json) {
+        write(streams.out, renderJson({file, fileSize(file), scan}, collector, results, text.maxCandidates,
+                                      streams.jsonStatus ? std::optional<int>(status) : std::nullopt));
+    } else {
+        write(streams.out, kLineEnd);
+        write(streams.out, renderFoundElsewhere(results, text));
+        write(streams.out, kLineEnd);
+        write(streams.out, renderSuggestedMappings(results, text));
+    }
+}
+
+} // namespace
+
+ProjectOutcome checkProject(const RunSettings& settings, const std::string& file, PathResolver& resolver,
+                            const ProjectStreams& streams)
+{
+    const CliOptions& options = *settings.options;
+    const std::atomic<bool>& stop = *settings.stop;
+    ProjectOutcome outcome;
+    CliFeedback::Output output;
+    output.out = options.json ? nullptr : streams.out;
+    output.trace = options.trace;
+    output.utf8 = options.utf8;
+    output.quoteNames = streams.quoteNames;
+    output.progress = streams.progress;
+    output.sharedTerminal = streams.sharedTerminal;
+    CliFeedback feedback(output, resolver);
+    // The report kept as data, for the parts that follow it.
+    const bool searching = !options.searchFolders.empty() || options.json;
+    MissingCollector collector(feedback);
+    ScanFeedback& sink = options.explain || searching ? static_cast<ScanFeedback&>(collector) : feedback;
+
+    const ScanResult result = runScan(file, sink, projectScanOptions(settings));
+    if (streams.progress)
+        streams.progress->finish();
+    if (!result) {
+        std::fprintf(streams.err, "Can not open dvc file\n%s\n", quoteName(result.openError).c_str());
+        outcome.status = kCannotOpenOrUsage;
+        outcome.openError = result.openError;
+        if (options.json && streams.jsonStatus)
+            write(streams.out, renderUnopenedJson(file, result.openError));
+        if (std::fflush(streams.out) != 0 || std::ferror(streams.out)) {
+            outcome.writeFailed = true;
+            outcome.writeError = errno;
+        }
+        return outcome;
+    }
+    outcome.opened = true;
+    const int status = statusOf(result, feedback);
+
+    // After a stop only what is complete is written: the report up to its last whole line.
+    if ((options.explain || searching) && !stop.load()) {
+        std::vector<MissingFile> missing =
+            missingFiles(collector.distinctStored(), [&](std::string_view stored) { return resolver.decoded(stored); });
+        for (MissingFile& missingFile : missing)
+            missingFile.codePage = resolver.codePageOf(missingFile.stored);
+        if (options.explain) {
+            write(streams.out, kLineEnd);
+            write(streams.out, renderExplanations(resolver, missing, options.utf8, kLineEnd));
+        }
+        if (searching) {
+            if (streams.sharedTerminal)
+                std::fflush(streams.out);
+            const SearchResults results = search(settings, resolver, missing, streams);
+            // A search cut short by a stop is not written.
+            if (!stop.load())
+                writeSearchResults(options, file, result, collector, results, streams, status);
+        }
+    }
+    outcome.missing = feedback.missingCount();
+    if (std::fflush(streams.out) != 0 || std::ferror(streams.out)) {
+        outcome.writeFailed = true;
+        outcome.writeError = errno;
+        return outcome;
+    }
+    if (settings.interrupted()) {
+        outcome.stopped = true;
+        return outcome;
+    }
+    if (!resolver.unmappedRoots().empty()) {
+        std::string howToMap = "--map ROOT=FOLDER";
+        if (!settings.sources->configFile.empty())
+            howToMap += " or in " + quoteName(settings.sources->configFile.string());
+        warnOn(streams.err, unmappedRootsNote(resolver.unmappedRoots(), UnmappedNote::Warning, howToMap));
+    }
+    if (const std::string note = otherCodePageNote(resolver); !note.empty())
+        warnOn(streams.err, note);
+    if (result.damaged)
+        warnOn(streams.err, describeDamage(result));
+    outcome.status = status;
+    return outcome;
+}
+
+} // namespace korvane
