@@ -14,12 +14,11 @@ constexpr std::size_t kBatch = 16;
 
 } // namespace
 
-LookupPool::LookupPool(const PathResolver& model, int jobs, FolderReader& base) : cache_(base)
+LookupPool::LookupPool(const PathResolver& model, int jobs, FolderReader& base, Start start)
+    : cache_(base), model_(model.sibling(cache_)), jobs_(std::clamp(jobs, 1, kMaxJobs))
 {
-    jobs = std::clamp(jobs, 1, kMaxJobs);
-    threads_.reserve(static_cast<std::size_t>(jobs));
-    for (int k = 0; k < jobs; ++k)
-        threads_.emplace_back([this, resolver = model.sibling(cache_)]() mutable { work(std::move(resolver)); });
+    if (start == Start::Now)
+        cache_.assumeSlow();
 }
 
 LookupPool::~LookupPool()
@@ -41,6 +40,8 @@ std::atomic<bool>& LookupPool::doneFlag(Ticket ticket) const
 
 LookAhead::Ticket LookupPool::begin(std::string_view path)
 {
+    if (!cache_.slow())
+        return 0;
     path = path.substr(0, path.find('\0'));
     const std::lock_guard lock(scanMutex_);
     const std::uint32_t hash = tickets_.hashOf(path);
@@ -49,20 +50,18 @@ LookAhead::Ticket LookupPool::begin(std::string_view path)
     const std::size_t index = last_;
     if ((index >> kChunkBits) >= kChunks)
         return 0;
+    if (threads_.empty()) {
+        threads_.reserve(static_cast<std::size_t>(jobs_));
+        for (int k = 0; k < jobs_; ++k)
+            threads_.emplace_back([this, resolver = model_.sibling(cache_)]() mutable { work(std::move(resolver)); });
+    }
     if (!chunks_[index >> kChunkBits])
         chunks_[index >> kChunkBits] = std::make_unique<Chunk>(); // flags start false
     const Ticket ticket = ++last_;
     tickets_.insert(path, hash, ticket);
     unflushed_.emplace_back(ticket, std::string(path));
-    if (unflushed_.size() >= kBatch) {
-        {
-            const std::lock_guard work(workMutex_);
-            for (auto& job : unflushed_)
-                queue_.push_back(std::move(job));
-        }
-        unflushed_.clear();
-        work_.notify_all();
-    }
+    if (unflushed_.size() >= kBatch)
+        handOver();
     return ticket;
 }
 
@@ -71,18 +70,25 @@ bool LookupPool::ready(Ticket ticket) const
     return ticket == 0 || doneFlag(ticket).load(std::memory_order_acquire);
 }
 
-void LookupPool::flush()
+void LookupPool::handOver()
 {
+    const std::size_t count = unflushed_.size();
     {
-        const std::lock_guard lock(scanMutex_);
-        if (unflushed_.empty())
-            return;
         const std::lock_guard work(workMutex_);
         for (auto& job : unflushed_)
             queue_.push_back(std::move(job));
-        unflushed_.clear();
     }
-    work_.notify_all();
+    unflushed_.clear();
+    // One thread woken for each test; a thread that finds work left goes on.
+    for (std::size_t k = 0; k < count; ++k)
+        work_.notify_one();
+}
+
+void LookupPool::flush()
+{
+    const std::lock_guard lock(scanMutex_);
+    if (!unflushed_.empty())
+        handOver();
 }
 
 void LookupPool::wait(Ticket ticket, const std::atomic<bool>* stop)

@@ -30,6 +30,11 @@ namespace korvane {
 // themselves stay the run's resolver's, given in the scan's order, so a run
 // with the pool says exactly what a run without it says.
 //
+// On a disk that answers at once, handing a lookup to another thread costs
+// more than the lookup: the threads start only once the disk has proved
+// slow (SharedFolderCache::slow), and until then begin answers that there is
+// nothing to wait for, so the run's resolver looks itself, in its turn.
+//
 // begin, ready, wait and flush may be called from several scan threads (one
 // pool serves several projects).
 class LookupPool final : public LookAhead {
@@ -39,9 +44,15 @@ public:
     static constexpr int kDefaultJobs = 32;
     static constexpr int kMaxJobs = 256;
 
-    // `jobs` threads (1 to kMaxJobs). Folders are read and files followed
-    // through `base`, which must be safe to use from several threads.
-    LookupPool(const PathResolver& model, int jobs, FolderReader& base = systemFolderReader());
+    enum class Start {
+        WhenSlow, // once the disk has proved slow
+        Now,      // from the first lookup on
+    };
+
+    // Up to `jobs` threads (1 to kMaxJobs). Folders are read and files
+    // followed through `base`, which must be safe to use from several threads.
+    LookupPool(const PathResolver& model, int jobs, FolderReader& base = systemFolderReader(),
+               Start start = Start::WhenSlow);
     ~LookupPool() override;
     LookupPool(const LookupPool&) = delete;
     LookupPool& operator=(const LookupPool&) = delete;
@@ -62,9 +73,13 @@ private:
     using Chunk = std::array<std::atomic<bool>, std::size_t{1} << kChunkBits>;
 
     std::atomic<bool>& doneFlag(Ticket ticket) const;
+    // Hands the tests begun to the threads; under scanMutex_.
+    void handOver();
     void work(PathResolver resolver);
 
     SharedFolderCache cache_;
+    PathResolver model_; // reads through cache_; the threads' resolvers are made from it
+    int jobs_;
 
     // What the scan threads begin: each path once, under scanMutex_.
     std::mutex scanMutex_;

@@ -5,63 +5,73 @@
 
 namespace korvane {
 
-struct SharedFolderCache::Answer {
-    bool ready = false;
-    int error = 0;
-    FolderListing listing;
-    EntryKind kind{};
-    FolderIdentity identity;
-};
-
-SharedFolderCache::SharedFolderCache(FolderReader& inner) : inner_(inner)
-{
-}
+SharedFolderCache::SharedFolderCache(FolderReader& inner) : inner_(inner) {}
 
 SharedFolderCache::~SharedFolderCache() = default;
 
-template <typename Ask> const SharedFolderCache::Answer& SharedFolderCache::answer(const std::string& key, Ask&& ask)
+void SharedFolderCache::timed(std::chrono::steady_clock::duration took)
+{
+    if (slow())
+        return;
+    // Threads may count at once: a window may be cut a little short or
+    // long, which matters not.
+    const unsigned slowOnes =
+        took >= kSlowAnswer ? slowAnswers_.fetch_add(1) + 1 : slowAnswers_.load(std::memory_order_relaxed);
+    if (slowOnes >= kSlowInWindow)
+        slow_.store(true, std::memory_order_relaxed);
+    else if ((timedAnswers_.fetch_add(1) + 1) % kTimedWindow == 0)
+        slowAnswers_.store(0, std::memory_order_relaxed);
+}
+
+template <typename Answer, typename Ask>
+const Answer& SharedFolderCache::answer(std::unordered_map<std::string, Answer>& answers, const std::string& key,
+                                        Ask&& ask)
 {
     std::unique_lock lock(mutex_);
-    auto [at, first] = answers_.try_emplace(key);
+    auto [at, first] = answers.try_emplace(key);
+    Answer& known = at->second;
     if (!first) {
-        Answer& known = *at->second;
         answered_.wait(lock, [&] { return known.ready; });
         return known;
     }
-    at->second = std::make_unique<Answer>();
-    Answer& fresh = *at->second; // stays where it is while the table grows
     lock.unlock();
+    const auto start = std::chrono::steady_clock::now();
     try {
-        ask(fresh);
+        ask(known);
     } catch (const std::bad_alloc&) {
         // The threads waiting for it must still hear an answer.
-        fresh.error = ENOMEM;
+        known.error = ENOMEM;
     }
+    timed(std::chrono::steady_clock::now() - start);
     lock.lock();
-    fresh.ready = true;
+    known.ready = true;
     answered_.notify_all();
-    return fresh;
+    return known;
 }
 
 int SharedFolderCache::list(const std::string& path, FolderListing& listing)
 {
-    const Answer& known = answer("l" + path, [&](Answer& a) { a.error = inner_.list(path, a.listing); });
+    const Listed& known = answer(listed_, path, [&](Listed& a) { a.error = inner_.list(path, a.listing); });
     listing = known.listing;
     return known.error;
 }
 
 int SharedFolderCache::follow(const std::string& path, EntryKind& kind, FolderIdentity& identity)
 {
-    const Answer& known = answer("f" + path, [&](Answer& a) { a.error = inner_.follow(path, a.kind, a.identity); });
+    if (!slow()) {
+        // A disk that answers at once is asked again rather than remembered:
+        // keeping every path costs more than its lookup, and a run's
+        // resolver asks for each of its paths once anyway.
+        const auto start = std::chrono::steady_clock::now();
+        const int error = inner_.follow(path, kind, identity);
+        timed(std::chrono::steady_clock::now() - start);
+        return error;
+    }
+    const Followed& known =
+        answer(followed_, path, [&](Followed& a) { a.error = inner_.follow(path, a.kind, a.identity); });
     kind = known.kind;
     identity = known.identity;
     return known.error;
-}
-
-std::size_t SharedFolderCache::asked() const
-{
-    const std::lock_guard lock(mutex_);
-    return answers_.size();
 }
 
 } // namespace korvane

@@ -2,6 +2,8 @@
 
 #include "report/folder_reader.h"
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -11,13 +13,23 @@
 namespace korvane {
 
 // A folder reader that asks the one behind it once for each folder listed
-// and each path followed, and keeps the answer: the readers of several
-// threads share it, and a thread that asks what another is asking waits for
-// that answer instead of asking again. Safe to use from several threads at
+// and, once it has proved slow, each path followed, and keeps the answer:
+// the readers of several threads share it, and a thread that asks what
+// another is asking waits for that answer instead of asking again. Safe to use from several threads at
 // once when the reader behind it is (the system's is). What it keeps lasts
 // as long as it does: one run.
+//
+// It also times the reader behind, to tell a local disk, which answers in
+// microseconds, from a share, where each answer is a round trip.
 class SharedFolderCache final : public FolderReader {
 public:
+    // An answer that takes this long or longer is slow.
+    static constexpr std::chrono::microseconds kSlowAnswer{100};
+    // The reader behind is slow once this many of the answers of one window
+    // of kTimedWindow were.
+    static constexpr unsigned kSlowInWindow = 8;
+    static constexpr unsigned kTimedWindow = 32;
+
     explicit SharedFolderCache(FolderReader& inner = systemFolderReader());
     ~SharedFolderCache() override;
 
@@ -26,20 +38,40 @@ public:
     int realPath(const std::string& path, std::string& out) override { return inner_.realPath(path, out); }
     int readable(const std::string& path) override { return inner_.readable(path); }
 
-    // How many questions reached the reader behind it; for tests.
-    std::size_t asked() const;
+    // Whether the reader behind has proved slow (see kSlowInWindow). Once
+    // it has, it stays so.
+    bool slow() const { return slow_.load(std::memory_order_relaxed); }
+    // Takes it as slow from now on, whatever its answers take.
+    void assumeSlow() { slow_.store(true, std::memory_order_relaxed); }
 
 private:
-    struct Answer;
-    // The answer kept for `key`, asked of the reader behind by `ask` the
-    // first time, and waited for while another thread asks it.
-    template <typename Ask> const Answer& answer(const std::string& key, Ask&& ask);
+    struct Followed {
+        bool ready = false;
+        int error = 0;
+        EntryKind kind{};
+        FolderIdentity identity;
+    };
+    struct Listed {
+        bool ready = false;
+        int error = 0;
+        FolderListing listing;
+    };
+    // The answer kept in `answers` for `key`, asked of the reader behind by
+    // `ask` the first time, and waited for while another thread asks it.
+    template <typename Answer, typename Ask>
+    const Answer& answer(std::unordered_map<std::string, Answer>& answers, const std::string& key, Ask&& ask);
+    void timed(std::chrono::steady_clock::duration took);
 
     FolderReader& inner_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable answered_;
-    // Listings under "l" and the path, follows under "f" and the path.
-    std::unordered_map<std::string, std::unique_ptr<Answer>> answers_;
+    // Elements of an unordered map stay where they are while it grows.
+    std::unordered_map<std::string, Followed> followed_;
+    std::unordered_map<std::string, Listed> listed_;
+
+    std::atomic<bool> slow_{false};
+    std::atomic<unsigned> timedAnswers_{0};
+    std::atomic<unsigned> slowAnswers_{0}; // of the current window
 };
 
 } // namespace korvane

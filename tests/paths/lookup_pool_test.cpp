@@ -204,7 +204,10 @@ TEST(LookupPool, OverlappedRunsSayWhatRunsInTurnSay)
 
         CountingReader disk;
         const PathResolver model = testkit::makeResolver(mappings);
-        LookupPool pool(model, 1 + round * 3, disk);
+        // Odd rounds start their threads once the slow first follows have
+        // shown the disk to be slow.
+        LookupPool pool(model, 1 + round * 3, disk,
+                        round % 2 == 0 ? LookupPool::Start::Now : LookupPool::Start::WhenSlow);
         PathResolver resolver = model.sibling(pool.reader());
         ResolvingFeedback overlapped(resolver);
         ScanOptions options;
