@@ -135,10 +135,13 @@ void PathResolver::newRun()
 
 bool PathResolver::exists(std::string_view stored)
 {
-    StringTable& known = run_->known;
-    const std::uint32_t hash = known.hashOf(stored);
-    if (const std::uint32_t* found = known.find(stored, hash))
-        return *found != 0;
+    // One probe of the table for a name met before, and for a new one: its
+    // place is taken at once, and nothing else is added to the table before
+    // the answer is written there.
+    constexpr std::uint32_t kNotYet = 2;
+    const auto [answer, fresh] = run_->known.insert(stored, kNotYet);
+    if (!fresh)
+        return *answer == 1;
     decoder_.meet(stored);
     bool found = false;
     if (isWindowsPath(stored)) {
@@ -147,7 +150,7 @@ bool PathResolver::exists(std::string_view stored)
     } else {
         found = findFirst(stored, *reader_);
     }
-    known.insert(stored, hash, found ? 1 : 0);
+    *answer = found ? 1 : 0;
     return found;
 }
 

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 namespace korvane {
 
 namespace {
 
 constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
+
+// Keys go into blocks of this size (a larger key into one of its own).
+constexpr std::size_t kBlockBytes = 256 * 1024;
 
 std::uint64_t mix(std::uint64_t h, std::uint64_t word)
 {
@@ -40,10 +44,35 @@ std::uint32_t hashBytes(std::string_view bytes)
 
 std::string_view StringTable::keyAt(std::uint64_t at) const
 {
-    const std::size_t start = static_cast<std::size_t>(at - 1);
+    const char* start = blocks_[(at - 1) >> 32].bytes.get() + ((at - 1) & 0xFFFFFFFFu);
     std::size_t length;
-    std::memcpy(&length, bytes_.data() + start, sizeof length);
-    return std::string_view(bytes_).substr(start + sizeof length, length);
+    std::memcpy(&length, start, sizeof length);
+    return {start + sizeof length, length};
+}
+
+std::uint64_t StringTable::store(std::string_view key)
+{
+    const std::size_t length = key.size();
+    const std::size_t need = sizeof length + length;
+    if (need > 0xFFFFFFFFu)
+        throw std::length_error("a key of 4 GiB or more");
+    // A block left with too little room is passed over; after clear() the
+    // blocks are filled again from the first.
+    while (block_ < blocks_.size() && used_ + need > blocks_[block_].size) {
+        ++block_;
+        used_ = 0;
+    }
+    if (block_ == blocks_.size()) {
+        const std::size_t size = std::max(kBlockBytes, need);
+        blocks_.push_back({std::make_unique_for_overwrite<char[]>(size), size});
+        used_ = 0;
+    }
+    char* place = blocks_[block_].bytes.get() + used_;
+    std::memcpy(place, &length, sizeof length);
+    std::memcpy(place + sizeof length, key.data(), length);
+    const std::uint64_t at = 1 + ((static_cast<std::uint64_t>(block_) << 32) | used_);
+    used_ += need;
+    return at;
 }
 
 std::size_t StringTable::slotOf(std::string_view key, std::uint32_t hash) const
@@ -71,10 +100,7 @@ std::pair<std::uint32_t*, bool> StringTable::insert(std::string_view key, std::u
     Slot& slot = slots_[slotOf(key, hash)];
     if (slot.at != 0)
         return {&slot.value, false};
-    const std::size_t length = key.size();
-    slot = {hash, value, static_cast<std::uint64_t>(bytes_.size()) + 1};
-    bytes_.append(reinterpret_cast<const char*>(&length), sizeof length);
-    bytes_.append(key);
+    slot = {hash, value, store(key)};
     ++size_;
     return {&slot.value, true};
 }
@@ -96,7 +122,8 @@ void StringTable::grow()
 
 void StringTable::clear()
 {
-    bytes_.clear();
+    block_ = 0;
+    used_ = 0;
     std::fill(slots_.begin(), slots_.end(), Slot{0, 0, 0});
     size_ = 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -14,8 +15,9 @@ namespace korvane {
 std::uint32_t hashBytes(std::string_view bytes);
 
 // Strings to 32-bit values, for the many small look-ups of one run (each
-// stored name, each folder): the keys' bytes go one after another into one
-// buffer, each after its length, and an open-addressing table of 16-byte
+// stored name, each folder): the keys' bytes go one after another into
+// large blocks, each after its length (a block is never moved or copied once
+// filled), and an open-addressing table of 16-byte
 // slots (the hash, the value and where the key is) finds them, so a look-up
 // allocates nothing and touches two places in memory, and an insertion
 // seldom allocates. Keys may hold any bytes, zero bytes included.
@@ -52,16 +54,24 @@ private:
     struct Slot {
         std::uint32_t hash;
         std::uint32_t value;
-        std::uint64_t at; // 1 + where the key's length is in bytes_; 0 for a free slot
+        std::uint64_t at; // 1 + the block (high 32 bits) and where in it the key's length is; 0 for a free slot
     };
 
     // The slot that holds `key`, else the free slot where it would go.
     std::size_t slotOf(std::string_view key, std::uint32_t hash) const;
     std::string_view keyAt(std::uint64_t at) const;
     void grow();
+    // Where `key` goes in the blocks, after its length; returns its `at`.
+    std::uint64_t store(std::string_view key);
 
     Hash hash_;
-    std::string bytes_; // each key's length (a std::size_t), then its bytes
+    struct Block {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+    };
+    std::vector<Block> blocks_; // each key's length (a std::size_t), then its bytes
+    std::size_t block_ = 0;     // the block being filled
+    std::size_t used_ = 0;      // of it
     std::vector<Slot> slots_; // a power of two of them, at most half in use
     std::size_t size_ = 0;
 };
