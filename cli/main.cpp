@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -167,14 +168,17 @@ int main(int argc, char** argv)
     if (!resolver)
         return kCannotOpenOrUsage;
 
-    // With lookups overlapped, one pool serves every project of the run.
+    // Files are looked up from their open folders; with lookups overlapped,
+    // one pool serves every project of the run.
+    const std::unique_ptr<FolderReader> disk = makeRunFolderReader();
     std::optional<LookupPool> pool;
     if (options->jobs > 1)
-        pool.emplace(*resolver, options->jobs);
+        pool.emplace(*resolver, options->jobs, *disk);
 
     catchStopSignals();
     allowOpenFolders();
     RunSettings settings;
+    settings.disk = disk.get();
     settings.pool = pool ? &*pool : nullptr;
     settings.options = &*options;
     settings.sources = &sources;

@@ -22,7 +22,9 @@ void warnOn(std::FILE* err, const std::string& text)
 
 PathResolver projectResolver(const RunSettings& settings, const PathResolver& runResolver)
 {
-    return runResolver.sibling(settings.pool ? settings.pool->reader() : systemFolderReader());
+    return runResolver.sibling(settings.pool   ? settings.pool->reader()
+                               : settings.disk ? *settings.disk
+                                               : systemFolderReader());
 }
 
 ScanOptions projectScanOptions(const RunSettings& settings)

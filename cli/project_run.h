@@ -33,6 +33,8 @@ struct RunSettings {
     // Where the existence tests of every project are looked up ahead of
     // their scans, through one shared cache; null: each in its turn.
     LookupPool* pool = nullptr;
+    // How the run reads the disk when there is no pool (makeRunFolderReader).
+    FolderReader* disk = nullptr;
     // Whether a stop was asked for by a signal rather than by a reader of
     // stdout that went away.
     bool (*interrupted)() = nullptr;

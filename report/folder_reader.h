@@ -94,4 +94,12 @@ FolderReader& systemFolderReader();
 // a walk. One per walk: it is not to be shared between threads.
 std::unique_ptr<FolderReader> makeRelativeFolderReader();
 
+// The system's reader for the existence tests of one run: it keeps open
+// the folders it has met more than once, each path's folder by its place in
+// a table of 256, and looks a file up from its open folder, so that the
+// system looks up one name instead of the whole path. Its folders are those
+// of the moment they were opened: one per run, since a folder renamed or
+// replaced later is not seen. Safe to share between threads.
+std::unique_ptr<FolderReader> makeRunFolderReader();
+
 } // namespace korvane

@@ -250,9 +250,12 @@ void CScanDlg::OnProcess()
 
     // From here until the scan thread has ended, the resolver is the scan
     // thread's. It reads what the pool's threads looked up ahead of the scan.
-    auto lookups = std::make_unique<LookupPool>(*setup.resolver, LookupPool::kDefaultJobs);
+    auto disk = makeRunFolderReader();
+    auto lookups = std::make_unique<LookupPool>(*setup.resolver, LookupPool::kDefaultJobs, *disk);
     resolver_ = setup.resolver->sibling(lookups->reader());
-    lookups_ = std::move(lookups); // the last run's resolver, which read through the last pool, is gone
+    // The last run's resolver, which read through the last pool, is gone.
+    lookups_ = std::move(lookups);
+    disk_ = std::move(disk);
     run_ = std::make_unique<Run>(*this, m_dvcPath);
     run_->warnings = std::move(setup.warnings);
     pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);

@@ -121,6 +121,7 @@ private:
     static MappingSources mappingSources();
 
     DecoderOpener decoderOpener_ = &TextDecoder::open;
+    std::unique_ptr<FolderReader> disk_; // what lookups_ reads through: declared before it, so gone after it
     // The threads that look the run's files up ahead of its scan, and the
     // shared cache the run's resolver reads through: kept as long as it is.
     std::unique_ptr<LookupPool> lookups_;

@@ -118,3 +118,46 @@ TEST_F(FindFirstOnDisk, ProbeRemembersWithinARun)
 
 } // namespace
 } // namespace korvane
+
+namespace korvane {
+namespace {
+
+// The reader of a run looks files up from their open folders: it must say
+// what the system's reader says of every kind of path, the first time a
+// folder is met (looked up whole), the second (the folder opened) and after.
+TEST(RunFolderReader, AnswersAsTheSystemsReaderDoes)
+{
+    const testkit::TempDir dir;
+    dir.touch("media/a.avi");
+    dir.touch("media/sub/b.avi");
+    dir.touch("other/c.avi");
+    namespace fs = std::filesystem;
+    fs::create_directory_symlink(dir / "media", dir / "linked");
+    fs::create_symlink(dir / "media/a.avi", dir / "media/to-a.avi");
+    fs::create_symlink(dir / "nowhere", dir / "media/dangling.avi");
+    fs::create_symlink("loop.avi", dir / "media/loop.avi");
+    const std::string d = dir.path().string();
+    const std::vector<std::string> paths = {
+        d + "/media/a.avi",       d + "/media/gone.avi",     d + "/media/sub",           d + "/media/sub/b.avi",
+        d + "/linked/a.avi",      d + "/linked/sub/../a.avi", d + "/media/to-a.avi",     d + "/media/dangling.avi",
+        d + "/media/loop.avi",    d + "/media/a.avi/x",       d + "/media/..",            d + "/missing/a.avi",
+        d + "/other/c.avi",       "/",                        "tests",                    d + "/media/" + std::string(5000, 'x'),
+    };
+    const std::unique_ptr<FolderReader> run = makeRunFolderReader();
+    for (int round = 0; round < 3; ++round) {
+        for (const std::string& path : paths) {
+            EntryKind kind{}, expectedKind{};
+            FolderIdentity identity, expectedIdentity;
+            const int expected = systemFolderReader().follow(path, expectedKind, expectedIdentity);
+            const int error = run->follow(path, kind, identity);
+            EXPECT_EQ(error, expected) << path << " in round " << round;
+            if (expected == 0) {
+                EXPECT_EQ(kind, expectedKind) << path;
+                EXPECT_EQ(identity, expectedIdentity) << path;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace korvane
