@@ -26,15 +26,13 @@ std::string cannotRead(const std::string& dir, int error)
 bool PathResolver::pathExists(const std::string& path)
 {
     EntryKind kind{};
-    FolderIdentity identity;
-    return reader_->follow(path, kind, identity) == 0;
+    return reader_->lookUp(path, kind) == 0;
 }
 
 bool PathResolver::isDirectory(const std::string& path)
 {
     EntryKind kind{};
-    FolderIdentity identity;
-    return reader_->follow(path, kind, identity) == 0 && kind == EntryKind::Folder;
+    return reader_->lookUp(path, kind) == 0 && kind == EntryKind::Folder;
 }
 
 void PathResolver::lookUp(std::size_t mapping, const std::vector<std::string>& names, Resolution& r, bool answerOnly)

@@ -24,8 +24,7 @@ bool findFirst(std::string_view name, FolderReader& reader)
         thread_local std::string path;
         path.assign(name);
         EntryKind kind{};
-        FolderIdentity identity;
-        return reader.follow(path, kind, identity) == 0;
+        return reader.lookUp(path, kind) == 0;
     }
 
     const std::string folder(slash == std::string_view::npos ? std::string_view(".")

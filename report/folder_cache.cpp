@@ -74,4 +74,17 @@ int SharedFolderCache::follow(const std::string& path, EntryKind& kind, FolderId
     return known.error;
 }
 
+int SharedFolderCache::lookUp(const std::string& path, EntryKind& kind)
+{
+    if (!slow()) {
+        const auto start = std::chrono::steady_clock::now();
+        const int error = inner_.lookUp(path, kind);
+        timed(std::chrono::steady_clock::now() - start);
+        return error;
+    }
+    const Followed& known = answer(lookedUp_, path, [&](Followed& a) { a.error = inner_.lookUp(path, a.kind); });
+    kind = known.kind;
+    return known.error;
+}
+
 } // namespace korvane

@@ -35,6 +35,7 @@ public:
 
     int list(const std::string& path, FolderListing& listing) override;
     int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) override;
+    int lookUp(const std::string& path, EntryKind& kind) override;
     int realPath(const std::string& path, std::string& out) override { return inner_.realPath(path, out); }
     int readable(const std::string& path) override { return inner_.readable(path); }
 
@@ -67,6 +68,7 @@ private:
     std::condition_variable answered_;
     // Elements of an unordered map stay where they are while it grows.
     std::unordered_map<std::string, Followed> followed_;
+    std::unordered_map<std::string, Followed> lookedUp_;
     std::unordered_map<std::string, Listed> listed_;
 
     std::atomic<bool> slow_{false};

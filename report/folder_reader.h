@@ -74,6 +74,11 @@ public:
     // identity) or Other. Returns 0, or the system's error number for a link
     // that leads nowhere (dangling, a loop of links).
     virtual int follow(const std::string& path, EntryKind& kind, FolderIdentity& identity) = 0;
+    // The existence test's question: whether `path` leads to something once
+    // its links are followed, and to what (a File, a Folder or Other); 0 or
+    // the system's error number, as follow answers. A reader may answer from
+    // a listing of the folder read before; by default it asks follow.
+    virtual int lookUp(const std::string& path, EntryKind& kind);
     // The path `path` leads to once every symbolic link in it is followed,
     // absolute; or the system's error number. The system's reader asks
     // realpath; a reader of its own that has no links need not answer.
@@ -94,12 +99,12 @@ FolderReader& systemFolderReader();
 // a walk. One per walk: it is not to be shared between threads.
 std::unique_ptr<FolderReader> makeRelativeFolderReader();
 
-// The system's reader for the existence tests of one run: it keeps open
-// the folders it has met more than once, each path's folder by its place in
-// a table of 256, and looks a file up from its open folder, so that the
-// system looks up one name instead of the whole path. Its folders are those
-// of the moment they were opened: one per run, since a folder renamed or
-// replaced later is not seen. Safe to share between threads.
+// The system's reader for the existence tests of one run: once a run has
+// asked about a few files of one folder, it reads the folder and answers
+// from its names (links it still follows), so that a folder of many files
+// costs one listing instead of a lookup of each file's whole path. The
+// names are those of the moment the folder was read: one per run. Safe to
+// share between threads.
 std::unique_ptr<FolderReader> makeRunFolderReader();
 
 } // namespace korvane
