@@ -360,6 +360,9 @@ public:
 private:
     static constexpr unsigned kListAt = 4;
     static constexpr std::size_t kMostNames = 1u << 20;
+    // A folder of more entries is not kept: a few files asked about in a
+    // camera's dump of a hundred thousand are looked up one by one.
+    static constexpr std::size_t kMostNamesOfAFolder = 1u << 16;
 
     // Each entry's kind, as the folder tells it; links and entries of an
     // unknown type as Link, which are asked of the system.
@@ -432,6 +435,10 @@ private:
             const std::string_view name = entry->d_name;
             if (name == "." || name == "..")
                 continue;
+            if (names->size() == kMostNamesOfAFolder) {
+                ::closedir(dir);
+                return nullptr;
+            }
             EntryKind kind = EntryKind::Other;
             switch (entry->d_type) {
             case DT_REG: kind = EntryKind::File; break;
