@@ -150,11 +150,10 @@ void waitForRun(const korvane::CScanDlg& dlg)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-// One Process in a new dialog, shown as the user sees it; the dialog is made
-// and destroyed outside the time. Returns the report box's text.
-QString processInDialog(const QString& project, ClosingBox& box, Timing& time, double* loopGapMs = nullptr)
+// A new dialog, shown, with `project` in its path box.
+std::unique_ptr<korvane::CScanDlg> shownDialog(const QString& project)
 {
-    const auto dlg = std::make_unique<korvane::CScanDlg>();
+    auto dlg = std::make_unique<korvane::CScanDlg>();
     if (!dlg->Create())
         throw std::runtime_error("the dialog cannot be created");
     dlg->show();
@@ -163,6 +162,14 @@ QString processInDialog(const QString& project, ClosingBox& box, Timing& time, d
     if (!path)
         throw std::runtime_error("the dialog has no path box");
     path->setText(project);
+    return dlg;
+}
+
+// One Process in a new dialog, shown as the user sees it; the dialog is made
+// and destroyed outside the time. Returns the report box's text.
+QString processInDialog(const QString& project, ClosingBox& box, Timing& time, double* loopGapMs = nullptr)
+{
+    const std::unique_ptr<korvane::CScanDlg> dlg = shownDialog(project);
     const std::size_t boxes = box.texts.size();
     // The run ends on the event loop, with its closing box.
     const double gap = longestLoopGapMs([&] {
@@ -186,15 +193,7 @@ struct StopTiming {
 // Escape once the run has shown a first part of its report: how long until the run has ended.
 StopTiming stopInDialog(const QString& project, qsizetype wholeReport)
 {
-    const auto dlg = std::make_unique<korvane::CScanDlg>();
-    if (!dlg->Create())
-        throw std::runtime_error("the dialog cannot be created");
-    dlg->show();
-    QApplication::processEvents();
-    auto* path = dynamic_cast<QLineEdit*>(dlg->GetDlgItem(IDC_DVC_PATH));
-    if (!path)
-        throw std::runtime_error("the dialog has no path box");
-    path->setText(project);
+    const std::unique_ptr<korvane::CScanDlg> dlg = shownDialog(project);
     QWidget* report = dlg->GetDlgItem(IDC_FILE_LIST);
     dlg->OnProcess();
     while (dlg->running() && korvane::ui::windowText(report).size() < wholeReport / 10)
