@@ -36,7 +36,8 @@
 # system's alone). Part 9: LATENCY_DELAY_MS (the round trip, default 2),
 # LATENCY_ROUNDS (rounds of its first two benchmarks, default 3),
 # LATENCY_SEARCH_ROUNDS (of the search, default 1, no warm-up: find alone takes
-# minutes), LATENCY_FOLDERS (leaf folders of the search's tree, default 10000).
+# minutes), LATENCY_FOLDERS (leaf folders of the search's tree, default 10000),
+# LATENCY_PARTS (which of its benchmarks 1, 2 and 3 to run, default 123).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-bench}
@@ -216,7 +217,7 @@ if part 9; then
     sed 's/^korvane-latency-fs: /file system: /' "$latency_src.log"
     "$bin/korvane-bench-latency" --scan "$bin/korvane-scan" --source "$latency_src" --mount "$latency_mnt" \
       --delay-ms "$delay" --rounds "${LATENCY_ROUNDS:-3}" --search-rounds "${LATENCY_SEARCH_ROUNDS:-1}" \
-      --folders "${LATENCY_FOLDERS:-10000}"
+      --folders "${LATENCY_FOLDERS:-10000}" --parts "${LATENCY_PARTS:-123}"
   else
     echo "left out: the file system could not be mounted"
   fi
