@@ -33,7 +33,10 @@ namespace korvane {
 // On a disk that answers at once, handing a lookup to another thread costs
 // more than the lookup: the threads start only once the disk has proved
 // slow (SharedFolderCache::slow), and until then begin answers that there is
-// nothing to wait for, so the run's resolver looks itself, in its turn.
+// nothing to wait for, so the run's resolver looks itself, in its turn. (What
+// was answered so is not kept for the threads: a path met again after the
+// switch is looked up once more, which costs little beside remembering
+// every path of a fast disk.)
 //
 // begin, ready, wait and flush may be called from several scan threads (one
 // pool serves several projects).
