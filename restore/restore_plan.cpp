@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -83,6 +84,19 @@ std::string existingFolderOf(std::string path)
         if (isFolder(path) || path == "/")
             return path;
     }
+}
+
+// A path made absolute from the current folder, as it is looked for.
+std::string absolute(const std::string& path)
+{
+    if (path.starts_with('/'))
+        return path;
+    char* here = ::getcwd(nullptr, 0);
+    if (!here)
+        return path;
+    std::string out = join(here, path);
+    std::free(here);
+    return out;
 }
 
 int accessForWriting(const std::string& folder)
@@ -230,7 +244,7 @@ RestorePlan makeRestorePlan(const SearchResults& results, PathResolver& resolver
             }
             step.destination = placeBelow(mapping.mapping->folder, names, mapping.folders);
         } else {
-            step.destination = resolution.localPath;
+            step.destination = absolute(resolution.localPath);
         }
         struct stat st;
         if (resolution.found || ::lstat(step.destination.c_str(), &st) == 0) {
