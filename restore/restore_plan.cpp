@@ -107,14 +107,17 @@ int accessForWriting(const std::string& folder)
 // Chooses the candidate to put back, or says why none is chosen.
 void choose(const SearchResults& results, const MissingMatch& match, RestoreStep& step)
 {
+    // Best first: the most shared folders, then the same name before another
+    // extension. A best candidate of another extension is a transcoded file,
+    // and the files of the same name are weaker evidence.
+    if (!match.found() || match.candidates.front().kind == MatchKind::OtherExtension) {
+        step.reason = match.found() ? LeftReason::OtherExtension : LeftReason::NotFound;
+        return;
+    }
     std::vector<const Candidate*> same;
     for (const Candidate& candidate : match.candidates) {
         if (candidate.kind == MatchKind::SameName)
             same.push_back(&candidate);
-    }
-    if (same.empty()) {
-        step.reason = match.found() ? LeftReason::OtherExtension : LeftReason::NotFound;
-        return;
     }
     // The candidates are ranked by shared folders first.
     const std::uint16_t best = same.front()->sharedFolders;
@@ -193,7 +196,7 @@ std::string describeLeft(const RestoreStep& step)
     case LeftReason::NotFound:
         return "not found";
     case LeftReason::OtherExtension:
-        return "only another extension found (a transcoded file is not the original)";
+        return "the closest file found has another extension (a transcoded file is not the original)";
     case LeftReason::DifferentFiles:
         return std::to_string(step.differentSizes.size()) + " different files found (" +
                listOf(step.differentSizes) + ")";

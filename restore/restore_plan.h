@@ -14,7 +14,7 @@ namespace korvane {
 // Why a missing file is not put back.
 enum class LeftReason : std::uint8_t {
     NotFound,       // no file of its name was found
-    OtherExtension, // only files of its name with another extension: a transcoded file is not the original
+    OtherExtension, // the best candidate has another extension: a transcoded file is not the original
     DifferentFiles, // several equally good candidates that are not the same file
     NoMapping,      // its drive or share has no mapping, so it has no local place
     NotWritable,    // the folder it goes in cannot be written
@@ -38,7 +38,7 @@ struct RestoreStep {
     int error = 0; // NotWritable: why
 };
 
-// "not found", "only another extension found", "3 different files found
+// "not found", "the closest file found has another extension ...", "3 different files found
 // (1024, 2048 and 4096 bytes)", "no mapping for drive D:", "cannot write in
 // folder "/x": Permission denied", ... Names as quoteName shows them.
 std::string describeLeft(const RestoreStep& step);

@@ -152,6 +152,8 @@ TEST_F(Restore, PlanPutsBackOnlyWhatStandsAloneOrIsOneFileAndApplyThenUndoLeaveT
         {"D:\\Music\\twins.avi", {"left", "different-files"}}, // same size, other content
         {"D:\\Music\\sizes.avi", {"left", "different-files"}},
         {"D:\\Video\\edit.avi", {"left", "other-extension"}},
+        {"D:\\Video\\closer.avi", {"left", "other-extension"}}, // the transcode shares more folders
+        {"D:\\Video\\beside.avi", {"put-back", ""}},            // a transcode beside it is passed over
         {"D:\\Video\\lost.avi", {"left", "not-found"}},
         {"E:\\Clips\\unmapped.avi", {"left", "no-mapping"}},
     };
@@ -167,6 +169,10 @@ TEST_F(Restore, PlanPutsBackOnlyWhatStandsAloneOrIsOneFileAndApplyThenUndoLeaveT
     dir.touch("new/b/sizes.avi", "22");
     dir.touch("new/c/sizes.avi", "333");
     dir.touch("new/Video/edit.mp4", "transcoded");
+    dir.touch("new/Video/closer.mp4", "transcoded");
+    dir.touch("new/elsewhere/closer.avi", "closer");
+    dir.touch("new/Video/beside.avi", "beside");
+    dir.touch("new/Video/beside.mov", "transcoded");
     dir.touch("new/Clips/unmapped.avi", "unmapped");
     std::vector<std::string> stored;
     for (const auto& [path, expected] : cases)
@@ -179,7 +185,7 @@ TEST_F(Restore, PlanPutsBackOnlyWhatStandsAloneOrIsOneFileAndApplyThenUndoLeaveT
     ASSERT_EQ(planned.status, 1) << planned.err;
     const Json plan = Json::parse(planned.out).at("restore");
     EXPECT_FALSE(plan.at("applied").get<bool>());
-    EXPECT_EQ(plan.at("put_back"), 4);
+    EXPECT_EQ(plan.at("put_back"), 5);
     std::map<std::string, Json> steps;
     for (const Json& step : plan.at("steps"))
         steps[step.at("decoded").get<std::string>()] = step;
@@ -199,7 +205,7 @@ TEST_F(Restore, PlanPutsBackOnlyWhatStandsAloneOrIsOneFileAndApplyThenUndoLeaveT
 
     const ProcessResult applied = scan({"--map", mapD(), "--search", search, "--restore", "--apply", file});
     EXPECT_EQ(applied.status, 1) << "the status of the scan after: files are left\n" << applied.err;
-    EXPECT_NE(applied.out.find("Put back 4 files (4 linked, 0 copied); 0 bytes copied.\r\n"), std::string::npos)
+    EXPECT_NE(applied.out.find("Put back 5 files (5 linked, 0 copied); 0 bytes copied.\r\n"), std::string::npos)
         << applied.out;
     const std::size_t after = applied.out.find("\r\nAfter putting back\r\n[MainAV]\r\n");
     ASSERT_NE(after, std::string::npos) << applied.out;
@@ -216,7 +222,7 @@ TEST_F(Restore, PlanPutsBackOnlyWhatStandsAloneOrIsOneFileAndApplyThenUndoLeaveT
 
     const ProcessResult undone = scan({"--undo", written.front().string()});
     EXPECT_EQ(undone.status, 0) << undone.out;
-    EXPECT_EQ(undone.out, "Removed 4 files and 3 folders.\n");
+    EXPECT_EQ(undone.out, "Removed 5 files and 4 folders.\n");
     EXPECT_FALSE(fs::exists(driveD() + "/Music"));
     EXPECT_FALSE(fs::exists(driveD() + "/WEDDING/CamB"));
     EXPECT_TRUE(fs::exists(driveD() + "/WEDDING/CamA")) << "a folder that was there before stays";
@@ -224,7 +230,7 @@ TEST_F(Restore, PlanPutsBackOnlyWhatStandsAloneOrIsOneFileAndApplyThenUndoLeaveT
 
     const ProcessResult twice = scan({"--undo", written.front().string()});
     EXPECT_EQ(twice.status, 0);
-    EXPECT_EQ(twice.out, "Removed 0 files and 0 folders; 7 already gone.\n");
+    EXPECT_EQ(twice.out, "Removed 0 files and 0 folders; 9 already gone.\n");
     EXPECT_EQ(stateOf(file), before) << "the project is never written";
 }
 
