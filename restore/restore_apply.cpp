@@ -176,13 +176,17 @@ private:
 
     StepResult copy(const RestoreStep& step, const std::string& folder)
     {
-        const int in = ::open(step.source.c_str(), O_RDONLY | O_CLOEXEC);
+        // Without blocking: a FIFO or a device put in the file's place is
+        // refused, not waited on or read.
+        const int in = ::open(step.source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (in < 0)
             return {StepOutcome::Failed, failure("cannot read", step.source, errno)};
         FileCloser closeIn(in);
         struct stat source;
         if (::fstat(in, &source) != 0)
             return {StepOutcome::Failed, failure("cannot read", step.source, errno)};
+        if (!S_ISREG(source.st_mode))
+            return {StepOutcome::Failed, failure("cannot read", step.source, EINVAL)};
         std::string temporary = folder + "/.korvane-put-back-XXXXXX";
         const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
         if (out < 0)
