@@ -16,6 +16,8 @@ const char* const kUsage =
     "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
     "                    [--search DIR]... [--candidates N] [--one-file-system]\n"
     "                    [--jobs N] [--json] FILE...\n"
+    "       korvane-scan --search DIR... --restore [--apply [--copy]] [options] FILE\n"
+    "       korvane-scan --undo JOURNAL\n"
     "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
     "that are not found, under the headings of their sections. A FILE that is a\n"
     "folder stands for every *.dvc file below it.\n"
@@ -44,6 +46,21 @@ const char* const kUsage =
     "                       output is the same whatever N\n"
     "  --json               write one JSON document instead: the project, the\n"
     "                       missing paths and what --search found\n"
+    "  --restore            after --search, plan putting each missing file found\n"
+    "                       back in the place its path names through the\n"
+    "                       mappings, or say why it is left; changes nothing.\n"
+    "                       One project FILE only\n"
+    "  --apply              with --restore, do it: make the missing folders, then\n"
+    "                       hard-link each file (copy it across file systems),\n"
+    "                       never replacing anything; record what was made in a\n"
+    "                       journal under $XDG_STATE_HOME/korvane\n"
+    "                       (~/.local/state/korvane), then scan the project again\n"
+    "                       and exit with that scan's status\n"
+    "  --copy               with --apply, copy every file rather than link it\n"
+    "  --undo JOURNAL       remove what the --apply run of JOURNAL made, newest\n"
+    "                       first: files still as written, folders left empty;\n"
+    "                       anything else is left and named. Exits 0, or 1 when\n"
+    "                       something was left\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -86,6 +103,10 @@ enum OptionCode : int {
     kCandidates,
     kOneFileSystem,
     kJobs,
+    kRestore,
+    kApply,
+    kCopy,
+    kUndo,
 };
 
 const option kLongOptions[] = {
@@ -101,6 +122,10 @@ const option kLongOptions[] = {
     {"candidates", required_argument, nullptr, kCandidates},
     {"one-file-system", no_argument, nullptr, kOneFileSystem},
     {"jobs", required_argument, nullptr, kJobs},
+    {"restore", no_argument, nullptr, kRestore},
+    {"apply", no_argument, nullptr, kApply},
+    {"copy", no_argument, nullptr, kCopy},
+    {"undo", required_argument, nullptr, kUndo},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -146,6 +171,17 @@ const char* conflict(const CliOptions& o)
         return "--candidates needs --search";
     if (o.oneFileSystem && o.searchFolders.empty())
         return "--one-file-system limits --search: give the folders to search";
+    if (o.undo && (!o.files.empty() || o.restore || o.apply || o.copy || !o.searchFolders.empty() || o.json ||
+                   o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage))
+        return "--undo JOURNAL is given alone";
+    if (o.restore && o.searchFolders.empty())
+        return "--restore puts back what --search finds: give the folders to search";
+    if (o.apply && !o.restore)
+        return "--apply carries out the plan of --restore: give --restore";
+    if (o.copy && !o.apply)
+        return "--copy says how --apply puts files back: give --apply";
+    if (o.restore && (o.files.size() != 1 || isFolder(o.files.front())))
+        return "--restore acts on one project: give one project file";
     return nullptr;
 }
 
@@ -191,7 +227,7 @@ public:
             if (!file(argv_[k]))
                 return false;
         }
-        if (options_.files.empty()) {
+        if (options_.files.empty() && !options_.undo) {
             std::fputs(kUsage, stderr);
             exitStatus_ = kCannotOpenOrUsage;
             return false;
@@ -257,6 +293,18 @@ private:
             return jobs(value);
         case kOneFileSystem:
             options_.oneFileSystem = true;
+            return true;
+        case kRestore:
+            options_.restore = true;
+            return true;
+        case kApply:
+            options_.apply = true;
+            return true;
+        case kCopy:
+            options_.copy = true;
+            return true;
+        case kUndo:
+            options_.undo = value;
             return true;
         default: // kSearch
             if (!isFolder(value))

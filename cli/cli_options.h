@@ -35,7 +35,14 @@ struct CliOptions {
     bool candidatesGiven = false;
     bool oneFileSystem = false; // the search stays on the file systems of searchFolders
     int jobs = LookupPool::kDefaultJobs; // lookups at once; 1: each in its turn
-    // The projects and folders of projects, as given; at least one.
+    // --restore: plan putting the missing files found back in their
+    // places; --apply: do it (--copy: by copies only). --undo: undo the
+    // journal of such a run, and nothing else.
+    bool restore = false;
+    bool apply = false;
+    bool copy = false;
+    std::optional<std::string> undo;
+    // The projects and folders of projects, as given; at least one but with --undo.
     std::vector<std::string> files;
 };
 

@@ -8,6 +8,9 @@
 #include "cli/many_projects.h"
 #include "cli/project_list.h"
 #include "cli/project_run.h"
+#include "cli/restore_output.h"
+#include "cli/search_output.h"
+#include "restore/restore_apply.h"
 #include "paths/lookup_pool.h"
 #include "paths/run_setup.h"
 #include "text/terminal_quote.h"
@@ -132,6 +135,49 @@ int cannotWrite(int error)
     return interrupted() ? stopped(stopSignal.load()) : kCannotWrite;
 }
 
+// After files were put back: the project scanned again, as korvane-scan of
+// it alone without --search would, on a disk read afresh; its status is the
+// run's. As text under a heading of its own; as JSON a second document.
+int checkAgain(const RunSettings& settings, const PathResolver& runResolver, const ProjectStreams& streams)
+{
+    CliOptions again = *settings.options;
+    again.searchFolders.clear();
+    again.restore = again.apply = again.copy = false;
+    again.explain = false;
+    const std::unique_ptr<FolderReader> disk = makeRunFolderReader();
+    RunSettings fresh = settings;
+    fresh.options = &again;
+    fresh.pool = nullptr;
+    fresh.disk = disk.get();
+    if (!again.json) {
+        const std::string heading = std::string(kLineEnd) + "After putting back" + std::string(kLineEnd);
+        std::fputs(heading.c_str(), streams.out);
+    }
+    PathResolver resolver = projectResolver(fresh, runResolver);
+    const ProjectOutcome outcome = checkProject(fresh, again.files.front(), resolver, streams);
+    if (outcome.writeFailed)
+        return cannotWrite(outcome.writeError);
+    if (outcome.stopped)
+        return stopped(stopSignal.load());
+    return outcome.status;
+}
+
+// korvane-scan --undo JOURNAL.
+int undo(const std::string& journal)
+{
+    const UndoResult result = undoRestore(journal);
+    if (!result.read) {
+        std::fprintf(stderr, "korvane-scan: --undo %s: %s\n", quoteName(journal).c_str(),
+                     quoteName(result.error).c_str());
+        return kCannotOpenOrUsage;
+    }
+    const std::string text = renderUndo(result);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    if (std::fflush(stdout) != 0)
+        return cannotWrite(errno);
+    return result.kept.empty() ? kComplete : kSomethingMissing;
+}
+
 // One project named as a file: everything as korvane-scan has always done.
 int checkOne(const RunSettings& settings, const PathResolver& runResolver)
 {
@@ -151,6 +197,8 @@ int checkOne(const RunSettings& settings, const PathResolver& runResolver)
         return cannotWrite(outcome.writeError);
     if (outcome.stopped)
         return stopped(stopSignal.load());
+    if (outcome.applied && !stopRequest.load())
+        return checkAgain(settings, runResolver, streams);
     return outcome.status;
 }
 
@@ -162,6 +210,8 @@ int main(int argc, char** argv)
     const std::optional<CliOptions> options = parseCommandLine(argc, argv, exitNow);
     if (!options)
         return exitNow;
+    if (options->undo)
+        return undo(*options->undo);
 
     MappingSources sources;
     const std::optional<PathResolver> resolver = makeResolver(*options, sources);

@@ -1,7 +1,10 @@
 #include "cli/project_run.h"
 
 #include "cli/cli_output.h"
+#include "cli/restore_output.h"
 #include "cli/search_output.h"
+#include "restore/restore_apply.h"
+#include "restore/restore_plan.h"
 #include "report/missing_collector.h"
 #include "search/missing_search.h"
 #include "text/terminal_quote.h"
@@ -93,22 +96,69 @@ int statusOf(const ScanResult& result, const CliFeedback& feedback)
     return feedback.anyMissing() ? kSomethingMissing : kComplete;
 }
 
-void writeSearchResults(const CliOptions& options, const std::string& file, const ScanResult& scan,
-                        const MissingCollector& collector, const SearchResults& results, const ProjectStreams& streams,
-                        int status)
+// Puts back what the plan puts back, the progress on the terminal, and says
+// on `err` which journal it wrote.
+ApplyResult applyPlan(const RunSettings& settings, const RestorePlan& plan, const ProjectStreams& streams)
 {
+    ApplyOptions applyOptions;
+    applyOptions.forceCopy = settings.options->copy;
+    applyOptions.stop = settings.stop;
+    TerminalProgress* progress = streams.progress;
+    if (progress) {
+        applyOptions.progress = [progress](const ApplyProgress& where) {
+            progress->text("Putting back: " + std::to_string(where.done) + " of " + std::to_string(where.total) +
+                           " files, " + std::to_string(where.bytesCopied) + " bytes copied");
+        };
+    }
+    ApplyResult applied = applyRestorePlan(plan, applyOptions);
+    if (progress)
+        progress->finish();
+    if (!applied.journal.empty())
+        std::fprintf(streams.err, "korvane-scan: journal of what was put back: %s (undo with --undo)\n",
+                     quoteName(applied.journal).c_str());
+    else if (applied.journalError != 0)
+        std::fprintf(streams.err, "korvane-scan: nothing was put back: cannot write a journal in %s: %s\n",
+                     quoteName(applyOptions.journalFolder).c_str(), std::strerror(applied.journalError));
+    return applied;
+}
+
+// What the search found, and with --restore the plan and what applying it
+// did; true when --apply was carried out.
+bool writeSearchResults(const RunSettings& settings, const std::string& file, const ScanResult& scan,
+                        const MissingCollector& collector, const SearchResults& results, PathResolver& resolver,
+                        const ProjectStreams& streams, int status)
+{
+    const CliOptions& options = *settings.options;
     TextOptions text;
     text.decodedPaths = options.utf8;
     text.maxCandidates = options.candidates;
-    if (options.json) {
-        write(streams.out, renderJson({file, fileSize(file), scan}, collector, results, text.maxCandidates,
-                                      streams.jsonStatus ? std::optional<int>(status) : std::nullopt));
-    } else {
+    std::optional<RestorePlan> plan;
+    std::optional<ApplyResult> applied;
+    if (options.restore)
+        plan = makeRestorePlan(results, resolver);
+    if (!options.json) {
         write(streams.out, kLineEnd);
         write(streams.out, renderFoundElsewhere(results, text));
         write(streams.out, kLineEnd);
         write(streams.out, renderSuggestedMappings(results, text));
+        if (plan) {
+            write(streams.out, kLineEnd);
+            write(streams.out, renderRestorePlan(*plan, text, options.apply));
+        }
     }
+    if (plan && options.apply) {
+        std::fflush(streams.out);
+        applied = applyPlan(settings, *plan, streams);
+        if (!options.json)
+            write(streams.out, renderRestoreOutcome(*plan, *applied, text));
+    }
+    if (options.json) {
+        const RestoreFacts restore{plan ? &*plan : nullptr, applied ? &*applied : nullptr};
+        write(streams.out, renderJson({file, fileSize(file), scan}, collector, results, text.maxCandidates,
+                                      streams.jsonStatus ? std::optional<int>(status) : std::nullopt,
+                                      plan ? &restore : nullptr));
+    }
+    return applied.has_value();
 }
 
 } // namespace
@@ -166,7 +216,8 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
             const SearchResults results = search(settings, resolver, missing, streams);
             // A search cut short by a stop is not written.
             if (!stop.load())
-                writeSearchResults(options, file, result, collector, results, streams, status);
+                outcome.applied =
+                    writeSearchResults(settings, file, result, collector, results, resolver, streams, status);
         }
     }
     outcome.missing = feedback.missingCount();

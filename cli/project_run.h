@@ -59,6 +59,7 @@ struct ProjectOutcome {
     bool writeFailed = false; // `out` could not be written: `writeError` says why
     int writeError = 0;
     bool stopped = false; // a signal ended it; nothing after the report was written
+    bool applied = false; // --apply put files back (or tried to): the project is to be scanned again
 };
 
 // Checks the project `file` as korvane-scan of it alone does: the report and

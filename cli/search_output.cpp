@@ -1,5 +1,6 @@
 #include "cli/search_output.h"
 
+#include "cli/restore_output.h"
 #include "text/terminal_quote.h"
 #include "text/unicode_text.h"
 
@@ -166,6 +167,44 @@ Json mappingsOf(const SearchResults& results)
     return json;
 }
 
+Json pathOrNull(const std::string& path)
+{
+    return path.empty() ? Json(nullptr) : text(path);
+}
+
+Json restoreOf(const RestoreFacts& restore)
+{
+    const RestorePlan& plan = *restore.plan;
+    const ApplyResult* applied = restore.applied;
+    Json json = Json::object();
+    json["applied"] = applied != nullptr;
+    json["journal"] = applied ? pathOrNull(applied->journal) : Json(nullptr);
+    json["put_back"] = plan.putBackCount();
+    Json& steps = json["steps"] = Json::array();
+    for (std::size_t k = 0; k < plan.steps.size(); ++k) {
+        const RestoreStep& step = plan.steps[k];
+        Json& entry = steps.emplace_back(Json::object());
+        entry["stored"] = escapeStoredBytes(step.stored);
+        entry["decoded"] = text(step.decoded);
+        entry["action"] = step.putBack ? "put-back" : "left";
+        entry["reason"] = step.putBack ? Json(nullptr) : text(leftReasonName(step.reason));
+        entry["reason_text"] = step.putBack ? Json(nullptr) : text(describeLeft(step));
+        entry["source"] = pathOrNull(step.source);
+        entry["destination"] = pathOrNull(step.destination);
+        entry["sizes"] = step.differentSizes;
+        if (applied) {
+            entry["outcome"] = text(outcomeName(applied->steps[k].outcome));
+            entry["error"] = pathOrNull(applied->steps[k].error);
+        }
+    }
+    if (applied) {
+        json["linked"] = applied->linked;
+        json["copied"] = applied->copied;
+        json["bytes_copied"] = applied->bytesCopied;
+    }
+    return json;
+}
+
 } // namespace
 
 std::string renderFoundElsewhere(const SearchResults& results, const TextOptions& options)
@@ -227,7 +266,7 @@ std::string renderSuggestedMappings(const SearchResults& results, const TextOpti
 }
 
 std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
-                       std::size_t maxCandidates, std::optional<int> status)
+                       std::size_t maxCandidates, std::optional<int> status, const RestoreFacts* restore)
 {
     Json json = Json::object();
     json["format"] = 2;
@@ -242,6 +281,8 @@ std::string renderJson(const ProjectFacts& project, const MissingCollector& repo
     json["mappings"] = mappingsOf(results);
     if (status)
         json["status"] = *status;
+    if (restore)
+        json["restore"] = restoreOf(*restore);
     // On one line, every character past ASCII escaped as \uXXXX (a surrogate
     // pair above U+FFFF). Every string went through toValidUtf8 or
     // escapeStoredBytes; should one ever not, its bad bytes become U+FFFD

@@ -3,6 +3,8 @@
 #include "report/missing_collector.h"
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
+#include "restore/restore_apply.h"
+#include "restore/restore_plan.h"
 #include "search/missing_search.h"
 
 #include <cstddef>
@@ -42,6 +44,12 @@ struct ProjectFacts {
     ScanResult scan;
 };
 
+// What --restore planned and, after --apply, did.
+struct RestoreFacts {
+    const RestorePlan* plan = nullptr;
+    const ApplyResult* applied = nullptr; // null: only planned
+};
+
 // The whole run as one JSON document, bounded by the distinct missing paths
 // and `maxCandidates`, however often each path is referred to:
 //
@@ -69,8 +77,20 @@ struct ProjectFacts {
 //                    (null when a name in the mapping needs quoting)
 //   status           in a run of several projects only: the status a run
 //                    of this project alone would exit with (0, 1 or 3)
+//   restore          with --restore only: applied (bool), journal (path or
+//                    null), put_back (files the plan puts back), steps[]
+//                    (one a missing file searched for: stored, decoded,
+//                    action "put-back" or "left", reason (null, or
+//                    not-found, other-extension, different-files,
+//                    no-mapping, not-writable, not-searched, already-there),
+//                    reason_text, source, destination (null when none),
+//                    sizes[] (different-files: one a different file), and
+//                    after --apply outcome (left, linked, copied, appeared,
+//                    failed, stopped) and error (null or why)); after
+//                    --apply also linked, copied, bytes_copied
 std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
-                       std::size_t maxCandidates = 5, std::optional<int> status = std::nullopt);
+                       std::size_t maxCandidates = 5, std::optional<int> status = std::nullopt,
+                       const RestoreFacts* restore = nullptr);
 
 // The document of a project that could not be opened, in a run of several:
 // format, generator, project (file, and error: why it could not be opened)

@@ -1,0 +1,147 @@
+// Applying a plan on real temporary trees, and undoing its journal: what is
+// made, what is never replaced, what a stop leaves, and what undo keeps.
+
+#include "restore/restore_apply.h"
+#include "tests/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::TempDir;
+
+std::string contentOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+ino_t inodeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+RestoreStep putBack(const std::string& source, const std::string& destination)
+{
+    RestoreStep step;
+    step.putBack = true;
+    step.source = source;
+    step.destination = destination;
+    return step;
+}
+
+class ApplyPlan : public ::testing::Test {
+protected:
+    TempDir dir;
+    ApplyOptions options() const
+    {
+        ApplyOptions o;
+        o.journalFolder = dir / "state";
+        return o;
+    }
+};
+
+// A place that gets an entry after the plan was made keeps it, however the
+// file would have been put back.
+TEST_F(ApplyPlan, NeverReplacesAnEntryThatAppearedAfterThePlan)
+{
+    struct Case {
+        const char* name;
+        bool copy;
+    };
+    for (const Case c : {Case{"link", false}, Case{"copy", true}}) {
+        SCOPED_TRACE(c.name);
+        TempDir tree;
+        const std::string source = tree.touch("new/clip.avi", "found");
+        const std::string destination = tree / "d/clip.avi";
+        RestorePlan plan;
+        plan.steps.push_back(putBack(source, destination));
+        plan.steps.push_back(putBack(tree.touch("new/other.avi", "other"), tree / "d/other.avi"));
+        ApplyOptions o = options();
+        o.journalFolder = tree / "state";
+        o.forceCopy = c.copy;
+        tree.touch("d/clip.avi", "the user's own");
+        const ApplyResult result = applyRestorePlan(plan, o);
+        EXPECT_EQ(result.steps[0].outcome, StepOutcome::Appeared);
+        EXPECT_EQ(contentOf(destination), "the user's own");
+        EXPECT_EQ(result.steps[1].outcome, c.copy ? StepOutcome::Copied : StepOutcome::Linked);
+        EXPECT_EQ(result.putBack(), 1u);
+        for (const auto& entry : fs::directory_iterator(tree / "d"))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".korvane")) << "no temporary is left";
+        const UndoResult undo = undoRestore(result.journal);
+        EXPECT_EQ(undo.removedFiles, 1u);
+        EXPECT_EQ(contentOf(destination), "the user's own") << "undo takes only what the run made";
+    }
+}
+
+TEST_F(ApplyPlan, CopiesWhenNoLinkCanCrossFileSystems)
+{
+    const std::string content(3 << 20, 'x');
+    const std::string source = dir.touch("new/clip.avi", content);
+    RestorePlan plan;
+    plan.steps.push_back(putBack(source, dir / "d/Video/clip.avi"));
+    ApplyOptions o = options();
+    o.link = [](const char*, const char*) {
+        errno = EXDEV;
+        return -1;
+    };
+    const ApplyResult result = applyRestorePlan(plan, o);
+    ASSERT_EQ(result.steps[0].outcome, StepOutcome::Copied) << result.steps[0].error;
+    EXPECT_EQ(result.bytesCopied, content.size());
+    EXPECT_EQ(contentOf(dir / "d/Video/clip.avi"), content);
+    EXPECT_NE(inodeOf(dir / "d/Video/clip.avi"), inodeOf(source));
+}
+
+// A run stopped after its first file, a file changed since, a foreign file
+// in a folder the run made, then undo twice.
+TEST_F(ApplyPlan, UndoAfterAPartialRunRemovesOnlyWhatIsStillAsMade)
+{
+    RestorePlan plan;
+    plan.steps.push_back(putBack(dir.touch("new/a.avi", "a"), dir / "d/A/a.avi"));
+    plan.steps.push_back(putBack(dir.touch("new/b.avi", "b"), dir / "d/B/b.avi"));
+    plan.steps.push_back(putBack(dir.touch("new/c.avi", "c"), dir / "d/C/c.avi"));
+    plan.steps.push_back(putBack(dir.touch("new/e.avi", "e"), dir / "d/E/e.avi"));
+    std::atomic<bool> stop{false};
+    ApplyOptions o = options();
+    o.forceCopy = true;
+    o.stop = &stop;
+    o.progress = [&](const ApplyProgress& p) { stop.store(p.done == 3); };
+    const ApplyResult result = applyRestorePlan(plan, o);
+    EXPECT_EQ(result.copied, 3u);
+    EXPECT_EQ(result.steps[3].outcome, StepOutcome::Stopped);
+    EXPECT_FALSE(fs::exists(dir / "d/E"));
+
+    std::ofstream(dir / "d/A/a.avi", std::ios::app) << " edited";
+    dir.touch("d/B/mine.txt", "the user's");
+    fs::remove(dir / "new/c.avi"); // the copy is now the only one
+    const UndoResult first = undoRestore(result.journal);
+    ASSERT_TRUE(first.read) << first.error;
+    EXPECT_EQ(first.removedFiles, 1u);   // b.avi
+    EXPECT_EQ(first.removedFolders, 0u); // A and C hold what was kept; B holds the user's file
+    ASSERT_EQ(first.kept.size(), 6u); // newest first: c.avi, C, B, a.avi, A, d
+    EXPECT_NE(first.kept[0].find("c.avi"), std::string::npos);
+    EXPECT_NE(first.kept[0].find("only copy"), std::string::npos);
+    EXPECT_NE(first.kept[2].find("B"), std::string::npos);
+    EXPECT_NE(first.kept[2].find("not empty"), std::string::npos);
+    EXPECT_NE(first.kept[3].find("a.avi"), std::string::npos);
+    EXPECT_NE(first.kept[3].find("changed"), std::string::npos);
+    EXPECT_EQ(contentOf(dir / "d/A/a.avi"), "a edited");
+    EXPECT_FALSE(fs::exists(dir / "d/B/b.avi"));
+    EXPECT_TRUE(fs::exists(dir / "d/B/mine.txt"));
+
+    const UndoResult second = undoRestore(result.journal);
+    EXPECT_EQ(second.removedFiles + second.removedFolders, 0u);
+    EXPECT_EQ(second.kept, first.kept) << "a second undo changes nothing";
+    EXPECT_EQ(second.alreadyGone, 1u);
+}
+
+} // namespace
+} // namespace korvane
