@@ -1,6 +1,7 @@
 #include "cli/search_output.h"
 
 #include "cli/restore_output.h"
+#include "text/ascii.h"
 #include "text/terminal_quote.h"
 #include "text/unicode_text.h"
 
@@ -304,20 +305,7 @@ std::string renderUnopenedJson(std::string_view file, std::string_view error)
 
 std::string escapeStoredBytes(std::string_view stored)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(stored.size());
-    for (const char c : stored) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte <= 0x7E && byte != '%') {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        }
-    }
-    return out;
+    return percentEscaped(stored, false);
 }
 
 } // namespace korvane

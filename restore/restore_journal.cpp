@@ -1,5 +1,7 @@
 #include "restore/restore_journal.h"
 
+#include "text/ascii.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -21,19 +23,7 @@ constexpr std::string_view kHeader = "korvane put-back journal 1";
 // Printable ASCII but for `%` and spaces; every other byte as %XX.
 std::string escape(std::string_view bytes)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte > 0x20 && byte <= 0x7E && byte != '%') {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0xF];
-        }
-    }
-    return out;
+    return percentEscaped(bytes, true);
 }
 
 std::optional<std::string> unescape(std::string_view text)

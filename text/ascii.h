@@ -45,4 +45,24 @@ inline std::string joinWithAnd(const std::vector<std::string>& items)
     return out;
 }
 
+// `bytes` with every byte but printable ASCII written %XX (upper-case hex),
+// `%` too; a space stays itself unless `escapeSpace`.
+inline std::string percentEscaped(std::string_view bytes, bool escapeSpace)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= (escapeSpace ? 0x21 : 0x20) && byte <= 0x7E && byte != '%') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+    return out;
+}
+
 } // namespace korvane
