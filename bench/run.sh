@@ -19,7 +19,11 @@
 #     projects in one run and --search over 10,000 folders, against the same
 #     lookups one after another and against find. Needs fuse3 and
 #     libfuse3-dev (installed with apt-get when missing and run as root) and
-#     a usable /dev/fuse; the part says why it is left out otherwise.
+#     a usable /dev/fuse; the part says why it is left out otherwise;
+# 10. korvane-scan --restore --apply --copy putting back every file of a
+#     project (up to 10,000 of 1 MiB) against cp -r + sync -f and cp -r
+#     alone, each into a new empty folder; --restore without --apply in the
+#     same rounds gives the share of applying the plan.
 # Ratios compare figures taken in the same rounds, so they hold on a busy
 # machine better than the absolute times do; each is printed as the median
 # and the range over the rounds.
@@ -32,12 +36,17 @@
 # on a disk file system, creating and removing 300,000 files can take a
 # minute and more, and leaves the next run slower),
 # KORVANE_BUILD_GUI (ON or OFF; default ON when Qt 6 is found), PARTS (the
-# parts to run, default "1 2 3 4 5 6 7 8 9"; PARTS=9 runs the slow file
+# parts to run, default "1 2 3 4 5 6 7 8 9 10"; PARTS=9 runs the slow file
 # system's alone). Part 9: LATENCY_DELAY_MS (the round trip, default 2),
 # LATENCY_ROUNDS (rounds of its first two benchmarks, default 3),
 # LATENCY_SEARCH_ROUNDS (of the search, default 1, no warm-up: find alone takes
 # minutes), LATENCY_FOLDERS (leaf folders of the search's tree, default 10000),
 # LATENCY_PARTS (which of its benchmarks 1, 2 and 3 to run, default 123).
+# Part 10: RESTORE_FILES (default 10,000, or fewer so that the source and one
+# copy take at most half of the free space, and on tmpfs of the free memory),
+# RESTORE_FILE_MB (MiB per file, default 1), RESTORE_DIR (where the files go,
+# default BENCH_TMPDIR: on tmpfs fsync costs next to nothing, so give a
+# folder on a disk to measure the syncs), RESTORE_ROUNDS (default 3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-bench}
@@ -45,7 +54,7 @@ jobs=${JOBS:-2}
 rounds=${ROUNDS:-5}
 scale=${SCALE:-1}
 
-parts=" ${PARTS:-1 2 3 4 5 6 7 8 9} "
+parts=" ${PARTS:-1 2 3 4 5 6 7 8 9 10} "
 part() { [[ $parts == *" $1 "* ]]; }
 
 # Part 9 builds a FUSE file system: its library must be there when CMake
@@ -76,6 +85,7 @@ part 5 && [[ $gui == ON ]] && targets+=(korvane-bench-dialog)
 part 6 && targets+=(korvane_string_table_bench)
 part 7 && targets+=(korvane-bench-search-scan)
 part 8 && targets+=(korvane-bench-degenerate)
+part 10 && targets+=(korvane-bench-restore)
 fuse_built=no
 if part 9 && grep -q '^FUSE3_FOUND:INTERNAL=1$' "$build/CMakeCache.txt"; then
   fuse_built=yes
@@ -221,4 +231,13 @@ if part 9; then
   else
     echo "left out: the file system could not be mounted"
   fi
+fi
+
+if part 10; then
+  echo
+  echo "== 10. korvane-scan --restore --apply --copy against cp -r (+ sync -f) of the same files (goal: within 1.2x)"
+  restore_args=(--rounds "${RESTORE_ROUNDS:-3}" --file-mb "${RESTORE_FILE_MB:-1}")
+  [[ -n ${RESTORE_FILES:-} ]] && restore_args+=(--files "$RESTORE_FILES")
+  [[ -n ${RESTORE_DIR:-} ]] && restore_args+=(--folder "$RESTORE_DIR")
+  "$bin/korvane-bench-restore" --scan "$bin/korvane-scan" "${restore_args[@]}"
 fi
