@@ -227,7 +227,8 @@ int run(Options options)
     const double totalMB = static_cast<double>(options.files * fileBytes) / 1e6;
     std::printf("%zu files of %llu MiB (%.0f MB) in %u folders in %s (%s); %.1f s to create\n", options.files,
                 static_cast<unsigned long long>(options.fileMiB), totalMB, kFolders, folder.path().c_str(),
-                onTmpfs(folder.path()) ? "tmpfs: fsync costs next to nothing" : "not tmpfs",
+                onTmpfs(folder.path()) ? "tmpfs: fsync costs next to nothing"
+                                       : "not tmpfs: each fsync waits for the device",
                 millisecondsSince(generating) / 1e3);
 
     const std::string dest = folder.path() + "/dest";
@@ -297,8 +298,8 @@ int run(Options options)
     const auto mark = [](const std::vector<double>& r) { return median(r) <= kGoal ? "" : "  OVER THE GOAL"; };
     const std::vector<double> bySync = ratios(applied, {&cpSync}, false);
     const std::vector<double> byCp = ratios(applied, {&cpAlone}, false);
-    std::printf("  korvane-scan --apply --copy / (cp -r + sync -f), wall: %s (goal <= %.1f)%s\n", spread(bySync).c_str(),
-                kGoal, mark(bySync));
+    std::printf("  korvane-scan --apply --copy / (cp -r + sync -f), wall: %s (goal <= %.1f)%s\n",
+                spread(bySync).c_str(), kGoal, mark(bySync));
     std::printf("  korvane-scan --apply --copy / cp -r, wall:             %s (goal <= %.1f)%s\n", spread(byCp).c_str(),
                 kGoal, mark(byCp));
     const std::vector<double> own = apart(applied, planned);
