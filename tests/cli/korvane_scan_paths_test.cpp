@@ -5,6 +5,7 @@
 
 #include "tests/builder/project_builder.h"
 #include "tests/paths/scoped_env.h"
+#include "tests/cli/own_settings.h"
 #include "tests/process.h"
 #include "tests/temp_dir.h"
 
@@ -48,31 +49,11 @@ std::string reportOf(const std::vector<std::string>& missing)
     return report + kHeadings;
 }
 
-// Every run sees a home, a configuration folder and a Wine prefix of its
-// own, all empty, so that nothing of this machine's own settings, Wine
-// drives or WSL variables reaches it.
-class ScannerWithPaths : public ::testing::Test {
+// Every run sees settings of its own (OwnSettings).
+class ScannerWithPaths : public ::testing::Test, protected testkit::OwnSettings {
 protected:
-    TempDir dir;
-    TempDir home;
-    ScopedEnv homeEnv{"HOME", home.path().c_str()};
-    ScopedEnv configEnv{"XDG_CONFIG_HOME", (home.path() / "config").c_str()};
-    ScopedEnv wineEnv{"WINEPREFIX", (home.path() / "wine").c_str()};
-    ScopedEnv wslEnv{"WSL_DISTRO_NAME", nullptr};
-
     std::string configFile() const { return (home.path() / "config" / "korvane" / "korvane.conf").string(); }
     void writeConfig(const std::string& text) const { home.touch("config/korvane/korvane.conf", text); }
-
-    // A project whose MainAV clips are `paths`.
-    std::string project(const std::vector<std::string>& paths)
-    {
-        ProjectModel model;
-        for (const std::string& path : paths)
-            model.mainAV.push_back({path});
-        const std::string file = dir / "project.dvc";
-        writeFile(file, buildProject(model));
-        return file;
-    }
 
     // A folder standing for drive D: and one for the share, holding the
     // files of kClip and kIntro in other cases.

@@ -5,6 +5,7 @@
 
 #include "tests/builder/project_builder.h"
 #include "tests/paths/scoped_env.h"
+#include "tests/cli/own_settings.h"
 #include "tests/process.h"
 #include "tests/temp_dir.h"
 
@@ -100,27 +101,10 @@ public:
     bool mounted = false;
 };
 
-// Every run sees a home, configuration and state folders of its own, so
-// that neither this machine's settings nor its journals reach it.
-class Restore : public ::testing::Test {
+// Every run sees settings and a state folder for its journals of its own
+// (OwnSettings).
+class Restore : public ::testing::Test, protected testkit::OwnSettings {
 protected:
-    TempDir dir;
-    TempDir home;
-    ScopedEnv homeEnv{"HOME", home.path().c_str()};
-    ScopedEnv configEnv{"XDG_CONFIG_HOME", (home.path() / "config").c_str()};
-    ScopedEnv stateEnv{"XDG_STATE_HOME", (home.path() / "state").c_str()};
-    ScopedEnv wineEnv{"WINEPREFIX", (home.path() / "wine").c_str()};
-    ScopedEnv wslEnv{"WSL_DISTRO_NAME", nullptr};
-
-    std::string project(const std::vector<std::string>& paths)
-    {
-        ProjectModel model;
-        for (const std::string& path : paths)
-            model.mainAV.push_back({path});
-        const std::string file = dir / "project.dvc";
-        writeFile(file, buildProject(model));
-        return file;
-    }
     std::string driveD() const { return dir / "d"; }
     std::string mapD() const { return "D:=" + driveD(); }
     std::vector<fs::path> journals() const

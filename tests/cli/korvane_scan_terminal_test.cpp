@@ -5,6 +5,7 @@
 
 #include "tests/builder/project_builder.h"
 #include "tests/paths/scoped_env.h"
+#include "tests/cli/own_settings.h"
 #include "tests/process.h"
 #include "tests/temp_dir.h"
 
@@ -102,27 +103,8 @@ std::vector<std::string> linesOf(const std::string& text)
     return lines;
 }
 
-// Every run sees empty settings of its own, as in the other tests of the
-// command.
-class HostileNames : public ::testing::Test {
-protected:
-    TempDir dir;
-    TempDir home;
-    ScopedEnv homeEnv{"HOME", home.path().c_str()};
-    ScopedEnv configEnv{"XDG_CONFIG_HOME", (home.path() / "config").c_str()};
-    ScopedEnv wineEnv{"WINEPREFIX", (home.path() / "wine").c_str()};
-    ScopedEnv wslEnv{"WSL_DISTRO_NAME", nullptr};
-
-    std::string project(const std::vector<std::string>& paths)
-    {
-        ProjectModel model;
-        for (const std::string& path : paths)
-            model.mainAV.push_back({path});
-        const std::string file = dir / "project.dvc";
-        writeFile(file, buildProject(model));
-        return file;
-    }
-};
+// Every run sees empty settings of its own (OwnSettings).
+class HostileNames : public ::testing::Test, protected testkit::OwnSettings {};
 
 TEST_F(HostileNames, OnATerminalEveryNameIsQuotedAndToAPipeTheReportIsAsStored)
 {
