@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "cli/messages.h"
+
 #include <getopt.h>
 #include <sys/stat.h>
 
@@ -11,7 +13,7 @@
 
 namespace korvane {
 
-const char* const kUsage =
+const char* const kUsage = N_(
     "Usage: korvane-scan [--trace] FILE...\n"
     "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
     "                    [--search DIR]... [--candidates N] [--one-file-system]\n"
@@ -85,7 +87,7 @@ const char* const kUsage =
     "Exit status: 0 nothing missing, 1 something missing, 2 the file could not be\n"
     "opened or wrong usage, 3 the project file is damaged, 4 the report could not\n"
     "be written. Of several projects, the highest of their statuses (0 to 3); 2\n"
-    "also when a folder could not be read or held no project.\n";
+    "also when a folder could not be read or held no project.\n");
 
 namespace {
 
@@ -162,26 +164,26 @@ void addMapping(std::vector<DriveMapping>& maps, DriveMapping mapping)
 const char* conflict(const CliOptions& o)
 {
     if (o.trace && (o.utf8 || o.explain || !o.searchFolders.empty() || o.json))
-        return "--trace replaces the report: it cannot be combined with --utf8, --explain, --search or --json";
+        return _("--trace replaces the report: it cannot be combined with --utf8, --explain, --search or --json");
     if (o.json && o.utf8)
-        return "--json writes every path both as stored and decoded: --utf8 is not needed";
+        return _("--json writes every path both as stored and decoded: --utf8 is not needed");
     if (o.json && o.explain)
-        return "--explain cannot be combined with --json";
+        return _("--explain cannot be combined with --json");
     if (o.candidatesGiven && o.searchFolders.empty())
-        return "--candidates needs --search";
+        return _("--candidates needs --search");
     if (o.oneFileSystem && o.searchFolders.empty())
-        return "--one-file-system limits --search: give the folders to search";
+        return _("--one-file-system limits --search: give the folders to search");
     if (o.undo && (!o.files.empty() || o.restore || o.apply || o.copy || !o.searchFolders.empty() || o.json ||
                    o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage))
-        return "--undo JOURNAL is given alone";
+        return _("--undo JOURNAL is given alone");
     if (o.restore && o.searchFolders.empty())
-        return "--restore puts back what --search finds: give the folders to search";
+        return _("--restore puts back what --search finds: give the folders to search");
     if (o.apply && !o.restore)
-        return "--apply carries out the plan of --restore: give --restore";
+        return _("--apply carries out the plan of --restore: give --restore");
     if (o.copy && !o.apply)
-        return "--copy says how --apply puts files back: give --apply";
+        return _("--copy says how --apply puts files back: give --apply");
     if (o.restore && (o.files.size() != 1 || isFolder(o.files.front())))
-        return "--restore acts on one project: give one project file";
+        return _("--restore acts on one project: give one project file");
     return nullptr;
 }
 
@@ -214,10 +216,10 @@ public:
             } else if (code == ':') {
                 const bool known = std::any_of(std::begin(kLongOptions), std::end(kLongOptions) - 1,
                                                [&](const option& o) { return arg == std::string("--") + o.name; });
-                return known ? usageError(std::string(arg) + " needs a value", true)
-                             : usageError("unknown option '" + std::string(arg) + "'", true);
+                return known ? usageError(formatted(_("%s needs a value"), std::string(arg).c_str()), true)
+                             : usageError(formatted(_("unknown option '%s'"), std::string(arg).c_str()), true);
             } else if (code == '?' || index < 0 || !spelledOut(arg, kLongOptions[index])) {
-                return usageError("unknown option '" + std::string(arg) + "'", true);
+                return usageError(formatted(_("unknown option '%s'"), std::string(arg).c_str()), true);
             } else if (!take(code, optarg)) {
                 return false;
             }
@@ -228,7 +230,7 @@ public:
                 return false;
         }
         if (options_.files.empty() && !options_.undo) {
-            std::fputs(kUsage, stderr);
+            std::fputs(_(kUsage), stderr);
             exitStatus_ = kCannotOpenOrUsage;
             return false;
         }
@@ -241,7 +243,7 @@ private:
     bool usageError(const std::string& message, bool withUsage)
     {
         std::fprintf(stderr, "korvane-scan: %s\n%s", message.c_str(),
-                     withUsage ? kUsage : "Try 'korvane-scan --help' for more information.\n");
+                     withUsage ? _(kUsage) : _("Try 'korvane-scan --help' for more information.\n"));
         exitStatus_ = kCannotOpenOrUsage;
         return false;
     }
@@ -257,7 +259,7 @@ private:
     {
         switch (code) {
         case kHelp:
-            std::fputs(kUsage, stdout);
+            std::fputs(_(kUsage), stdout);
             exitStatus_ = kComplete;
             return false;
         case kVersion:
@@ -308,7 +310,7 @@ private:
             return true;
         default: // kSearch
             if (!isFolder(value))
-                return usageError("--search " + std::string(value) + ": not a folder", false);
+                return usageError(formatted(_("--search %s: not a folder"), value), false);
             options_.searchFolders.emplace_back(value);
             return true;
         }
@@ -322,7 +324,7 @@ private:
         std::size_t n = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
         if (text.empty() || error != std::errc() || end != text.data() + text.size() || n == 0)
-            return usageError("--candidates " + std::string(text) + ": not a whole number from 1 up", false);
+            return usageError(formatted(_("--candidates %s: not a whole number from 1 up"), std::string(text).c_str()), false);
         options_.candidates = n;
         options_.candidatesGiven = true;
         return true;
@@ -336,8 +338,8 @@ private:
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
         if (text.empty() || error != std::errc() || end != text.data() + text.size() || n < 1 ||
             n > LookupPool::kMaxJobs)
-            return usageError("--jobs " + std::string(text) + ": not a whole number from 1 to " +
-                                  std::to_string(LookupPool::kMaxJobs),
+            return usageError(formatted(_("--jobs %s: not a whole number from 1 to %d"), std::string(text).c_str(),
+                                        LookupPool::kMaxJobs),
                               false);
         options_.jobs = n;
         return true;

@@ -6,6 +6,7 @@
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
 #include "cli/many_projects.h"
+#include "cli/messages.h"
 #include "cli/project_list.h"
 #include "cli/project_run.h"
 #include "cli/restore_output.h"
@@ -80,7 +81,7 @@ void allowOpenFolders()
 int stopped(int signal)
 {
     std::fflush(stdout);
-    std::fputs("korvane-scan: interrupted\n", stderr);
+    std::fprintf(stderr, "korvane-scan: %s\n", _("interrupted"));
     return 128 + signal;
 }
 
@@ -120,7 +121,7 @@ std::optional<PathResolver> makeResolver(const CliOptions& options, MappingSourc
                      setup.errorText().c_str());
         break;
     case SetupError::NoDecoder:
-        std::fprintf(stderr, "korvane-scan: %s; choose a code page with --codepage\n", setup.errorText().c_str());
+        std::fprintf(stderr, _("korvane-scan: %s; choose a code page with --codepage\n"), setup.errorText().c_str());
         break;
     }
     return std::move(setup.resolver);
@@ -131,7 +132,7 @@ constexpr std::size_t kProjectThreads = 4;
 
 int cannotWrite(int error)
 {
-    std::fprintf(stderr, "korvane-scan: cannot write the report: %s\n", std::strerror(error));
+    std::fprintf(stderr, _("korvane-scan: cannot write the report: %s\n"), std::strerror(error));
     return interrupted() ? stopped(stopSignal.load()) : kCannotWrite;
 }
 
@@ -206,6 +207,7 @@ int checkOne(const RunSettings& settings, const PathResolver& runResolver)
 
 int main(int argc, char** argv)
 {
+    setUpMessages();
     int exitNow = -1;
     const std::optional<CliOptions> options = parseCommandLine(argc, argv, exitNow);
     if (!options)

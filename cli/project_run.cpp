@@ -1,6 +1,7 @@
 #include "cli/project_run.h"
 
 #include "cli/cli_output.h"
+#include "cli/messages.h"
 #include "cli/restore_output.h"
 #include "cli/search_output.h"
 #include "restore/restore_apply.h"
@@ -186,7 +187,7 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
     if (streams.progress)
         streams.progress->finish();
     if (!result) {
-        std::fprintf(streams.err, "Can not open dvc file\n%s\n", quoteName(result.openError).c_str());
+        std::fprintf(streams.err, "%s\n%s\n", _("Can not open dvc file"), quoteName(result.openError).c_str());
         outcome.status = kCannotOpenOrUsage;
         outcome.openError = result.openError;
         if (options.json && streams.jsonStatus)

@@ -4,6 +4,7 @@
 #include "text/ascii.h"
 #include "text/terminal_quote.h"
 #include "text/unicode_text.h"
+#include "text/system_error.h"
 
 #include <nlohmann/json.hpp>
 
@@ -87,7 +88,7 @@ Json projectOf(const ProjectFacts& project)
         damage["section"] = text(scan.endedAt.section);
         damage["entry"] = scan.endedAt.entry;
         damage["count"] = scan.endedAt.count;
-        damage["read_error"] = scan.readError != 0 ? text(std::strerror(scan.readError)) : Json(nullptr);
+        damage["read_error"] = scan.readError != 0 ? text(systemErrorText(scan.readError)) : Json(nullptr);
         damage["message"] = text(describeDamage(scan));
     }
     return json;
@@ -144,7 +145,7 @@ Json searchOf(const FileIndex& index)
     json["files"] = index.fileCount();
     Json& problems = json["problems"] = Json::array();
     for (const WalkProblem& problem : index.problems())
-        problems.push_back(Json{{"path", text(problem.path)}, {"error", text(std::strerror(problem.error))}});
+        problems.push_back(Json{{"path", text(problem.path)}, {"error", text(systemErrorText(problem.error))}});
     return json;
 }
 

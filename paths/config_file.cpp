@@ -2,6 +2,7 @@
 
 #include "text/ascii.h"
 #include "text/unicode_text.h"
+#include "text/system_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,7 +49,7 @@ constexpr std::size_t kMaxShownBytes = 60;
 
 std::string systemError(const std::string& what, const fs::path& file)
 {
-    return what + " " + file.string() + ": " + std::strerror(errno);
+    return what + " " + file.string() + ": " + systemErrorText(errno);
 }
 
 } // namespace

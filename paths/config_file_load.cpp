@@ -2,6 +2,7 @@
 // is opened, and never more than kMaxConfigFileBytes of it held.
 
 #include "paths/config_file.h"
+#include "text/system_error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -77,7 +78,7 @@ ConfigFile ConfigFile::load(const fs::path& file, std::string* error)
     // a writer, and opening a device may do something.
     struct stat before;
     if (::stat(file.c_str(), &before) != 0)
-        return errno == ENOENT ? ConfigFile() : fail(std::strerror(errno));
+        return errno == ENOENT ? ConfigFile() : fail(systemErrorText(errno));
     if (!S_ISREG(before.st_mode))
         return fail("it is " + std::string(describeFileType(before.st_mode)) + ", not a regular file");
     const std::string tooLarge = "it is larger than 1 MiB, the most a configuration file may hold; none of its "
@@ -87,7 +88,7 @@ ConfigFile ConfigFile::load(const fs::path& file, std::string* error)
 
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return errno == ENOENT ? ConfigFile() : fail(std::strerror(errno));
+        return errno == ENOENT ? ConfigFile() : fail(systemErrorText(errno));
     struct stat after;
     if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) || after.st_dev != before.st_dev ||
         after.st_ino != before.st_ino) {
@@ -100,7 +101,7 @@ ConfigFile ConfigFile::load(const fs::path& file, std::string* error)
     const int readError = errno;
     ::close(fd);
     if (!text)
-        return fail(std::strerror(readError));
+        return fail(systemErrorText(readError));
     if (overCap)
         return fail(tooLarge);
     return parse(*text);

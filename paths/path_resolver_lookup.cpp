@@ -5,6 +5,7 @@
 #include "paths/path_resolver.h"
 #include "paths/path_resolver_run.h"
 #include "paths/windows_path.h"
+#include "text/system_error.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,7 +19,7 @@ namespace {
 std::string cannotRead(const std::string& dir, int error)
 {
     const bool missing = error == ENOENT || error == ENOTDIR;
-    return "folder " + inQuotes(dir) + (missing ? " not found" : " cannot be read: " + std::string(std::strerror(error)));
+    return "folder " + inQuotes(dir) + (missing ? " not found" : " cannot be read: " + systemErrorText(error));
 }
 
 } // namespace

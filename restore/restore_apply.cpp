@@ -1,6 +1,7 @@
 #include "restore/restore_apply.h"
 
 #include "text/terminal_quote.h"
+#include "text/system_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,7 +28,7 @@ std::string folderOf(const std::string& path)
 
 std::string failure(std::string_view what, const std::string& path, int error)
 {
-    return std::string(what) + " " + quoteName(path) + ": " + std::strerror(error);
+    return std::string(what) + " " + quoteName(path) + ": " + systemErrorText(error);
 }
 
 class FileCloser {
@@ -297,14 +298,14 @@ UndoResult undoRestore(const std::string& journalPath)
             else if (errno == ENOTEMPTY || errno == EEXIST)
                 keep(entry.path, "not empty");
             else
-                keep(entry.path, std::strerror(errno));
+                keep(entry.path, systemErrorText(errno));
             continue;
         }
         if (::lstat(entry.path.c_str(), &st) != 0) {
             if (errno == ENOENT)
                 ++result.alreadyGone;
             else
-                keep(entry.path, std::strerror(errno));
+                keep(entry.path, systemErrorText(errno));
             continue;
         }
         if (entry.kind == JournalEntry::Kind::Link) {
@@ -333,7 +334,7 @@ UndoResult undoRestore(const std::string& journalPath)
         if (::unlink(entry.path.c_str()) == 0)
             ++result.removedFiles;
         else
-            keep(entry.path, std::strerror(errno));
+            keep(entry.path, systemErrorText(errno));
     }
     return result;
 }

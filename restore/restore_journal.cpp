@@ -1,6 +1,7 @@
 #include "restore/restore_journal.h"
 
 #include "text/ascii.h"
+#include "text/system_error.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -153,7 +154,7 @@ std::optional<std::vector<JournalEntry>> readJournal(const std::string& path, st
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        error = std::strerror(errno);
+        error = systemErrorText(errno);
         return std::nullopt;
     }
     std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

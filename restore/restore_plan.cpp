@@ -3,6 +3,7 @@
 #include "restore/content_hash.h"
 #include "text/terminal_quote.h"
 #include "text/unicode_text.h"
+#include "text/system_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -204,7 +205,7 @@ std::string describeLeft(const RestoreStep& step)
         return "no mapping for " + std::string(step.detail.starts_with("\\\\") ? "share " : "drive ") +
                quoteName(step.detail);
     case LeftReason::NotWritable:
-        return "cannot write in folder " + quoteName(step.detail) + ": " + std::strerror(step.error);
+        return "cannot write in folder " + quoteName(step.detail) + ": " + systemErrorText(step.error);
     case LeftReason::NotSearched:
         return "not searched for: " + step.detail;
     case LeftReason::AlreadyThere:

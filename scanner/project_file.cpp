@@ -1,4 +1,5 @@
 #include "scanner/project_file.h"
+#include "text/system_error.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,7 +19,7 @@ const char* kInUse = "The file is in use by another program";
 // Why a file of this type is not opened: a folder in the system's words.
 std::string refusalOf(const struct stat& st)
 {
-    return S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : kNotRegular;
+    return S_ISDIR(st.st_mode) ? systemErrorText(EISDIR) : kNotRegular;
 }
 
 } // namespace
@@ -42,18 +43,18 @@ bool ProjectFile::open(const std::string& path)
     // waiting on a FIFO stays waiting and no device sees an open.
     struct stat before;
     if (calls_.stat(path.c_str(), &before) != 0)
-        return fail(std::strerror(errno));
+        return fail(systemErrorText(errno));
     if (!S_ISREG(before.st_mode))
         return fail(refusalOf(before));
     // Non-blocking all the same: should the path be swapped for a FIFO
     // after the check, the open does not hang on it.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return fail(std::strerror(errno));
+        return fail(systemErrorText(errno));
     // The file opened must be the one checked.
     struct stat after;
     if (::fstat(fd, &after) != 0)
-        return fail(std::strerror(errno), fd);
+        return fail(systemErrorText(errno), fd);
     if (!S_ISREG(after.st_mode) || after.st_dev != before.st_dev || after.st_ino != before.st_ino)
         return fail(kChanged, fd);
     if (!lock(fd))
@@ -84,7 +85,7 @@ bool ProjectFile::lock(int fd)
         locked_ = false;
         return true;
     default:
-        return fail(std::strerror(errno), fd);
+        return fail(systemErrorText(errno), fd);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "report/look_ahead.h"
 #include "report/progress.h"
 #include "scanner/project_file.h"
+#include "text/system_error.h"
 
 #include <algorithm>
 #include <cstring>
@@ -243,7 +244,7 @@ std::string describeDamage(const ScanResult& result)
         where = std::string("in the ") + at.section + " section, at entry " + std::to_string(at.entry) + " of " +
                 std::to_string(at.count);
     if (result.readError != 0)
-        return "The project file could not be read to its end (" + std::string(std::strerror(result.readError)) +
+        return "The project file could not be read to its end (" + systemErrorText(result.readError) +
                "); reading stopped " + where + ".";
     return "The project file is damaged: it ends " + where + ".";
 }

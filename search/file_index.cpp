@@ -1,6 +1,7 @@
 #include "search/file_index.h"
 
 #include "text/unicode_text.h"
+#include "text/system_error.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -70,7 +71,7 @@ std::string absoluteFolder(const std::string& root)
 
 std::string WalkProblem::message() const
 {
-    return path + ": " + std::strerror(error);
+    return path + ": " + systemErrorText(error);
 }
 
 namespace {

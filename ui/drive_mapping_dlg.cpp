@@ -25,7 +25,7 @@ constexpr int kFromFileRole = Qt::UserRole + 1;
 
 QString caption()
 {
-    return QStringLiteral("Drive mapping");
+    return DriveMappingDlg::tr("Drive mapping");
 }
 
 QString fromBytes(const std::string& text)
@@ -43,8 +43,8 @@ DriveMappingDlg::DriveMappingDlg(const MappingSources& sources, QWidget* parent)
 
     const std::string error = load(sources);
 
-    auto* intro = new QLabel(QStringLiteral("Drives and shares of the editor's system, and the folders that stand "
-                                            "for them here. Their files are looked for in these folders."),
+    auto* intro = new QLabel(tr("Drives and shares of the editor's system, and the folders that stand "
+                                "for them here. Their files are looked for in these folders."),
                              this);
     intro->setWordWrap(true);
 
@@ -86,7 +86,7 @@ void DriveMappingDlg::makeList()
 {
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("mappingList"));
-    list_->setHeaderLabels({QStringLiteral("Drive or share"), QStringLiteral("Folder"), QStringLiteral("From")});
+    list_->setHeaderLabels({tr("Drive or share"), tr("Folder"), tr("From")});
     list_->setRootIsDecorated(false);
     list_->setAllColumnsShowFocus(true);
     list_->header()->setStretchLastSection(false);
@@ -102,16 +102,16 @@ QHBoxLayout* DriveMappingDlg::makeEditRow()
     root_->setEditable(true);
     for (char letter = 'C'; letter <= 'Z'; ++letter)
         root_->addItem(QString(QLatin1Char(letter)) + QLatin1Char(':'));
-    root_->setToolTip(QStringLiteral("A drive such as D:, a share such as \\\\server\\share, or a folder on one "
-                                     "such as D:\\Video"));
+    root_->setToolTip(tr("A drive such as D:, a share such as \\\\server\\share, or a folder on one "
+                         "such as D:\\Video"));
     root_->setMinimumContentsLength(16);
-    auto* rootLabel = new QLabel(QStringLiteral("Drive or &share:"), this);
+    auto* rootLabel = new QLabel(tr("Drive or &share:"), this);
     rootLabel->setBuddy(root_);
 
-    add_ = new QPushButton(QStringLiteral("&Add..."), this);
+    add_ = new QPushButton(tr("&Add..."), this);
     add_->setObjectName(QStringLiteral("addButton"));
     add_->setAutoDefault(false);
-    remove_ = new QPushButton(QStringLiteral("&Remove"), this);
+    remove_ = new QPushButton(tr("&Remove"), this);
     remove_->setObjectName(QStringLiteral("removeButton"));
     remove_->setAutoDefault(false);
 
@@ -126,10 +126,10 @@ QHBoxLayout* DriveMappingDlg::makeEditRow()
 QString DriveMappingDlg::whereText(const std::string& error) const
 {
     if (file_.empty())
-        return QStringLiteral("There is no folder for settings: set HOME or XDG_CONFIG_HOME.");
+        return tr("There is no folder for settings: set HOME or XDG_CONFIG_HOME.");
     if (!readable_)
-        return QStringLiteral("The settings cannot be read, so they are not saved: %1").arg(fromBytes(error));
-    return QStringLiteral("Saved in %1").arg(QDir::toNativeSeparators(fromBytes(file_.string())));
+        return tr("The settings cannot be read, so they are not saved: %1").arg(fromBytes(error));
+    return tr("Saved in %1").arg(QDir::toNativeSeparators(fromBytes(file_.string())));
 }
 
 void DriveMappingDlg::connectControls(const QDialogButtonBox* buttons)
@@ -199,11 +199,11 @@ void DriveMappingDlg::add()
     }
     const QString shownRoot = fromBytes(*root);
     const std::optional<QString> folder =
-        modals().existingDirectory(this, QStringLiteral("Folder for %1").arg(shownRoot), start);
+        modals().existingDirectory(this, tr("Folder for %1").arg(shownRoot), start);
     if (!folder)
         return;
     if (!config_.setMapping(*root, QFile::encodeName(QDir::fromNativeSeparators(*folder)).toStdString())) {
-        modals().messageBox(this, QStringLiteral("%1 cannot be mapped to %2.").arg(shownRoot, *folder), caption(),
+        modals().messageBox(this, tr("%1 cannot be mapped to %2.").arg(shownRoot, *folder), caption(),
                             MessageIcon::Exclamation);
         return;
     }
@@ -223,7 +223,7 @@ void DriveMappingDlg::accept()
 {
     std::string error;
     if (!readable_ || !config_.save(file_, &error)) {
-        modals().messageBox(this, QStringLiteral("The drive mapping could not be saved. %1").arg(fromBytes(error)),
+        modals().messageBox(this, tr("The drive mapping could not be saved. %1").arg(fromBytes(error)),
                             caption(), MessageIcon::Exclamation);
         return;
     }

@@ -10,6 +10,7 @@
 #include "paths/config_file.h"
 #include "paths/path_resolver.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 
 #include <filesystem>
@@ -25,6 +26,8 @@ class QTreeWidget;
 namespace korvane::ui {
 
 class DriveMappingDlg : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(DriveMappingDlg)
+
 public:
     // The file's mappings come from sources.configFile; the automatic ones
     // from its Wine prefix and WSL root.

@@ -29,10 +29,15 @@ QString fromBytes(std::string_view text)
     return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+// `one` and `many` are marked with QT_TRANSLATE_NOOP.
 QString count(std::size_t n, const char* one, const char* many)
 {
-    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    //: A number and what it counts: "3 missing files".
+    return FindMissingDlg::tr("%1 %2").arg(n).arg(FindMissingDlg::tr(n == 1 ? one : many));
 }
+
+constexpr const char* kMissingFile = QT_TRANSLATE_NOOP("FindMissingDlg", "missing file");
+constexpr const char* kMissingFiles = QT_TRANSLATE_NOOP("FindMissingDlg", "missing files");
 
 // Why the configuration file cannot take the mapping; empty when it can.
 std::string unusableBecause(const MappingSuggestion& mapping)
@@ -62,9 +67,9 @@ QTreeWidget* makeList(const QString& name, const QStringList& headings, QWidget*
 QString foundText(const MissingMatch& match, const FileIndex& index)
 {
     if (!match.path.notSearched.empty())
-        return QStringLiteral("not searched for: ") + fromUtf8(match.path.notSearched);
+        return FindMissingDlg::tr("not searched for: ") + fromUtf8(match.path.notSearched);
     if (!match.found())
-        return QStringLiteral("not found");
+        return FindMissingDlg::tr("not found");
     const Candidate& best = match.candidates.front();
     std::string path = index.filePath(best.file);
     if (index.roots().size() == 1) {
@@ -75,9 +80,9 @@ QString foundText(const MissingMatch& match, const FileIndex& index)
     }
     QString found = fromBytes(path);
     if (best.kind == MatchKind::OtherExtension)
-        found += QStringLiteral(" (other extension)");
+        found += FindMissingDlg::tr(" (other extension)");
     if (match.candidateCount > 1)
-        found += QStringLiteral(" (and %1 more)").arg(match.candidateCount - 1);
+        found += FindMissingDlg::tr(" (and %1 more)").arg(match.candidateCount - 1);
     return found;
 }
 
@@ -85,7 +90,7 @@ QString foundText(const MissingMatch& match, const FileIndex& index)
 QTreeWidget* makeFileList(const SearchResults& results, QWidget* parent)
 {
     auto* files = makeList(QStringLiteral("missingList"),
-                           {QStringLiteral("Missing file"), QStringLiteral("Found in the folder as")}, parent);
+                           {FindMissingDlg::tr("Missing file"), FindMissingDlg::tr("Found in the folder as")}, parent);
     for (const MissingMatch& match : results.matches()) {
         const QString found = foundText(match, results.index());
         auto* item = new QTreeWidgetItem(files, {fromUtf8(match.file.decoded), found});
@@ -99,11 +104,11 @@ QTreeWidget* makeFileList(const SearchResults& results, QWidget* parent)
 QString explainsText(const MappingSuggestion& mapping)
 {
     QString explains =
-        QStringLiteral("%1 of %2 on %3")
+        FindMissingDlg::tr("%1 of %2 on %3")
             .arg(mapping.explains.size())
-            .arg(count(mapping.missingOnRoot, "missing file", "missing files"), fromUtf8(mapping.root));
+            .arg(count(mapping.missingOnRoot, kMissingFile, kMissingFiles), fromUtf8(mapping.root));
     if (!usableMapping(mapping))
-        explains += QStringLiteral(" (a folder name that cannot be mapped)");
+        explains += FindMissingDlg::tr(" (a folder name that cannot be mapped)");
     return explains;
 }
 
@@ -112,19 +117,19 @@ QString explainsText(const MappingSuggestion& mapping)
 FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent)
     : QDialog(parent), results_(results)
 {
-    setWindowTitle(QStringLiteral("Find missing files"));
+    setWindowTitle(tr("Find missing files"));
     setObjectName(QStringLiteral("findMissingDlg"));
 
-    auto* summary = new QLabel(QStringLiteral("Searched %1: found %2 of %3.")
+    auto* summary = new QLabel(tr("Searched %1: found %2 of %3.")
                                    .arg(folder)
                                    .arg(results.foundCount())
-                                   .arg(count(results.matches().size(), "missing file", "missing files")),
+                                   .arg(count(results.matches().size(), kMissingFile, kMissingFiles)),
                                this);
     summary->setObjectName(QStringLiteral("summaryLabel"));
     summary->setWordWrap(true);
 
     QTreeWidget* files = makeFileList(results, this);
-    auto* mappingsLabel = new QLabel(QStringLiteral("Suggested &mappings"), this);
+    auto* mappingsLabel = new QLabel(tr("Suggested &mappings"), this);
     QTreeWidgetItem* firstUsable = makeMappingList();
     mappingsLabel->setBuddy(mappings_);
 
@@ -134,7 +139,7 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
     preview_->setTextFormat(Qt::PlainText);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    use_ = buttons->addButton(QStringLiteral("&Use mapping"), QDialogButtonBox::AcceptRole);
+    use_ = buttons->addButton(tr("&Use mapping"), QDialogButtonBox::AcceptRole);
     use_->setObjectName(QStringLiteral("useMappingButton"));
 
     auto* layout = new QVBoxLayout(this);
@@ -155,7 +160,7 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
 QTreeWidgetItem* FindMissingDlg::makeMappingList()
 {
     mappings_ = makeList(QStringLiteral("suggestionList"),
-                         {QStringLiteral("Drive or share"), QStringLiteral("Folder"), QStringLiteral("Explains")}, this);
+                         {tr("Drive or share"), tr("Folder"), tr("Explains")}, this);
     QTreeWidgetItem* firstUsable = nullptr;
     for (std::size_t k = 0; k < results_.mappings().size(); ++k) {
         const MappingSuggestion& mapping = results_.mappings()[k];
@@ -173,7 +178,7 @@ QTreeWidgetItem* FindMissingDlg::makeMappingList()
     mappings_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     if (results_.mappings().empty()) {
         auto* none = new QTreeWidgetItem(
-            mappings_, {QStringLiteral("None: no missing file of a drive or share was found under its own name.")});
+            mappings_, {tr("None: no missing file of a drive or share was found under its own name.")});
         none->setFlags(Qt::NoItemFlags);
         none->setFirstColumnSpanned(true);
     }
@@ -206,18 +211,18 @@ void FindMissingDlg::showPreview()
         return;
     }
     if (const std::string why = unusableBecause(*mapping); !why.empty()) {
-        preview_->setText(QStringLiteral("Use mapping cannot save this mapping: %1.").arg(fromUtf8(why)));
+        preview_->setText(tr("Use mapping cannot save this mapping: %1.").arg(fromUtf8(why)));
         return;
     }
     QStringList named;
     for (std::size_t k = 0; k < mapping->explains.size() && k < kNamed; ++k)
         named << fromUtf8(results_.matches()[mapping->explains[k]].file.decoded);
-    const QString finds = count(mapping->explains.size(), "missing file", "missing files");
-    QString text = QStringLiteral("Use mapping adds \"%1\" to the configuration file. It finds %2: %3")
+    const QString finds = count(mapping->explains.size(), kMissingFile, kMissingFiles);
+    QString text = tr("Use mapping adds \"%1\" to the configuration file. It finds %2: %3")
                        .arg(fromUtf8(configLine(*mapping)), finds, named.join(QStringLiteral(", ")));
     if (mapping->explains.size() > kNamed)
-        text += QStringLiteral(" and %1 more").arg(mapping->explains.size() - kNamed);
-    preview_->setText(text + QStringLiteral("."));
+        text += tr(" and %1 more").arg(mapping->explains.size() - kNamed);
+    preview_->setText(text + tr("."));
 }
 
 const MappingSuggestion* FindMissingDlg::selectedMapping() const

@@ -9,6 +9,7 @@
 
 #include "search/missing_search.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QString>
 
@@ -21,6 +22,8 @@ class QTreeWidgetItem;
 namespace korvane::ui {
 
 class FindMissingDlg : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(FindMissingDlg)
+
 public:
     // `results` must outlive the dialog.
     FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent = nullptr);

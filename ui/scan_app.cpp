@@ -3,6 +3,7 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/scan_dlg.h"
+#include "ui/translations.h"
 
 #include <QIcon>
 
@@ -15,6 +16,7 @@ CScanApp::CScanApp(int& argc, char** argv) : QApplication(argc, argv)
     // Lets a Wayland compositor find the icon through korvane.desktop.
     setDesktopFileName(QStringLiteral("korvane"));
     setWindowIcon(ui::loadIcon(IDR_MAINFRAME));
+    ui::installTranslations(QLocale::system());
 }
 
 bool CScanApp::InitInstance(const QString& projectPath)

@@ -151,7 +151,7 @@ void CScanDlg::OnFindMissing()
 {
     if (run_ || lastMissingPaths_.empty())
         return;
-    const QString title = QStringLiteral("Find missing files in folder");
+    const QString title = tr("Find missing files in folder");
     const std::optional<QString> folder =
         ui::modals().existingDirectory(this, title, QFileInfo(lastRunPath_).absolutePath());
     if (!folder)
@@ -173,7 +173,7 @@ void CScanDlg::OnFindMissing()
         options.index.progress = [&](const WalkProgress& progress) {
             if (!status || !statusUpdate.claim())
                 return;
-            status->setText(QStringLiteral("Searching: %1 folders, %2 files").arg(progress.folders).arg(progress.files));
+            status->setText(tr("Searching: %1 folders, %2 files").arg(progress.folders).arg(progress.files));
             QCoreApplication::processEvents();
         };
         // Matching and suggesting take a while on large trees: the walk's
@@ -202,7 +202,7 @@ void CScanDlg::OnFindMissing()
     if (file.empty() || !error.empty() || !config.setMapping(mapping.storedPrefix, mapping.localFolder, &error) ||
         !config.save(file, &error)) {
         ui::modals().messageBox(
-            this, QStringLiteral("The drive mapping could not be saved. %1").arg(QString::fromStdString(error)),
+            this, tr("The drive mapping could not be saved. %1").arg(QString::fromStdString(error)),
             QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
         return;
     }
@@ -222,7 +222,7 @@ void CScanDlg::OnBrowse()
 {
     UpdateData(true);
     ui::OpenFileRequest request;
-    request.filters = {QStringLiteral("Rex Edit file (*.dvc)"), QStringLiteral("all(*.*)")};
+    request.filters = {tr("Rex Edit file (*.dvc)"), tr("all(*.*)")};
     request.initialName = QStringLiteral("*.dvc");
     request.defaultSuffix = QStringLiteral("dvc");
     // Start where the file in the path box is, where that folder exists.
@@ -243,7 +243,7 @@ void CScanDlg::OnProcess()
     RunSetup setup = setUpRun(mappingSources(), std::nullopt, decoderOpener_);
     if (!setup.resolver) {
         const QString why = QString::fromStdString(setup.errorText());
-        ui::modals().messageBox(this, QStringLiteral("The names in the project cannot be read: %1.").arg(why),
+        ui::modals().messageBox(this, tr("The names in the project cannot be read: %1.").arg(why),
                                 QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
         return;
     }
@@ -358,7 +358,7 @@ void CScanDlg::finishRun()
         // The user asked for it: the status line says so, with the last
         // entry done, and no box needs dismissing.
         const QString where = m_status;
-        m_status = where.isEmpty() ? QStringLiteral("Stopped") : QStringLiteral("Stopped after ") + where;
+        m_status = where.isEmpty() ? tr("Stopped") : tr("Stopped after %1").arg(where);
         if (auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS)))
             status->setText(m_status);
         m_progress.setPos(0);
@@ -372,13 +372,13 @@ void CScanDlg::finishRun()
     if (!result) {
         // The reason on a second line, in the system's words ("No such file
         // or directory", "The file is in use by another program").
-        QString text = QStringLiteral("Can not open dvc file");
+        QString text = tr("Can not open dvc file");
         if (!result.openError.empty())
             text += QLatin1Char('\n') + QString::fromStdString(result.openError);
         ui::modals().messageBox(this, text, QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
         return;
     }
-    QString text = QStringLiteral("completed\n") + run->path;
+    QString text = tr("completed") + QLatin1Char('\n') + run->path;
     if (result.damaged)
         text += QStringLiteral("\n\n") + QString::fromStdString(describeDamage(result));
     if (!lastUnmapped_.empty())

@@ -19,6 +19,7 @@
 #include "ui/scan_relay.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QIcon>
 #include <QString>
 #include <QTimer>
@@ -31,6 +32,8 @@
 namespace korvane {
 
 class CScanDlg : public ui::TemplateDialog, public ScanFeedback {
+    Q_DECLARE_TR_FUNCTIONS(CScanDlg)
+
 public:
     explicit CScanDlg(QWidget* parent = nullptr);
     ~CScanDlg() override;

@@ -1,5 +1,6 @@
 #include "ui/framework/open_file_dialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -25,7 +26,8 @@ void OpenFileDialog::accept()
     if (chosen.size() == 1) {
         const QFileInfo file(chosen.first());
         if (!file.isDir() && !file.dir().exists()) {
-            modals().messageBox(this, QDir::toNativeSeparators(file.path()) + QStringLiteral("\nThe folder does not exist."),
+            modals().messageBox(this, QDir::toNativeSeparators(file.path()) + QLatin1Char('\n') +
+                                    QCoreApplication::translate("OpenFileDialog", "The folder does not exist."),
                                 windowTitle(), MessageIcon::Exclamation);
             return;
         }

@@ -1,6 +1,7 @@
 #include "ui/framework/system_menu.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QKeySequence>
 #include <QMenu>
 
@@ -11,8 +12,8 @@ namespace korvane::ui {
 SystemMenu::SystemMenu(bool minimizeBox)
 {
     if (minimizeBox)
-        entries_.push_back({kMenuString, kScMinimize, QStringLiteral("Mi&nimize")});
-    entries_.push_back({kMenuString, kScClose, QStringLiteral("&Close\tAlt+F4")});
+        entries_.push_back({kMenuString, kScMinimize, QCoreApplication::translate("SystemMenu", "Mi&nimize")});
+    entries_.push_back({kMenuString, kScClose, QCoreApplication::translate("SystemMenu", "&Close\tAlt+F4")});
 }
 
 namespace {

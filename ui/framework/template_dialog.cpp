@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
@@ -20,6 +21,14 @@
 #include <algorithm>
 
 namespace korvane::ui {
+
+QString templateText(const char* text)
+{
+    // An empty source text would fetch the catalogue's header.
+    if (!text || !*text)
+        return {};
+    return QCoreApplication::translate(kTemplateContext, text);
+}
 
 TemplateDialog::TemplateDialog(const TemplateTable& templates, int templateId, QWidget* parent)
     : QDialog(parent), templates_(templates), templateId_(templateId)
@@ -39,7 +48,7 @@ bool TemplateDialog::Create()
     const QFont font = dialogFont(QString::fromUtf8(template_->fontFace), template_->pointSize);
     setFont(font);
     units_ = DialogUnits::fromFont(font);
-    setWindowTitle(QString::fromUtf8(template_->title));
+    setWindowTitle(templateText(template_->title));
     Qt::WindowFlags flags = (template_->style & kAppWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint |
                             Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (template_->style & kMinimizeBox)
@@ -122,7 +131,7 @@ QWidget* TemplateDialog::createControl(const ControlTemplate& item)
 
 QWidget* TemplateDialog::createPushButton(const ControlTemplate& item)
 {
-    auto* button = new QPushButton(QString::fromUtf8(item.text), this);
+    auto* button = new QPushButton(templateText(item.text), this);
     // A push button with the focus is pressed by Enter.
     button->setAutoDefault(true);
     button->setDefault((item.style & kDefaultButton) != 0);
@@ -132,7 +141,7 @@ QWidget* TemplateDialog::createPushButton(const ControlTemplate& item)
 
 QWidget* TemplateDialog::createLabel(const ControlTemplate& item, QRect& rect)
 {
-    const QString text = QString::fromUtf8(item.text);
+    const QString text = templateText(item.text);
     // Plain text, so that an '&' is shown as it is.
     auto* label = new QLabel(this);
     label->setTextFormat(Qt::PlainText);

@@ -11,6 +11,7 @@
 #include <vector>
 
 class QIcon;
+class QString;
 
 namespace korvane::ui {
 
@@ -34,10 +35,18 @@ enum ControlStyle : unsigned {
     kSmooth = 1u << 13,       // progress bar: a continuous bar
 };
 
+// The translation context of the templates' titles and texts: a program
+// marks them with QT_TRANSLATE_NOOP("DialogTemplate", ...) and TemplateDialog
+// shows them translated.
+inline constexpr const char* kTemplateContext = "DialogTemplate";
+
+// A template's text in the language of the installed translators.
+QString templateText(const char* text);
+
 struct ControlTemplate {
     ControlKind kind;
     int id;
-    const char* text; // UTF-8; for an icon, unused
+    const char* text; // UTF-8, in English; for an icon, unused
     QRect rect;       // dialog units
     unsigned style;
     int resource = 0; // the icon resource an icon shows
