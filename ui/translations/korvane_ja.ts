@@ -68,7 +68,7 @@
     </message>
     <message>
         <source>(C) 2026 The korvane developers, MIT licence</source>
-        <translation>(C) 2026 The korvane developers、MIT ライセンス</translation>
+        <translation>(C) 2026 The korvane developers (MIT)</translation>
     </message>
     <message>
         <source>OK</source>

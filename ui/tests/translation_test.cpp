@@ -1,0 +1,150 @@
+// The dialog's language: under Japanese every text of the templates, the
+// window menu and the closing box is the catalogue's and fits where it is
+// shown; under C each is exactly the English one.
+
+#include "test_support.h"
+
+#include "ui/about_dlg.h"
+#include "ui/framework/controls.h"
+#include "ui/framework/dialog_units.h"
+#include "ui/framework/template_table.h"
+#include "ui/resource_ids.h"
+#include "ui/resources.h"
+#include "ui/scan_dlg.h"
+#include "ui/translations.h"
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QFontMetrics>
+#include <QtTest>
+
+#include <climits>
+
+using namespace korvane;
+
+class TranslationTest : public QObject, private uitest::DialogFixture {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { isolate(); }
+    void cleanup()
+    {
+        closeDialog();
+        ui::installTranslations(QLocale::c());
+    }
+    void textsFollowTheLanguage_data();
+    void textsFollowTheLanguage();
+    void japaneseTextsFitTheirRectangles();
+};
+
+void TranslationTest::textsFollowTheLanguage_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QStringList>("mainTexts");  // the labels and buttons of IDD_MAIN, in template order
+    QTest::addColumn<QStringList>("menuTexts");  // the window menu, separators left out
+    QTest::addColumn<QStringList>("aboutTexts"); // title, maker's notice, OK, about text
+    QTest::addColumn<QString>("completed");      // the closing box's first line
+
+    QTest::newRow("C") << QLocale::c()
+                       << QStringList{"Process", "Step1: Select dvc file", "...", "Step2:", "Files used in dvc"}
+                       << QStringList{"Mi&nimize", "&Close\tAlt+F4", "&Drive mapping...",
+                                      "&Find missing files in folder...", "korvane version information(&A)..."}
+                       << QStringList{"korvane version information", "(C) 2026 The korvane developers, MIT licence",
+                                      "OK",
+                                      "A list raises the file which the project file (*.dvc) of RexEdit (It copes "
+                                      "with it to Ver2.9.) is referred to with and which isn't found."}
+                       << QStringLiteral("completed");
+    QTest::newRow("ja_JP") << QLocale(QLocale::Japanese, QLocale::Japan)
+                           << QStringList{"実行", "手順1: dvc ファイルを選択", "...", "手順2:",
+                                          "dvc で使われているファイル"}
+                           << QStringList{"最小化(&N)", "閉じる(&C)\tAlt+F4", "ドライブの割り当て(&D)...",
+                                          "フォルダーから見つからないファイルを探す(&F)...",
+                                          "korvane のバージョン情報(&A)..."}
+                           << QStringList{"korvane のバージョン情報", "(C) 2026 The korvane developers (MIT)",
+                                          "OK",
+                                          "RexEdit のプロジェクト ファイル (*.dvc) が参照しているファイルのうち、"
+                                          "見つからないものを一覧にします (Ver2.9 まで対応)。"}
+                           << QStringLiteral("完了しました");
+}
+
+void TranslationTest::textsFollowTheLanguage()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, mainTexts);
+    QFETCH(QStringList, menuTexts);
+    QFETCH(QStringList, aboutTexts);
+    QFETCH(QString, completed);
+
+    // A catalogue for Japanese (built into share/ next to bin/), none for C.
+    QCOMPARE(ui::installTranslations(locale), locale.language() == QLocale::Japanese);
+    openDialog();
+
+    QStringList shown;
+    for (QWidget* control : dlg->controls()) {
+        if (qobject_cast<QLabel*>(control) || qobject_cast<QPushButton*>(control))
+            shown << ui::windowText(control);
+    }
+    QCOMPARE(shown, mainTexts);
+
+    QStringList menu;
+    for (const ui::MenuEntry& entry : dlg->GetSystemMenu(false)->entries()) {
+        if (!(entry.flags & ui::kMenuSeparator))
+            menu << entry.text;
+    }
+    QCOMPARE(menu, menuTexts);
+
+    {
+        CAboutDlg about;
+        QVERIFY(about.Create());
+        const auto& controls = about.controls();
+        QCOMPARE((QStringList{about.windowTitle(), ui::windowText(controls[2]), ui::windowText(controls[3]),
+                              ui::windowText(controls[4])}),
+                 aboutTexts);
+        // Names and addresses stay as they are.
+        QCOMPARE(ui::windowText(controls[5]), QStringLiteral("github.com/korvane/korvane"));
+        QCOMPARE(ui::windowText(controls[6]), QStringLiteral("README.md"));
+    }
+
+    const QString project = QStringLiteral("samples/holiday.dvc");
+    typePath(project);
+    clickProcess();
+    QVERIFY(!modals.messages.empty());
+    QCOMPARE(modals.messages.back().text.section(QLatin1Char('\n'), 0, 1), completed + QLatin1Char('\n') + project);
+}
+
+void TranslationTest::japaneseTextsFitTheirRectangles()
+{
+    QVERIFY(ui::installTranslations(QLocale(QLocale::Japanese, QLocale::Japan)));
+    for (const int id : {IDD_MAIN, IDD_ABOUT}) {
+        const ui::DialogTemplate* dialog = ui::programTemplates().findDialogTemplate(id);
+        QVERIFY(dialog);
+        const QFont font = ui::dialogFont(QString::fromUtf8(dialog->fontFace), dialog->pointSize);
+        if (QFontInfo(font).family() != QLatin1String("IPAPGothic"))
+            QSKIP("the IPAPGothic font (fonts-ipafont-gothic) is missing");
+        const ui::DialogUnits units = ui::DialogUnits::fromFont(font);
+        const QFontMetrics metrics(font);
+        for (const ui::ControlTemplate& item : dialog->controls) {
+            const QString text = ui::templateText(item.text);
+            // Texts the catalogue leaves as they are ("...", "OK", names) were laid out with the template.
+            if (text == QString::fromUtf8(item.text) ||
+                (item.kind != ui::ControlKind::Label && item.kind != ui::ControlKind::PushButton))
+                continue;
+            const QRect rect = units.toPixels(item.rect);
+            if (item.kind == ui::ControlKind::PushButton) {
+                // Room for the text and a character's width of margin on each side.
+                QVERIFY2(metrics.horizontalAdvance(text) + 2 * metrics.averageCharWidth() <= rect.width(),
+                         qPrintable(text));
+            } else if (item.style & ui::kWordWrap) {
+                const QRect needed = metrics.boundingRect(QRect(0, 0, rect.width(), INT_MAX),
+                                                          Qt::AlignLeft | Qt::TextWordWrap, text);
+                QVERIFY2(needed.height() <= rect.height() && needed.width() <= rect.width(), qPrintable(text));
+            } else {
+                QVERIFY2(metrics.horizontalAdvance(text) < rect.width(), qPrintable(text));
+            }
+        }
+    }
+}
+
+QTEST_MAIN(TranslationTest)
+#include "translation_test.moc"
