@@ -16,5 +16,8 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j2 --target korvane-ui-screenshots
 mkdir -p "$out"
 # From the repository's root, where the sample project finds its media.
-QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/korvane-ui-screenshots "$out"
+# In English, then in Japanese (ja-*.png; the ja_JP.UTF-8 locale, see scripts/setup.sh).
+LC_ALL=C.UTF-8 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/korvane-ui-screenshots "$out"
+env -u LC_ALL -u LANGUAGE LANG=ja_JP.UTF-8 QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1280x1024x24" build/bin/korvane-ui-screenshots "$out"
 ls -l "$out"/*.png

@@ -15,6 +15,9 @@ packages=(
   clang libclang-rt-14-dev                 # fuzzing and sanitizers
   qt6-base-dev libgl-dev                   # the dialog
   fonts-ipafont-gothic                     # its Japanese proportional Gothic font
+  qt6-l10n-tools gettext                   # the catalogues: lrelease, lupdate, msgfmt, xgettext
+  qt6-translations-l10n                    # Qt's own Japanese (standard buttons)
+  locales                                  # ja_JP.UTF-8 for the tests of the Japanese texts
   xvfb xauth                               # a display for looking at the dialog
 )
 missing=()
@@ -26,6 +29,13 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The Japanese locale the tests run under, generated once.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
 fi
 
 # shellcheck disable=SC2086

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QLocale>
 #include <QtTest>
 
 #include <cstdio>
@@ -95,7 +96,11 @@ void Screenshots::cleanup()
 void Screenshots::save(const QImage& image, const char* name)
 {
     QVERIFY(!image.isNull());
-    QVERIFY(image.save(outputFolder + QLatin1Char('/') + QLatin1String(name)));
+    // Under a translated language the pictures are named for it: ja-main-dialog.png.
+    const QLocale locale = QLocale::system();
+    const bool english = locale.language() == QLocale::English || locale.language() == QLocale::C;
+    const QString prefix = english ? QString() : locale.name().section(QLatin1Char('_'), 0, 0) + QLatin1Char('-');
+    QVERIFY(image.save(outputFolder + QLatin1Char('/') + prefix + QLatin1String(name)));
 }
 
 void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
