@@ -1,5 +1,6 @@
 #include "cli/many_projects.h"
 
+#include "cli/messages.h"
 #include "text/terminal_quote.h"
 
 #include <algorithm>
@@ -296,9 +297,10 @@ private:
     {
         ManyOutcome outcome;
         for (const FolderProblem& problem : list_.problems)
-            warnOn(stderr, "cannot read folder " + quoteName(problem.path) + ": " + std::strerror(problem.error));
+            warnOn(stderr, formatted(_("cannot read folder %s: %s"), quoteName(problem.path).c_str(),
+                                     std::strerror(problem.error)));
         for (const std::string& folder : list_.emptyFolders)
-            warnOn(stderr, "no project (*.dvc) below " + quoteName(folder));
+            warnOn(stderr, formatted(_("no project (*.dvc) below %s"), quoteName(folder).c_str()));
         if (!list_.problems.empty() || !list_.emptyFolders.empty())
             outcome.status = kCannotOpenOrUsage;
         const bool json = settings_.options->json;

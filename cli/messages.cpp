@@ -27,6 +27,8 @@ void setUpMessages()
     if (!error)
         ::bindtextdomain(kDomain, (program.parent_path().parent_path() / "share" / "locale").c_str());
     ::textdomain(kDomain);
+    // The core's sentences come from the same catalogue.
+    setMessageTranslator(&_);
 }
 
 const char* _(const char* text)

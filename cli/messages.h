@@ -11,6 +11,8 @@
 // the locale is put in force for messages and characters alone, so numbers
 // and the core's handling of bytes stay those of the C locale.
 
+#include "text/message.h"
+
 #include <string>
 
 namespace korvane {
@@ -19,14 +21,9 @@ namespace korvane {
 // the start of main().
 void setUpMessages();
 
-// `text` translated; marked for xgettext by the keyword _.
+// `text` translated; marked for xgettext by the keyword _ (N_ where it is
+// translated later).
 const char* _(const char* text);
-
-// Marks `text` for xgettext where it is translated later, by _.
-constexpr const char* N_(const char* text)
-{
-    return text;
-}
 
 // printf's formatting of `pattern`, translated by the caller.
 std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1, 2)));

@@ -21,7 +21,7 @@ namespace korvane {
 
 void warnOn(std::FILE* err, const std::string& text)
 {
-    std::fprintf(err, "korvane-scan: warning: %s\n", quoteName(text).c_str());
+    std::fprintf(err, _("korvane-scan: warning: %s\n"), quoteName(text).c_str());
 }
 
 PathResolver projectResolver(const RunSettings& settings, const PathResolver& runResolver)
@@ -52,9 +52,10 @@ void warnAboutProblems(std::FILE* err, const FileIndex& index)
     constexpr std::size_t kShown = 5;
     const std::vector<WalkProblem>& problems = index.problems();
     for (std::size_t k = 0; k < problems.size() && k < kShown; ++k)
-        warnOn(err, "search: " + quoteName(problems[k].path) + ": " + std::strerror(problems[k].error));
+        warnOn(err, formatted(_("search: %s: %s"), quoteName(problems[k].path).c_str(),
+                              std::strerror(problems[k].error)));
     if (problems.size() > kShown)
-        warnOn(err, "search: " + std::to_string(problems.size() - kShown) + " more folders could not be read");
+        warnOn(err, formatted(_("search: %zu more folders could not be read"), problems.size() - kShown));
 }
 
 SearchResults search(const RunSettings& settings, const PathResolver& resolver,
@@ -115,10 +116,10 @@ ApplyResult applyPlan(const RunSettings& settings, const RestorePlan& plan, cons
     if (progress)
         progress->finish();
     if (!applied.journal.empty())
-        std::fprintf(streams.err, "korvane-scan: journal of what was put back: %s (undo with --undo)\n",
+        std::fprintf(streams.err, _("korvane-scan: journal of what was put back: %s (undo with --undo)\n"),
                      quoteName(applied.journal).c_str());
     else if (applied.journalError != 0)
-        std::fprintf(streams.err, "korvane-scan: nothing was put back: cannot write a journal in %s: %s\n",
+        std::fprintf(streams.err, _("korvane-scan: nothing was put back: cannot write a journal in %s: %s\n"),
                      quoteName(applyOptions.journalFolder).c_str(), std::strerror(applied.journalError));
     return applied;
 }

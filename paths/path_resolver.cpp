@@ -6,6 +6,7 @@
 #include "report/file_probe.h"
 #include "text/ascii.h"
 #include "text/terminal_quote.h"
+#include "text/message.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -34,13 +35,26 @@ bool isShare(std::string_view root)
     return root.starts_with("\\\\");
 }
 
+// joinWithAnd for a sentence for people: "D:, E: and F:", in their language.
+std::string listForPeople(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (std::size_t k = 0; k < items.size(); ++k) {
+        if (k == 0)
+            out = items[k];
+        else
+            out = fillMessage(k + 1 == items.size() ? N_("%1 and %2") : N_("%1, %2"), {out, items[k]});
+    }
+    return out;
+}
+
 // "drive D:, share \\nas\media and drive E:".
 std::string rootsInOrder(const std::vector<std::string>& roots)
 {
     std::vector<std::string> named;
     for (const std::string& root : roots)
-        named.push_back((isShare(root) ? "share " : "drive ") + quoteName(root));
-    return joinWithAnd(named);
+        named.push_back(fillMessage(isShare(root) ? N_("share %1") : N_("drive %1"), {quoteName(root)}));
+    return listForPeople(named);
 }
 
 // "Drives D: and E: and share \\nas\media".
@@ -49,17 +63,16 @@ std::string rootsByKind(const std::vector<std::string>& roots)
     std::vector<std::string> drives, shares;
     for (const std::string& root : roots)
         (isShare(root) ? shares : drives).push_back(quoteName(root));
-    std::string subject;
+    std::string driveList, shareList;
     if (!drives.empty())
-        subject = (drives.size() == 1 ? "Drive " : "Drives ") + joinWithAnd(drives);
-    if (!shares.empty()) {
-        if (!subject.empty())
-            subject += " and ";
-        subject += (shares.size() == 1 ? "share " : "shares ") + joinWithAnd(shares);
-    }
-    if (subject.front() == 's')
-        subject.front() = 'S';
-    return subject;
+        driveList = fillMessage(drives.size() == 1 ? N_("Drive %1") : N_("Drives %1"), {listForPeople(drives)});
+    if (!shares.empty() && drives.empty())
+        shareList = fillMessage(shares.size() == 1 ? N_("Share %1") : N_("Shares %1"), {listForPeople(shares)});
+    else if (!shares.empty())
+        shareList = fillMessage(shares.size() == 1 ? N_("share %1") : N_("shares %1"), {listForPeople(shares)});
+    if (driveList.empty() || shareList.empty())
+        return driveList + shareList;
+    return fillMessage("%1 and %2", {driveList, shareList});
 }
 
 } // namespace
@@ -70,21 +83,18 @@ std::string unmappedRootsNote(const std::vector<std::string>& roots, UnmappedNot
         return {};
     const bool one = roots.size() == 1;
     std::string text;
-    if (style == UnmappedNote::Warning) {
-        text = rootsInOrder(roots);
-        text += one ? " has no mapping, so its paths were" : " have no mapping, so their paths were";
-        text += " listed as missing without being looked for";
-    } else {
-        text = rootsByKind(roots);
-        text += one ? " has no mapping, so its files were" : " have no mapping, so their files were";
-        text += " not looked for";
-    }
-    if (!howToMap.empty()) {
-        text += one ? "; map it with " : "; map them with ";
-        text += howToMap;
-    }
+    if (style == UnmappedNote::Warning)
+        text = fillMessage(one ? N_("%1 has no mapping, so its paths were listed as missing without being looked for")
+                               : N_("%1 have no mapping, so their paths were listed as missing without being looked for"),
+                           {rootsInOrder(roots)});
+    else
+        text = fillMessage(one ? N_("%1 has no mapping, so its files were not looked for")
+                               : N_("%1 have no mapping, so their files were not looked for"),
+                           {rootsByKind(roots)});
+    if (!howToMap.empty())
+        text = fillMessage(one ? N_("%1; map it with %2") : N_("%1; map them with %2"), {text, howToMap});
     if (style == UnmappedNote::Sentence)
-        text += '.';
+        text = fillMessage("%1.", {text});
     return text;
 }
 
@@ -431,15 +441,18 @@ std::string otherCodePageNote(PathResolver& resolver)
     if (names.empty())
         return {};
     constexpr std::size_t kShown = 5;
-    std::string note = std::to_string(names.size()) + (names.size() == 1 ? " name was" : " names were") +
-                       " found only when read in another code page than the rest of the project: ";
+    std::string list;
     for (std::size_t k = 0; k < names.size() && k < kShown; ++k) {
         const Resolution found = resolver.resolve(names[k]);
-        note += (k > 0 ? "; " : "") + quoteName(found.localPath) + " (read as " + found.codePage + ")";
+        const std::string named = fillMessage("%1 (read as %2)", {quoteName(found.localPath), found.codePage});
+        list = k == 0 ? named : fillMessage("%1; %2", {list, named});
     }
     if (names.size() > kShown)
-        note += "; and " + std::to_string(names.size() - kShown) + " more";
-    return note;
+        list = fillMessage("%1; and %2 more", {list, std::to_string(names.size() - kShown)});
+    return fillMessage(names.size() == 1
+                           ? N_("%1 name was found only when read in another code page than the rest of the project: %2")
+                           : N_("%1 names were found only when read in another code page than the rest of the project: %2"),
+                       {std::to_string(names.size()), list});
 }
 
 } // namespace korvane

@@ -2,6 +2,7 @@
 
 #include "paths/config_file.h"
 #include "paths/name_match.h"
+#include "text/message.h"
 
 #include <sys/stat.h>
 
@@ -62,10 +63,10 @@ void warnAboutMissingFolders(const DriveMap& drives, std::vector<SetupWarning>& 
     }
     if (more > 0)
         warnings.push_back({SetupWarning::About::MissingFolder,
-                            "and " + std::to_string(more) + " more mappings to folders that do not exist"});
+                            fillMessage("and %1 more mappings to folders that do not exist", {std::to_string(more)})});
 }
 
-constexpr const char* kNotACodePage = "not a code page this system can decode stored names from";
+constexpr const char* kNotACodePage = N_("not a code page this system can decode stored names from");
 
 } // namespace
 
@@ -108,14 +109,14 @@ std::string missingFolderWarning(const DriveMapping& mapping)
 {
     const std::string_view base = driveOrShare(mapping.root);
     const bool share = base.starts_with("\\\\");
-    std::string text;
+    std::string root;
     if (base.size() != mapping.root.size())
-        text = "folder " + mapping.root + " on " + (share ? "share " : "drive ") + std::string(base);
+        root = fillMessage(share ? N_("folder %1 on share %2") : N_("folder %1 on drive %2"), {mapping.root, base});
     else
-        text = (share ? "share " : "drive ") + mapping.root;
-    text += " is mapped to " + mapping.folder;
-    text += isAnything(mapping.folder) ? ", which is not a folder" : ", which does not exist; is the disk mounted?";
-    return text;
+        root = fillMessage(share ? N_("share %1") : N_("drive %1"), {mapping.root});
+    return fillMessage(isAnything(mapping.folder) ? N_("%1 is mapped to %2, which is not a folder")
+                                                  : N_("%1 is mapped to %2, which does not exist; is the disk mounted?"),
+                       {root, mapping.folder});
 }
 
 std::string RunSetup::errorText() const
@@ -124,9 +125,9 @@ std::string RunSetup::errorText() const
     case SetupError::None:
         break;
     case SetupError::CodePage:
-        return std::string(kNotACodePage) + " (try auto, CP932 or WINDOWS-1252)";
+        return fillMessage("%1 (try auto, CP932 or WINDOWS-1252)", {message(kNotACodePage)});
     case SetupError::NoDecoder:
-        return "the system's iconv cannot decode CP932 and WINDOWS-1252";
+        return message("the system's iconv cannot decode CP932 and WINDOWS-1252");
     }
     return {};
 }
@@ -146,10 +147,10 @@ RunSetup setUpRun(const MappingSources& sources, const std::optional<std::string
         return setup;
     }
     if (!decoder && setup.codePage != kAutoCodePage) {
-        setup.warnings.push_back({SetupWarning::About::Settings, sources.configFile.string() + ", line " +
-                                                                     std::to_string(settings.codePageLine) +
-                                                                     ": codepage " + shownInWarning(setup.codePage) +
-                                                                     " is " + kNotACodePage + "; using auto"});
+        setup.warnings.push_back({SetupWarning::About::Settings,
+                                  fillMessage("%1, line %2: codepage %3 is %4; using auto",
+                                              {sources.configFile.string(), std::to_string(settings.codePageLine),
+                                               shownInWarning(setup.codePage), message(kNotACodePage)})});
         setup.codePage = kAutoCodePage;
         decoder = open(kAutoCodePage);
     }

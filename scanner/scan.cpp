@@ -7,6 +7,7 @@
 #include "report/progress.h"
 #include "scanner/project_file.h"
 #include "text/system_error.h"
+#include "text/message.h"
 
 #include <algorithm>
 #include <cstring>
@@ -216,13 +217,13 @@ std::string notAProjectBecause(const ScanResult& result)
     if (result.readError != 0)
         return {}; // not all of it was seen
     if (result.bytesRead == 0)
-        return "it is empty";
+        return message("it is empty");
     if (result.bytesRead >= sizeof result.version &&
         (result.version < kLeastPlausibleVersion || result.version > kMostPlausibleVersion))
-        return "its layout version, " + std::to_string(result.version) + ", is far outside the editor's";
+        return fillMessage("its layout version, %1, is far outside the editor's", {std::to_string(result.version)});
     if (result.claimedBytes > std::max(kClaimFactor * result.bytesRead, kLeastImplausibleClaim))
-        return "its counts claim far more records than its " + std::to_string(result.bytesRead) +
-               " bytes can hold";
+        return fillMessage("its counts claim far more records than its %1 bytes can hold",
+                           {std::to_string(result.bytesRead)});
     return {};
 }
 
@@ -233,20 +234,20 @@ std::string describeDamage(const ScanResult& result)
     if (!result.damaged)
         return {};
     if (const std::string why = notAProjectBecause(result); !why.empty())
-        return "The file does not look like a RexEdit project: " + why + ".";
+        return fillMessage("The file does not look like a RexEdit project: %1.", {why});
     const ReadLocation& at = result.endedAt;
     std::string where;
     if (std::strcmp(at.section, "header") == 0)
-        where = "in its header";
+        where = message("in its header");
     else if (at.entry == 0)
-        where = std::string("in the count of the ") + at.section + " section";
+        where = fillMessage("in the count of the %1 section", {at.section});
     else
-        where = std::string("in the ") + at.section + " section, at entry " + std::to_string(at.entry) + " of " +
-                std::to_string(at.count);
+        where = fillMessage("in the %1 section, at entry %2 of %3",
+                            {at.section, std::to_string(at.entry), std::to_string(at.count)});
     if (result.readError != 0)
-        return "The project file could not be read to its end (" + systemErrorText(result.readError) +
-               "); reading stopped " + where + ".";
-    return "The project file is damaged: it ends " + where + ".";
+        return fillMessage("The project file could not be read to its end (%1); reading stopped %2.",
+                           {systemErrorText(result.readError), where});
+    return fillMessage("The project file is damaged: it ends %1.", {where});
 }
 
 } // namespace korvane

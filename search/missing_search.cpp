@@ -1,4 +1,5 @@
 #include "search/missing_search.h"
+#include "text/message.h"
 
 #include <algorithm>
 
@@ -45,13 +46,14 @@ SearchResults searchMissing(const std::vector<std::string>& folders, const std::
 std::string searchStepText(const SearchStep& step)
 {
     const auto count = [](std::size_t n, const char* one, const char* many) {
-        return std::to_string(n) + (n == 1 ? one : many);
+        return fillMessage(n == 1 ? one : many, {std::to_string(n)});
     };
     if (step.phase == SearchPhase::Matching)
-        return "Matching: " + count(step.missing, " missing file", " missing files") + " against " +
-               count(step.indexed, " file found", " files found");
-    return "Suggesting mappings: " + std::to_string(step.found) + " of " +
-           count(step.missing, " missing file found", " missing files found");
+        return fillMessage("Matching: %1 against %2", {count(step.missing, N_("%1 missing file"), N_("%1 missing files")),
+                                                        count(step.indexed, N_("%1 file found"), N_("%1 files found"))});
+    return fillMessage(step.missing == 1 ? N_("Suggesting mappings: %1 of %2 missing file found")
+                                         : N_("Suggesting mappings: %1 of %2 missing files found"),
+                       {std::to_string(step.found), std::to_string(step.missing)});
 }
 
 } // namespace korvane

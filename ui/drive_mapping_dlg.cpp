@@ -33,6 +33,20 @@ QString fromBytes(const std::string& text)
     return QFile::decodeName(QByteArray::fromStdString(text));
 }
 
+// Where a mapping comes from, in the dialog's language.
+QString sourceText(MappingSource source)
+{
+    // The core's words (describe()), marked here for the catalogue.
+    [[maybe_unused]] static constexpr const char* kWords[] = {
+        QT_TRANSLATE_NOOP("DriveMappingDlg", "--map"),
+        QT_TRANSLATE_NOOP("DriveMappingDlg", "configuration file"),
+        QT_TRANSLATE_NOOP("DriveMappingDlg", "Wine prefix"),
+        QT_TRANSLATE_NOOP("DriveMappingDlg", "WSL"),
+    };
+    const std::string english(describe(source));
+    return DriveMappingDlg::tr(english.c_str());
+}
+
 } // namespace
 
 DriveMappingDlg::DriveMappingDlg(const MappingSources& sources, QWidget* parent)
@@ -158,8 +172,7 @@ void DriveMappingDlg::refill(const QString& selectRoot)
     list_->clear();
     for (const DriveMapping& mapping : mappings()) {
         const QString root = fromBytes(mapping.root);
-        auto* item = new QTreeWidgetItem(list_, {root, fromBytes(mapping.folder),
-                                                 fromBytes(std::string(describe(mapping.source)))});
+        auto* item = new QTreeWidgetItem(list_, {root, fromBytes(mapping.folder), sourceText(mapping.source)});
         const bool fromFile = mapping.source == MappingSource::ConfigFile;
         item->setData(0, kRootRole, root);
         item->setData(0, kFromFileRole, fromFile);

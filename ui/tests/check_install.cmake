@@ -13,7 +13,9 @@ foreach(file
     "${share}/applications/korvane.desktop"
     "${share}/mime/packages/korvane.xml"
     "${share}/icons/hicolor/16x16/apps/korvane.png"
-    "${share}/icons/hicolor/32x32/apps/korvane.png")
+    "${share}/icons/hicolor/32x32/apps/korvane.png"
+    "${share}/korvane/translations/korvane_ja.qm"
+    "${PREFIX}/${CMAKE_INSTALL_LOCALEDIR}/ja/LC_MESSAGES/korvane.mo")
   if(NOT EXISTS "${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
@@ -44,3 +46,14 @@ foreach(size 16 32)
     message(FATAL_ERROR "the ${size}x${size} icon is ${width}x${height}")
   endif()
 endforeach()
+
+# The installed korvane-scan finds its catalogue from bin/, as in the build tree.
+execute_process(COMMAND locale -a OUTPUT_VARIABLE locales ERROR_QUIET)
+if(locales MATCHES "ja_JP\\.utf-?8")
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=LC_ALL --unset=LANGUAGE LANG=ja_JP.UTF-8
+                          "${PREFIX}/${CMAKE_INSTALL_BINDIR}/korvane-scan" --help
+    OUTPUT_VARIABLE help RESULT_VARIABLE status)
+  if(NOT status EQUAL 0 OR NOT help MATCHES "^使い方: korvane-scan")
+    message(FATAL_ERROR "the installed korvane-scan does not find its Japanese catalogue")
+  endif()
+endif()
