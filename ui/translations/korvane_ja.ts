@@ -141,6 +141,22 @@
         <source>The drive mapping could not be saved. %1</source>
         <translation>ドライブの割り当てを保存できませんでした。%1</translation>
     </message>
+    <message>
+        <source>--map</source>
+        <translation>--map</translation>
+    </message>
+    <message>
+        <source>configuration file</source>
+        <translation>設定ファイル</translation>
+    </message>
+    <message>
+        <source>Wine prefix</source>
+        <translation>Wine のプレフィックス</translation>
+    </message>
+    <message>
+        <source>WSL</source>
+        <translation>WSL</translation>
+    </message>
 </context>
 <context>
     <name>FindMissingDlg</name>
