@@ -324,7 +324,8 @@ private:
         std::size_t n = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
         if (text.empty() || error != std::errc() || end != text.data() + text.size() || n == 0)
-            return usageError(formatted(_("--candidates %s: not a whole number from 1 up"), std::string(text).c_str()), false);
+            return usageError(formatted(_("--candidates %s: not a whole number from 1 up"), std::string(text).c_str()),
+                              false);
         options_.candidates = n;
         options_.candidatesGiven = true;
         return true;

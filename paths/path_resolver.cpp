@@ -84,9 +84,10 @@ std::string unmappedRootsNote(const std::vector<std::string>& roots, UnmappedNot
     const bool one = roots.size() == 1;
     std::string text;
     if (style == UnmappedNote::Warning)
-        text = fillMessage(one ? N_("%1 has no mapping, so its paths were listed as missing without being looked for")
-                               : N_("%1 have no mapping, so their paths were listed as missing without being looked for"),
-                           {rootsInOrder(roots)});
+        text = fillMessage(
+            one ? N_("%1 has no mapping, so its paths were listed as missing without being looked for")
+                : N_("%1 have no mapping, so their paths were listed as missing without being looked for"),
+            {rootsInOrder(roots)});
     else
         text = fillMessage(one ? N_("%1 has no mapping, so its files were not looked for")
                                : N_("%1 have no mapping, so their files were not looked for"),
@@ -449,10 +450,11 @@ std::string otherCodePageNote(PathResolver& resolver)
     }
     if (names.size() > kShown)
         list = fillMessage("%1; and %2 more", {list, std::to_string(names.size() - kShown)});
-    return fillMessage(names.size() == 1
-                           ? N_("%1 name was found only when read in another code page than the rest of the project: %2")
-                           : N_("%1 names were found only when read in another code page than the rest of the project: %2"),
-                       {std::to_string(names.size()), list});
+    return fillMessage(
+        names.size() == 1
+            ? N_("%1 name was found only when read in another code page than the rest of the project: %2")
+            : N_("%1 names were found only when read in another code page than the rest of the project: %2"),
+        {std::to_string(names.size()), list});
 }
 
 } // namespace korvane

@@ -114,8 +114,9 @@ std::string missingFolderWarning(const DriveMapping& mapping)
         root = fillMessage(share ? N_("folder %1 on share %2") : N_("folder %1 on drive %2"), {mapping.root, base});
     else
         root = fillMessage(share ? N_("share %1") : N_("drive %1"), {mapping.root});
-    return fillMessage(isAnything(mapping.folder) ? N_("%1 is mapped to %2, which is not a folder")
-                                                  : N_("%1 is mapped to %2, which does not exist; is the disk mounted?"),
+    return fillMessage(isAnything(mapping.folder)
+                           ? N_("%1 is mapped to %2, which is not a folder")
+                           : N_("%1 is mapped to %2, which does not exist; is the disk mounted?"),
                        {root, mapping.folder});
 }
 

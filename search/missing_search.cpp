@@ -49,8 +49,9 @@ std::string searchStepText(const SearchStep& step)
         return fillMessage(n == 1 ? one : many, {std::to_string(n)});
     };
     if (step.phase == SearchPhase::Matching)
-        return fillMessage("Matching: %1 against %2", {count(step.missing, N_("%1 missing file"), N_("%1 missing files")),
-                                                        count(step.indexed, N_("%1 file found"), N_("%1 files found"))});
+        return fillMessage("Matching: %1 against %2",
+                           {count(step.missing, N_("%1 missing file"), N_("%1 missing files")),
+                            count(step.indexed, N_("%1 file found"), N_("%1 files found"))});
     return fillMessage(step.missing == 1 ? N_("Suggesting mappings: %1 of %2 missing file found")
                                          : N_("Suggesting mappings: %1 of %2 missing files found"),
                        {std::to_string(step.found), std::to_string(step.missing)});

@@ -50,9 +50,10 @@ const DialogTemplate kAbout{
     {
         {Icon, IDC_STATIC, "", QRect(17, 31, 20, 20), 0, IDR_MAINFRAME},
         {Label, IDC_STATIC, "korvane Version 1.02", QRect(86, 83, 60, 8), kNoPrefix | kGroup},
-        {Label, IDC_STATIC, QT_TRANSLATE_NOOP("DialogTemplate", "(C) 2026 The korvane developers, MIT licence"),
+        {Label, IDC_STATIC, QT_TRANSLATE_NOOP("DialogTemplate", "(C) 2026 The korvane developers (MIT)"),
          QRect(86, 93, 142, 8), kGroup},
-        {PushButton, IDOK, QT_TRANSLATE_NOOP("DialogTemplate", "OK"), QRect(178, 7, 50, 14), kDefaultButton | kTabStop | kGroup},
+        {PushButton, IDOK, QT_TRANSLATE_NOOP("DialogTemplate", "OK"), QRect(178, 7, 50, 14),
+         kDefaultButton | kTabStop | kGroup},
         {Label, IDC_STATIC,
          QT_TRANSLATE_NOOP("DialogTemplate",
                            "A list raises the file which the project file (*.dvc) of RexEdit (It copes with it to "

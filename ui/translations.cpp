@@ -30,7 +30,8 @@ void remove(std::unique_ptr<QTranslator>& translator)
 std::unique_ptr<QTranslator> load(const QLocale& locale, const QString& name, const QString& folder)
 {
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(locale, name, QStringLiteral("_"), folder) || !QCoreApplication::installTranslator(translator.get()))
+    if (!translator->load(locale, name, QStringLiteral("_"), folder) ||
+        !QCoreApplication::installTranslator(translator.get()))
         return nullptr;
     return translator;
 }

@@ -53,7 +53,8 @@ TEST_F(KorvaneScanLocale, HelpAndErrorsSpeakJapaneseAndStayEnglishUnderC)
         {{"--jobs", "0", "x.dvc"},
          2,
          "korvane-scan: --jobs 0: not a whole number from 1 to 256\nTry 'korvane-scan --help' for more information.\n",
-         "korvane-scan: --jobs 0: 1 から 256 までの整数ではありません\n詳しくは 'korvane-scan --help' を実行してください。\n"},
+         "korvane-scan: --jobs 0: 1 から 256 までの整数ではありません\n"
+         "詳しくは 'korvane-scan --help' を実行してください。\n"},
         {{dir / "none.dvc"}, 2, "Can not open dvc file\nNo such file or directory\n",
          "dvc ファイルを開けません\nNo such file or directory\n"},
     };

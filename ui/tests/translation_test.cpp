@@ -50,7 +50,7 @@ void TranslationTest::textsFollowTheLanguage_data()
                        << QStringList{"Process", "Step1: Select dvc file", "...", "Step2:", "Files used in dvc"}
                        << QStringList{"Mi&nimize", "&Close\tAlt+F4", "&Drive mapping...",
                                       "&Find missing files in folder...", "korvane version information(&A)..."}
-                       << QStringList{"korvane version information", "(C) 2026 The korvane developers, MIT licence",
+                       << QStringList{"korvane version information", "(C) 2026 The korvane developers (MIT)",
                                       "OK",
                                       "A list raises the file which the project file (*.dvc) of RexEdit (It copes "
                                       "with it to Ver2.9.) is referred to with and which isn't found."}

@@ -67,7 +67,7 @@
         <translation>korvane のバージョン情報</translation>
     </message>
     <message>
-        <source>(C) 2026 The korvane developers, MIT licence</source>
+        <source>(C) 2026 The korvane developers (MIT)</source>
         <translation>(C) 2026 The korvane developers (MIT)</translation>
     </message>
     <message>
@@ -199,7 +199,7 @@
     </message>
     <message>
         <source>%1 of %2 on %3</source>
-        <translation>%3 の%2のうち %1 件</translation>
+        <translation>%3 の%2中 %1 件</translation>
     </message>
     <message>
         <source> (a folder name that cannot be mapped)</source>
