@@ -235,7 +235,8 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
     if (!resolver.unmappedRoots().empty()) {
         std::string howToMap = "--map ROOT=FOLDER";
         if (!settings.sources->configFile.empty())
-            howToMap += " or in " + quoteName(settings.sources->configFile.string());
+            howToMap = formatted(_("--map ROOT=FOLDER or in %s"),
+                                 quoteName(settings.sources->configFile.string()).c_str());
         warnOn(streams.err, unmappedRootsNote(resolver.unmappedRoots(), UnmappedNote::Warning, howToMap));
     }
     if (const std::string note = otherCodePageNote(resolver); !note.empty())
