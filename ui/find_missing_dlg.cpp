@@ -2,7 +2,11 @@
 
 #include "paths/config_file.h"
 #include "paths/drive_map.h"
+#include "restore/restore_plan.h"
+#include "ui/framework/modals.h"
+#include "ui/put_back_dlg.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
@@ -109,8 +113,9 @@ QString explainsText(const MappingSuggestion& mapping)
 
 } // namespace
 
-FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent)
-    : QDialog(parent), results_(results)
+FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent,
+                               PathResolver* resolver)
+    : QDialog(parent), results_(results), resolver_(resolver)
 {
     setWindowTitle(QStringLiteral("Find missing files"));
     setObjectName(QStringLiteral("findMissingDlg"));
@@ -136,6 +141,11 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     use_ = buttons->addButton(QStringLiteral("&Use mapping"), QDialogButtonBox::AcceptRole);
     use_->setObjectName(QStringLiteral("useMappingButton"));
+    putBack_ = buttons->addButton(QCoreApplication::translate("korvane::ui::PutBackDlg", "&Put back..."),
+                                  QDialogButtonBox::ActionRole);
+    putBack_->setObjectName(QStringLiteral("putBackDialogButton"));
+    // Only what the search found can be put back.
+    putBack_->setEnabled(resolver_ && results.foundCount() > 0);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary);
@@ -194,7 +204,22 @@ void FindMissingDlg::connectButtons(const QDialogButtonBox* buttons)
         chosen_ = mapping;
         QDialog::accept();
     });
+    connect(putBack_, &QPushButton::clicked, this, &FindMissingDlg::putBack);
     connect(buttons, &QDialogButtonBox::rejected, this, &FindMissingDlg::reject);
+}
+
+void FindMissingDlg::putBack()
+{
+    if (!resolver_)
+        return;
+    // Telling identical candidates apart reads them whole: not on the GUI thread.
+    RestorePlan plan;
+    runAside([&] { plan = makeRestorePlan(results_, *resolver_); });
+    PutBackDlg dialog(plan, this);
+    if (modals().execDialog(dialog) != QDialog::Accepted || !dialog.applied() || dialog.applied()->journal.empty())
+        return;
+    putBackJournal_ = dialog.applied()->journal;
+    QDialog::accept();
 }
 
 void FindMissingDlg::showPreview()
