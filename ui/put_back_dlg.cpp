@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMetaObject>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -26,10 +27,12 @@ namespace korvane::ui {
 
 namespace {
 
-enum Column { kFileColumn, kWhatColumn, kDetailColumn, kColumns };
+enum Column { kFileColumn, kWhatColumn, kFromColumn, kToColumn, kColumns };
 
 // Long enough for any real path, short enough for a tooltip.
 constexpr qsizetype kMaxShownChars = 1024;
+// The selected row's lines: its name, from, to.
+constexpr int kDetailLines = 5;
 // The entries an undo left that its message names; the rest are counted.
 constexpr std::size_t kNamedKept = 20;
 
@@ -82,17 +85,22 @@ QString bytes(std::uint64_t n)
     return n == 1 ? PutBackDlg::tr("1 byte") : PutBackDlg::tr("%1 bytes").arg(n);
 }
 
-QString fromTo(const RestoreStep& step)
+QString from(const RestoreStep& step)
 {
-    return PutBackDlg::tr("%1 \u2192 %2")
-        .arg(oneLineName(fromBytes(step.source), kMaxShownChars),
-             oneLineName(fromBytes(step.destination), kMaxShownChars));
+    return oneLineName(fromBytes(step.source), kMaxShownChars);
 }
 
-void setRow(QTreeWidgetItem& item, const QString& what, const QString& detail)
+QString to(const RestoreStep& step)
+{
+    return oneLineName(fromBytes(step.destination), kMaxShownChars);
+}
+
+// What the row says of its file: put back from where to where, or why not.
+void setRow(QTreeWidgetItem& item, const QString& what, const QString& fromOrWhy, const QString& to = {})
 {
     item.setText(kWhatColumn, what);
-    item.setText(kDetailColumn, detail);
+    item.setText(kFromColumn, fromOrWhy);
+    item.setText(kToColumn, to);
     for (int column = 0; column < kColumns; ++column)
         item.setToolTip(column, item.text(column));
 }
@@ -175,10 +183,13 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
     summary_->setObjectName(QStringLiteral("putBackSummary"));
     summary_->setWordWrap(true);
     summary_->setTextFormat(Qt::PlainText);
+    // A long journal name is cut, not the dialog widened.
+    summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    summary_->setMinimumWidth(1);
 
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("putBackList"));
-    list_->setHeaderLabels({tr("Missing file"), tr("Plan"), tr("From \u2192 to, or why")});
+    list_->setHeaderLabels({tr("Missing file"), tr("Plan"), tr("From, or why left"), tr("To")});
     list_->setRootIsDecorated(false);
     list_->setAllColumnsShowFocus(true);
     list_->setUniformRowHeights(true);
@@ -188,7 +199,22 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
     list_->header()->setStretchLastSection(false);
     list_->header()->setSectionResizeMode(kFileColumn, QHeaderView::Stretch);
     list_->header()->setSectionResizeMode(kWhatColumn, QHeaderView::ResizeToContents);
-    list_->header()->setSectionResizeMode(kDetailColumn, QHeaderView::Stretch);
+    list_->header()->setSectionResizeMode(kFromColumn, QHeaderView::Stretch);
+    list_->header()->setSectionResizeMode(kToColumn, QHeaderView::Stretch);
+
+    // A row's cells are cut to the list's width: the selected one whole
+    // here, broken anywhere when a name has no room, never widening the
+    // dialog.
+    detail_ = new QPlainTextEdit(this);
+    detail_->setObjectName(QStringLiteral("putBackDetail"));
+    detail_->setReadOnly(true);
+    detail_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    detail_->setFrameShape(QFrame::NoFrame);
+    detail_->setBackgroundRole(QPalette::Window);
+    detail_->viewport()->setBackgroundRole(QPalette::Window);
+    detail_->setFixedHeight(detail_->fontMetrics().lineSpacing() * kDetailLines +
+                            2 * static_cast<int>(detail_->document()->documentMargin()));
+    connect(list_, &QTreeWidget::currentItemChanged, this, [this] { showDetail(); });
 
     copy_ = new QCheckBox(tr("&Copy instead of linking"), this);
     copy_->setObjectName(QStringLiteral("copyCheck"));
@@ -212,6 +238,7 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary_);
     layout->addWidget(list_, 1);
+    layout->addWidget(detail_);
     layout->addWidget(copy_);
     layout->addWidget(progress_);
     layout->addWidget(buttons);
@@ -221,7 +248,9 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
                                    : tr("%1 of %2 can be put back.")
                                          .arg(plan_.putBackCount())
                                          .arg(count(missing, tr("1 missing file"), tr("%1 missing files"))));
-    resize(760, 420);
+    if (list_->topLevelItemCount() > 0)
+        list_->setCurrentItem(list_->topLevelItem(0));
+    resize(900, 480);
 }
 
 PutBackDlg::~PutBackDlg()
@@ -238,10 +267,25 @@ void PutBackDlg::fillList()
         auto* item = new QTreeWidgetItem(list_);
         item->setText(kFileColumn, oneLineName(fromUtf8(step.decoded), kMaxShownChars));
         if (step.putBack)
-            setRow(*item, tr("put back"), fromTo(step));
+            setRow(*item, tr("put back"), from(step), to(step));
         else
             setRow(*item, tr("left"), oneLineName(fromUtf8(describeLeft(step)), kMaxShownChars));
     }
+}
+
+void PutBackDlg::showDetail()
+{
+    const QTreeWidgetItem* item = list_->currentItem();
+    if (!item) {
+        detail_->clear();
+        return;
+    }
+    QString text = item->text(kFileColumn) + QLatin1Char('\n');
+    if (item->text(kToColumn).isEmpty())
+        text += item->text(kWhatColumn) + QStringLiteral(": ") + item->text(kFromColumn);
+    else
+        text += tr("%1 from %2\nto %3").arg(item->text(kWhatColumn), item->text(kFromColumn), item->text(kToColumn));
+    detail_->setPlainText(text);
 }
 
 void PutBackDlg::startApply()
@@ -322,10 +366,10 @@ void PutBackDlg::showOutcome()
                 ++left;
                 break;
             case StepOutcome::Linked:
-                setRow(item, tr("linked"), fromTo(step));
+                setRow(item, tr("linked"), from(step), to(step));
                 break;
             case StepOutcome::Copied:
-                setRow(item, tr("copied"), fromTo(step));
+                setRow(item, tr("copied"), from(step), to(step));
                 break;
             case StepOutcome::Appeared:
                 ++left;
@@ -355,6 +399,7 @@ void PutBackDlg::showOutcome()
                 tr("Journal of what was made: %1").arg(oneLineName(fromBytes(result.journal), 300));
         summary_->setText(text);
     }
+    showDetail();
     putBack_->setVisible(false);
     cancel_->setText(tr("Close"));
     cancel_->setEnabled(true);

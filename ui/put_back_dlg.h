@@ -25,6 +25,7 @@
 class QCheckBox;
 class QCloseEvent;
 class QLabel;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
@@ -69,6 +70,7 @@ private:
     struct Apply;
 
     void fillList();
+    void showDetail();
     void startApply();
     void showProgress();
     void finishApply();
@@ -81,6 +83,7 @@ private:
     bool closeRequested_ = false;
     QLabel* summary_ = nullptr;
     QTreeWidget* list_ = nullptr;
+    QPlainTextEdit* detail_ = nullptr;
     QCheckBox* copy_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* putBack_ = nullptr;
