@@ -57,6 +57,7 @@ QTreeWidget* makeList(const QString& name, const QStringList& headings, QWidget*
     list->setRootIsDecorated(false);
     list->setAllColumnsShowFocus(true);
     list->setTextElideMode(Qt::ElideMiddle);
+    list->setUniformRowHeights(true);
     return list;
 }
 
@@ -92,9 +93,10 @@ QTreeWidget* makeFileList(const SearchResults& results, QWidget* parent)
                            {QStringLiteral("Missing file"), QStringLiteral("Found in the folder as")}, parent);
     for (const MissingMatch& match : results.matches()) {
         const QString found = foundText(match, results.index());
-        auto* item = new QTreeWidgetItem(files, {fromUtf8(match.file.decoded), found});
+        auto* item = new QTreeWidgetItem(files, {oneLineName(fromUtf8(match.file.decoded)), oneLineName(found)});
         item->setToolTip(0, item->text(0));
-        item->setToolTip(1, match.found() ? fromBytes(results.index().filePath(match.candidates.front().file)) : found);
+        item->setToolTip(1, match.found() ? oneLineName(fromBytes(results.index().filePath(match.candidates.front().file)))
+                                          : item->text(1));
     }
     files->header()->setSectionResizeMode(QHeaderView::Stretch);
     return files;
@@ -170,7 +172,8 @@ QTreeWidgetItem* FindMissingDlg::makeMappingList()
     for (std::size_t k = 0; k < results_.mappings().size(); ++k) {
         const MappingSuggestion& mapping = results_.mappings()[k];
         auto* item = new QTreeWidgetItem(
-            mappings_, {fromUtf8(mapping.storedPrefix), fromBytes(mapping.localFolder), explainsText(mapping)});
+            mappings_, {oneLineName(fromUtf8(mapping.storedPrefix)), oneLineName(fromBytes(mapping.localFolder)),
+                        explainsText(mapping)});
         item->setData(0, kSuggestionRole, static_cast<qulonglong>(k));
         for (int column = 0; column < 3; ++column)
             item->setToolTip(column, item->text(column));
@@ -236,7 +239,7 @@ void FindMissingDlg::showPreview()
     }
     QStringList named;
     for (std::size_t k = 0; k < mapping->explains.size() && k < kNamed; ++k)
-        named << fromUtf8(results_.matches()[mapping->explains[k]].file.decoded);
+        named << oneLineName(fromUtf8(results_.matches()[mapping->explains[k]].file.decoded), 300);
     const QString finds = count(mapping->explains.size(), "missing file", "missing files");
     QString text = QStringLiteral("Use mapping adds \"%1\" to the configuration file. It finds %2: %3")
                        .arg(fromUtf8(configLine(*mapping)), finds, named.join(QStringLiteral(", ")));

@@ -82,7 +82,6 @@ private:
 void PutBackTest::initTestCase()
 {
     isolate();
-    qputenv("XDG_STATE_HOME", QFile::encodeName(settingsRoot.filePath(QStringLiteral("state"))));
 }
 
 void PutBackTest::init()

@@ -224,15 +224,13 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
         auto* button = dialog.findChild<QPushButton*>(QStringLiteral("putBackButton"));
         if (!put || !button)
             return -1;
-        // The row of the long name chosen, whose cells are cut.
         auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("putBackList"));
-        if (list && list->topLevelItemCount() > 6)
-            list->setCurrentItem(list->topLevelItem(6));
         planned = screenshot({&dialog});
         QTest::mouseClick(button, Qt::LeftButton);
         const QDeadlineTimer deadline(std::chrono::seconds(60));
         while (put->applying() && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        // The row of the transcoded clip chosen, whose reason is cut in the list.
         if (list && list->topLevelItemCount() > 5)
             list->setCurrentItem(list->topLevelItem(5));
         done = screenshot({&dialog});
