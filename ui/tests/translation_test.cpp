@@ -49,7 +49,8 @@ void TranslationTest::textsFollowTheLanguage_data()
     QTest::newRow("C") << QLocale::c()
                        << QStringList{"Process", "Step1: Select dvc file", "...", "Step2:", "Files used in dvc"}
                        << QStringList{"Mi&nimize", "&Close\tAlt+F4", "&Drive mapping...",
-                                      "&Find missing files in folder...", "korvane version information(&A)..."}
+                                      "&Find missing files in folder...", "&Undo last put back",
+                                      "korvane version information(&A)..."}
                        << QStringList{"korvane version information", "(C) 2026 The korvane developers (MIT)",
                                       "OK",
                                       "A list raises the file which the project file (*.dvc) of RexEdit (It copes "
@@ -61,6 +62,7 @@ void TranslationTest::textsFollowTheLanguage_data()
                                           "dvc で使われているファイル"}
                            << QStringList{"最小化(&N)", "閉じる(&C)\tAlt+F4", "ドライブの割り当て(&D)...",
                                           "フォルダーから見つからないファイルを探す(&F)...",
+                                          "最後に戻したものを元に戻す(&U)",
                                           "korvane のバージョン情報(&A)..."}
                            << QStringList{"korvane のバージョン情報", "(C) 2026 The korvane developers (MIT)",
                                           "OK",

@@ -287,4 +287,173 @@
         <translation>閉じる(&amp;C)	Alt+F4</translation>
     </message>
 </context>
+<context>
+    <name>korvane::ui::PutBackDlg</name>
+    <message>
+        <source>&amp;Put back...</source>
+        <translation>元の場所に戻す(&amp;P)...</translation>
+    </message>
+    <message>
+        <source>1 file</source>
+        <translation>1 ファイル</translation>
+    </message>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 ファイル</translation>
+    </message>
+    <message>
+        <source>1 byte</source>
+        <translation>1 バイト</translation>
+    </message>
+    <message>
+        <source>%1 bytes</source>
+        <translation>%1 バイト</translation>
+    </message>
+    <message>
+        <source>The journal could not be read: %1.</source>
+        <translation>記録を読み取れませんでした: %1。</translation>
+    </message>
+    <message>
+        <source>Removed %1 and %2</source>
+        <translation>%1 と %2 を削除しました</translation>
+    </message>
+    <message>
+        <source>1 folder</source>
+        <translation>1 フォルダー</translation>
+    </message>
+    <message>
+        <source>%1 folders</source>
+        <translation>%1 フォルダー</translation>
+    </message>
+    <message>
+        <source>; %1 already gone</source>
+        <translation>。%1 個はすでにありません</translation>
+    </message>
+    <message>
+        <source>; left %1</source>
+        <translation>。%1 個は残しました</translation>
+    </message>
+    <message>
+        <source>Left %1</source>
+        <translation>残したもの: %1</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>ほか %1 件</translation>
+    </message>
+    <message>
+        <source>Put back</source>
+        <translation>元の場所に戻す</translation>
+    </message>
+    <message>
+        <source>Missing file</source>
+        <translation>見つからないファイル</translation>
+    </message>
+    <message>
+        <source>Plan</source>
+        <translation>計画</translation>
+    </message>
+    <message>
+        <source>From, or why left</source>
+        <translation>戻すもの、または残す理由</translation>
+    </message>
+    <message>
+        <source>To</source>
+        <translation>戻す場所</translation>
+    </message>
+    <message>
+        <source>&amp;Copy instead of linking</source>
+        <translation>リンクせずにコピーする(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Files are hard-linked where they can be, so that they take no room twice; copies can be changed without changing the files found.</source>
+        <translation>ファイルはできるかぎりハード リンクするので、容量を二重に使いません。コピーなら、見つかったファイルを変えずに変更できます。</translation>
+    </message>
+    <message>
+        <source>&amp;Put back</source>
+        <translation>戻す(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Nothing is missing.</source>
+        <translation>見つからないファイルはありません。</translation>
+    </message>
+    <message>
+        <source>%1 of %2 can be put back.</source>
+        <translation>%2のうち %1 件を戻せます。</translation>
+    </message>
+    <message>
+        <source>1 missing file</source>
+        <translation>見つからないファイル 1 件</translation>
+    </message>
+    <message>
+        <source>%1 missing files</source>
+        <translation>見つからないファイル %1 件</translation>
+    </message>
+    <message>
+        <source>put back</source>
+        <translation>戻す</translation>
+    </message>
+    <message>
+        <source>left</source>
+        <translation>残す</translation>
+    </message>
+    <message>
+        <source>%1 from %2
+to %3</source>
+        <translation>%1: %2 から
+%3 へ</translation>
+    </message>
+    <message>
+        <source>Putting back %1...</source>
+        <translation>%1を戻しています...</translation>
+    </message>
+    <message>
+        <source>Putting back: %1 of %2, %3 copied</source>
+        <translation>戻しています: %2中 %1 件、%3 コピー済み</translation>
+    </message>
+    <message>
+        <source>Nothing was put back: no journal can be written in %1: %2.</source>
+        <translation>何も戻していません: %1 に記録を書けません: %2。</translation>
+    </message>
+    <message>
+        <source>linked</source>
+        <translation>リンク済み</translation>
+    </message>
+    <message>
+        <source>copied</source>
+        <translation>コピー済み</translation>
+    </message>
+    <message>
+        <source>%1 appeared meanwhile; nothing was replaced</source>
+        <translation>その間に %1 ができたため、何も置き換えていません</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失敗</translation>
+    </message>
+    <message>
+        <source>stopped before it was put back</source>
+        <translation>戻す前に中止しました</translation>
+    </message>
+    <message>
+        <source>Put back %1 (%2 linked, %3 copied); %4 copied.</source>
+        <translation>%1を戻しました (リンク %2、コピー %3)。%4をコピーしました。</translation>
+    </message>
+    <message>
+        <source>%1 left, as the list says.</source>
+        <translation>一覧のとおり、%1は残しました。</translation>
+    </message>
+    <message>
+        <source>Journal of what was made: %1</source>
+        <translation>作ったものの記録: %1</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>&amp;Undo last put back</source>
+        <translation>最後に戻したものを元に戻す(&amp;U)</translation>
+    </message>
+</context>
 </TS>
