@@ -3,6 +3,7 @@
 #include "text/ascii.h"
 #include "text/unicode_text.h"
 #include "text/system_error.h"
+#include "text/message.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -47,9 +48,10 @@ std::string mapLineText(const std::string& root, const std::string& folder)
 constexpr std::size_t kMaxLineWarnings = 20;
 constexpr std::size_t kMaxShownBytes = 60;
 
-std::string systemError(const std::string& what, const fs::path& file)
+// `pattern` ("cannot write %1: %2") with the file and the system's words for errno.
+std::string systemError(const char* pattern, const fs::path& file)
 {
-    return what + " " + file.string() + ": " + systemErrorText(errno);
+    return fillMessage(pattern, {file.string(), systemErrorText(errno)});
 }
 
 } // namespace
@@ -95,16 +97,12 @@ namespace {
 // read as two or as less than it says.
 std::string controlCharacterFault(std::string_view text)
 {
-    std::string_view kind = "a control character";
+    const char* kind = N_("'%1' holds a control character");
     if (text.find_first_of("\n\r") != std::string_view::npos)
-        kind = "a line break";
+        kind = N_("'%1' holds a line break");
     else if (text.find('\0') != std::string_view::npos)
-        kind = "a NUL byte";
-    std::string fault = "'";
-    fault += shownInWarning(text);
-    fault += "' holds ";
-    fault += kind;
-    return fault;
+        kind = N_("'%1' holds a NUL byte");
+    return fillMessage(kind, {shownInWarning(text)});
 }
 
 struct MapLine {
@@ -124,15 +122,15 @@ std::optional<MapLine> makeMapLine(std::string_view root, std::string_view folde
     }
     const std::optional<std::string> normalFolder = normaliseFolder(folder, false);
     if (!normalFolder) {
-        why = folder.empty() ? "no folder given for " + shownInWarning(*canonical)
-                             : "the folder " + shownInWarning(folder) + " is not absolute";
+        why = folder.empty() ? fillMessage("no folder given for %1", {shownInWarning(*canonical)})
+                             : fillMessage("the folder %1 is not absolute", {shownInWarning(folder)});
         return std::nullopt;
     }
     // The folder both as given and as expanded: a ~ stands for a home folder
     // that may hold one.
     for (const std::string_view text : {std::string_view(*canonical), folder, std::string_view(*normalFolder)}) {
         if (holdsControlCharacter(text)) {
-            why = controlCharacterFault(text) + ", which a line of the configuration file cannot hold";
+            why = fillMessage("%1, which a line of the configuration file cannot hold", {controlCharacterFault(text)});
             return std::nullopt;
         }
     }
@@ -141,9 +139,7 @@ std::optional<MapLine> makeMapLine(std::string_view root, std::string_view folde
     // the line is read back to be sure it does not.
     const std::vector<DriveMapping> reread = ConfigFile::parse(line.text).mappings();
     if (reread.size() != 1 || reread[0].root != line.root || reread[0].folder != line.folder) {
-        why = shownInWarning(line.text);
-        why.insert(0, 1, '\'');
-        why += "' would read back as another mapping";
+        why = fillMessage("'%1' would read back as another mapping", {shownInWarning(line.text)});
         return std::nullopt;
     }
     return line;
@@ -179,12 +175,12 @@ namespace {
 std::string withoutEquals(std::string_view content)
 {
     if (equalsIgnoringAsciiCase(content, "map"))
-        return "map needs a drive or share, '=' and a folder";
+        return message("map needs a drive or share, '=' and a folder");
     if (const std::optional<std::string_view> root = mapRoot(content))
-        return "map " + shownInWarning(*root) + " needs '=' and the folder to map it to";
+        return fillMessage("map %1 needs '=' and the folder to map it to", {shownInWarning(*root)});
     if (equalsIgnoringAsciiCase(content, "codepage"))
-        return "codepage needs '=' and the name of a code page";
-    return "'" + shownInWarning(content) + "' is no setting: expected 'key = value'";
+        return message("codepage needs '=' and the name of a code page");
+    return fillMessage("'%1' is no setting: expected 'key = value'", {shownInWarning(content)});
 }
 
 } // namespace
@@ -208,7 +204,7 @@ ConfigFile ConfigFile::parse(std::string_view text)
         const std::string_view content = trim(raw);
         const auto warn = [&](const std::string& why) {
             if (config.warnings_.size() < kMaxLineWarnings) {
-                config.warnings_.push_back("line " + std::to_string(number) + ": " + why);
+                config.warnings_.push_back(fillMessage("line %1: %2", {std::to_string(number), why}));
             } else if (unreported++ == 0) {
                 firstUnreported = number;
             }
@@ -229,27 +225,27 @@ ConfigFile ConfigFile::parse(std::string_view text)
                 if (!root)
                     warn(notARoot(shownInWarning(*rootText)));
                 else if (holdsControlCharacter(*root) || holdsControlCharacter(value))
-                    warn(controlCharacterFault(holdsControlCharacter(*root) ? *root : std::string(value)) +
-                         ", which no mapping may hold");
+                    warn(fillMessage("%1, which no mapping may hold",
+                                     {controlCharacterFault(holdsControlCharacter(*root) ? *root : std::string(value))}));
                 else if (value.empty())
-                    warn("map " + *root + " needs a folder after '='");
+                    warn(fillMessage("map %1 needs a folder after '='", {*root}));
                 else if (!folder)
-                    warn("the folder of " + *root + " must be absolute");
+                    warn(fillMessage("the folder of %1 must be absolute", {*root}));
                 else
                     line = {std::string(raw), Kind::Map, rootKey(*root), *root, *folder};
             } else if (equalsIgnoringAsciiCase(key, "map")) {
-                warn("map needs a drive or share before '='");
+                warn(message("map needs a drive or share before '='"));
             } else if (equalsIgnoringAsciiCase(key, "codepage")) {
                 if (value.empty()) {
-                    warn("no code page given");
+                    warn(message("no code page given"));
                 } else {
                     line = {std::string(raw), Kind::CodePage, "codepage", {}, std::string(value)};
                     config.codePageLine_ = number;
                 }
             } else if (key.empty()) {
-                warn("a setting needs a name before '='");
+                warn(message("a setting needs a name before '='"));
             } else {
-                warn("unknown setting '" + shownInWarning(key) + "'");
+                warn(fillMessage("unknown setting '%1'", {shownInWarning(key)}));
             }
         }
         // Runs of lines that are no setting are kept as one, so that a file
@@ -262,8 +258,9 @@ ConfigFile ConfigFile::parse(std::string_view text)
         }
     }
     if (unreported > 0)
-        config.warnings_.push_back("lines " + std::to_string(firstUnreported) + " to " + std::to_string(number) + ": " +
-                                   std::to_string(unreported) + " more lines not understood");
+        config.warnings_.push_back(fillMessage("lines %1 to %2: %3 more lines not understood",
+                                               {std::to_string(firstUnreported), std::to_string(number),
+                                                std::to_string(unreported)}));
     return config;
 }
 
@@ -294,13 +291,13 @@ bool ConfigFile::save(const fs::path& file, std::string* error) const
     if (target.has_parent_path()) {
         fs::create_directories(target.parent_path(), ec);
         if (ec)
-            return fail("cannot create " + target.parent_path().string() + ": " + ec.message());
+            return fail(fillMessage("cannot create %1: %2", {target.parent_path().string(), ec.message()}));
     }
 
     std::string temp = target.string() + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
-        return fail(systemError("cannot write beside", target));
+        return fail(systemError(N_("cannot write beside %1: %2"), target));
     struct stat old;
     const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
@@ -312,7 +309,7 @@ bool ConfigFile::save(const fs::path& file, std::string* error) const
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            const std::string why = systemError("cannot write", temp);
+            const std::string why = systemError(N_("cannot write %1: %2"), temp);
             ::close(fd);
             ::unlink(temp.c_str());
             return fail(why);
@@ -320,12 +317,12 @@ bool ConfigFile::save(const fs::path& file, std::string* error) const
         done += static_cast<std::size_t>(n);
     }
     if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const std::string why = systemError("cannot write", temp);
+        const std::string why = systemError(N_("cannot write %1: %2"), temp);
         ::unlink(temp.c_str());
         return fail(why);
     }
     if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const std::string why = systemError("cannot replace", target);
+        const std::string why = systemError(N_("cannot replace %1: %2"), target);
         ::unlink(temp.c_str());
         return fail(why);
     }

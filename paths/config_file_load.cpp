@@ -3,6 +3,7 @@
 
 #include "paths/config_file.h"
 #include "text/system_error.h"
+#include "text/message.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -23,16 +24,16 @@ namespace {
 std::string_view describeFileType(mode_t mode)
 {
     if (S_ISFIFO(mode))
-        return "a FIFO";
+        return message("a FIFO");
     if (S_ISCHR(mode))
-        return "a character device";
+        return message("a character device");
     if (S_ISBLK(mode))
-        return "a block device";
+        return message("a block device");
     if (S_ISSOCK(mode))
-        return "a socket";
+        return message("a socket");
     if (S_ISDIR(mode))
-        return "a folder";
-    return "something other than a file";
+        return message("a folder");
+    return message("something other than a file");
 }
 
 // The whole of `fd`, a regular file, when it holds at most `cap` bytes:
@@ -71,7 +72,7 @@ ConfigFile ConfigFile::load(const fs::path& file, std::string* error)
 {
     const auto fail = [&](const std::string& why) {
         if (error)
-            *error = "cannot read " + file.string() + ": " + why;
+            *error = fillMessage("cannot read %1: %2", {file.string(), why});
         return ConfigFile();
     };
     // The type is known before the file is opened: opening a FIFO waits for
@@ -80,9 +81,9 @@ ConfigFile ConfigFile::load(const fs::path& file, std::string* error)
     if (::stat(file.c_str(), &before) != 0)
         return errno == ENOENT ? ConfigFile() : fail(systemErrorText(errno));
     if (!S_ISREG(before.st_mode))
-        return fail("it is " + std::string(describeFileType(before.st_mode)) + ", not a regular file");
-    const std::string tooLarge = "it is larger than 1 MiB, the most a configuration file may hold; none of its "
-                                 "settings are used";
+        return fail(fillMessage("it is %1, not a regular file", {describeFileType(before.st_mode)}));
+    const std::string tooLarge =
+        message("it is larger than 1 MiB, the most a configuration file may hold; none of its settings are used");
     if (static_cast<std::uintmax_t>(before.st_size) > kMaxConfigFileBytes)
         return fail(tooLarge);
 
@@ -93,7 +94,7 @@ ConfigFile ConfigFile::load(const fs::path& file, std::string* error)
     if (::fstat(fd, &after) != 0 || !S_ISREG(after.st_mode) || after.st_dev != before.st_dev ||
         after.st_ino != before.st_ino) {
         ::close(fd);
-        return fail("it was replaced while it was opened");
+        return fail(message("it was replaced while it was opened"));
     }
     bool overCap = false;
     const std::optional<std::string> text =

@@ -2,6 +2,7 @@
 
 #include "paths/name_match.h"
 #include "paths/windows_path.h"
+#include "text/message.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -105,10 +106,8 @@ std::string_view driveOrShare(std::string_view canonical)
 
 std::string notARoot(std::string_view text)
 {
-    std::string message = "'";
-    message.append(text);
-    message.append("' is neither a drive (D:) nor a share (\\\\server\\share), nor a folder on one (D:\\Video)");
-    return message;
+    return fillMessage("'%1' is neither a drive (D:) nor a share (\\\\server\\share), nor a folder on one (D:\\Video)",
+                       {text});
 }
 
 std::string rootKey(std::string_view canonical)
@@ -159,14 +158,14 @@ std::optional<DriveMapping> parseMapArgument(std::string_view argument, std::str
     };
     const std::size_t equals = rootEnd(argument);
     if (equals == std::string_view::npos)
-        return fail("expected DRIVE:=FOLDER, \\\\SERVER\\SHARE=FOLDER or DRIVE:\\PATH=FOLDER, got '" + std::string(argument) +
-                    "'");
+        return fail(fillMessage("expected DRIVE:=FOLDER, \\\\SERVER\\SHARE=FOLDER or DRIVE:\\PATH=FOLDER, got '%1'",
+                                {argument}));
     const std::optional<std::string> root = canonicalRoot(argument.substr(0, equals));
     if (!root)
         return fail(notARoot(argument.substr(0, equals)));
     const std::optional<std::string> folder = normaliseFolder(argument.substr(equals + 1), true);
     if (!folder)
-        return fail("no folder given for " + *root);
+        return fail(fillMessage("no folder given for %1", {*root}));
     return DriveMapping{*root, *folder, MappingSource::Explicit};
 }
 

@@ -93,7 +93,7 @@ ResolverSettings loadResolverSettings(const MappingSources& sources)
         if (!error.empty())
             settings.warnings.push_back(error);
         for (const std::string& warning : config.warnings())
-            settings.warnings.push_back(sources.configFile.string() + ", " + warning);
+            settings.warnings.push_back(fillMessage("%1, %2", {sources.configFile.string(), warning}));
         settings.drives.add(config.mappings());
         if (const std::optional<std::string> codePage = config.codePage()) {
             settings.codePage = *codePage;
