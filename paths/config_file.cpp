@@ -225,8 +225,9 @@ ConfigFile ConfigFile::parse(std::string_view text)
                 if (!root)
                     warn(notARoot(shownInWarning(*rootText)));
                 else if (holdsControlCharacter(*root) || holdsControlCharacter(value))
-                    warn(fillMessage("%1, which no mapping may hold",
-                                     {controlCharacterFault(holdsControlCharacter(*root) ? *root : std::string(value))}));
+                    warn(fillMessage(
+                        "%1, which no mapping may hold",
+                        {controlCharacterFault(holdsControlCharacter(*root) ? *root : std::string(value))}));
                 else if (value.empty())
                     warn(fillMessage("map %1 needs a folder after '='", {*root}));
                 else if (!folder)
