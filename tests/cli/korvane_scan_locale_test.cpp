@@ -80,7 +80,7 @@ TEST_F(KorvaneScanLocale, ReportAndJsonAreTheSameBytesUnderBothLocales)
         {"--json", file},
         {"--json", "--search", search, file},
         {"--explain", "--map", "D:=" + search, file},
-        {"--json", file, dir / "none.dvc"}, // the system's reason is part of the document
+        {"--json", file, dir / "none.dvc"}, // the system's reason belongs to the document
     };
     for (const std::vector<std::string>& args : runs) {
         SCOPED_TRACE(args.front() + " " + args.back());
