@@ -32,6 +32,15 @@ if(NOT KORVANE_RELEASE_DATE MATCHES "^[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]
   message(FATAL_ERROR "KORVANE_RELEASE_DATE '${KORVANE_RELEASE_DATE}' is not YYYY-MM-DD")
 endif()
 
+# The hardening Debian builds its packages with (dpkg-buildflags): fortified
+# libc calls where the code is optimised, and a read-only GOT. Not under the
+# sanitizers, which replace those calls themselves.
+option(KORVANE_HARDENING "Build with _FORTIFY_SOURCE=2 and -z relro -z now" ON)
+if(KORVANE_HARDENING AND NOT KORVANE_SANITIZE AND NOT KORVANE_BUILD_FUZZER)
+  add_compile_definitions($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+  add_link_options(LINKER:-z,relro LINKER:-z,now)
+endif()
+
 set(korvane_pkg_dir ${PROJECT_BINARY_DIR}/packaging)
 set(korvane_docdir ${CMAKE_INSTALL_DATADIR}/doc/${PROJECT_NAME})
 

@@ -7,7 +7,7 @@ _korvane_scan_ltrim()
 {
     local breaks=
     [[ $COMP_WORDBREAKS == *:* ]] && breaks+=:
-    [[ $COMP_WORDBREAKS == *=* ]] && breaks+==
+    [[ $COMP_WORDBREAKS == *=* ]] && breaks+='='
     [[ $breaks && $cur == *[$breaks]* ]] || return 0
     local kept=${cur%"${cur##*[$breaks]}"}
     local k

@@ -16,6 +16,9 @@ packages=(
   qt6-base-dev libgl-dev                   # the dialog
   fonts-ipafont-gothic                     # its Japanese proportional Gothic font
   xvfb xauth                               # a display for looking at the dialog
+  dpkg-dev file                            # the Debian package (cpack -G DEB, shlibdeps)
+  lintian appstream desktop-file-utils     # its checks (scripts/package-check.sh)
+  man-db bash-completion                   # the man pages' and the completion's tests
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -31,7 +31,7 @@ failures=0
 # complete LINE: sets COMPREPLY for LINE, completed at its end.
 complete_line()
 {
-  local line=$1 word piece
+  local line=$1 word
   COMP_WORDS=()
   for word in $line; do
     while [[ $word =~ ^([^:=]*)([:=]+)(.*)$ ]]; do
@@ -60,7 +60,7 @@ expect()
   got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort)
   wanted=$( (($#)) && printf '%s\n' "$@" | LC_ALL=C sort)
   if [[ $got != "$wanted" ]]; then
-    printf 'FAIL: "%s"\n  expected: %s\n  got:      %s\n' "$line" "$(echo $wanted)" "$(echo $got)"
+    printf 'FAIL: "%s"\n  expected: %s\n  got:      %s\n' "$line" "${wanted//$'\n'/ }" "${got//$'\n'/ }"
     failures=$((failures + 1))
   fi
 }
