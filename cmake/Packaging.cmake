@@ -121,3 +121,20 @@ with the mappings that would find them suggested, and put back in place.
 The package holds the command-line scanner korvane-scan, with text and
 JSON output for scripts, and the dialog korvane (Qt 6).]=])
 include(CPack)
+
+# korvane_strip_notes(PROGRAM...): when the install strips (CPack does), the
+# installed PROGRAMs also lose the compilers' notes (.comment, .note), as
+# Debian's own packages do. Called after the programs' own install rules.
+function(korvane_strip_notes)
+  foreach(program ${ARGN})
+    install(CODE "
+      set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")
+      if(CMAKE_INSTALL_DO_STRIP AND EXISTS \"\${file}\")
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note \"\${file}\"
+          RESULT_VARIABLE status)
+        if(NOT status EQUAL 0)
+          message(FATAL_ERROR \"cannot remove the notes of \${file}\")
+        endif()
+      endif()")
+  endforeach()
+endfunction()

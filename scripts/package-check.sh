@@ -58,7 +58,7 @@ trap cleanup EXIT
 echo "-- lintian"
 # Errors fail the check; warnings and the rest are printed for the README's list.
 lintian_status=0
-lintian --fail-on error --info "$deb" 2>&1 | grep -v '^running with root privileges' | tee "$work/lintian.txt" ||
+lintian --fail-on error --display-info "$deb" 2>&1 | grep -v '^running with root privileges' | tee "$work/lintian.txt" ||
   lintian_status=${PIPESTATUS[0]}
 ((lintian_status == 0)) || fail "lintian reports errors"
 [[ -s $work/lintian.txt ]] || echo "(no tags)"
