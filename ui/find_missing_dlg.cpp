@@ -2,7 +2,11 @@
 
 #include "paths/config_file.h"
 #include "paths/drive_map.h"
+#include "restore/restore_plan.h"
+#include "ui/framework/modals.h"
+#include "ui/put_back_dlg.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QHeaderView>
@@ -53,6 +57,7 @@ QTreeWidget* makeList(const QString& name, const QStringList& headings, QWidget*
     list->setRootIsDecorated(false);
     list->setAllColumnsShowFocus(true);
     list->setTextElideMode(Qt::ElideMiddle);
+    list->setUniformRowHeights(true);
     return list;
 }
 
@@ -88,9 +93,10 @@ QTreeWidget* makeFileList(const SearchResults& results, QWidget* parent)
                            {QStringLiteral("Missing file"), QStringLiteral("Found in the folder as")}, parent);
     for (const MissingMatch& match : results.matches()) {
         const QString found = foundText(match, results.index());
-        auto* item = new QTreeWidgetItem(files, {fromUtf8(match.file.decoded), found});
+        auto* item = new QTreeWidgetItem(files, {oneLineName(fromUtf8(match.file.decoded)), oneLineName(found)});
         item->setToolTip(0, item->text(0));
-        item->setToolTip(1, match.found() ? fromBytes(results.index().filePath(match.candidates.front().file)) : found);
+        item->setToolTip(1, match.found() ? oneLineName(fromBytes(results.index().filePath(match.candidates.front().file)))
+                                          : item->text(1));
     }
     files->header()->setSectionResizeMode(QHeaderView::Stretch);
     return files;
@@ -109,8 +115,9 @@ QString explainsText(const MappingSuggestion& mapping)
 
 } // namespace
 
-FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent)
-    : QDialog(parent), results_(results)
+FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent,
+                               PathResolver* resolver)
+    : QDialog(parent), results_(results), resolver_(resolver)
 {
     setWindowTitle(QStringLiteral("Find missing files"));
     setObjectName(QStringLiteral("findMissingDlg"));
@@ -136,6 +143,11 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     use_ = buttons->addButton(QStringLiteral("&Use mapping"), QDialogButtonBox::AcceptRole);
     use_->setObjectName(QStringLiteral("useMappingButton"));
+    putBack_ = buttons->addButton(QCoreApplication::translate("korvane::ui::PutBackDlg", "&Put back..."),
+                                  QDialogButtonBox::ActionRole);
+    putBack_->setObjectName(QStringLiteral("putBackDialogButton"));
+    // Only what the search found can be put back.
+    putBack_->setEnabled(resolver_ && results.foundCount() > 0);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary);
@@ -160,7 +172,8 @@ QTreeWidgetItem* FindMissingDlg::makeMappingList()
     for (std::size_t k = 0; k < results_.mappings().size(); ++k) {
         const MappingSuggestion& mapping = results_.mappings()[k];
         auto* item = new QTreeWidgetItem(
-            mappings_, {fromUtf8(mapping.storedPrefix), fromBytes(mapping.localFolder), explainsText(mapping)});
+            mappings_, {oneLineName(fromUtf8(mapping.storedPrefix)), oneLineName(fromBytes(mapping.localFolder)),
+                        explainsText(mapping)});
         item->setData(0, kSuggestionRole, static_cast<qulonglong>(k));
         for (int column = 0; column < 3; ++column)
             item->setToolTip(column, item->text(column));
@@ -194,7 +207,22 @@ void FindMissingDlg::connectButtons(const QDialogButtonBox* buttons)
         chosen_ = mapping;
         QDialog::accept();
     });
+    connect(putBack_, &QPushButton::clicked, this, &FindMissingDlg::putBack);
     connect(buttons, &QDialogButtonBox::rejected, this, &FindMissingDlg::reject);
+}
+
+void FindMissingDlg::putBack()
+{
+    if (!resolver_)
+        return;
+    // Telling identical candidates apart reads them whole: not on the GUI thread.
+    RestorePlan plan;
+    runAside([&] { plan = makeRestorePlan(results_, *resolver_); });
+    PutBackDlg dialog(plan, this);
+    if (modals().execDialog(dialog) != QDialog::Accepted || !dialog.applied() || dialog.applied()->journal.empty())
+        return;
+    putBackJournal_ = dialog.applied()->journal;
+    QDialog::accept();
 }
 
 void FindMissingDlg::showPreview()
@@ -211,7 +239,7 @@ void FindMissingDlg::showPreview()
     }
     QStringList named;
     for (std::size_t k = 0; k < mapping->explains.size() && k < kNamed; ++k)
-        named << fromUtf8(results_.matches()[mapping->explains[k]].file.decoded);
+        named << oneLineName(fromUtf8(results_.matches()[mapping->explains[k]].file.decoded), 300);
     const QString finds = count(mapping->explains.size(), "missing file", "missing files");
     QString text = QStringLiteral("Use mapping adds \"%1\" to the configuration file. It finds %2: %3")
                        .arg(fromUtf8(configLine(*mapping)), finds, named.join(QStringLiteral(", ")));

@@ -34,3 +34,5 @@ inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
 // moved media; their low four bits are zero as well.
 inline constexpr unsigned IDM_DRIVEMAPPING = 0x0030;
 inline constexpr unsigned IDM_FINDMISSING = 0x0040;
+// The window menu's entry that undoes the last put back of the session.
+inline constexpr unsigned IDM_UNDOPUTBACK = 0x0050;

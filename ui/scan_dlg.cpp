@@ -5,6 +5,7 @@
 #include "report/file_probe.h"
 #include "report/progress.h"
 #include "report/throttle.h"
+#include "restore/restore_apply.h"
 #include "scanner/scan.h"
 #include "search/missing_search.h"
 #include "text/ascii.h"
@@ -15,6 +16,7 @@
 #include "ui/framework/data_exchange.h"
 #include "ui/framework/input_blocker.h"
 #include "ui/framework/modals.h"
+#include "ui/put_back_dlg.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 #include "ui/unmapped_note.h"
@@ -99,6 +101,9 @@ bool CScanDlg::OnInitDialog()
         menu->appendMenu(ui::kMenuString, IDM_DRIVEMAPPING, ui::loadString(IDS_DRIVEMAPPING));
         // Until a run has missed files there is nothing to find.
         menu->appendMenu(ui::kMenuString | ui::kMenuGrayed, IDM_FINDMISSING, ui::loadString(IDS_FINDMISSING));
+        // Until files were put back there is nothing to undo.
+        menu->appendMenu(ui::kMenuString | ui::kMenuGrayed, IDM_UNDOPUTBACK,
+                         QCoreApplication::translate("korvane::ui::PutBackDlg", "&Undo last put back"));
         const QString about = ui::loadString(IDS_ABOUT);
         if (!about.isEmpty()) {
             menu->appendMenu(ui::kMenuSeparator);
@@ -131,6 +136,8 @@ void CScanDlg::OnSysCommand(unsigned id, qintptr lParam)
         OnDriveMapping();
     } else if (command == IDM_FINDMISSING) {
         OnFindMissing();
+    } else if (command == IDM_UNDOPUTBACK) {
+        OnUndoPutBack();
     } else {
         TemplateDialog::OnSysCommand(id, lParam);
     }
@@ -190,8 +197,14 @@ void CScanDlg::OnFindMissing()
         QApplication::restoreOverrideCursor();
     }
 
-    ui::FindMissingDlg dialog(*folder, *results, this);
-    if (ui::modals().execDialog(dialog) != QDialog::Accepted || !dialog.chosenMapping())
+    ui::FindMissingDlg dialog(*folder, *results, this, resolver_ ? &*resolver_ : nullptr);
+    const int answer = ui::modals().execDialog(dialog);
+    if (!dialog.putBackJournal().empty()) {
+        lastJournal_ = dialog.putBackJournal();
+        scanAgain();
+        return;
+    }
+    if (answer != QDialog::Accepted || !dialog.chosenMapping())
         return;
     const MappingSuggestion& mapping = *dialog.chosenMapping();
 
@@ -207,9 +220,31 @@ void CScanDlg::OnFindMissing()
         return;
     }
     // Scan the project of the search again, with the new mapping.
+    scanAgain();
+}
+
+void CScanDlg::scanAgain()
+{
     m_dvcPath = lastRunPath_;
     UpdateData(false);
     OnProcess();
+}
+
+void CScanDlg::OnUndoPutBack()
+{
+    if (run_ || lastJournal_.empty())
+        return;
+    UndoResult undo;
+    // Whether a copy is still what was written takes reading it whole.
+    ui::runAside([&] { undo = undoRestore(lastJournal_); });
+    if (undo.read)
+        lastJournal_.clear();
+    if (ui::SystemMenu* menu = GetSystemMenu(false))
+        menu->enableMenuItem(IDM_UNDOPUTBACK, lastJournal_.empty() ? ui::kMenuGrayed : ui::kMenuString);
+    ui::modals().messageBox(this, ui::undoText(undo), QStringLiteral("korvane"),
+                            undo.read ? ui::MessageIcon::None : ui::MessageIcon::Exclamation);
+    if (undo.read && !lastRunPath_.isEmpty())
+        scanAgain();
 }
 
 void CScanDlg::OnOK()
@@ -270,8 +305,10 @@ void CScanDlg::OnProcess()
             run_->focusMovedTo = focusWidget();
     }
     // Its list is the last run's, and it ends by starting a run.
-    if (ui::SystemMenu* menu = GetSystemMenu(false))
+    if (ui::SystemMenu* menu = GetSystemMenu(false)) {
         menu->enableMenuItem(IDM_FINDMISSING, ui::kMenuGrayed);
+        menu->enableMenuItem(IDM_UNDOPUTBACK, ui::kMenuGrayed);
+    }
 
     ScanOptions options;
     options.stop = &run_->stop;
@@ -352,8 +389,10 @@ void CScanDlg::finishRun()
         lastMissing_.reset();
         lastUnmapped_ = resolver_->unmappedRoots();
     }
-    if (ui::SystemMenu* menu = GetSystemMenu(false))
+    if (ui::SystemMenu* menu = GetSystemMenu(false)) {
         menu->enableMenuItem(IDM_FINDMISSING, lastMissingPaths_.empty() ? ui::kMenuGrayed : ui::kMenuString);
+        menu->enableMenuItem(IDM_UNDOPUTBACK, lastJournal_.empty() ? ui::kMenuGrayed : ui::kMenuString);
+    }
     if (result.stopped) {
         // The user asked for it: the status line says so, with the last
         // entry done, and no box needs dismissing.

@@ -6,7 +6,8 @@
 // Escape or closing the window stops it.
 // Windows paths of a project are looked for below the folders their drives
 // and shares are mapped to. The context menu adds "Drive mapping..." and,
-// after a run that missed files, "Find missing files in folder...".
+// after a run that missed files, "Find missing files in folder...", and
+// after files were put back, "Undo last put back".
 
 #include "paths/lookup_pool.h"
 #include "paths/run_setup.h"
@@ -56,6 +57,9 @@ public:
     // files of the last run; a mapping the user takes is saved and the
     // project is scanned again.
     void OnFindMissing();
+    // "Undo last put back": removes what the last put back of this session
+    // made, says what it removed and left, and scans again.
+    void OnUndoPutBack();
     void OnCommand(int id) override;
 
     // The dialog as a feedback outside a run: every change shows at once.
@@ -117,6 +121,8 @@ private:
     void showChange(ui::RelayedChange&& change);
     // `text` decoded to UTF-8, as the report shows it; outside a run.
     std::string decodedText(std::string_view text);
+    // The project of the last run, scanned again.
+    void scanAgain();
     // Where a run finds its mappings and code page; read anew for each run.
     static MappingSources mappingSources();
 
@@ -130,6 +136,7 @@ private:
     ui::MissingPaths lastMissingPaths_;
     mutable std::optional<std::vector<MissingFile>> lastMissing_; // made from lastMissingPaths_ when asked for
     std::vector<std::string> lastUnmapped_;
+    std::string lastJournal_; // of the last put back of this session, until undone
     ui::RepaintPacer pacer_;
     QTimer frameTimer_; // brings takeRelayed back when the next frame is due
     std::unique_ptr<Run> run_;

@@ -215,12 +215,14 @@ void MappingTest::contextMenuKeepsTheAboutEntryLast()
     QCOMPARE(modals.menus.size(), std::size_t(1));
     const uitest::ShownMenu& menu = modals.menus.front();
     const qsizetype n = menu.texts.size();
-    QVERIFY(n >= 6);
-    QCOMPARE(menu.texts.mid(n - 5), QStringList({QString(), QStringLiteral("&Drive mapping..."),
-                                                 QStringLiteral("&Find missing files in folder..."), QString(),
+    QVERIFY(n >= 7);
+    QCOMPARE(menu.texts.mid(n - 6), QStringList({QString(), QStringLiteral("&Drive mapping..."),
+                                                 QStringLiteral("&Find missing files in folder..."),
+                                                 QStringLiteral("&Undo last put back"), QString(),
                                                  QStringLiteral("korvane version information(&A)...")}));
-    QCOMPARE(menu.commands[std::size_t(n - 4)], IDM_DRIVEMAPPING);
-    QCOMPARE(menu.commands[std::size_t(n - 3)], IDM_FINDMISSING);
+    QCOMPARE(menu.commands[std::size_t(n - 5)], IDM_DRIVEMAPPING);
+    QCOMPARE(menu.commands[std::size_t(n - 4)], IDM_FINDMISSING);
+    QCOMPARE(menu.commands[std::size_t(n - 3)], IDM_UNDOPUTBACK);
     QCOMPARE(menu.commands.back(), IDM_ABOUTBOX);
     // The new commands are compared masked, like the about entry.
     dlg->OnSysCommand(IDM_DRIVEMAPPING | 0x7, 0);

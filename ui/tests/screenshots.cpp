@@ -1,13 +1,15 @@
 // Takes the README's screenshots of the dialogs: the main dialog after a
 // run of the wedding sample, its window menu, the about box, the drive
-// mapping and the search for missing files. Not a test: scripts/screenshots.sh
+// mapping, the search for missing files and putting them back. Not a test: scripts/screenshots.sh
 // runs it on a virtual X display.
 //
 // Usage: korvane-ui-screenshots FOLDER [Qt Test options]
 
 #include "test_support.h"
 
+#include "ui/find_missing_dlg.h"
 #include "ui/framework/system_menu.h"
+#include "ui/put_back_dlg.h"
 #include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
@@ -21,6 +23,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <cstdio>
@@ -170,6 +173,83 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     };
     dlg->OnSysCommand(IDM_FINDMISSING, 0);
     save(shot, "find-missing.png");
+
+    // A project of its own for putting back, since the sample's media are
+    // the repository's: its D: mapped to an empty disk, its folder moved to
+    // the USB disk, one clip there only transcoded, one name with a line
+    // break and one very long.
+    const QString videoDisk = media.filePath(QStringLiteral("Video disk"));
+    QVERIFY(QDir().mkpath(videoDisk));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("map D: = " + QFile::encodeName(videoDisk) + "\n");
+    config.close();
+    const std::string longName(200, 'x'); // the longest a project stores, nearly
+    testkit::ProjectModel model;
+    for (const std::string name : {"Ceremony/Vows.avi", "Ceremony/Rings.avi", "Party/Toast.avi", "Party/Dance.avi",
+                                   "Party/two\nlines.avi"}) {
+        const QString file = disk + QStringLiteral("/Wedding 2019/") + QString::fromStdString(name);
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        QFile clip(file);
+        QVERIFY(clip.open(QIODevice::WriteOnly));
+        QCOMPARE(clip.write(QByteArray(4096 + int(name.size()), 'v')), 4096 + qint64(name.size()));
+    }
+    QVERIFY(QFile::copy(disk + QStringLiteral("/Wedding 2019/Party/Dance.avi"),
+                        disk + QStringLiteral("/Wedding 2019/Party/") + QString::fromStdString(longName) + ".avi"));
+    for (const std::string name : {"Ceremony\\Vows.avi", "Ceremony\\Rings.avi", "Party\\Toast.avi",
+                                   "Party\\Dance.avi", "Party\\two\nlines.avi", "Party\\Speech.avi"})
+        model.mainAV.push_back({"D:\\Wedding 2019\\" + name, "", 0});
+    model.mainAV.push_back({"D:\\Wedding 2019\\Party\\" + longName + ".avi", "", 0});
+    model.mainAV.push_back({"F:\\Wedding 2019\\Party\\Cake.avi", "", 0});
+    QVERIFY(QDir().mkpath(disk + QStringLiteral("/Wedding 2019/Party")));
+    QFile transcoded(disk + QStringLiteral("/Wedding 2019/Party/Speech.mp4"));
+    QVERIFY(transcoded.open(QIODevice::WriteOnly));
+    transcoded.close();
+    const QString project = media.filePath(QStringLiteral("wedding.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    dlg->m_dvcPath = project;
+    dlg->UpdateData(false);
+    dlg->OnProcess();
+    QVERIFY(uitest::waitForRun(*dlg));
+
+    QImage planned, done;
+    modals.folderAnswers = {disk};
+    modals.onDialog = [&](QDialog& dialog) {
+        dialog.show();
+        if (dynamic_cast<ui::FindMissingDlg*>(&dialog)) {
+            if (auto* open = dialog.findChild<QPushButton*>(QStringLiteral("putBackDialogButton")))
+                QTest::mouseClick(open, Qt::LeftButton);
+            return dialog.result();
+        }
+        auto* put = dynamic_cast<ui::PutBackDlg*>(&dialog);
+        auto* button = dialog.findChild<QPushButton*>(QStringLiteral("putBackButton"));
+        if (!put || !button)
+            return -1;
+        auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("putBackList"));
+        planned = screenshot({&dialog});
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QDeadlineTimer deadline(std::chrono::seconds(60));
+        while (put->applying() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        // The row of the transcoded clip chosen, whose reason is cut in the list.
+        if (list && list->topLevelItemCount() > 5)
+            list->setCurrentItem(list->topLevelItem(5));
+        done = screenshot({&dialog});
+        dialog.accept();
+        return dialog.result();
+    };
+    dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
+    save(planned, "put-back.png");
+    save(done, "put-back-done.png");
+    modals.onDialog = nullptr;
+
+    modals.onMenu = [&](QMenu& menu) {
+        menu.popup(dlg->mapToGlobal(dlg->dialogUnits().toPixels(QRect(4, 44, 0, 0)).topLeft()));
+        save(screenshot({dlg, &menu}), "context-menu-undo.png");
+        menu.hide();
+    };
+    dlg->showSystemMenu(dlg->mapToGlobal(QPoint(0, 0)));
+    modals.onMenu = nullptr;
 
     QVERIFY(QFile::remove(configFile));
     QVERIFY(QDir(wine + QStringLiteral("/dosdevices")).removeRecursively());
