@@ -91,6 +91,12 @@ const char* const kUsage = N_(
 
 namespace {
 
+const char* const kVersionNotice =
+    "Copyright (C) 2026 The korvane developers.\n"
+    "License MIT: <https://opensource.org/licenses/MIT>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 enum OptionCode : int {
     kFile = 1, // a name that is not an option, in its place among the options
     kTrace = 256,
@@ -263,7 +269,7 @@ private:
             exitStatus_ = kComplete;
             return false;
         case kVersion:
-            std::printf("korvane-scan %s\n", KORVANE_VERSION);
+            std::printf("korvane-scan %s\n%s", KORVANE_VERSION, kVersionNotice);
             exitStatus_ = kComplete;
             return false;
         case kTrace:

@@ -19,6 +19,9 @@ packages=(
   qt6-translations-l10n                    # Qt's own Japanese (standard buttons)
   locales                                  # ja_JP.UTF-8 for the tests of the Japanese texts
   xvfb xauth                               # a display for looking at the dialog
+  dpkg-dev file                            # the Debian package (cpack -G DEB, shlibdeps)
+  lintian appstream desktop-file-utils     # its checks (scripts/package-check.sh)
+  man-db bash-completion                   # the man pages' and the completion's tests
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The whole test suite: the same set-up as scripts/setup.sh, then
 #  1. the tests of the release build (core, command line, dialog on the offscreen platform);
-#  2. the core and the command line built without the dialog, tested again
+#  2. the Debian package: cpack -G DEB in build/, then scripts/package-check.sh
+#     (lintian, AppStream, the desktop entry; as root, install, run, remove);
+#  3. the core and the command line built without the dialog, tested again
 #     under AddressSanitizer and UndefinedBehaviorSanitizer;
-#  3. the fuzz targets: each one's committed corpora replayed, then 45 s of
+#  4. the fuzz targets: each one's committed corpora replayed, then 45 s of
 #     fuzzing shared among them (scripts/fuzz.sh; KORVANE_FUZZ_SECONDS
 #     changes the time).
 set -euo pipefail
@@ -14,6 +16,10 @@ scripts/setup.sh
 
 echo "== tests (release build)"
 ctest --preset default -j"$jobs"
+
+echo "== package"
+(cd build && rm -f korvane_*.deb && cpack -G DEB >/dev/null)
+scripts/package-check.sh
 
 echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer, without the dialog"
 cmake --preset sanitize >/dev/null

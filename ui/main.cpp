@@ -18,6 +18,12 @@ constexpr const char* kUsage =
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n";
 
+constexpr const char* kVersionNotice =
+    "Copyright (C) 2026 The korvane developers.\n"
+    "License MIT: <https://opensource.org/licenses/MIT>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
 enum ExitCode : int { kDone = 0, kUsageError = 2 };
 
 } // namespace
@@ -27,7 +33,7 @@ int main(int argc, char** argv)
     // Answered before the window system is reached, so they work without a display.
     for (int k = 1; k < argc && std::strcmp(argv[k], "--") != 0; ++k) {
         if (std::strcmp(argv[k], "--version") == 0) {
-            std::printf("korvane %s\n", KORVANE_VERSION);
+            std::printf("korvane %s\n%s", KORVANE_VERSION, kVersionNotice);
             return kDone;
         }
         if (std::strcmp(argv[k], "--help") == 0) {

@@ -13,8 +13,8 @@ CScanApp::CScanApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("korvane"));
     setApplicationVersion(QStringLiteral(KORVANE_VERSION));
-    // Lets a Wayland compositor find the icon through korvane.desktop.
-    setDesktopFileName(QStringLiteral("korvane"));
+    // Lets a Wayland compositor find the icon through the desktop entry.
+    setDesktopFileName(QStringLiteral(KORVANE_APP_ID));
     setWindowIcon(ui::loadIcon(IDR_MAINFRAME));
     ui::installTranslations(QLocale::system());
 }

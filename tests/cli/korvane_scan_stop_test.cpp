@@ -282,7 +282,8 @@ TEST(ScannerStop, SeveralProjectsStopTogether)
     TempDir dir;
     const std::string huge = hugeBinProject(dir, off_t{4} << 30);
     const std::string small = dir / "small.dvc";
-    ::symlink(huge.c_str(), small.c_str()); // as slow: later ones are still running when the signal comes
+    // As slow: later ones are still running when the signal comes.
+    ASSERT_EQ(::symlink(huge.c_str(), small.c_str()), 0);
     const std::string heading = "==> " + huge + " <==\r\n";
     for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         Child child({huge, small, huge});

@@ -369,7 +369,9 @@ TEST(ScannerUsage, OptionsAndWrongUsage)
 {
     const ProcessResult version = scan({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "korvane-scan 1.0.2\n");
+    EXPECT_TRUE(version.out.starts_with("korvane-scan 1.0.2\nCopyright (C) 2026 The korvane developers.\n"))
+        << version.out;
+    EXPECT_NE(version.out.find("\nLicense MIT: "), std::string::npos) << version.out;
 
     const ProcessResult help = scan({"--help"});
     EXPECT_EQ(help.status, 0);

@@ -10,10 +10,10 @@ include(GNUInstallDirs)
 set(share "${PREFIX}/${CMAKE_INSTALL_DATADIR}")
 foreach(file
     "${PREFIX}/${CMAKE_INSTALL_BINDIR}/korvane"
-    "${share}/applications/korvane.desktop"
-    "${share}/mime/packages/korvane.xml"
-    "${share}/icons/hicolor/16x16/apps/korvane.png"
-    "${share}/icons/hicolor/32x32/apps/korvane.png"
+    "${share}/applications/${APP_ID}.desktop"
+    "${share}/mime/packages/${APP_ID}.xml"
+    "${share}/icons/hicolor/16x16/apps/${APP_ID}.png"
+    "${share}/icons/hicolor/32x32/apps/${APP_ID}.png"
     "${share}/korvane/translations/korvane_ja.qm"
     "${PREFIX}/${CMAKE_INSTALL_LOCALEDIR}/ja/LC_MESSAGES/korvane.mo")
   if(NOT EXISTS "${file}")
@@ -21,14 +21,14 @@ foreach(file
   endif()
 endforeach()
 
-file(STRINGS "${share}/applications/korvane.desktop" entry)
-file(READ "${share}/mime/packages/korvane.xml" mime)
+file(STRINGS "${share}/applications/${APP_ID}.desktop" entry)
+file(READ "${share}/mime/packages/${APP_ID}.xml" mime)
 string(REGEX MATCH "<mime-type type=\"([^\"]+)\"" _ "${mime}")
 set(type "${CMAKE_MATCH_1}")
-foreach(line "Exec=korvane %f" "Icon=korvane" "MimeType=${type};")
+foreach(line "Exec=korvane %f" "Icon=${APP_ID}" "MimeType=${type};")
   list(FIND entry "${line}" found)
   if(found EQUAL -1)
-    message(FATAL_ERROR "korvane.desktop lacks the line '${line}'")
+    message(FATAL_ERROR "${APP_ID}.desktop lacks the line '${line}'")
   endif()
 endforeach()
 if(NOT mime MATCHES "<glob pattern=\"\\*\\.dvc\"/>")
@@ -36,8 +36,8 @@ if(NOT mime MATCHES "<glob pattern=\"\\*\\.dvc\"/>")
 endif()
 
 # A PNG's width and height are big-endian words at bytes 16 and 20.
-foreach(size 16 32)
-  file(READ "${share}/icons/hicolor/${size}x${size}/apps/korvane.png" header LIMIT 24 HEX)
+foreach(size 16 32 48 64 128 256)
+  file(READ "${share}/icons/hicolor/${size}x${size}/apps/${APP_ID}.png" header LIMIT 24 HEX)
   string(SUBSTRING "${header}" 32 8 width)
   string(SUBSTRING "${header}" 40 8 height)
   math(EXPR width "0x${width}")
