@@ -113,6 +113,10 @@ echo "samples/wedding.dvc: exit 1, $(grep -vc '^\[' "$work/report") missing path
 bash -c 'source /usr/share/bash-completion/bash_completion && __load_completion korvane-scan &&
   complete -p korvane-scan' >/dev/null || fail "bash does not load the completion of korvane-scan"
 /usr/bin/korvane --version >/dev/null || fail "korvane --version"
+if locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+  env -u LC_ALL -u LANGUAGE LANG=ja_JP.UTF-8 /usr/bin/korvane-scan --help | head -1 | grep -q '^使い方: korvane-scan' ||
+    fail "the installed korvane-scan does not speak Japanese under ja_JP.UTF-8"
+fi
 
 echo "-- remove"
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq "$package" >/dev/null
