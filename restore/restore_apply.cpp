@@ -4,14 +4,22 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace korvane {
 
@@ -40,9 +48,114 @@ public:
     }
     FileCloser(const FileCloser&) = delete;
     FileCloser& operator=(const FileCloser&) = delete;
+    int release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
+};
+
+// A copy written under its temporary name, waiting to be made durable (its
+// content hashed for the journal, then synced) and then given its name.
+struct Written {
+    std::size_t step = 0; // in the plan
+    std::string source;
+    std::string destination;
+    std::string temporary;
+    int out = -1;     // the temporary, open
+    int cloned = -1;  // the source, open, when the temporary is its clone
+    std::uint64_t bytes = 0;
+    // Set by sealing.
+    bool sealed = false;
+    ContentHash content;
+    std::string error; // what failed, when something did
+};
+
+// Seals copies on a thread of its own, in the order given, while the next
+// ones are copied: hashes what was written (a clone's source, whose content
+// the clone shares), then syncs it.
+class Sealer {
+public:
+    Sealer()
+    {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: each copy is sealed when it is given.
+        }
+    }
+    ~Sealer()
+    {
+        if (!thread_.joinable())
+            return;
+        {
+            const std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    Sealer(const Sealer&) = delete;
+    Sealer& operator=(const Sealer&) = delete;
+
+    void give(Written& written)
+    {
+        if (!thread_.joinable()) {
+            seal(written);
+            written.sealed = true;
+            return;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            queue_.push_back(&written);
+        }
+        wake_.notify_all();
+    }
+
+    void wait(const Written& written)
+    {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return written.sealed; });
+    }
+
+private:
+    static void seal(Written& written)
+    {
+        const int from = written.cloned >= 0 ? written.cloned : written.out;
+        if (const std::optional<ContentHash> content = hashOpenFile(from))
+            written.content = *content;
+        else
+            written.error = failure("cannot read", written.cloned >= 0 ? written.source : written.temporary, errno);
+        if (written.error.empty() && ::fsync(written.out) != 0)
+            written.error = failure("cannot write", written.temporary, errno);
+    }
+
+    void run()
+    {
+        for (;;) {
+            Written* next = nullptr;
+            {
+                std::unique_lock lock(mutex_);
+                wake_.wait(lock, [&] { return quit_ || !queue_.empty(); });
+                if (queue_.empty())
+                    return;
+                next = queue_.front();
+                queue_.pop_front();
+            }
+            seal(*next);
+            {
+                const std::lock_guard lock(mutex_);
+                next->sealed = true;
+            }
+            done_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    std::deque<Written*> queue_;
+    bool quit_ = false;
+    std::thread thread_;
 };
 
 class Applier {
@@ -52,14 +165,29 @@ public:
     {
     }
 
-    StepResult putBack(const RestoreStep& step)
+    ~Applier()
+    {
+        // Only when something threw: the temporaries go, nothing is named.
+        sealer_.reset();
+        for (const std::unique_ptr<Written>& written : written_) {
+            ::unlink(written->temporary.c_str());
+            closeFiles(*written);
+        }
+    }
+
+    Applier(const Applier&) = delete;
+    Applier& operator=(const Applier&) = delete;
+
+    // Puts back step `k`: its outcome, or nothing while it is a copy waiting
+    // for its name (see `name`).
+    std::optional<StepResult> putBack(std::size_t k, const RestoreStep& step)
     {
         struct stat st;
         if (::lstat(step.destination.c_str(), &st) == 0)
-            return {StepOutcome::Appeared, {}};
+            return StepResult{StepOutcome::Appeared, {}};
         const std::string folder = folderOf(step.destination);
         if (std::string error = makeFolders(folder); !error.empty())
-            return {StepOutcome::Failed, std::move(error)};
+            return StepResult{StepOutcome::Failed, std::move(error)};
         touched_.insert(folder);
         if (!options_.forceCopy) {
             const int linked = options_.link ? options_.link(step.source.c_str(), step.destination.c_str())
@@ -68,11 +196,30 @@ public:
             if (linked == 0)
                 return recordLink(step);
             if (errno == EEXIST)
-                return {StepOutcome::Appeared, {}};
+                return StepResult{StepOutcome::Appeared, {}};
             if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP && errno != EOPNOTSUPP)
-                return {StepOutcome::Failed, failure("cannot link", step.destination, errno)};
+                return StepResult{StepOutcome::Failed, failure("cannot link", step.destination, errno)};
         }
-        return copy(step, folder);
+        return copy(k, step, folder);
+    }
+
+    // Names the oldest copies waiting, each once it is sealed (renamed into
+    // place only once its data is durable): all of them, or when more than a
+    // batch wait, the older half. Which copies are named when depends only
+    // on the plan, so the journal's order does too.
+    void name(bool all)
+    {
+        if (!all && written_.size() <= kMostWaiting && waitingBytes_ <= kMostWaitingBytes)
+            return;
+        while (!written_.empty() &&
+               (all || written_.size() > kMostWaiting / 2 || waitingBytes_ > kMostWaitingBytes / 2)) {
+            Written& oldest = *written_.front();
+            sealer_->wait(oldest);
+            result_.steps[oldest.step] = giveName(oldest);
+            waitingBytes_ -= oldest.bytes;
+            closeFiles(oldest);
+            written_.pop_front();
+        }
     }
 
     // Every folder written in, synced once so that the names given survive.
@@ -88,6 +235,11 @@ public:
     }
 
 private:
+    // Copies written and not yet named, at most: past these, the run waits
+    // for the older half to be sealed, while the newer half is.
+    static constexpr std::size_t kMostWaiting = 64;
+    static constexpr std::uint64_t kMostWaitingBytes = std::uint64_t{256} << 20;
+
     // Makes `folder` and those above it that are missing, each in the journal.
     std::string makeFolders(const std::string& folder)
     {
@@ -130,15 +282,16 @@ private:
 
     bool stopped() const { return options_.stop && options_.stop->load(); }
 
-    // Copies `in` into `out`: a clone where the file system offers one, else
-    // copy_file_range, else read and write. 0 or the error.
-    int copyContent(int in, int out, std::uint64_t size)
+    // Copies `in` into `out`: a clone where the file system offers one (and
+    // then true in `cloned`), else copy_file_range, else read and write.
+    // 0 or the error.
+    int copyContent(int in, int out, std::uint64_t size, bool& cloned)
     {
-        if (::ioctl(out, FICLONE, in) == 0)
+        cloned = ::ioctl(out, FICLONE, in) == 0;
+        if (cloned)
             return 0;
         std::uint64_t done = 0;
         bool ranged = true;
-        std::vector<char> buffer;
         while (done < size) {
             if (stopped())
                 return EINTR;
@@ -152,10 +305,10 @@ private:
                     continue;
                 }
             } else {
-                buffer.resize(1 << 20);
-                n = ::read(in, buffer.data(), std::min(chunk, buffer.size()));
+                buffer_.resize(1 << 20);
+                n = ::read(in, buffer_.data(), std::min(chunk, buffer_.size()));
                 for (ssize_t written = 0; n > 0 && written < n;) {
-                    const ssize_t w = ::write(out, buffer.data() + written, static_cast<std::size_t>(n - written));
+                    const ssize_t w = ::write(out, buffer_.data() + written, static_cast<std::size_t>(n - written));
                     if (w < 0 && errno != EINTR)
                         return errno;
                     written += std::max<ssize_t>(w, 0);
@@ -174,73 +327,119 @@ private:
         return 0;
     }
 
-    StepResult copy(const RestoreStep& step, const std::string& folder)
+    // Writes the copy under a temporary name, in the journal before its
+    // content, and hands it to be sealed; nothing when that went well.
+    std::optional<StepResult> copy(std::size_t k, const RestoreStep& step, const std::string& folder)
     {
         // Without blocking: a FIFO or a device put in the file's place is
         // refused, not waited on or read.
         const int in = ::open(step.source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (in < 0)
-            return {StepOutcome::Failed, failure("cannot read", step.source, errno)};
+            return StepResult{StepOutcome::Failed, failure("cannot read", step.source, errno)};
         FileCloser closeIn(in);
         struct stat source;
         if (::fstat(in, &source) != 0)
-            return {StepOutcome::Failed, failure("cannot read", step.source, errno)};
+            return StepResult{StepOutcome::Failed, failure("cannot read", step.source, errno)};
         if (!S_ISREG(source.st_mode))
-            return {StepOutcome::Failed, failure("cannot read", step.source, EINVAL)};
+            return StepResult{StepOutcome::Failed, failure("cannot read", step.source, EINVAL)};
         std::string temporary = folder + "/.korvane-put-back-XXXXXX";
         const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
         if (out < 0)
-            return {StepOutcome::Failed, failure("cannot write in", folder, errno)};
+            return StepResult{StepOutcome::Failed, failure("cannot write in", folder, errno)};
         FileCloser closeOut(out);
         const auto give_up = [&](std::string_view what, const std::string& path, int error) {
             ::unlink(temporary.c_str());
             return StepResult{StepOutcome::Failed, failure(what, path, error)};
         };
+        // So that undo finds it should the run be cut short before it is named.
+        if (!journal_.add({JournalEntry::Kind::Temporary, temporary, {}, 0, 0, {}}))
+            return give_up("cannot write the journal", journal_.path(), errno);
         const std::uint64_t before = result_.bytesCopied;
-        if (const int error = copyContent(in, out, static_cast<std::uint64_t>(source.st_size)); error != 0) {
+        bool cloned = false;
+        if (const int error = copyContent(in, out, static_cast<std::uint64_t>(source.st_size), cloned);
+            error != 0) {
             result_.bytesCopied = before;
             if (error == EINTR && stopped()) {
                 ::unlink(temporary.c_str());
-                return {StepOutcome::Stopped, {}};
+                return StepResult{StepOutcome::Stopped, {}};
             }
             return give_up("cannot copy to", step.destination, error);
         }
         const timespec times[2] = {source.st_atim, source.st_mtim};
         ::fchmod(out, source.st_mode & 0777);
         ::futimens(out, times);
-        if (::fsync(out) != 0)
-            return give_up("cannot write", temporary, errno);
-        const std::optional<ContentHash> written = hashOpenFile(out);
-        if (!written)
-            return give_up("cannot read", temporary, errno);
-        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, step.destination.c_str(), RENAME_NOREPLACE) != 0) {
+        // Writing back starts now, so that the sync, later, has little to wait for.
+        ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
+        auto written = std::make_unique<Written>();
+        written->step = k;
+        written->source = step.source;
+        written->destination = step.destination;
+        written->temporary = std::move(temporary);
+        written->bytes = static_cast<std::uint64_t>(source.st_size);
+        written->out = closeOut.release();
+        if (cloned)
+            written->cloned = closeIn.release();
+        if (!sealer_)
+            sealer_.emplace();
+        waitingBytes_ += written->bytes;
+        written_.push_back(std::move(written));
+        sealer_->give(*written_.back());
+        return std::nullopt;
+    }
+
+    // Renames a sealed copy into place, unless something holds its name.
+    StepResult giveName(const Written& written)
+    {
+        const std::string& temporary = written.temporary;
+        const std::string& destination = written.destination;
+        if (!written.error.empty()) {
+            ::unlink(temporary.c_str());
+            return {StepOutcome::Failed, written.error};
+        }
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0) {
             if (errno == EEXIST) {
                 ::unlink(temporary.c_str());
                 return {StepOutcome::Appeared, {}};
             }
-            if (errno != EINVAL && errno != ENOSYS)
-                return give_up("cannot name", step.destination, errno);
+            if (errno != EINVAL && errno != ENOSYS) {
+                const int error = errno;
+                ::unlink(temporary.c_str());
+                return {StepOutcome::Failed, failure("cannot name", destination, error)};
+            }
             // A file system without renaming that refuses to replace: a link refuses.
-            if (::link(temporary.c_str(), step.destination.c_str()) != 0) {
+            if (::link(temporary.c_str(), destination.c_str()) != 0) {
                 const int error = errno;
                 ::unlink(temporary.c_str());
                 if (error == EEXIST)
                     return {StepOutcome::Appeared, {}};
-                return {StepOutcome::Failed, failure("cannot name", step.destination, error)};
+                return {StepOutcome::Failed, failure("cannot name", destination, error)};
             }
             ::unlink(temporary.c_str());
         }
-        JournalEntry entry{JournalEntry::Kind::Copy, step.destination, step.source, 0, 0, *written};
+        JournalEntry entry{JournalEntry::Kind::Copy, destination, written.source, 0, 0, written.content};
         if (!journal_.add(entry))
             return {StepOutcome::Failed, failure("cannot write the journal", journal_.path(), errno)};
         ++result_.copied;
         return {StepOutcome::Copied, {}};
     }
 
+    static void closeFiles(Written& written)
+    {
+        if (written.out >= 0)
+            ::close(std::exchange(written.out, -1));
+        if (written.cloned >= 0)
+            ::close(std::exchange(written.cloned, -1));
+    }
+
     const ApplyOptions& options_;
     JournalWriter& journal_;
     ApplyResult& result_;
     std::set<std::string> touched_;
+    std::vector<char> buffer_;
+    // Copies written, oldest first, each waiting to be sealed and named.
+    std::deque<std::unique_ptr<Written>> written_;
+    std::uint64_t waitingBytes_ = 0;
+    std::optional<Sealer> sealer_;
 };
 
 } // namespace
@@ -266,12 +465,16 @@ ApplyResult applyRestorePlan(const RestorePlan& plan, const ApplyOptions& option
             result.steps[k].outcome = StepOutcome::Stopped;
             continue;
         }
-        result.steps[k] = applier.putBack(step);
+        if (std::optional<StepResult> done = applier.putBack(k, step))
+            result.steps[k] = std::move(*done);
         ++progress.done;
         progress.bytesCopied = result.bytesCopied;
         if (options.progress)
             options.progress(progress);
+        applier.name(false);
     }
+    // What was written before a stop is named all the same: it is whole.
+    applier.name(true);
     applier.syncFolders();
     return result;
 }
@@ -297,6 +500,17 @@ UndoResult undoRestore(const std::string& journalPath)
             else if (errno == ENOTEMPTY || errno == EEXIST)
                 keep(entry.path, "not empty");
             else
+                keep(entry.path, std::strerror(errno));
+            continue;
+        }
+        if (entry.kind == JournalEntry::Kind::Temporary) {
+            // Renamed into place or removed by the run, unless it was cut
+            // short: then a copy that never got its name.
+            if (::lstat(entry.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            if (::unlink(entry.path.c_str()) == 0)
+                ++result.removedFiles;
+            else if (errno != ENOENT)
                 keep(entry.path, std::strerror(errno));
             continue;
         }
