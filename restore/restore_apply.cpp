@@ -16,6 +16,7 @@
 #include <set>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -57,13 +58,18 @@ private:
 // A copy written under its temporary name, waiting to be made durable (its
 // content hashed for the journal, then synced) and then given its name.
 struct Written {
-    std::size_t step = 0; // in the plan
+    std::uint64_t number = 0; // in the order written
+    std::size_t step = 0;     // in the plan
     std::string source;
     std::string destination;
     std::string temporary;
     int out = -1;     // the temporary, open
     int cloned = -1;  // the source, open, when the temporary is its clone
     std::uint64_t bytes = 0;
+    dev_t device = 0;
+    // Made durable with the file system it is on, in one sync for a batch of
+    // copies, rather than a sync of its own.
+    bool withFileSystem = false;
     // Set by sealing.
     bool sealed = false;
     ContentHash content;
@@ -72,7 +78,8 @@ struct Written {
 
 // Seals copies on a thread of its own, in the order given, while the next
 // ones are copied: hashes what was written (a clone's source, whose content
-// the clone shares), then syncs it.
+// the clone shares), then syncs it, or syncs the file system it is on once
+// for a whole batch.
 class Sealer {
 public:
     Sealer()
@@ -97,16 +104,30 @@ public:
     Sealer(const Sealer&) = delete;
     Sealer& operator=(const Sealer&) = delete;
 
-    void give(Written& written)
+    // Hands over a copy; `endsBatch`: the file systems are synced after it.
+    void give(Written& written, bool endsBatch)
     {
         if (!thread_.joinable()) {
-            seal(written);
-            written.sealed = true;
+            seal(&written, endsBatch);
             return;
         }
         {
             const std::lock_guard lock(mutex_);
-            queue_.push_back(&written);
+            queue_.push_back({&written, endsBatch});
+        }
+        wake_.notify_all();
+    }
+
+    // Ends the batch: the copies given are all sealed in time.
+    void endBatch()
+    {
+        if (!thread_.joinable()) {
+            seal(nullptr, true);
+            return;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            queue_.push_back({nullptr, true});
         }
         wake_.notify_all();
     }
@@ -118,21 +139,67 @@ public:
     }
 
 private:
-    static void seal(Written& written)
+    struct Job {
+        Written* written;
+        bool endsBatch;
+    };
+
+    void seal(Written* written, bool endsBatch)
     {
-        const int from = written.cloned >= 0 ? written.cloned : written.out;
-        if (const std::optional<ContentHash> content = hashOpenFile(from))
-            written.content = *content;
-        else
-            written.error = failure("cannot read", written.cloned >= 0 ? written.source : written.temporary, errno);
-        if (written.error.empty() && ::fsync(written.out) != 0)
-            written.error = failure("cannot write", written.temporary, errno);
+        if (written) {
+            const int from = written->cloned >= 0 ? written->cloned : written->out;
+            if (const std::optional<ContentHash> content = hashOpenFile(from))
+                written->content = *content;
+            else
+                written->error =
+                    failure("cannot read", written->cloned >= 0 ? written->source : written->temporary, errno);
+            if (!written->withFileSystem) {
+                if (written->error.empty() && ::fsync(written->out) != 0)
+                    written->error = failure("cannot write", written->temporary, errno);
+                markSealed(*written);
+            } else {
+                batch_.push_back(written);
+            }
+        }
+        if (endsBatch)
+            syncBatch();
+    }
+
+    // One sync a file system for the copies on it, through the one written
+    // first, so that a failure to write back any of them is reported.
+    void syncBatch()
+    {
+        std::vector<std::pair<dev_t, int>> synced; // and the error
+        for (Written* written : batch_) {
+            auto it = std::find_if(synced.begin(), synced.end(),
+                                   [&](const auto& s) { return s.first == written->device; });
+            if (it == synced.end())
+                it = synced.insert(synced.end(), {written->device, ::syncfs(written->out) == 0 ? 0 : errno});
+            if (it->second != 0 && written->error.empty())
+                written->error = failure("cannot write", written->temporary, it->second);
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            for (Written* written : batch_)
+                written->sealed = true;
+        }
+        batch_.clear();
+        done_.notify_all();
+    }
+
+    void markSealed(Written& written)
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            written.sealed = true;
+        }
+        done_.notify_all();
     }
 
     void run()
     {
         for (;;) {
-            Written* next = nullptr;
+            Job next{};
             {
                 std::unique_lock lock(mutex_);
                 wake_.wait(lock, [&] { return quit_ || !queue_.empty(); });
@@ -141,19 +208,15 @@ private:
                 next = queue_.front();
                 queue_.pop_front();
             }
-            seal(*next);
-            {
-                const std::lock_guard lock(mutex_);
-                next->sealed = true;
-            }
-            done_.notify_all();
+            seal(next.written, next.endsBatch);
         }
     }
 
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    std::deque<Written*> queue_;
+    std::deque<Job> queue_;
+    std::vector<Written*> batch_; // hashed, waiting for their file system's sync
     bool quit_ = false;
     std::thread thread_;
 };
@@ -214,6 +277,12 @@ public:
         while (!written_.empty() &&
                (all || written_.size() > kMostWaiting / 2 || waitingBytes_ > kMostWaitingBytes / 2)) {
             Written& oldest = *written_.front();
+            if (oldest.number > batchEnd_) {
+                sealer_->endBatch();
+                batchEnd_ = written_.back()->number;
+                batchCount_ = 0;
+                batchBytes_ = 0;
+            }
             sealer_->wait(oldest);
             result_.steps[oldest.step] = giveName(oldest);
             waitingBytes_ -= oldest.bytes;
@@ -237,8 +306,8 @@ public:
 private:
     // Copies written and not yet named, at most: past these, the run waits
     // for the older half to be sealed, while the newer half is.
-    static constexpr std::size_t kMostWaiting = 64;
-    static constexpr std::uint64_t kMostWaitingBytes = std::uint64_t{256} << 20;
+    static constexpr std::size_t kMostWaiting = 128;
+    static constexpr std::uint64_t kMostWaitingBytes = std::uint64_t{512} << 20;
 
     // Makes `folder` and those above it that are missing, each in the journal.
     std::string makeFolders(const std::string& folder)
@@ -371,6 +440,7 @@ private:
         // Writing back starts now, so that the sync, later, has little to wait for.
         ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
         auto written = std::make_unique<Written>();
+        written->number = ++written_count_;
         written->step = k;
         written->source = step.source;
         written->destination = step.destination;
@@ -379,11 +449,25 @@ private:
         written->out = closeOut.release();
         if (cloned)
             written->cloned = closeIn.release();
+        struct stat made;
+        if (::fstat(written->out, &made) == 0) {
+            written->device = made.st_dev;
+            written->withFileSystem = syncsWhole(written->out, made.st_dev);
+        }
         if (!sealer_)
             sealer_.emplace();
+        // A batch of copies, half of those that may wait, synced together.
+        ++batchCount_;
+        batchBytes_ += written->bytes;
+        const bool endsBatch = batchCount_ >= kMostWaiting / 2 || batchBytes_ >= kMostWaitingBytes / 2;
+        if (endsBatch) {
+            batchEnd_ = written->number;
+            batchCount_ = 0;
+            batchBytes_ = 0;
+        }
         waitingBytes_ += written->bytes;
         written_.push_back(std::move(written));
-        sealer_->give(*written_.back());
+        sealer_->give(*written_.back(), endsBatch);
         return std::nullopt;
     }
 
@@ -423,6 +507,34 @@ private:
         return {StepOutcome::Copied, {}};
     }
 
+    // Whether syncing the whole file system the file `fd` is on writes its
+    // data through to the device, as on local disk file systems: there one
+    // sync for a batch of copies replaces one a copy. Elsewhere (a network
+    // or FUSE file system), each copy is synced on its own.
+    bool syncsWhole(int fd, dev_t device)
+    {
+        for (const auto& [known, whole] : syncsWhole_)
+            if (known == device)
+                return whole;
+        struct statfs fs {};
+        bool whole = false;
+        if (::fstatfs(fd, &fs) == 0) {
+            switch (static_cast<unsigned long>(fs.f_type)) {
+            case 0xEF53:     // ext2, ext3, ext4
+            case 0x58465342: // XFS
+            case 0x9123683E: // Btrfs
+            case 0xF2F52010: // F2FS
+            case 0x01021994: // tmpfs
+                whole = true;
+                break;
+            default:
+                break;
+            }
+        }
+        syncsWhole_.emplace_back(device, whole);
+        return whole;
+    }
+
     static void closeFiles(Written& written)
     {
         if (written.out >= 0)
@@ -439,6 +551,12 @@ private:
     // Copies written, oldest first, each waiting to be sealed and named.
     std::deque<std::unique_ptr<Written>> written_;
     std::uint64_t waitingBytes_ = 0;
+    std::uint64_t written_count_ = 0;
+    // The copies of the batch being written, and the last copy of a batch ended.
+    std::size_t batchCount_ = 0;
+    std::uint64_t batchBytes_ = 0;
+    std::uint64_t batchEnd_ = 0;
+    std::vector<std::pair<dev_t, bool>> syncsWhole_;
     std::optional<Sealer> sealer_;
 };
 
