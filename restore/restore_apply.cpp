@@ -153,11 +153,19 @@ private:
             else
                 written->error =
                     failure("cannot read", written->cloned >= 0 ? written->source : written->temporary, errno);
+            if (written->cloned >= 0)
+                ::close(std::exchange(written->cloned, -1));
             if (!written->withFileSystem) {
                 if (written->error.empty() && ::fsync(written->out) != 0)
                     written->error = failure("cannot write", written->temporary, errno);
+                ::close(std::exchange(written->out, -1));
                 markSealed(*written);
             } else {
+                // Open until synced only the first of the batch on its file
+                // system, through which it is synced.
+                if (std::any_of(batch_.begin(), batch_.end(),
+                                [&](const Written* w) { return w->device == written->device; }))
+                    ::close(std::exchange(written->out, -1));
                 batch_.push_back(written);
             }
         }
@@ -180,8 +188,11 @@ private:
         }
         {
             const std::lock_guard lock(mutex_);
-            for (Written* written : batch_)
+            for (Written* written : batch_) {
+                if (written->out >= 0)
+                    ::close(std::exchange(written->out, -1));
                 written->sealed = true;
+            }
         }
         batch_.clear();
         done_.notify_all();
@@ -306,8 +317,8 @@ public:
 private:
     // Copies written and not yet named, at most: past these, the run waits
     // for the older half to be sealed, while the newer half is.
-    static constexpr std::size_t kMostWaiting = 128;
-    static constexpr std::uint64_t kMostWaitingBytes = std::uint64_t{512} << 20;
+    static constexpr std::size_t kMostWaiting = 256;
+    static constexpr std::uint64_t kMostWaitingBytes = std::uint64_t{1024} << 20;
 
     // Makes `folder` and those above it that are missing, each in the journal.
     std::string makeFolders(const std::string& folder)
@@ -354,11 +365,15 @@ private:
     // Copies `in` into `out`: a clone where the file system offers one (and
     // then true in `cloned`), else copy_file_range, else read and write.
     // 0 or the error.
-    int copyContent(int in, int out, std::uint64_t size, bool& cloned)
+    int copyContent(int in, int out, std::uint64_t size, std::pair<dev_t, dev_t> devices, bool& cloned)
     {
-        cloned = ::ioctl(out, FICLONE, in) == 0;
+        const bool tried = std::find(noClone_.begin(), noClone_.end(), devices) != noClone_.end();
+        cloned = !tried && ::ioctl(out, FICLONE, in) == 0;
         if (cloned)
             return 0;
+        // Not between these file systems: not tried again.
+        if (!tried && (errno == EOPNOTSUPP || errno == ENOTTY || errno == EXDEV))
+            noClone_.push_back(devices);
         std::uint64_t done = 0;
         bool ranged = true;
         while (done < size) {
@@ -423,9 +438,13 @@ private:
         // So that undo finds it should the run be cut short before it is named.
         if (!journal_.add({JournalEntry::Kind::Temporary, temporary, {}, 0, 0, {}}))
             return give_up("cannot write the journal", journal_.path(), errno);
+        struct stat made;
+        if (::fstat(out, &made) != 0)
+            return give_up("cannot write", temporary, errno);
         const std::uint64_t before = result_.bytesCopied;
         bool cloned = false;
-        if (const int error = copyContent(in, out, static_cast<std::uint64_t>(source.st_size), cloned);
+        if (const int error = copyContent(in, out, static_cast<std::uint64_t>(source.st_size),
+                                          {source.st_dev, made.st_dev}, cloned);
             error != 0) {
             result_.bytesCopied = before;
             if (error == EINTR && stopped()) {
@@ -449,11 +468,8 @@ private:
         written->out = closeOut.release();
         if (cloned)
             written->cloned = closeIn.release();
-        struct stat made;
-        if (::fstat(written->out, &made) == 0) {
-            written->device = made.st_dev;
-            written->withFileSystem = syncsWhole(written->out, made.st_dev);
-        }
+        written->device = made.st_dev;
+        written->withFileSystem = syncsWhole(written->out, made.st_dev);
         if (!sealer_)
             sealer_.emplace();
         // A batch of copies, half of those that may wait, synced together.
@@ -557,6 +573,7 @@ private:
     std::uint64_t batchBytes_ = 0;
     std::uint64_t batchEnd_ = 0;
     std::vector<std::pair<dev_t, bool>> syncsWhole_;
+    std::vector<std::pair<dev_t, dev_t>> noClone_; // from, to
     std::optional<Sealer> sealer_;
 };
 
