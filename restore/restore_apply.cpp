@@ -459,7 +459,7 @@ private:
         // Writing back starts now, so that the sync, later, has little to wait for.
         ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
         auto written = std::make_unique<Written>();
-        written->number = ++written_count_;
+        written->number = ++writtenCount_;
         written->step = k;
         written->source = step.source;
         written->destination = step.destination;
@@ -567,7 +567,7 @@ private:
     // Copies written, oldest first, each waiting to be sealed and named.
     std::deque<std::unique_ptr<Written>> written_;
     std::uint64_t waitingBytes_ = 0;
-    std::uint64_t written_count_ = 0;
+    std::uint64_t writtenCount_ = 0;
     // The copies of the batch being written, and the last copy of a batch ended.
     std::size_t batchCount_ = 0;
     std::uint64_t batchBytes_ = 0;
