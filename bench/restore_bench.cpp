@@ -7,8 +7,8 @@
 // empty destination, removed after it and outside its time.
 //
 // korvane-scan's time is its whole run: the scan, the search, the plan, the
-// copies (each written to a temporary name, synced, then renamed) and the
-// second scan. `--restore` without `--apply` is timed in the same rounds, so
+// copies (each written to a temporary name, synced, then renamed; hashed
+// and synced in batches on a second thread) and the second scan. `--restore` without `--apply` is timed in the same rounds, so
 // that what applying the plan costs on its own is the difference.
 
 #include "bench/bench_support.h"

@@ -57,7 +57,10 @@ struct ApplyResult {
 // `forceCopy`), else as a copy (a clone where the file system offers one)
 // written under a temporary name in the place's folder, synced and then
 // given its name only if nothing holds it yet. Never moves, never replaces.
-// Each folder and file made goes into the journal as soon as it is made.
+// Copies are hashed and synced on a second thread while the next are
+// written, and named in batches (on a local disk file system, one sync of
+// the file system for a batch). Each folder, temporary and file made goes
+// into the journal as soon as it is made or named.
 ApplyResult applyRestorePlan(const RestorePlan& plan, const ApplyOptions& options = {});
 
 // What undoing a journal did.

@@ -141,6 +141,9 @@ bool JournalWriter::add(const JournalEntry& entry)
                      static_cast<unsigned long long>(entry.inode), escape(entry.path).c_str(),
                      escape(entry.source).c_str());
         break;
+    case JournalEntry::Kind::Temporary:
+        std::fprintf(file_, "temporary %s\n", escape(entry.path).c_str());
+        break;
     case JournalEntry::Kind::Copy:
         std::fprintf(file_, "copy %llu %016llx %s %s\n", static_cast<unsigned long long>(entry.content.size),
                      static_cast<unsigned long long>(entry.content.hash), escape(entry.path).c_str(),
@@ -175,6 +178,9 @@ std::optional<std::vector<JournalEntry>> readJournal(const std::string& path, st
         bool ok = false;
         if (kind == "folder" && (words >> p)) {
             entry.kind = JournalEntry::Kind::Folder;
+            ok = true;
+        } else if (kind == "temporary" && (words >> p)) {
+            entry.kind = JournalEntry::Kind::Temporary;
             ok = true;
         } else if (kind == "link" && (words >> entry.device >> entry.inode >> p >> s)) {
             entry.kind = JournalEntry::Kind::Link;

@@ -12,7 +12,9 @@ namespace korvane {
 
 // One thing a run of putting back created, in the order created.
 struct JournalEntry {
-    enum class Kind : std::uint8_t { Folder, Link, Copy };
+    // Temporary: a file made under a temporary name to be renamed into
+    // place; left only by a run cut short.
+    enum class Kind : std::uint8_t { Folder, Link, Copy, Temporary };
     Kind kind = Kind::Folder;
     std::string path;
     std::string source;     // Link, Copy: the file it was made from

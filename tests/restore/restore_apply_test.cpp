@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace korvane {
 namespace {
@@ -126,13 +130,15 @@ TEST_F(ApplyPlan, UndoAfterAPartialRunRemovesOnlyWhatIsStillAsMade)
     ASSERT_TRUE(first.read) << first.error;
     EXPECT_EQ(first.removedFiles, 1u);   // b.avi
     EXPECT_EQ(first.removedFolders, 0u); // A and C hold what was kept; B holds the user's file
-    ASSERT_EQ(first.kept.size(), 6u); // newest first: c.avi, C, B, a.avi, A, d
+    // Newest first: the copies got their names after the folders were made,
+    // so c.avi, a.avi, C, B, A, d.
+    ASSERT_EQ(first.kept.size(), 6u);
     EXPECT_NE(first.kept[0].find("c.avi"), std::string::npos);
     EXPECT_NE(first.kept[0].find("only copy"), std::string::npos);
-    EXPECT_NE(first.kept[2].find("B"), std::string::npos);
-    EXPECT_NE(first.kept[2].find("not empty"), std::string::npos);
-    EXPECT_NE(first.kept[3].find("a.avi"), std::string::npos);
-    EXPECT_NE(first.kept[3].find("changed"), std::string::npos);
+    EXPECT_NE(first.kept[1].find("a.avi"), std::string::npos);
+    EXPECT_NE(first.kept[1].find("changed"), std::string::npos);
+    EXPECT_NE(first.kept[3].find("B"), std::string::npos);
+    EXPECT_NE(first.kept[3].find("not empty"), std::string::npos);
     EXPECT_EQ(contentOf(dir / "d/A/a.avi"), "a edited");
     EXPECT_FALSE(fs::exists(dir / "d/B/b.avi"));
     EXPECT_TRUE(fs::exists(dir / "d/B/mine.txt"));
@@ -141,6 +147,71 @@ TEST_F(ApplyPlan, UndoAfterAPartialRunRemovesOnlyWhatIsStillAsMade)
     EXPECT_EQ(second.removedFiles + second.removedFolders, 0u);
     EXPECT_EQ(second.kept, first.kept) << "a second undo changes nothing";
     EXPECT_EQ(second.alreadyGone, 1u);
+}
+
+// A run killed while its copies wait under temporary names for their batch
+// to be synced: nothing stands half written under a real name, and undo
+// removes the temporaries with the rest.
+TEST_F(ApplyPlan, UndoCleansUpARunKilledInTheMiddleOfABatch)
+{
+    RestorePlan plan;
+    std::map<std::string, std::string> contents; // by name
+    for (const char n : std::string("012345")) {
+        const std::string name = std::string("c") + n + ".avi";
+        contents[name] = std::string(300000 + static_cast<std::size_t>(n), n);
+        const std::string folder = n % 2 ? "d/F1/" : "d/F0/";
+        plan.steps.push_back(putBack(dir.touch("new/" + name, contents[name]), dir / (folder + name)));
+    }
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ApplyOptions o = options();
+        o.forceCopy = true;
+        o.progress = [&](const ApplyProgress& p) {
+            if (p.done < 4)
+                return;
+            const char byte = 1;
+            if (::write(ready[1], &byte, 1) == 1)
+                for (;;)
+                    ::pause(); // killed here
+            ::_exit(1);
+        };
+        applyRestorePlan(plan, o);
+        ::_exit(1);
+    }
+    ::close(ready[1]);
+    char byte = 0;
+    const bool reached = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(reached) << "the run stopped before its fourth copy";
+
+    std::size_t temporaries = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "d")) {
+        if (!entry.is_regular_file())
+            continue;
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(".korvane-put-back-"))
+            ++temporaries;
+        else
+            EXPECT_EQ(contentOf(entry.path().string()), contents[name]) << name << " stands whole or not at all";
+    }
+    EXPECT_GT(temporaries, 0u) << "copies were waiting for their sync";
+    std::vector<fs::path> journals;
+    for (const auto& entry : fs::directory_iterator(dir / "state"))
+        journals.push_back(entry.path());
+    ASSERT_EQ(journals.size(), 1u);
+    const UndoResult undo = undoRestore(journals.front().string());
+    ASSERT_TRUE(undo.read) << undo.error;
+    EXPECT_TRUE(undo.kept.empty()) << undo.kept.front();
+    EXPECT_FALSE(fs::exists(dir / "d")) << "every file, temporaries too, and every folder made is gone";
+    const UndoResult again = undoRestore(journals.front().string());
+    EXPECT_EQ(again.removedFiles + again.removedFolders, 0u);
+    EXPECT_TRUE(again.kept.empty());
 }
 
 } // namespace
