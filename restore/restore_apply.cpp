@@ -647,7 +647,7 @@ UndoResult undoRestore(const std::string& journalPath)
             if (::unlink(entry.path.c_str()) == 0)
                 ++result.removedFiles;
             else if (errno != ENOENT)
-                keep(entry.path, std::strerror(errno));
+                keep(entry.path, systemErrorText(errno));
             continue;
         }
         if (::lstat(entry.path.c_str(), &st) != 0) {
