@@ -106,32 +106,10 @@ public:
     Sealer& operator=(const Sealer&) = delete;
 
     // Hands over a copy; `endsBatch`: the file systems are synced after it.
-    void give(Written& written, bool endsBatch)
-    {
-        if (!thread_.joinable()) {
-            seal(&written, endsBatch);
-            return;
-        }
-        {
-            const std::lock_guard lock(mutex_);
-            queue_.push_back({&written, endsBatch});
-        }
-        wake_.notify_all();
-    }
+    void give(Written& written, bool endsBatch) { enqueue(&written, endsBatch); }
 
     // Ends the batch: the copies given are all sealed in time.
-    void endBatch()
-    {
-        if (!thread_.joinable()) {
-            seal(nullptr, true);
-            return;
-        }
-        {
-            const std::lock_guard lock(mutex_);
-            queue_.push_back({nullptr, true});
-        }
-        wake_.notify_all();
-    }
+    void endBatch() { enqueue(nullptr, true); }
 
     void wait(const Written& written)
     {
@@ -144,6 +122,19 @@ private:
         Written* written;
         bool endsBatch;
     };
+
+    void enqueue(Written* written, bool endsBatch)
+    {
+        if (!thread_.joinable()) {
+            seal(written, endsBatch);
+            return;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            queue_.push_back({written, endsBatch});
+        }
+        wake_.notify_all();
+    }
 
     void seal(Written* written, bool endsBatch)
     {

@@ -6,12 +6,6 @@ namespace korvane {
 
 namespace {
 
-bool isHiddenControl(char32_t c)
-{
-    return (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
-           (c >= 0x2066 && c <= 0x2069);
-}
-
 // The length of the character at name[k] when it may be shown as it is, 0
 // when its bytes must be escaped.
 std::size_t plainAt(std::string_view name, std::size_t k)
@@ -44,6 +38,12 @@ void appendEscaped(std::string& out, unsigned char byte)
 }
 
 } // namespace
+
+bool isHiddenControl(char32_t c)
+{
+    return (c >= 0x80 && c <= 0x9F) || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
 
 bool needsQuoting(std::string_view name)
 {

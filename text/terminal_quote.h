@@ -28,6 +28,11 @@ namespace korvane {
 //   - nothing of the above, but begins with $' and so would read as quoted.
 bool needsQuoting(std::string_view name);
 
+// Whether `c` is one of the characters above beyond ASCII: a C1 control, a
+// line or paragraph separator, or a bidirectional embedding, override or
+// isolate.
+bool isHiddenControl(char32_t c);
+
 // `name` as it is when it needs no quoting, else the whole of it as $'...':
 // printable ASCII and valid UTF-8 characters that need no quoting as they
 // are, backslash as \\, the quote as \', BEL, BS, TAB, LF, VT, FF, CR and

@@ -1,6 +1,7 @@
 #include "ui/drive_mapping_dlg.h"
 
 #include "ui/framework/modals.h"
+#include "ui/shown_name.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -26,11 +27,6 @@ constexpr int kFromFileRole = Qt::UserRole + 1;
 QString caption()
 {
     return DriveMappingDlg::tr("Drive mapping");
-}
-
-QString fromBytes(const std::string& text)
-{
-    return QFile::decodeName(QByteArray::fromStdString(text));
 }
 
 // Where a mapping comes from, in the dialog's language.

@@ -5,10 +5,10 @@
 #include "restore/restore_plan.h"
 #include "ui/framework/modals.h"
 #include "ui/put_back_dlg.h"
+#include "ui/shown_name.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -22,16 +22,6 @@ namespace korvane::ui {
 namespace {
 
 constexpr int kSuggestionRole = Qt::UserRole;
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString fromBytes(std::string_view text)
-{
-    return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-}
 
 // `one` and `many` are marked with QT_TRANSLATE_NOOP.
 QString count(std::size_t n, const char* one, const char* many)

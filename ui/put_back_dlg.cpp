@@ -1,13 +1,13 @@
 #include "ui/put_back_dlg.h"
 
 #include "ui/framework/input_blocker.h"
+#include "ui/shown_name.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QEventLoop>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMetaObject>
@@ -35,40 +35,6 @@ constexpr qsizetype kMaxShownChars = 1024;
 constexpr int kDetailLines = 5;
 // The entries an undo left that its message names; the rest are counted.
 constexpr std::size_t kNamedKept = 20;
-
-QString fromUtf8(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString fromBytes(std::string_view text)
-{
-    return QFile::decodeName(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-}
-
-// Characters that would break a line or turn the text around it.
-bool needsEscape(char16_t c)
-{
-    return c < 0x20 || (c >= 0x7f && c < 0xa0) || c == 0x061c || c == 0x200e || c == 0x200f ||
-           (c >= 0x2028 && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) || c == 0xfeff;
-}
-
-QString escaped(char16_t c)
-{
-    switch (c) {
-    case u'\n':
-        return QStringLiteral("\\n");
-    case u'\r':
-        return QStringLiteral("\\r");
-    case u'\t':
-        return QStringLiteral("\\t");
-    default:
-        break;
-    }
-    if (c < 0x100)
-        return QStringLiteral("\\x%1").arg(static_cast<unsigned>(c), 2, 16, QLatin1Char('0'));
-    return QStringLiteral("\\u%1").arg(static_cast<unsigned>(c), 4, 16, QLatin1Char('0'));
-}
 
 QString count(std::size_t n, const QString& one, const QString& many)
 {
@@ -106,28 +72,6 @@ void setRow(QTreeWidgetItem& item, const QString& what, const QString& fromOrWhy
 }
 
 } // namespace
-
-QString oneLineName(const QString& name, qsizetype maxChars)
-{
-    QString shown;
-    shown.reserve(name.size());
-    for (const QChar c : name) {
-        if (needsEscape(c.unicode()))
-            shown += escaped(c.unicode());
-        else
-            shown += c;
-    }
-    if (shown.size() <= maxChars || maxChars < 2)
-        return shown;
-    qsizetype head = maxChars / 2;
-    qsizetype tail = shown.size() - (maxChars - head - 1);
-    // Never half a character of two code units.
-    if (head > 0 && shown.at(head - 1).isHighSurrogate())
-        --head;
-    if (tail < shown.size() && shown.at(tail).isLowSurrogate())
-        ++tail;
-    return shown.left(head) + QChar(0x2026) + shown.mid(tail);
-}
 
 void runAside(const std::function<void()>& work)
 {

@@ -32,11 +32,6 @@ class QTreeWidget;
 
 namespace korvane::ui {
 
-// A name from a project or a disk as one line of a list or label: control
-// characters (line breaks, escapes, direction marks) shown as escapes, and a
-// name longer than `maxChars` cut in its middle.
-QString oneLineName(const QString& name, qsizetype maxChars = 1024);
-
 // Runs `work` on a thread of its own and returns once it has ended; meanwhile
 // the windows keep drawing, input is dropped and the cursor says to wait.
 void runAside(const std::function<void()>& work);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <locale.h>
+#include <utility>
 
 namespace korvane::testkit {
 namespace {
@@ -35,8 +36,7 @@ protected:
         const ScopedEnv lang("LANG", japanese ? "ja_JP.UTF-8" : nullptr);
         const ScopedEnv messages("LC_MESSAGES", nullptr);
         const ScopedEnv language("LANGUAGE", nullptr);
-        args.insert(args.begin(), KORVANE_SCAN_BINARY);
-        return runProcess(args);
+        return scan(std::move(args));
     }
 };
 

@@ -23,6 +23,7 @@ using Json = nlohmann::json;
 using testkit::ProcessResult;
 using testkit::ProjectModel;
 using testkit::runProcess;
+using testkit::scan;
 using testkit::ScopedEnv;
 using testkit::TempDir;
 using testkit::writeFile;
@@ -31,13 +32,6 @@ const std::string kClip = "D:\\Video\\Clip.AVI";
 const std::string kIntro = "\\\\nas\\media\\Intro.avi";
 const std::string kKanji = "D:\\\x95\x5C\\\x83\x5C.avi"; // D:\表\ソ.avi in CP932
 const std::string kHeadings = "[InsertAV]\r\n[ExAudio1]\r\n[ExAudio2]\r\n[Title]\r\n[BinWindow]\r\n";
-
-ProcessResult scan(const std::vector<std::string>& args)
-{
-    std::vector<std::string> argv = {KORVANE_SCAN_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProcess(argv);
-}
 
 // The report of a project whose MainAV clips are `missing` and which lists
 // nothing else.

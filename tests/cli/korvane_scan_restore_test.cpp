@@ -27,17 +27,10 @@ using testkit::buildProject;
 using Json = nlohmann::json;
 using testkit::ProcessResult;
 using testkit::ProjectModel;
-using testkit::runProcess;
+using testkit::scan;
 using testkit::ScopedEnv;
 using testkit::TempDir;
 using testkit::writeFile;
-
-ProcessResult scan(const std::vector<std::string>& args)
-{
-    std::vector<std::string> argv = {KORVANE_SCAN_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProcess(argv);
-}
 
 std::string contentOf(const std::string& path)
 {

@@ -27,6 +27,7 @@ using testkit::buildProject;
 using testkit::ProcessResult;
 using testkit::ProjectModel;
 using testkit::runProcess;
+using testkit::scan;
 using testkit::ScopedEnv;
 using testkit::TempDir;
 using testkit::writeFile;
@@ -81,13 +82,6 @@ ProcessResult scanOnTerminal(const std::vector<std::string>& args)
     ::close(master);
     ::close(errPipe[0]);
     return result;
-}
-
-ProcessResult scan(const std::vector<std::string>& args)
-{
-    std::vector<std::string> argv = {KORVANE_SCAN_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProcess(argv);
 }
 
 // The lines of `text`, without their line ends (LF, or CR LF).

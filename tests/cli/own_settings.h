@@ -2,12 +2,20 @@
 
 #include "tests/builder/project_builder.h"
 #include "tests/paths/scoped_env.h"
+#include "tests/process.h"
 #include "tests/temp_dir.h"
 
 #include <string>
 #include <vector>
 
 namespace korvane::testkit {
+
+// korvane-scan run as a process with `args`.
+inline ProcessResult scan(std::vector<std::string> args)
+{
+    args.insert(args.begin(), KORVANE_SCAN_BINARY);
+    return runProcess(args);
+}
 
 // For tests of korvane-scan as a process: every run sees a home, a
 // configuration folder, a state folder and a Wine prefix of its own, all
