@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <memory>
@@ -606,28 +607,84 @@ ApplyResult applyRestorePlan(const RestorePlan& plan, const ApplyOptions& option
     return result;
 }
 
-UndoResult undoRestore(const std::string& journalPath)
+namespace {
+
+// Whether `folder` holds nothing but entries in `removed`.
+bool emptyBut(const std::string& folder, const std::set<std::string>& removed)
+{
+    DIR* stream = ::opendir(folder.c_str());
+    if (!stream)
+        return false;
+    bool empty = true;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (!removed.contains(folder + "/" + std::string(name))) {
+            empty = false;
+            break;
+        }
+    }
+    ::closedir(stream);
+    return empty;
+}
+
+// Undoes the journal, or with `act` false tells what undoing it would do.
+UndoResult undo(const std::string& journalPath, bool act)
 {
     UndoResult result;
     const std::optional<std::vector<JournalEntry>> entries = readJournal(journalPath, result.error);
     if (!entries)
         return result;
     result.read = true;
-    const auto keep = [&](const std::string& path, std::string_view why) {
-        result.kept.push_back(quoteName(path) + ": " + std::string(why));
+    std::set<std::string> removed; // previewed
+    const auto keep = [&](const JournalEntry& entry, std::string why) {
+        result.kept.push_back(quoteName(entry.path) + ": " + why);
+        result.items.push_back({entry.path, entry.kind == JournalEntry::Kind::Folder, UndoItem::Action::Keep,
+                                std::move(why)});
+    };
+    const auto gone = [&](const JournalEntry& entry) {
+        ++result.alreadyGone;
+        result.items.push_back(
+            {entry.path, entry.kind == JournalEntry::Kind::Folder, UndoItem::Action::Gone, {}});
+    };
+    // Removes a file (or previews it); false when it cannot be.
+    const auto remove = [&](const JournalEntry& entry) {
+        if (act && ::unlink(entry.path.c_str()) != 0) {
+            if (errno == ENOENT)
+                gone(entry);
+            else
+                keep(entry, systemErrorText(errno));
+            return;
+        }
+        removed.insert(entry.path);
+        ++result.removedFiles;
+        result.items.push_back({entry.path, false, UndoItem::Action::Remove, {}});
     };
     for (auto it = entries->rbegin(); it != entries->rend(); ++it) {
         const JournalEntry& entry = *it;
         struct stat st;
         if (entry.kind == JournalEntry::Kind::Folder) {
-            if (::rmdir(entry.path.c_str()) == 0)
+            if (::lstat(entry.path.c_str(), &st) != 0 && errno == ENOENT) {
+                gone(entry);
+            } else if (!act) {
+                if (S_ISDIR(st.st_mode) && emptyBut(entry.path, removed)) {
+                    removed.insert(entry.path);
+                    ++result.removedFolders;
+                    result.items.push_back({entry.path, true, UndoItem::Action::Remove, {}});
+                } else {
+                    keep(entry, "not empty");
+                }
+            } else if (::rmdir(entry.path.c_str()) == 0) {
                 ++result.removedFolders;
-            else if (errno == ENOENT)
-                ++result.alreadyGone;
-            else if (errno == ENOTEMPTY || errno == EEXIST)
-                keep(entry.path, "not empty");
-            else
-                keep(entry.path, systemErrorText(errno));
+                result.items.push_back({entry.path, true, UndoItem::Action::Remove, {}});
+            } else if (errno == ENOENT) {
+                gone(entry);
+            } else if (errno == ENOTEMPTY || errno == EEXIST) {
+                keep(entry, "not empty");
+            } else {
+                keep(entry, systemErrorText(errno));
+            }
             continue;
         }
         if (entry.kind == JournalEntry::Kind::Temporary) {
@@ -635,48 +692,53 @@ UndoResult undoRestore(const std::string& journalPath)
             // short: then a copy that never got its name.
             if (::lstat(entry.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
                 continue;
-            if (::unlink(entry.path.c_str()) == 0)
-                ++result.removedFiles;
-            else if (errno != ENOENT)
-                keep(entry.path, systemErrorText(errno));
+            remove(entry);
             continue;
         }
         if (::lstat(entry.path.c_str(), &st) != 0) {
             if (errno == ENOENT)
-                ++result.alreadyGone;
+                gone(entry);
             else
-                keep(entry.path, systemErrorText(errno));
+                keep(entry, systemErrorText(errno));
             continue;
         }
         if (entry.kind == JournalEntry::Kind::Link) {
             if (static_cast<std::uint64_t>(st.st_dev) != entry.device ||
                 static_cast<std::uint64_t>(st.st_ino) != entry.inode) {
-                keep(entry.path, "replaced since it was put back");
+                keep(entry, "replaced since it was put back");
                 continue;
             }
             if (st.st_nlink < 2) {
-                keep(entry.path, "its source is gone: this is the last link to the file");
+                keep(entry, "its source is gone: this is the last link to the file");
                 continue;
             }
         } else {
             const bool same = S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == entry.content.size &&
                               hashFile(entry.path) == entry.content;
             if (!same) {
-                keep(entry.path, "changed since it was put back");
+                keep(entry, "changed since it was put back");
                 continue;
             }
             if (hashFile(entry.source) != entry.content) {
-                keep(entry.path,
-                     "its source " + quoteName(entry.source) + " is gone or changed: this is the only copy");
+                keep(entry, "its source " + quoteName(entry.source) + " is gone or changed: this is the only copy");
                 continue;
             }
         }
-        if (::unlink(entry.path.c_str()) == 0)
-            ++result.removedFiles;
-        else
-            keep(entry.path, systemErrorText(errno));
+        remove(entry);
     }
     return result;
+}
+
+} // namespace
+
+UndoResult previewUndo(const std::string& journal)
+{
+    return undo(journal, false);
+}
+
+UndoResult undoRestore(const std::string& journal)
+{
+    return undo(journal, true);
 }
 
 } // namespace korvane

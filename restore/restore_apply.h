@@ -63,15 +63,35 @@ struct ApplyResult {
 // into the journal as soon as it is made or named.
 ApplyResult applyRestorePlan(const RestorePlan& plan, const ApplyOptions& options = {});
 
-// What undoing a journal did.
+// One entry of a journal as undo finds it, newest first.
+struct UndoItem {
+    enum class Action : std::uint8_t {
+        Remove, // made by the run and unchanged: removed (or, previewed, to be removed)
+        Keep,   // left in place: `why` says why
+        Gone,   // no longer there: nothing to do
+    };
+    std::string path;
+    bool folder = false;
+    Action action = Action::Keep;
+    std::string why; // Keep: why, in the C locale's words
+};
+
+// What undoing a journal did, or would do.
 struct UndoResult {
     bool read = false;
-    std::string error;               // why the journal could not be read
+    std::string error;               // why the journal could not be read: nothing was removed
+    std::vector<UndoItem> items;     // each entry of the journal, newest first
     std::size_t removedFiles = 0;
     std::size_t removedFolders = 0;
     std::size_t alreadyGone = 0;     // no longer there: nothing to do
     std::vector<std::string> kept;   // "PATH: why", each entry left in place
 };
+
+// What undoRestore would do now, changing nothing: each file and folder it
+// would remove, and each it would keep and why. A folder counts as empty
+// when all it holds would be removed first. The disk may change before the
+// undo itself, which checks everything again.
+UndoResult previewUndo(const std::string& journal);
 
 // Removes what the run of `journal` made, newest first: each file still the
 // one written (a link still to the same file, and not the last one left of

@@ -12,6 +12,8 @@ packages=(
   libbenchmark-dev                         # benchmarks
   libutf8proc-dev                          # Unicode normalization and case folding
   nlohmann-json3-dev                       # the --json document
+  libssl-dev                               # SHA-256 of put-back copies (libcrypto)
+  libsqlite3-dev                           # the catalogue of disks and media
   clang libclang-rt-14-dev                 # fuzzing and sanitizers
   qt6-base-dev libgl-dev                   # the dialog
   fonts-ipafont-gothic                     # its Japanese proportional Gothic font

@@ -126,8 +126,12 @@ TEST_F(ApplyPlan, UndoAfterAPartialRunRemovesOnlyWhatIsStillAsMade)
     std::ofstream(dir / "d/A/a.avi", std::ios::app) << " edited";
     dir.touch("d/B/mine.txt", "the user's");
     fs::remove(dir / "new/c.avi"); // the copy is now the only one
+    const UndoResult preview = previewUndo(result.journal);
+    EXPECT_TRUE(fs::exists(dir / "d/B/b.avi")) << "a preview removes nothing";
     const UndoResult first = undoRestore(result.journal);
     ASSERT_TRUE(first.read) << first.error;
+    EXPECT_EQ(preview.removedFiles, first.removedFiles);
+    EXPECT_EQ(preview.kept, first.kept) << "the preview says what the undo then does";
     EXPECT_EQ(first.removedFiles, 1u);   // b.avi
     EXPECT_EQ(first.removedFolders, 0u); // A and C hold what was kept; B holds the user's file
     // Newest first: the copies got their names after the folders were made,

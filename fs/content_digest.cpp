@@ -1,0 +1,124 @@
+#include "fs/content_digest.h"
+
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace korvane {
+
+namespace {
+
+EVP_MD_CTX* contextOf(void* context)
+{
+    return static_cast<EVP_MD_CTX*>(context);
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string Digest::hex() const
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(2 * bytes.size());
+    for (const std::uint8_t b : bytes) {
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+std::optional<Digest> Digest::fromHex(std::string_view text)
+{
+    Digest digest;
+    if (text.size() != 2 * digest.bytes.size())
+        return std::nullopt;
+    for (std::size_t k = 0; k < digest.bytes.size(); ++k) {
+        const int high = hexValue(text[2 * k]);
+        const int low = hexValue(text[2 * k + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        digest.bytes[k] = static_cast<std::uint8_t>(high << 4 | low);
+    }
+    return digest;
+}
+
+DigestBuilder::DigestBuilder() : context_(EVP_MD_CTX_new())
+{
+    if (!context_ || EVP_DigestInit_ex(contextOf(context_), EVP_sha256(), nullptr) != 1) {
+        EVP_MD_CTX_free(contextOf(context_));
+        throw std::bad_alloc();
+    }
+}
+
+DigestBuilder::~DigestBuilder()
+{
+    EVP_MD_CTX_free(contextOf(context_));
+}
+
+void DigestBuilder::add(const void* data, std::size_t size)
+{
+    EVP_DigestUpdate(contextOf(context_), data, size);
+}
+
+Digest DigestBuilder::finish()
+{
+    Digest digest;
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(contextOf(context_), digest.bytes.data(), &length);
+    EVP_DigestInit_ex(contextOf(context_), EVP_sha256(), nullptr);
+    return digest;
+}
+
+std::optional<ContentDigest> digestOpenFile(int fd)
+{
+    DigestBuilder builder;
+    std::vector<unsigned char> buffer(1 << 18);
+    std::uint64_t size = 0;
+    for (;;) {
+        const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), static_cast<off_t>(size));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        builder.add(buffer.data(), static_cast<std::size_t>(got));
+        size += static_cast<std::uint64_t>(got);
+    }
+    return ContentDigest{size, builder.finish()};
+}
+
+std::optional<ContentDigest> digestFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    std::optional<ContentDigest> content = digestOpenFile(fd);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return content;
+}
+
+} // namespace korvane

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvane {
+
+// The SHA-256 digest of some bytes: what proves that a file still holds the
+// content korvane wrote or saw. Its hex form is the one sha256sum prints.
+struct Digest {
+    std::array<std::uint8_t, 32> bytes{};
+    bool operator==(const Digest&) const = default;
+    // 64 lower-case hex digits.
+    std::string hex() const;
+    // From exactly 64 lower-case hex digits; nothing for any other text.
+    static std::optional<Digest> fromHex(std::string_view text);
+};
+
+// A digest made piece by piece.
+class DigestBuilder {
+public:
+    DigestBuilder();
+    ~DigestBuilder();
+    DigestBuilder(const DigestBuilder&) = delete;
+    DigestBuilder& operator=(const DigestBuilder&) = delete;
+
+    void add(const void* data, std::size_t size);
+    // The digest of everything added; the builder starts again empty.
+    Digest finish();
+
+private:
+    void* context_; // libcrypto's, kept out of this header
+};
+
+// A file's size and the digest of its content.
+struct ContentDigest {
+    std::uint64_t size = 0;
+    Digest digest;
+    bool operator==(const ContentDigest&) const = default;
+};
+
+// The content of the file open as `fd`, read from its start (its offset is
+// left alone); nothing, with errno set, when it cannot be read.
+std::optional<ContentDigest> digestOpenFile(int fd);
+
+// The content of the regular file at `path`, opened without following a
+// final link and without blocking: nothing, with errno set, for a link, a
+// FIFO, a device or a file that cannot be read.
+std::optional<ContentDigest> digestFile(const std::string& path);
+
+} // namespace korvane
