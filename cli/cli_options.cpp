@@ -18,7 +18,8 @@ const char* const kUsage = N_(
     "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
     "                    [--search DIR]... [--candidates N] [--one-file-system]\n"
     "                    [--jobs N] [--json] FILE...\n"
-    "       korvane-scan --search DIR... --restore [--apply [--copy]] [options] FILE\n"
+    "       korvane-scan --search DIR... --restore [--apply [--copy]]\n"
+    "                    [--restore-root DIR]... [options] FILE\n"
     "       korvane-scan --undo JOURNAL\n"
     "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
     "that are not found, under the headings of their sections. A FILE that is a\n"
@@ -51,7 +52,12 @@ const char* const kUsage = N_(
     "  --restore            after --search, plan putting each missing file found\n"
     "                       back in the place its path names through the\n"
     "                       mappings, or say why it is left; changes nothing.\n"
-    "                       One project FILE only\n"
+    "                       A file goes back only below the folder of its\n"
+    "                       mapping (never made), through real folders, with no\n"
+    "                       hidden name. One project FILE only\n"
+    "  --restore-root DIR   with --restore, let names that are not Windows paths\n"
+    "                       go back below DIR (repeatable); without it, only\n"
+    "                       relative names go back, below the project's folder\n"
     "  --apply              with --restore, do it: make the missing folders, then\n"
     "                       hard-link each file (copy it across file systems),\n"
     "                       never replacing anything; record what was made in a\n"
@@ -60,9 +66,9 @@ const char* const kUsage = N_(
     "                       and exit with that scan's status\n"
     "  --copy               with --apply, copy every file rather than link it\n"
     "  --undo JOURNAL       remove what the --apply run of JOURNAL made, newest\n"
-    "                       first: files still as written, folders left empty;\n"
-    "                       anything else is left and named. Exits 0, or 1 when\n"
-    "                       something was left\n"
+    "                       first, only where it proves that run made it and\n"
+    "                       nobody changed it since; anything else is left and\n"
+    "                       named. Exits 0, or 1 when something was left\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -115,6 +121,7 @@ enum OptionCode : int {
     kApply,
     kCopy,
     kUndo,
+    kRestoreRoot,
 };
 
 const option kLongOptions[] = {
@@ -134,6 +141,7 @@ const option kLongOptions[] = {
     {"apply", no_argument, nullptr, kApply},
     {"copy", no_argument, nullptr, kCopy},
     {"undo", required_argument, nullptr, kUndo},
+    {"restore-root", required_argument, nullptr, kRestoreRoot},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -180,6 +188,7 @@ const char* conflict(const CliOptions& o)
     if (o.oneFileSystem && o.searchFolders.empty())
         return _("--one-file-system limits --search: give the folders to search");
     if (o.undo && (!o.files.empty() || o.restore || o.apply || o.copy || !o.searchFolders.empty() || o.json ||
+                   !o.restoreRoots.empty() ||
                    o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage))
         return _("--undo JOURNAL is given alone");
     if (o.restore && o.searchFolders.empty())
@@ -188,6 +197,8 @@ const char* conflict(const CliOptions& o)
         return _("--apply carries out the plan of --restore: give --restore");
     if (o.copy && !o.apply)
         return _("--copy says how --apply puts files back: give --apply");
+    if (!o.restoreRoots.empty() && !o.restore)
+        return _("--restore-root says where --restore may put files back: give --restore");
     if (o.restore && (o.files.size() != 1 || isFolder(o.files.front())))
         return _("--restore acts on one project: give one project file");
     return nullptr;
@@ -313,6 +324,11 @@ private:
             return true;
         case kUndo:
             options_.undo = value;
+            return true;
+        case kRestoreRoot:
+            if (!isFolder(value))
+                return usageError(formatted(_("--restore-root %s: not a folder"), value), false);
+            options_.restoreRoots.emplace_back(value);
             return true;
         default: // kSearch
             if (!isFolder(value))

@@ -41,6 +41,9 @@ struct CliOptions {
     bool restore = false;
     bool apply = false;
     bool copy = false;
+    // --restore-root: folders below which names that are not Windows paths
+    // may be put back (else only relative names, below the project's folder).
+    std::vector<std::string> restoreRoots;
     std::optional<std::string> undo;
     // The projects and folders of projects, as given; at least one but with --undo.
     std::vector<std::string> files;

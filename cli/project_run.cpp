@@ -11,10 +11,13 @@
 #include "text/terminal_quote.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <stop_token>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 namespace korvane {
@@ -104,7 +107,16 @@ ApplyResult applyPlan(const RunSettings& settings, const RestorePlan& plan, cons
 {
     ApplyOptions applyOptions;
     applyOptions.forceCopy = settings.options->copy;
-    applyOptions.stop = settings.stop;
+    // The signal handler sets an atomic flag; a copy under way hears it
+    // through the stop token within a few milliseconds.
+    std::stop_source stopApply;
+    applyOptions.stop = stopApply.get_token();
+    std::jthread relay([&stopApply, stop = settings.stop](std::stop_token done) {
+        while (!done.stop_requested() && !stop->load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (stop->load())
+            stopApply.request_stop();
+    });
     TerminalProgress* progress = streams.progress;
     if (progress) {
         applyOptions.progress = [progress](const ApplyProgress& where) {
@@ -113,15 +125,32 @@ ApplyResult applyPlan(const RunSettings& settings, const RestorePlan& plan, cons
         };
     }
     ApplyResult applied = applyRestorePlan(plan, applyOptions);
+    relay.request_stop();
     if (progress)
         progress->finish();
     if (!applied.journal.empty())
         std::fprintf(streams.err, _("korvane-scan: journal of what was put back: %s (undo with --undo)\n"),
                      quoteName(applied.journal).c_str());
+    if (!applied.journal.empty() && applied.journalError != 0)
+        std::fprintf(streams.err,
+                     _("korvane-scan: the journal could not be written on (%s): the run stopped there; what it put "
+                       "back is in the journal\n"),
+                     std::strerror(applied.journalError));
     else if (applied.journalError != 0)
         std::fprintf(streams.err, _("korvane-scan: nothing was put back: cannot write a journal in %s: %s\n"),
                      quoteName(applyOptions.journalFolder).c_str(), std::strerror(applied.journalError));
     return applied;
+}
+
+// What --restore may write below besides the mappings' folders: the
+// folders named with --restore-root, else the project's own folder.
+PlanOptions planOptions(const CliOptions& options, const std::string& file)
+{
+    PlanOptions plan;
+    plan.roots = options.restoreRoots;
+    const std::size_t slash = file.rfind('/');
+    plan.projectFolder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    return plan;
 }
 
 // What the search found, and with --restore the plan and what applying it
@@ -137,7 +166,7 @@ bool writeSearchResults(const RunSettings& settings, const std::string& file, co
     std::optional<RestorePlan> plan;
     std::optional<ApplyResult> applied;
     if (options.restore)
-        plan = makeRestorePlan(results, resolver);
+        plan = makeRestorePlan(results, resolver, planOptions(options, file));
     if (!options.json) {
         write(streams.out, kLineEnd);
         write(streams.out, renderFoundElsewhere(results, text));

@@ -54,6 +54,18 @@ std::string_view leftReasonName(LeftReason reason)
         return "not-searched";
     case LeftReason::AlreadyThere:
         return "already-there";
+    case LeftReason::OutsideRoot:
+        return "outside-root";
+    case LeftReason::HiddenName:
+        return "hidden-name";
+    case LeftReason::NotMounted:
+        return "not-mounted";
+    case LeftReason::LinkInPath:
+        return "link-in-path";
+    case LeftReason::NotAFolder:
+        return "not-a-folder";
+    case LeftReason::SamePlace:
+        return "same-place";
     }
     return {};
 }
@@ -68,10 +80,14 @@ std::string renderRestorePlan(const RestorePlan& plan, const TextOptions& option
         out += end;
         if (step.putBack) {
             out += "    from " + quoteName(step.source);
+            if (step.identicalCopies > 1)
+                out += " (one of " + std::to_string(step.identicalCopies) + " identical copies)";
             out += end;
             out += "    to " + quoteName(step.destination);
         } else {
             out += "    left: " + describeLeft(step);
+            if (step.reason == LeftReason::OutsideRoot)
+                out += " (--restore-root names one)";
         }
         out += end;
     }
@@ -98,8 +114,10 @@ std::string renderRestoreOutcome(const RestorePlan& plan, const ApplyResult& app
         out += end;
         if (result.outcome == StepOutcome::Appeared)
             out += "    left: " + quoteName(step.destination) + " appeared meanwhile; nothing was replaced";
-        else if (result.outcome == StepOutcome::Stopped)
+        else if (result.outcome == StepOutcome::Stopped && result.error.empty())
             out += "    left: stopped before it was put back";
+        else if (result.outcome == StepOutcome::Stopped)
+            out += "    left: stopped before it was put back: " + result.error;
         else
             out += "    failed: " + result.error;
         out += end;

@@ -191,9 +191,10 @@ Json restoreOf(const RestoreFacts& restore)
         entry["action"] = step.putBack ? "put-back" : "left";
         entry["reason"] = step.putBack ? Json(nullptr) : text(leftReasonName(step.reason));
         entry["reason_text"] = step.putBack ? Json(nullptr) : text(describeLeft(step));
-        entry["source"] = pathOrNull(step.source);
-        entry["destination"] = pathOrNull(step.destination);
+        entry["source"] = step.source.empty() ? Json(nullptr) : Json(escapeStoredBytes(step.source));
+        entry["destination"] = step.destination.empty() ? Json(nullptr) : Json(escapeStoredBytes(step.destination));
         entry["sizes"] = step.differentSizes;
+        entry["identical_copies"] = step.putBack ? Json(step.identicalCopies) : Json(nullptr);
         if (applied) {
             entry["outcome"] = text(outcomeName(applied->steps[k].outcome));
             entry["error"] = pathOrNull(applied->steps[k].error);
@@ -271,7 +272,7 @@ std::string renderJson(const ProjectFacts& project, const MissingCollector& repo
                        std::size_t maxCandidates, std::optional<int> status, const RestoreFacts* restore)
 {
     Json json = Json::object();
-    json["format"] = 2;
+    json["format"] = 3;
     json["generator"] = "korvane " KORVANE_VERSION;
     json["project"] = projectOf(project);
     Json sectionsJson;
@@ -295,7 +296,7 @@ std::string renderJson(const ProjectFacts& project, const MissingCollector& repo
 std::string renderUnopenedJson(std::string_view file, std::string_view error)
 {
     Json json = Json::object();
-    json["format"] = 2;
+    json["format"] = 3;
     json["generator"] = "korvane " KORVANE_VERSION;
     Json& project = json["project"] = Json::object();
     project["file"] = text(file);

@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
@@ -101,6 +102,37 @@ std::optional<ContentDigest> digestOpenFile(int fd)
         size += static_cast<std::uint64_t>(got);
     }
     return ContentDigest{size, builder.finish()};
+}
+
+std::optional<Digest> fingerprintOpenFile(int fd, std::uint64_t size)
+{
+    DigestBuilder builder;
+    unsigned char length[8];
+    for (int k = 0; k < 8; ++k)
+        length[k] = static_cast<unsigned char>(size >> (8 * k));
+    builder.add(length, sizeof length);
+    std::vector<unsigned char> buffer(kFingerprintPiece);
+    const auto addPiece = [&](std::uint64_t at, std::uint64_t count) {
+        for (std::uint64_t done = 0; done < count;) {
+            const ssize_t got = ::pread(fd, buffer.data(), static_cast<std::size_t>(count - done),
+                                        static_cast<off_t>(at + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                if (got == 0)
+                    errno = EIO; // shorter than it was said to be
+                return false;
+            }
+            builder.add(buffer.data(), static_cast<std::size_t>(got));
+            done += static_cast<std::uint64_t>(got);
+        }
+        return true;
+    };
+    const std::uint64_t head = std::min(size, kFingerprintPiece);
+    const std::uint64_t tail = std::min(size - head, kFingerprintPiece);
+    if (!addPiece(0, head) || !addPiece(size - tail, tail))
+        return std::nullopt;
+    return builder.finish();
 }
 
 std::optional<ContentDigest> digestFile(const std::string& path)

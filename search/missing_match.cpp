@@ -186,4 +186,19 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
     return matches;
 }
 
+std::vector<Candidate> sameNameCandidates(const FileIndex& index, const MissingMatch& match)
+{
+    std::vector<Candidate> candidates;
+    if (!match.path.notSearched.empty())
+        return candidates;
+    std::string nameKey;
+    MatchKeyMaker().append(match.path.name, nameKey);
+    std::vector<FileId> found;
+    index.findByName(nameKey, found);
+    for (const FileId id : found)
+        candidates.push_back({id, MatchKind::SameName, sharedTail(index, index.folderOf(id), match.folderKeys),
+                              index.fileName(id) == match.path.name});
+    return candidates;
+}
+
 } // namespace korvane

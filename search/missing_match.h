@@ -91,4 +91,10 @@ struct MatchOptions {
 std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector<MissingFile>& missing,
                                        const MatchOptions& options = {});
 
+// Every file of the index under the stored name of `match` itself (not
+// another extension), each with its shared folders, in the order of the
+// index: what a decision weighs, whatever number of candidates the match
+// keeps for showing.
+std::vector<Candidate> sameNameCandidates(const FileIndex& index, const MissingMatch& match);
+
 } // namespace korvane

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <stop_token>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -109,7 +110,7 @@ QString undoText(const UndoResult& undo)
 
 // A run of the plan: its thread, and the last progress it reported.
 struct PutBackDlg::Apply {
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     std::mutex mutex;
     ApplyProgress latest;   // guarded by mutex
     bool latestShown = true; // guarded by mutex: no call to showProgress waits
@@ -200,7 +201,7 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
 PutBackDlg::~PutBackDlg()
 {
     if (apply_) {
-        apply_->stop.store(true);
+        apply_->stop.request_stop();
         apply_->thread.join();
     }
 }
@@ -241,7 +242,7 @@ void PutBackDlg::startApply()
     ApplyOptions options;
     options.forceCopy = copy_->isChecked();
     options.journalFolder = journalFolder_;
-    options.stop = &apply->stop;
+    options.stop = apply->stop.get_token();
     options.progress = [this, apply](const ApplyProgress& where) {
         const std::lock_guard<std::mutex> lock(apply->mutex);
         apply->latest = where;
@@ -355,7 +356,7 @@ void PutBackDlg::reject()
 {
     if (apply_) {
         // Stop; the rows then say how far it got.
-        apply_->stop.store(true);
+        apply_->stop.request_stop();
         cancel_->setEnabled(false);
         return;
     }
@@ -366,7 +367,7 @@ void PutBackDlg::closeEvent(QCloseEvent* event)
 {
     if (apply_) {
         closeRequested_ = true;
-        apply_->stop.store(true);
+        apply_->stop.request_stop();
         event->ignore();
         return;
     }

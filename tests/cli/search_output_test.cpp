@@ -170,7 +170,7 @@ TEST_F(JsonDocument, HoldsTheProjectTheSectionsTheSearchAndTheMappings)
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
     EXPECT_EQ(keysOf(doc),
               (std::set<std::string>{"format", "generator", "project", "sections", "missing", "search", "mappings"}));
-    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 2);
+    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 3);
     EXPECT_TRUE(doc.at("generator").get<std::string>().starts_with("korvane "));
 
     const Json& p = doc.at("project");
@@ -301,7 +301,7 @@ TEST_F(JsonDocument, IsAsciiWithEveryOtherCharacterEscapedOnOneLine)
     for (const char* escape : {"\\u0001", "\\u001f", "\\n", "\\t", "\\\"", "\\\\", "\\u007f", "\\u00e9",
                                "\\u8868", "\\ud83c\\udfac", "\\u2028", "\\ufffd"})
         EXPECT_NE(text.find(escape), std::string::npos) << escape;
-    EXPECT_TRUE(text.starts_with("{\"format\":2,\"generator\":\"korvane ")) << text;
+    EXPECT_TRUE(text.starts_with("{\"format\":3,\"generator\":\"korvane ")) << text;
     EXPECT_NE(text.find("\"candidates\":[],\"more_candidates\":0}"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << "one line, ended by a line feed";
     EXPECT_TRUE(text.ends_with("\"mappings\":[]}\n"));

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace korvane {
+
+// One entry of a journal as undo finds it, newest first.
+struct UndoItem {
+    enum class Action : std::uint8_t {
+        Remove, // made by the run and unchanged: removed (or, previewed, to be removed)
+        Keep,   // left in place: `why` says why
+        Gone,   // no longer there: nothing to do
+    };
+    std::string path;
+    bool folder = false;
+    Action action = Action::Keep;
+    std::string why; // Keep: why, in the C locale's words
+};
+
+// What undoing a journal did, or would do.
+struct UndoResult {
+    bool read = false;
+    std::string error;           // why the journal could not be read, or is damaged: nothing was removed
+    std::vector<UndoItem> items; // what undo found, newest first
+    std::size_t removedFiles = 0;
+    std::size_t removedFolders = 0;
+    std::size_t alreadyGone = 0;   // no longer there: nothing to do
+    std::vector<std::string> kept; // "PATH: why", each entry left in place
+};
+
+// What undoRestore would do now, changing nothing: each file and folder it
+// would remove, and each it would keep and why. A folder counts as empty
+// when all it holds would be removed first. The disk may change before the
+// undo itself, which checks everything again.
+UndoResult previewUndo(const std::string& journal);
+
+// Removes what the run of `journal` made, newest first, and only what it
+// can prove the run made and nobody changed since:
+// - a copy: the very file named (device, inode, and change time since),
+//   still of the digest written, while its source is another file of the
+//   same content (else it is the only copy left);
+// - a link: the source's very file, its source name still leading to it;
+// - a temporary: of the run's unguessable name, where the run made it;
+// - a folder: the very one the run made, once empty.
+// Every place is reached from its root through real folders only. A
+// damaged journal removes nothing. Everything left is named with why.
+// Doing it again finds nothing to remove.
+UndoResult undoRestore(const std::string& journal);
+
+} // namespace korvane

@@ -1,0 +1,339 @@
+#include "restore/undo_steps.h"
+
+#include "restore/journal_format.h"
+#include "text/system_error.h"
+#include "text/terminal_quote.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace korvane {
+
+namespace {
+
+constexpr int kOpenFolder = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+constexpr int kOpenFile = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+Identity identityOf(const struct stat& st)
+{
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::int64_t nanoseconds(const timespec& time)
+{
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+bool below(const std::string& path, const std::string& folder)
+{
+    if (folder == "/")
+        return path.size() > 1;
+    return path == folder ||
+           (path.size() > folder.size() && path.starts_with(folder) && path[folder.size()] == '/');
+}
+
+// Whether two open files hold the same bytes.
+bool sameBytes(int a, int b)
+{
+    std::vector<char> x(1 << 16);
+    std::vector<char> y(1 << 16);
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(a, x.data(), x.size(), at);
+        const ssize_t m = ::pread(b, y.data(), y.size(), at);
+        if (n < 0 || m < 0 || n != m)
+            return false;
+        if (n == 0)
+            return true;
+        if (std::memcmp(x.data(), y.data(), static_cast<std::size_t>(n)) != 0)
+            return false;
+        at += n;
+    }
+}
+
+class Closer {
+public:
+    explicit Closer(int fd) : fd_(fd) {}
+    ~Closer()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Closer(const Closer&) = delete;
+    Closer& operator=(const Closer&) = delete;
+
+private:
+    int fd_;
+};
+
+} // namespace
+
+void UndoSteps::keep(const std::string& path, bool folder, std::string why)
+{
+    result_.kept.push_back(quoteName(path) + ": " + why);
+    result_.items.push_back({path, folder, UndoItem::Action::Keep, std::move(why)});
+}
+
+void UndoSteps::gone(const std::string& path, bool folder)
+{
+    ++result_.alreadyGone;
+    result_.items.push_back({path, folder, UndoItem::Action::Gone, {}});
+}
+
+void UndoSteps::removed(const std::string& path, bool folder)
+{
+    ++(folder ? result_.removedFolders : result_.removedFiles);
+    result_.items.push_back({path, folder, UndoItem::Action::Remove, {}});
+}
+
+// The folder `path`, reached from its root through real folders only (in a
+// journal of the first version, by its path); null when it is gone, or
+// with `why` set when it cannot be reached.
+Folder UndoSteps::reach(const std::string& path, std::string& why)
+{
+    why.clear();
+    if (const auto known = folders_.find(path); known != folders_.end())
+        return known->second;
+    const std::string* root = nullptr;
+    for (const std::string& r : roots_)
+        if (below(path, r) && (!root || r.size() > root->size()))
+            root = &r;
+    if (!root) {
+        if (!roots_.empty())
+            return why = "outside the folders of the journal", nullptr;
+        const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        return fd < 0 ? nullptr : folders_[path] = std::make_shared<FolderHandle>(fd, path);
+    }
+    int fd = ::open(root->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    std::string at = *root;
+    for (std::size_t start = *root == "/" ? 1 : root->size() + 1; fd >= 0 && start <= path.size() && path != *root;) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        const std::string name = path.substr(start, slash - start);
+        at += (at == "/" ? "" : "/") + name;
+        start = slash + 1;
+        const int next = ::openat(fd, name.c_str(), kOpenFolder);
+        const int error = errno;
+        struct stat st {};
+        const bool link = next < 0 && ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+        ::close(fd);
+        fd = next;
+        if (fd < 0 && error != ENOENT)
+            return why = quoteName(at) + (link ? " is now a symbolic link: undo goes only through real folders"
+                                                : " is no longer a folder"),
+                   nullptr;
+    }
+    return fd < 0 ? nullptr : folders_[path] = std::make_shared<FolderHandle>(fd, path);
+}
+
+bool UndoSteps::emptyButRemoved(int dir, const std::string& path) const
+{
+    const int fd = ::openat(dir, std::string(namePart(path)).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* stream = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!stream) {
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    bool empty = true;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != ".." && !removed_.contains(path + "/" + std::string(name))) {
+            empty = false;
+            break;
+        }
+    }
+    ::closedir(stream);
+    return empty;
+}
+
+// Removes the entry `path` in `dir` if it is still `identity`, or in a
+// preview notes that it would be; true when it is (or would be) gone.
+bool UndoSteps::unlinkChecked(const Folder& dir, const std::string& path, const Identity& identity, bool folder)
+{
+    const std::string name(namePart(path));
+    if (!act_) {
+        if (folder && !emptyButRemoved(dir->fd(), path)) {
+            keep(path, true, "not empty");
+            return false;
+        }
+        removed_.insert(path);
+        removed(path, folder);
+        return true;
+    }
+    struct stat st {};
+    if (::fstatat(dir->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || identityOf(st) != identity) {
+        keep(path, folder, "changed while it was being undone");
+        return false;
+    }
+    if (::unlinkat(dir->fd(), name.c_str(), folder ? AT_REMOVEDIR : 0) == 0) {
+        removed(path, folder);
+        return true;
+    }
+    if (errno == ENOENT)
+        gone(path, folder);
+    else
+        keep(path, folder, errno == ENOTEMPTY || errno == EEXIST ? "not empty" : systemErrorText(errno));
+    return false;
+}
+
+// Why the copy open as `copyFd` (of `copy`, `size` bytes) must stay: its
+// source is gone, is now this very file, or no longer holds its content
+// (the digest, or for a journal of the first version its bytes). Empty
+// when another file still holds what it holds.
+std::string UndoSteps::onlyCopyProblem(const std::string& source, const Identity& copy, const Digest* digest,
+                                       int copyFd, std::uint64_t size) const
+{
+    const std::string named = "its source " + quoteName(source);
+    const int fd = ::open(source.c_str(), kOpenFile);
+    if (fd < 0)
+        return named + " is gone: this is the only copy";
+    const Closer closer(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return named + " is no longer a file: this is the only copy";
+    if (identityOf(st) == copy)
+        return named + " now leads to this very file: it is the only copy";
+    if (static_cast<std::uint64_t>(st.st_size) != size)
+        return named + " changed: this is the only copy";
+    if (digest) {
+        const std::optional<ContentDigest> content = digestOpenFile(fd);
+        if (!content || content->digest != *digest)
+            return named + " changed: this is the only copy";
+    } else if (!sameBytes(fd, copyFd)) {
+        return named + " differs from it: this is the only copy";
+    }
+    return {};
+}
+
+void UndoSteps::removeTemporary(const std::string& path, const std::optional<Identity>& identity)
+{
+    std::string why;
+    const Folder dir = reach(std::string(folderPart(path)), why);
+    struct stat st {};
+    if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return; // a temporary is normally gone: named, or removed by the run
+    if (!S_ISREG(st.st_mode) || (identity && identityOf(st) != *identity))
+        return keep(path, false, "not the temporary file the run made");
+    unlinkChecked(dir, path, identityOf(st), false);
+}
+
+void UndoSteps::removeTemporaryFolder(const std::string& path, const std::optional<Identity>& identity)
+{
+    std::string why;
+    const Folder dir = reach(std::string(folderPart(path)), why);
+    struct stat st {};
+    if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    if (!S_ISDIR(st.st_mode) || (identity && identityOf(st) != *identity))
+        return keep(path, true, "not the temporary folder the run made");
+    unlinkChecked(dir, path, identityOf(st), true);
+}
+
+void UndoSteps::removeCopy(const std::string& path, const std::string& source, const CopyProof& proof, bool named)
+{
+    std::string why;
+    const Folder dir = reach(std::string(folderPart(path)), why);
+    if (!dir)
+        return why.empty() ? (named ? gone(path, false) : void()) : keep(path, false, why);
+    const std::string name(namePart(path));
+    struct stat st {};
+    if (::fstatat(dir->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return named ? gone(path, false) : void();
+    if (!S_ISREG(st.st_mode) || identityOf(st) != proof.identity)
+        return named ? keep(path, false, "replaced since it was put back") : void();
+    if ((proof.ctime && nanoseconds(st.st_ctim) != *proof.ctime) ||
+        static_cast<std::uint64_t>(st.st_size) != proof.size)
+        return keep(path, false, "changed since it was put back");
+    const int fd = ::openat(dir->fd(), name.c_str(), kOpenFile);
+    const Closer closer(fd);
+    struct stat opened {};
+    std::optional<ContentDigest> content;
+    if (fd >= 0 && ::fstat(fd, &opened) == 0 && identityOf(opened) == proof.identity)
+        content = digestOpenFile(fd);
+    if (!content || content->digest != proof.digest)
+        return keep(path, false, "changed since it was put back");
+    if (std::string problem = onlyCopyProblem(source, proof.identity, &proof.digest, fd, proof.size);
+        !problem.empty())
+        return keep(path, false, std::move(problem));
+    unlinkChecked(dir, path, proof.identity, false);
+}
+
+void UndoSteps::removeLink(const std::string& path, const std::string& source, const LinkProof& proof, bool recorded)
+{
+    std::string why;
+    const Folder dir = reach(std::string(folderPart(path)), why);
+    if (!dir)
+        return why.empty() ? (recorded ? gone(path, false) : void()) : keep(path, false, why);
+    struct stat st {};
+    if (::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return recorded ? gone(path, false) : void();
+    if (!S_ISREG(st.st_mode) || identityOf(st) != proof.identity)
+        return recorded ? keep(path, false, "replaced since it was put back") : void();
+    const auto key = std::pair(proof.identity.device, proof.identity.inode);
+    const auto changed = linkChanged_.find(key);
+    const std::optional<std::int64_t> ctime = changed != linkChanged_.end() ? changed->second : proof.ctime;
+    if ((proof.size && static_cast<std::uint64_t>(st.st_size) != *proof.size) ||
+        (proof.mtime && nanoseconds(st.st_mtim) != *proof.mtime) || (ctime && nanoseconds(st.st_ctim) != *ctime))
+        return keep(path, false, "changed since it was put back");
+    if (st.st_nlink < 2)
+        return keep(path, false, "its source is gone: this is the last link to the file");
+    const int fd = ::open(source.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    const Closer closer(fd);
+    struct stat from {};
+    if (fd < 0 || ::fstat(fd, &from) != 0 || identityOf(from) != proof.identity)
+        return keep(path, false, "its source " + quoteName(source) + " no longer leads to this file");
+    if (unlinkChecked(dir, path, proof.identity, false))
+        linkChanged_[key] = act_ && ::fstat(fd, &from) == 0 ? nanoseconds(from.st_ctim) : nanoseconds(st.st_ctim);
+}
+
+void UndoSteps::removeFolder(const std::string& path, const Identity& identity)
+{
+    std::string why;
+    const Folder dir = reach(std::string(folderPart(path)), why);
+    if (!dir)
+        return why.empty() ? gone(path, true) : keep(path, true, why);
+    struct stat st {};
+    if (::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return gone(path, true);
+    if (!S_ISDIR(st.st_mode) || identityOf(st) != identity)
+        return keep(path, true, "replaced since it was made");
+    unlinkChecked(dir, path, identity, true);
+}
+
+void UndoSteps::removeOldFolder(const std::string& path)
+{
+    std::string why;
+    const Folder dir = reach(std::string(folderPart(path)), why);
+    struct stat st {};
+    if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return gone(path, true);
+    if (!S_ISDIR(st.st_mode))
+        return keep(path, true, "no longer a folder");
+    unlinkChecked(dir, path, identityOf(st), true);
+}
+
+void UndoSteps::removeOldCopy(const std::string& path, const std::string& source, std::uint64_t size)
+{
+    std::string why;
+    const Folder dir = reach(std::string(folderPart(path)), why);
+    const std::string name(namePart(path));
+    struct stat st {};
+    if (!dir || ::fstatat(dir->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return gone(path, false);
+    if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != size)
+        return keep(path, false, "changed since it was put back");
+    const int fd = ::openat(dir->fd(), name.c_str(), kOpenFile);
+    const Closer closer(fd);
+    struct stat opened {};
+    if (fd < 0 || ::fstat(fd, &opened) != 0 || identityOf(opened) != identityOf(st))
+        return keep(path, false, "changed since it was put back");
+    if (std::string problem = onlyCopyProblem(source, identityOf(st), nullptr, fd, size); !problem.empty())
+        return keep(path, false, std::move(problem));
+    unlinkChecked(dir, path, identityOf(st), false);
+}
+
+} // namespace korvane
