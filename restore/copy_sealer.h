@@ -20,7 +20,7 @@ namespace korvane {
 struct WrittenCopy {
     std::size_t step = 0; // in the plan
     std::uint64_t id = 0; // in the journal
-    Folder folder;        // where it is, open
+    FolderRef folder;        // where it is, open
     std::string temporary;
     std::string name;
     std::string source;
@@ -28,6 +28,7 @@ struct WrittenCopy {
     std::uint64_t bytes = 0;
     dev_t device = 0;
     ino_t inode = 0;
+    std::int64_t birth = 0;
     // Made durable with the file system it is on, in one sync for a batch of
     // copies, rather than a sync of its own.
     bool withFileSystem = false;

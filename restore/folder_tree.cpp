@@ -1,6 +1,7 @@
 #include "restore/folder_tree.h"
 
 #include "restore/apply_failure.h"
+#include "restore/source_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -54,7 +55,7 @@ std::string newTemporaryName()
 // A folder asked for, while the folders it needs are made: the deepest
 // folder it has so far, and the names still to be made below it.
 struct FolderTree::Pending {
-    Folder at;
+    FolderRef at;
     std::vector<std::string> rest;
     std::size_t next = 0;
     std::string error;
@@ -62,14 +63,14 @@ struct FolderTree::Pending {
 
 // One folder to be made in a round.
 struct FolderTree::Target {
-    Folder above;
+    FolderRef above;
     std::string name;
     std::string path;
     std::uint64_t id = 0;
     std::string temporary;
     int fd = -1; // the folder made, open
     struct stat made {};
-    Folder folder;
+    FolderRef folder;
     std::string error;
 };
 
@@ -91,13 +92,13 @@ std::string FolderTree::addRoot(const std::string& root)
     return {};
 }
 
-Folder FolderTree::cached(const std::string& path)
+FolderRef FolderTree::cached(const std::string& path)
 {
     const auto it = cache_.find(path);
     return it == cache_.end() ? nullptr : it->second;
 }
 
-void FolderTree::keep(const Folder& folder)
+void FolderTree::keep(const FolderRef& folder)
 {
     if (cache_.size() >= kMostCached)
         cache_.clear(); // those in use stay open with their users
@@ -111,7 +112,7 @@ FolderTree::Result FolderTree::walk(const std::string& root, const std::string& 
     const auto known = roots_.find(root);
     if (known == roots_.end())
         return {nullptr, failure("cannot open folder", root, ENOENT)};
-    Folder at = known->second;
+    FolderRef at = known->second;
     std::vector<std::string> names;
     for (std::size_t start = root == "/" ? 1 : root.size() + 1; start <= path.size() && path != root;) {
         const std::size_t slash = std::min(path.find('/', start), path.size());
@@ -120,7 +121,7 @@ FolderTree::Result FolderTree::walk(const std::string& root, const std::string& 
     }
     for (std::size_t k = 0; k < names.size(); ++k) {
         const std::string sub = join(at->path(), names[k]);
-        if (Folder c = cached(sub)) {
+        if (FolderRef c = cached(sub)) {
             at = std::move(c);
             continue;
         }
@@ -227,6 +228,7 @@ void FolderTree::makeRound(std::vector<Target>& targets)
         made.id = t.id;
         made.device = static_cast<std::uint64_t>(t.made.st_dev);
         made.inode = static_cast<std::uint64_t>(t.made.st_ino);
+        made.birth = birthTime(t.fd, "");
         journal_.add(made);
     }
     if (!journal_.sync()) {
@@ -306,6 +308,7 @@ void FolderTree::makeInPlace(Target& t)
     made.id = intent.id;
     made.device = static_cast<std::uint64_t>(st.st_dev);
     made.inode = static_cast<std::uint64_t>(st.st_ino);
+    made.birth = birthTime(fd, "");
     journal_.add(made);
     made_.push_back({t.above, t.name, intent.id, st.st_dev, st.st_ino});
     t.folder = std::make_shared<FolderHandle>(fd, t.path);

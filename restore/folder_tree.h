@@ -28,7 +28,7 @@ private:
     int fd_;
     std::string path_;
 };
-using Folder = std::shared_ptr<const FolderHandle>;
+using FolderRef = std::shared_ptr<const FolderHandle>;
 
 // A name unlike any other: ".korvane-put-back-" and 12 random letters and
 // digits.
@@ -49,7 +49,7 @@ public:
 
     // What became of one folder asked for.
     struct Result {
-        Folder folder;     // null when it cannot be had
+        FolderRef folder;     // null when it cannot be had
         std::string error; // then why
     };
     // Each folder of `wanted` (root, folder at or below it), made where it is
@@ -58,7 +58,7 @@ public:
     std::vector<Result> prepare(const std::vector<std::pair<std::string, std::string>>& wanted);
 
     // Every folder a folder was made in, for syncing at the end.
-    const std::vector<Folder>& touched() const { return touched_; }
+    const std::vector<FolderRef>& touched() const { return touched_; }
 
     // Removes again each folder this run made that is still empty (nothing
     // was put back in it: its steps failed or were stopped), deepest first.
@@ -67,8 +67,8 @@ public:
 private:
     struct Pending;
     struct Target;
-    Folder cached(const std::string& path);
-    void keep(const Folder& folder);
+    FolderRef cached(const std::string& path);
+    void keep(const FolderRef& folder);
     Result walk(const std::string& root, const std::string& path, Pending& pending);
     void makeRound(std::vector<Target>& targets);
     void makeFolder(Target& target);
@@ -77,11 +77,11 @@ private:
 
     JournalWriter& journal_;
     const FaultHook& fault_;
-    std::map<std::string, Folder> roots_;
-    std::map<std::string, Folder> cache_;
-    std::vector<Folder> touched_;
+    std::map<std::string, FolderRef> roots_;
+    std::map<std::string, FolderRef> cache_;
+    std::vector<FolderRef> touched_;
     struct Made {
-        Folder above;
+        FolderRef above;
         std::string name;
         std::uint64_t id;
         dev_t device;

@@ -103,10 +103,10 @@ struct KindName {
 constexpr std::array<KindName, 12> kKinds = {{
     {Kind::Root, "root", 1, 2},
     {Kind::FolderIntent, "folder-intent", 3, 2},
-    {Kind::FolderMade, "folder-made", 3, 2},
+    {Kind::FolderMade, "folder-made", 4, 2},
     {Kind::Put, "put", 8, 2},
     {Kind::Linked, "linked", 2, 2},
-    {Kind::Written, "written", 5, 2},
+    {Kind::Written, "written", 6, 2},
     {Kind::Copied, "copied", 2, 2},
     {Kind::Dropped, "dropped", 1, 2},
     {Kind::OldFolder, "folder", 1, 1},
@@ -148,10 +148,10 @@ bool readFields(const std::vector<std::string_view>& f, JournalRecord& r)
         r.path = std::move(*path);
         break;
     case Kind::FolderMade:
-        id = number(f[1]), device = number(f[2]), inode = number(f[3]);
-        if (!id || !device || !inode)
+        id = number(f[1]), device = number(f[2]), inode = number(f[3]), time = signedField(f[4]);
+        if (!id || !device || !inode || !time)
             return false;
-        r.device = *device, r.inode = *inode;
+        r.device = *device, r.inode = *inode, r.birth = *time;
         break;
     case Kind::Put:
         id = number(f[1]), path = unescaped(f[2]), temporary = unescaped(f[3]), source = unescaped(f[4]);
@@ -167,11 +167,12 @@ bool readFields(const std::vector<std::string_view>& f, JournalRecord& r)
             return false;
         break;
     case Kind::Written: {
-        id = number(f[1]), device = number(f[2]), inode = number(f[3]), size = number(f[4]);
-        const std::optional<Digest> digest = Digest::fromHex(f[5]);
-        if (!id || !device || !inode || !size || !digest)
+        id = number(f[1]), device = number(f[2]), inode = number(f[3]), time = signedField(f[4]);
+        size = number(f[5]);
+        const std::optional<Digest> digest = Digest::fromHex(f[6]);
+        if (!id || !device || !inode || !time || !size || !digest)
             return false;
-        r.device = *device, r.inode = *inode, r.size = *size, r.digest = *digest;
+        r.device = *device, r.inode = *inode, r.birth = *time, r.size = *size, r.digest = *digest;
         break;
     }
     case Kind::Linked:
@@ -293,7 +294,7 @@ std::string formatRecord(const JournalRecord& r)
         number(r.id), add(escaped(r.temporary)), add(escaped(r.path));
         break;
     case Kind::FolderMade:
-        number(r.id), number(r.device), number(r.inode);
+        number(r.id), number(r.device), number(r.inode), number(r.birth);
         break;
     case Kind::Put:
         number(r.id), add(escaped(r.path)), add(escaped(r.temporary)), add(escaped(r.source));
@@ -303,7 +304,7 @@ std::string formatRecord(const JournalRecord& r)
         number(r.id);
         break;
     case Kind::Written:
-        number(r.id), number(r.device), number(r.inode), number(r.size), add(r.digest.hex());
+        number(r.id), number(r.device), number(r.inode), number(r.birth), number(r.size), add(r.digest.hex());
         break;
     case Kind::Linked:
     case Kind::Copied:

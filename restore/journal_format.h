@@ -19,15 +19,16 @@ namespace korvane {
 // (every byte but printable ASCII, and `%`, as %XX in upper-case hex):
 //   root PATH                                  a folder files may be put back below
 //   folder-intent ID TEMP FINAL                a folder is about to be made as TEMP, then named FINAL
-//   folder-made ID DEV INO                     TEMP was made: the folder's identity
+//   folder-made ID DEV INO BTIME               TEMP was made: the folder's identity
 //   put ID FINAL TEMP SOURCE DEV INO SIZE MTIME  SOURCE, that file, is about to be put back at FINAL
 //                                              (linked there, or copied through TEMP)
 //   linked ID CTIME                            FINAL is a hard link to SOURCE; the change time after
-//   written ID DEV INO SIZE SHA256             TEMP holds the copy, durable; its identity and digest
+//   written ID DEV INO BTIME SIZE SHA256       TEMP holds the copy, durable; its identity and digest
 //   copied ID CTIME                            TEMP was named FINAL; the change time after naming
 //   dropped ID                                 the run removed its TEMP again and named nothing,
 //                                              or found FINAL taken
-// MTIME and CTIME are nanoseconds since the epoch. IDs count up from 1.
+// MTIME, CTIME and BTIME (the birth time; 0 where the file system keeps
+// none) are nanoseconds since the epoch. IDs count up from 1.
 // Version 1 (read only): folder PATH; temporary PATH; link DEV INO PATH
 // SOURCE; copy SIZE HASH64 PATH SOURCE (spaces escaped too).
 inline constexpr std::string_view kJournalHeader = "korvane put-back journal 2";
@@ -64,6 +65,7 @@ struct JournalRecord {
     std::uint64_t inode = 0;
     std::uint64_t size = 0;      // Put (the source's), Written, OldCopy
     std::int64_t time = 0;       // Put: the source's mtime; Linked, Copied: the ctime after (ns)
+    std::int64_t birth = 0;      // FolderMade, Written: the birth time (ns), 0 when unknown
     Digest digest;               // Written
     std::uint64_t oldHash = 0;   // OldCopy
     bool operator==(const JournalRecord&) const = default;

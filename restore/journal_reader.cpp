@@ -183,12 +183,20 @@ std::optional<Journal> readJournal(const std::string& path, std::string& error)
         if (got == 0 || total > kMostJournalBytes || !parser.feed({buffer.data(), static_cast<std::size_t>(got)}))
             break;
     }
+    struct statx times {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME, &times) != 0)
+        times = {};
     ::close(fd);
     if (total > kMostJournalBytes) {
         error = "it is larger than a journal can be";
         return std::nullopt;
     }
-    return parser.finish(error);
+    std::optional<Journal> journal = parser.finish(error);
+    if (journal && (times.stx_mask & STATX_BTIME))
+        journal->begun = static_cast<std::int64_t>(times.stx_btime.tv_sec) * 1000000000 + times.stx_btime.tv_nsec;
+    if (journal && (times.stx_mask & STATX_MTIME))
+        journal->ended = static_cast<std::int64_t>(times.stx_mtime.tv_sec) * 1000000000 + times.stx_mtime.tv_nsec;
+    return journal;
 }
 
 } // namespace korvane

@@ -3,6 +3,7 @@
 #include "restore/journal_format.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,11 @@ struct Journal {
     // The last line had no end: the run was cut short while writing it, and
     // it is left out (its act, announced by no whole line, never began).
     bool cutShort = false;
+    // When the journal file was made and last written (nanoseconds since
+    // the epoch; `begun` 0 where the file system keeps no birth time): what
+    // a run made lies between the two.
+    std::int64_t begun = 0;
+    std::int64_t ended = 0;
 };
 
 // The largest journal read: a run of a million files writes about 500 MB;

@@ -74,14 +74,14 @@ JournalWriter::~JournalWriter()
         ::close(fd_);
 }
 
-std::optional<JournalWriter> JournalWriter::create(const std::string& folder, int& error, FaultHook fault)
+namespace {
+
+// Gives the journal open as `fd`, its header written and synced, its name
+// in `dir`: the first free of "put-back-STAMP.journal", "...-2.journal", ...
+// The name never replaces anything. An empty string when none could be given.
+std::string nameJournal(int dir, int fd, const std::string& stamp, int& error)
 {
-    const int dir = openJournalFolder(folder);
-    if (dir < 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    const std::string stamp = stampNow();
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
     for (int n = 1; n < 1000; ++n) {
         std::string name = "put-back-" + stamp;
         if (n > 1) {
@@ -89,27 +89,74 @@ std::optional<JournalWriter> JournalWriter::create(const std::string& folder, in
             name += std::to_string(n);
         }
         name += ".journal";
-        const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EEXIST)
-            continue;
-        if (fd < 0) {
+        if (::linkat(AT_FDCWD, self.c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return name;
+        if (errno != EEXIST) {
             error = errno;
-            ::close(dir);
-            return std::nullopt;
+            return {};
         }
-        JournalWriter writer(fd, folder + "/" + name, std::move(fault));
-        const std::string header = std::string(kJournalHeader) + "\n";
-        const bool written = writer.write(header) && writer.sync() && ::fsync(dir) == 0;
+    }
+    error = EEXIST;
+    return {};
+}
+
+// Where a file cannot be made without a name: the journal made under its
+// name at once; a run killed before its header leaves an empty file.
+int openNamed(int dir, const std::string& stamp, std::string& name)
+{
+    for (int n = 1; n < 1000; ++n) {
+        name = "put-back-" + stamp;
+        if (n > 1) {
+            name += '-';
+            name += std::to_string(n);
+        }
+        name += ".journal";
+        const int fd = ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+} // namespace
+
+std::optional<JournalWriter> JournalWriter::create(const std::string& folder, int& error, FaultHook fault)
+{
+    const int dir = openJournalFolder(folder);
+    if (dir < 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    // Made without a name and named once its header is on the disk: a run
+    // killed before leaves no journal, rather than one that is not one.
+    const std::string stamp = stampNow();
+    std::string name;
+    int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    const bool unnamed = fd >= 0;
+    if (!unnamed && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+        fd = openNamed(dir, stamp, name);
+    if (fd < 0) {
+        error = errno;
         ::close(dir);
-        if (!written) {
-            error = writer.error_ ? writer.error_ : errno;
-            return std::nullopt;
-        }
-        return writer;
+        return std::nullopt;
+    }
+    JournalWriter writer(fd, {}, std::move(fault));
+    const std::string header = std::string(kJournalHeader) + "\n";
+    if (!writer.write(header) || !writer.sync())
+        error = writer.error_, name.clear();
+    else if (unnamed)
+        name = nameJournal(dir, fd, stamp, error);
+    if (!name.empty() && ::fsync(dir) != 0) {
+        error = errno;
+        ::unlinkat(dir, name.c_str(), 0);
+        name.clear();
     }
     ::close(dir);
-    error = EEXIST;
-    return std::nullopt;
+    if (name.empty())
+        return std::nullopt;
+    writer.path_ = folder + "/" + name;
+    return writer;
 }
 
 bool JournalWriter::fail(int error)

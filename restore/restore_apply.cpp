@@ -37,7 +37,7 @@ std::int64_t nanoseconds(const timespec& time)
 struct Put {
     std::size_t step = 0;
     std::uint64_t id = 0;
-    Folder folder;
+    FolderRef folder;
     std::string name;
     std::string temporary;
     std::unique_ptr<WrittenCopy> copy; // while its copy waits to be named
@@ -84,7 +84,7 @@ private:
     ApplyResult& result_;
     FolderTree folders_;
     std::map<std::string, std::string> roots_; // by root: why nothing may go below it, or empty
-    std::map<std::string, Folder> written_;    // the folders files were named in
+    std::map<std::string, FolderRef> written_;    // the folders files were named in
     std::optional<CopySealer> sealer_;
     std::vector<Put> waiting_; // copies written, not yet named
     ApplyProgress done_;
@@ -279,6 +279,7 @@ void Applier::copy(Put& put, const SourceFile& source)
     put.copy->bytes = copied;
     put.copy->device = made.st_dev;
     put.copy->inode = made.st_ino;
+    put.copy->birth = birthTime(out, "");
     put.copy->withFileSystem = syncsWholeFileSystem(out);
     done_.bytesCopied += copied;
     if (!sealer_)
@@ -317,6 +318,7 @@ void Applier::name(std::vector<Put>& puts)
         written.id = put.id;
         written.device = static_cast<std::uint64_t>(put.copy->device);
         written.inode = static_cast<std::uint64_t>(put.copy->inode);
+        written.birth = put.copy->birth;
         written.size = put.copy->content.size;
         written.digest = put.copy->content.digest;
         journal_.add(written);
@@ -419,7 +421,7 @@ void Applier::run()
 // once so that the names given survive.
 void Applier::syncFolders()
 {
-    for (const Folder& folder : folders_.touched())
+    for (const FolderRef& folder : folders_.touched())
         written_.emplace(folder->path(), folder);
     for (const auto& [path, folder] : written_) {
         const int fd = ::openat(folder->fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -50,12 +50,14 @@ void undoPut(UndoSteps& steps, const Intent& i)
 {
     const JournalRecord& put = *i.intent;
     // A copy that never got its name, or whose naming the run gave up.
-    steps.removeTemporary(put.temporary, i.written ? std::optional<Identity>({i.written->device, i.written->inode})
+    steps.removeTemporary(put.temporary, i.written ? std::optional<Identity>({i.written->device, i.written->inode,
+                                                                              i.written->birth})
                                                    : std::nullopt);
     if (i.dropped)
         return;
     if (i.written) {
-        CopyProof proof{{i.written->device, i.written->inode}, i.written->size, i.written->digest, std::nullopt};
+        CopyProof proof{{i.written->device, i.written->inode, i.written->birth}, i.written->size, i.written->digest,
+                        std::nullopt};
         if (i.copied)
             proof.ctime = i.copied->time;
         steps.removeCopy(put.path, put.source, proof, i.copied != nullptr);
@@ -63,7 +65,7 @@ void undoPut(UndoSteps& steps, const Intent& i)
     }
     // Linked, or cut short between its intent and its line: the source's
     // very file, which only a link can have put there.
-    LinkProof proof{{put.device, put.inode}, put.size, put.time, std::nullopt};
+    LinkProof proof{{put.device, put.inode, 0}, put.size, put.time, std::nullopt};
     if (i.linked)
         proof.ctime = i.linked->time;
     steps.removeLink(put.path, put.source, proof, i.linked != nullptr);
@@ -73,7 +75,7 @@ void undoFolder(UndoSteps& steps, const Intent& i)
 {
     const JournalRecord& intent = *i.intent;
     const std::optional<Identity> made =
-        i.made ? std::optional<Identity>({i.made->device, i.made->inode}) : std::nullopt;
+        i.made ? std::optional<Identity>({i.made->device, i.made->inode, i.made->birth}) : std::nullopt;
     steps.removeTemporaryFolder(intent.temporary, made);
     if (made && !i.dropped)
         steps.removeFolder(intent.path, *made);
@@ -88,7 +90,11 @@ void undoVersion2(const Journal& journal, UndoSteps& steps)
     steps.setRoots(std::move(roots));
     const std::vector<Intent> intents = intentsOf(journal);
     for (auto it = intents.rbegin(); it != intents.rend(); ++it) {
-        if (it->intent->kind == Kind::Put)
+        // What the run itself took back leaves nothing to name when stopped.
+        const bool folder = it->intent->kind == Kind::FolderIntent;
+        if (it->dropped ? steps.stopRequested() : steps.stopped(it->intent->path, folder))
+            continue;
+        if (!folder)
             undoPut(steps, *it);
         else
             undoFolder(steps, *it);
@@ -109,6 +115,8 @@ void undoVersion1(const Journal& journal, UndoSteps& steps)
     }
     for (auto it = journal.records.rbegin(); it != journal.records.rend(); ++it) {
         const JournalRecord& r = *it;
+        if (steps.stopped(r.path, r.kind == Kind::OldFolder))
+            continue;
         switch (r.kind) {
         case Kind::OldFolder:
             steps.removeOldFolder(r.path);
@@ -118,7 +126,7 @@ void undoVersion1(const Journal& journal, UndoSteps& steps)
                 steps.removeTemporary(r.path, std::nullopt);
             break;
         case Kind::OldLink:
-            steps.removeLink(r.path, r.source, LinkProof{{r.device, r.inode}, std::nullopt, std::nullopt, std::nullopt},
+            steps.removeLink(r.path, r.source, LinkProof{{r.device, r.inode, 0}, std::nullopt, std::nullopt, std::nullopt},
                              true);
             break;
         case Kind::OldCopy:
@@ -130,7 +138,7 @@ void undoVersion1(const Journal& journal, UndoSteps& steps)
     }
 }
 
-UndoResult undo(const std::string& path, bool act)
+UndoResult undo(const std::string& path, bool act, std::stop_token stop)
 {
     UndoResult result;
     std::string error;
@@ -140,9 +148,11 @@ UndoResult undo(const std::string& path, bool act)
         return result;
     }
     result.read = true;
-    UndoSteps steps(act, result);
-    if (journal->version == 1)
+    UndoSteps steps(act, std::move(stop), result);
+    if (journal->version == 1) {
+        steps.setLifetime(journal->begun, journal->ended);
         undoVersion1(*journal, steps);
+    }
     else
         undoVersion2(*journal, steps);
     return result;
@@ -150,14 +160,14 @@ UndoResult undo(const std::string& path, bool act)
 
 } // namespace
 
-UndoResult previewUndo(const std::string& journal)
+UndoResult previewUndo(const std::string& journal, std::stop_token stop)
 {
-    return undo(journal, false);
+    return undo(journal, false, std::move(stop));
 }
 
-UndoResult undoRestore(const std::string& journal)
+UndoResult undoRestore(const std::string& journal, std::stop_token stop)
 {
-    return undo(journal, true);
+    return undo(journal, true, std::move(stop));
 }
 
 } // namespace korvane

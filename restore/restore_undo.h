@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -29,13 +30,16 @@ struct UndoResult {
     std::size_t removedFolders = 0;
     std::size_t alreadyGone = 0;   // no longer there: nothing to do
     std::vector<std::string> kept; // "PATH: why", each entry left in place
+    bool stopped = false;          // the entries after the stop were left untried
 };
 
 // What undoRestore would do now, changing nothing: each file and folder it
 // would remove, and each it would keep and why. A folder counts as empty
 // when all it holds would be removed first. The disk may change before the
-// undo itself, which checks everything again.
-UndoResult previewUndo(const std::string& journal);
+// undo itself, which checks everything again. Once `stop` is requested
+// (here and in undoRestore) no further entry is tried: each is kept, "not
+// tried: the undo was stopped".
+UndoResult previewUndo(const std::string& journal, std::stop_token stop = {});
 
 // Removes what the run of `journal` made, newest first, and only what it
 // can prove the run made and nobody changed since:
@@ -48,6 +52,6 @@ UndoResult previewUndo(const std::string& journal);
 // Every place is reached from its root through real folders only. A
 // damaged journal removes nothing. Everything left is named with why.
 // Doing it again finds nothing to remove.
-UndoResult undoRestore(const std::string& journal);
+UndoResult undoRestore(const std::string& journal, std::stop_token stop = {});
 
 } // namespace korvane

@@ -33,6 +33,15 @@ FileIdentity identityOf(int fd)
     return ::fstat(fd, &st) == 0 ? identityOf(st) : FileIdentity{};
 }
 
+std::int64_t birthTime(int dir, const char* name)
+{
+    struct statx st {};
+    const int flags = AT_SYMLINK_NOFOLLOW | (*name ? 0 : AT_EMPTY_PATH);
+    if (::statx(dir, name, flags, STATX_BTIME, &st) != 0 || !(st.stx_mask & STATX_BTIME))
+        return 0;
+    return static_cast<std::int64_t>(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec;
+}
+
 SourceFile::SourceFile(int fd, std::string path, FileIdentity identity)
     : fd_(fd), path_(std::move(path)), identity_(identity)
 {

@@ -38,4 +38,10 @@ private:
 // What the file open as `fd` is: device, inode, size and modification time.
 FileIdentity identityOf(int fd);
 
+// The birth time of the entry `name` in the folder `dir` (of `dir` itself
+// for ""), in nanoseconds since the epoch; 0 where the file system keeps
+// none. Unlike the change time it never changes, so it tells an inode from
+// a later one given the same number.
+std::int64_t birthTime(int dir, const char* name);
+
 } // namespace korvane

@@ -1,6 +1,7 @@
 #include "restore/undo_steps.h"
 
 #include "restore/journal_format.h"
+#include "restore/source_file.h"
 #include "text/system_error.h"
 #include "text/terminal_quote.h"
 
@@ -21,7 +22,7 @@ constexpr int kOpenFile = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOE
 
 Identity identityOf(const struct stat& st)
 {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), 0};
 }
 
 std::int64_t nanoseconds(const timespec& time)
@@ -72,10 +73,35 @@ private:
 
 } // namespace
 
+bool UndoSteps::isRecorded(const Identity& recorded, const struct stat& st, int dir, const std::string& name)
+{
+    return identityOf(st) == recorded && (recorded.birth == 0 || birthTime(dir, name.c_str()) == recorded.birth);
+}
+
+// For a journal of the first version: whether the entry came into being
+// while the journal was written (born then; a link, whose file is older,
+// made then). Unknown birth times prove nothing.
+bool UndoSteps::madeMeanwhile(int dir, const std::string& name, const struct stat& st, bool link) const
+{
+    if (begun_ < 0)
+        return true;
+    const std::int64_t made = link ? nanoseconds(st.st_ctim) : birthTime(dir, name.c_str());
+    return begun_ > 0 && made >= begun_ && made <= ended_;
+}
+
 void UndoSteps::keep(const std::string& path, bool folder, std::string why)
 {
     result_.kept.push_back(quoteName(path) + ": " + why);
     result_.items.push_back({path, folder, UndoItem::Action::Keep, std::move(why)});
+}
+
+bool UndoSteps::stopped(const std::string& path, bool folder)
+{
+    if (!stop_.stop_requested())
+        return false;
+    result_.stopped = true;
+    keep(path, folder, "not tried: the undo was stopped");
+    return true;
 }
 
 void UndoSteps::gone(const std::string& path, bool folder)
@@ -93,7 +119,7 @@ void UndoSteps::removed(const std::string& path, bool folder)
 // The folder `path`, reached from its root through real folders only (in a
 // journal of the first version, by its path); null when it is gone, or
 // with `why` set when it cannot be reached.
-Folder UndoSteps::reach(const std::string& path, std::string& why)
+FolderRef UndoSteps::reach(const std::string& path, std::string& why)
 {
     why.clear();
     if (const auto known = folders_.find(path); known != folders_.end())
@@ -152,7 +178,7 @@ bool UndoSteps::emptyButRemoved(int dir, const std::string& path) const
 
 // Removes the entry `path` in `dir` if it is still `identity`, or in a
 // preview notes that it would be; true when it is (or would be) gone.
-bool UndoSteps::unlinkChecked(const Folder& dir, const std::string& path, const Identity& identity, bool folder)
+bool UndoSteps::unlinkChecked(const FolderRef& dir, const std::string& path, const Identity& identity, bool folder)
 {
     const std::string name(namePart(path));
     if (!act_) {
@@ -178,6 +204,19 @@ bool UndoSteps::unlinkChecked(const Folder& dir, const std::string& path, const 
     else
         keep(path, folder, errno == ENOTEMPTY || errno == EEXIST ? "not empty" : systemErrorText(errno));
     return false;
+}
+
+// Whether `name` in the folder `dir` is the very entry `source` names: the
+// same name in the same folder, however the paths are spelled.
+bool UndoSteps::isSameEntry(int dir, const std::string& name, const std::string& source)
+{
+    if (namePart(source) != name)
+        return false;
+    const int folder = ::open(std::string(folderPart(source)).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const Closer closer(folder);
+    struct stat a {};
+    struct stat b {};
+    return folder < 0 || ::fstat(folder, &a) != 0 || ::fstat(dir, &b) != 0 || identityOf(a) == identityOf(b);
 }
 
 // Why the copy open as `copyFd` (of `copy`, `size` bytes) must stay: its
@@ -212,11 +251,13 @@ std::string UndoSteps::onlyCopyProblem(const std::string& source, const Identity
 void UndoSteps::removeTemporary(const std::string& path, const std::optional<Identity>& identity)
 {
     std::string why;
-    const Folder dir = reach(std::string(folderPart(path)), why);
+    const FolderRef dir = reach(std::string(folderPart(path)), why);
     struct stat st {};
     if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return; // a temporary is normally gone: named, or removed by the run
-    if (!S_ISREG(st.st_mode) || (identity && identityOf(st) != *identity))
+    const std::string name(namePart(path));
+    if (!S_ISREG(st.st_mode) || (identity && !isRecorded(*identity, st, dir->fd(), name)) ||
+        !madeMeanwhile(dir->fd(), name, st, false))
         return keep(path, false, "not the temporary file the run made");
     unlinkChecked(dir, path, identityOf(st), false);
 }
@@ -224,11 +265,11 @@ void UndoSteps::removeTemporary(const std::string& path, const std::optional<Ide
 void UndoSteps::removeTemporaryFolder(const std::string& path, const std::optional<Identity>& identity)
 {
     std::string why;
-    const Folder dir = reach(std::string(folderPart(path)), why);
+    const FolderRef dir = reach(std::string(folderPart(path)), why);
     struct stat st {};
     if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return;
-    if (!S_ISDIR(st.st_mode) || (identity && identityOf(st) != *identity))
+    if (!S_ISDIR(st.st_mode) || (identity && !isRecorded(*identity, st, dir->fd(), std::string(namePart(path)))))
         return keep(path, true, "not the temporary folder the run made");
     unlinkChecked(dir, path, identityOf(st), true);
 }
@@ -236,14 +277,14 @@ void UndoSteps::removeTemporaryFolder(const std::string& path, const std::option
 void UndoSteps::removeCopy(const std::string& path, const std::string& source, const CopyProof& proof, bool named)
 {
     std::string why;
-    const Folder dir = reach(std::string(folderPart(path)), why);
+    const FolderRef dir = reach(std::string(folderPart(path)), why);
     if (!dir)
         return why.empty() ? (named ? gone(path, false) : void()) : keep(path, false, why);
     const std::string name(namePart(path));
     struct stat st {};
     if (::fstatat(dir->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return named ? gone(path, false) : void();
-    if (!S_ISREG(st.st_mode) || identityOf(st) != proof.identity)
+    if (!S_ISREG(st.st_mode) || !isRecorded(proof.identity, st, dir->fd(), name))
         return named ? keep(path, false, "replaced since it was put back") : void();
     if ((proof.ctime && nanoseconds(st.st_ctim) != *proof.ctime) ||
         static_cast<std::uint64_t>(st.st_size) != proof.size)
@@ -265,7 +306,7 @@ void UndoSteps::removeCopy(const std::string& path, const std::string& source, c
 void UndoSteps::removeLink(const std::string& path, const std::string& source, const LinkProof& proof, bool recorded)
 {
     std::string why;
-    const Folder dir = reach(std::string(folderPart(path)), why);
+    const FolderRef dir = reach(std::string(folderPart(path)), why);
     if (!dir)
         return why.empty() ? (recorded ? gone(path, false) : void()) : keep(path, false, why);
     struct stat st {};
@@ -279,6 +320,8 @@ void UndoSteps::removeLink(const std::string& path, const std::string& source, c
     if ((proof.size && static_cast<std::uint64_t>(st.st_size) != *proof.size) ||
         (proof.mtime && nanoseconds(st.st_mtim) != *proof.mtime) || (ctime && nanoseconds(st.st_ctim) != *ctime))
         return keep(path, false, "changed since it was put back");
+    if (!madeMeanwhile(dir->fd(), std::string(namePart(path)), st, true))
+        return keep(path, false, "not linked while its journal was written");
     if (st.st_nlink < 2)
         return keep(path, false, "its source is gone: this is the last link to the file");
     const int fd = ::open(source.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
@@ -286,6 +329,8 @@ void UndoSteps::removeLink(const std::string& path, const std::string& source, c
     struct stat from {};
     if (fd < 0 || ::fstat(fd, &from) != 0 || identityOf(from) != proof.identity)
         return keep(path, false, "its source " + quoteName(source) + " no longer leads to this file");
+    if (isSameEntry(dir->fd(), std::string(namePart(path)), source))
+        return keep(path, false, "it is its source's own name");
     if (unlinkChecked(dir, path, proof.identity, false))
         linkChanged_[key] = act_ && ::fstat(fd, &from) == 0 ? nanoseconds(from.st_ctim) : nanoseconds(st.st_ctim);
 }
@@ -293,13 +338,13 @@ void UndoSteps::removeLink(const std::string& path, const std::string& source, c
 void UndoSteps::removeFolder(const std::string& path, const Identity& identity)
 {
     std::string why;
-    const Folder dir = reach(std::string(folderPart(path)), why);
+    const FolderRef dir = reach(std::string(folderPart(path)), why);
     if (!dir)
         return why.empty() ? gone(path, true) : keep(path, true, why);
     struct stat st {};
     if (::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return gone(path, true);
-    if (!S_ISDIR(st.st_mode) || identityOf(st) != identity)
+    if (!S_ISDIR(st.st_mode) || !isRecorded(identity, st, dir->fd(), std::string(namePart(path))))
         return keep(path, true, "replaced since it was made");
     unlinkChecked(dir, path, identity, true);
 }
@@ -307,25 +352,29 @@ void UndoSteps::removeFolder(const std::string& path, const Identity& identity)
 void UndoSteps::removeOldFolder(const std::string& path)
 {
     std::string why;
-    const Folder dir = reach(std::string(folderPart(path)), why);
+    const FolderRef dir = reach(std::string(folderPart(path)), why);
     struct stat st {};
     if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return gone(path, true);
     if (!S_ISDIR(st.st_mode))
         return keep(path, true, "no longer a folder");
+    if (!madeMeanwhile(dir->fd(), std::string(namePart(path)), st, false))
+        return keep(path, true, "not made while its journal was written");
     unlinkChecked(dir, path, identityOf(st), true);
 }
 
 void UndoSteps::removeOldCopy(const std::string& path, const std::string& source, std::uint64_t size)
 {
     std::string why;
-    const Folder dir = reach(std::string(folderPart(path)), why);
+    const FolderRef dir = reach(std::string(folderPart(path)), why);
     const std::string name(namePart(path));
     struct stat st {};
     if (!dir || ::fstatat(dir->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return gone(path, false);
     if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != size)
         return keep(path, false, "changed since it was put back");
+    if (!madeMeanwhile(dir->fd(), name, st, false))
+        return keep(path, false, "not made while its journal was written");
     const int fd = ::openat(dir->fd(), name.c_str(), kOpenFile);
     const Closer closer(fd);
     struct stat opened {};
