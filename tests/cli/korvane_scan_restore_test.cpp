@@ -232,6 +232,46 @@ TEST_F(Restore, ReadOnlyDestinationFolderIsLeft)
         fs::permissions(driveD() + "/Video", fs::perms::owner_all);
 }
 
+// Places a project could use to write where it must not: a disk that is
+// not mounted, hidden folders, names that are not Windows paths outside
+// every folder named for them. They are left, and --apply writes nothing
+// there; a place whose folder's name is not UTF-8 goes back, named in the
+// JSON document byte for byte.
+TEST_F(Restore, PlacesOutsideTheirRootsAreLeftAndNeverWritten)
+{
+    const std::string usb = dir / "media/usbdisk/Video";
+    const std::string odd = dir / "f\xff%";
+    fs::create_directories(odd);
+    const std::map<std::string, std::string> cases = {
+        {"E:\\Video\\clip.avi", "not-mounted"},
+        {"D:\\.config\\autostart\\x.desktop", "hidden-name"},
+        {dir / "home/.profile", "outside-root"},
+        {"../../../../home/.ssh/authorized_keys", "outside-root"},
+        {"F:\\a.avi", ""},
+    };
+    for (const char* name : {"clip.avi", "x.desktop", ".profile", "authorized_keys", "a.avi"})
+        dir.touch(std::string("new/") + name, "found");
+    std::vector<std::string> stored;
+    for (const auto& [path, reason] : cases)
+        stored.push_back(path);
+    const std::string file = project(stored);
+    const ProcessResult r = scan({"--json", "--map", mapD(), "--map", "E:=" + usb, "--map", "F:=" + odd, "--search",
+                                  dir / "new", "--restore", "--apply", file});
+    const Json restore = Json::parse(r.out.substr(0, r.out.find('\n'))).at("restore");
+    for (const Json& step : restore.at("steps")) {
+        const std::string path = step.at("stored").get<std::string>();
+        SCOPED_TRACE(path);
+        const std::string reason = cases.at(step.at("decoded").get<std::string>());
+        EXPECT_EQ(step.at("reason").is_null() ? "" : step.at("reason").get<std::string>(), reason)
+            << step.at("reason_text");
+    }
+    EXPECT_EQ(restore.at("steps").back().at("destination"), dir / "f%FF%25/a.avi");
+    EXPECT_EQ(contentOf(odd + "/a.avi"), "found");
+    EXPECT_FALSE(fs::exists(dir / "media")) << "the missing disk's folder is never made";
+    EXPECT_FALSE(fs::exists(driveD() + "/.config"));
+    EXPECT_FALSE(fs::exists(dir / "home"));
+}
+
 TEST_F(Restore, CopiesAcrossFileSystemsAndWhenAsked)
 {
     struct Case {
