@@ -82,6 +82,8 @@ public:
     const std::vector<std::string>& roots() const { return roots_; }
     const std::vector<WalkProblem>& problems() const { return problems_; }
     std::size_t fileCount() const { return files_.size(); }
+    // Folders of the index: FolderIds run from 0 to folderCount() - 1.
+    std::size_t folderCount() const { return folders_.size(); }
     std::size_t foldersRead() const { return foldersRead_; }
 
     // Appends the files whose name has the key `key`.
