@@ -46,6 +46,7 @@ constexpr const char* kUsage =
     "and the same cp -r alone, each into a new empty DEST.\n"
     "\n"
     "  --scan PROGRAM   the korvane-scan to time (required)\n"
+    "  --compare OLD    another korvane-scan, its --apply timed in the same rounds\n"
     "  --rounds N       timed rounds after one warm-up round (default 3)\n"
     "  --files N        files to put back (default: 10,000, or fewer so that the\n"
     "                   source and one destination take at most half of the\n"
@@ -62,6 +63,7 @@ constexpr double kJournalGoal = 1.05;
 
 struct Options {
     std::string scan;
+    std::string compare;
     int rounds = 3;
     std::size_t files = 0; // 0: chosen to fit
     std::uint64_t fileMiB = 1;
@@ -82,6 +84,7 @@ Options parse(int argc, char** argv)
         argc, argv,
         {
             {"scan", true, [&](const char* v) { options.scan = v; }},
+            {"compare", true, [&](const char* v) { options.compare = v; }},
             {"rounds", true, [&](const char* v) { options.rounds = static_cast<int>(positive("--rounds", v)); }},
             {"files", true, [&](const char* v) { options.files = static_cast<std::size_t>(positive("--files", v)); }},
             {"file-mb", true,
@@ -252,6 +255,7 @@ int run(Options options)
 
     Series applied{"korvane-scan --restore --apply --copy", {}};
     Series journalAside{"the same, its journal on tmpfs", {}};
+    Series older{"the same with " + options.compare, {}};
     Series planned{"korvane-scan --restore (the plan alone)", {}};
     Series cpSync{"cp -r, then sync -f", {}};
     Series cpAlone{"cp -r", {}};
@@ -268,7 +272,9 @@ int run(Options options)
                                      std::to_string(bytes) + " bytes, not " + std::to_string(options.files));
         std::filesystem::remove_all(dest);
     };
-    const std::vector<std::function<void()>> steps = {
+    std::vector<std::string> applyOld = apply;
+    applyOld.front() = options.compare;
+    std::vector<std::function<void()>> steps = {
         [&] {
             fresh();
             // Every file put back: the second scan finds nothing missing.
@@ -304,15 +310,25 @@ int run(Options options)
             checkCopied("cp -r");
         },
     };
+    if (!options.compare.empty()) {
+        steps.push_back([&] {
+            fresh();
+            older.runs.push_back(runChecked(applyOld, 0, log, errors).time);
+            checkCopied("the other korvane-scan --apply");
+        });
+    }
     runRounds(options.rounds, steps, [&] {
-        for (Series* s : {&applied, &journalAside, &planned, &cpSync, &cpAlone})
+        for (Series* s : {&applied, &journalAside, &older, &planned, &cpSync, &cpAlone})
             s->runs.clear();
     });
 
     std::printf("\n%d rounds after one warm-up round; korvane-scan's time is its whole run (scan, search, plan,\n"
                 "copies, second scan), nothing subtracted:\n",
                 options.rounds);
-    printSeries({&applied, &journalAside, &planned, &cpSync, &cpAlone});
+    std::vector<const Series*> shown = {&applied, &journalAside, &planned, &cpSync, &cpAlone};
+    if (!options.compare.empty())
+        shown.insert(shown.begin() + 2, &older);
+    printSeries(shown);
     const double seconds = median(applied.walls()) / 1e3;
     std::printf("\n  korvane-scan --apply --copy: %.0f MB/s (median)\n", totalMB / seconds);
     const auto mark = [](const std::vector<double>& r) { return median(r) <= kGoal ? "" : "  OVER THE GOAL"; };
@@ -325,6 +341,12 @@ int run(Options options)
     const std::vector<double> journal = ratios(applied, {&journalAside}, false);
     std::printf("  the journal made durable on the disk (--apply / journal on tmpfs): %s (goal <= %.2f)%s\n",
                 spread(journal).c_str(), kJournalGoal, median(journal) <= kJournalGoal ? "" : "  OVER THE GOAL");
+    if (!options.compare.empty()) {
+        const std::vector<double> byOld = ratios(applied, {&older}, false);
+        const std::vector<double> oldBySync = ratios(older, {&cpSync}, false);
+        std::printf("  --apply / the other build's --apply, wall:             %s\n", spread(byOld).c_str());
+        std::printf("  the other build's --apply / (cp -r + sync -f), wall:  %s\n", spread(oldBySync).c_str());
+    }
     const std::vector<double> own = apart(applied, planned);
     std::vector<double> ownBySync;
     std::vector<double> share;

@@ -10,14 +10,20 @@
 namespace korvane {
 
 // Copies `size` bytes of `in` into `out`: a clone where the file system
-// offers one, else copy_file_range, else read and write. 0 or the error;
-// EINTR once stop is requested. `copied`: the bytes written.
-int copyContent(int in, int out, std::uint64_t size, const std::stop_token& stop, std::uint64_t& copied)
+// offers one (tried while `tryClone`, which a refusal clears), else
+// copy_file_range, else read and write. 0 or the error; EINTR once stop is
+// requested. `copied`: the bytes written.
+int copyContent(int in, int out, std::uint64_t size, const std::stop_token& stop, std::uint64_t& copied,
+                bool& tryClone)
 {
     copied = 0;
-    if (::ioctl(out, FICLONE, in) == 0) {
-        copied = size;
-        return 0;
+    if (tryClone) {
+        if (::ioctl(out, FICLONE, in) == 0) {
+            copied = size;
+            return 0;
+        }
+        if (errno == EOPNOTSUPP || errno == ENOTTY || errno == EXDEV || errno == EINVAL)
+            tryClone = false;
     }
     bool ranged = true;
     std::vector<char> buffer;

@@ -64,7 +64,7 @@ void CopySealer::wait(const WrittenCopy& written)
 void CopySealer::seal(WrittenCopy* written, bool endsBatch)
 {
     if (written) {
-        if (const std::optional<ContentDigest> content = digestOpenFile(written->out))
+        if (const std::optional<ContentDigest> content = digestMappedFile(written->out))
             written->content = *content;
         else
             written->error = failure("cannot read", written->temporary, errno);

@@ -37,6 +37,13 @@ std::string notAFolder(int dir, const std::string& path, const std::string& name
 
 } // namespace
 
+FolderHandle::FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path))
+{
+    struct stat st {};
+    if (::fstat(fd, &st) == 0)
+        device_ = st.st_dev;
+}
+
 FolderHandle::~FolderHandle()
 {
     ::close(fd_);

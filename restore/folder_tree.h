@@ -17,16 +17,18 @@ namespace korvane {
 // descriptor, so a folder swapped for a link meanwhile redirects nothing.
 class FolderHandle {
 public:
-    FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    FolderHandle(int fd, std::string path);
     ~FolderHandle();
     FolderHandle(const FolderHandle&) = delete;
     FolderHandle& operator=(const FolderHandle&) = delete;
     int fd() const { return fd_; }
     const std::string& path() const { return path_; }
+    dev_t device() const { return device_; }
 
 private:
     int fd_;
     std::string path_;
+    dev_t device_ = 0;
 };
 using FolderRef = std::shared_ptr<const FolderHandle>;
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,7 +19,8 @@ namespace korvane {
 
 // Copies `in` into `out` (a clone where the file systems offer one);
 // see content_copy.cpp.
-int copyContent(int in, int out, std::uint64_t size, const std::stop_token& stop, std::uint64_t& copied);
+int copyContent(int in, int out, std::uint64_t size, const std::stop_token& stop, std::uint64_t& copied,
+                bool& tryClone);
 
 namespace {
 
@@ -85,6 +87,8 @@ private:
     FolderTree folders_;
     std::map<std::string, std::string> roots_; // by root: why nothing may go below it, or empty
     std::map<std::string, FolderRef> written_;    // the folders files were named in
+    std::map<dev_t, bool> syncsWhole_;             // by device: whether one sync of it does for a batch
+    std::set<std::pair<dev_t, dev_t>> noClone_;    // from, to: file systems that refused a clone
     std::optional<CopySealer> sealer_;
     std::vector<Put> waiting_; // copies written, not yet named
     ApplyProgress done_;
@@ -254,8 +258,13 @@ void Applier::copy(Put& put, const SourceFile& source)
     const int in = source.openForReading();
     std::uint64_t copied = 0;
     int error = in < 0 ? errno : faultAt(options_.fault, "copy");
+    // Between file systems that refused a clone once, none is tried again.
+    const auto devices = std::pair(static_cast<dev_t>(step.sourceIdentity.device), put.folder->device());
+    bool tryClone = !noClone_.contains(devices);
     if (error == 0)
-        error = copyContent(in, out, step.sourceIdentity.size, options_.stop, copied);
+        error = copyContent(in, out, step.sourceIdentity.size, options_.stop, copied, tryClone);
+    if (!tryClone)
+        noClone_.insert(devices);
     if (in >= 0) {
         struct stat from {};
         if (::fstat(in, &from) == 0 && error == 0) {
@@ -280,7 +289,10 @@ void Applier::copy(Put& put, const SourceFile& source)
     put.copy->device = made.st_dev;
     put.copy->inode = made.st_ino;
     put.copy->birth = birthTime(out, "");
-    put.copy->withFileSystem = syncsWholeFileSystem(out);
+    const auto whole = syncsWhole_.try_emplace(made.st_dev, false);
+    if (whole.second)
+        whole.first->second = syncsWholeFileSystem(out);
+    put.copy->withFileSystem = whole.first->second;
     done_.bytesCopied += copied;
     if (!sealer_)
         sealer_.emplace(options_.fault);

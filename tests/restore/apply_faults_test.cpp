@@ -4,6 +4,7 @@
 // reported failed, nothing lands outside its folder, and undo brings the
 // tree back exactly as it was.
 
+#include "fs/content_digest.h"
 #include "restore/restore_apply.h"
 #include "tests/restore/restore_tree.h"
 #include "tests/temp_dir.h"
@@ -12,7 +13,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <thread>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -198,6 +202,33 @@ TEST(ApplyFaults, AFolderSwappedForALinkDuringTheRunRedirectsNothing)
         ASSERT_TRUE(swapped);
         EXPECT_TRUE(fs::is_empty(outside)) << "a file went through the link";
     }
+}
+
+// A copy is digested through a mapping while it is still in memory: a file
+// cut short under it (SIGBUS) is a failure to read, never a crash.
+TEST(ApplyFaults, ACopyCutShortWhileItIsDigestedFailsToReadAndDoesNotCrash)
+{
+    TempDir dir;
+    const std::string path = dir / "copy";
+    int cutShort = 0;
+    for (int round = 0; round < 10 && cutShort == 0; ++round) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, 256 << 20), 0);
+        std::thread cut([fd] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            EXPECT_EQ(::ftruncate(fd, 4096), 0);
+        });
+        const std::optional<ContentDigest> digest = digestMappedFile(fd);
+        const int error = errno;
+        cut.join();
+        ::close(fd);
+        if (!digest) {
+            EXPECT_EQ(error, EIO);
+            ++cutShort;
+        }
+    }
+    EXPECT_GT(cutShort, 0) << "no round was cut short while it was read";
 }
 
 } // namespace
