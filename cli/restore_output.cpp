@@ -66,6 +66,8 @@ std::string_view leftReasonName(LeftReason reason)
         return "not-a-folder";
     case LeftReason::SamePlace:
         return "same-place";
+    case LeftReason::OtherShoot:
+        return "other-shoot";
     }
     return {};
 }

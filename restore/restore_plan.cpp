@@ -111,22 +111,39 @@ std::string describeLeft(const RestoreStep& step)
         return quoteName(step.detail) + " is not a folder";
     case LeftReason::SamePlace:
         return "the same place as " + quoteName(step.detail) + ", whose name differs only in letter case";
+    case LeftReason::OtherShoot:
+        return "found only in folders of other dates than its own: another day's shoot";
     }
     return {};
+}
+
+bool choose(RestoreStep& step, std::size_t choice)
+{
+    if (step.putBack || choice >= step.choices.size())
+        return false;
+    const std::optional<SeenFile> seen = seeFile(step.choices[choice].path);
+    if (!seen || seen->identity.size != step.choices[choice].size || seen->identity.mtime != step.choices[choice].mtime)
+        return false;
+    step.putBack = true;
+    step.source = seen->path;
+    step.sourceIdentity = seen->identity;
+    step.identicalCopies = 1;
+    return true;
 }
 
 RestorePlan makeRestorePlan(const SearchResults& results, PathResolver& resolver, const PlanOptions& options)
 {
     RestorePlan plan;
     PlaceFinder places(options);
-    for (const MissingMatch& match : results.matches()) {
+    for (std::size_t k = 0; k < results.matches().size(); ++k) {
+        const MissingMatch& match = results.matches()[k];
         RestoreStep& step = plan.steps.emplace_back();
         step.stored = match.file.stored;
         step.decoded = match.file.decoded;
         bool windows = false;
         if (!findPlace(match, resolver, places, step, windows))
             continue;
-        chooseCandidate(results, match, step);
+        chooseCandidate(results, k, step);
         if (step.putBack)
             places.reserve(step, windows);
     }

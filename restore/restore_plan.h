@@ -27,6 +27,7 @@ enum class LeftReason : std::uint8_t {
     LinkInPath,     // a symbolic link stands where one of its folders is
     NotAFolder,     // something that is not a folder stands where one of its folders is
     SamePlace,      // another missing file, its name in other letter case, goes to the same place
+    OtherShoot,     // files of its name were found only under other dates than its path names
 };
 
 // A file as the plan saw it: put back is only that file.
@@ -36,6 +37,14 @@ struct FileIdentity {
     std::uint64_t size = 0;
     std::int64_t mtime = 0; // nanoseconds since the epoch
     bool operator==(const FileIdentity&) const = default;
+};
+
+// A file the user may choose to put back where nothing tells the files found
+// apart.
+struct Choice {
+    std::string path;
+    std::uint64_t size = 0;
+    std::int64_t mtime = 0; // nanoseconds since the epoch
 };
 
 struct RestoreStep {
@@ -54,8 +63,10 @@ struct RestoreStep {
     std::string destination;
     std::string root;
     // DifferentFiles: the sizes of the different files among the equally
-    // good candidates, one a content, in the order of the candidates.
+    // good candidates, one a content, in the order of the candidates; and
+    // those files, for a user to choose from (see choose).
     std::vector<std::uint64_t> differentSizes;
+    std::vector<Choice> choices;
     // NotWritable, NotMounted, LinkInPath, NotAFolder: the folder or entry
     // concerned; HiddenName: the name; SamePlace: the other stored name;
     // NotSearched: why the path is not searched for.
@@ -85,16 +96,21 @@ struct PlanOptions {
 };
 
 // The plan for the missing files the search looked for. A file is put back
-// when its best candidate stands alone on the strongest evidence (more
-// stored folders shared than any other candidate), or when all the equally
-// good candidates are the same file (same size, then same content); never
-// between different files, never from another extension, and whatever
-// number of candidates the search keeps for showing. Its place is where the
+// from the file the search decided on (see decideMissing): by evidence that
+// tells it apart, or because all the files the evidence does not tell apart
+// are the same file; never between different files, never from another
+// extension or another shoot's date, and whatever number of candidates the
+// search keeps for showing. Its place is where the
 // run's mappings put its stored path (the first mapping that covers it),
 // each folder of it that exists in another letter case taken as it is on
 // disk, and folders it makes spelled as the first file that needs them. It
 // goes back only below its root, through real folders (never a link), with
 // no hidden name, and never onto a disk that is not mounted.
 RestorePlan makeRestorePlan(const SearchResults& results, PathResolver& resolver, const PlanOptions& options = {});
+
+// What the user chose for a step left between different files: its
+// `choice`-th file is put back, if it is still the file listed (same size
+// and modification time). False, and the step left as it was, otherwise.
+bool choose(RestoreStep& step, std::size_t choice);
 
 } // namespace korvane

@@ -127,17 +127,20 @@ bool isCardFolder(std::string_view key)
 
 bool FolderMatch::tellsApartFrom(const FolderMatch& other) const
 {
-    return !std::includes(other.distinctive.begin(), other.distinctive.end(), distinctive.begin(), distinctive.end());
+    return (distinctive & ~other.distinctive) != 0;
 }
 
 FolderEvidence::FolderEvidence(const FileIndex& index) : index_(index)
 {
     const std::size_t folders = index.folderCount();
+    names_.resize(folders);
     dates_.resize(folders);
     byName_.reserve(folders);
     for (FolderId f = 0; f < folders; ++f) {
         const std::string_view key = index.folderKey(f);
-        ++byName_[key];
+        const auto [it, added] = byName_.try_emplace(key, Name{static_cast<std::uint32_t>(byName_.size()), 0});
+        ++it->second.bearers;
+        names_[f] = it->second.id;
         if ((dates_[f] = dateIn(key)) != 0)
             ++byDate_[dates_[f]];
     }
@@ -151,7 +154,7 @@ std::uint32_t FolderEvidence::bearers(std::string_view key) const
         return it == byDate_.end() ? 0 : it->second;
     }
     const auto it = byName_.find(key);
-    return it == byName_.end() ? 0 : it->second;
+    return it == byName_.end() ? 0 : it->second.bearers;
 }
 
 double FolderEvidence::weight(std::string_view key) const
@@ -169,8 +172,9 @@ bool FolderEvidence::distinctive(std::string_view key) const
 FolderEvidence::Stored FolderEvidence::weigh(const std::vector<std::string>& keys) const
 {
     Stored stored;
-    stored.keys = &keys;
     for (const std::string& key : keys) {
+        const auto it = byName_.find(key);
+        stored.names.push_back(it == byName_.end() ? kNoName : it->second.id);
         stored.dates.push_back(dateIn(key));
         stored.anyDate = stored.anyDate || stored.dates.back() != 0;
         stored.weights.push_back(weight(key));
@@ -182,7 +186,7 @@ FolderEvidence::Stored FolderEvidence::weigh(const std::vector<std::string>& key
 FolderMatch FolderEvidence::match(const Stored& stored, FolderId folder) const
 {
     // The folders of the path, from the file's up.
-    std::array<FolderId, 64> chain{};
+    std::array<FolderId, 128> chain{};
     std::size_t depth = 0;
     bool pathDates = false;
     for (FolderId f = folder; f != kNoFolder && depth < chain.size(); f = index_.parentOf(f)) {
@@ -191,18 +195,18 @@ FolderMatch FolderEvidence::match(const Stored& stored, FolderId folder) const
     }
     FolderMatch result;
     bool sameDate = false;
-    const std::vector<std::string>& keys = *stored.keys;
-    for (std::size_t s = 0; s < keys.size() && s <= 0xFFFF; ++s) {
+    for (std::size_t s = 0; s < stored.names.size(); ++s) {
         const std::uint32_t date = stored.dates[s];
+        const std::uint32_t name = stored.names[s];
         bool found = false;
         for (std::size_t k = 0; k < depth && !found; ++k)
-            found = (date != 0 && dates_[chain[k]] == date) || index_.folderKey(chain[k]) == keys[s];
+            found = names_[chain[k]] == name || (date != 0 && dates_[chain[k]] == date);
         if (!found)
             continue;
         sameDate = sameDate || date != 0;
         result.weight += stored.weights[s];
-        if (stored.distinctive[s])
-            result.distinctive.push_back(static_cast<std::uint16_t>(s));
+        if (stored.distinctive[s] && s < 64)
+            result.distinctive |= std::uint64_t{1} << s;
     }
     result.otherDate = stored.anyDate && pathDates && !sameDate;
     return result;

@@ -29,8 +29,8 @@ bool isCardFolder(std::string_view key);
 // dates than the stored path does.
 struct FolderMatch {
     // The stored folders found on the path that are distinctive (see
-    // FolderEvidence), by their index among the stored folders, ascending.
-    std::vector<std::uint16_t> distinctive;
+    // FolderEvidence): bit k for the k-th stored folder, the first 64.
+    std::uint64_t distinctive = 0;
     // What all the stored folders found weigh together.
     double weight = 0;
     // The path names dates, and none of those the stored folders name: a
@@ -54,7 +54,7 @@ public:
     // The stored folders of one missing file, weighed once for all its
     // candidates: their keys (matchKey of each, top first) and dates.
     struct Stored {
-        const std::vector<std::string>* keys = nullptr;
+        std::vector<std::uint32_t> names; // the id of each key among the index's folder names; kNoName if none
         std::vector<std::uint32_t> dates;
         std::vector<double> weights;
         std::vector<bool> distinctive;
@@ -69,13 +69,20 @@ public:
     double weight(std::string_view key) const;
     bool distinctive(std::string_view key) const;
 
+    static constexpr std::uint32_t kNoName = 0xFFFFFFFFu;
+
 private:
+    struct Name {
+        std::uint32_t id;
+        std::uint32_t bearers;
+    };
     std::uint32_t bearers(std::string_view key) const;
 
     const FileIndex& index_;
-    std::vector<std::uint32_t> dates_;                           // of each folder of the index
-    std::unordered_map<std::string_view, std::uint32_t> byName_; // folders bearing each key
-    std::unordered_map<std::uint32_t, std::uint32_t> byDate_;    // folders bearing each date
+    std::vector<std::uint32_t> names_;                  // the name id of each folder of the index
+    std::vector<std::uint32_t> dates_;                  // the date of each folder of the index
+    std::unordered_map<std::string_view, Name> byName_; // folders bearing each key
+    std::unordered_map<std::uint32_t, std::uint32_t> byDate_; // folders bearing each date
     std::uint32_t few_ = 2;
 };
 

@@ -1,10 +1,13 @@
 #include "search/missing_match.h"
 
+#include "search/folder_evidence.h"
+
 #include "paths/windows_path.h"
 #include "text/unicode_text.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <unordered_set>
 
 namespace korvane {
@@ -50,6 +53,23 @@ std::uint16_t sharedTail(const FileIndex& index, FolderId folder, const std::vec
     return shared;
 }
 
+Candidate candidateOf(const FileIndex& index, const FolderEvidence& evidence, const FolderEvidence::Stored& weighed,
+                      const MissingMatch& match, FileId id, MatchKind kind)
+{
+    const FolderId folder = index.folderOf(id);
+    const FolderMatch found = evidence.match(weighed, folder);
+    Candidate candidate{id, kind, sharedTail(index, folder, match.folderKeys), index.fileName(id) == match.path.name};
+    candidate.distinctive = found.distinctive;
+    candidate.weight = static_cast<float>(found.weight);
+    candidate.otherDate = found.otherDate;
+    // The tail covers the last `sharedFolders` stored folders.
+    const std::size_t stored = match.folderKeys.size();
+    for (std::size_t k = stored - candidate.sharedFolders; k < stored && k < 64; ++k)
+        if (found.distinctive & (std::uint64_t{1} << k))
+            candidate.anchoredTail = candidate.sharedFolders;
+    return candidate;
+}
+
 // The candidates of one missing file, best first, cut to `kept`. The
 // paths that break ties are spelled once each, as filePath spells them,
 // into one buffer that keeps its memory from one missing file to the next.
@@ -77,8 +97,14 @@ void rankCandidates(const FileIndex& index, std::vector<Candidate>& candidates, 
     const auto before = [&](std::uint32_t i, std::uint32_t j) {
         const Candidate& a = candidates[i];
         const Candidate& b = candidates[j];
-        if (a.sharedFolders != b.sharedFolders)
-            return a.sharedFolders > b.sharedFolders;
+        if (a.otherDate != b.otherDate)
+            return b.otherDate;
+        if (std::popcount(a.distinctive) != std::popcount(b.distinctive))
+            return std::popcount(a.distinctive) > std::popcount(b.distinctive);
+        if (a.anchoredTail != b.anchoredTail)
+            return a.anchoredTail > b.anchoredTail;
+        if (a.weight != b.weight)
+            return a.weight > b.weight;
         if (a.kind != b.kind)
             return a.kind == MatchKind::SameName;
         if (a.sameSpelling != b.sameSpelling)
@@ -128,6 +154,7 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
                                        const MatchOptions& options)
 {
     std::vector<MissingMatch> matches;
+    const FolderEvidence evidence(index);
     std::unordered_set<std::string_view> seen; // of the stored paths given
     MatchKeyMaker keys;
     std::vector<FileId> found;
@@ -159,13 +186,13 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
             index.findByName(nameKey, found);
             const std::size_t sameName = found.size();
             index.findByStem(stemOf(nameKey), found);
+            const FolderEvidence::Stored weighed = evidence.weigh(match.folderKeys);
             for (std::size_t k = 0; k < found.size(); ++k) {
                 const FileId id = found[k];
                 if (k >= sameName && index.fileKey(id) == nameKey)
                     continue; // found by its whole name already
-                match.candidates.push_back({id, k < sameName ? MatchKind::SameName : MatchKind::OtherExtension,
-                                            sharedTail(index, index.folderOf(id), match.folderKeys),
-                                            index.fileName(id) == match.path.name});
+                match.candidates.push_back(candidateOf(index, evidence, weighed, match, id,
+                                                       k < sameName ? MatchKind::SameName : MatchKind::OtherExtension));
             }
             match.candidateCount = match.candidates.size();
             rankCandidates(index, match.candidates, options.maxCandidates);
@@ -186,7 +213,8 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
     return matches;
 }
 
-std::vector<Candidate> sameNameCandidates(const FileIndex& index, const MissingMatch& match)
+std::vector<Candidate> sameNameCandidates(const FileIndex& index, const FolderEvidence& evidence,
+                                          const MissingMatch& match)
 {
     std::vector<Candidate> candidates;
     if (!match.path.notSearched.empty())
@@ -195,9 +223,9 @@ std::vector<Candidate> sameNameCandidates(const FileIndex& index, const MissingM
     MatchKeyMaker().append(match.path.name, nameKey);
     std::vector<FileId> found;
     index.findByName(nameKey, found);
+    const FolderEvidence::Stored weighed = evidence.weigh(match.folderKeys);
     for (const FileId id : found)
-        candidates.push_back({id, MatchKind::SameName, sharedTail(index, index.folderOf(id), match.folderKeys),
-                              index.fileName(id) == match.path.name});
+        candidates.push_back(candidateOf(index, evidence, weighed, match, id, MatchKind::SameName));
     return candidates;
 }
 

@@ -5,9 +5,10 @@
 
 namespace korvane {
 
-SearchResults::SearchResults(FileIndex index, std::vector<MissingMatch> matches,
+SearchResults::SearchResults(FileIndex index, std::vector<MissingMatch> matches, std::vector<Decision> decisions,
                              std::vector<MappingSuggestion> mappings)
-    : index_(std::move(index)), matches_(std::move(matches)), mappings_(std::move(mappings))
+    : index_(std::move(index)), matches_(std::move(matches)), decisions_(std::move(decisions)),
+      mappings_(std::move(mappings))
 {
     for (std::size_t k = 0; k < matches_.size(); ++k)
         byStored_.emplace(matches_[k].file.stored, k);
@@ -39,8 +40,9 @@ SearchResults searchMissing(const std::vector<std::string>& folders, const std::
             std::count_if(matches.begin(), matches.end(), [](const MissingMatch& m) { return m.found(); }));
         options.step(step);
     }
-    std::vector<MappingSuggestion> mappings = suggestMappings(index, matches, options.suggest);
-    return SearchResults(std::move(index), std::move(matches), std::move(mappings));
+    std::vector<Decision> decisions = decideMissing(index, matches, options.decide);
+    std::vector<MappingSuggestion> mappings = suggestMappings(index, matches, decisions, options.suggest);
+    return SearchResults(std::move(index), std::move(matches), std::move(decisions), std::move(mappings));
 }
 
 std::string searchStepText(const SearchStep& step)

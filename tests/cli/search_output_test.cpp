@@ -23,8 +23,9 @@ SearchResults search(MemoryTree& tree, const std::vector<std::string>& roots, co
 {
     FileIndex index = tree.index(roots);
     std::vector<MissingMatch> matches = matchMissing(index, missing);
-    std::vector<MappingSuggestion> mappings = suggestMappings(index, matches);
-    return SearchResults(std::move(index), std::move(matches), std::move(mappings));
+    std::vector<Decision> decisions = decideMissing(index, matches);
+    std::vector<MappingSuggestion> mappings = suggestMappings(index, matches, decisions);
+    return SearchResults(std::move(index), std::move(matches), std::move(decisions), std::move(mappings));
 }
 
 std::vector<MissingFile> asStored(const std::vector<std::string>& paths)

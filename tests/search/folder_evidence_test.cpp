@@ -65,7 +65,7 @@ TEST(FolderEvidence, FewFoldersBearADistinctiveNameAndADateMatchesInAnySpelling)
         const bool right = index.filePath(file).find("20240615") != std::string::npos;
         SCOPED_TRACE(index.filePath(file));
         EXPECT_EQ(m.otherDate, !right);
-        EXPECT_EQ(m.distinctive, right ? std::vector<std::uint16_t>{1} : std::vector<std::uint16_t>{});
+        EXPECT_EQ(m.distinctive, right ? 0b10u : 0u) << "the date, the second stored folder";
         if (!right) {
             EXPECT_GT(m.weight, 0) << "the camera and card folders are found";
         }

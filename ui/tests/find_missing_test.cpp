@@ -256,7 +256,7 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         hostile[0].storedPrefix = c.stored;
         hostile[0].storedDepth = hostile[0].storedPrefix == "D:" ? 0 : 1;
         hostile[0].localFolder = c.local;
-        const SearchResults results(FileIndex(), {}, std::move(hostile));
+        const SearchResults results(FileIndex(), {}, {}, std::move(hostile));
         ui::FindMissingDlg dialog(QStringLiteral("/media"), results, dlg);
         dialog.show();
         auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
