@@ -630,7 +630,7 @@ bool emptyBut(const std::string& folder, const std::set<std::string>& removed)
 }
 
 // Undoes the journal, or with `act` false tells what undoing it would do.
-UndoResult undo(const std::string& journalPath, bool act)
+UndoResult undo(const std::string& journalPath, bool act, const std::atomic<bool>* stop)
 {
     UndoResult result;
     const std::optional<std::vector<JournalEntry>> entries = readJournal(journalPath, result.error);
@@ -663,6 +663,11 @@ UndoResult undo(const std::string& journalPath, bool act)
     };
     for (auto it = entries->rbegin(); it != entries->rend(); ++it) {
         const JournalEntry& entry = *it;
+        if (stop && stop->load()) {
+            result.stopped = true;
+            keep(entry, "not tried: the undo was stopped");
+            continue;
+        }
         struct stat st;
         if (entry.kind == JournalEntry::Kind::Folder) {
             if (::lstat(entry.path.c_str(), &st) != 0 && errno == ENOENT) {
@@ -731,14 +736,14 @@ UndoResult undo(const std::string& journalPath, bool act)
 
 } // namespace
 
-UndoResult previewUndo(const std::string& journal)
+UndoResult previewUndo(const std::string& journal, const std::atomic<bool>* stop)
 {
-    return undo(journal, false);
+    return undo(journal, false, stop);
 }
 
-UndoResult undoRestore(const std::string& journal)
+UndoResult undoRestore(const std::string& journal, const std::atomic<bool>* stop)
 {
-    return undo(journal, true);
+    return undo(journal, true, stop);
 }
 
 } // namespace korvane

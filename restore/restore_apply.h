@@ -85,19 +85,22 @@ struct UndoResult {
     std::size_t removedFolders = 0;
     std::size_t alreadyGone = 0;     // no longer there: nothing to do
     std::vector<std::string> kept;   // "PATH: why", each entry left in place
+    bool stopped = false;            // the entries after the stop were left untried
 };
 
 // What undoRestore would do now, changing nothing: each file and folder it
 // would remove, and each it would keep and why. A folder counts as empty
 // when all it holds would be removed first. The disk may change before the
-// undo itself, which checks everything again.
-UndoResult previewUndo(const std::string& journal);
+// undo itself, which checks everything again. Once `*stop` is true (both
+// here and in undoRestore) no further entry is tried: each is kept, "not
+// tried: the undo was stopped".
+UndoResult previewUndo(const std::string& journal, const std::atomic<bool>* stop = nullptr);
 
 // Removes what the run of `journal` made, newest first: each file still the
 // one written (a link still to the same file, and not the last one left of
 // it; a copy still of the same content, whose source is still there the
 // same), each folder left empty. Everything else is left, and named. Doing
 // it again finds nothing to remove.
-UndoResult undoRestore(const std::string& journal);
+UndoResult undoRestore(const std::string& journal, const std::atomic<bool>* stop = nullptr);
 
 } // namespace korvane
