@@ -32,7 +32,7 @@ void AboutDlgTest::templateLaysOutSevenControlsInOrder()
     QVERIFY(!(about.windowFlags() & Qt::WindowMinimizeButtonHint));
     QVERIFY(!(about.windowFlags() & Qt::WindowMaximizeButtonHint));
 
-    const QRect rects[] = {QRect(17, 31, 20, 20), QRect(86, 83, 60, 8),   QRect(86, 93, 142, 8),
+    const QRect rects[] = {QRect(17, 31, 20, 20), QRect(86, 83, 60, 8),   QRect(86, 93, 119, 8),
                            QRect(178, 7, 50, 14), QRect(43, 30, 166, 29), QRect(86, 104, 92, 8),
                            QRect(86, 114, 52, 8)};
     const auto& controls = about.controls();

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -115,7 +116,7 @@ void FindMissingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
         dialog.show();
         title = dialog.windowTitle();
         auto* label = dialog.findChild<QLabel*>(QStringLiteral("summaryLabel"));
-        auto* files = dialog.findChild<QTreeWidget*>(QStringLiteral("missingList"));
+        auto* files = dialog.findChild<QTreeView*>(QStringLiteral("missingList"));
         auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
         auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
         if (!label || !files || !mappings || !use || !use->isEnabled())
@@ -226,7 +227,7 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         if (!mappings || !use)
             return -1;
         suggested = rows(mappings, 1);
-        if (auto* files = dialog.findChild<QTreeWidget*>(QStringLiteral("missingList")))
+        if (auto* files = dialog.findChild<QTreeView*>(QStringLiteral("missingList")))
             found = rows(files, 1);
         useEnabled = use->isEnabled();
         return static_cast<int>(QDialog::Rejected);
@@ -256,8 +257,8 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         hostile[0].storedPrefix = c.stored;
         hostile[0].storedDepth = hostile[0].storedPrefix == "D:" ? 0 : 1;
         hostile[0].localFolder = c.local;
-        const SearchResults results(FileIndex(), {}, std::move(hostile));
-        ui::FindMissingDlg dialog(QStringLiteral("/media"), results, dlg);
+        auto results = std::make_shared<const SearchResults>(FileIndex(), std::vector<MissingMatch>{}, std::move(hostile));
+        ui::FindMissingDlg dialog(QStringLiteral("/media"), results, {MappingSources::fromEnvironment()}, dlg);
         dialog.show();
         auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
         auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));

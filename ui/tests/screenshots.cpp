@@ -10,6 +10,7 @@
 #include "ui/find_missing_dlg.h"
 #include "ui/framework/system_menu.h"
 #include "ui/put_back_dlg.h"
+#include "ui/undo_dlg.h"
 #include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
@@ -24,7 +25,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include <cstdio>
@@ -229,15 +230,16 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
         auto* button = dialog.findChild<QPushButton*>(QStringLiteral("putBackButton"));
         if (!put || !button)
             return -1;
-        auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("putBackList"));
+        auto* list = dialog.findChild<QTreeView*>(QStringLiteral("putBackList"));
+        if (!uitest::waitUntil([put] { return !put->planning(); }))
+            return -1;
         planned = screenshot({&dialog});
         QTest::mouseClick(button, Qt::LeftButton);
-        const QDeadlineTimer deadline(std::chrono::seconds(60));
-        while (put->applying() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (!uitest::waitUntil([put] { return !put->applying(); }))
+            return -1;
         // The row of the transcoded clip chosen, whose reason is cut in the list.
-        if (list && list->topLevelItemCount() > 5)
-            list->setCurrentItem(list->topLevelItem(5));
+        if (list && list->model()->rowCount() > 5)
+            list->setCurrentIndex(list->model()->index(5, 0));
         done = screenshot({&dialog});
         dialog.accept();
         return dialog.result();
@@ -255,6 +257,22 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     };
     dlg->showSystemMenu(dlg->mapToGlobal(QPoint(0, 0)));
     modals.onMenu = nullptr;
+
+    // Undo says what it will remove before it removes anything.
+    shot = QImage();
+    modals.onDialog = [&](QDialog& dialog) {
+        dialog.show();
+        auto* undo = dynamic_cast<ui::UndoDlg*>(&dialog);
+        if (!undo || !uitest::waitUntil([undo] { return !undo->checking(); }))
+            return -1;
+        shot = screenshot({&dialog});
+        dialog.reject();
+        return dialog.result();
+    };
+    dlg->OnSysCommand(IDM_UNDOPUTBACK, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
+    save(shot, "undo.png");
+    modals.onDialog = nullptr;
 
     QVERIFY(QFile::remove(configFile));
     QVERIFY(QDir(wine + QStringLiteral("/dosdevices")).removeRecursively());

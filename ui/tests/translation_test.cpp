@@ -51,7 +51,7 @@ void TranslationTest::textsFollowTheLanguage_data()
                        << QStringList{"Mi&nimize", "&Close\tAlt+F4", "&Drive mapping...",
                                       "&Find missing files in folder...", "&Undo last put back",
                                       "korvane version information(&A)..."}
-                       << QStringList{"korvane version information", "(C) 2026 The korvane developers (MIT)",
+                       << QStringList{"korvane version information", "(C) 2026 The korvane developers",
                                       "OK",
                                       "A list raises the file which the project file (*.dvc) of RexEdit (It copes "
                                       "with it to Ver2.9.) is referred to with and which isn't found."}
@@ -64,7 +64,7 @@ void TranslationTest::textsFollowTheLanguage_data()
                                           "フォルダーから見つからないファイルを探す(&F)...",
                                           "最後に戻したものを元に戻す(&U)",
                                           "korvane のバージョン情報(&A)..."}
-                           << QStringList{"korvane のバージョン情報", "(C) 2026 The korvane developers (MIT)",
+                           << QStringList{"korvane のバージョン情報", "(C) 2026 The korvane developers",
                                           "OK",
                                           "RexEdit のプロジェクト ファイル (*.dvc) が参照しているファイルのうち、"
                                           "見つからないものを一覧にします (Ver2.9 まで対応)。"}

@@ -67,8 +67,8 @@
         <translation>korvane のバージョン情報</translation>
     </message>
     <message>
-        <source>(C) 2026 The korvane developers (MIT)</source>
-        <translation>(C) 2026 The korvane developers (MIT)</translation>
+        <source>(C) 2026 The korvane developers</source>
+        <translation>(C) 2026 The korvane developers</translation>
     </message>
     <message>
         <source>OK</source>

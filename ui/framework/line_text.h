@@ -1,0 +1,45 @@
+#pragma once
+
+// A long text kept exactly as it was given, with the place where each of
+// its lines begins, so that any line is found in constant time however many
+// there are. CR LF, a lone CR and a lone LF each end a line; a text of n
+// line ends has n + 1 lines, the last of them possibly empty. Appending
+// takes time linear in what is appended, including a CR that ends one
+// piece and an LF that begins the next, which are one line end.
+
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+namespace korvane::ui {
+
+class LineText {
+public:
+    void clear();
+    void append(QStringView piece);
+
+    // The text as given, line ends and all.
+    const QString& text() const { return text_; }
+    qsizetype size() const { return text_.size(); }
+
+    qsizetype lineCount() const { return static_cast<qsizetype>(starts_.size()); }
+    // Where line `line` begins, and where it ends before its line end.
+    qsizetype lineStart(qsizetype line) const { return starts_[static_cast<std::size_t>(line)]; }
+    qsizetype lineEnd(qsizetype line) const;
+    QStringView line(qsizetype line) const;
+    // The line that `position` (0 to size()) lies on; a position within a
+    // line end belongs to the line it ends.
+    qsizetype lineOf(qsizetype position) const;
+
+    // The line with the most characters, the first of them where several
+    // have as many; 0 for an empty text.
+    qsizetype longestLine() const { return longest_; }
+
+private:
+    QString text_;
+    std::vector<qsizetype> starts_{0};
+    qsizetype longest_ = 0;
+};
+
+} // namespace korvane::ui
