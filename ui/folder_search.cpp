@@ -35,8 +35,7 @@ void FolderSearch::start(Request request, Progress progress, Done done)
     auto shared = std::make_shared<Shared>();
     shared_ = shared;
     progress_ = std::move(progress);
-    lastStatus_ = tr("Searching: %1 folders, %2 files").arg(0).arg(0);
-    progress_(lastStatus_);
+    progress_(tr("Searching: %1 folders, %2 files").arg(0).arg(0));
     auto results = std::make_shared<std::shared_ptr<const SearchResults>>();
     task_.start(
         [request = std::move(request), shared, results](const std::atomic<bool>& stop) {
@@ -89,8 +88,19 @@ void FolderSearch::tell()
         status = shared_->step ? QString::fromStdString(searchStepText(*shared_->step))
                                : tr("Searching: %1 folders, %2 files").arg(shared_->folders).arg(shared_->files);
     }
-    lastStatus_ = status;
     progress_(status);
+}
+
+QString FolderSearch::stoppedStatus() const
+{
+    std::size_t folders = 0;
+    std::size_t files = 0;
+    if (shared_) {
+        const std::lock_guard lock(shared_->mutex);
+        folders = shared_->folders;
+        files = shared_->files;
+    }
+    return tr("Search stopped after %1 folders, %2 files").arg(folders).arg(files);
 }
 
 } // namespace korvane::ui

@@ -46,8 +46,9 @@ public:
     // Ends the search at once: `done` is not called.
     void stop();
     bool running() const { return task_.running(); }
-    // What the search said last: "Searching: 12 folders, 340 files", ...
-    const QString& lastStatus() const { return lastStatus_; }
+    // What the status line says once the search was stopped: "Search
+    // stopped after 12 folders, 340 files".
+    QString stoppedStatus() const;
 
 private:
     struct Shared;
@@ -57,7 +58,6 @@ private:
     QTimer ticker_;
     std::shared_ptr<Shared> shared_;
     Progress progress_;
-    QString lastStatus_;
 };
 
 } // namespace korvane::ui

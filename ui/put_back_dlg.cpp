@@ -142,8 +142,10 @@ void PutBackDlg::startPlan(std::shared_ptr<const SearchResults> results, PlanSet
             *plan = makeRestorePlan(*results, *setup.resolver);
         },
         [this, plan, error] {
-            showPlan(error->empty() ? plan : nullptr,
-                     error->empty() ? QString() : tr("The names in the project cannot be read: %1.").arg(fromUtf8(*error)));
+            if (error->empty())
+                showPlan(plan, {});
+            else
+                showPlan(nullptr, tr("The names in the project cannot be read: %1.").arg(fromUtf8(*error)));
         });
 }
 

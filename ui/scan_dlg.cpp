@@ -137,11 +137,6 @@ void CScanDlg::OnSysCommand(unsigned id, qintptr lParam)
     }
 }
 
-MappingSources CScanDlg::mappingSources()
-{
-    return MappingSources::fromEnvironment();
-}
-
 void CScanDlg::OnDriveMapping()
 {
     ui::DriveMappingDlg dialog(mappingSources(), this);
@@ -165,9 +160,8 @@ void CScanDlg::OnFindMissing()
     search_.start(
         std::move(request), [this](const QString& status) { showStatus(status); },
         [this, folder = *folder](std::shared_ptr<const SearchResults> results) {
-            m_progress.sync();
-            showStatus(m_status);
             leaveBusy();
+            showStatus(m_status);
             showSearchResults(folder, std::move(results));
         });
     enterBusy();
@@ -178,12 +172,10 @@ void CScanDlg::OnFindMissing()
 
 void CScanDlg::stopSearch()
 {
-    const QString where = search_.lastStatus();
     search_.stop();
     stopGrace_.stopped();
-    m_progress.sync();
-    showStatus(tr("Search stopped: %1").arg(where));
     leaveBusy();
+    showStatus(search_.stoppedStatus());
 }
 
 void CScanDlg::showSearchResults(const QString& folder, std::shared_ptr<const SearchResults> results)
@@ -311,7 +303,9 @@ void CScanDlg::closeEvent(QCloseEvent* event)
     }
     if (search_.running())
         stopSearch();
-    TemplateDialog::closeEvent(event);
+    // Not OnCancel: closing ends the dialog also just after a stop.
+    EndDialog(IDCANCEL);
+    event->accept();
 }
 
 void CScanDlg::enterBusy()
@@ -331,6 +325,7 @@ void CScanDlg::enterBusy()
 void CScanDlg::leaveBusy()
 {
     QApplication::restoreOverrideCursor();
+    m_progress.sync();
     if (QWidget* process = GetDlgItem(IDC_PROCESS)) {
         process->setEnabled(true);
         if (focusMovedTo_ && focusWidget() == focusMovedTo_)
@@ -441,31 +436,6 @@ std::string CScanDlg::decodedText(std::string_view text)
     if (isAscii(text))
         return std::string(text);
     return resolver_ ? resolver_->decoded(text) : toValidUtf8(text);
-}
-
-void CScanDlg::appendReport(std::string_view text)
-{
-    showChange({.report = decodedText(text)});
-}
-
-void CScanDlg::clearReport()
-{
-    showChange({.reportCleared = true});
-}
-
-void CScanDlg::setStatus(std::string_view text)
-{
-    showChange({.statusChanged = true, .status = std::string(text)});
-}
-
-void CScanDlg::resetProgress()
-{
-    showChange({.progressReset = true});
-}
-
-void CScanDlg::stepProgress()
-{
-    showChange({.steps = 1});
 }
 
 void CScanDlg::showChange(ui::RelayedChange&& change)

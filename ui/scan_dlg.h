@@ -77,11 +77,11 @@ public:
     // once more at the end of the run; the status member changes with its
     // control, the report member (emptied at the start) takes the whole
     // report at the end.
-    void appendReport(std::string_view text) override;
-    void clearReport() override;
-    void setStatus(std::string_view text) override;
-    void resetProgress() override;
-    void stepProgress() override;
+    void appendReport(std::string_view text) override { showChange({.report = decodedText(text)}); }
+    void clearReport() override { showChange({.reportCleared = true}); }
+    void setStatus(std::string_view text) override { showChange({.statusChanged = true, .status = std::string(text)}); }
+    void resetProgress() override { showChange({.progressReset = true}); }
+    void stepProgress() override { showChange({.steps = 1}); }
 
     // The clock that paces the repaints of a run and times Escape after a
     // stop; for tests.
@@ -133,7 +133,8 @@ private:
     struct Run;
 
     // Process off (the focus, where it had it, noted), the entries of the
-    // window menu that start work grayed, the busy cursor; and back.
+    // window menu that start work grayed, the busy cursor; and back, with
+    // the progress bar as the run left it.
     void enterBusy();
     void leaveBusy();
     // The entries that start work: grayed while busy or with nothing to work on.
@@ -153,7 +154,7 @@ private:
     // The project of the last run, scanned again.
     void scanAgain();
     // Where a run finds its mappings and code page; read anew for each run.
-    static MappingSources mappingSources();
+    static MappingSources mappingSources() { return MappingSources::fromEnvironment(); }
 
     DecoderOpener decoderOpener_ = &TextDecoder::open;
     std::unique_ptr<FolderReader> disk_; // what lookups_ reads through: declared before it, so gone after it

@@ -108,8 +108,9 @@ void UndoDlg::startCheck()
 {
     summary_->setText(tr("Checking what undo would remove: each copy is read whole..."));
     auto result = std::make_shared<UndoResult>();
-    checkTask_.start([journal = journal_, result](const std::atomic<bool>& stop) { *result = previewUndo(journal, &stop); },
-                     [this, result] { showPreview(result); });
+    checkTask_.start(
+        [journal = journal_, result](const std::atomic<bool>& stop) { *result = previewUndo(journal, &stop); },
+        [this, result] { showPreview(result); });
 }
 
 void UndoDlg::showPreview(std::shared_ptr<const UndoResult> preview)
@@ -142,8 +143,9 @@ void UndoDlg::startUndo()
     progress_->setVisible(true);
     summary_->setText(tr("Removing what the last put back made..."));
     auto result = std::make_shared<UndoResult>();
-    undoTask_.start([journal = journal_, result](const std::atomic<bool>& stop) { *result = undoRestore(journal, &stop); },
-                    [this, result] { showUndone(result); });
+    undoTask_.start(
+        [journal = journal_, result](const std::atomic<bool>& stop) { *result = undoRestore(journal, &stop); },
+        [this, result] { showUndone(result); });
 }
 
 void UndoDlg::showUndone(std::shared_ptr<const UndoResult> undone)
@@ -158,7 +160,8 @@ void UndoDlg::showUndone(std::shared_ptr<const UndoResult> undone)
     } else {
         const Counts counts = countsOf(*undone_);
         QString text = tr("Removed %1 and %2.")
-                           .arg(RestoreTexts::files(undone_->removedFiles), RestoreTexts::folders(undone_->removedFolders));
+                           .arg(RestoreTexts::files(undone_->removedFiles),
+                                RestoreTexts::folders(undone_->removedFolders));
         if (undone_->stopped)
             text += QLatin1Char(' ') + tr("Stopped: what was not tried can be undone again.");
         if (counts.kept > 0)

@@ -58,6 +58,21 @@ QStringView LineText::line(qsizetype line) const
     return QStringView(text_).mid(start, lineEnd(line) - start);
 }
 
+QString LineText::shownLine(qsizetype line) const
+{
+    QString text = this->line(line).toString();
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20)
+            c = QChar(static_cast<char16_t>(0x2400 + u));
+        else if (u == 0x7F)
+            c = QChar(static_cast<char16_t>(0x2421));
+        else if ((u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029)
+            c = QChar(QChar::ReplacementCharacter);
+    }
+    return text;
+}
+
 qsizetype LineText::lineOf(qsizetype position) const
 {
     const auto after = std::upper_bound(starts_.begin(), starts_.end(), position);

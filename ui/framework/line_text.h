@@ -28,6 +28,11 @@ public:
     qsizetype lineStart(qsizetype line) const { return starts_[static_cast<std::size_t>(line)]; }
     qsizetype lineEnd(qsizetype line) const;
     QStringView line(qsizetype line) const;
+    // A line as a box draws it: each control character as its picture
+    // (U+2400 on; separators and C1 controls as U+FFFD), one for one, so
+    // that positions in the line and in the drawing agree and no name can
+    // hide what follows it.
+    QString shownLine(qsizetype line) const;
     // The line that `position` (0 to size()) lies on; a position within a
     // line end belongs to the line it ends.
     qsizetype lineOf(qsizetype position) const;

@@ -33,23 +33,6 @@ constexpr int kMargin = 4;
 // How often a drag past the edge scrolls on.
 constexpr int kDragScrollMs = 50;
 
-// A line as it is drawn: every control character as its picture, one for
-// one, so that positions in the line and in the drawing agree.
-QString shown(QStringView line)
-{
-    QString text = line.toString();
-    for (QChar& c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x20)
-            c = QChar(static_cast<char16_t>(0x2400 + u));
-        else if (u == 0x7F)
-            c = QChar(static_cast<char16_t>(0x2421));
-        else if ((u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029)
-            c = QChar(QChar::ReplacementCharacter);
-    }
-    return text;
-}
-
 int toInt(qsizetype n)
 {
     return static_cast<int>(std::clamp<qsizetype>(n, INT_MIN, INT_MAX));
@@ -68,11 +51,6 @@ MultiLineEdit::MultiLineEdit(QWidget* parent) : QAbstractScrollArea(parent)
     viewport()->setCursor(Qt::IBeamCursor);
     lineHeight_ = std::max(1, fontMetrics().lineSpacing());
     updateScrollBars();
-}
-
-QString MultiLineEdit::shownLine(qsizetype line) const
-{
-    return shown(lines_.line(line));
 }
 
 qsizetype MultiLineEdit::firstShownLine() const
@@ -142,7 +120,7 @@ void MultiLineEdit::copy() const
 
 void MultiLineEdit::layOut(QTextLayout& layout, qsizetype line) const
 {
-    layout.setText(shown(lines_.line(line)));
+    layout.setText(lines_.shownLine(line));
     layout.setFont(font());
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
@@ -174,7 +152,7 @@ qsizetype MultiLineEdit::positionAt(const QPoint& point) const
 
 void MultiLineEdit::measureLongestLine()
 {
-    widen(QFontMetrics(font()).horizontalAdvance(shownLine(lines_.longestLine())));
+    widen(QFontMetrics(font()).horizontalAdvance(lines_.shownLine(lines_.longestLine())));
 }
 
 void MultiLineEdit::widen(int textWidth)
@@ -318,52 +296,52 @@ bool MultiLineEdit::moveCaret(QKeyEvent* event)
     const qsizetype start = lines_.lineStart(line);
     const qsizetype length = lines_.lineEnd(line) - start;
     const int column = toInt(position_ - start);
-    const qsizetype lastLine = lines_.lineCount() - 1;
+    const qsizetype last = lines_.lineCount() - 1;
     QTextLayout layout;
     layOut(layout, line);
     // Up, Down and the page keys keep to where the caret was across lines.
+    bool vertical = false;
     const auto toLine = [&](qsizetype target) {
+        vertical = true;
         if (desiredX_ < 0)
             desiredX_ = static_cast<int>(layout.lineAt(0).cursorToX(column));
-        target = std::clamp<qsizetype>(target, 0, lastLine);
+        target = std::clamp<qsizetype>(target, 0, last);
         QTextLayout other;
         layOut(other, target);
         return lines_.lineStart(target) + other.lineAt(0).xToCursor(desiredX_);
     };
     // Across a line end the caret goes to the next line's start or the last one's end.
-    const qsizetype nextLine = line < lastLine ? lines_.lineStart(line + 1) : position_;
-    const qsizetype previousLine = line > 0 ? lines_.lineEnd(line - 1) : 0;
     const auto next = [&](QTextLayout::CursorMode mode) {
-        return column < length ? start + layout.nextCursorPosition(column, mode) : nextLine;
+        return column < length ? start + layout.nextCursorPosition(column, mode)
+                               : (line < last ? lines_.lineStart(line + 1) : position_);
     };
     const auto previous = [&](QTextLayout::CursorMode mode) {
-        return column > 0 ? start + layout.previousCursorPosition(column, mode) : previousLine;
+        return column > 0 ? start + layout.previousCursorPosition(column, mode) : (line > 0 ? lines_.lineEnd(line - 1) : 0);
     };
     const struct {
         Key move;
         Key select;
         std::function<qsizetype()> to;
-        bool vertical;
     } moves[] = {
-        {Key::MoveToNextChar, Key::SelectNextChar, [&] { return next(QTextLayout::SkipCharacters); }, false},
-        {Key::MoveToPreviousChar, Key::SelectPreviousChar, [&] { return previous(QTextLayout::SkipCharacters); }, false},
-        {Key::MoveToNextWord, Key::SelectNextWord, [&] { return next(QTextLayout::SkipWords); }, false},
-        {Key::MoveToPreviousWord, Key::SelectPreviousWord, [&] { return previous(QTextLayout::SkipWords); }, false},
-        {Key::MoveToNextLine, Key::SelectNextLine, [&] { return line < lastLine ? toLine(line + 1) : lines_.size(); }, true},
-        {Key::MoveToPreviousLine, Key::SelectPreviousLine, [&] { return line > 0 ? toLine(line - 1) : 0; }, true},
-        {Key::MoveToNextPage, Key::SelectNextPage, [&] { return toLine(line + visibleLines()); }, true},
-        {Key::MoveToPreviousPage, Key::SelectPreviousPage, [&] { return toLine(line - visibleLines()); }, true},
-        {Key::MoveToStartOfLine, Key::SelectStartOfLine, [&] { return start; }, false},
-        {Key::MoveToEndOfLine, Key::SelectEndOfLine, [&] { return start + length; }, false},
-        {Key::MoveToStartOfDocument, Key::SelectStartOfDocument, [&] { return qsizetype{0}; }, false},
-        {Key::MoveToEndOfDocument, Key::SelectEndOfDocument, [&] { return lines_.size(); }, false},
+        {Key::MoveToNextChar, Key::SelectNextChar, [&] { return next(QTextLayout::SkipCharacters); }},
+        {Key::MoveToPreviousChar, Key::SelectPreviousChar, [&] { return previous(QTextLayout::SkipCharacters); }},
+        {Key::MoveToNextWord, Key::SelectNextWord, [&] { return next(QTextLayout::SkipWords); }},
+        {Key::MoveToPreviousWord, Key::SelectPreviousWord, [&] { return previous(QTextLayout::SkipWords); }},
+        {Key::MoveToNextLine, Key::SelectNextLine, [&] { return line < last ? toLine(line + 1) : lines_.size(); }},
+        {Key::MoveToPreviousLine, Key::SelectPreviousLine, [&] { return line > 0 ? toLine(line - 1) : 0; }},
+        {Key::MoveToNextPage, Key::SelectNextPage, [&] { return toLine(line + visibleLines()); }},
+        {Key::MoveToPreviousPage, Key::SelectPreviousPage, [&] { return toLine(line - visibleLines()); }},
+        {Key::MoveToStartOfLine, Key::SelectStartOfLine, [&] { return start; }},
+        {Key::MoveToEndOfLine, Key::SelectEndOfLine, [&] { return start + length; }},
+        {Key::MoveToStartOfDocument, Key::SelectStartOfDocument, [&] { return qsizetype{0}; }},
+        {Key::MoveToEndOfDocument, Key::SelectEndOfDocument, [&] { return lines_.size(); }},
     };
     for (const auto& move : moves) {
         const bool select = event->matches(move.select);
         if (!select && !event->matches(move.move))
             continue;
         const qsizetype target = move.to();
-        const int keptX = move.vertical ? desiredX_ : -1;
+        const int keptX = vertical ? desiredX_ : -1;
         moveTo(target, select);
         desiredX_ = keptX;
         return true;

@@ -33,7 +33,7 @@ public:
 
     // The lines as the box shows them.
     qsizetype lineCount() const { return lines_.lineCount(); }
-    QString shownLine(qsizetype line) const;
+    QString shownLine(qsizetype line) const { return lines_.shownLine(line); }
     // The first line in view.
     qsizetype firstShownLine() const;
 

@@ -5,6 +5,7 @@
 
 #include "paths/config_file.h"
 #include "paths/drive_map.h"
+#include "ui/background_task.h"
 #include "ui/find_missing_dlg.h"
 #include "ui/framework/system_menu.h"
 #include "ui/resource_ids.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeView>
@@ -25,6 +27,7 @@
 using namespace korvane;
 using uitest::makeFile;
 using uitest::referenceWithout;
+using uitest::item;
 using uitest::rows;
 
 class FindMissingTest : public QObject, private uitest::MappingFixture {
@@ -39,6 +42,8 @@ private slots:
     void findMissingThenUseMappingScansAgainWithNothingMissing();
     void findMissingOffersAFolderBelowADriveWhereTheFileTakesIt();
     void aMappingTheConfigurationFileCannotHoldIsNeverSaved();
+    void aSearchStopsAtOnceAndShowsNothing_data();
+    void aSearchStopsAtOnceAndShowsNothing();
 };
 
 void FindMissingTest::initTestCase()
@@ -274,6 +279,54 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         QCOMPARE(dialog.result(), static_cast<int>(QDialog::Rejected));
     }
     QVERIFY(!QFile::exists(configFile));
+}
+
+void FindMissingTest::aSearchStopsAtOnceAndShowsNothing_data()
+{
+    QTest::addColumn<bool>("close");
+    QTest::newRow("Escape") << false;
+    QTest::newRow("close button") << true;
+}
+
+void FindMissingTest::aSearchStopsAtOnceAndShowsNothing()
+{
+    QFETCH(bool, close);
+    std::chrono::steady_clock::duration later{};
+    dlg->setPacerClock([&later] { return std::chrono::steady_clock::now() + later; });
+    process(QStringLiteral("samples/wedding.dvc"));
+    const QString status = item<QLineEdit>(*dlg, IDC_STATUS)->text();
+    auto* processButton = item<QPushButton>(*dlg, IDC_PROCESS);
+    modals.folderAnswers = {QDir::currentPath()};
+    dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    // The search runs on, the dialog takes input meanwhile.
+    QVERIFY(dlg->busy());
+    QVERIFY(!processButton->isEnabled());
+    QVERIFY(item<QLineEdit>(*dlg, IDC_STATUS)->text().startsWith(QLatin1String("Searching: ")));
+
+    if (close) {
+        QVERIFY(dlg->close());
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(dlg->result(), IDCANCEL);
+    } else {
+        QTest::keyClick(dlg, Qt::Key_Escape);
+        QVERIFY(dlg->isVisible());
+        QVERIFY(item<QLineEdit>(*dlg, IDC_STATUS)->text().startsWith(QLatin1String("Search stopped after ")));
+        QVERIFY(processButton->isEnabled());
+        // A second Escape just after stops nothing more and keeps the dialog.
+        QTest::keyClick(dlg, Qt::Key_Escape);
+        QVERIFY(dlg->isVisible());
+    }
+    QVERIFY(!dlg->busy());
+    // What the stopped search found, once its thread has ended, is shown nowhere.
+    QVERIFY(uitest::waitUntil([] { return ui::BackgroundTask::abandonedRunning() == 0; }));
+    QCoreApplication::processEvents();
+    QVERIFY(modals.dialogTitles.empty());
+    QVERIFY(status != item<QLineEdit>(*dlg, IDC_STATUS)->text());
+    if (!close) {
+        later += ui::StopGrace::kPeriod;
+        QTest::keyClick(dlg, Qt::Key_Escape);
+        QVERIFY(!dlg->isVisible());
+    }
 }
 
 int main(int argc, char** argv)
