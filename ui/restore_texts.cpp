@@ -2,8 +2,6 @@
 
 #include "ui/shown_name.h"
 
-#include <QLocale>
-#include <QStringList>
 
 #include <cstring>
 #include <string_view>
@@ -55,12 +53,13 @@ QString RestoreTexts::leftReason(const RestoreStep& step)
     case LeftReason::OtherExtension:
         return tr("the closest file found has another extension (a transcoded file is not the original)");
     case LeftReason::DifferentFiles: {
-        QStringList sizes;
-        for (const std::uint64_t size : step.differentSizes)
-            sizes << QString::number(size);
-        return tr("%1 different files found (%2 bytes)")
-            .arg(step.differentSizes.size())
-            .arg(QLocale().createSeparatedList(sizes));
+        QString sizes;
+        for (std::size_t k = 0; k < step.differentSizes.size(); ++k) {
+            if (k > 0)
+                sizes += k + 1 == step.differentSizes.size() ? tr(" and ") : tr(", ");
+            sizes += QString::number(step.differentSizes[k]);
+        }
+        return tr("%1 different files found (%2 bytes)").arg(step.differentSizes.size()).arg(sizes);
     }
     case LeftReason::NoMapping:
         return step.detail.starts_with("\\\\")
