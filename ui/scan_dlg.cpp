@@ -33,6 +33,15 @@
 
 namespace korvane {
 
+namespace {
+
+// Room for the section headings of a report beyond its lines.
+constexpr qsizetype kReportHeadings = 4096;
+// 128 MiB of address space at most, taken by the pages written alone.
+constexpr qsizetype kMaxReportRoom = qsizetype{64} << 20;
+
+} // namespace
+
 const CScanDlg::CommandEntry CScanDlg::kCommandMap[] = {
     {IDC_BROWSE, &CScanDlg::OnBrowse},
     {IDC_PROCESS, &CScanDlg::OnProcess},
@@ -49,6 +58,10 @@ struct CScanDlg::Run {
     }
 
     QString path;
+    // The report has at most one line a stored name, and each name takes
+    // more bytes in the project than its line has characters: room for
+    // that many, up to a bound, keeps the report from being moved as it grows.
+    qsizetype reportRoom = 0;
     std::vector<SetupWarning> warnings;
     std::atomic<bool> stop{false};
     bool closeRequested = false;
@@ -257,6 +270,7 @@ void CScanDlg::OnProcess()
     disk_ = std::move(disk);
     run_ = std::make_unique<Run>(*this, m_dvcPath);
     run_->warnings = std::move(setup.warnings);
+    run_->reportRoom = std::min<qsizetype>(QFileInfo(m_dvcPath).size() + kReportHeadings, kMaxReportRoom);
     pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     frameTimer_.setSingleShot(true);
@@ -449,6 +463,8 @@ void CScanDlg::showChange(ui::RelayedChange&& change)
             m_fileList.clear();
             if (box)
                 box->setWindowText(QString());
+            if (box && run_)
+                box->reserve(run_->reportRoom);
         }
         if (box)
             box->appendWindowText(added);

@@ -4,13 +4,14 @@
 // its lines begins, so that any line is found in constant time however many
 // there are. CR LF, a lone CR and a lone LF each end a line; a text of n
 // line ends has n + 1 lines, the last of them possibly empty. Appending
-// takes time linear in what is appended, including a CR that ends one
-// piece and an LF that begins the next, which are one line end.
+// takes time linear in what is appended, however long the text is already,
+// including a CR that ends one piece and an LF that begins the next, which
+// are one line end.
 
 #include <QString>
 #include <QStringView>
 
-#include <vector>
+#include <deque>
 
 namespace korvane::ui {
 
@@ -18,6 +19,10 @@ class LineText {
 public:
     void clear();
     void append(QStringView piece);
+    // Room for `chars` characters in all, so that a text known to grow that
+    // far is never moved while it does: moving a large text at once would
+    // hold up the thread that appends.
+    void reserve(qsizetype chars) { text_.reserve(chars); }
 
     // The text as given, line ends and all.
     const QString& text() const { return text_; }
@@ -42,8 +47,11 @@ public:
     qsizetype longestLine() const { return longest_; }
 
 private:
+    // The text grows in place (a large block is moved, not copied); the
+    // starts are kept in blocks of their own, so that a million lines more
+    // never copy the millions before them.
     QString text_;
-    std::vector<qsizetype> starts_{0};
+    std::deque<qsizetype> starts_{0};
     qsizetype longest_ = 0;
 };
 

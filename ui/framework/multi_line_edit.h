@@ -30,6 +30,8 @@ public:
     // Adds to the end of the text; the view, the caret and the selection
     // stay where they are.
     void appendWindowText(const QString& text);
+    // Room for a text of `chars` characters (see LineText::reserve).
+    void reserve(qsizetype chars) { lines_.reserve(chars); }
 
     // The lines as the box shows them.
     qsizetype lineCount() const { return lines_.lineCount(); }
