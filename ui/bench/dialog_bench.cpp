@@ -57,13 +57,14 @@ constexpr const char* kUsage =
     "  --rounds N         timed rounds after one warm-up round (default 5)\n"
     "  --scale X          size of the project, as korvane-make-large-project (default 1)\n"
     "  --missing SHARE    share of distinct paths whose file is missing (default 0.5)\n"
-    "  --parts LIST       of process, putback, cancel, report, search (default all)\n"
+    "  --parts LIST       of process, putback, cancel, report, search, box (default all)\n"
     "  --stall-rounds N   rounds of each of the other parts (default 3)\n"
     "  --putback-files N  files put back by the part putback (default 5000)\n"
     "  --cancel-files N   files the part cancel starts to put back (default 30000)\n"
     "  --cancel-at N      put back before Cancel (default 4700)\n"
     "  --report-lines N   lines of the report of the part report (default 1000000)\n"
     "  --search-files N   files of the tree of the part search (default 200000)\n"
+    "  --box-lines N      lines the part box appends (default 200000), 2000 a frame\n"
     "  --keep             keep the temporary folder and say where it is\n"
     "  --help             show this text\n";
 
@@ -71,13 +72,14 @@ struct Options {
     std::string scan;
     int rounds = 5;
     LargeProjectOptions project;
-    std::string parts = "process,putback,cancel,report,search";
+    std::string parts = "process,putback,cancel,report,search,box";
     int stallRounds = 3;
     std::size_t putBackFiles = 5000;
     std::size_t cancelFiles = 30000;
     std::size_t cancelAt = 4700;
     std::size_t reportLines = 1000000;
     std::size_t searchFiles = 200000;
+    std::size_t boxLines = 200000;
     bool keep = false;
 
     bool part(const std::string& name) const { return ("," + parts + ",").find("," + name + ",") != std::string::npos; }
@@ -108,6 +110,7 @@ std::optional<Options> parse(int argc, char** argv)
             {"cancel-at", true, [&](const char* v) { options.cancelAt = count("--cancel-at", v); }},
             {"report-lines", true, [&](const char* v) { options.reportLines = count("--report-lines", v); }},
             {"search-files", true, [&](const char* v) { options.searchFiles = count("--search-files", v); }},
+            {"box-lines", true, [&](const char* v) { options.boxLines = count("--box-lines", v); }},
             {"keep", false, [&](const char*) { options.keep = true; }},
         },
         kUsage);
@@ -230,7 +233,7 @@ StopTiming stopInDialog(const QString& project, qsizetype wholeReport)
 // Process in the dialog against korvane-scan, round by round.
 void processPart(const Options& options)
 {
-    const std::string scan = std::filesystem::absolute(options.scan).string();
+    const std::string& scan = options.scan;
 
     const LargeProject project = makeLargeProject(options.project);
     if (const std::string error = verifyLargeProject(project); !error.empty())
@@ -363,10 +366,32 @@ void stallParts(const Options& options)
         std::printf("    (longest stall meanwhile %s ms; files read at Escape %s)\n", spread(stalls, "%.1f").c_str(),
                     spread(read, "%.0f").c_str());
     }
+    if (options.part("box")) {
+        // The same appends, in the same rounds, to the box and to what it was.
+        std::vector<double> boxFrame, boxRate, plainFrame, plainRate, ratio;
+        for (int k = 0; k < rounds; ++k) {
+            const BoxFigures box = appendToBox(options.boxLines, 2000, false);
+            const BoxFigures plain = appendToBox(options.boxLines, 2000, true);
+            boxFrame.push_back(box.slowestFrameMs);
+            boxRate.push_back(box.framesPerSecond);
+            plainFrame.push_back(plain.slowestFrameMs);
+            plainRate.push_back(plain.framesPerSecond);
+            ratio.push_back(box.framesPerSecond / plain.framesPerSecond);
+        }
+        std::printf("  %zu report lines, 2000 a frame, each frame drawn:\n", options.boxLines);
+        std::printf("    report box:      slowest frame %s ms, %s frames a second\n", spread(boxFrame, "%.1f").c_str(),
+                    spread(boxRate, "%.0f").c_str());
+        std::printf("    QPlainTextEdit:  slowest frame %s ms, %s frames a second\n", spread(plainFrame, "%.1f").c_str(),
+                    spread(plainRate, "%.0f").c_str());
+        std::printf("    frames a second, report box / QPlainTextEdit in the same round:  %s\n", spread(ratio, "%.1f").c_str());
+    }
 }
 
-int run(const Options& options)
+int run(Options options)
 {
+    // Before the benchmark moves into its folder.
+    if (!options.scan.empty())
+        options.scan = std::filesystem::absolute(options.scan).string();
     const TempFolder folder("korvane-dialog", options.keep);
     // Stored paths are relative ("media/..."): both scans run in the folder.
     std::filesystem::current_path(folder.path());

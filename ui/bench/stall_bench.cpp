@@ -16,10 +16,13 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTextCursor>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -242,6 +245,44 @@ SearchFigures searchEscapeInDialog(std::size_t files)
     }
     fs::remove(project);
     fs::remove_all(tree);
+    return figures;
+}
+
+BoxFigures appendToBox(std::size_t lines, std::size_t perFrame, bool plainTextEdit)
+{
+    std::unique_ptr<QAbstractScrollArea> box;
+    if (plainTextEdit) {
+        auto edit = std::make_unique<QPlainTextEdit>();
+        edit->setReadOnly(true);
+        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        edit->setUndoRedoEnabled(false);
+        box = std::move(edit);
+    } else {
+        box = std::make_unique<ui::MultiLineEdit>();
+    }
+    box->resize(320, 240);
+    box->show();
+    QApplication::processEvents();
+    BoxFigures figures;
+    const Clock::time_point start = Clock::now();
+    std::size_t frames = 0;
+    for (std::size_t done = 0; done < lines; done += perFrame, ++frames) {
+        QString piece;
+        for (std::size_t k = done; k < std::min(lines, done + perFrame); ++k)
+            piece += QString::fromStdString(numbered("D:\\Wedding 2019\\Camera A\\clip", k, ".avi\r\n"));
+        const Clock::time_point frame = Clock::now();
+        if (auto* edit = dynamic_cast<QPlainTextEdit*>(box.get())) {
+            QTextCursor end(edit->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(piece);
+        } else {
+            static_cast<ui::MultiLineEdit*>(box.get())->appendWindowText(piece);
+        }
+        box->viewport()->repaint();
+        QApplication::processEvents();
+        figures.slowestFrameMs = std::max(figures.slowestFrameMs, millisecondsSince(frame));
+    }
+    figures.framesPerSecond = static_cast<double>(frames) / (millisecondsSince(start) / 1000.0);
     return figures;
 }
 

@@ -42,4 +42,14 @@ struct SearchFigures {
 // the walk has read a fifth of them.
 SearchFigures searchEscapeInDialog(std::size_t files);
 
+struct BoxFigures {
+    double slowestFrameMs = 0; // the longest append and repaint of one frame's lines
+    double framesPerSecond = 0;
+};
+
+// A report of `lines` lines appended `perFrame` lines at a time, each time
+// drawn on screen, to the report box (`plainTextEdit` false) or to a
+// QPlainTextEdit appended to as the box once was.
+BoxFigures appendToBox(std::size_t lines, std::size_t perFrame, bool plainTextEdit);
+
 } // namespace korvane::bench
