@@ -65,9 +65,12 @@ UndoDlg::UndoDlg(std::string journal, QWidget* parent) : QDialog(parent), journa
     list_->setAllColumnsShowFocus(true);
     list_->setUniformRowHeights(true);
     list_->setTextElideMode(Qt::ElideMiddle);
+    // The paths take the room; the reasons, which only kept entries have,
+    // as much as they need, measured when the list is filled (twice).
     list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionResizeMode(QHeaderView::Stretch);
     list_->header()->setSectionResizeMode(UndoModel::kWhatColumn, QHeaderView::Fixed);
+    list_->header()->setSectionResizeMode(UndoModel::kPathColumn, QHeaderView::Stretch);
+    list_->header()->setSectionResizeMode(UndoModel::kWhyColumn, QHeaderView::ResizeToContents);
     int widest = 0;
     for (const QString& word : {tr("Undo"), tr("remove"), tr("removed"), tr("keep"), tr("kept"), tr("already gone")})
         widest = std::max(widest, list_->fontMetrics().horizontalAdvance(word));

@@ -8,6 +8,7 @@
 #include "test_support.h"
 
 #include "ui/find_missing_dlg.h"
+#include "ui/framework/multi_line_edit.h"
 #include "ui/framework/system_menu.h"
 #include "ui/put_back_dlg.h"
 #include "ui/undo_dlg.h"
@@ -178,6 +179,7 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
         return dialog.result();
     };
     dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
     save(shot, "find-missing.png");
 
     // A project of its own for putting back, since the sample's media are
@@ -273,6 +275,23 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     QVERIFY(uitest::waitForRun(*dlg));
     save(shot, "undo.png");
     modals.onDialog = nullptr;
+
+    // A long run stopped with Escape: the status line shows where, from its
+    // beginning, and a part of the report is selected.
+    const QString big = media.filePath(QStringLiteral("archive.dvc"));
+    uitest::writeProject(big, testkit::buildProject(uitest::projectMissing(200000)));
+    dlg->m_dvcPath = big;
+    dlg->UpdateData(false);
+    dlg->OnProcess();
+    auto* report = dynamic_cast<ui::MultiLineEdit*>(dlg->GetDlgItem(IDC_FILE_LIST));
+    QVERIFY(report);
+    QVERIFY(uitest::waitUntil([&] { return !dlg->running() || report->lineCount() > 20000; }));
+    QTest::keyClick(dlg, Qt::Key_Escape);
+    QVERIFY(uitest::waitForRun(*dlg));
+    report->setFocus(Qt::TabFocusReason);
+    report->setSelection(report->windowText().indexOf(QLatin1String("clip3.avi")),
+                         report->windowText().indexOf(QLatin1String("clip6.avi")) + 6);
+    save(screenshot({dlg}), "stopped-run.png");
 
     QVERIFY(QFile::remove(configFile));
     QVERIFY(QDir(wine + QStringLiteral("/dosdevices")).removeRecursively());
