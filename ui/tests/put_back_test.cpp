@@ -19,6 +19,7 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 
@@ -355,6 +356,25 @@ void PutBackTest::leavingAPlanOrAnUndoBeforeItIsDoneChangesNothing()
         QVERIFY(undoEnabled());
     }
     modals.onDialog = nullptr;
+
+    // An undo stopped before its first entry tries none, and says so of
+    // each, as the dialog's list shows after Cancel during the undo.
+    const std::string journal = QDir(settingsRoot.filePath(QStringLiteral("state/korvane")))
+                                    .entryInfoList({QStringLiteral("*.journal")}, QDir::Files, QDir::Time)
+                                    .front()
+                                    .filePath()
+                                    .toStdString();
+    const std::atomic<bool> stopped{true};
+    for (const UndoResult& result : {previewUndo(journal, &stopped), undoRestore(journal, &stopped)}) {
+        QVERIFY(result.read && result.stopped);
+        QCOMPARE(result.removedFiles + result.removedFolders, std::size_t(0));
+        QCOMPARE(result.items.size(), std::size_t(3)); // two folders and the link
+        for (const UndoItem& item : result.items) {
+            QVERIFY(item.action == UndoItem::Action::Keep);
+            QCOMPARE(QString::fromStdString(item.why), QStringLiteral("not tried: the undo was stopped"));
+        }
+    }
+    QVERIFY(QFileInfo::exists(made));
 }
 
 void PutBackTest::aPlanUsesTheMappingsOfWhenItIsMade()
