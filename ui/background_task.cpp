@@ -2,6 +2,11 @@
 
 #include <QMetaObject>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -69,6 +74,16 @@ Reaper& reaper()
 
 } // namespace
 
+void lowerThreadPriority()
+{
+    // Linux keeps a nice value for each thread: this one only.
+    const auto self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, self);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, self, std::min(now + kBackgroundNice, 19));
+}
+
 BackgroundTask::BackgroundTask(QObject* receiver) : receiver_(receiver) {}
 
 BackgroundTask::~BackgroundTask()
@@ -83,6 +98,7 @@ void BackgroundTask::start(Work work, std::function<void()> done)
     auto state = std::make_shared<State>();
     state_ = state;
     thread_ = std::thread([this, state, work = std::move(work), done = std::move(done), receiver = receiver_] {
+        lowerThreadPriority();
         work(state->stop);
         {
             // While it is not abandoned, the task and its receiver are there.

@@ -19,6 +19,14 @@
 
 namespace korvane::ui {
 
+// How much nicer than the window long work runs: on a busy machine the
+// window is drawn and answers keys first.
+inline constexpr int kBackgroundNice = 5;
+
+// Lowers the calling thread's priority by kBackgroundNice; for the threads
+// of long work, which the window must not wait behind.
+void lowerThreadPriority();
+
 class BackgroundTask {
 public:
     using Work = std::function<void(const std::atomic<bool>& stop)>;
@@ -31,7 +39,8 @@ public:
     BackgroundTask(const BackgroundTask&) = delete;
     BackgroundTask& operator=(const BackgroundTask&) = delete;
 
-    // Runs `work` on a thread of its own; `done` is then called on the GUI
+    // Runs `work` on a thread of its own, at a lower priority than the
+    // window (lowerThreadPriority); `done` is then called on the GUI
     // thread (unless the work was abandoned). Work and `done` must own what
     // they use beyond the task's receiver: an abandoned work outlives it.
     // Does nothing while work runs.

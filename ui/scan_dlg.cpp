@@ -7,6 +7,7 @@
 #include "text/ascii.h"
 #include "text/unicode_text.h"
 #include "ui/about_dlg.h"
+#include "ui/background_task.h"
 #include "ui/closing_box.h"
 #include "ui/drive_mapping_dlg.h"
 #include "ui/find_missing_dlg.h"
@@ -281,6 +282,7 @@ void CScanDlg::OnProcess()
     options.stop = &run_->stop;
     options.lookAhead = lookups_.get();
     run_->thread = std::thread([this, run = run_.get(), file = QFile::encodeName(m_dvcPath).toStdString(), options] {
+        ui::lowerThreadPriority();
         run->result = runScan(file, run->relay, options);
         run->relay.finish();
         QMetaObject::invokeMethod(this, [this] { finishRun(); }, Qt::QueuedConnection);

@@ -137,16 +137,19 @@ PutBackFigures putBackInDialog(std::size_t files, std::size_t cancelAt)
 
     PutBackFigures figures;
     {
-        const LoopWatch watch;
+        std::optional<LoopWatch> watch(std::in_place);
         const Clock::time_point opened = Clock::now();
         ui::PutBackDlg dialog(results, settings);
         dialog.show();
         runUntil([&] { return !dialog.planning(); }, "the plan");
         figures.planMs = millisecondsSince(opened);
+        idle(300);
+        figures.planStallMs = watch->longestMs();
         auto* putBack = dialog.findChild<QPushButton*>(QStringLiteral("putBackButton"));
         auto* bar = dialog.findChild<QProgressBar*>(QStringLiteral("putBackProgress"));
         if (!putBack || !bar || !putBack->isEnabled())
             throw std::runtime_error("the plan puts nothing back");
+        watch.emplace();
         const Clock::time_point started = Clock::now();
         putBack->click();
         if (cancelAt > 0) {
@@ -158,7 +161,7 @@ PutBackFigures putBackInDialog(std::size_t files, std::size_t cancelAt)
         figures.applyMs = millisecondsSince(started);
         // A window that freezes once it has shown the outcome freezes here.
         idle(1000);
-        figures.longestStallMs = watch.longestMs();
+        figures.longestStallMs = watch->longestMs();
         figures.putBack = dialog.applied() ? dialog.applied()->putBack() : 0;
     }
     fs::remove_all(root);

@@ -10,7 +10,8 @@
 namespace korvane::bench {
 
 struct PutBackFigures {
-    double longestStallMs = 0; // from opening the put-back dialog to a second after its outcome is shown
+    double planStallMs = 0;    // from opening the put-back dialog to 0.3 s after its plan is shown
+    double longestStallMs = 0; // from "Put back" to a second after the outcome is shown
     double planMs = 0;         // until the plan is shown
     double applyMs = 0;        // from "Put back" until the outcome is shown
     std::size_t putBack = 0;   // files put back
