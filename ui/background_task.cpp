@@ -14,7 +14,7 @@
 namespace korvane::ui {
 
 struct BackgroundTask::State {
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     std::atomic<bool> ended{false};
     std::mutex mutex;
     bool abandoned = false; // guarded by mutex
@@ -99,7 +99,7 @@ void BackgroundTask::start(Work work, std::function<void()> done)
     state_ = state;
     thread_ = std::thread([this, state, work = std::move(work), done = std::move(done), receiver = receiver_] {
         lowerThreadPriority();
-        work(state->stop);
+        work(state->stop.get_token());
         {
             // While it is not abandoned, the task and its receiver are there.
             const std::lock_guard lock(state->mutex);
@@ -131,12 +131,12 @@ void BackgroundTask::finished()
 void BackgroundTask::stop()
 {
     if (state_)
-        state_->stop.store(true);
+        state_->stop.request_stop();
 }
 
 bool BackgroundTask::stopping() const
 {
-    return state_ && state_->stop.load();
+    return state_ && state_->stop.stop_requested();
 }
 
 void BackgroundTask::abandon()
@@ -144,7 +144,7 @@ void BackgroundTask::abandon()
     if (!state_)
         return;
     const std::shared_ptr<State> state = std::move(state_);
-    state->stop.store(true);
+    state->stop.request_stop();
     {
         const std::lock_guard lock(state->mutex);
         state->abandoned = true;
@@ -156,7 +156,7 @@ void BackgroundTask::stopAndWait()
 {
     if (!state_)
         return;
-    state_->stop.store(true);
+    state_->stop.request_stop();
     {
         const std::lock_guard lock(state_->mutex);
         state_->abandoned = true;

@@ -3,8 +3,8 @@
 // Long work of a window on a thread of its own, so that the window keeps
 // drawing and taking keys meanwhile: the walk of a folder search, a plan,
 // putting back, undo and its check. The work is told to stop through a
-// flag it looks at; what it hands back reaches the window on the GUI thread
-// once it has ended. Work that only reads and cannot stop at once (a hash
+// stop token; what it hands back reaches the window on the GUI thread once
+// it has ended. Work that only reads and cannot stop at once (a hash
 // of a large file, say) can be abandoned: the window goes on at once, and
 // the work ends by itself later, its result dropped. Work that changes the
 // disk is never abandoned, only stopped and waited for.
@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <thread>
 
 namespace korvane::ui {
@@ -27,9 +28,25 @@ inline constexpr int kBackgroundNice = 5;
 // of long work, which the window must not wait behind.
 void lowerThreadPriority();
 
+// A flag raised when `stop` is requested, for the parts of the core that
+// look at a flag rather than at a token.
+class StopFlag {
+public:
+    explicit StopFlag(std::stop_token stop) : callback_(std::move(stop), Raise{&flag_}) {}
+    const std::atomic<bool>* get() const { return &flag_; }
+
+private:
+    struct Raise {
+        std::atomic<bool>* flag;
+        void operator()() const { flag->store(true); }
+    };
+    std::atomic<bool> flag_{false};
+    std::stop_callback<Raise> callback_;
+};
+
 class BackgroundTask {
 public:
-    using Work = std::function<void(const std::atomic<bool>& stop)>;
+    using Work = std::function<void(std::stop_token stop)>;
 
     // `receiver` lives on the GUI thread and outlives the task.
     explicit BackgroundTask(QObject* receiver);

@@ -38,12 +38,13 @@ void FolderSearch::start(Request request, Progress progress, Done done)
     progress_(tr("Searching: %1 folders, %2 files").arg(0).arg(0));
     auto results = std::make_shared<std::shared_ptr<const SearchResults>>();
     task_.start(
-        [request = std::move(request), shared, results](const std::atomic<bool>& stop) {
+        [request = std::move(request), shared, results](std::stop_token stop) {
+            const StopFlag stopped(stop);
             SearchOptions options;
             // Suggestions add places to look to the mappings in use, never replace one.
             if (const RunSetup setup = setUpRun(request.sources, std::nullopt, request.decoderOpener); setup.resolver)
                 options.suggest.inUse = setup.resolver->drives().all();
-            options.index.stop = &stop;
+            options.index.stop = stopped.get();
             options.index.progress = [&shared](const WalkProgress& where) {
                 const std::lock_guard lock(shared->mutex);
                 shared->folders = where.folders;
@@ -58,7 +59,7 @@ void FolderSearch::start(Request request, Progress progress, Done done)
                 shared->changed = true;
             };
             SearchResults found = searchMissing({request.folder}, request.missing->distinct(), options);
-            if (!stop.load())
+            if (!stop.stop_requested())
                 *results = std::make_shared<const SearchResults>(std::move(found));
         },
         [this, results, done = std::move(done)] {

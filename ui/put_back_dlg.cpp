@@ -133,7 +133,7 @@ void PutBackDlg::startPlan(std::shared_ptr<const SearchResults> results, PlanSet
     auto plan = std::make_shared<RestorePlan>();
     auto error = std::make_shared<std::string>();
     planTask_.start(
-        [results = std::move(results), settings = std::move(settings), plan, error](const std::atomic<bool>&) {
+        [results = std::move(results), settings = std::move(settings), plan, error](std::stop_token) {
             RunSetup setup = setUpRun(settings.sources, std::nullopt, settings.decoderOpener);
             if (!setup.resolver) {
                 *error = setup.errorText();
@@ -218,8 +218,9 @@ void PutBackDlg::startApply()
 
     auto result = std::make_shared<ApplyResult>();
     applyTask_.start(
-        [plan = madePlan_, options = std::move(options), result](const std::atomic<bool>& stop) mutable {
-            options.stop = &stop;
+        [plan = madePlan_, options = std::move(options), result](std::stop_token stop) mutable {
+            const StopFlag stopped(stop);
+            options.stop = stopped.get();
             *result = applyRestorePlan(*plan, options);
         },
         [this, result] { finishApply(std::move(*result)); });

@@ -112,7 +112,9 @@ void UndoDlg::startCheck()
     summary_->setText(tr("Checking what undo would remove: each copy is read whole..."));
     auto result = std::make_shared<UndoResult>();
     checkTask_.start(
-        [journal = journal_, result](const std::atomic<bool>& stop) { *result = previewUndo(journal, &stop); },
+        [journal = journal_, result](std::stop_token stop) {
+            *result = previewUndo(journal, StopFlag(stop).get());
+        },
         [this, result] { showPreview(result); });
 }
 
@@ -147,7 +149,9 @@ void UndoDlg::startUndo()
     summary_->setText(tr("Removing what the last put back made..."));
     auto result = std::make_shared<UndoResult>();
     undoTask_.start(
-        [journal = journal_, result](const std::atomic<bool>& stop) { *result = undoRestore(journal, &stop); },
+        [journal = journal_, result](std::stop_token stop) {
+            *result = undoRestore(journal, StopFlag(stop).get());
+        },
         [this, result] { showUndone(result); });
 }
 
