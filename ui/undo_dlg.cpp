@@ -125,6 +125,7 @@ void UndoDlg::showPreview(std::shared_ptr<const UndoResult> preview)
     model_->setItems(preview_, false);
     if (!preview_->read) {
         summary_->setText(tr("The journal could not be read: %1.").arg(oneLineName(fromUtf8(preview_->error))));
+        cancel_->setText(tr("Close"));
         return;
     }
     const Counts counts = countsOf(*preview_);
@@ -138,6 +139,9 @@ void UndoDlg::showPreview(std::shared_ptr<const UndoResult> preview)
         text += QLatin1Char(' ') + tr("Already gone: %1.").arg(entries(counts.gone));
     summary_->setText(text);
     remove_->setEnabled(counts.files + counts.folders > 0);
+    // With nothing to remove there is nothing to cancel either.
+    if (!remove_->isEnabled())
+        cancel_->setText(tr("Close"));
 }
 
 void UndoDlg::startUndo()
