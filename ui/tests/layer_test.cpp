@@ -7,6 +7,7 @@
 #include "ui/framework/controls.h"
 #include "ui/framework/data_exchange.h"
 #include "ui/framework/dialog_units.h"
+#include "ui/framework/line_text.h"
 #include "ui/framework/multi_line_edit.h"
 #include "ui/framework/open_file_dialog.h"
 #include "ui/framework/system_menu.h"
@@ -26,6 +27,8 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <random>
 
 using namespace korvane;
 
@@ -57,6 +60,7 @@ private slots:
     void reportBoxKeepsExactTextAndShowsLines();
     void appendingLeavesTheViewWhereItIs();
     void reportBoxSelectsAndCopiesWithMouseAndKeys();
+    void lineTextSplitsLikeOneTextWhateverThePieces();
     void progressControlHoldsItsPositionUntilSynced();
     void progressStartsOverPastItsUpperEnd();
 
@@ -271,6 +275,48 @@ void LayerTest::reportBoxSelectsAndCopiesWithMouseAndKeys()
         QVERIFY(!press.isAccepted());
     }
     QCOMPARE(box.windowText(), QStringLiteral("[MainAV]\r\nD:\\a.avi\r\nD:\\b.avi\r\n"));
+}
+
+void LayerTest::lineTextSplitsLikeOneTextWhateverThePieces()
+{
+    // Texts of line ends of every kind, cut into pieces anywhere (between a
+    // CR and its LF too), against lines found by reading the whole text once.
+    std::mt19937 random(4711);
+    const QStringList atoms = {"a", "D:\\x.avi", "表", "\r", "\n", "\r\n", "\r\r", "\n\r"};
+    for (int round = 0; round < 200; ++round) {
+        QString text;
+        for (int k = 0; k < 30; ++k)
+            text += atoms[static_cast<qsizetype>(random() % static_cast<unsigned>(atoms.size()))];
+        QList<qsizetype> starts{0};
+        for (qsizetype k = 0; k < text.size(); ++k) {
+            if (text[k] == u'\r' && k + 1 < text.size() && text[k + 1] == u'\n')
+                continue;
+            if (text[k] == u'\r' || text[k] == u'\n')
+                starts << k + 1;
+        }
+        ui::LineText lines;
+        for (qsizetype at = 0; at < text.size();) {
+            const qsizetype length = std::min<qsizetype>(1 + static_cast<qsizetype>(random() % 5), text.size() - at);
+            lines.append(QStringView(text).mid(at, length));
+            at += length;
+        }
+        QCOMPARE(lines.text(), text);
+        QCOMPARE(lines.lineCount(), starts.size());
+        qsizetype longest = 0;
+        for (qsizetype line = 0; line < starts.size(); ++line) {
+            QCOMPARE(lines.lineStart(line), starts[line]);
+            qsizetype end = line + 1 < starts.size() ? starts[line + 1] - 1 : text.size();
+            if (line + 1 < starts.size() && end > starts[line] && text[end] == u'\n' && text[end - 1] == u'\r')
+                --end;
+            QCOMPARE(lines.lineEnd(line), end);
+            if (end - starts[line] > lines.lineEnd(longest) - lines.lineStart(longest))
+                longest = line;
+            for (qsizetype position = starts[line]; position < (line + 1 < starts.size() ? starts[line + 1] : text.size() + 1);
+                 ++position)
+                QCOMPARE(lines.lineOf(position), line);
+        }
+        QCOMPARE(lines.longestLine(), longest);
+    }
 }
 
 void LayerTest::progressControlHoldsItsPositionUntilSynced()
