@@ -82,7 +82,10 @@ struct Options {
     std::size_t boxLines = 200000;
     bool keep = false;
 
-    bool part(const std::string& name) const { return ("," + parts + ",").find("," + name + ",") != std::string::npos; }
+    bool part(const std::string& name) const
+    {
+        return ("," + parts + ",").find("," + name + ",") != std::string::npos;
+    }
 };
 
 std::size_t count(const char* option, const char* text)
@@ -104,7 +107,9 @@ std::optional<Options> parse(int argc, char** argv)
             {"missing", true, [&](const char* v) { options.project.missingShare = parseNumber("--missing", v); }},
             {"parts", true, [&](const char* v) { options.parts = v; }},
             {"stall-rounds", true,
-             [&](const char* v) { options.stallRounds = std::max(1, static_cast<int>(parseNumber("--stall-rounds", v))); }},
+             [&](const char* v) {
+                 options.stallRounds = std::max(1, static_cast<int>(parseNumber("--stall-rounds", v)));
+             }},
             {"putback-files", true, [&](const char* v) { options.putBackFiles = count("--putback-files", v); }},
             {"cancel-files", true, [&](const char* v) { options.cancelFiles = count("--cancel-files", v); }},
             {"cancel-at", true, [&](const char* v) { options.cancelAt = count("--cancel-at", v); }},
@@ -304,90 +309,108 @@ void processPart(const Options& options)
                 spread(escapes).c_str(), spread(shown, "%.0f").c_str());
 }
 
-// The dialog's long work at archive scale, `rounds` times each; every
-// figure is the median and the range over the rounds.
+void putBackPart(const Options& options)
+{
+    std::vector<double> stalls, planStalls, plans, applies;
+    for (int k = 0; k < options.stallRounds; ++k) {
+        const PutBackFigures f = putBackInDialog(options.putBackFiles);
+        if (f.putBack != options.putBackFiles)
+            throw std::runtime_error("put back " + std::to_string(f.putBack) + " files, not all");
+        stalls.push_back(f.longestStallMs);
+        planStalls.push_back(f.planStallMs);
+        plans.push_back(f.planMs);
+        applies.push_back(f.applyMs);
+    }
+    std::printf("  longest stall putting back %zu files, from Put back to 1 s after the outcome:  %s ms"
+                "  (goal: under 100)\n",
+                options.putBackFiles, spread(stalls, "%.1f").c_str());
+    std::printf("    (opening the dialog and its plan: %s ms, longest stall %s ms; links %s ms)\n",
+                spread(plans, "%.0f").c_str(), spread(planStalls, "%.1f").c_str(), spread(applies, "%.0f").c_str());
+}
+
+void cancelPart(const Options& options)
+{
+    std::vector<double> stalls, planStalls, done;
+    for (int k = 0; k < options.stallRounds; ++k) {
+        const PutBackFigures f = putBackInDialog(options.cancelFiles, options.cancelAt);
+        stalls.push_back(f.longestStallMs);
+        planStalls.push_back(f.planStallMs);
+        done.push_back(static_cast<double>(f.putBack));
+    }
+    std::printf("  longest stall putting back %zu files, Cancel at %zu, from Put back to 1 s after it stopped:"
+                "  %s ms  (goal: under 100)\n",
+                options.cancelFiles, options.cancelAt, spread(stalls, "%.1f").c_str());
+    std::printf("    (put back before it stopped: %s; opening the dialog and its plan: longest stall %s ms)\n",
+                spread(done, "%.0f").c_str(), spread(planStalls, "%.1f").c_str());
+}
+
+void reportPart(const Options& options)
+{
+    const std::vector<double> shares = {0.1, 0.3, 0.5, 0.7, 0.9};
+    std::vector<double> stalls, escapes;
+    std::size_t lines = 0;
+    for (int k = 0; k < options.stallRounds; ++k) {
+        const ReportFigures f = reportInDialog(options.reportLines, shares);
+        stalls.push_back(f.longestStallMs);
+        escapes.push_back(maximum(f.escapeMs));
+        lines = f.lines;
+    }
+    std::printf("  longest stall during a scan whose report reaches %zu lines:  %s ms  (goal: under 100)\n", lines,
+                spread(stalls, "%.1f").c_str());
+    std::printf("  Escape to the end of the run, the slowest of 10, 30, 50, 70 and 90 %% into the report:"
+                "  %s ms  (goal: under 200)\n",
+                spread(escapes, "%.1f").c_str());
+}
+
+void searchPart(const Options& options)
+{
+    std::vector<double> escapes, stalls, read;
+    for (int k = 0; k < options.stallRounds; ++k) {
+        const SearchFigures f = searchEscapeInDialog(options.searchFiles);
+        escapes.push_back(f.escapeToWalkEndMs);
+        stalls.push_back(f.longestStallMs);
+        read.push_back(static_cast<double>(f.filesWhenStopped));
+    }
+    std::printf("  Escape during the walk of a %zu-file tree, until the walk has ended:  %s ms  (goal: under 200)\n",
+                options.searchFiles, spread(escapes, "%.1f").c_str());
+    std::printf("    (longest stall meanwhile %s ms; files read at Escape %s)\n", spread(stalls, "%.1f").c_str(),
+                spread(read, "%.0f").c_str());
+}
+
+// The same appends, in the same rounds, to the report box and to what it was.
+void boxPart(const Options& options)
+{
+    std::vector<double> boxFrame, boxRate, plainFrame, plainRate, ratio;
+    for (int k = 0; k < options.stallRounds; ++k) {
+        const BoxFigures box = appendToBox(options.boxLines, 2000, false);
+        const BoxFigures plain = appendToBox(options.boxLines, 2000, true);
+        boxFrame.push_back(box.slowestFrameMs);
+        boxRate.push_back(box.framesPerSecond);
+        plainFrame.push_back(plain.slowestFrameMs);
+        plainRate.push_back(plain.framesPerSecond);
+        ratio.push_back(box.framesPerSecond / plain.framesPerSecond);
+    }
+    std::printf("  %zu report lines, 2000 a frame, each frame drawn:\n", options.boxLines);
+    std::printf("    report box:      slowest frame %s ms, %s frames a second\n", spread(boxFrame, "%.1f").c_str(),
+                spread(boxRate, "%.0f").c_str());
+    std::printf("    QPlainTextEdit:  slowest frame %s ms, %s frames a second\n", spread(plainFrame, "%.1f").c_str(),
+                spread(plainRate, "%.0f").c_str());
+    std::printf("    frames a second, report box / QPlainTextEdit in the same round:  %s\n",
+                spread(ratio, "%.1f").c_str());
+}
+
+// The dialog's long work at archive scale, options.stallRounds times each;
+// every figure is the median and the range over the rounds.
 void stallParts(const Options& options)
 {
     std::printf("\nThe event loop while the dialogs work at archive scale (%d rounds each):\n", options.stallRounds);
-    const int rounds = options.stallRounds;
-    if (options.part("putback")) {
-        std::vector<double> stalls, planStalls, plans, applies;
-        for (int k = 0; k < rounds; ++k) {
-            const PutBackFigures f = putBackInDialog(options.putBackFiles);
-            if (f.putBack != options.putBackFiles)
-                throw std::runtime_error("put back " + std::to_string(f.putBack) + " files, not all");
-            stalls.push_back(f.longestStallMs);
-            planStalls.push_back(f.planStallMs);
-            plans.push_back(f.planMs);
-            applies.push_back(f.applyMs);
-        }
-        std::printf("  longest stall putting back %zu files, from Put back to 1 s after the outcome:  %s ms"
-                    "  (goal: under 100)\n",
-                    options.putBackFiles, spread(stalls, "%.1f").c_str());
-        std::printf("    (opening the dialog and its plan: %s ms, longest stall %s ms; links %s ms)\n",
-                    spread(plans, "%.0f").c_str(), spread(planStalls, "%.1f").c_str(), spread(applies, "%.0f").c_str());
-    }
-    if (options.part("cancel")) {
-        std::vector<double> stalls, planStalls, done;
-        for (int k = 0; k < rounds; ++k) {
-            const PutBackFigures f = putBackInDialog(options.cancelFiles, options.cancelAt);
-            stalls.push_back(f.longestStallMs);
-            planStalls.push_back(f.planStallMs);
-            done.push_back(static_cast<double>(f.putBack));
-        }
-        std::printf("  longest stall putting back %zu files, Cancel at %zu, from Put back to 1 s after it stopped:"
-                    "  %s ms  (goal: under 100)\n",
-                    options.cancelFiles, options.cancelAt, spread(stalls, "%.1f").c_str());
-        std::printf("    (put back before it stopped: %s; opening the dialog and its plan: longest stall %s ms)\n",
-                    spread(done, "%.0f").c_str(), spread(planStalls, "%.1f").c_str());
-    }
-    if (options.part("report")) {
-        const std::vector<double> shares = {0.1, 0.3, 0.5, 0.7, 0.9};
-        std::vector<double> stalls, escapes;
-        std::size_t lines = 0;
-        for (int k = 0; k < rounds; ++k) {
-            const ReportFigures f = reportInDialog(options.reportLines, shares);
-            stalls.push_back(f.longestStallMs);
-            escapes.push_back(maximum(f.escapeMs));
-            lines = f.lines;
-        }
-        std::printf("  longest stall during a scan whose report reaches %zu lines:  %s ms  (goal: under 100)\n", lines,
-                    spread(stalls, "%.1f").c_str());
-        std::printf("  Escape to the end of the run, the slowest of 10, 30, 50, 70 and 90 %% into the report:"
-                    "  %s ms  (goal: under 200)\n",
-                    spread(escapes, "%.1f").c_str());
-    }
-    if (options.part("search")) {
-        std::vector<double> escapes, stalls, read;
-        for (int k = 0; k < rounds; ++k) {
-            const SearchFigures f = searchEscapeInDialog(options.searchFiles);
-            escapes.push_back(f.escapeToWalkEndMs);
-            stalls.push_back(f.longestStallMs);
-            read.push_back(static_cast<double>(f.filesWhenStopped));
-        }
-        std::printf("  Escape during the walk of a %zu-file tree, until the walk has ended:  %s ms  (goal: under 200)\n",
-                    options.searchFiles, spread(escapes, "%.1f").c_str());
-        std::printf("    (longest stall meanwhile %s ms; files read at Escape %s)\n", spread(stalls, "%.1f").c_str(),
-                    spread(read, "%.0f").c_str());
-    }
-    if (options.part("box")) {
-        // The same appends, in the same rounds, to the box and to what it was.
-        std::vector<double> boxFrame, boxRate, plainFrame, plainRate, ratio;
-        for (int k = 0; k < rounds; ++k) {
-            const BoxFigures box = appendToBox(options.boxLines, 2000, false);
-            const BoxFigures plain = appendToBox(options.boxLines, 2000, true);
-            boxFrame.push_back(box.slowestFrameMs);
-            boxRate.push_back(box.framesPerSecond);
-            plainFrame.push_back(plain.slowestFrameMs);
-            plainRate.push_back(plain.framesPerSecond);
-            ratio.push_back(box.framesPerSecond / plain.framesPerSecond);
-        }
-        std::printf("  %zu report lines, 2000 a frame, each frame drawn:\n", options.boxLines);
-        std::printf("    report box:      slowest frame %s ms, %s frames a second\n", spread(boxFrame, "%.1f").c_str(),
-                    spread(boxRate, "%.0f").c_str());
-        std::printf("    QPlainTextEdit:  slowest frame %s ms, %s frames a second\n", spread(plainFrame, "%.1f").c_str(),
-                    spread(plainRate, "%.0f").c_str());
-        std::printf("    frames a second, report box / QPlainTextEdit in the same round:  %s\n", spread(ratio, "%.1f").c_str());
+    const std::pair<const char*, void (*)(const Options&)> parts[] = {
+        {"putback", putBackPart}, {"cancel", cancelPart}, {"report", reportPart},
+        {"search", searchPart},   {"box", boxPart},
+    };
+    for (const auto& [name, part] : parts) {
+        if (options.part(name))
+            part(options);
     }
 }
 

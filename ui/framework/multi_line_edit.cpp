@@ -316,7 +316,8 @@ bool MultiLineEdit::moveCaret(QKeyEvent* event)
                                : (line < last ? lines_.lineStart(line + 1) : position_);
     };
     const auto previous = [&](QTextLayout::CursorMode mode) {
-        return column > 0 ? start + layout.previousCursorPosition(column, mode) : (line > 0 ? lines_.lineEnd(line - 1) : 0);
+        return column > 0 ? start + layout.previousCursorPosition(column, mode)
+                          : (line > 0 ? lines_.lineEnd(line - 1) : 0);
     };
     const struct {
         Key move;
