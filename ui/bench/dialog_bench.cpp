@@ -236,7 +236,7 @@ StopTiming stopInDialog(const QString& project, qsizetype wholeReport)
 }
 
 // Process in the dialog against korvane-scan, round by round.
-void processPart(const Options& options)
+void measureProcess(const Options& options)
 {
     const std::string& scan = options.scan;
 
@@ -309,7 +309,7 @@ void processPart(const Options& options)
                 spread(escapes).c_str(), spread(shown, "%.0f").c_str());
 }
 
-void putBackPart(const Options& options)
+void measurePutBack(const Options& options)
 {
     std::vector<double> stalls, planStalls, plans, applies;
     for (int k = 0; k < options.stallRounds; ++k) {
@@ -328,7 +328,7 @@ void putBackPart(const Options& options)
                 spread(plans, "%.0f").c_str(), spread(planStalls, "%.1f").c_str(), spread(applies, "%.0f").c_str());
 }
 
-void cancelPart(const Options& options)
+void measureCancel(const Options& options)
 {
     std::vector<double> stalls, planStalls, done;
     for (int k = 0; k < options.stallRounds; ++k) {
@@ -344,7 +344,7 @@ void cancelPart(const Options& options)
                 spread(done, "%.0f").c_str(), spread(planStalls, "%.1f").c_str());
 }
 
-void reportPart(const Options& options)
+void measureReport(const Options& options)
 {
     const std::vector<double> shares = {0.1, 0.3, 0.5, 0.7, 0.9};
     std::vector<double> stalls, escapes;
@@ -362,7 +362,7 @@ void reportPart(const Options& options)
                 spread(escapes, "%.1f").c_str());
 }
 
-void searchPart(const Options& options)
+void measureSearch(const Options& options)
 {
     std::vector<double> escapes, stalls, read;
     for (int k = 0; k < options.stallRounds; ++k) {
@@ -378,7 +378,7 @@ void searchPart(const Options& options)
 }
 
 // The same appends, in the same rounds, to the report box and to what it was.
-void boxPart(const Options& options)
+void measureBox(const Options& options)
 {
     std::vector<double> boxFrame, boxRate, plainFrame, plainRate, ratio;
     for (int k = 0; k < options.stallRounds; ++k) {
@@ -401,12 +401,12 @@ void boxPart(const Options& options)
 
 // The dialog's long work at archive scale, options.stallRounds times each;
 // every figure is the median and the range over the rounds.
-void stallParts(const Options& options)
+void measureStalls(const Options& options)
 {
     std::printf("\nThe event loop while the dialogs work at archive scale (%d rounds each):\n", options.stallRounds);
     const std::pair<const char*, void (*)(const Options&)> parts[] = {
-        {"putback", putBackPart}, {"cancel", cancelPart}, {"report", reportPart},
-        {"search", searchPart},   {"box", boxPart},
+        {"putback", measurePutBack}, {"cancel", measureCancel}, {"report", measureReport},
+        {"search", measureSearch},   {"box", measureBox},
     };
     for (const auto& [name, part] : parts) {
         if (options.part(name))
@@ -431,8 +431,8 @@ int run(Options options)
     qputenv("WINEPREFIX", QByteArray::fromStdString(folder.path() + "/no-wine"));
     std::printf("%s\n", machineLine().c_str());
     if (options.part("process"))
-        processPart(options);
-    stallParts(options);
+        measureProcess(options);
+    measureStalls(options);
     if (options.keep)
         std::printf("kept %s\n", folder.path().c_str());
     return 0;
