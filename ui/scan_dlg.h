@@ -93,8 +93,8 @@ public:
     // Whether a run is going on: from Process until its closing box (or
     // its end, when it was stopped) is done with.
     bool running() const { return run_ != nullptr; }
-    // Whether a run or a folder search is going on; the search's results,
-    // and what they lead to, are shown before it ends.
+    // Whether a run or a folder search is going on: Process and the window
+    // menu's entries that start work are off meanwhile.
     bool busy() const { return run_ || search_.running(); }
     // How a run has its code page; for tests.
     void setDecoderOpener(DecoderOpener opener) { decoderOpener_ = opener; }
