@@ -27,9 +27,9 @@ namespace korvane::ui {
 // A change of the report box, the status line and the progress bar.
 struct RelayedChange {
     bool reportCleared = false; // before `report`: the box is emptied
-    std::string report;         // UTF-8, appended to the report box
+    std::string report = {};    // UTF-8, appended to the report box
     bool statusChanged = false;
-    std::string status;   // the status line's new text, when statusChanged
+    std::string status = {}; // the status line's new text, when statusChanged
     bool progressReset = false; // before `steps`: range 0 to 200, step 1, position 0
     int steps = 0;
 

@@ -143,16 +143,23 @@ inline QString isolateSettings(const QString& root)
     return root + QStringLiteral("/config/korvane/korvane.conf");
 }
 
-// Runs the event loop until the dialog's run has ended, its closing box
-// included; false when it has not ended within `timeout`.
-inline bool waitForRun(const CScanDlg& dlg, std::chrono::milliseconds timeout = std::chrono::seconds(60))
+// Runs the event loop until `done` holds; false when it does not within `timeout`.
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(60))
 {
     const QDeadlineTimer deadline(timeout);
     QTimer tick; // wakes the loop now and then to look at the deadline
     tick.start(100);
-    while (dlg.running() && !deadline.hasExpired())
+    while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return !dlg.running();
+    return done();
+}
+
+// Runs the event loop until the dialog's run or search has ended, with
+// what follows it (the closing box, the search's dialog and a run it
+// starts); false when it has not ended within `timeout`.
+inline bool waitForRun(const CScanDlg& dlg, std::chrono::milliseconds timeout = std::chrono::seconds(60))
+{
+    return waitUntil([&dlg] { return !dlg.busy(); }, timeout);
 }
 
 template <class T>
