@@ -8,6 +8,34 @@
 
 namespace korvane {
 
+// Why undo leaves an entry in place.
+enum class KeptBecause : std::uint8_t {
+    NotEmpty,           // a folder holding what is not the run's
+    Replaced,           // another file or folder stands where the run's stood
+    Changed,            // the run's, but changed since
+    ChangedMeanwhile,   // changed while undo was at it
+    LastLink,           // a link whose source is gone: the last name of the file
+    SourceGone,         // a copy whose source (`subject`) is gone: the only copy
+    SourceNotAFile,     // ... whose source is no longer a regular file
+    SourceIsThisFile,   // ... whose source now leads to the copy itself
+    SourceChanged,      // ... whose source no longer holds its content
+    SourceDiffers,      // (first-version journals) ... whose source differs from it
+    SourceElsewhere,    // a link whose source no longer leads to its file
+    SourcesOwnName,     // a link that is its source's own name
+    NotTheRunsTemporary,
+    NotMadeByTheRun,    // (first-version journals) not made while the journal was written
+    LinkInTheWay,       // a symbolic link (`subject`) stands in its path
+    NotAFolderInTheWay, // something that is not a folder (`subject`) stands in its path
+    NoLongerAFolder,
+    OutsideTheJournal,  // a place below none of the journal's folders
+    Stopped,            // not tried: the undo was stopped
+    SystemError,        // the system refused: `subject` says why
+};
+
+// "not empty", "its source "/x" is gone: this is the only copy", ...: the
+// C locale's words, as in `UndoItem::why`.
+std::string describeKept(KeptBecause because, const std::string& subject);
+
 // One entry of a journal as undo finds it, newest first.
 struct UndoItem {
     enum class Action : std::uint8_t {
@@ -19,6 +47,8 @@ struct UndoItem {
     bool folder = false;
     Action action = Action::Keep;
     std::string why; // Keep: why, in the C locale's words
+    KeptBecause because = KeptBecause::SystemError; // Keep: why, as a code
+    std::string subject; // Keep: the file or folder the reason names, or the system's reason
 };
 
 // What undoing a journal did, or would do.

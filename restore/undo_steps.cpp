@@ -73,6 +73,54 @@ private:
 
 } // namespace
 
+std::string describeKept(KeptBecause because, const std::string& subject)
+{
+    const std::string source = "its source " + quoteName(subject);
+    switch (because) {
+    case KeptBecause::NotEmpty:
+        return "not empty";
+    case KeptBecause::Replaced:
+        return "replaced since it was put back";
+    case KeptBecause::Changed:
+        return "changed since it was put back";
+    case KeptBecause::ChangedMeanwhile:
+        return "changed while it was being undone";
+    case KeptBecause::LastLink:
+        return "its source is gone: this is the last link to the file";
+    case KeptBecause::SourceGone:
+        return source + " is gone: this is the only copy";
+    case KeptBecause::SourceNotAFile:
+        return source + " is no longer a file: this is the only copy";
+    case KeptBecause::SourceIsThisFile:
+        return source + " now leads to this very file: it is the only copy";
+    case KeptBecause::SourceChanged:
+        return source + " changed: this is the only copy";
+    case KeptBecause::SourceDiffers:
+        return source + " differs from it: this is the only copy";
+    case KeptBecause::SourceElsewhere:
+        return source + " no longer leads to this file";
+    case KeptBecause::SourcesOwnName:
+        return "it is its source's own name";
+    case KeptBecause::NotTheRunsTemporary:
+        return "not the temporary the run made";
+    case KeptBecause::NotMadeByTheRun:
+        return "not made while its journal was written";
+    case KeptBecause::LinkInTheWay:
+        return quoteName(subject) + " is now a symbolic link: undo goes only through real folders";
+    case KeptBecause::NotAFolderInTheWay:
+        return quoteName(subject) + " is no longer a folder";
+    case KeptBecause::NoLongerAFolder:
+        return "no longer a folder";
+    case KeptBecause::OutsideTheJournal:
+        return "outside the folders of the journal";
+    case KeptBecause::Stopped:
+        return "not tried: the undo was stopped";
+    case KeptBecause::SystemError:
+        return subject;
+    }
+    return subject;
+}
+
 bool UndoSteps::isRecorded(const Identity& recorded, const struct stat& st, int dir, const std::string& name)
 {
     return identityOf(st) == recorded && (recorded.birth == 0 || birthTime(dir, name.c_str()) == recorded.birth);
@@ -89,10 +137,11 @@ bool UndoSteps::madeMeanwhile(int dir, const std::string& name, const struct sta
     return begun_ > 0 && made >= begun_ && made <= ended_;
 }
 
-void UndoSteps::keep(const std::string& path, bool folder, std::string why)
+void UndoSteps::keep(const std::string& path, bool folder, KeptBecause because, std::string subject)
 {
+    std::string why = describeKept(because, subject);
     result_.kept.push_back(quoteName(path) + ": " + why);
-    result_.items.push_back({path, folder, UndoItem::Action::Keep, std::move(why)});
+    result_.items.push_back({path, folder, UndoItem::Action::Keep, std::move(why), because, std::move(subject)});
 }
 
 bool UndoSteps::stopped(const std::string& path, bool folder)
@@ -100,28 +149,28 @@ bool UndoSteps::stopped(const std::string& path, bool folder)
     if (!stop_.stop_requested())
         return false;
     result_.stopped = true;
-    keep(path, folder, "not tried: the undo was stopped");
+    keep(path, folder, KeptBecause::Stopped);
     return true;
 }
 
 void UndoSteps::gone(const std::string& path, bool folder)
 {
     ++result_.alreadyGone;
-    result_.items.push_back({path, folder, UndoItem::Action::Gone, {}});
+    result_.items.push_back({path, folder, UndoItem::Action::Gone, {}, KeptBecause::SystemError, {}});
 }
 
 void UndoSteps::removed(const std::string& path, bool folder)
 {
     ++(folder ? result_.removedFolders : result_.removedFiles);
-    result_.items.push_back({path, folder, UndoItem::Action::Remove, {}});
+    result_.items.push_back({path, folder, UndoItem::Action::Remove, {}, KeptBecause::SystemError, {}});
 }
 
 // The folder `path`, reached from its root through real folders only (in a
 // journal of the first version, by its path); null when it is gone, or
 // with `why` set when it cannot be reached.
-FolderRef UndoSteps::reach(const std::string& path, std::string& why)
+FolderRef UndoSteps::reach(const std::string& path, Blocked& why)
 {
-    why.clear();
+    why = {};
     if (const auto known = folders_.find(path); known != folders_.end())
         return known->second;
     const std::string* root = nullptr;
@@ -129,8 +178,10 @@ FolderRef UndoSteps::reach(const std::string& path, std::string& why)
         if (below(path, r) && (!root || r.size() > root->size()))
             root = &r;
     if (!root) {
-        if (!roots_.empty())
-            return why = "outside the folders of the journal", nullptr;
+        if (!roots_.empty()) {
+            why = {KeptBecause::OutsideTheJournal, {}, true};
+            return nullptr;
+        }
         const int fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         return fd < 0 ? nullptr : folders_[path] = std::make_shared<FolderHandle>(fd, path);
     }
@@ -139,7 +190,9 @@ FolderRef UndoSteps::reach(const std::string& path, std::string& why)
     for (std::size_t start = *root == "/" ? 1 : root->size() + 1; fd >= 0 && start <= path.size() && path != *root;) {
         const std::size_t slash = std::min(path.find('/', start), path.size());
         const std::string name = path.substr(start, slash - start);
-        at += (at == "/" ? "" : "/") + name;
+        if (at != "/")
+            at += '/';
+        at += name;
         start = slash + 1;
         const int next = ::openat(fd, name.c_str(), kOpenFolder);
         const int error = errno;
@@ -147,10 +200,10 @@ FolderRef UndoSteps::reach(const std::string& path, std::string& why)
         const bool link = next < 0 && ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
         ::close(fd);
         fd = next;
-        if (fd < 0 && error != ENOENT)
-            return why = quoteName(at) + (link ? " is now a symbolic link: undo goes only through real folders"
-                                                : " is no longer a folder"),
-                   nullptr;
+        if (fd < 0 && error != ENOENT) {
+            why = {link ? KeptBecause::LinkInTheWay : KeptBecause::NotAFolderInTheWay, at, true};
+            return nullptr;
+        }
     }
     return fd < 0 ? nullptr : folders_[path] = std::make_shared<FolderHandle>(fd, path);
 }
@@ -183,7 +236,7 @@ bool UndoSteps::unlinkChecked(const FolderRef& dir, const std::string& path, con
     const std::string name(namePart(path));
     if (!act_) {
         if (folder && !emptyButRemoved(dir->fd(), path)) {
-            keep(path, true, "not empty");
+            keep(path, true, KeptBecause::NotEmpty);
             return false;
         }
         removed_.insert(path);
@@ -192,7 +245,7 @@ bool UndoSteps::unlinkChecked(const FolderRef& dir, const std::string& path, con
     }
     struct stat st {};
     if (::fstatat(dir->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || identityOf(st) != identity) {
-        keep(path, folder, "changed while it was being undone");
+        keep(path, folder, KeptBecause::ChangedMeanwhile);
         return false;
     }
     if (::unlinkat(dir->fd(), name.c_str(), folder ? AT_REMOVEDIR : 0) == 0) {
@@ -201,8 +254,10 @@ bool UndoSteps::unlinkChecked(const FolderRef& dir, const std::string& path, con
     }
     if (errno == ENOENT)
         gone(path, folder);
+    else if (errno == ENOTEMPTY || errno == EEXIST)
+        keep(path, folder, KeptBecause::NotEmpty);
     else
-        keep(path, folder, errno == ENOTEMPTY || errno == EEXIST ? "not empty" : systemErrorText(errno));
+        keep(path, folder, KeptBecause::SystemError, systemErrorText(errno));
     return false;
 }
 
@@ -223,34 +278,33 @@ bool UndoSteps::isSameEntry(int dir, const std::string& name, const std::string&
 // source is gone, is now this very file, or no longer holds its content
 // (the digest, or for a journal of the first version its bytes). Empty
 // when another file still holds what it holds.
-std::string UndoSteps::onlyCopyProblem(const std::string& source, const Identity& copy, const Digest* digest,
-                                       int copyFd, std::uint64_t size) const
+std::optional<KeptBecause> UndoSteps::onlyCopyProblem(const std::string& source, const Identity& copy,
+                                                      const Digest* digest, int copyFd, std::uint64_t size) const
 {
-    const std::string named = "its source " + quoteName(source);
     const int fd = ::open(source.c_str(), kOpenFile);
     if (fd < 0)
-        return named + " is gone: this is the only copy";
+        return KeptBecause::SourceGone;
     const Closer closer(fd);
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return named + " is no longer a file: this is the only copy";
+        return KeptBecause::SourceNotAFile;
     if (identityOf(st) == copy)
-        return named + " now leads to this very file: it is the only copy";
+        return KeptBecause::SourceIsThisFile;
     if (static_cast<std::uint64_t>(st.st_size) != size)
-        return named + " changed: this is the only copy";
+        return KeptBecause::SourceChanged;
     if (digest) {
         const std::optional<ContentDigest> content = digestOpenFile(fd);
         if (!content || content->digest != *digest)
-            return named + " changed: this is the only copy";
+            return KeptBecause::SourceChanged;
     } else if (!sameBytes(fd, copyFd)) {
-        return named + " differs from it: this is the only copy";
+        return KeptBecause::SourceDiffers;
     }
-    return {};
+    return std::nullopt;
 }
 
 void UndoSteps::removeTemporary(const std::string& path, const std::optional<Identity>& identity)
 {
-    std::string why;
+    Blocked why;
     const FolderRef dir = reach(std::string(folderPart(path)), why);
     struct stat st {};
     if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -258,37 +312,37 @@ void UndoSteps::removeTemporary(const std::string& path, const std::optional<Ide
     const std::string name(namePart(path));
     if (!S_ISREG(st.st_mode) || (identity && !isRecorded(*identity, st, dir->fd(), name)) ||
         !madeMeanwhile(dir->fd(), name, st, false))
-        return keep(path, false, "not the temporary file the run made");
+        return keep(path, false, KeptBecause::NotTheRunsTemporary);
     unlinkChecked(dir, path, identityOf(st), false);
 }
 
 void UndoSteps::removeTemporaryFolder(const std::string& path, const std::optional<Identity>& identity)
 {
-    std::string why;
+    Blocked why;
     const FolderRef dir = reach(std::string(folderPart(path)), why);
     struct stat st {};
     if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return;
     if (!S_ISDIR(st.st_mode) || (identity && !isRecorded(*identity, st, dir->fd(), std::string(namePart(path)))))
-        return keep(path, true, "not the temporary folder the run made");
+        return keep(path, true, KeptBecause::NotTheRunsTemporary);
     unlinkChecked(dir, path, identityOf(st), true);
 }
 
 void UndoSteps::removeCopy(const std::string& path, const std::string& source, const CopyProof& proof, bool named)
 {
-    std::string why;
+    Blocked why;
     const FolderRef dir = reach(std::string(folderPart(path)), why);
     if (!dir)
-        return why.empty() ? (named ? gone(path, false) : void()) : keep(path, false, why);
+        return !why.blocked ? (named ? gone(path, false) : void()) : keep(path, false, why.because, why.subject);
     const std::string name(namePart(path));
     struct stat st {};
     if (::fstatat(dir->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return named ? gone(path, false) : void();
     if (!S_ISREG(st.st_mode) || !isRecorded(proof.identity, st, dir->fd(), name))
-        return named ? keep(path, false, "replaced since it was put back") : void();
+        return named ? keep(path, false, KeptBecause::Replaced) : void();
     if ((proof.ctime && nanoseconds(st.st_ctim) != *proof.ctime) ||
         static_cast<std::uint64_t>(st.st_size) != proof.size)
-        return keep(path, false, "changed since it was put back");
+        return keep(path, false, KeptBecause::Changed);
     const int fd = ::openat(dir->fd(), name.c_str(), kOpenFile);
     const Closer closer(fd);
     struct stat opened {};
@@ -296,92 +350,91 @@ void UndoSteps::removeCopy(const std::string& path, const std::string& source, c
     if (fd >= 0 && ::fstat(fd, &opened) == 0 && identityOf(opened) == proof.identity)
         content = digestOpenFile(fd);
     if (!content || content->digest != proof.digest)
-        return keep(path, false, "changed since it was put back");
-    if (std::string problem = onlyCopyProblem(source, proof.identity, &proof.digest, fd, proof.size);
-        !problem.empty())
-        return keep(path, false, std::move(problem));
+        return keep(path, false, KeptBecause::Changed);
+    if (const std::optional<KeptBecause> problem = onlyCopyProblem(source, proof.identity, &proof.digest, fd, proof.size))
+        return keep(path, false, *problem, source);
     unlinkChecked(dir, path, proof.identity, false);
 }
 
 void UndoSteps::removeLink(const std::string& path, const std::string& source, const LinkProof& proof, bool recorded)
 {
-    std::string why;
+    Blocked why;
     const FolderRef dir = reach(std::string(folderPart(path)), why);
     if (!dir)
-        return why.empty() ? (recorded ? gone(path, false) : void()) : keep(path, false, why);
+        return !why.blocked ? (recorded ? gone(path, false) : void()) : keep(path, false, why.because, why.subject);
     struct stat st {};
     if (::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return recorded ? gone(path, false) : void();
     if (!S_ISREG(st.st_mode) || identityOf(st) != proof.identity)
-        return recorded ? keep(path, false, "replaced since it was put back") : void();
+        return recorded ? keep(path, false, KeptBecause::Replaced) : void();
     const auto key = std::pair(proof.identity.device, proof.identity.inode);
     const auto changed = linkChanged_.find(key);
     const std::optional<std::int64_t> ctime = changed != linkChanged_.end() ? changed->second : proof.ctime;
     if ((proof.size && static_cast<std::uint64_t>(st.st_size) != *proof.size) ||
         (proof.mtime && nanoseconds(st.st_mtim) != *proof.mtime) || (ctime && nanoseconds(st.st_ctim) != *ctime))
-        return keep(path, false, "changed since it was put back");
+        return keep(path, false, KeptBecause::Changed);
     if (!madeMeanwhile(dir->fd(), std::string(namePart(path)), st, true))
-        return keep(path, false, "not linked while its journal was written");
+        return keep(path, false, KeptBecause::NotMadeByTheRun);
     if (st.st_nlink < 2)
-        return keep(path, false, "its source is gone: this is the last link to the file");
+        return keep(path, false, KeptBecause::LastLink);
     const int fd = ::open(source.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     const Closer closer(fd);
     struct stat from {};
     if (fd < 0 || ::fstat(fd, &from) != 0 || identityOf(from) != proof.identity)
-        return keep(path, false, "its source " + quoteName(source) + " no longer leads to this file");
+        return keep(path, false, KeptBecause::SourceElsewhere, source);
     if (isSameEntry(dir->fd(), std::string(namePart(path)), source))
-        return keep(path, false, "it is its source's own name");
+        return keep(path, false, KeptBecause::SourcesOwnName);
     if (unlinkChecked(dir, path, proof.identity, false))
         linkChanged_[key] = act_ && ::fstat(fd, &from) == 0 ? nanoseconds(from.st_ctim) : nanoseconds(st.st_ctim);
 }
 
 void UndoSteps::removeFolder(const std::string& path, const Identity& identity)
 {
-    std::string why;
+    Blocked why;
     const FolderRef dir = reach(std::string(folderPart(path)), why);
     if (!dir)
-        return why.empty() ? gone(path, true) : keep(path, true, why);
+        return !why.blocked ? gone(path, true) : keep(path, true, why.because, why.subject);
     struct stat st {};
     if (::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return gone(path, true);
     if (!S_ISDIR(st.st_mode) || !isRecorded(identity, st, dir->fd(), std::string(namePart(path))))
-        return keep(path, true, "replaced since it was made");
+        return keep(path, true, KeptBecause::Replaced);
     unlinkChecked(dir, path, identity, true);
 }
 
 void UndoSteps::removeOldFolder(const std::string& path)
 {
-    std::string why;
+    Blocked why;
     const FolderRef dir = reach(std::string(folderPart(path)), why);
     struct stat st {};
     if (!dir || ::fstatat(dir->fd(), std::string(namePart(path)).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return gone(path, true);
     if (!S_ISDIR(st.st_mode))
-        return keep(path, true, "no longer a folder");
+        return keep(path, true, KeptBecause::NoLongerAFolder);
     if (!madeMeanwhile(dir->fd(), std::string(namePart(path)), st, false))
-        return keep(path, true, "not made while its journal was written");
+        return keep(path, true, KeptBecause::NotMadeByTheRun);
     unlinkChecked(dir, path, identityOf(st), true);
 }
 
 void UndoSteps::removeOldCopy(const std::string& path, const std::string& source, std::uint64_t size)
 {
-    std::string why;
+    Blocked why;
     const FolderRef dir = reach(std::string(folderPart(path)), why);
     const std::string name(namePart(path));
     struct stat st {};
     if (!dir || ::fstatat(dir->fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
         return gone(path, false);
     if (!S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) != size)
-        return keep(path, false, "changed since it was put back");
+        return keep(path, false, KeptBecause::Changed);
     if (!madeMeanwhile(dir->fd(), name, st, false))
-        return keep(path, false, "not made while its journal was written");
+        return keep(path, false, KeptBecause::NotMadeByTheRun);
     const int fd = ::openat(dir->fd(), name.c_str(), kOpenFile);
     const Closer closer(fd);
     struct stat opened {};
     if (fd < 0 || ::fstat(fd, &opened) != 0 || identityOf(opened) != identityOf(st))
-        return keep(path, false, "changed since it was put back");
-    if (std::string problem = onlyCopyProblem(source, identityOf(st), nullptr, fd, size); !problem.empty())
-        return keep(path, false, std::move(problem));
+        return keep(path, false, KeptBecause::Changed);
+    if (const std::optional<KeptBecause> problem = onlyCopyProblem(source, identityOf(st), nullptr, fd, size))
+        return keep(path, false, *problem, source);
     unlinkChecked(dir, path, identityOf(st), false);
 }
 

@@ -76,17 +76,23 @@ public:
     bool stopRequested() const { return stop_.stop_requested(); }
 
 private:
-    FolderRef reach(const std::string& folder, std::string& why);
+    // Why a folder cannot be reached: a link or a file in the way (and which).
+    struct Blocked {
+        KeptBecause because = KeptBecause::SystemError;
+        std::string subject;
+        bool blocked = false;
+    };
+    FolderRef reach(const std::string& folder, Blocked& why);
     bool emptyButRemoved(int dir, const std::string& path) const;
-    void keep(const std::string& path, bool folder, std::string why);
+    void keep(const std::string& path, bool folder, KeptBecause because, std::string subject = {});
     void gone(const std::string& path, bool folder);
     void removed(const std::string& path, bool folder);
     bool unlinkChecked(const FolderRef& dir, const std::string& path, const Identity& identity, bool folder);
     static bool isRecorded(const Identity& recorded, const struct stat& st, int dir, const std::string& name);
     static bool isSameEntry(int dir, const std::string& name, const std::string& source);
     bool madeMeanwhile(int dir, const std::string& name, const struct stat& st, bool link) const;
-    std::string onlyCopyProblem(const std::string& source, const Identity& copy, const Digest* digest,
-                                int copyFd, std::uint64_t size) const;
+    std::optional<KeptBecause> onlyCopyProblem(const std::string& source, const Identity& copy, const Digest* digest,
+                                               int copyFd, std::uint64_t size) const;
 
     bool act_;
     std::stop_token stop_;

@@ -71,31 +71,73 @@ QString RestoreTexts::leftReason(const RestoreStep& step)
             .arg(name(step.detail), QString::fromLocal8Bit(std::strerror(step.error)));
     case LeftReason::AlreadyThere:
         return tr("its place holds an entry now: %1").arg(name(step.destination));
+    case LeftReason::OutsideRoot:
+        return tr("its place %1 is outside the folders files may be put back in").arg(name(step.destination));
+    case LeftReason::HiddenName:
+        return tr("the name %1 is hidden: putting back never makes such a name").arg(name(step.detail));
+    case LeftReason::NotMounted:
+        return step.error != 0 ? tr("the folder %1 does not exist: is the disk mounted?").arg(name(step.detail))
+                               : tr("the folder %1 is a mount point with nothing mounted: is the disk mounted?")
+                                     .arg(name(step.detail));
+    case LeftReason::LinkInPath:
+        return tr("%1 is a symbolic link: files are put back only through real folders").arg(name(step.detail));
+    case LeftReason::NotAFolder:
+        return tr("%1 is not a folder").arg(name(step.detail));
+    case LeftReason::SamePlace:
+        return tr("the same place as %1, whose name differs only in letter case").arg(name(step.detail));
+    case LeftReason::OtherShoot:
+        return tr("found only in folders of other dates than its own: another day's shoot");
     default:
         return oneLineName(fromUtf8(describeLeft(step)), kMaxShownChars);
     }
 }
 
-QString RestoreTexts::keptReason(const std::string& why)
+QString RestoreTexts::keptReason(const UndoItem& item)
 {
-    if (why == "not empty")
+    const QString subject = name(item.subject);
+    switch (item.because) {
+    case KeptBecause::NotEmpty:
         return tr("not empty");
-    if (why == "replaced since it was put back")
+    case KeptBecause::Replaced:
         return tr("replaced since it was put back");
-    if (why == "changed since it was put back")
+    case KeptBecause::Changed:
         return tr("changed since it was put back");
-    if (why == "its source is gone: this is the last link to the file")
+    case KeptBecause::ChangedMeanwhile:
+        return tr("changed while it was being undone");
+    case KeptBecause::LastLink:
         return tr("its source is gone: this is the last link to the file");
-    if (why == "not tried: the undo was stopped")
+    case KeptBecause::SourceGone:
+        return tr("its source %1 is gone: this is the only copy").arg(subject);
+    case KeptBecause::SourceNotAFile:
+        return tr("its source %1 is no longer a file: this is the only copy").arg(subject);
+    case KeptBecause::SourceIsThisFile:
+        return tr("its source %1 now leads to this very file: it is the only copy").arg(subject);
+    case KeptBecause::SourceChanged:
+        return tr("its source %1 changed: this is the only copy").arg(subject);
+    case KeptBecause::SourceDiffers:
+        return tr("its source %1 differs from it: this is the only copy").arg(subject);
+    case KeptBecause::SourceElsewhere:
+        return tr("its source %1 no longer leads to this file").arg(subject);
+    case KeptBecause::SourcesOwnName:
+        return tr("it is its source's own name");
+    case KeptBecause::NotTheRunsTemporary:
+        return tr("not the temporary the run made");
+    case KeptBecause::NotMadeByTheRun:
+        return tr("not made while its journal was written");
+    case KeptBecause::LinkInTheWay:
+        return tr("%1 is now a symbolic link: undo goes only through real folders").arg(subject);
+    case KeptBecause::NotAFolderInTheWay:
+        return tr("%1 is no longer a folder").arg(subject);
+    case KeptBecause::NoLongerAFolder:
+        return tr("no longer a folder");
+    case KeptBecause::OutsideTheJournal:
+        return tr("outside the folders of the journal");
+    case KeptBecause::Stopped:
         return tr("not tried: the undo was stopped");
-    constexpr std::string_view sourceBegin = "its source ";
-    constexpr std::string_view sourceEnd = " is gone or changed: this is the only copy";
-    if (why.size() > sourceBegin.size() + sourceEnd.size() && why.starts_with(sourceBegin) &&
-        why.ends_with(sourceEnd)) {
-        const std::string source = why.substr(sourceBegin.size(), why.size() - sourceBegin.size() - sourceEnd.size());
-        return tr("its source %1 is gone or changed: this is the only copy").arg(oneLineName(fromUtf8(source)));
+    case KeptBecause::SystemError:
+        break;
     }
-    return oneLineName(fromUtf8(why), kMaxShownChars);
+    return oneLineName(fromUtf8(item.why), kMaxShownChars);
 }
 
 } // namespace korvane::ui

@@ -31,7 +31,7 @@ public:
     // Why the plan leaves a missing file where it is.
     static QString leftReason(const RestoreStep& step);
     // Why undo keeps a file or folder it made (UndoItem::why).
-    static QString keptReason(const std::string& why);
+    static QString keptReason(const UndoItem& item);
 };
 
 } // namespace korvane::ui

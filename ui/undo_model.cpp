@@ -60,7 +60,7 @@ QString UndoModel::text(int row, int column) const
         QString path = oneLineName(fromBytes(item.path));
         return item.folder ? path + QLatin1Char('/') : path;
     }
-    case kWhyColumn: return item.action == UndoItem::Action::Keep ? RestoreTexts::keptReason(item.why) : QString();
+    case kWhyColumn: return item.action == UndoItem::Action::Keep ? RestoreTexts::keptReason(item) : QString();
     default: return {};
     }
 }

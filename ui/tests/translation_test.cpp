@@ -70,8 +70,17 @@ const std::vector<RestoreStep>& leftSteps()
 }
 
 // Why undo keeps something; the last one only the core knows.
-const std::vector<std::string> keptReasons = {
-    "not empty", "its source /media/a.avi is gone or changed: this is the only copy", "Permission denied"};
+UndoItem keptItem(KeptBecause because, std::string subject)
+{
+    UndoItem item;
+    item.because = because;
+    item.why = describeKept(because, subject);
+    item.subject = std::move(subject);
+    return item;
+}
+const std::vector<UndoItem> keptReasons = {keptItem(KeptBecause::NotEmpty, {}),
+                                           keptItem(KeptBecause::SourceGone, "/media/a.avi"),
+                                           keptItem(KeptBecause::SystemError, "Permission denied")};
 
 } // namespace
 
@@ -196,8 +205,8 @@ void TranslationTest::putBackAndUndoReasonsFollowTheLanguage_data()
     QStringList english;
     for (const RestoreStep& step : leftSteps())
         english << QString::fromStdString(describeLeft(step));
-    for (const std::string& why : keptReasons)
-        english << QString::fromStdString(why);
+    for (const UndoItem& item : keptReasons)
+        english << QString::fromStdString(item.why);
     QTest::newRow("C") << QLocale::c() << english;
     QTest::newRow("ja_JP") << QLocale(QLocale::Japanese, QLocale::Japan)
                            << QStringList{"見つかりません",
@@ -208,7 +217,7 @@ void TranslationTest::putBackAndUndoReasonsFollowTheLanguage_data()
                                           "戻す場所に今は別のものがあります: /media/v/Toast.avi",
                                           "not searched for: it names no file",
                                           "空ではありません",
-                                          "もとのファイル /media/a.avi がないか変更されています: これが唯一のコピーです",
+                                          "もとのファイル /media/a.avi がありません: これが唯一のコピーです",
                                           "Permission denied"};
 }
 
@@ -220,8 +229,8 @@ void TranslationTest::putBackAndUndoReasonsFollowTheLanguage()
     QStringList shown;
     for (const RestoreStep& step : leftSteps())
         shown << ui::RestoreTexts::leftReason(step);
-    for (const std::string& why : keptReasons)
-        shown << ui::RestoreTexts::keptReason(why);
+    for (const UndoItem& item : keptReasons)
+        shown << ui::RestoreTexts::keptReason(item);
     QCOMPARE(shown, reasons);
 }
 

@@ -518,8 +518,92 @@ to %3</source>
         <translation>試していません: 元に戻すのを中止しました</translation>
     </message>
     <message>
-        <source>its source %1 is gone or changed: this is the only copy</source>
-        <translation>もとのファイル %1 がないか変更されています: これが唯一のコピーです</translation>
+        <source>its place %1 is outside the folders files may be put back in</source>
+        <translation>戻す場所 %1 は、ファイルを戻してよいフォルダーの外にあります</translation>
+    </message>
+    <message>
+        <source>the name %1 is hidden: putting back never makes such a name</source>
+        <translation>名前 %1 は隠し名です: 戻すときにこのような名前は作りません</translation>
+    </message>
+    <message>
+        <source>the folder %1 does not exist: is the disk mounted?</source>
+        <translation>フォルダー %1 がありません: ディスクはマウントされていますか?</translation>
+    </message>
+    <message>
+        <source>the folder %1 is a mount point with nothing mounted: is the disk mounted?</source>
+        <translation>フォルダー %1 は何もマウントされていないマウント ポイントです: ディスクはマウントされていますか?</translation>
+    </message>
+    <message>
+        <source>%1 is a symbolic link: files are put back only through real folders</source>
+        <translation>%1 はシンボリック リンクです: ファイルは本物のフォルダーを通ってだけ戻します</translation>
+    </message>
+    <message>
+        <source>%1 is not a folder</source>
+        <translation>%1 はフォルダーではありません</translation>
+    </message>
+    <message>
+        <source>the same place as %1, whose name differs only in letter case</source>
+        <translation>%1 と同じ場所です (名前の違いは大文字と小文字だけです)</translation>
+    </message>
+    <message>
+        <source>found only in folders of other dates than its own: another day&apos;s shoot</source>
+        <translation>自分のものとは別の日付のフォルダーにだけ見つかりました: 別の日の撮影です</translation>
+    </message>
+    <message>
+        <source>changed while it was being undone</source>
+        <translation>元に戻す間に変更されました</translation>
+    </message>
+    <message>
+        <source>its source %1 is gone: this is the only copy</source>
+        <translation>もとのファイル %1 がありません: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 is no longer a file: this is the only copy</source>
+        <translation>もとのファイル %1 はもうファイルではありません: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 now leads to this very file: it is the only copy</source>
+        <translation>もとのファイル %1 は今このファイル自身を指しています: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 changed: this is the only copy</source>
+        <translation>もとのファイル %1 は変更されました: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 differs from it: this is the only copy</source>
+        <translation>もとのファイル %1 と内容が違います: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 no longer leads to this file</source>
+        <translation>もとのファイル %1 はもうこのファイルを指していません</translation>
+    </message>
+    <message>
+        <source>it is its source&apos;s own name</source>
+        <translation>もとのファイル自身の名前です</translation>
+    </message>
+    <message>
+        <source>not the temporary the run made</source>
+        <translation>実行で作った一時ファイルではありません</translation>
+    </message>
+    <message>
+        <source>not made while its journal was written</source>
+        <translation>ジャーナルを書いている間に作られたものではありません</translation>
+    </message>
+    <message>
+        <source>%1 is now a symbolic link: undo goes only through real folders</source>
+        <translation>%1 は今シンボリック リンクです: 元に戻すときは本物のフォルダーだけを通ります</translation>
+    </message>
+    <message>
+        <source>%1 is no longer a folder</source>
+        <translation>%1 はもうフォルダーではありません</translation>
+    </message>
+    <message>
+        <source>no longer a folder</source>
+        <translation>もうフォルダーではありません</translation>
+    </message>
+    <message>
+        <source>outside the folders of the journal</source>
+        <translation>ジャーナルのフォルダーの外にあります</translation>
     </message>
 </context>
 <context>
