@@ -39,6 +39,9 @@ const char* const kUsage = N_(
     "                       was looked for and why it was not found\n"
     "  --search DIR         after the report, look for the missing files in DIR and\n"
     "                       the folders below it (repeatable), and suggest mappings\n"
+    "  --prefer DIR         with --search, where different files of a missing file\n"
+    "                       are found and nothing tells them apart, take the one\n"
+    "                       below DIR (repeatable, the first that holds one wins)\n"
     "  --candidates N       show at most N places (1 or more; default 5) where each\n"
     "                       missing file was found, best first, and count the rest\n"
     "  --one-file-system    search only the file systems the DIRs are on: do not\n"
@@ -122,6 +125,7 @@ enum OptionCode : int {
     kCopy,
     kUndo,
     kRestoreRoot,
+    kPrefer,
 };
 
 const option kLongOptions[] = {
@@ -142,6 +146,7 @@ const option kLongOptions[] = {
     {"copy", no_argument, nullptr, kCopy},
     {"undo", required_argument, nullptr, kUndo},
     {"restore-root", required_argument, nullptr, kRestoreRoot},
+    {"prefer", required_argument, nullptr, kPrefer},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -185,10 +190,12 @@ const char* conflict(const CliOptions& o)
         return _("--explain cannot be combined with --json");
     if (o.candidatesGiven && o.searchFolders.empty())
         return _("--candidates needs --search");
+    if (!o.prefer.empty() && o.searchFolders.empty())
+        return _("--prefer chooses among what --search finds: give the folders to search");
     if (o.oneFileSystem && o.searchFolders.empty())
         return _("--one-file-system limits --search: give the folders to search");
     if (o.undo && (!o.files.empty() || o.restore || o.apply || o.copy || !o.searchFolders.empty() || o.json ||
-                   !o.restoreRoots.empty() ||
+                   !o.restoreRoots.empty() || !o.prefer.empty() ||
                    o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage))
         return _("--undo JOURNAL is given alone");
     if (o.restore && o.searchFolders.empty())
@@ -324,6 +331,11 @@ private:
             return true;
         case kUndo:
             options_.undo = value;
+            return true;
+        case kPrefer:
+            if (!isFolder(value))
+                return usageError(formatted(_("--prefer %s: not a folder"), value), false);
+            options_.prefer.emplace_back(value);
             return true;
         case kRestoreRoot:
             if (!isFolder(value))

@@ -44,6 +44,9 @@ struct CliOptions {
     // --restore-root: folders below which names that are not Windows paths
     // may be put back (else only relative names, below the project's folder).
     std::vector<std::string> restoreRoots;
+    // --prefer: folders whose files win where nothing else tells different
+    // files of a missing file apart, in the order given.
+    std::vector<std::string> prefer;
     std::optional<std::string> undo;
     // The projects and folders of projects, as given; at least one but with --undo.
     std::vector<std::string> files;

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <stop_token>
 #include <sys/stat.h>
@@ -71,6 +72,13 @@ SearchResults search(const RunSettings& settings, const PathResolver& resolver,
     searchOptions.match.checkedCandidates = options.candidates;
     searchOptions.suggest.inUse = resolver.drives().all();
     searchOptions.index.oneFileSystem = options.oneFileSystem;
+    // As the index spells its paths: absolute, links not resolved.
+    for (const std::string& folder : options.prefer) {
+        std::string path = std::filesystem::absolute(folder).lexically_normal().string();
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        searchOptions.decide.prefer.push_back(std::move(path));
+    }
     searchOptions.index.jobs = options.jobs;
     searchOptions.index.stop = settings.stop;
     if (progress) {

@@ -19,6 +19,9 @@ std::string renderRestorePlan(const RestorePlan& plan, const TextOptions& option
 // were copied.
 std::string renderRestoreOutcome(const RestorePlan& plan, const ApplyResult& applied, const TextOptions& options);
 
+// A modification time as "2024-06-15 14:03:22 UTC".
+std::string timeText(std::int64_t nanoseconds);
+
 // "linked", "copied", "appeared", ...: the words of the JSON document.
 std::string_view outcomeName(StepOutcome outcome);
 std::string_view leftReasonName(LeftReason reason);

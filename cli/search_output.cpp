@@ -1,5 +1,6 @@
 #include "cli/search_output.h"
 
+#include "cli/readable_name.h"
 #include "cli/restore_output.h"
 #include "text/ascii.h"
 #include "text/terminal_quote.h"
@@ -21,9 +22,9 @@ std::string plural(std::size_t n, std::string_view one, std::string_view many)
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
 
-std::string_view shownPath(const MissingMatch& match, const TextOptions& options)
+std::string_view shownPath(const MissingMatch& match, const TextOptions&)
 {
-    return options.decodedPaths ? std::string_view(match.file.decoded) : std::string_view(match.file.stored);
+    return readableName(match.file.stored, match.file.decoded);
 }
 
 std::string_view describe(MatchKind kind)
@@ -195,6 +196,11 @@ Json restoreOf(const RestoreFacts& restore)
         entry["destination"] = step.destination.empty() ? Json(nullptr) : Json(escapeStoredBytes(step.destination));
         entry["sizes"] = step.differentSizes;
         entry["identical_copies"] = step.putBack ? Json(step.identicalCopies) : Json(nullptr);
+        Json& choices = entry["choices"] = Json::array();
+        for (const Choice& choice : step.choices)
+            choices.push_back({{"path", escapeStoredBytes(choice.path)},
+                               {"size", choice.size},
+                               {"modified", text(timeText(choice.mtime))}});
         if (applied) {
             entry["outcome"] = text(outcomeName(applied->steps[k].outcome));
             entry["error"] = pathOrNull(applied->steps[k].error);

@@ -42,7 +42,7 @@ _korvane_scan()
     _init_completion -s -n := || return
 
     case $prev in
-        --search | --restore-root)
+        --search | --restore-root | --prefer)
             _filedir -d
             return
             ;;
@@ -77,7 +77,7 @@ _korvane_scan()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--trace --map --codepage --utf8 --explain
             --search --candidates --one-file-system --jobs --json --restore
-            --apply --copy --restore-root --undo --help --version' -- "$cur"))
+            --apply --copy --restore-root --prefer --undo --help --version' -- "$cur"))
         return
     fi
 

@@ -272,6 +272,37 @@ TEST_F(Restore, PlacesOutsideTheirRootsAreLeftAndNeverWritten)
     EXPECT_FALSE(fs::exists(dir / "home"));
 }
 
+// Another client's card of the same structure and two days of another
+// camera hold the clip's name: nothing tells them apart, so the plan lists
+// them for the user and puts none back, and no mapping is suggested for
+// it; --prefer puts back exactly the tree preferred.
+TEST_F(Restore, DifferentFilesNothingTellsApartAreListedAndPreferChoosesATree)
+{
+    const std::string search = dir / "new";
+    fs::create_directories(driveD());
+    dir.touch("new/Archive/2023-09-02_Kunde_B/KarteA/PRIVATE/M4ROOT/CLIP/C0001.avi", "client B");
+    dir.touch("new/Footage/2024-06-08/FX6/C0001.avi", "the 8th");
+    dir.touch("new/Footage/2024-06-09/FX6/C0001.avi", "the 9th");
+    const std::string file = project({"D:\\Karten\\Kunde_A\\KarteA\\PRIVATE\\M4ROOT\\CLIP\\C0001.avi"});
+
+    const ProcessResult text = scan({"--map", mapD(), "--search", search, "--restore", file});
+    EXPECT_NE(text.out.find("    left: 3 different files found (8, 7 and 7 bytes); nothing tells them apart: "
+                            "--prefer FOLDER chooses\r\n        " +
+                            search + "/Archive/2023-09-02_Kunde_B/KarteA/PRIVATE/M4ROOT/CLIP/C0001.avi (8 bytes, "
+                                     "modified "),
+              std::string::npos)
+        << text.out;
+    const ProcessResult json = scan({"--json", "--map", mapD(), "--search", search, "--restore", file});
+    const Json doc = Json::parse(json.out);
+    EXPECT_EQ(doc.at("restore").at("steps").at(0).at("choices").size(), 3u);
+    EXPECT_TRUE(doc.at("mappings").empty()) << "no mapping sends the clip to one of them";
+
+    const ProcessResult preferred = scan({"--map", mapD(), "--search", search, "--prefer",
+                                          search + "/Footage/2024-06-08", "--restore", "--apply", file});
+    EXPECT_EQ(preferred.status, 0) << preferred.out << preferred.err;
+    EXPECT_EQ(contentOf(driveD() + "/Karten/Kunde_A/KarteA/PRIVATE/M4ROOT/CLIP/C0001.avi"), "the 8th");
+}
+
 TEST_F(Restore, CopiesAcrossFileSystemsAndWhenAsked)
 {
     struct Case {
