@@ -119,7 +119,7 @@ std::string describeLeft(const RestoreStep& step)
 
 bool choose(RestoreStep& step, std::size_t choice)
 {
-    if (step.putBack || choice >= step.choices.size())
+    if (choice >= step.choices.size())
         return false;
     const std::optional<SeenFile> seen = seeFile(step.choices[choice].path);
     if (!seen || seen->identity.size != step.choices[choice].size || seen->identity.mtime != step.choices[choice].mtime)
@@ -129,6 +129,15 @@ bool choose(RestoreStep& step, std::size_t choice)
     step.sourceIdentity = seen->identity;
     step.identicalCopies = 1;
     return true;
+}
+
+void unchoose(RestoreStep& step)
+{
+    if (step.choices.empty())
+        return;
+    step.putBack = false;
+    step.source.clear();
+    step.sourceIdentity = {};
 }
 
 RestorePlan makeRestorePlan(const SearchResults& results, PathResolver& resolver, const PlanOptions& options)

@@ -109,8 +109,11 @@ struct PlanOptions {
 RestorePlan makeRestorePlan(const SearchResults& results, PathResolver& resolver, const PlanOptions& options = {});
 
 // What the user chose for a step left between different files: its
-// `choice`-th file is put back, if it is still the file listed (same size
-// and modification time). False, and the step left as it was, otherwise.
+// `choice`-th file is put back (in place of one chosen before), if it is
+// still the file listed (same size and modification time). False, and the
+// step as it was, otherwise.
 bool choose(RestoreStep& step, std::size_t choice);
+// Takes the user's choice back: the step is left between its files again.
+void unchoose(RestoreStep& step);
 
 } // namespace korvane

@@ -5,6 +5,9 @@
 #include "ui/shown_name.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLocale>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -97,6 +100,13 @@ void PutBackDlg::makeControls()
     detail_->setFixedHeight(detail_->fontMetrics().lineSpacing() * kDetailLines +
                             2 * static_cast<int>(detail_->document()->documentMargin()));
 
+    // For a file left between different files: the user's choice among them.
+    chooser_ = new QComboBox(this);
+    chooser_->setObjectName(QStringLiteral("choiceBox"));
+    chooser_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    chooser_->setVisible(false);
+    connect(chooser_, &QComboBox::activated, this, [this](int index) { takeChoice(index); });
+
     copy_ = new QCheckBox(tr("&Copy instead of linking"), this);
     copy_->setObjectName(QStringLiteral("copyCheck"));
     copy_->setToolTip(tr("Files are hard-linked where they can be, so that they take no room twice; "
@@ -119,6 +129,7 @@ void PutBackDlg::makeControls()
     layout->addWidget(summary_);
     layout->addWidget(list_, 1);
     layout->addWidget(detail_);
+    layout->addWidget(chooser_);
     layout->addWidget(copy_);
     layout->addWidget(progress_);
     layout->addWidget(buttons);
@@ -151,7 +162,7 @@ void PutBackDlg::startPlan(std::shared_ptr<const SearchResults> results, PlanSet
         });
 }
 
-void PutBackDlg::showPlan(std::shared_ptr<const RestorePlan> plan, const QString& error)
+void PutBackDlg::showPlan(std::shared_ptr<RestorePlan> plan, const QString& error)
 {
     progress_->setVisible(false);
     progress_->setRange(0, 1);
@@ -161,19 +172,72 @@ void PutBackDlg::showPlan(std::shared_ptr<const RestorePlan> plan, const QString
     }
     madePlan_ = std::move(plan);
     model_->setPlan(madePlan_);
+    showCounts();
+    copy_->setEnabled(true);
+    if (model_->rowCount() > 0)
+        list_->setCurrentIndex(model_->index(0, 0));
+}
+
+void PutBackDlg::showCounts()
+{
     const std::size_t missing = madePlan_->steps.size();
     summary_->setText(missing == 0 ? tr("Nothing is missing.")
                                    : tr("%1 of %2 can be put back.")
                                          .arg(madePlan_->putBackCount())
                                          .arg(RestoreTexts::missingFiles(missing)));
     putBack_->setEnabled(madePlan_->putBackCount() > 0);
-    copy_->setEnabled(true);
-    if (model_->rowCount() > 0)
-        list_->setCurrentIndex(model_->index(0, 0));
+}
+
+// The files of the current row to choose from, when the plan left it
+// between different files and nothing was put back yet.
+void PutBackDlg::showChoices()
+{
+    const QModelIndex current = list_->currentIndex();
+    const RestoreStep* step =
+        madePlan_ && current.isValid() ? &madePlan_->steps[static_cast<std::size_t>(current.row())] : nullptr;
+    const bool choosing = step && !step->choices.empty() && !applyTask_.running() && !applied_;
+    chooser_->setVisible(choosing);
+    if (!choosing)
+        return;
+    chooser_->clear();
+    chooser_->addItem(tr("Leave it: choose one of the %1 different files found").arg(step->choices.size()));
+    int chosen = 0;
+    for (std::size_t k = 0; k < step->choices.size(); ++k) {
+        const Choice& choice = step->choices[k];
+        const QDateTime modified = QDateTime::fromMSecsSinceEpoch(choice.mtime / 1000000);
+        chooser_->addItem(tr("%1 (%2, modified %3)")
+                              .arg(oneLineName(fromBytes(choice.path), 300), RestoreTexts::bytes(choice.size),
+                                   QLocale().toString(modified, QLocale::ShortFormat)));
+        if (step->putBack && step->source == choice.path)
+            chosen = static_cast<int>(k) + 1;
+    }
+    chooser_->setCurrentIndex(chosen);
+}
+
+void PutBackDlg::takeChoice(int index)
+{
+    const QModelIndex current = list_->currentIndex();
+    if (!madePlan_ || !current.isValid() || applyTask_.running() || applied_)
+        return;
+    RestoreStep& step = madePlan_->steps[static_cast<std::size_t>(current.row())];
+    if (index <= 0) {
+        unchoose(step);
+    } else if (!choose(step, static_cast<std::size_t>(index - 1))) {
+        unchoose(step);
+        chooser_->setCurrentIndex(0);
+        detail_->setPlainText(tr("That file has changed since it was found: search again to see it as it is."));
+        model_->stepChanged(current.row());
+        showCounts();
+        return;
+    }
+    model_->stepChanged(current.row());
+    showCounts();
+    showDetail();
 }
 
 void PutBackDlg::showDetail()
 {
+    showChoices();
     const QModelIndex current = list_->currentIndex();
     if (!current.isValid()) {
         detail_->clear();

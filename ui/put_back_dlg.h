@@ -21,6 +21,7 @@
 #include "ui/stop_grace.h"
 
 #include <QCoreApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QString>
 
@@ -80,8 +81,11 @@ private:
 
     void makeControls();
     void startPlan(std::shared_ptr<const SearchResults> results, PlanSettings settings);
-    void showPlan(std::shared_ptr<const RestorePlan> plan, const QString& error);
+    void showPlan(std::shared_ptr<RestorePlan> plan, const QString& error);
     void showDetail();
+    void showChoices();
+    void takeChoice(int index);
+    void showCounts();
     void startApply();
     void showProgress();
     void finishApply(ApplyResult result);
@@ -91,7 +95,9 @@ private:
     BackgroundTask planTask_{this};
     BackgroundTask applyTask_{this};
     std::shared_ptr<Progress> progressShared_;
-    std::shared_ptr<const RestorePlan> madePlan_;
+    // The plan, as made and then as the user chose for files it left
+    // between different files (never changed while it is carried out).
+    std::shared_ptr<RestorePlan> madePlan_;
     std::optional<ApplyResult> applied_;
     StopGrace stopGrace_;
     bool closeRequested_ = false;
@@ -99,6 +105,7 @@ private:
     QLabel* summary_ = nullptr;
     QTreeView* list_ = nullptr;
     QPlainTextEdit* detail_ = nullptr;
+    QComboBox* chooser_ = nullptr;
     QCheckBox* copy_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* putBack_ = nullptr;

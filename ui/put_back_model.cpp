@@ -34,6 +34,11 @@ void PutBackModel::setOutcome(const ApplyResult* result)
         emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
 }
 
+void PutBackModel::stepChanged(int row)
+{
+    emit dataChanged(index(row, 0), index(row, kColumns - 1));
+}
+
 int PutBackModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() || !plan_ ? 0 : static_cast<int>(plan_->steps.size());

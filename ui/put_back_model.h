@@ -29,6 +29,8 @@ public:
     // What carrying the plan out did (null: nothing yet); `result` must
     // stay as long as the model shows it.
     void setOutcome(const ApplyResult* result);
+    // The step of `row` changed (the user chose a file for it).
+    void stepChanged(int row);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -12,6 +12,7 @@
 #include "ui/scan_dlg.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -72,12 +73,14 @@ private slots:
     void putBackRestoresAMovedFolderAndUndoRemovesIt();
     void leavingAPlanOrAnUndoBeforeItIsDoneChangesNothing();
     void aPlanUsesTheMappingsOfWhenItIsMade();
+    void theUserChoosesAmongDifferentFilesNothingTellsApart();
 
 private:
     bool undoEnabled() const;
-    // Find missing files in `folder`, "Put back...", "Put back" (copying
-    // where `copy`), "Close"; then the scan that follows.
-    PutBackSeen putBack(const QString& folder, bool copy);
+    // Find missing files in `folder`, "Put back...", (`beforePutBack` with
+    // the plan shown,) "Put back" (copying where `copy`), "Close"; then the
+    // scan that follows.
+    PutBackSeen putBack(const QString& folder, bool copy, const std::function<void(QDialog&)>& beforePutBack = {});
     // "Undo last put back", "Remove", "Close"; then the scan that follows.
     UndoSeen undo();
 };
@@ -106,7 +109,7 @@ bool PutBackTest::undoEnabled() const
     return false;
 }
 
-PutBackSeen PutBackTest::putBack(const QString& folder, bool copy)
+PutBackSeen PutBackTest::putBack(const QString& folder, bool copy, const std::function<void(QDialog&)>& beforePutBack)
 {
     PutBackSeen seen;
     modals.folderAnswers = {folder};
@@ -126,7 +129,11 @@ PutBackSeen PutBackTest::putBack(const QString& folder, bool copy)
         auto* copyCheck = dialog.findChild<QCheckBox*>(QStringLiteral("copyCheck"));
         auto* summary = dialog.findChild<QLabel*>(QStringLiteral("putBackSummary"));
         if (!put || !list || !button || !close || !copyCheck || !summary ||
-            !waitUntil([put] { return !put->planning(); }) || !button->isEnabled())
+            !waitUntil([put] { return !put->planning(); }))
+            return -1;
+        if (beforePutBack)
+            beforePutBack(dialog);
+        if (!button->isEnabled())
             return -1;
         seen.files = rows(list, 0);
         seen.planned = rows(list, 1);
@@ -401,6 +408,48 @@ void PutBackTest::aPlanUsesTheMappingsOfWhenItIsMade()
     QCOMPARE(seen.to, QStringList({drive + QStringLiteral("/Party/Cake.avi")}));
     QCOMPARE(seen.outcomes, QStringList({QStringLiteral("linked")}));
     QVERIFY(dlg->lastMissing().empty());
+}
+
+void PutBackTest::theUserChoosesAmongDifferentFilesNothingTellsApart()
+{
+    // Two cards hold a clip of the name, of different content, and nothing
+    // in their folders tells which one the project meant: the plan leaves
+    // it, and puts back only the one the user picks.
+    const QString drive = tempPath(QStringLiteral("drive"));
+    const QString usb = tempPath(QStringLiteral("usb"));
+    QVERIFY(QDir().mkpath(drive));
+    writeText(usb + QStringLiteral("/CardA/Clip.avi"), "the first card's");
+    writeText(usb + QStringLiteral("/CardB/Clip.avi"), "the second card's");
+    ConfigFile config;
+    QVERIFY(config.setMapping("D:", drive.toStdString()));
+    QVERIFY(config.save(configFile.toStdString()));
+    testkit::ProjectModel model;
+    model.mainAV = {{"D:\\Shoot\\Clip.avi", "", 0}};
+    const QString project = tempPath(QStringLiteral("shoot.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    process(project);
+
+    QStringList planned, chosen, choices;
+    const PutBackSeen seen = putBack(usb, false, [&](QDialog& dialog) {
+        auto* list = dialog.findChild<QTreeView*>(QStringLiteral("putBackList"));
+        auto* chooser = dialog.findChild<QComboBox*>(QStringLiteral("choiceBox"));
+        QVERIFY(list && chooser);
+        planned = rows(list, 1);
+        list->setCurrentIndex(list->model()->index(0, 0));
+        QVERIFY(chooser->isVisible());
+        for (int k = 0; k < chooser->count(); ++k)
+            choices << chooser->itemText(k);
+        const int second = chooser->findText(QStringLiteral("CardB"), Qt::MatchContains);
+        QVERIFY(second > 0);
+        chooser->setCurrentIndex(second);
+        emit chooser->activated(second);
+        chosen = rows(list, 1);
+    });
+    QCOMPARE(planned, QStringList({QStringLiteral("left")}));
+    QCOMPARE(choices.size(), 3); // "leave it", then the two files
+    QCOMPARE(chosen, QStringList({QStringLiteral("put back")}));
+    QCOMPARE(seen.outcomes, QStringList({QStringLiteral("linked")}));
+    QCOMPARE(readAll(drive + QStringLiteral("/Shoot/Clip.avi")), QByteArray("the second card's"));
 }
 
 QTEST_MAIN(PutBackTest)

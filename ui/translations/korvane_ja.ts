@@ -605,6 +605,18 @@ to %3</source>
         <source>outside the folders of the journal</source>
         <translation>ジャーナルのフォルダーの外にあります</translation>
     </message>
+    <message>
+        <source>Leave it: choose one of the %1 different files found</source>
+        <translation>戻さない: 見つかった %1 個の異なるファイルから 1 つを選んでください</translation>
+    </message>
+    <message>
+        <source>%1 (%2, modified %3)</source>
+        <translation>%1 (%2、更新 %3)</translation>
+    </message>
+    <message>
+        <source>That file has changed since it was found: search again to see it as it is.</source>
+        <translation>そのファイルは見つけた後に変更されました: もう一度探して今の状態を確かめてください。</translation>
+    </message>
 </context>
 <context>
     <name>korvane::ui::UndoDlg</name>
