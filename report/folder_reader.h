@@ -85,7 +85,8 @@ public:
     virtual int realPath(const std::string& path, std::string& out);
     // Whether the file `path` can be opened for reading: 0, or the system's
     // error number. A path too long to ask about counts as readable (its
-    // folder could be entered). A reader of its own need not answer.
+    // folder could be entered). A reader of its own need not answer; one
+    // that does must answer several threads at once.
     virtual int readable(const std::string& path);
 };
 

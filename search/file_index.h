@@ -104,6 +104,8 @@ public:
     // that read it, once per call (the walk does not ask: most files found
     // are never a candidate).
     bool readable(FileId file) const;
+    // Whether each of `files` can be read, asked on a few threads at once.
+    std::vector<bool> readable(const std::vector<FileId>& files) const;
 
     // A folder's absolute path ("/" for the root of the file system), made
     // from the names of the folders above it (each folder keeps only its own

@@ -209,6 +209,13 @@ FolderMatch FolderEvidence::match(const Stored& stored, FolderId folder) const
             result.distinctive |= std::uint64_t{1} << s;
     }
     result.otherDate = stored.anyDate && pathDates && !sameDate;
+    const std::size_t count = stored.names.size();
+    while (result.sharedTail < depth && result.sharedTail < count && result.sharedTail < 0xFFFF) {
+        const std::uint32_t name = stored.names[count - 1 - result.sharedTail];
+        if (name == kNoName || names_[chain[result.sharedTail]] != name)
+            break;
+        ++result.sharedTail;
+    }
     return result;
 }
 

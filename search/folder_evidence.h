@@ -36,6 +36,8 @@ struct FolderMatch {
     // The path names dates, and none of those the stored folders name: a
     // file of another day's shoot.
     bool otherDate = false;
+    // How many of the last stored folders the path ends in, in order.
+    std::uint16_t sharedTail = 0;
 
     // Whether this holds a distinctive stored folder that `other` does not.
     bool tellsApartFrom(const FolderMatch& other) const;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <bit>
 #include <fcntl.h>
-#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,8 +41,8 @@ bool clearlyBefore(const Candidate& a, const Candidate& b)
 // Best first, as the match ranks them (the other extension aside).
 bool ranksBefore(const Candidate& a, const Candidate& b)
 {
-    if (std::popcount(a.distinctive) != std::popcount(b.distinctive))
-        return std::popcount(a.distinctive) > std::popcount(b.distinctive);
+    if (a.distinctiveCount != b.distinctiveCount)
+        return a.distinctiveCount > b.distinctiveCount;
     if (a.anchoredTail != b.anchoredTail)
         return a.anchoredTail > b.anchoredTail;
     if (a.weight != b.weight)
@@ -73,7 +72,7 @@ std::optional<FolderId> folderOfGroup(const FileIndex& index, const std::vector<
         Candidate evidence; // of any of its files: one stored folder, one path
         std::size_t files = 0;
     };
-    std::map<FolderId, Tally> tallies;
+    std::unordered_map<FolderId, Tally> tallies;
     for (const std::size_t m : members) {
         for (const Candidate& c : matches[m].candidates) {
             if (c.kind != MatchKind::SameName || c.otherDate)
@@ -107,35 +106,43 @@ public:
     Decision decide(const MissingMatch& match, std::optional<FolderId> groupFolder);
 
 private:
-    std::vector<Candidate> liveCandidates(const MissingMatch& match, bool& otherShoot);
+    using Live = std::vector<const Candidate*>;
+    void liveCandidates(const MissingMatch& match, Live& live, bool& otherShoot);
+    bool readable(const Candidate& c) const { return c.readable || index_.readable(c.file); }
     bool sameContent(FileId a, const std::vector<FileId>& others);
-    Decision byEvidence(std::vector<Candidate>& live);
+    Decision byEvidence(Live& live);
     std::optional<FileId> preferred(const std::vector<std::vector<FileId>>& groups);
 
     const FileIndex& index_;
     const DecisionOptions& options_;
     FolderEvidence evidence_;
     ContentOracle content_;
+    std::vector<Candidate> all_; // of a match that kept only the best for showing
+    Live live_;
+    std::vector<const Candidate*> checks_;
 };
 
-// The candidates of the stored name itself, but those under other dates;
-// all of them where the match kept only the best for showing.
-std::vector<Candidate> Decider::liveCandidates(const MissingMatch& match, bool& otherShoot)
+// The candidates of the stored name itself, best first, but those under
+// other dates; all of them where the match kept only the best for showing.
+void Decider::liveCandidates(const MissingMatch& match, Live& live, bool& otherShoot)
 {
-    std::vector<Candidate> all;
-    if (match.candidateCount > match.candidates.size())
-        all = sameNameCandidates(index_, evidence_, match);
-    else
-        for (const Candidate& c : match.candidates)
-            if (c.kind == MatchKind::SameName)
-                all.push_back(c);
-    std::vector<Candidate> live;
-    for (const Candidate& c : all)
+    const std::vector<Candidate>* source = &match.candidates;
+    if (match.candidateCount > match.candidates.size()) {
+        all_ = sameNameCandidates(index_, evidence_, match);
+        std::stable_sort(all_.begin(), all_.end(), ranksBefore);
+        source = &all_;
+    }
+    // The match ranks them so already (those of other dates last).
+    live.clear();
+    bool any = false;
+    for (const Candidate& c : *source) {
+        if (c.kind != MatchKind::SameName)
+            continue;
+        any = true;
         if (!c.otherDate)
-            live.push_back(c);
-    otherShoot = live.empty() && !all.empty();
-    std::stable_sort(live.begin(), live.end(), ranksBefore);
-    return live;
+            live.push_back(&c);
+    }
+    otherShoot = live.empty() && any;
 }
 
 bool Decider::sameContent(FileId a, const std::vector<FileId>& others)
@@ -168,24 +175,33 @@ std::optional<FileId> Decider::preferred(const std::vector<std::vector<FileId>>&
 
 // The best file, with every file its evidence does not tell apart from it;
 // taken when they all hold the same bytes.
-Decision Decider::byEvidence(std::vector<Candidate>& live)
+Decision Decider::byEvidence(Live& live)
 {
     Decision decision;
     for (;;) {
-        const Candidate& winner = live.front();
-        std::vector<FileId> contenders{winner.file};
+        const Candidate& winner = *live.front();
+        std::vector<const Candidate*>& checks = checks_;
+        checks.assign(1, &winner);
         for (std::size_t k = 1; k < live.size(); ++k)
-            if (!clearlyBefore(winner, live[k]))
-                contenders.push_back(live[k].file);
+            if (!clearlyBefore(winner, *live[k]))
+                checks.push_back(live[k]);
         // A file that cannot be opened is no source: the next one takes its place.
-        const auto unreadable = std::find_if(contenders.begin(), contenders.end(),
-                                             [&](FileId f) { return !index_.readable(f); });
-        if (unreadable != contenders.end()) {
-            std::erase_if(live, [&](const Candidate& c) { return c.file == *unreadable; });
+        const auto unreadable =
+            std::find_if(checks.begin(), checks.end(), [&](const Candidate* c) { return !readable(*c); });
+        if (unreadable != checks.end()) {
+            std::erase(live, *unreadable);
             if (live.empty())
                 return decision;
             continue;
         }
+        if (checks.size() == 1) {
+            decision.kind = Decision::Kind::Chosen;
+            decision.chosen = winner.file;
+            return decision;
+        }
+        std::vector<FileId> contenders;
+        for (const Candidate* c : checks)
+            contenders.push_back(c->file);
         const std::vector<std::vector<FileId>> groups = content_.groups(contenders);
         if (groups.size() == 1) {
             decision.kind = Decision::Kind::Chosen;
@@ -212,29 +228,29 @@ Decision Decider::decide(const MissingMatch& match, std::optional<FolderId> grou
     if (!match.found() || match.candidates.front().kind == MatchKind::OtherExtension)
         return decision;
     bool otherShoot = false;
-    std::vector<Candidate> live = liveCandidates(match, otherShoot);
-    if (live.empty()) {
+    liveCandidates(match, live_, otherShoot);
+    if (live_.empty()) {
         decision.kind = otherShoot ? Decision::Kind::OtherShoot : Decision::Kind::NotFound;
         return decision;
     }
     // The file in its folder's folder, unless a file of other content has
     // a distinctive name that folder lacks.
-    const auto inFolder = std::find_if(live.begin(), live.end(), [&](const Candidate& c) {
-        return groupFolder && index_.folderOf(c.file) == *groupFolder;
+    const auto inFolder = std::find_if(live_.begin(), live_.end(), [&](const Candidate* c) {
+        return groupFolder && index_.folderOf(c->file) == *groupFolder;
     });
-    if (inFolder != live.end() && index_.readable(inFolder->file)) {
+    if (inFolder != live_.end() && readable(**inFolder)) {
         std::vector<FileId> rivals;
-        for (const Candidate& c : live)
-            if (tellsApart(c, *inFolder))
-                rivals.push_back(c.file);
-        if (rivals.empty() || sameContent(inFolder->file, rivals)) {
+        for (const Candidate* c : live_)
+            if (tellsApart(*c, **inFolder))
+                rivals.push_back(c->file);
+        if (rivals.empty() || sameContent((*inFolder)->file, rivals)) {
             decision.kind = Decision::Kind::Chosen;
-            decision.chosen = inFolder->file;
+            decision.chosen = (*inFolder)->file;
             decision.byFolder = true;
             return decision;
         }
     }
-    return byEvidence(live);
+    return byEvidence(live_);
 }
 
 } // namespace
@@ -320,21 +336,28 @@ std::vector<std::vector<FileId>> ContentOracle::groups(const std::vector<FileId>
 std::vector<Decision> decideMissing(const FileIndex& index, const std::vector<MissingMatch>& matches,
                                     const DecisionOptions& options)
 {
-    std::unordered_map<std::string, std::vector<std::size_t>> byFolder;
-    for (std::size_t m = 0; m < matches.size(); ++m)
-        if (matches[m].found())
-            byFolder[folderKeyOf(matches[m])].push_back(m);
-    std::unordered_map<std::string, std::optional<FolderId>> folders;
-    for (const auto& [key, members] : byFolder)
-        if (members.size() >= 2)
-            folders[key] = folderOfGroup(index, matches, members);
+    // The stored folders, each a group of the matches below it.
+    std::unordered_map<std::string, std::size_t> groupIds;
+    std::vector<std::size_t> groupOf(matches.size());
+    std::vector<std::vector<std::size_t>> groups;
+    for (std::size_t m = 0; m < matches.size(); ++m) {
+        if (!matches[m].found())
+            continue;
+        const auto [it, added] = groupIds.try_emplace(folderKeyOf(matches[m]), groups.size());
+        if (added)
+            groups.emplace_back();
+        groups[it->second].push_back(m);
+        groupOf[m] = it->second;
+    }
+    std::vector<std::optional<FolderId>> folders(groups.size());
+    for (std::size_t g = 0; g < groups.size(); ++g)
+        if (groups[g].size() >= 2)
+            folders[g] = folderOfGroup(index, matches, groups[g]);
     Decider decider(index, options);
     std::vector<Decision> decisions;
     decisions.reserve(matches.size());
-    for (const MissingMatch& match : matches) {
-        const auto folder = folders.find(folderKeyOf(match));
-        decisions.push_back(decider.decide(match, folder == folders.end() ? std::nullopt : folder->second));
-    }
+    for (std::size_t m = 0; m < matches.size(); ++m)
+        decisions.push_back(decider.decide(matches[m], matches[m].found() ? folders[groupOf[m]] : std::nullopt));
     return decisions;
 }
 

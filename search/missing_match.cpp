@@ -41,32 +41,25 @@ std::string_view stemOf(std::string_view key)
     return dot == std::string_view::npos || dot == 0 ? key : key.substr(0, dot);
 }
 
-std::uint16_t sharedTail(const FileIndex& index, FolderId folder, const std::vector<std::string>& folderKeys)
-{
-    std::uint16_t shared = 0;
-    for (std::size_t k = folderKeys.size(); k > 0 && folder != kNoFolder && shared < 0xFFFF; --k) {
-        if (index.folderKey(folder) != folderKeys[k - 1])
-            break;
-        ++shared;
-        folder = index.parentOf(folder);
-    }
-    return shared;
-}
-
 Candidate candidateOf(const FileIndex& index, const FolderEvidence& evidence, const FolderEvidence::Stored& weighed,
                       const MissingMatch& match, FileId id, MatchKind kind)
 {
     const FolderId folder = index.folderOf(id);
     const FolderMatch found = evidence.match(weighed, folder);
-    Candidate candidate{id, kind, sharedTail(index, folder, match.folderKeys), index.fileName(id) == match.path.name};
-    candidate.distinctive = found.distinctive;
+    Candidate candidate;
+    candidate.file = id;
+    candidate.kind = kind;
+    candidate.sharedFolders = found.sharedTail;
+    candidate.sameSpelling = index.fileName(id) == match.path.name;
+    candidate.distinctive = static_cast<std::uint32_t>(found.distinctive);
+    candidate.distinctiveCount = static_cast<std::uint8_t>(std::popcount(candidate.distinctive));
     candidate.weight = static_cast<float>(found.weight);
     candidate.otherDate = found.otherDate;
     // The tail covers the last `sharedFolders` stored folders.
     const std::size_t stored = match.folderKeys.size();
-    for (std::size_t k = stored - candidate.sharedFolders; k < stored && k < 64; ++k)
-        if (found.distinctive & (std::uint64_t{1} << k))
-            candidate.anchoredTail = candidate.sharedFolders;
+    for (std::size_t k = stored - candidate.sharedFolders; k < stored && k < 32; ++k)
+        if (candidate.distinctive & (std::uint32_t{1} << k))
+            candidate.anchoredTail = static_cast<std::uint8_t>(std::min<std::uint16_t>(candidate.sharedFolders, 255));
     return candidate;
 }
 
@@ -99,8 +92,8 @@ void rankCandidates(const FileIndex& index, std::vector<Candidate>& candidates, 
         const Candidate& b = candidates[j];
         if (a.otherDate != b.otherDate)
             return b.otherDate;
-        if (std::popcount(a.distinctive) != std::popcount(b.distinctive))
-            return std::popcount(a.distinctive) > std::popcount(b.distinctive);
+        if (a.distinctiveCount != b.distinctiveCount)
+            return a.distinctiveCount > b.distinctiveCount;
         if (a.anchoredTail != b.anchoredTail)
             return a.anchoredTail > b.anchoredTail;
         if (a.weight != b.weight)
@@ -118,6 +111,41 @@ void rankCandidates(const FileIndex& index, std::vector<Candidate>& candidates, 
     for (std::size_t k = 0; k < kept; ++k)
         best.push_back(candidates[order[k]]);
     candidates = std::move(best);
+}
+
+// A file that cannot be opened is no place to point a project: the best
+// `checked` candidates of each match are asked about, and one that fails
+// makes way for the next. Whether a file can be read is asked once, and the
+// first answers all together.
+void keepReadable(const FileIndex& index, std::vector<MissingMatch>& matches, std::size_t checked)
+{
+    enum : std::uint8_t { kUnasked, kWanted, kReadable, kUnreadable };
+    std::vector<std::uint8_t> readable(index.fileCount(), kUnasked);
+    std::vector<FileId> wanted;
+    for (const MissingMatch& match : matches)
+        for (std::size_t k = 0; k < match.candidates.size() && k < checked; ++k)
+            if (readable[match.candidates[k].file] == kUnasked) {
+                readable[match.candidates[k].file] = kWanted;
+                wanted.push_back(match.candidates[k].file);
+            }
+    const std::vector<bool> answers = index.readable(wanted);
+    for (std::size_t k = 0; k < wanted.size(); ++k)
+        readable[wanted[k]] = answers[k] ? kReadable : kUnreadable;
+    for (MissingMatch& match : matches) {
+        std::vector<Candidate>& kept = match.candidates;
+        for (std::size_t k = 0; k < kept.size() && k < checked;) {
+            std::uint8_t& known = readable[kept[k].file];
+            if (known == kUnasked)
+                known = index.readable(kept[k].file) ? kReadable : kUnreadable;
+            if (known == kReadable) {
+                kept[k].readable = true;
+                ++k;
+            } else {
+                kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(k));
+                --match.candidateCount;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -159,15 +187,6 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
     MatchKeyMaker keys;
     std::vector<FileId> found;
     std::string nameKey;
-    // Whether each file found can be read: asked once, and only of the
-    // files among the best candidates of something.
-    enum : std::uint8_t { kUnasked, kReadable, kUnreadable };
-    std::vector<std::uint8_t> readable(index.fileCount(), kUnasked);
-    const auto canRead = [&](FileId id) {
-        if (readable[id] == kUnasked)
-            readable[id] = index.readable(id) ? kReadable : kUnreadable;
-        return readable[id] == kReadable;
-    };
     for (const MissingFile& file : missing) {
         if (!seen.insert(file.stored).second)
             continue;
@@ -196,20 +215,10 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
             }
             match.candidateCount = match.candidates.size();
             rankCandidates(index, match.candidates, options.maxCandidates);
-            // A file that cannot be opened is no place to point a project:
-            // the best are checked, and one that fails makes way for the next.
-            std::vector<Candidate>& kept = match.candidates;
-            for (std::size_t k = 0; k < kept.size() && k < options.checkedCandidates;) {
-                if (canRead(kept[k].file)) {
-                    ++k;
-                } else {
-                    kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(k));
-                    --match.candidateCount;
-                }
-            }
         }
         matches.push_back(std::move(match));
     }
+    keepReadable(index, matches, options.checkedCandidates);
     return matches;
 }
 

@@ -51,25 +51,28 @@ enum class MatchKind : std::uint8_t {
 
 struct Candidate {
     FileId file = 0;
-    MatchKind kind = MatchKind::SameName;
+    // What its folders say of the stored folders (see FolderEvidence): what
+    // all those found anywhere on its path weigh; the distinctive ones found
+    // (bit k: the k-th stored folder, the first 32) and how many.
+    float weight = 0;
+    std::uint32_t distinctive = 0;
     // How many folder names at the end of the candidate's folder path are
     // those at the end of the stored folder path: `...\Wedding\Day1\clip.avi`
     // and `.../Wedding/Day1/clip.avi` share 2.
     std::uint16_t sharedFolders = 0;
-    // The name on disk is the stored name byte for byte.
-    bool sameSpelling = false;
-    // What its folders say of the stored folders (see FolderEvidence): the
-    // distinctive ones found anywhere on its path (bit k: the k-th stored
-    // folder), what all those found weigh, and whether its path names only
-    // other dates than the stored path.
-    std::uint64_t distinctive = 0;
-    float weight = 0;
-    bool otherDate = false;
     // The shared tail of folders when it reaches a distinctive stored folder
     // (Wedding_Mueller/CamA below Wedding_Mueller), else 0: below a name that
     // tells the shoot, the generic folders tell the card; alone (DCIM,
     // PRIVATE/M4ROOT/CLIP of another client's card) they tell nothing.
-    std::uint16_t anchoredTail = 0;
+    std::uint8_t anchoredTail = 0;
+    std::uint8_t distinctiveCount = 0;
+    MatchKind kind = MatchKind::SameName;
+    // The name on disk is the stored name byte for byte.
+    bool sameSpelling = false;
+    // Its path names only other dates than the stored path.
+    bool otherDate = false;
+    // Known to open for reading (the best few are checked as they are found).
+    bool readable = false;
 };
 
 // What the search found for one missing file.
