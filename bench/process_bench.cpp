@@ -6,7 +6,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/large_project.h"
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "tests/builder/project_builder.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "paths/path_resolver.h"
-#include "report/folder_cache.h"
-#include "report/look_ahead.h"
+#include "fs/shared_folder_cache.h"
+#include "fs/look_ahead.h"
 #include "text/string_table.h"
 
 #include <array>

@@ -3,7 +3,7 @@
 #include "paths/name_match.h"
 #include "paths/path_resolver_run.h"
 #include "paths/windows_path.h"
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "text/ascii.h"
 #include "text/terminal_quote.h"
 #include "text/message.h"

@@ -3,7 +3,7 @@
 
 #include "scanner/scan.h"
 
-#include "report/look_ahead.h"
+#include "scanner/look_ahead_feedback.h"
 #include "report/progress.h"
 #include "scanner/project_file.h"
 #include "text/system_error.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/look_ahead.h"
+#include "scanner/look_ahead_feedback.h"
 #include "report/scan_feedback.h"
 #include "scanner/project_reader.h"
 #include "scanner/sections.h"

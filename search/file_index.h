@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/folder_reader.h"
+#include "fs/folder_reader.h"
 
 #include <atomic>
 #include <chrono>

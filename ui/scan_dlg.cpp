@@ -2,7 +2,7 @@
 
 #include "paths/config_file.h"
 #include "paths/run_setup.h"
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "report/progress.h"
 #include "report/throttle.h"
 #include "restore/restore_apply.h"

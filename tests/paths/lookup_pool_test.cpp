@@ -3,6 +3,7 @@
 // order the tests end in, and each folder and path is asked of the disk once.
 
 #include "paths/lookup_pool.h"
+#include "scanner/look_ahead_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
 #include "tests/paths/make_resolver.h"

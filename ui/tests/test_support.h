@@ -5,7 +5,7 @@
 // own, a feedback that records the core's own report of a project, and
 // project files built on the spot.
 
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"

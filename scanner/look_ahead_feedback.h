@@ -1,39 +1,19 @@
 #pragma once
 
-// Existence tests asked ahead of the scan. Whether a file exists never
-// changes how a project is read, so the scan can read on while the tests of
-// the paths it met are under way on other threads; the feedback still hears
-// of each test in the order the scan met it.
+// The scan's side of existence tests asked ahead (fs/look_ahead.h): the
+// feedback still hears of each test in the order the scan met it.
 
+#include "fs/look_ahead.h"
 #include "report/scan_feedback.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <atomic>
 #include <deque>
 #include <string>
 #include <string_view>
 
 namespace korvane {
-
-// Starts existence tests on other threads. One scan thread calls begin,
-// ready and wait; the tests themselves run elsewhere.
-class LookAhead {
-public:
-    using Ticket = std::uint32_t;
-
-    virtual ~LookAhead() = default;
-    // Starts (or soon starts) looking for `path`, a stored name up to its
-    // first zero byte. A path met before returns the ticket it had.
-    virtual Ticket begin(std::string_view path) = 0;
-    // Whether the test of `ticket` has ended. Quick: asked for every event.
-    virtual bool ready(Ticket ticket) const = 0;
-    // Waits until it has, or until `*stop` is true (a null `stop` never is).
-    virtual void wait(Ticket ticket, const std::atomic<bool>* stop = nullptr) = 0;
-    // Starts every test begun so far that is still held back (tests may be
-    // handed to the threads in batches).
-    virtual void flush() = 0;
-};
 
 // A sink between the scan and the feedback (`inner`) that lets the scan
 // read ahead of its existence tests. checkFile hands the path to the

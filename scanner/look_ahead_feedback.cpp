@@ -1,4 +1,4 @@
-#include "report/look_ahead.h"
+#include "scanner/look_ahead_feedback.h"
 
 namespace korvane {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/folder_reader.h"
+#include "fs/folder_reader.h"
 #include "text/find_first_pattern.h"
 #include "text/string_table.h"
 

@@ -1,4 +1,4 @@
-#include "report/folder_cache.h"
+#include "fs/shared_folder_cache.h"
 
 #include <cerrno>
 #include <new>
