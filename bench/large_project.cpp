@@ -413,7 +413,7 @@ private:
 
 // Answers every existence test from the generator's list and checks that
 // the tests come in the expected order.
-class CheckingFeedback final : public ScanFeedback {
+class CheckingFeedback final : public ScanFeedback, public ExistenceTest {
 public:
     explicit CheckingFeedback(const LargeProject& project) : project_(project) {}
 
@@ -427,8 +427,7 @@ public:
     int steps() const { return steps_; }
     const std::string& error() const { return error_; }
 
-protected:
-    bool fileExists(std::string_view path) override
+    bool exists(std::string_view path) override
     {
         if (next_ >= project_.tests.size()) {
             if (error_.empty())
@@ -513,7 +512,7 @@ std::string verifyLargeProject(const LargeProject& project)
     CheckingFeedback feedback(project);
     // The reader's buffer is large; keep it off the stack.
     const auto reader = std::make_unique<ProjectReader>(std::span<const std::uint8_t>(project.bytes));
-    const ScanResult result = scanProject(*reader, feedback);
+    const ScanResult result = scanProject(*reader, feedback, feedback);
     if (!feedback.error().empty())
         return feedback.error();
     if (result.damaged)

@@ -31,10 +31,11 @@ PathResolver projectResolver(const RunSettings& settings, const PathResolver& ru
                                                : systemFolderReader());
 }
 
-ScanOptions projectScanOptions(const RunSettings& settings)
+ScanOptions projectScanOptions(const RunSettings& settings, PathResolver& resolver)
 {
     ScanOptions scanOptions;
     scanOptions.stop = settings.stop;
+    scanOptions.exists = &resolver;
     scanOptions.lookAhead = settings.pool;
     return scanOptions;
 }
@@ -184,7 +185,7 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
     MissingCollector collector(feedback);
     ScanFeedback& sink = options.explain || searching ? static_cast<ScanFeedback&>(collector) : feedback;
 
-    const ScanResult result = runScan(file, sink, projectScanOptions(settings));
+    const ScanResult result = runScan(file, sink, projectScanOptions(settings, resolver));
     if (streams.progress)
         streams.progress->finish();
     if (!result) {

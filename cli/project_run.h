@@ -47,8 +47,9 @@ struct RunSettings {
 // pool's cache when there is a pool.
 PathResolver projectResolver(const RunSettings& settings, const PathResolver& runResolver);
 
-// The one place where a project's scan options are made.
-ScanOptions projectScanOptions(const RunSettings& settings);
+// The one place where a project's scan options are made: its existence
+// test is `resolver`.
+ScanOptions projectScanOptions(const RunSettings& settings, PathResolver& resolver);
 
 // How the run of one project ended.
 struct ProjectOutcome {

@@ -42,7 +42,6 @@ LookAhead::Ticket LookupPool::begin(std::string_view path)
 {
     if (!cache_.slow())
         return 0;
-    path = path.substr(0, path.find('\0'));
     const std::lock_guard lock(scanMutex_);
     const std::uint32_t hash = tickets_.hashOf(path);
     if (const std::uint32_t* known = tickets_.find(path, hash))

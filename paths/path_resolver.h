@@ -4,6 +4,7 @@
 #include "paths/directory_listing.h"
 #include "paths/drive_map.h"
 #include "paths/mapping_sources.h" // the settings a resolver is made from
+#include "fs/existence_test.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -102,7 +103,7 @@ std::vector<std::string> describeEach(const Resolution& resolution);
 // they lead to, or why none) is kept for the run, so that the names of one
 // folder cost a look-up of their last name each: the exact path is then
 // tried only where the folders read show that it can exist.
-class PathResolver {
+class PathResolver final : public ExistenceTest {
 public:
     // Folders are read and files looked for through `reader`, the system's
     // unless a test gives a tree of its own; it must outlive the resolver.
@@ -116,8 +117,9 @@ public:
     // another thread; a resolver is not to be shared between threads).
     PathResolver sibling(FolderReader& reader) const;
 
-    // What ScanFeedback::fileExists answers.
-    bool exists(std::string_view stored);
+    // The existence test of a scan (found, or not, as resolve says), each
+    // stored name looked for once a run.
+    bool exists(std::string_view stored) override;
     Resolution resolve(std::string_view stored);
     // describeEach(resolve(stored)), one line each, joined by newlines.
     std::string explain(std::string_view stored);

@@ -11,6 +11,20 @@ void MissingCollector::beginSection(std::string_view name)
 void MissingCollector::missingFile(std::string_view path)
 {
     inner_.missingFile(path);
+    collect(path);
+}
+
+void MissingCollector::fileChecked(std::string_view path, bool found)
+{
+    // The inner sink renders the test its own way (the trace names every
+    // test) and hears missingFile from there.
+    inner_.fileChecked(path, found);
+    if (!found)
+        collect(path);
+}
+
+void MissingCollector::collect(std::string_view path)
+{
     // A path reported before any heading still belongs to a section.
     if (sections_.empty())
         sections_.emplace_back();

@@ -30,7 +30,7 @@ struct MissingPath {
 // sections, and every missing path once with where and how often the report
 // lists it. What it holds grows with the distinct paths, never with the
 // number of entries that name them. Everything reaches `inner` as if the
-// collector were not there; the existence test is `inner`'s own.
+// collector were not there.
 class MissingCollector final : public ScanFeedback {
 public:
     explicit MissingCollector(ScanFeedback& inner) : inner_(inner) {}
@@ -47,7 +47,7 @@ public:
         inner_.entryStatus(label, entry, count);
     }
     bool statusOfEveryEntry() const override { return inner_.statusOfEveryEntry(); }
-    bool fileExists(std::string_view path) override { return inner_.fileExists(path); }
+    void fileChecked(std::string_view path, bool found) override;
 
     const std::vector<MissingSection>& sections() const { return sections_; }
     // Every missing path once, in the order the report first lists it.
@@ -57,6 +57,8 @@ public:
     std::vector<std::string_view> distinctStored() const;
 
 private:
+    void collect(std::string_view path);
+
     ScanFeedback& inner_;
     std::vector<MissingSection> sections_;
     std::vector<MissingPath> paths_;

@@ -5,6 +5,7 @@
 
 #include "fs/look_ahead.h"
 #include "report/scan_feedback.h"
+#include "scanner/file_checks.h"
 
 #include <atomic>
 #include <cstddef>
@@ -16,17 +17,17 @@
 namespace korvane {
 
 // A sink between the scan and the feedback (`inner`) that lets the scan
-// read ahead of its existence tests. checkFile hands the path to the
-// look-ahead and holds every later event back until the test has ended; the
-// inner sink then hears checkFile and what follows it, in the scan's order,
-// so that it shows byte for byte what a run without look-ahead shows. The
-// inner sink's own existence test answers at that moment: it should read
-// through what the look-ahead has looked at, so that its answer costs
-// nothing. Events are passed on at once while no test is outstanding.
+// read ahead of its existence tests. check hands the path to the
+// look-ahead and holds every later event back until the test has ended;
+// then `exists` answers (it should read through what the look-ahead has
+// looked at, so that its answer costs nothing) and the inner sink hears
+// fileChecked and what follows it, in the scan's order, so that it shows
+// byte for byte what a run without look-ahead shows. Events are passed on
+// at once while no test is outstanding.
 //
 // What is held back is bounded: past kMaxHeldEvents events or kMaxHeldBytes
 // bytes of text, the scan waits for the oldest test.
-class LookAheadFeedback final : public ScanFeedback {
+class LookAheadFeedback final : public ScanFeedback, public FileChecks {
 public:
     static constexpr std::size_t kMaxHeldEvents = 1u << 16;
     static constexpr std::size_t kMaxHeldBytes = 4u << 20;
@@ -34,8 +35,9 @@ public:
     // Once `*stop` is true (null: never), nothing more is passed on from the
     // next existence test on, as a scan stops at the next entry: what is
     // dropped starts with a test, so the report still ends with a whole line.
-    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead, const std::atomic<bool>* stop = nullptr)
-        : inner_(inner), lookAhead_(lookAhead), stop_(stop)
+    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead, ExistenceTest& exists,
+                      const std::atomic<bool>* stop = nullptr)
+        : inner_(inner), lookAhead_(lookAhead), exists_(exists), stop_(stop)
     {
     }
 
@@ -48,8 +50,8 @@ public:
     void missingFile(std::string_view path) override;
     void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override;
     bool statusOfEveryEntry() const override { return inner_.statusOfEveryEntry(); }
-    bool fileExists(std::string_view path) override { return inner_.fileExists(path); }
-    void checkFile(std::string_view path) override;
+    void fileChecked(std::string_view path, bool found) override;
+    void check(std::string_view path) override;
 
     // Passes on everything held back, waiting for the tests, unless a stop
     // comes first: the end of a run. Returns whether all was passed on.
@@ -61,10 +63,11 @@ public:
     std::size_t held() const { return held_.size(); }
 
 private:
-    enum class Kind : std::uint8_t { Append, Clear, Status, Reset, Step, Section, Missing, Entry, Check };
+    enum class Kind : std::uint8_t { Append, Clear, Status, Reset, Step, Section, Missing, Entry, Check, Checked };
     struct Event {
         Kind kind = Kind::Append;
-        std::int32_t entry = 0;
+        std::int32_t entry = 0; // for Checked: 1 found, 0 not
+
         std::int32_t count = 0;
         LookAhead::Ticket ticket = 0;
         std::string_view label; // static text, for Entry
@@ -74,7 +77,7 @@ private:
 
     // Whether the event must wait its turn: something is held back.
     bool holding() const { return !held_.empty(); }
-    void hold(Kind kind, std::string_view text = {});
+    void hold(Kind kind, std::string_view text = {}, std::int32_t value = 0);
     void deliver(const Event& event);
     bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
     // Passes on the events before the first test that has not ended; after
@@ -86,6 +89,7 @@ private:
 
     ScanFeedback& inner_;
     LookAhead& lookAhead_;
+    ExistenceTest& exists_;
     const std::atomic<bool>* stop_;
     bool dropped_ = false; // something held back was never passed on
     std::deque<Event> held_;

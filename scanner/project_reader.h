@@ -8,6 +8,11 @@
 
 namespace korvane {
 
+// Stored text up to its first zero byte: what the existence test, the
+// feedback and everything after them see of a name. The scanner cuts every
+// name it reads here, and nothing downstream cuts again.
+std::string_view textBeforeZero(std::string_view bytes);
+
 // A counted name as stored: one length byte, then that many bytes, held
 // zero-terminated. The bytes are the editor's own 8-bit code page, unchanged.
 struct CountedName {
@@ -18,8 +23,8 @@ struct CountedName {
 
     // All stored bytes, zero bytes included: what the media kind is taken from.
     std::string_view stored() const { return {bytes, length}; }
-    // The text up to the first zero byte: what the existence test sees.
-    std::string_view text() const;
+    // The text up to the first zero byte (textBeforeZero).
+    std::string_view text() const { return textBeforeZero(stored()); }
 };
 
 // Where the scan is, for telling the user where a damaged file ended.

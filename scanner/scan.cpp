@@ -3,8 +3,9 @@
 
 #include "scanner/scan.h"
 
-#include "scanner/look_ahead_feedback.h"
+#include "fs/file_probe.h"
 #include "report/progress.h"
+#include "scanner/look_ahead_feedback.h"
 #include "scanner/project_file.h"
 #include "text/system_error.h"
 #include "text/message.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace korvane {
 
@@ -81,7 +83,7 @@ std::int32_t scanCountedSection(ProjectReader& reader, ScanFeedback& feedback, S
 
 } // namespace
 
-ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks)
 {
     ScanResult result;
     result.opened = true;
@@ -110,7 +112,7 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
     // The main track's count is in the header.
     beginSection(feedback, SectionId::MainAV);
     if (mainCount != 0)
-        scanMainAV(reader, feedback, mainCount);
+        scanMainAV(reader, feedback, checks, mainCount);
     else
         stepProgress(feedback, sectionOf(SectionId::MainAV).budget);
     if (stopHere())
@@ -122,9 +124,9 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
         const SectionId id = tracks[k];
         counts[k] = scanCountedSection(reader, feedback, result, id, mainCount, [&](std::int32_t n) {
             if (id == SectionId::InsertAV)
-                scanInsertAV(reader, feedback, n);
+                scanInsertAV(reader, feedback, checks, n);
             else
-                scanExAudio(reader, feedback, n, id);
+                scanExAudio(reader, feedback, checks, n, id);
         });
         if (stopHere())
             return result;
@@ -136,7 +138,7 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
         if (stopHere())
             return result;
         scanCountedSection(reader, feedback, result, SectionId::Title, mainCount,
-                           [&](std::int32_t n) { scanTitle(reader, feedback, n, version); });
+                           [&](std::int32_t n) { scanTitle(reader, feedback, checks, n, version); });
     } else {
         stepProgress(feedback, sectionOf(SectionId::Effect).budget + sectionOf(SectionId::Title).budget);
     }
@@ -154,7 +156,7 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
 
     // The bin's reader makes no steps: its budget follows it whole.
     beginSection(feedback, SectionId::BinWindow);
-    scanBinWindow(reader, feedback, binCount);
+    scanBinWindow(reader, feedback, checks, binCount);
     if (stopHere())
         return result;
     stepProgress(feedback, sectionOf(SectionId::BinWindow).budget);
@@ -166,6 +168,12 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
     result.readError = reader.readError();
     result.bytesRead = reader.offset();
     return result;
+}
+
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback, ExistenceTest& exists)
+{
+    ChecksInTurn checks(exists, feedback);
+    return scanProject(reader, feedback, checks);
 }
 
 ScanResult runScan(const std::string& path, ScanFeedback& feedback)
@@ -186,10 +194,12 @@ ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOp
     // The reader's buffer is large; keep it off the stack of the caller.
     const auto reader = std::make_unique<ProjectReader>(file.fd());
     reader->setStop(options.stop);
+    std::optional<FileProbe> probe;
+    ExistenceTest& exists = options.exists ? *options.exists : probe.emplace();
     if (!options.lookAhead)
-        return scanProject(*reader, feedback);
-    LookAheadFeedback ahead(feedback, *options.lookAhead, options.stop);
-    ScanResult result = scanProject(*reader, ahead);
+        return scanProject(*reader, feedback, exists);
+    LookAheadFeedback ahead(feedback, *options.lookAhead, exists, options.stop);
+    ScanResult result = scanProject(*reader, ahead, ahead);
     if (result.stopped)
         ahead.abandon();
     else if (!ahead.finish())

@@ -312,6 +312,7 @@ void CScanDlg::OnProcess()
 
     ScanOptions options;
     options.stop = &run_->stop;
+    options.exists = &run_->relay;
     options.lookAhead = lookups_.get();
     run_->thread = std::thread([this, run = run_.get(), file = QFile::encodeName(m_dvcPath).toStdString(), options] {
         run->result = runScan(file, run->relay, options);

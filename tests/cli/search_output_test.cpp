@@ -151,7 +151,7 @@ protected:
         inner.present = {"here.avi"};
         MissingCollector collector(inner);
         ProjectReader reader(bytes);
-        const ScanResult scan = scanProject(reader, collector);
+        const ScanResult scan = scanProject(reader, collector, inner);
         const SearchResults results = search(tree, {"/m"}, missingFiles(collector.distinctStored(), fromLatin1));
         text = renderJson({"projects/wedding.dvc", bytes.size(), scan}, collector, results);
         return Json::parse(text);
@@ -289,7 +289,7 @@ TEST_F(JsonDocument, IsAsciiWithEveryOtherCharacterEscapedOnOneLine)
     RecordingFeedback inner;
     MissingCollector collector(inner);
     ProjectReader reader(bytes);
-    const ScanResult scan = scanProject(reader, collector);
+    const ScanResult scan = scanProject(reader, collector, inner);
     const SearchResults results =
         search(tree, {"/m"}, missingFiles(collector.distinctStored(), [&](std::string_view) { return name; }));
     text = renderJson({"p.dvc", bytes.size(), scan}, collector, results);

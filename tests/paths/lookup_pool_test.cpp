@@ -101,10 +101,10 @@ TEST(LookAheadFeedback, KeepsTheOrderAndItsBoundsWhenTestsEndNewestFirst)
         testkit::scanBytes(bytes, inTurn);
 
         ReverseLookAhead lookAhead;
-        LookAheadFeedback ahead(overlapped, lookAhead);
+        LookAheadFeedback ahead(overlapped, lookAhead, overlapped);
         lookAhead.feedback = &ahead;
         ProjectReader reader(bytes);
-        scanProject(reader, ahead);
+        scanProject(reader, ahead, ahead);
         ahead.finish();
 
         EXPECT_EQ(overlapped.calls, inTurn.calls) << c.what;
@@ -153,12 +153,10 @@ private:
 class ResolvingFeedback final : public RecordingFeedback {
 public:
     explicit ResolvingFeedback(PathResolver& resolver) : resolver_(resolver) {}
-    bool fileExists(std::string_view path) override
+    bool exists(std::string_view path) override
     {
         checked.emplace_back(path);
-        const bool found = resolver_.exists(path);
-        calls.push_back("check " + std::string(path) + (found ? " found" : " missing"));
-        return found;
+        return resolver_.exists(path);
     }
 
 private:
@@ -201,7 +199,9 @@ TEST(LookupPool, OverlappedRunsSayWhatRunsInTurnSay)
 
         PathResolver inTurnResolver = testkit::makeResolver(mappings);
         ResolvingFeedback inTurn(inTurnResolver);
-        ASSERT_TRUE(runScan(project, inTurn));
+        ScanOptions inTurnOptions;
+        inTurnOptions.exists = &inTurn;
+        ASSERT_TRUE(runScan(project, inTurn, inTurnOptions));
 
         CountingReader disk;
         const PathResolver model = testkit::makeResolver(mappings);
@@ -212,6 +212,7 @@ TEST(LookupPool, OverlappedRunsSayWhatRunsInTurnSay)
         PathResolver resolver = model.sibling(pool.reader());
         ResolvingFeedback overlapped(resolver);
         ScanOptions options;
+        options.exists = &overlapped;
         options.lookAhead = &pool;
         ASSERT_TRUE(runScan(project, overlapped, options));
 

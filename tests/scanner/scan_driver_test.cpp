@@ -335,7 +335,7 @@ TEST(ScanDriver, AStopEndsTheReportWithTheLastWholeEntry)
         StopAtMissing f(stop, k);
         ProjectReader reader(bytes);
         reader.setStop(&stop);
-        const ScanResult result = scanProject(reader, f);
+        const ScanResult result = scanProject(reader, f, f);
         EXPECT_TRUE(result.stopped) << k;
         EXPECT_FALSE(result.damaged) << k;
         // The report of the whole run up to the k-th missing line, nothing after it.
