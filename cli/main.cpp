@@ -11,14 +11,13 @@
 #include "cli/project_run.h"
 #include "cli/restore_output.h"
 #include "cli/search_output.h"
+#include "cli/stop_signals.h"
 #include "restore/restore_apply.h"
 #include "paths/lookup_pool.h"
 #include "paths/run_setup.h"
 #include "text/terminal_quote.h"
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -32,38 +31,6 @@
 namespace {
 
 using namespace korvane;
-
-// Set by the signals that stop a run; read by the scan and the search walk.
-// Atomic rather than volatile: the projects of a run read them on threads
-// of their own.
-std::atomic<bool> stopRequest{false};
-std::atomic<int> stopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-extern "C" void onStopSignal(int signal)
-{
-    stopSignal.store(signal);
-    stopRequest.store(true);
-}
-
-// SIGINT and SIGTERM stop the run at the next entry (a second one ends the
-// program at once); so does a write to a pipe whose reader is gone, which
-// then fails like any write that cannot be made. An interrupt ignored by
-// the caller stays ignored.
-void catchStopSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = static_cast<int>(SA_RESTART | SA_RESETHAND);
-    for (const int signal : {SIGINT, SIGTERM}) {
-        struct sigaction old = {};
-        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
-            ::sigaction(signal, &action, nullptr);
-    }
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGPIPE, &action, nullptr);
-}
 
 // The search's threads each keep the folders above the one they read open:
 // the soft limit on open files is raised as far as the hard one allows.
@@ -83,19 +50,6 @@ int stopped(int signal)
     std::fflush(stdout);
     std::fprintf(stderr, "korvane-scan: %s\n", _("interrupted"));
     return 128 + signal;
-}
-
-// A stop asked for by SIGINT or SIGTERM, not by a reader of stdout that
-// went away or by a run of several projects that cannot write.
-bool interrupted()
-{
-    const int signal = stopSignal.load();
-    return stopRequest.load() && (signal == SIGINT || signal == SIGTERM);
-}
-
-void stopAll()
-{
-    stopRequest.store(true);
 }
 
 void warn(const std::string& text)
@@ -133,7 +87,7 @@ constexpr std::size_t kProjectThreads = 4;
 int cannotWrite(int error)
 {
     std::fprintf(stderr, _("korvane-scan: cannot write the report: %s\n"), std::strerror(error));
-    return interrupted() ? stopped(stopSignal.load()) : kCannotWrite;
+    return StopSignals::interrupted() ? stopped(StopSignals::signal()) : kCannotWrite;
 }
 
 // After files were put back: the project scanned again, as korvane-scan of
@@ -159,7 +113,7 @@ int checkAgain(const RunSettings& settings, const PathResolver& runResolver, con
     if (outcome.writeFailed)
         return cannotWrite(outcome.writeError);
     if (outcome.stopped)
-        return stopped(stopSignal.load());
+        return stopped(StopSignals::signal());
     return outcome.status;
 }
 
@@ -197,8 +151,8 @@ int checkOne(const RunSettings& settings, const PathResolver& runResolver)
     if (outcome.writeFailed)
         return cannotWrite(outcome.writeError);
     if (outcome.stopped)
-        return stopped(stopSignal.load());
-    if (outcome.applied && !stopRequest.load())
+        return stopped(StopSignals::signal());
+    if (outcome.applied && !settings.stop.stop_requested())
         return checkAgain(settings, runResolver, streams);
     return outcome.status;
 }
@@ -221,22 +175,27 @@ int main(int argc, char** argv)
         return kCannotOpenOrUsage;
 
     // Files are looked up from their open folders; with lookups overlapped,
-    // one pool serves every project of the run.
+    // one pool of threads serves every project of the run and its search.
     const std::unique_ptr<FolderReader> disk = makeRunFolderReader();
+    std::optional<WorkerPool> workers;
     std::optional<LookupPool> pool;
-    if (options->jobs > 1)
-        pool.emplace(*resolver, options->jobs, *disk);
+    if (options->jobs > 1) {
+        workers.emplace(options->jobs);
+        pool.emplace(*resolver, *workers, *disk);
+    }
 
-    catchStopSignals();
+    std::stop_source stopSource;
+    const StopSignals signals(stopSource);
     allowOpenFolders();
     RunSettings settings;
     settings.disk = disk.get();
     settings.pool = pool ? &*pool : nullptr;
+    settings.workers = workers ? &*workers : nullptr;
     settings.options = &*options;
     settings.sources = &sources;
-    settings.stop = &stopRequest;
-    settings.interrupted = &interrupted;
-    settings.stopAll = &stopAll;
+    settings.stop = stopSource.get_token();
+    settings.stopSource = &stopSource;
+    settings.interrupted = &StopSignals::interrupted;
     if (options->files.size() == 1) {
         struct stat st;
         if (::stat(options->files.front().c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -248,7 +207,7 @@ int main(int argc, char** argv)
         checkProjects(settings, *resolver, list, kProjectThreads, ::isatty(STDERR_FILENO) != 0);
     if (outcome.writeFailed)
         return cannotWrite(outcome.writeError);
-    if (outcome.stopped || interrupted())
-        return stopped(stopSignal.load());
+    if (outcome.stopped || StopSignals::interrupted())
+        return stopped(StopSignals::signal());
     return outcome.status;
 }

@@ -250,7 +250,7 @@ private:
             const std::size_t k = next_++;
             Slot& slot = *slots_[k];
             lock.unlock();
-            if (!settings_.stop->load())
+            if (!settings_.stop.stop_requested())
                 check(list_.files[k], slot);
             else
                 slot.outcome.stopped = true;
@@ -354,7 +354,7 @@ private:
     {
         outcome.writeFailed = true;
         outcome.writeError = error;
-        settings_.stopAll();
+        settings_.stopSource->request_stop();
         return outcome;
     }
 

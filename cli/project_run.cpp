@@ -11,6 +11,7 @@
 #include "text/terminal_quote.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -70,6 +71,7 @@ SearchResults search(const RunSettings& settings, const PathResolver& resolver,
     searchOptions.suggest.inUse = resolver.drives().all();
     searchOptions.index.oneFileSystem = options.oneFileSystem;
     searchOptions.index.jobs = options.jobs;
+    searchOptions.index.workers = settings.workers;
     searchOptions.index.stop = settings.stop;
     if (progress) {
         searchOptions.index.progress = [progress](const WalkProgress& where) {
@@ -105,7 +107,10 @@ ApplyResult applyPlan(const RunSettings& settings, const RestorePlan& plan, cons
 {
     ApplyOptions applyOptions;
     applyOptions.forceCopy = settings.options->copy;
-    applyOptions.stop = settings.stop;
+    // Putting back is told of a stop through a flag of its own.
+    std::atomic<bool> stopped{false};
+    const std::stop_callback relayStop(settings.stop, [&stopped] { stopped.store(true); });
+    applyOptions.stop = &stopped;
     TerminalProgress* progress = streams.progress;
     if (progress) {
         applyOptions.progress = [progress](const ApplyProgress& where) {
@@ -170,7 +175,7 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
                             const ProjectStreams& streams)
 {
     const CliOptions& options = *settings.options;
-    const std::atomic<bool>& stop = *settings.stop;
+    const std::stop_token& stop = settings.stop;
     ProjectOutcome outcome;
     CliFeedback::Output output;
     output.out = options.json ? nullptr : streams.out;
@@ -204,7 +209,7 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
     const int status = statusOf(result, feedback);
 
     // After a stop only what is complete is written: the report up to its last whole line.
-    if ((options.explain || searching) && !stop.load()) {
+    if ((options.explain || searching) && !stop.stop_requested()) {
         std::vector<MissingFile> missing =
             missingFiles(collector.distinctStored(), [&](std::string_view stored) { return resolver.decoded(stored); });
         for (MissingFile& missingFile : missing)
@@ -218,7 +223,7 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
                 std::fflush(streams.out);
             const SearchResults results = search(settings, resolver, missing, streams);
             // A search cut short by a stop is not written.
-            if (!stop.load())
+            if (!stop.stop_requested())
                 outcome.applied =
                     writeSearchResults(settings, file, result, collector, results, resolver, streams, status);
         }

@@ -7,9 +7,9 @@
 #include "paths/path_resolver.h"
 #include "scanner/scan.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdio>
+#include <stop_token>
 #include <string>
 
 namespace korvane {
@@ -29,17 +29,20 @@ struct ProjectStreams {
 struct RunSettings {
     const CliOptions* options = nullptr;
     const MappingSources* sources = nullptr;
-    const std::atomic<bool>* stop = nullptr;
+    std::stop_token stop{};
+    // Asks every project to stop, as a signal does (but is not one).
+    std::stop_source* stopSource = nullptr;
     // Where the existence tests of every project are looked up ahead of
     // their scans, through one shared cache; null: each in its turn.
     LookupPool* pool = nullptr;
+    // The threads that wait on the disk for every project: the lookups and
+    // the search's walk (null: the walk reads alone).
+    WorkerPool* workers = nullptr;
     // How the run reads the disk when there is no pool (makeRunFolderReader).
     FolderReader* disk = nullptr;
     // Whether a stop was asked for by a signal rather than by a reader of
     // stdout that went away.
     bool (*interrupted)() = nullptr;
-    // Asks every project to stop, as a signal does (but is not one).
-    void (*stopAll)() = nullptr;
 };
 
 // The one place where a project's resolver is made: the mappings and code

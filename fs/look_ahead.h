@@ -4,8 +4,8 @@
 // changes how a project is read, so the scan can read on while the tests of
 // the paths it met are under way on other threads.
 
-#include <atomic>
 #include <cstdint>
+#include <stop_token>
 #include <string_view>
 
 namespace korvane {
@@ -22,8 +22,8 @@ public:
     virtual Ticket begin(std::string_view path) = 0;
     // Whether the test of `ticket` has ended. Quick: asked for every event.
     virtual bool ready(Ticket ticket) const = 0;
-    // Waits until it has, or until `*stop` is true (a null `stop` never is).
-    virtual void wait(Ticket ticket, const std::atomic<bool>* stop = nullptr) = 0;
+    // Waits until it has, or until a stop is requested of `stop`.
+    virtual void wait(Ticket ticket, std::stop_token stop = {}) = 0;
     // Starts every test begun so far that is still held back (tests may be
     // handed to the threads in batches).
     virtual void flush() = 0;

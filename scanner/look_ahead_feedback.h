@@ -7,10 +7,10 @@
 #include "report/scan_feedback.h"
 #include "scanner/file_checks.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -32,12 +32,11 @@ public:
     static constexpr std::size_t kMaxHeldEvents = 1u << 16;
     static constexpr std::size_t kMaxHeldBytes = 4u << 20;
 
-    // Once `*stop` is true (null: never), nothing more is passed on from the
+    // Once a stop is requested of `stop`, nothing more is passed on from the
     // next existence test on, as a scan stops at the next entry: what is
     // dropped starts with a test, so the report still ends with a whole line.
-    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead, ExistenceTest& exists,
-                      const std::atomic<bool>* stop = nullptr)
-        : inner_(inner), lookAhead_(lookAhead), exists_(exists), stop_(stop)
+    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead, ExistenceTest& exists, std::stop_token stop = {})
+        : inner_(inner), lookAhead_(lookAhead), exists_(exists), stop_(std::move(stop))
     {
     }
 
@@ -79,7 +78,7 @@ private:
     bool holding() const { return !held_.empty(); }
     void hold(Kind kind, std::string_view text = {}, std::int32_t value = 0);
     void deliver(const Event& event);
-    bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+    bool stopped() const { return stop_.stop_requested(); }
     // Passes on the events before the first test that has not ended; after
     // a stop, drops everything from the next test.
     void passReady();
@@ -90,7 +89,7 @@ private:
     ScanFeedback& inner_;
     LookAhead& lookAhead_;
     ExistenceTest& exists_;
-    const std::atomic<bool>* stop_;
+    std::stop_token stop_;
     bool dropped_ = false; // something held back was never passed on
     std::deque<Event> held_;
     std::string text_;          // the texts of the held events, in order

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stop_token>
 #include <string_view>
 
 namespace korvane {
@@ -83,10 +83,10 @@ public:
 
     bool passedEnd() const { return passedEnd_; }
 
-    // Whoever sets `*stop` asks the scan to stop: no loop of the scan begins a
-    // new entry, item or pair once it is set. Not owned; null for none.
-    void setStop(const std::atomic<bool>* stop) { stop_ = stop; }
-    bool stopRequested() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+    // Whoever requests a stop of `stop` asks the scan to stop: no loop of the
+    // scan begins a new entry, item or pair once it is requested.
+    void setStop(std::stop_token stop) { stop_ = std::move(stop); }
+    bool stopRequested() const { return stop_.stop_requested(); }
     // Whether a loop of the scan must not begin anything new: the end has
     // been passed or a stop was asked for.
     bool halted() const { return passedEnd_ || stopRequested(); }
@@ -114,7 +114,7 @@ private:
     const std::uint8_t* end_ = nullptr;
     std::uint64_t chunkOffset_ = 0; // of begin_ in the file
     int fd_ = -1;
-    const std::atomic<bool>* stop_ = nullptr;
+    std::stop_token stop_;
     std::size_t refillSize_ = kBufferSize;
     bool passedEnd_ = false;
     int readError_ = 0;

@@ -7,8 +7,8 @@
 #include "scanner/project_reader.h"
 #include "scanner/sections.h"
 
-#include <atomic>
 #include <cstdint>
+#include <stop_token>
 #include <string>
 
 namespace korvane {
@@ -28,14 +28,10 @@ struct ScanResult {
     explicit operator bool() const { return opened; }
 };
 
-// Setting the flag is safe from a signal handler and from any thread.
-static_assert(std::atomic<bool>::is_always_lock_free);
-
 struct ScanOptions {
-    // Once `*stop` is true the scan ends at the next entry boundary (so the
-    // report ends with a whole line) and says it was stopped. Not owned;
-    // null: the scan runs to its end.
-    const std::atomic<bool>* stop = nullptr;
+    // Once a stop is requested the scan ends at the next entry boundary (so
+    // the report ends with a whole line) and says it was stopped.
+    std::stop_token stop{};
     // Whether a referenced file exists. Not owned; null: findFirst, each
     // distinct name once (FileProbe).
     ExistenceTest* exists = nullptr;

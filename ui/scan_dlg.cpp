@@ -56,7 +56,7 @@ struct CScanDlg::Run {
 
     QString path;
     std::vector<SetupWarning> warnings;
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     bool closeRequested = false;
     QWidget* focusMovedTo = nullptr; // where the focus went from Process when it was disabled
     ui::ScanRelay relay;
@@ -311,7 +311,7 @@ void CScanDlg::OnProcess()
     }
 
     ScanOptions options;
-    options.stop = &run_->stop;
+    options.stop = run_->stop.get_token();
     options.exists = &run_->relay;
     options.lookAhead = lookups_.get();
     run_->thread = std::thread([this, run = run_.get(), file = QFile::encodeName(m_dvcPath).toStdString(), options] {
@@ -323,7 +323,7 @@ void CScanDlg::OnProcess()
 
 void CScanDlg::stopRun()
 {
-    run_->stop.store(true);
+    run_->stop.request_stop();
 }
 
 void CScanDlg::OnCancel()

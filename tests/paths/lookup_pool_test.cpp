@@ -41,7 +41,7 @@ public:
         return at->second;
     }
     bool ready(Ticket ticket) const override { return ticket == 0 || done_[ticket - 1]; }
-    void wait(Ticket ticket, const std::atomic<bool>*) override
+    void wait(Ticket ticket, std::stop_token) override
     {
         mostHeld = std::max(mostHeld, feedback->held());
         for (std::size_t k = done_.size(); k >= ticket && k > 0; --k)
@@ -208,7 +208,7 @@ TEST(LookupPool, OverlappedRunsSayWhatRunsInTurnSay)
         // Odd rounds start their threads once the slow first follows have
         // shown the disk to be slow.
         LookupPool pool(model, 1 + round * 3, disk,
-                        round % 2 == 0 ? LookupPool::Start::Now : LookupPool::Start::WhenSlow);
+                        round % 2 == 0 ? ReadAhead::Now : ReadAhead::WhenSlow);
         PathResolver resolver = model.sibling(pool.reader());
         ResolvingFeedback overlapped(resolver);
         ScanOptions options;
