@@ -1,11 +1,12 @@
 #include "cli/many_projects.h"
 
 #include "cli/messages.h"
+#include "cli/stop_signals.h"
+#include "run/ordered_work.h"
 #include "text/terminal_quote.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,6 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace korvane {
@@ -189,7 +189,6 @@ struct Slot {
     std::optional<TerminalProgress> progress;
     std::string errText;
     ProjectOutcome outcome;
-    bool done = false; // under Runner::mutex_
 };
 
 // Whether stdout and stderr are one file, so that what goes to stderr is
@@ -202,10 +201,9 @@ bool sameFile(int a, int b)
 
 class Runner {
 public:
-    Runner(const RunSettings& settings, const PathResolver& runResolver, const ProjectList& list, bool progress)
-        : settings_(settings), runResolver_(runResolver), list_(list)
+    Runner(Run& run, const CliOptions& options, const ProjectList& list, bool progress)
+        : run_(run), options_(options), list_(list)
     {
-        const CliOptions& options = *settings.options;
         lineEnd_ = options.trace ? "\n" : kLineEnd;
         streams_.quoteNames = ::isatty(STDOUT_FILENO) != 0;
         streams_.sharedTerminal = progress && streams_.quoteNames;
@@ -220,46 +218,21 @@ public:
         }
     }
 
-    ManyOutcome run(std::size_t threads)
+    ManyOutcome check(std::size_t threads)
     {
         // A project starts only when few enough are ahead of the one being
         // written: each kept one holds a temporary file.
-        window_ = 4 * threads;
-        std::vector<std::thread> workers;
-        for (std::size_t k = 0; k < threads; ++k)
-            workers.emplace_back([this] { work(); });
-        ManyOutcome outcome = writeInTurn();
-        {
-            const std::lock_guard lock(mutex_);
-            finished_ = true;
-        }
-        changed_.notify_all();
-        for (std::thread& worker : workers)
-            worker.join();
-        return outcome;
-    }
-
-private:
-    void work()
-    {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [&] { return finished_ || next_ >= slots_.size() || next_ < turn_ + window_; });
-            if (finished_ || next_ >= slots_.size())
-                return;
-            const std::size_t k = next_++;
+        OrderedWork work(slots_.size(), threads, 4 * threads, [this](std::size_t k) {
             Slot& slot = *slots_[k];
-            lock.unlock();
-            if (!settings_.stop.stop_requested())
+            if (!run_.stopRequested())
                 check(list_.files[k], slot);
             else
                 slot.outcome.stopped = true;
-            lock.lock();
-            slot.done = true;
-            changed_.notify_all();
-        }
+        });
+        return writeInTurn(work);
     }
 
+private:
     void check(const std::string& file, Slot& slot)
     {
         std::FILE* out = slot.out.open();
@@ -275,8 +248,7 @@ private:
         streams.out = out;
         streams.err = err ? err : stderr;
         streams.progress = slot.progress ? &*slot.progress : nullptr;
-        PathResolver resolver = projectResolver(settings_, runResolver_);
-        slot.outcome = checkProject(settings_, file, resolver, streams);
+        slot.outcome = checkProject(run_, options_, run_.project(file), streams);
         if (std::fclose(out) != 0 && !slot.outcome.writeFailed) {
             slot.outcome.writeFailed = true;
             slot.outcome.writeError = errno;
@@ -293,7 +265,7 @@ private:
         return std::to_string(done) + "/" + std::to_string(slots_.size()) + " projects  ";
     }
 
-    ManyOutcome writeInTurn()
+    ManyOutcome writeInTurn(OrderedWork& work)
     {
         ManyOutcome outcome;
         for (const FolderProblem& problem : list_.problems)
@@ -303,7 +275,7 @@ private:
             warnOn(stderr, formatted(_("no project (*.dvc) below %s"), quoteName(folder).c_str()));
         if (!list_.problems.empty() || !list_.emptyFolders.empty())
             outcome.status = kCannotOpenOrUsage;
-        const bool json = settings_.options->json;
+        const bool json = options_.json;
         RunSummary summary;
         for (std::size_t k = 0; k < slots_.size(); ++k) {
             Slot& slot = *slots_[k];
@@ -315,15 +287,12 @@ private:
                 return failed(outcome, error);
             if (progress_)
                 line_.handOver(stderr, &*slot.progress, progressPrefix(k));
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return slot.done; });
-            }
+            work.waitFor(k);
             if (progress_)
                 line_.handOver(stderr, nullptr, {});
             if (slot.outcome.writeFailed)
                 return failed(outcome, slot.outcome.writeError);
-            if (settings_.interrupted() || slot.outcome.stopped) {
+            if (StopSignals::interrupted() || slot.outcome.stopped) {
                 outcome.stopped = true;
                 return outcome;
             }
@@ -335,12 +304,8 @@ private:
             }
             outcome.status = combinedStatus(outcome.status, slot.outcome.status);
             summary.add(file, slot.outcome);
-            {
-                const std::lock_guard lock(mutex_);
-                slots_[k].reset();
-                ++turn_;
-            }
-            changed_.notify_all();
+            slots_[k].reset();
+            work.advance();
         }
         if (!json) {
             if (const int error = writeAll(STDOUT_FILENO, summary.render(list_, lineEnd_)); error != 0)
@@ -354,12 +319,12 @@ private:
     {
         outcome.writeFailed = true;
         outcome.writeError = error;
-        settings_.stopSource->request_stop();
+        run_.requestStop();
         return outcome;
     }
 
-    const RunSettings& settings_;
-    const PathResolver& runResolver_;
+    Run& run_;
+    const CliOptions& options_;
     const ProjectList& list_;
     ProjectStreams streams_;
     std::string_view lineEnd_;
@@ -367,21 +332,15 @@ private:
     bool errHeadings_ = false;
     ProgressLine line_;
     std::vector<std::unique_ptr<Slot>> slots_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::size_t next_ = 0;
-    std::size_t turn_ = 0;
-    std::size_t window_ = 4;
-    bool finished_ = false;
 };
 
 } // namespace
 
-ManyOutcome checkProjects(const RunSettings& settings, const PathResolver& runResolver, const ProjectList& list,
-                          std::size_t threads, bool progress)
+ManyOutcome checkProjects(Run& run, const CliOptions& options, const ProjectList& list, std::size_t threads,
+                          bool progress)
 {
-    Runner runner(settings, runResolver, list, progress);
-    return runner.run(std::max<std::size_t>(1, std::min(threads, list.files.size())));
+    Runner runner(run, options, list, progress);
+    return runner.check(std::max<std::size_t>(1, std::min(threads, list.files.size())));
 }
 
 } // namespace korvane

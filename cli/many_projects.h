@@ -2,7 +2,7 @@
 
 #include "cli/project_list.h"
 #include "cli/project_run.h"
-#include "paths/path_resolver.h"
+#include "run/run.h"
 
 #include <cstddef>
 #include <string>
@@ -53,7 +53,7 @@ std::string projectHeading(const std::string& file, std::string_view lineEnd);
 // unless stderr is stdout). With `progress`, stderr is a terminal that
 // shows how many projects are done and the bar of the one being written.
 // Then the summary (none with --json).
-ManyOutcome checkProjects(const RunSettings& settings, const PathResolver& runResolver, const ProjectList& list,
-                          std::size_t threads, bool progress);
+ManyOutcome checkProjects(Run& run, const CliOptions& options, const ProjectList& list, std::size_t threads,
+                          bool progress);
 
 } // namespace korvane

@@ -121,7 +121,7 @@ Json missingOf(const MissingPath& path, const std::vector<MissingSection>& repor
 
 // The sections with how many references to missing files each holds, and
 // every distinct missing path once, in the order the report first lists it.
-void missingPathsOf(const MissingCollector& report, const SearchResults& results, std::size_t maxCandidates,
+void missingPathsOf(const MissingReport& report, const SearchResults& results, std::size_t maxCandidates,
                     Json& sectionsJson, Json& missingJson)
 {
     sectionsJson = Json::array();
@@ -267,7 +267,7 @@ std::string renderSuggestedMappings(const SearchResults& results, const TextOpti
     return out;
 }
 
-std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
+std::string renderJson(const ProjectFacts& project, const MissingReport& report, const SearchResults& results,
                        std::size_t maxCandidates, std::optional<int> status, const RestoreFacts* restore)
 {
     Json json = Json::object();

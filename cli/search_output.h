@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/missing_collector.h"
+#include "report/missing_report.h"
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "restore/restore_apply.h"
@@ -88,7 +88,7 @@ struct RestoreFacts {
 //                    after --apply outcome (left, linked, copied, appeared,
 //                    failed, stopped) and error (null or why)); after
 //                    --apply also linked, copied, bytes_copied
-std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
+std::string renderJson(const ProjectFacts& project, const MissingReport& report, const SearchResults& results,
                        std::size_t maxCandidates = 5, std::optional<int> status = std::nullopt,
                        const RestoreFacts* restore = nullptr);
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,13 +46,16 @@ struct SearchOptions {
 class SearchResults {
 public:
     SearchResults(FileIndex index, std::vector<MissingMatch> matches, std::vector<MappingSuggestion> mappings);
+    // The same over an index shared with other searches (of other projects).
+    SearchResults(std::shared_ptr<const FileIndex> index, std::vector<MissingMatch> matches,
+                  std::vector<MappingSuggestion> mappings);
     // Moves keep the matches where they are; copies would not.
     SearchResults(SearchResults&&) = default;
     SearchResults& operator=(SearchResults&&) = default;
     SearchResults(const SearchResults&) = delete;
     SearchResults& operator=(const SearchResults&) = delete;
 
-    const FileIndex& index() const { return index_; }
+    const FileIndex& index() const { return *index_; }
     const std::vector<MissingMatch>& matches() const { return matches_; }
     const std::vector<MappingSuggestion>& mappings() const { return mappings_; }
     // The match of a stored path; null when it was not searched for.
@@ -59,7 +63,7 @@ public:
     std::size_t foundCount() const;
 
 private:
-    FileIndex index_;
+    std::shared_ptr<const FileIndex> index_;
     std::vector<MissingMatch> matches_;
     std::vector<MappingSuggestion> mappings_;
     std::unordered_map<std::string_view, std::size_t> byStored_;
@@ -68,5 +72,9 @@ private:
 // Walks `folders` once, looks for every missing file, suggests mappings.
 SearchResults searchMissing(const std::vector<std::string>& folders, const std::vector<MissingFile>& missing,
                             const SearchOptions& options = {});
+// Looks for every missing file in `index`, which may be shared with other
+// searches, and suggests mappings; options.index is not used.
+SearchResults searchIndex(std::shared_ptr<const FileIndex> index, const std::vector<MissingFile>& missing,
+                          const SearchOptions& options = {});
 
 } // namespace korvane
