@@ -2,6 +2,7 @@
 
 #include "cli/messages.h"
 #include "cli/stop_signals.h"
+#include "cli/turn_output.h"
 #include "run/ordered_work.h"
 #include "text/terminal_quote.h"
 
@@ -90,98 +91,6 @@ std::string RunSummary::render(const ProjectList& list, std::string_view lineEnd
 }
 
 namespace {
-
-// Writes all of `text` to `fd`; 0, or the system's error number.
-int writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t wrote = ::write(fd, data, size);
-        if (wrote < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += wrote;
-        size -= static_cast<std::size_t>(wrote);
-    }
-    return 0;
-}
-
-int writeAll(int fd, std::string_view text)
-{
-    return writeAll(fd, text.data(), text.size());
-}
-
-// The stdout of one project: kept in an anonymous temporary file until the
-// project's turn comes, then written out and from then on let through.
-class TurnOutput {
-public:
-    explicit TurnOutput(int fd) : fd_(fd) {}
-    ~TurnOutput()
-    {
-        if (kept_)
-            std::fclose(kept_);
-    }
-    TurnOutput(const TurnOutput&) = delete;
-    TurnOutput& operator=(const TurnOutput&) = delete;
-
-    // The stream the project writes to; null, with errno, when it cannot be had.
-    std::FILE* open()
-    {
-        const cookie_io_functions_t functions = {nullptr, &TurnOutput::onWrite, nullptr, nullptr};
-        std::FILE* file = ::fopencookie(this, "w", functions);
-        if (file)
-            std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
-        return file;
-    }
-
-    // Writes out what was kept, then lets every write through; 0, or the
-    // system's error number.
-    int takeTurn()
-    {
-        const std::lock_guard lock(mutex_);
-        direct_ = true;
-        if (!kept_)
-            return 0;
-        std::FILE* kept = std::exchange(kept_, nullptr);
-        int error = std::fflush(kept) == 0 && std::fseek(kept, 0, SEEK_SET) == 0 ? 0 : errno;
-        char buffer[1 << 16];
-        while (error == 0) {
-            const std::size_t got = std::fread(buffer, 1, sizeof buffer, kept);
-            if (got == 0) {
-                error = std::ferror(kept) ? EIO : 0;
-                break;
-            }
-            error = writeAll(fd_, buffer, got);
-        }
-        std::fclose(kept);
-        return error;
-    }
-
-private:
-    static ssize_t onWrite(void* cookie, const char* data, std::size_t size)
-    {
-        auto& self = *static_cast<TurnOutput*>(cookie);
-        const std::lock_guard lock(self.mutex_);
-        if (self.direct_) {
-            if (const int error = writeAll(self.fd_, data, size); error != 0) {
-                errno = error;
-                return -1;
-            }
-            return static_cast<ssize_t>(size);
-        }
-        if (!self.kept_ && !(self.kept_ = std::tmpfile()))
-            return -1;
-        if (std::fwrite(data, 1, size, self.kept_) != size)
-            return -1;
-        return static_cast<ssize_t>(size);
-    }
-
-    std::mutex mutex_;
-    int fd_;
-    bool direct_ = false;
-    std::FILE* kept_ = nullptr;
-};
 
 // One project of the run.
 struct Slot {

@@ -1,6 +1,7 @@
 #include "cli/project_run.h"
 
 #include "cli/cli_output.h"
+#include "cli/json_document.h"
 #include "cli/messages.h"
 #include "cli/restore_output.h"
 #include "cli/search_output.h"
@@ -59,12 +60,6 @@ SearchResults search(Run& run, const CliOptions& options, const ProjectScan& pro
         progress->finish();
     warnAboutProblems(streams.err, results.index());
     return results;
-}
-
-std::uint64_t fileSize(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
 // What the user should know once the report is out: the drives and shares
@@ -147,7 +142,7 @@ bool writeSearchResults(Run& run, const CliOptions& options, ProjectScan& projec
     if (options.json) {
         const RestoreFacts restore{plan ? &*plan : nullptr, applied ? &*applied : nullptr};
         const std::string& file = project.file();
-        write(streams.out, renderJson({file, fileSize(file), project.result()}, project.report(), results,
+        write(streams.out, renderJson({file, project.result().fileSize, project.result()}, project.report(), results,
                                       text.maxCandidates,
                                       streams.jsonStatus ? std::optional<int>(status) : std::nullopt,
                                       plan ? &restore : nullptr));

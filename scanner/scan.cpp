@@ -196,10 +196,14 @@ ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOp
     reader->setStop(options.stop);
     std::optional<FileProbe> probe;
     ExistenceTest& exists = options.exists ? *options.exists : probe.emplace();
-    if (!options.lookAhead)
-        return scanProject(*reader, feedback, exists);
+    if (!options.lookAhead) {
+        ScanResult result = scanProject(*reader, feedback, exists);
+        result.fileSize = file.size();
+        return result;
+    }
     LookAheadFeedback ahead(feedback, *options.lookAhead, exists, options.stop);
     ScanResult result = scanProject(*reader, ahead, ahead);
+    result.fileSize = file.size();
     if (result.stopped)
         ahead.abandon();
     else if (!ahead.finish())

@@ -17,6 +17,7 @@ namespace korvane {
 struct ScanResult {
     bool opened = false;
     std::string openError;    // why the file could not be opened
+    std::uint64_t fileSize = 0; // of the file opened, in bytes
     std::uint16_t version = 0;
     bool damaged = false;     // the file ended (or could not be read) before its layout did
     ReadLocation endedAt;     // where, when damaged

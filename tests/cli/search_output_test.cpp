@@ -1,3 +1,4 @@
+#include "cli/json_document.h"
 #include "cli/search_output.h"
 #include "report/missing_collector.h"
 #include "tests/builder/project_builder.h"
