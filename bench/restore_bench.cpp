@@ -205,6 +205,51 @@ std::vector<double> apart(const Series& a, const Series& b)
     return v;
 }
 
+// The series, and the ratios against the goal.
+void printFigures(const Options& options, double totalMB, const Series& applied, const Series& planned,
+                  const Series& cpSync, const Series& cpAlone)
+{
+    std::printf("\n%d rounds after one warm-up round; korvane-scan's time is its whole run (scan, search, plan,\n"
+                "copies, second scan), nothing subtracted:\n",
+                options.rounds);
+    printSeries({&applied, &planned, &cpSync, &cpAlone});
+    const double seconds = median(applied.walls()) / 1e3;
+    std::printf("\n  korvane-scan --apply --copy: %.0f MB/s (median)\n", totalMB / seconds);
+    const auto mark = [](const std::vector<double>& r) { return median(r) <= kGoal ? "" : "  OVER THE GOAL"; };
+    const std::vector<double> bySync = ratios(applied, {&cpSync}, false);
+    const std::vector<double> byCp = ratios(applied, {&cpAlone}, false);
+    std::printf("  korvane-scan --apply --copy / (cp -r + sync -f), wall: %s (goal <= %.1f)%s\n",
+                spread(bySync).c_str(), kGoal, mark(bySync));
+    std::printf("  korvane-scan --apply --copy / cp -r, wall:             %s (goal <= %.1f)%s\n", spread(byCp).c_str(),
+                kGoal, mark(byCp));
+    const std::vector<double> own = apart(applied, planned);
+    std::vector<double> ownBySync;
+    std::vector<double> share;
+    for (std::size_t k = 0; k < own.size(); ++k) {
+        ownBySync.push_back(own[k] / cpSync.runs[k].wall);
+        share.push_back(own[k] / applied.runs[k].wall);
+    }
+    std::printf("  applying alone (--apply run - plan run), ms:           %s\n", spread(own, "%.0f").c_str());
+    std::printf("  its share of the --apply run:                          %s\n", spread(share).c_str());
+    std::printf("  applying alone / (cp -r + sync -f):                    %s\n", spread(ownBySync).c_str());
+}
+
+// The files to put back below `source` and the project that misses them;
+// says what was made. Returns their size in MB.
+double makeSourceAndProject(const Options& options, const std::string& folder, const std::string& source,
+                            const std::string& project, std::uint64_t fileBytes)
+{
+    const Clock::time_point generating = Clock::now();
+    makeSource(source + "/Media", options.files, fileBytes);
+    testkit::writeFile(project, testkit::buildProject(makeProject(options.files)));
+    const double totalMB = static_cast<double>(options.files * fileBytes) / 1e6;
+    std::printf("%zu files of %llu MiB (%.0f MB) in %u folders in %s (%s); %.1f s to create\n", options.files,
+                static_cast<unsigned long long>(options.fileMiB), totalMB, kFolders, folder.c_str(),
+                onTmpfs(folder) ? "tmpfs: fsync costs next to nothing" : "not tmpfs: each fsync waits for the device",
+                millisecondsSince(generating) / 1e3);
+    return totalMB;
+}
+
 int run(Options options)
 {
     if (!options.folder.empty())
@@ -220,16 +265,8 @@ int run(Options options)
                                  folder.path());
 
     const std::string source = folder.path() + "/source";
-    const Clock::time_point generating = Clock::now();
-    makeSource(source + "/Media", options.files, fileBytes);
     const std::string project = folder.path() + "/media.dvc";
-    testkit::writeFile(project, testkit::buildProject(makeProject(options.files)));
-    const double totalMB = static_cast<double>(options.files * fileBytes) / 1e6;
-    std::printf("%zu files of %llu MiB (%.0f MB) in %u folders in %s (%s); %.1f s to create\n", options.files,
-                static_cast<unsigned long long>(options.fileMiB), totalMB, kFolders, folder.path().c_str(),
-                onTmpfs(folder.path()) ? "tmpfs: fsync costs next to nothing"
-                                       : "not tmpfs: each fsync waits for the device",
-                millisecondsSince(generating) / 1e3);
+    const double totalMB = makeSourceAndProject(options, folder.path(), source, project, fileBytes);
 
     const std::string dest = folder.path() + "/dest";
     const std::string log = folder.path() + "/scan.log";
@@ -289,29 +326,7 @@ int run(Options options)
             s->runs.clear();
     });
 
-    std::printf("\n%d rounds after one warm-up round; korvane-scan's time is its whole run (scan, search, plan,\n"
-                "copies, second scan), nothing subtracted:\n",
-                options.rounds);
-    printSeries({&applied, &planned, &cpSync, &cpAlone});
-    const double seconds = median(applied.walls()) / 1e3;
-    std::printf("\n  korvane-scan --apply --copy: %.0f MB/s (median)\n", totalMB / seconds);
-    const auto mark = [](const std::vector<double>& r) { return median(r) <= kGoal ? "" : "  OVER THE GOAL"; };
-    const std::vector<double> bySync = ratios(applied, {&cpSync}, false);
-    const std::vector<double> byCp = ratios(applied, {&cpAlone}, false);
-    std::printf("  korvane-scan --apply --copy / (cp -r + sync -f), wall: %s (goal <= %.1f)%s\n",
-                spread(bySync).c_str(), kGoal, mark(bySync));
-    std::printf("  korvane-scan --apply --copy / cp -r, wall:             %s (goal <= %.1f)%s\n", spread(byCp).c_str(),
-                kGoal, mark(byCp));
-    const std::vector<double> own = apart(applied, planned);
-    std::vector<double> ownBySync;
-    std::vector<double> share;
-    for (std::size_t k = 0; k < own.size(); ++k) {
-        ownBySync.push_back(own[k] / cpSync.runs[k].wall);
-        share.push_back(own[k] / applied.runs[k].wall);
-    }
-    std::printf("  applying alone (--apply run - plan run), ms:           %s\n", spread(own, "%.0f").c_str());
-    std::printf("  its share of the --apply run:                          %s\n", spread(share).c_str());
-    std::printf("  applying alone / (cp -r + sync -f):                    %s\n", spread(ownBySync).c_str());
+    printFigures(options, totalMB, applied, planned, cpSync, cpAlone);
     if (options.keep)
         std::printf("kept %s\n", folder.path().c_str());
     return 0;
