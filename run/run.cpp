@@ -18,7 +18,7 @@ Run::Run(RunOptions options)
     const int jobs = std::clamp(options_.jobs, 1, LookupPool::kMaxJobs);
     if (jobs > 1) {
         workers_ = std::make_unique<WorkerPool>(jobs);
-        lookups_ = std::make_unique<LookupPool>(*setup_.resolver, *workers_, *disk_);
+        lookups_ = std::make_unique<LookupPool>(*setup_.resolver, *workers_, *disk_, options_.readAhead);
     }
     indexes_ = std::make_unique<SearchIndexCache>();
 }
@@ -67,6 +67,7 @@ SearchResults Run::search(const ProjectScan& project, const SearchRequest& reque
     options.index.stop = stop_.get_token();
     options.index.jobs = workers_ ? static_cast<int>(workers_->size()) : 1;
     options.index.workers = workers_.get();
+    options.index.readAhead = options_.readAhead;
     options.index.progress = request.progress;
     options.match = request.match;
     // Suggestions add places to look to the mappings in use, never replace one.

@@ -33,6 +33,9 @@ struct RunOptions {
     // Lookups and folder reads at once on a slow disk; 1: each in its turn,
     // on the thread that asks.
     int jobs = LookupPool::kDefaultJobs;
+    // When those threads start: once the disk has proved slow (SlowDisk), or
+    // at once (tests, and disks known to be slow).
+    ReadAhead readAhead = ReadAhead::WhenSlow;
     DecoderOpener openDecoder = &TextDecoder::open; // how a code page is had; tests give their own
 };
 

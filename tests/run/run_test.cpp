@@ -51,7 +51,11 @@ TEST(Run, ProjectsSearchingTheSameFoldersShareOneWalk)
     for (int k = 0; k < 30; ++k)
         dir.touch("archive/card" + std::to_string(k % 5) + "/clip" + std::to_string(k) + ".avi");
     dir.touch("other/clip1.avi");
-    korvane::Run run(optionsFor({{"D:", dir / "gone"}}));
+    // The threads look up and read folders from the start, as on a share:
+    // the projects' scans and the walk share them.
+    RunOptions options = optionsFor({{"D:", dir / "gone"}});
+    options.readAhead = ReadAhead::Now;
+    korvane::Run run(options);
     ASSERT_TRUE(run.ready());
 
     constexpr int kProjects = 8;
