@@ -212,35 +212,80 @@ std::vector<double> apart(const Series& a, const Series& b)
     return v;
 }
 
-int run(Options options)
-{
-    if (!options.folder.empty())
-        ::setenv("TMPDIR", options.folder.c_str(), 1);
-    const TempFolder folder("korvane-restore", options.keep);
-    // Journals of the runs go in the temporary folder, not the user's state.
-    ::setenv("XDG_STATE_HOME", (folder.path() + "/state").c_str(), 1);
-    const std::uint64_t fileBytes = options.fileMiB * kMiB;
-    if (options.files == 0)
-        options.files = filesThatFit(folder.path(), fileBytes);
-    if (options.files == 0)
-        throw std::runtime_error("no room for one file of " + std::to_string(options.fileMiB) + " MiB in " +
-                                 folder.path());
+// What the rounds measured.
+struct Measured {
+    Series applied{"korvane-scan --restore --apply --copy", {}};
+    Series journalAside{"the same, its journal on tmpfs", {}};
+    Series older;
+    Series planned{"korvane-scan --restore (the plan alone)", {}};
+    Series cpSync{"cp -r, then sync -f", {}};
+    Series cpAlone{"cp -r", {}};
+};
 
-    const std::string source = folder.path() + "/source";
+void printFigures(const Options& options, double totalMB, const Measured& m)
+{
+    std::printf("\n%d rounds after one warm-up round; korvane-scan's time is its whole run (scan, search, plan,\n"
+                "copies, second scan), nothing subtracted:\n",
+                options.rounds);
+    std::vector<const Series*> shown = {&m.applied, &m.journalAside, &m.planned, &m.cpSync, &m.cpAlone};
+    if (!options.compare.empty())
+        shown.insert(shown.begin() + 2, &m.older);
+    printSeries(shown);
+    const double seconds = median(m.applied.walls()) / 1e3;
+    std::printf("\n  korvane-scan --apply --copy: %.0f MB/s (median)\n", totalMB / seconds);
+    const auto mark = [](const std::vector<double>& r) { return median(r) <= kGoal ? "" : "  OVER THE GOAL"; };
+    const std::vector<double> bySync = ratios(m.applied, {&m.cpSync}, false);
+    const std::vector<double> byCp = ratios(m.applied, {&m.cpAlone}, false);
+    std::printf("  korvane-scan --apply --copy / (cp -r + sync -f), wall: %s (goal <= %.1f)%s\n",
+                spread(bySync).c_str(), kGoal, mark(bySync));
+    std::printf("  korvane-scan --apply --copy / cp -r, wall:             %s (goal <= %.1f)%s\n", spread(byCp).c_str(),
+                kGoal, mark(byCp));
+    const std::vector<double> journal = ratios(m.applied, {&m.journalAside}, false);
+    std::printf("  the journal made durable on the disk (--apply / journal on tmpfs): %s (goal <= %.2f)%s\n",
+                spread(journal).c_str(), kJournalGoal, median(journal) <= kJournalGoal ? "" : "  OVER THE GOAL");
+    if (!options.compare.empty()) {
+        const std::vector<double> byOld = ratios(m.applied, {&m.older}, false);
+        const std::vector<double> oldBySync = ratios(m.older, {&m.cpSync}, false);
+        std::printf("  --apply / the other build's --apply, wall:             %s\n", spread(byOld).c_str());
+        std::printf("  the other build's --apply / (cp -r + sync -f), wall:  %s\n", spread(oldBySync).c_str());
+    }
+    const std::vector<double> own = apart(m.applied, m.planned);
+    std::vector<double> ownBySync;
+    std::vector<double> share;
+    for (std::size_t k = 0; k < own.size(); ++k) {
+        ownBySync.push_back(own[k] / m.cpSync.runs[k].wall);
+        share.push_back(own[k] / m.applied.runs[k].wall);
+    }
+    std::printf("  applying alone (--apply run - plan run), ms:           %s\n", spread(own, "%.0f").c_str());
+    std::printf("  its share of the --apply run:                          %s\n", spread(share).c_str());
+    std::printf("  applying alone / (cp -r + sync -f):                    %s\n", spread(ownBySync).c_str());
+}
+
+// The files to put back below `source` and the project that misses them;
+// says what was made. Returns their size in MB.
+double makeSourceAndProject(const Options& options, const std::string& folder, const std::string& source,
+                            const std::string& project, std::uint64_t fileBytes)
+{
     const Clock::time_point generating = Clock::now();
     makeSource(source + "/Media", options.files, fileBytes);
-    const std::string project = folder.path() + "/media.dvc";
     testkit::writeFile(project, testkit::buildProject(makeProject(options.files)));
     const double totalMB = static_cast<double>(options.files * fileBytes) / 1e6;
     std::printf("%zu files of %llu MiB (%.0f MB) in %u folders in %s (%s); %.1f s to create\n", options.files,
-                static_cast<unsigned long long>(options.fileMiB), totalMB, kFolders, folder.path().c_str(),
-                onTmpfs(folder.path()) ? "tmpfs: fsync costs next to nothing"
-                                       : "not tmpfs: each fsync waits for the device",
+                static_cast<unsigned long long>(options.fileMiB), totalMB, kFolders, folder.c_str(),
+                onTmpfs(folder) ? "tmpfs: fsync costs next to nothing" : "not tmpfs: each fsync waits for the device",
                 millisecondsSince(generating) / 1e3);
+    return totalMB;
+}
 
-    const std::string dest = folder.path() + "/dest";
-    const std::string log = folder.path() + "/scan.log";
-    const std::string errors = folder.path() + "/scan.err";
+// Runs the rounds: korvane-scan's apply, with its journal aside and with the
+// other build, its plan alone, and cp.
+void measure(const Options& options, const std::string& folder, const std::string& source,
+             const std::string& project, Measured& m)
+{
+    const std::uint64_t fileBytes = options.fileMiB * kMiB;
+    const std::string dest = folder + "/dest";
+    const std::string log = folder + "/scan.log";
+    const std::string errors = folder + "/scan.err";
     // A journal folder on tmpfs, for the run whose journal costs no syncs.
     const std::string shmState =
         std::filesystem::exists("/dev/shm") ? "/dev/shm/korvane-bench-state-" + std::to_string(::getpid()) : "";
@@ -253,12 +298,12 @@ int run(Options options)
     std::vector<std::string> apply = plan;
     apply.insert(apply.end() - 1, {"--apply", "--copy"});
 
-    Series applied{"korvane-scan --restore --apply --copy", {}};
-    Series journalAside{"the same, its journal on tmpfs", {}};
-    Series older{"the same with " + options.compare, {}};
-    Series planned{"korvane-scan --restore (the plan alone)", {}};
-    Series cpSync{"cp -r, then sync -f", {}};
-    Series cpAlone{"cp -r", {}};
+    Series& applied = m.applied;
+    Series& journalAside = m.journalAside;
+    Series& older = m.older;
+    Series& planned = m.planned;
+    Series& cpSync = m.cpSync;
+    Series& cpAlone = m.cpAlone;
     const std::uintmax_t expectedBytes = options.files * fileBytes;
     const auto fresh = [&] {
         std::filesystem::remove_all(dest);
@@ -322,41 +367,30 @@ int run(Options options)
             s->runs.clear();
     });
 
-    std::printf("\n%d rounds after one warm-up round; korvane-scan's time is its whole run (scan, search, plan,\n"
-                "copies, second scan), nothing subtracted:\n",
-                options.rounds);
-    std::vector<const Series*> shown = {&applied, &journalAside, &planned, &cpSync, &cpAlone};
-    if (!options.compare.empty())
-        shown.insert(shown.begin() + 2, &older);
-    printSeries(shown);
-    const double seconds = median(applied.walls()) / 1e3;
-    std::printf("\n  korvane-scan --apply --copy: %.0f MB/s (median)\n", totalMB / seconds);
-    const auto mark = [](const std::vector<double>& r) { return median(r) <= kGoal ? "" : "  OVER THE GOAL"; };
-    const std::vector<double> bySync = ratios(applied, {&cpSync}, false);
-    const std::vector<double> byCp = ratios(applied, {&cpAlone}, false);
-    std::printf("  korvane-scan --apply --copy / (cp -r + sync -f), wall: %s (goal <= %.1f)%s\n",
-                spread(bySync).c_str(), kGoal, mark(bySync));
-    std::printf("  korvane-scan --apply --copy / cp -r, wall:             %s (goal <= %.1f)%s\n", spread(byCp).c_str(),
-                kGoal, mark(byCp));
-    const std::vector<double> journal = ratios(applied, {&journalAside}, false);
-    std::printf("  the journal made durable on the disk (--apply / journal on tmpfs): %s (goal <= %.2f)%s\n",
-                spread(journal).c_str(), kJournalGoal, median(journal) <= kJournalGoal ? "" : "  OVER THE GOAL");
-    if (!options.compare.empty()) {
-        const std::vector<double> byOld = ratios(applied, {&older}, false);
-        const std::vector<double> oldBySync = ratios(older, {&cpSync}, false);
-        std::printf("  --apply / the other build's --apply, wall:             %s\n", spread(byOld).c_str());
-        std::printf("  the other build's --apply / (cp -r + sync -f), wall:  %s\n", spread(oldBySync).c_str());
-    }
-    const std::vector<double> own = apart(applied, planned);
-    std::vector<double> ownBySync;
-    std::vector<double> share;
-    for (std::size_t k = 0; k < own.size(); ++k) {
-        ownBySync.push_back(own[k] / cpSync.runs[k].wall);
-        share.push_back(own[k] / applied.runs[k].wall);
-    }
-    std::printf("  applying alone (--apply run - plan run), ms:           %s\n", spread(own, "%.0f").c_str());
-    std::printf("  its share of the --apply run:                          %s\n", spread(share).c_str());
-    std::printf("  applying alone / (cp -r + sync -f):                    %s\n", spread(ownBySync).c_str());
+}
+
+int run(Options options)
+{
+    if (!options.folder.empty())
+        ::setenv("TMPDIR", options.folder.c_str(), 1);
+    const TempFolder folder("korvane-restore", options.keep);
+    // Journals of the runs go in the temporary folder, not the user's state.
+    ::setenv("XDG_STATE_HOME", (folder.path() + "/state").c_str(), 1);
+    const std::uint64_t fileBytes = options.fileMiB * kMiB;
+    if (options.files == 0)
+        options.files = filesThatFit(folder.path(), fileBytes);
+    if (options.files == 0)
+        throw std::runtime_error("no room for one file of " + std::to_string(options.fileMiB) + " MiB in " +
+                                 folder.path());
+
+    const std::string source = folder.path() + "/source";
+    const std::string project = folder.path() + "/media.dvc";
+    const double totalMB = makeSourceAndProject(options, folder.path(), source, project, fileBytes);
+
+    Measured m;
+    m.older.label = "the same with " + options.compare;
+    measure(options, folder.path(), source, project, m);
+    printFigures(options, totalMB, m);
     if (options.keep)
         std::printf("kept %s\n", folder.path().c_str());
     return 0;

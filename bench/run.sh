@@ -23,7 +23,10 @@
 # 10. korvane-scan --restore --apply --copy putting back every file of a
 #     project (up to 10,000 of 1 MiB) against cp -r + sync -f and cp -r
 #     alone, each into a new empty folder; --restore without --apply in the
-#     same rounds gives the share of applying the plan.
+#     same rounds gives the share of applying the plan;
+# 11. korvane-scan --search over 5,000 small projects and a tree of 3,000
+#     folders in one run, against one project's search and the scans alone,
+#     and --json against the text.
 # Ratios compare figures taken in the same rounds, so they hold on a busy
 # machine better than the absolute times do; each is printed as the median
 # and the range over the rounds.
@@ -36,7 +39,7 @@
 # on a disk file system, creating and removing 300,000 files can take a
 # minute and more, and leaves the next run slower),
 # KORVANE_BUILD_GUI (ON or OFF; default ON when Qt 6 is found), PARTS (the
-# parts to run, default "1 2 3 4 5 6 7 8 9 10"; PARTS=9 runs the slow file
+# parts to run, default "1 2 3 4 5 6 7 8 9 10 11"; PARTS=9 runs the slow file
 # system's alone). Part 9: LATENCY_DELAY_MS (the round trip, default 2),
 # LATENCY_ROUNDS (rounds of its first two benchmarks, default 3),
 # LATENCY_SEARCH_ROUNDS (of the search, default 1, no warm-up: find alone takes
@@ -47,6 +50,8 @@
 # RESTORE_FILE_MB (MiB per file, default 1), RESTORE_DIR (where the files go,
 # default BENCH_TMPDIR: on tmpfs fsync costs next to nothing, so give a
 # folder on a disk to measure the syncs), RESTORE_ROUNDS (default 3).
+# Part 11: MANY_PROJECTS (default 5000), MANY_FOLDERS (default 3000),
+# MANY_ROUNDS (default 3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-bench}
@@ -54,7 +59,7 @@ jobs=${JOBS:-2}
 rounds=${ROUNDS:-5}
 scale=${SCALE:-1}
 
-parts=" ${PARTS:-1 2 3 4 5 6 7 8 9 10} "
+parts=" ${PARTS:-1 2 3 4 5 6 7 8 9 10 11} "
 part() { [[ $parts == *" $1 "* ]]; }
 
 # Part 9 builds a FUSE file system: its library must be there when CMake
@@ -86,6 +91,7 @@ part 6 && targets+=(korvane_string_table_bench)
 part 7 && targets+=(korvane-bench-search-scan)
 part 8 && targets+=(korvane-bench-degenerate)
 part 10 && targets+=(korvane-bench-restore)
+part 11 && targets+=(korvane-bench-many-projects)
 fuse_built=no
 if part 9 && grep -q '^FUSE3_FOUND:INTERNAL=1$' "$build/CMakeCache.txt"; then
   fuse_built=yes
@@ -240,4 +246,11 @@ if part 10; then
   [[ -n ${RESTORE_FILES:-} ]] && restore_args+=(--files "$RESTORE_FILES")
   [[ -n ${RESTORE_DIR:-} ]] && restore_args+=(--folder "$RESTORE_DIR")
   "$bin/korvane-bench-restore" --scan "$bin/korvane-scan" "${restore_args[@]}"
+fi
+
+if part 11; then
+  echo
+  echo "== 11. korvane-scan --search over many small projects in one run (goals: (many - scans) / one at most 3, --json / text at most 1.2)"
+  "$bin/korvane-bench-many-projects" --scan "$bin/korvane-scan" --projects "${MANY_PROJECTS:-5000}" \
+    --folders "${MANY_FOLDERS:-3000}" --rounds "${MANY_ROUNDS:-3}"
 fi

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/search_output.h"
+#include "cli/text_options.h"
 #include "restore/restore_apply.h"
 #include "restore/restore_plan.h"
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -48,13 +49,16 @@ class SearchResults {
 public:
     SearchResults(FileIndex index, std::vector<MissingMatch> matches, std::vector<Decision> decisions,
                   std::vector<MappingSuggestion> mappings);
+    // The same over an index shared with other searches (of other projects).
+    SearchResults(std::shared_ptr<const FileIndex> index, std::vector<MissingMatch> matches,
+                  std::vector<Decision> decisions, std::vector<MappingSuggestion> mappings);
     // Moves keep the matches where they are; copies would not.
     SearchResults(SearchResults&&) = default;
     SearchResults& operator=(SearchResults&&) = default;
     SearchResults(const SearchResults&) = delete;
     SearchResults& operator=(const SearchResults&) = delete;
 
-    const FileIndex& index() const { return index_; }
+    const FileIndex& index() const { return *index_; }
     const std::vector<MissingMatch>& matches() const { return matches_; }
     // What was decided for each match, in the same order.
     const std::vector<Decision>& decisions() const { return decisions_; }
@@ -64,7 +68,7 @@ public:
     std::size_t foundCount() const;
 
 private:
-    FileIndex index_;
+    std::shared_ptr<const FileIndex> index_;
     std::vector<MissingMatch> matches_;
     std::vector<Decision> decisions_;
     std::vector<MappingSuggestion> mappings_;
@@ -75,5 +79,9 @@ private:
 // found is each (or leaves it undecided), suggests mappings.
 SearchResults searchMissing(const std::vector<std::string>& folders, const std::vector<MissingFile>& missing,
                             const SearchOptions& options = {});
+// Looks for every missing file in `index`, which may be shared with other
+// searches, decides which file found is each, and suggests mappings; options.index is not used.
+SearchResults searchIndex(std::shared_ptr<const FileIndex> index, const std::vector<MissingFile>& missing,
+                          const SearchOptions& options = {});
 
 } // namespace korvane

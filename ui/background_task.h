@@ -28,22 +28,6 @@ inline constexpr int kBackgroundNice = 5;
 // of long work, which the window must not wait behind.
 void lowerThreadPriority();
 
-// A flag raised when `stop` is requested, for the parts of the core that
-// look at a flag rather than at a token.
-class StopFlag {
-public:
-    explicit StopFlag(std::stop_token stop) : callback_(std::move(stop), Raise{&flag_}) {}
-    const std::atomic<bool>* get() const { return &flag_; }
-
-private:
-    struct Raise {
-        std::atomic<bool>* flag;
-        void operator()() const { flag->store(true); }
-    };
-    std::atomic<bool> flag_{false};
-    std::stop_callback<Raise> callback_;
-};
-
 class BackgroundTask {
 public:
     using Work = std::function<void(std::stop_token stop)>;

@@ -39,12 +39,11 @@ void FolderSearch::start(Request request, Progress progress, Done done)
     auto results = std::make_shared<std::shared_ptr<const SearchResults>>();
     task_.start(
         [request = std::move(request), shared, results](std::stop_token stop) {
-            const StopFlag stopped(stop);
             SearchOptions options;
             // Suggestions add places to look to the mappings in use, never replace one.
             if (const RunSetup setup = setUpRun(request.sources, std::nullopt, request.decoderOpener); setup.resolver)
                 options.suggest.inUse = setup.resolver->drives().all();
-            options.index.stop = stopped.get();
+            options.index.stop = stop;
             options.index.progress = [&shared](const WalkProgress& where) {
                 const std::lock_guard lock(shared->mutex);
                 shared->folders = where.folders;

@@ -1,7 +1,7 @@
 #include "ui/scan_dlg.h"
 
 #include "paths/run_setup.h"
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "report/progress.h"
 #include "scanner/scan.h"
 #include "text/ascii.h"
@@ -64,7 +64,7 @@ struct CScanDlg::Run {
     // that many, up to a bound, keeps the report from being moved as it grows.
     qsizetype reportRoom = 0;
     std::vector<SetupWarning> warnings;
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     bool closeRequested = false;
     ui::ScanRelay relay;
     ScanResult result; // written by the scan thread, read once it has ended
@@ -282,7 +282,8 @@ void CScanDlg::OnProcess()
     enterBusy();
 
     ScanOptions options;
-    options.stop = &run_->stop;
+    options.stop = run_->stop.get_token();
+    options.exists = &run_->relay;
     options.lookAhead = lookups_.get();
     run_->thread = std::thread([this, run = run_.get(), file = QFile::encodeName(m_dvcPath).toStdString(), options] {
         ui::lowerThreadPriority();
@@ -294,7 +295,7 @@ void CScanDlg::OnProcess()
 
 void CScanDlg::stopRun()
 {
-    run_->stop.store(true);
+    run_->stop.request_stop();
     stopGrace_.stopped();
 }
 

@@ -9,6 +9,7 @@
 // text waiting to be taken is bounded: past kMaxWaitingText the scan
 // thread waits until the GUI thread has taken it. Plain C++, free of Qt.
 
+#include "fs/existence_test.h"
 #include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
 #include "ui/missing_paths.h"
@@ -38,7 +39,7 @@ struct RelayedChange {
     void merge(RelayedChange&& later);
 };
 
-class ScanRelay final : public ScanFeedback {
+class ScanRelay final : public ScanFeedback, public ExistenceTest {
 public:
     // Report text that may wait for the GUI thread before the scan waits.
     static constexpr std::size_t kMaxWaitingText = std::size_t{4} << 20;
@@ -72,9 +73,8 @@ public:
     void stepProgress() override;
     void missingFile(std::string_view path) override;
     void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override;
-
-protected:
-    bool fileExists(std::string_view path) override;
+    // The scan's existence test: `exists`, once what came before is handed over.
+    bool exists(std::string_view path) override;
 
 private:
     void appendDecoded(std::string_view text);

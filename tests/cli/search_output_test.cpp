@@ -1,4 +1,6 @@
+#include "cli/json_document.h"
 #include "cli/search_output.h"
+#include "report/missing_collector.h"
 #include "tests/builder/project_builder.h"
 #include "tests/recording_feedback.h"
 #include "tests/search/memory_tree.h"
@@ -156,9 +158,9 @@ protected:
         inner.present = {"here.avi"};
         MissingCollector collector(inner);
         ProjectReader reader(bytes);
-        const ScanResult scan = scanProject(reader, collector);
+        const ScanResult scan = scanProject(reader, collector, inner);
         const SearchResults results = search(tree, {"/m"}, missingFiles(collector.distinctStored(), fromLatin1));
-        text = renderJson({"projects/wedding.dvc", bytes.size(), scan}, collector, results);
+        text = renderJson({"projects/wedding.dvc", bytes.size(), scan}, collector.report(), results);
         return Json::parse(text);
     }
 
@@ -294,10 +296,10 @@ TEST_F(JsonDocument, IsAsciiWithEveryOtherCharacterEscapedOnOneLine)
     RecordingFeedback inner;
     MissingCollector collector(inner);
     ProjectReader reader(bytes);
-    const ScanResult scan = scanProject(reader, collector);
+    const ScanResult scan = scanProject(reader, collector, inner);
     const SearchResults results =
         search(tree, {"/m"}, missingFiles(collector.distinctStored(), [&](std::string_view) { return name; }));
-    text = renderJson({"p.dvc", bytes.size(), scan}, collector, results);
+    text = renderJson({"p.dvc", bytes.size(), scan}, collector.report(), results);
 
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
     const Json doc = Json::parse(text);

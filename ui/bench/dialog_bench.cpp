@@ -154,11 +154,8 @@ public:
     void resetProgress() override {}
     void stepProgress() override {}
 
-protected:
-    bool fileExists(std::string_view path) override { return resolver_.exists(path); }
-
-private:
-    korvane::PathResolver resolver_{korvane::DriveMap(), *korvane::TextDecoder::open(korvane::kAutoCodePage)};
+    // The scan's existence test.
+    korvane::PathResolver resolver{korvane::DriveMap(), *korvane::TextDecoder::open(korvane::kAutoCodePage)};
 };
 
 std::string readAll(const std::string& file)
@@ -269,7 +266,9 @@ void measureProcess(const Options& options)
     runRounds(options.rounds,
               {[&] {
                    StringFeedback feedback;
-                   bare.runs.push_back(timeHere([&] { korvane::runScan(file, feedback); }));
+                   korvane::ScanOptions scanOptions;
+                   scanOptions.exists = &feedback.resolver;
+                   bare.runs.push_back(timeHere([&] { korvane::runScan(file, feedback, scanOptions); }));
                },
                [&] {
                    const ProcessRun r = runProcess({scan, file});

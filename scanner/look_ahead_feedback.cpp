@@ -1,4 +1,4 @@
-#include "report/look_ahead.h"
+#include "scanner/look_ahead_feedback.h"
 
 namespace korvane {
 
@@ -11,10 +11,11 @@ constexpr std::size_t kEventsBeforeFlush = 256;
 
 } // namespace
 
-void LookAheadFeedback::hold(Kind kind, std::string_view text)
+void LookAheadFeedback::hold(Kind kind, std::string_view text, std::int32_t value)
 {
     Event event;
     event.kind = kind;
+    event.entry = value;
     event.offset = text_.size();
     event.length = text.size();
     text_.append(text);
@@ -34,7 +35,8 @@ void LookAheadFeedback::deliver(const Event& event)
     case Kind::Section: inner_.beginSection(text); break;
     case Kind::Missing: inner_.missingFile(text); break;
     case Kind::Entry: inner_.entryStatus(event.label, event.entry, event.count); break;
-    case Kind::Check: inner_.checkFile(text); break;
+    case Kind::Check: inner_.fileChecked(text, exists_.exists(text)); break;
+    case Kind::Checked: inner_.fileChecked(text, event.entry != 0); break;
     }
 }
 
@@ -84,7 +86,7 @@ void LookAheadFeedback::bound()
 void LookAheadFeedback::appendReport(std::string_view text)
 {
     if (holding())
-        hold(Kind::Append, text.substr(0, text.find('\0')));
+        hold(Kind::Append, text);
     else
         inner_.appendReport(text);
 }
@@ -153,9 +155,17 @@ void LookAheadFeedback::entryStatus(std::string_view label, std::int32_t entry, 
     bound();
 }
 
-void LookAheadFeedback::checkFile(std::string_view path)
+void LookAheadFeedback::fileChecked(std::string_view path, bool found)
 {
-    path = path.substr(0, path.find('\0'));
+    if (!holding()) {
+        inner_.fileChecked(path, found);
+        return;
+    }
+    hold(Kind::Checked, path, found ? 1 : 0);
+}
+
+void LookAheadFeedback::check(std::string_view path)
+{
     Event event;
     event.kind = Kind::Check;
     event.ticket = lookAhead_.begin(path);
@@ -163,7 +173,7 @@ void LookAheadFeedback::checkFile(std::string_view path)
         unflushed_ = 1;
     if (!holding() && lookAhead_.ready(event.ticket)) {
         // Met before and answered: nothing to wait for.
-        inner_.checkFile(path);
+        inner_.fileChecked(path, exists_.exists(path));
         return;
     }
     event.offset = text_.size();

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "report/folder_reader.h"
+#include "fs/folder_reader.h"
+#include "fs/slow_disk.h"
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -19,18 +19,12 @@ namespace korvane {
 // once when the reader behind it is (the system's is). What it keeps lasts
 // as long as it does: one run.
 //
-// It also times the reader behind, to tell a local disk, which answers in
-// microseconds, from a share, where each answer is a round trip.
+// It also times the reader behind by the one rule of SlowDisk, to tell a
+// local disk, which answers in microseconds, from a share, where each answer
+// is a round trip.
 class SharedFolderCache final : public FolderReader {
 public:
-    // An answer that takes this long or longer is slow.
-    static constexpr std::chrono::microseconds kSlowAnswer{100};
-    // The reader behind is slow once this many of the answers of one window
-    // of kTimedWindow were.
-    static constexpr unsigned kSlowInWindow = 8;
-    static constexpr unsigned kTimedWindow = 32;
-
-    explicit SharedFolderCache(FolderReader& inner = systemFolderReader());
+    explicit SharedFolderCache(FolderReader& inner = systemFolderReader(), ReadAhead start = ReadAhead::WhenSlow);
     ~SharedFolderCache() override;
 
     int list(const std::string& path, FolderListing& listing) override;
@@ -39,11 +33,8 @@ public:
     int realPath(const std::string& path, std::string& out) override { return inner_.realPath(path, out); }
     int readable(const std::string& path) override { return inner_.readable(path); }
 
-    // Whether the reader behind has proved slow (see kSlowInWindow). Once
-    // it has, it stays so.
-    bool slow() const { return slow_.load(std::memory_order_relaxed); }
-    // Takes it as slow from now on, whatever its answers take.
-    void assumeSlow() { slow_.store(true, std::memory_order_relaxed); }
+    // Whether the reader behind has proved slow. Once it has, it stays so.
+    bool slow() const { return disk_.slow(); }
 
 private:
     struct Followed {
@@ -61,7 +52,6 @@ private:
     // `ask` the first time, and waited for while another thread asks it.
     template <typename Answer, typename Ask>
     const Answer& answer(std::unordered_map<std::string, Answer>& answers, const std::string& key, Ask&& ask);
-    void timed(std::chrono::steady_clock::duration took);
 
     FolderReader& inner_;
     std::mutex mutex_;
@@ -70,10 +60,7 @@ private:
     std::unordered_map<std::string, Followed> followed_;
     std::unordered_map<std::string, Followed> lookedUp_;
     std::unordered_map<std::string, Listed> listed_;
-
-    std::atomic<bool> slow_{false};
-    std::atomic<unsigned> timedAnswers_{0};
-    std::atomic<unsigned> slowAnswers_{0}; // of the current window
+    SlowDisk disk_;
 };
 
 } // namespace korvane

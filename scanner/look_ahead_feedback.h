@@ -1,61 +1,42 @@
 #pragma once
 
-// Existence tests asked ahead of the scan. Whether a file exists never
-// changes how a project is read, so the scan can read on while the tests of
-// the paths it met are under way on other threads; the feedback still hears
-// of each test in the order the scan met it.
+// The scan's side of existence tests asked ahead (fs/look_ahead.h): the
+// feedback still hears of each test in the order the scan met it.
 
+#include "fs/look_ahead.h"
 #include "report/scan_feedback.h"
+#include "scanner/file_checks.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <atomic>
 #include <deque>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
 namespace korvane {
 
-// Starts existence tests on other threads. One scan thread calls begin,
-// ready and wait; the tests themselves run elsewhere.
-class LookAhead {
-public:
-    using Ticket = std::uint32_t;
-
-    virtual ~LookAhead() = default;
-    // Starts (or soon starts) looking for `path`, a stored name up to its
-    // first zero byte. A path met before returns the ticket it had.
-    virtual Ticket begin(std::string_view path) = 0;
-    // Whether the test of `ticket` has ended. Quick: asked for every event.
-    virtual bool ready(Ticket ticket) const = 0;
-    // Waits until it has, or until `*stop` is true (a null `stop` never is).
-    virtual void wait(Ticket ticket, const std::atomic<bool>* stop = nullptr) = 0;
-    // Starts every test begun so far that is still held back (tests may be
-    // handed to the threads in batches).
-    virtual void flush() = 0;
-};
-
 // A sink between the scan and the feedback (`inner`) that lets the scan
-// read ahead of its existence tests. checkFile hands the path to the
-// look-ahead and holds every later event back until the test has ended; the
-// inner sink then hears checkFile and what follows it, in the scan's order,
-// so that it shows byte for byte what a run without look-ahead shows. The
-// inner sink's own existence test answers at that moment: it should read
-// through what the look-ahead has looked at, so that its answer costs
-// nothing. Events are passed on at once while no test is outstanding.
+// read ahead of its existence tests. check hands the path to the
+// look-ahead and holds every later event back until the test has ended;
+// then `exists` answers (it should read through what the look-ahead has
+// looked at, so that its answer costs nothing) and the inner sink hears
+// fileChecked and what follows it, in the scan's order, so that it shows
+// byte for byte what a run without look-ahead shows. Events are passed on
+// at once while no test is outstanding.
 //
 // What is held back is bounded: past kMaxHeldEvents events or kMaxHeldBytes
 // bytes of text, the scan waits for the oldest test.
-class LookAheadFeedback final : public ScanFeedback {
+class LookAheadFeedback final : public ScanFeedback, public FileChecks {
 public:
     static constexpr std::size_t kMaxHeldEvents = 1u << 16;
     static constexpr std::size_t kMaxHeldBytes = 4u << 20;
 
-    // Once `*stop` is true (null: never), nothing more is passed on from the
+    // Once a stop is requested of `stop`, nothing more is passed on from the
     // next existence test on, as a scan stops at the next entry: what is
     // dropped starts with a test, so the report still ends with a whole line.
-    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead, const std::atomic<bool>* stop = nullptr)
-        : inner_(inner), lookAhead_(lookAhead), stop_(stop)
+    LookAheadFeedback(ScanFeedback& inner, LookAhead& lookAhead, ExistenceTest& exists, std::stop_token stop = {})
+        : inner_(inner), lookAhead_(lookAhead), exists_(exists), stop_(std::move(stop))
     {
     }
 
@@ -68,8 +49,8 @@ public:
     void missingFile(std::string_view path) override;
     void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override;
     bool statusOfEveryEntry() const override { return inner_.statusOfEveryEntry(); }
-    bool fileExists(std::string_view path) override { return inner_.fileExists(path); }
-    void checkFile(std::string_view path) override;
+    void fileChecked(std::string_view path, bool found) override;
+    void check(std::string_view path) override;
 
     // Passes on everything held back, waiting for the tests, unless a stop
     // comes first: the end of a run. Returns whether all was passed on.
@@ -81,10 +62,11 @@ public:
     std::size_t held() const { return held_.size(); }
 
 private:
-    enum class Kind : std::uint8_t { Append, Clear, Status, Reset, Step, Section, Missing, Entry, Check };
+    enum class Kind : std::uint8_t { Append, Clear, Status, Reset, Step, Section, Missing, Entry, Check, Checked };
     struct Event {
         Kind kind = Kind::Append;
-        std::int32_t entry = 0;
+        std::int32_t entry = 0; // for Checked: 1 found, 0 not
+
         std::int32_t count = 0;
         LookAhead::Ticket ticket = 0;
         std::string_view label; // static text, for Entry
@@ -94,9 +76,9 @@ private:
 
     // Whether the event must wait its turn: something is held back.
     bool holding() const { return !held_.empty(); }
-    void hold(Kind kind, std::string_view text = {});
+    void hold(Kind kind, std::string_view text = {}, std::int32_t value = 0);
     void deliver(const Event& event);
-    bool stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+    bool stopped() const { return stop_.stop_requested(); }
     // Passes on the events before the first test that has not ended; after
     // a stop, drops everything from the next test.
     void passReady();
@@ -106,7 +88,8 @@ private:
 
     ScanFeedback& inner_;
     LookAhead& lookAhead_;
-    const std::atomic<bool>* stop_;
+    ExistenceTest& exists_;
+    std::stop_token stop_;
     bool dropped_ = false; // something held back was never passed on
     std::deque<Event> held_;
     std::string text_;          // the texts of the held events, in order

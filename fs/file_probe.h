@@ -1,6 +1,7 @@
 #pragma once
 
-#include "report/folder_reader.h"
+#include "fs/existence_test.h"
+#include "fs/folder_reader.h"
 #include "text/find_first_pattern.h"
 #include "text/string_table.h"
 
@@ -20,9 +21,9 @@ bool findFirst(std::string_view name, FolderReader& reader);
 
 // findFirst with memory: within one run a path that many entries share is
 // looked up once.
-class FileProbe {
+class FileProbe final : public ExistenceTest {
 public:
-    bool exists(std::string_view name);
+    bool exists(std::string_view name) override;
     void forget() { known_.clear(); }
 
 private:

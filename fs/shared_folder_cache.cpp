@@ -1,27 +1,13 @@
-#include "report/folder_cache.h"
+#include "fs/shared_folder_cache.h"
 
 #include <cerrno>
 #include <new>
 
 namespace korvane {
 
-SharedFolderCache::SharedFolderCache(FolderReader& inner) : inner_(inner) {}
+SharedFolderCache::SharedFolderCache(FolderReader& inner, ReadAhead start) : inner_(inner), disk_(start) {}
 
 SharedFolderCache::~SharedFolderCache() = default;
-
-void SharedFolderCache::timed(std::chrono::steady_clock::duration took)
-{
-    if (slow())
-        return;
-    // Threads may count at once: a window may be cut a little short or
-    // long, which matters not.
-    const unsigned slowOnes =
-        took >= kSlowAnswer ? slowAnswers_.fetch_add(1) + 1 : slowAnswers_.load(std::memory_order_relaxed);
-    if (slowOnes >= kSlowInWindow)
-        slow_.store(true, std::memory_order_relaxed);
-    else if ((timedAnswers_.fetch_add(1) + 1) % kTimedWindow == 0)
-        slowAnswers_.store(0, std::memory_order_relaxed);
-}
 
 template <typename Answer, typename Ask>
 const Answer& SharedFolderCache::answer(std::unordered_map<std::string, Answer>& answers, const std::string& key,
@@ -42,7 +28,7 @@ const Answer& SharedFolderCache::answer(std::unordered_map<std::string, Answer>&
         // The threads waiting for it must still hear an answer.
         known.error = ENOMEM;
     }
-    timed(std::chrono::steady_clock::now() - start);
+    disk_.timed(std::chrono::steady_clock::now() - start);
     lock.lock();
     known.ready = true;
     answered_.notify_all();
@@ -62,10 +48,7 @@ int SharedFolderCache::follow(const std::string& path, EntryKind& kind, FolderId
         // A disk that answers at once is asked again rather than remembered:
         // keeping every path costs more than its lookup, and a run's
         // resolver asks for each of its paths once anyway.
-        const auto start = std::chrono::steady_clock::now();
-        const int error = inner_.follow(path, kind, identity);
-        timed(std::chrono::steady_clock::now() - start);
-        return error;
+        return timedAnswer(disk_, [&] { return inner_.follow(path, kind, identity); });
     }
     const Followed& known =
         answer(followed_, path, [&](Followed& a) { a.error = inner_.follow(path, a.kind, a.identity); });
@@ -77,10 +60,7 @@ int SharedFolderCache::follow(const std::string& path, EntryKind& kind, FolderId
 int SharedFolderCache::lookUp(const std::string& path, EntryKind& kind)
 {
     if (!slow()) {
-        const auto start = std::chrono::steady_clock::now();
-        const int error = inner_.lookUp(path, kind);
-        timed(std::chrono::steady_clock::now() - start);
-        return error;
+        return timedAnswer(disk_, [&] { return inner_.lookUp(path, kind); });
     }
     const Followed& known = answer(lookedUp_, path, [&](Followed& a) { a.error = inner_.lookUp(path, a.kind); });
     kind = known.kind;

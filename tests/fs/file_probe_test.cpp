@@ -1,4 +1,4 @@
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 
-#include "report/folder_reader.h"
+#include "fs/folder_reader.h"
 #include "text/find_first_pattern.h"
 
 #include <string>
