@@ -4,12 +4,11 @@
 # here; functions are measured by clang-tidy's readability-function-size
 # over the compile commands of a build (default build/, or BUILD_DIR).
 #
-# The folders held to the limits; restore/ and ui/ join them once their
-# current rework is merged.
+# The folders held to the limits; the dialog's tests (ui/tests/) aside.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
-folders=(text fs report scanner paths search run cli bench fuzz)
+folders=(text fs report scanner paths search restore run cli ui bench fuzz)
 
 status=0
 while read -r lines file; do
@@ -17,7 +16,7 @@ while read -r lines file; do
     echo "$file: $lines lines (at most 500)"
     status=1
   fi
-done < <(find "${folders[@]}" -name '*.h' -o -name '*.cpp' | sort | xargs wc -l)
+done < <(find "${folders[@]}" -path '*/tests/*' -prune -o \( -name '*.h' -o -name '*.cpp' \) -print | sort | xargs wc -l)
 
 if [[ ! -f $build/compile_commands.json ]]; then
   echo "no $build/compile_commands.json: configure with a preset (they export it) first" >&2
@@ -27,7 +26,7 @@ pattern=$(printf '%s/|' "${folders[@]}")
 mapfile -t sources < <(python3 - "$build/compile_commands.json" "$PWD/(${pattern%|})" <<'PYTHON'
 import json, re, sys
 commands = json.load(open(sys.argv[1]))
-print("\n".join(sorted({c["file"] for c in commands if re.match(sys.argv[2], c["file"])})))
+print("\n".join(sorted({c["file"] for c in commands if re.match(sys.argv[2], c["file"]) and "/tests/" not in c["file"]})))
 PYTHON
 )
 config='{CheckOptions: [{key: readability-function-size.LineThreshold, value: 80}]}'
