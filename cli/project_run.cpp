@@ -81,6 +81,8 @@ void warnAfterScan(const Run& run, ProjectScan& project, std::FILE* err)
                 formatted(_("--map ROOT=FOLDER or in %s"), quoteName(run.sources().configFile.string()).c_str());
         warnOn(err, unmappedRootsNote(project.unmappedRoots(), UnmappedNote::Warning, howToMap));
     }
+    if (!project.codePageSwitchNote().empty())
+        warnOn(err, project.codePageSwitchNote());
     if (const std::string note = project.otherCodePageNote(); !note.empty())
         warnOn(err, note);
     if (project.result().damaged)

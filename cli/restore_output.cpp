@@ -82,6 +82,8 @@ std::string_view leftReasonName(LeftReason reason)
         return "same-place";
     case LeftReason::OtherShoot:
         return "other-shoot";
+    case LeftReason::OtherReading:
+        return "other-reading";
     }
     return {};
 }

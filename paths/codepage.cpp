@@ -41,25 +41,45 @@ bool isCommonDoubleByte(unsigned char lead, unsigned char trail)
     return (lead >= 0x81 && lead <= 0x83) || lead == 0x87 || (code >= 0x889F && code <= 0x9872);
 }
 
+// Whether the two bytes at `k` are Windows-1252 typographic punctuation
+// (‘ ’ “ ” • – —, 0x91-0x97) then a Latin letter, inside a Latin word: a
+// Latin letter before them (a character of its own, not the second byte of
+// one) or after them. CP932 reads the two as one kanji of level 1
+// (d’honneur as "d檀onneur", Rock–n–Roll as "Rock墨乏oll"), which a
+// Japanese name hardly wedges into a Latin word.
+bool isPunctuationInWord(std::string_view stored, std::size_t k, bool afterLetter)
+{
+    const auto lead = static_cast<unsigned char>(stored[k]);
+    if (lead < 0x91 || lead > 0x97 || k + 1 >= stored.size() ||
+        !isLatinLetter(static_cast<unsigned char>(stored[k + 1])))
+        return false;
+    return afterLetter || (k + 2 < stored.size() && isLatinLetter(static_cast<unsigned char>(stored[k + 2])));
+}
+
 // Whether the CP932 reading of `stored` (known to be valid) is plausible:
 // its rare characters do not outnumber its common ones.
 bool plausibleCp932(std::string_view stored)
 {
     std::size_t common = 0;
     std::size_t rare = 0;
+    bool afterLetter = false; // the character before is a Latin letter
     for (std::size_t k = 0; k < stored.size(); ++k) {
         const auto byte = static_cast<unsigned char>(stored[k]);
-        if (byte < 0x80)
+        if (byte < 0x80) {
+            afterLetter = isLatinLetter(byte);
             continue;
+        }
         if (isHalfWidthKatakana(byte)) {
-            const bool letterBefore = k > 0 && isLatinLetter(static_cast<unsigned char>(stored[k - 1]));
             const bool letterAfter = k + 1 < stored.size() && isLatinLetter(static_cast<unsigned char>(stored[k + 1]));
-            ++(letterBefore || letterAfter ? rare : common);
+            ++(afterLetter || letterAfter ? rare : common);
+            afterLetter = false;
             continue;
         }
         if (k + 1 >= stored.size())
             break;
-        ++(isCommonDoubleByte(byte, static_cast<unsigned char>(stored[k + 1])) ? common : rare);
+        const bool commonKanji = isCommonDoubleByte(byte, static_cast<unsigned char>(stored[k + 1]));
+        ++(commonKanji && !isPunctuationInWord(stored, k, afterLetter) ? common : rare);
+        afterLetter = false;
         ++k;
     }
     return common >= rare;
@@ -186,6 +206,8 @@ void TextDecoder::toUtf8(std::string_view stored, std::string& out)
 
 bool TextDecoder::leansToCp932(std::string_view stored) const
 {
+    if (onCp932_)
+        return true;
     return cp932Votes_ != cp1252Votes_ ? cp932Votes_ > cp1252Votes_ : plausibleCp932(stored);
 }
 
@@ -203,13 +225,31 @@ std::string_view TextDecoder::codePageFor(std::string_view stored)
 void TextDecoder::forgetNames()
 {
     settled_ = false;
+    onCp932_ = false;
     cp932Votes_ = 0;
     cp1252Votes_ = 0;
 }
 
+bool TextDecoder::settleOn(std::string_view codePage)
+{
+    if (!fallback_)
+        return false;
+    if (codePage == fallback_->name) {
+        settled_ = true;
+        onCp932_ = false;
+        return true;
+    }
+    if (codePage == primary_->name) {
+        settled_ = false;
+        onCp932_ = true;
+        return true;
+    }
+    return false;
+}
+
 void TextDecoder::meet(std::string_view stored)
 {
-    if (!fallback_ || settled_ || isAscii(stored))
+    if (!fallback_ || settled_ || onCp932_ || isAscii(stored))
         return;
     scratch_.clear();
     if (primary_->convert(stored, scratch_) != 0)

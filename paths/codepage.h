@@ -17,7 +17,8 @@ namespace korvane {
 // outnumbered by rare ones (JIS level 2 and extension kanji, user-defined
 // characters, half-width katakana beside a Latin letter), which is how
 // accented Windows-1252 letters read as CP932 ("C\xE9r\xE9monie" as
-// "C駻駑onie"). The majority of votes decides; while the votes are even a
+// "C駻駑onie"); Windows-1252's typographic punctuation inside a Latin word
+// ("d\x92honneur", CP932 "d檀onneur") counts as rare. The majority of votes decides; while the votes are even a
 // name is read as its own vote says.
 inline constexpr std::string_view kAutoCodePage = "auto";
 
@@ -55,6 +56,12 @@ public:
     // Forgets the names met: the start of another project.
     void forgetNames();
 
+    // Under "auto", reads every name in `codePage` from now on where it can
+    // ("CP932" or "WINDOWS-1252", as codePageFor names them): what the disk
+    // says when it finds more names in that reading. False, and nothing
+    // changed, for another name or a code page that was chosen.
+    bool settleOn(std::string_view codePage);
+
     // Under "auto", adds `stored` to what decides the project's code page;
     // once for each distinct name. Nothing otherwise.
     void meet(std::string_view stored);
@@ -74,6 +81,7 @@ private:
     std::unique_ptr<Converter> primary_;  // the chosen code page, or CP932 under auto
     std::unique_ptr<Converter> fallback_; // WINDOWS-1252 under auto, else empty
     bool settled_ = false;                // under auto: a name that is not CP932 was met
+    bool onCp932_ = false;                // under auto: the disk found the project's names as CP932
     std::size_t cp932Votes_ = 0;
     std::size_t cp1252Votes_ = 0;
     std::string scratch_;

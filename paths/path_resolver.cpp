@@ -6,6 +6,7 @@
 #include "paths/name_match.h"
 #include "paths/windows_path.h"
 #include "text/ascii.h"
+#include "text/message.h"
 #include "text/terminal_quote.h"
 
 #include <algorithm>
@@ -60,6 +61,8 @@ void PathResolver::newRun()
     known_.clear();
     decoder_.forgetNames();
     readOtherwise_.clear();
+    foundOwn_ = 0;
+    switchNote_.clear();
     unmapped_.clear();
     unmappedKeys_.clear();
 }
@@ -130,6 +133,8 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
         return;
     if (!answerOnly)
         r.codePage = decoder_.codePageFor(stored);
+    if (r.found && answerOnly && r.kind == PathKind::Mapped && !decoder_.otherReading(stored, otherText_).empty())
+        ++foundOwn_; // found in the project's reading, though another could be read
     if (r.found || r.kind != PathKind::Mapped)
         return;
     // Not found as the project's code page reads it: the other reading, when
@@ -146,6 +151,31 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
     r.otherCodePage = true;
     if (answerOnly)
         readOtherwise_.emplace_back(stored);
+}
+
+std::string PathResolver::otherReadingOf(std::string_view stored)
+{
+    std::string out;
+    decoder_.otherReading(stored, out);
+    return out;
+}
+
+std::string PathResolver::followDisk()
+{
+    if (readOtherwise_.size() <= foundOwn_)
+        return {};
+    const std::string_view from = decoder_.codePageFor(readOtherwise_.front());
+    const std::string to(resolve(readOtherwise_.front()).codePage);
+    if (to.empty() || to == from || !decoder_.settleOn(to))
+        return {};
+    switchNote_ = fillMessage(
+        N_("the project's names are read as %1, not %2: %3 of them were found on the disk only when read so, %4 as "
+           "%2"),
+        {to, std::string(from), std::to_string(readOtherwise_.size()), std::to_string(foundOwn_)});
+    // What was read otherwise is the project's reading now.
+    readOtherwise_.clear();
+    foundOwn_ = 0;
+    return switchNote_;
 }
 
 // resolveInto for a Windows path whose decoded text is in text_.

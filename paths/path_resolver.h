@@ -68,12 +68,23 @@ public:
     std::string explain(std::string_view stored);
     // The stored name decoded to UTF-8, for showing.
     std::string decoded(std::string_view stored) { return decoder_.toUtf8(stored); }
+    // The stored name decoded in the other code page under "auto", where it
+    // reads validly and differently there; empty otherwise.
+    std::string otherReadingOf(std::string_view stored);
     // The code page a name that is not found is read in: empty for names
     // that are not Windows paths or are all ASCII.
     std::string_view codePageOf(std::string_view stored);
     // The stored names of this run that only the other code page's reading
     // found (see Resolution::otherCodePage), in the order met.
     const std::vector<std::string>& readInOtherCodePage() const { return readOtherwise_; }
+    // After a scan under "auto": when the disk found more of the names that
+    // read two ways only in the other reading than in the project's own, the
+    // project's names are read the other way from now on (decoded, searched
+    // for and put back so), and the note that says so is returned; empty
+    // otherwise.
+    std::string followDisk();
+    // The note of the last followDisk that switched; empty when none did.
+    const std::string& codePageSwitchNote() const { return switchNote_; }
 
     // The drives and shares that Windows paths of this run named and that
     // no mapping covered, in the order first met: "D:", "\\nas\media". A
@@ -105,6 +116,9 @@ private:
     std::vector<std::string> unmapped_;
     std::vector<std::string> unmappedKeys_;
     std::vector<std::string> readOtherwise_;
+    std::size_t foundOwn_ = 0; // names that read two ways, found in the project's reading
+    std::string otherText_;    // the other reading of a name found
+    std::string switchNote_;
 };
 
 // The names that only the other code page's reading found (see

@@ -1,5 +1,6 @@
 #include "restore/place_finder.h"
 
+#include "text/ascii.h"
 #include "text/unicode_text.h"
 
 #include <cerrno>
@@ -145,8 +146,23 @@ std::string PlaceFinder::respelled(const std::string& folder, const std::string&
     return it == plannedFolders_.end() ? join(folder, name) : it->second;
 }
 
+bool PlaceFinder::contradicted(const std::string& at, const std::string& name, const std::string& otherName,
+                               RestoreStep& step)
+{
+    if (otherName.empty() || otherName == name || isAscii(name))
+        return false;
+    struct stat st {};
+    std::string other = join(at, otherName);
+    if (::lstat(other.c_str(), &st) != 0)
+        other = otherCaseEntry(at, otherName).first;
+    if (other.empty())
+        return false;
+    leave(step, LeftReason::OtherReading, other);
+    return true;
+}
+
 bool PlaceFinder::place(const std::string& root, const std::vector<std::string>& names, bool otherCase,
-                        RestoreStep& step)
+                        RestoreStep& step, const std::vector<std::string>& otherNames)
 {
     for (const std::string& name : names)
         if (isHiddenName(name))
@@ -180,6 +196,8 @@ bool PlaceFinder::place(const std::string& root, const std::vector<std::string>&
             at = other;
             continue;
         }
+        if (k < otherNames.size() && contradicted(at, names[k], otherNames[k], step))
+            return false;
         if (const int error = options_.writable ? options_.writable(at) : accessForWriting(at); error != 0)
             return leave(step, LeftReason::NotWritable, at, error);
         exists = false;
@@ -202,9 +220,9 @@ bool PlaceFinder::place(const std::string& root, const std::vector<std::string>&
 }
 
 bool PlaceFinder::placeWindows(const std::string& mappingFolder, const std::vector<std::string>& names,
-                               RestoreStep& step)
+                               const std::vector<std::string>& otherNames, RestoreStep& step)
 {
-    return place(normalisedPath(mappingFolder), names, true, step);
+    return place(normalisedPath(mappingFolder), names, true, step, otherNames);
 }
 
 bool PlaceFinder::placeOther(std::string_view stored, RestoreStep& step)

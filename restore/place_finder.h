@@ -20,7 +20,9 @@ public:
     // The place of a Windows path: the names (folders, then the file's)
     // below the folder of its mapping. False, with the step's reason set,
     // when it cannot be put back there.
-    bool placeWindows(const std::string& mappingFolder, const std::vector<std::string>& names, RestoreStep& step);
+    // `otherNames`: the same names in the other code page's reading, or none.
+    bool placeWindows(const std::string& mappingFolder, const std::vector<std::string>& names,
+                      const std::vector<std::string>& otherNames, RestoreStep& step);
     // The place of any other stored name: where the scan looks for it, from
     // the current folder for a relative name.
     bool placeOther(std::string_view stored, RestoreStep& step);
@@ -29,7 +31,12 @@ public:
     void reserve(const RestoreStep& step, bool windows);
 
 private:
-    bool place(const std::string& root, const std::vector<std::string>& names, bool otherCase, RestoreStep& step);
+    bool place(const std::string& root, const std::vector<std::string>& names, bool otherCase, RestoreStep& step,
+               const std::vector<std::string>& otherNames = {});
+    // Whether the folder `name` that is to be made in `at` is on the disk
+    // under its other reading; then the step is left.
+    bool contradicted(const std::string& at, const std::string& name, const std::string& otherName,
+                      RestoreStep& step);
     bool checkRoot(const std::string& root, RestoreStep& step);
     std::string respelled(const std::string& folder, const std::string& name, bool windows) const;
 

@@ -67,7 +67,19 @@ bool findPlace(const MissingMatch& match, PathResolver& resolver, PlaceFinder& p
         return false;
     }
     names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(mapping.folders));
-    return places.placeWindows(mapping.mapping->folder, names, step);
+    // The same path read in the other code page, where the name reads two
+    // ways: no folder is made in one reading beside the other's.
+    std::vector<std::string> otherNames;
+    if (const std::string other = resolver.otherReadingOf(match.file.stored); !other.empty()) {
+        const StoredPath otherPath = parseStoredPath(other);
+        otherNames = otherPath.folders;
+        otherNames.push_back(otherPath.name);
+        if (otherNames.size() == names.size() + mapping.folders)
+            otherNames.erase(otherNames.begin(), otherNames.begin() + static_cast<std::ptrdiff_t>(mapping.folders));
+        else
+            otherNames.clear();
+    }
+    return places.placeWindows(mapping.mapping->folder, names, otherNames, step);
 }
 
 } // namespace
@@ -113,6 +125,9 @@ std::string describeLeft(const RestoreStep& step)
         return "the same place as " + quoteName(step.detail) + ", whose name differs only in letter case";
     case LeftReason::OtherShoot:
         return "found only in folders of other dates than its own: another day's shoot";
+    case LeftReason::OtherReading:
+        return "its folder is on the disk as " + quoteName(step.detail) +
+               ", its name read in the other code page: no folder is made from a reading the disk contradicts";
     }
     return {};
 }

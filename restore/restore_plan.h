@@ -28,6 +28,7 @@ enum class LeftReason : std::uint8_t {
     NotAFolder,     // something that is not a folder stands where one of its folders is
     SamePlace,      // another missing file, its name in other letter case, goes to the same place
     OtherShoot,     // files of its name were found only under other dates than its path names
+    OtherReading,   // a folder it needs is on the disk under the other code page's reading of its name
 };
 
 // A file as the plan saw it: put back is only that file.

@@ -42,6 +42,9 @@ public:
     // The sentence about names found only in the other code page; empty
     // when there are none.
     std::string otherCodePageNote() { return korvane::otherCodePageNote(*resolver_); }
+    // The sentence about the project's names being read in the other code
+    // page, which the disk found more of; empty when they were not.
+    const std::string& codePageSwitchNote() const { return resolver_->codePageSwitchNote(); }
 
 private:
     friend class Run;

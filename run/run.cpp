@@ -52,11 +52,14 @@ const ScanResult& Run::scan(ProjectScan& project, ScanFeedback& sink, bool colle
     options.lookAhead = project.lookAhead_ ? lookups_.get() : nullptr;
     if (!collect) {
         project.result_ = runScan(project.file(), sink, options);
-        return project.result_;
+    } else {
+        MissingCollector collector(sink);
+        project.result_ = runScan(project.file(), collector, options);
+        project.report_ = collector.takeReport();
     }
-    MissingCollector collector(sink);
-    project.result_ = runScan(project.file(), collector, options);
-    project.report_ = collector.takeReport();
+    // Names found only in the other reading outnumber those found in the
+    // project's: what follows (search, put back) reads them so.
+    project.resolver().followDisk();
     return project.result_;
 }
 

@@ -87,6 +87,10 @@ QString RestoreTexts::leftReason(const RestoreStep& step)
         return tr("the same place as %1, whose name differs only in letter case").arg(name(step.detail));
     case LeftReason::OtherShoot:
         return tr("found only in folders of other dates than its own: another day's shoot");
+    case LeftReason::OtherReading:
+        return tr("its folder is on the disk as %1, its name read in the other code page: no folder is made from a "
+                  "reading the disk contradicts")
+            .arg(name(step.detail));
     default:
         return oneLineName(fromUtf8(describeLeft(step)), kMaxShownChars);
     }

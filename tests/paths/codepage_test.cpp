@@ -167,6 +167,50 @@ TEST(TextDecoder, AutoDecidesForTheWholeProjectFromTheNamesItMet)
     EXPECT_EQ(chosen->otherReading(strasse, other), "");
 }
 
+// Projects of Windows-1252 whose only bytes past ASCII are typographic
+// punctuation, and CP932 projects with rare kanji: neither breaks the other.
+TEST(TextDecoder, PunctuationInALatinWordIsWindows1252AndRareKanjiStayCp932)
+{
+    const DecodeCase cases[] = {
+        {"WINDOWS-1252", "D:\\Mariage\\Vin d\x92honneur\\clip.avi", "D:\\Mariage\\Vin d\xE2\x80\x99honneur\\clip.avi"},
+        {"WINDOWS-1252", "It\x92s a wrap", "It\xE2\x80\x99s a wrap"},
+        {"WINDOWS-1252", "Rock\x96n\x96Roll", "Rock\xE2\x80\x93n\xE2\x80\x93Roll"},
+        {"WINDOWS-1252", "Le \x93Oui\x94", "Le \xE2\x80\x9COui\xE2\x80\x9D"}, // 0x94 at the end: no CP932
+        {"CP932", "\xFB\xFC\x8B\xB4", "\xE9\xAB\x99\xE6\xA9\x8B"},                  // 髙橋
+        {"CP932", "\x8E\x52\xFA\xB1", "\xE5\xB1\xB1\xEF\xA8\x91"},                  // 山﨑
+        {"CP932", "\x8E\x52\x93\x63", "\xE5\xB1\xB1\xE7\x94\xB0"},                  // 山田: 田 after the byte 'R'
+        {"CP932", "Scene\x93\x63\x92\x86", "Scene\xE7\x94\xB0\xE4\xB8\xAD"},        // Scene田中
+    };
+    for (const DecodeCase& c : cases) {
+        SCOPED_TRACE(c.stored);
+        std::optional<TextDecoder> decoder = TextDecoder::open("auto");
+        decoder->meet(c.stored);
+        EXPECT_EQ(decoder->codePageFor(c.stored), c.codePage);
+        EXPECT_EQ(decoder->toUtf8(c.stored), c.utf8);
+    }
+}
+
+// What the disk found settles the reading, both ways, and forgetting the
+// names starts afresh; a chosen code page is not switched.
+TEST(TextDecoder, SettlingOnTheDisksReadingOverridesTheVotes)
+{
+    const std::string_view tanaka = "\x93\x63\x92\x86"; // 田中, or “c’† in Windows-1252
+    std::optional<TextDecoder> decoder = TextDecoder::open("auto");
+    decoder->meet(tanaka);
+    EXPECT_EQ(decoder->codePageFor(tanaka), "CP932");
+    ASSERT_TRUE(decoder->settleOn("WINDOWS-1252"));
+    EXPECT_EQ(decoder->toUtf8(tanaka), "\xE2\x80\x9C" "c\xE2\x80\x99\xE2\x80\xA0");
+    ASSERT_TRUE(decoder->settleOn("CP932"));
+    decoder->meet("Caf\xE9 \xE9t\xE9");
+    EXPECT_EQ(decoder->codePageFor(tanaka), "CP932") << "votes no longer count";
+    EXPECT_EQ(decoder->codePageFor("Caf\xE9"), "WINDOWS-1252") << "a name CP932 cannot read";
+    decoder->forgetNames();
+    decoder->meet("Vin d\x92honneur");
+    EXPECT_EQ(decoder->codePageFor(tanaka), "WINDOWS-1252");
+    std::optional<TextDecoder> chosen = TextDecoder::open("CP932");
+    EXPECT_FALSE(chosen->settleOn("WINDOWS-1252"));
+}
+
 TEST(TextDecoder, AcceptsOnlyCodePagesThatKeepAscii)
 {
     EXPECT_FALSE(TextDecoder::open("NO-SUCH-CODE-PAGE"));

@@ -216,6 +216,7 @@ TEST_F(ResolverOnDisk, AutoReadsTheProjectInOneCodePageAndTakesTheOtherReadingOn
     EXPECT_EQ(other.codePage, "WINDOWS-1252");
     EXPECT_TRUE(other.otherCodePage);
     EXPECT_EQ(mixed.readInOtherCodePage(), std::vector<std::string>{strasse});
+    EXPECT_EQ(mixed.followDisk(), "") << "3 names found as the project reads them, 1 otherwise";
     const Resolution missing = mixed.resolve(nowhere);
     EXPECT_FALSE(missing.found);
     EXPECT_EQ(missing.codePage, "CP932");
@@ -223,6 +224,42 @@ TEST_F(ResolverOnDisk, AutoReadsTheProjectInOneCodePageAndTakesTheOtherReadingOn
     EXPECT_EQ(mixed.codePageOf("D:\\Video\\plain.avi"), "") << "ASCII reads the same in both";
     mixed.newRun();
     EXPECT_TRUE(mixed.readInOtherCodePage().empty());
+}
+
+// A project that reads as CP932 whose names the disk holds in their
+// Windows-1252 reading: once more are found so than as the project reads
+// them, the project's names are decoded so, missing ones included.
+TEST_F(ResolverOnDisk, TheProjectFollowsTheReadingTheDiskFindsMoreOf)
+{
+    // Valid CP932 that reads as common kanji: 田中, 中田, 田田; “c’† and so on in Windows-1252.
+    const std::string folders[] = {"\x93\x63\x92\x86", "\x92\x86\x93\x63", "\x93\x63\x93\x63"};
+    const std::string folders1252[] = {"\xE2\x80\x9C" "c\xE2\x80\x99\xE2\x80\xA0",
+                                       "\xE2\x80\x99\xE2\x80\xA0\xE2\x80\x9C" "c",
+                                       "\xE2\x80\x9C" "c\xE2\x80\x9C" "c"};
+    for (const std::string& onDisk : folders1252)
+        dir.touch("d/" + onDisk + "/a.avi");
+    dir.touch("d/\xE8\xA1\xA8/a.avi"); // 表, found as CP932 reads it
+    for (const std::size_t found1252 : {std::size_t{1}, std::size_t{3}}) {
+        SCOPED_TRACE(found1252);
+        PathResolver r = resolver();
+        ASSERT_TRUE(r.exists("D:\\\x95\x5C\\a.avi"));
+        for (std::size_t k = 0; k < found1252; ++k)
+            ASSERT_TRUE(r.exists("D:\\" + folders[k] + "\\a.avi"));
+        const std::string missing = "D:\\" + folders[0] + "\\gone.avi";
+        EXPECT_FALSE(r.exists(missing));
+        const std::string note = r.followDisk();
+        if (found1252 == 1) {
+            EXPECT_EQ(note, "");
+            EXPECT_EQ(r.codePageOf(missing), "CP932");
+            continue;
+        }
+        EXPECT_NE(note.find("WINDOWS-1252"), std::string::npos) << note;
+        EXPECT_EQ(r.codePageSwitchNote(), note);
+        EXPECT_EQ(r.codePageOf(missing), "WINDOWS-1252");
+        EXPECT_EQ(r.decoded(missing), "D:\\" + folders1252[0] + "\\gone.avi");
+        EXPECT_TRUE(r.readInOtherCodePage().empty()) << "what was read otherwise is the project's reading";
+        EXPECT_EQ(r.followDisk(), "") << "once";
+    }
 }
 
 TEST_F(ResolverOnDisk, LinksAreFollowedAndBrokenOnesFindNothing)

@@ -124,6 +124,35 @@ TEST_F(RestorePlanOnDisk, APlaceBelowItsRootIsPutBackNormalised)
 }
 
 // Windows names that differ only in case name one file in one folder.
+// A name that reads two ways: its folder is made in the project's reading
+// only where the disk does not hold it in the other.
+TEST_F(RestorePlanOnDisk, NoFolderIsMadeFromAReadingTheDiskContradicts)
+{
+    const std::string stored = "D:\\\x93\x63\x92\x86\\a.avi"; // 田中, or “c’† in Windows-1252
+    const std::string in1252 = "\xE2\x80\x9C" "c\xE2\x80\x99\xE2\x80\xA0";
+    for (const bool onDisk : {false, true}) {
+        SCOPED_TRACE(onDisk);
+        fs::remove_all(drive);
+        fs::create_directories(drive);
+        if (onDisk)
+            fs::create_directories(drive + "/" + in1252);
+        PathResolver resolver = testkit::makeResolver({{"D:", drive, MappingSource::Explicit}});
+        const std::vector<std::string_view> views = {stored};
+        const SearchResults results = searchMissing(
+            {found}, missingFiles(views, [&](std::string_view s) { return resolver.decoded(s); }), {});
+        const RestorePlan plan = makeRestorePlan(results, resolver, options);
+        ASSERT_EQ(plan.steps.size(), 1u);
+        if (!onDisk) {
+            EXPECT_TRUE(plan.steps[0].putBack) << describeLeft(plan.steps[0]);
+            EXPECT_EQ(plan.steps[0].destination, drive + "/\xE7\x94\xB0\xE4\xB8\xAD/a.avi");
+            continue;
+        }
+        EXPECT_FALSE(plan.steps[0].putBack);
+        EXPECT_EQ(plan.steps[0].reason, LeftReason::OtherReading);
+        EXPECT_EQ(plan.steps[0].detail, drive + "/" + in1252);
+    }
+}
+
 TEST_F(RestorePlanOnDisk, NamesThatDifferOnlyInCaseShareTheirFolderAndNeverTwoFilesOnePlace)
 {
     dir.touch("found/b.avi", "b");

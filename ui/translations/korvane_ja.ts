@@ -550,6 +550,10 @@ to %3</source>
         <translation>自分のものとは別の日付のフォルダーにだけ見つかりました: 別の日の撮影です</translation>
     </message>
     <message>
+        <source>its folder is on the disk as %1, its name read in the other code page: no folder is made from a reading the disk contradicts</source>
+        <translation>そのフォルダーはディスクに %1 としてあります (名前をもう一方のコード ページで読んだもの): ディスクと食い違う読み方からフォルダーは作りません</translation>
+    </message>
+    <message>
         <source>changed while it was being undone</source>
         <translation>元に戻す間に変更されました</translation>
     </message>
