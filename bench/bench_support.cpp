@@ -197,6 +197,14 @@ double parseNumber(std::string_view option, const char* text)
     return v;
 }
 
+double parseCount(std::string_view option, const char* text)
+{
+    const double n = parseNumber(option, text);
+    if (n < 1)
+        throw std::invalid_argument(std::string(option) + " takes a number above 0");
+    return n;
+}
+
 std::vector<std::string> readCommandLine(int argc, char** argv, const std::vector<CommandOption>& options,
                                          const char* usage)
 {

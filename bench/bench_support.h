@@ -105,6 +105,8 @@ void printSeries(const std::vector<const Series*>& series);
 // The number given to a command-line option; throws std::invalid_argument
 // with a message that names the option when `text` is not one.
 double parseNumber(std::string_view option, const char* text);
+// The same for a count: 1 or more.
+double parseCount(std::string_view option, const char* text);
 
 // A long option of a benchmark program: `apply` gets its value, or null
 // for an option that takes none.

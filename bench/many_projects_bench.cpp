@@ -101,20 +101,14 @@ testkit::ProjectModel smallProject(unsigned k, const Options& options)
 Options parse(int argc, char** argv)
 {
     Options options;
-    const auto positive = [](const char* option, const char* value) {
-        const double n = parseNumber(option, value);
-        if (n < 1)
-            throw std::invalid_argument(std::string(option) + " takes a number above 0");
-        return n;
-    };
     const std::vector<std::string> rest = readCommandLine(
         argc, argv,
         {
             {"scan", true, [&](const char* v) { options.scan = v; }},
             {"projects", true,
-             [&](const char* v) { options.projects = static_cast<unsigned>(positive("--projects", v)); }},
-            {"folders", true, [&](const char* v) { options.folders = static_cast<unsigned>(positive("--folders", v)); }},
-            {"rounds", true, [&](const char* v) { options.rounds = static_cast<int>(positive("--rounds", v)); }},
+             [&](const char* v) { options.projects = static_cast<unsigned>(parseCount("--projects", v)); }},
+            {"folders", true, [&](const char* v) { options.folders = static_cast<unsigned>(parseCount("--folders", v)); }},
+            {"rounds", true, [&](const char* v) { options.rounds = static_cast<int>(parseCount("--rounds", v)); }},
             {"keep", false, [&](const char*) { options.keep = true; }},
         },
         kUsage);

@@ -74,21 +74,15 @@ struct Options {
 Options parse(int argc, char** argv)
 {
     Options options;
-    const auto positive = [](const char* option, const char* v) {
-        const double n = parseNumber(option, v);
-        if (n < 1)
-            throw std::invalid_argument(std::string(option) + " takes a number above 0");
-        return n;
-    };
     const std::vector<std::string> rest = readCommandLine(
         argc, argv,
         {
             {"scan", true, [&](const char* v) { options.scan = v; }},
             {"compare", true, [&](const char* v) { options.compare = v; }},
-            {"rounds", true, [&](const char* v) { options.rounds = static_cast<int>(positive("--rounds", v)); }},
-            {"files", true, [&](const char* v) { options.files = static_cast<std::size_t>(positive("--files", v)); }},
+            {"rounds", true, [&](const char* v) { options.rounds = static_cast<int>(parseCount("--rounds", v)); }},
+            {"files", true, [&](const char* v) { options.files = static_cast<std::size_t>(parseCount("--files", v)); }},
             {"file-mb", true,
-             [&](const char* v) { options.fileMiB = static_cast<std::uint64_t>(positive("--file-mb", v)); }},
+             [&](const char* v) { options.fileMiB = static_cast<std::uint64_t>(parseCount("--file-mb", v)); }},
             {"folder", true, [&](const char* v) { options.folder = v; }},
             {"keep", false, [&](const char*) { options.keep = true; }},
         },

@@ -70,6 +70,7 @@ private:
     std::vector<Put> start(const std::vector<std::size_t>& chunk);
     void act(Put& put);
     bool link(Put& put, const SourceFile& source);
+    void recordPut(const Put& put, JournalRecord::Kind kind, StepOutcome outcome);
     void copy(Put& put, const SourceFile& source);
     void name(std::vector<Put>& puts);
     void giveName(Put& put);
@@ -223,17 +224,24 @@ bool Applier::link(Put& put, const SourceFile& source)
         end(put, StepOutcome::Failed, failure("cannot link", plan_.steps[put.step].destination, error));
         return true;
     }
+    recordPut(put, JournalRecord::Kind::Linked, StepOutcome::Linked);
+    ++result_.linked;
+    return true;
+}
+
+// The file has its name: the journal gets the change time it has now, which
+// undo asks of it, and the step is done.
+void Applier::recordPut(const Put& put, JournalRecord::Kind kind, StepOutcome outcome)
+{
     struct stat st {};
     ::fstatat(put.folder->fd(), put.name.c_str(), &st, AT_SYMLINK_NOFOLLOW);
-    JournalRecord linked;
-    linked.kind = JournalRecord::Kind::Linked;
-    linked.id = put.id;
-    linked.time = nanoseconds(st.st_ctim);
-    journal_.add(linked);
+    JournalRecord done;
+    done.kind = kind;
+    done.id = put.id;
+    done.time = nanoseconds(st.st_ctim);
+    journal_.add(done);
     written_.emplace(put.folder->path(), put.folder);
-    ++result_.linked;
-    result_.steps[put.step] = {StepOutcome::Linked, {}};
-    return true;
+    result_.steps[put.step] = {outcome, {}};
 }
 
 // Writes the copy under its temporary name and hands it to be sealed; it
@@ -369,17 +377,9 @@ void Applier::giveName(Put& put)
                                : end(put, StepOutcome::Failed,
                                      failure("cannot name", plan_.steps[put.step].destination, error));
     }
-    struct stat st {};
-    ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW);
-    JournalRecord copied;
-    copied.kind = JournalRecord::Kind::Copied;
-    copied.id = put.id;
-    copied.time = nanoseconds(st.st_ctim);
-    journal_.add(copied);
-    written_.emplace(put.folder->path(), put.folder);
+    recordPut(put, JournalRecord::Kind::Copied, StepOutcome::Copied);
     ++result_.copied;
     result_.bytesCopied += put.copy->bytes;
-    result_.steps[put.step] = {StepOutcome::Copied, {}};
     put.copy.reset();
 }
 

@@ -41,12 +41,8 @@ bool clearlyBefore(const Candidate& a, const Candidate& b)
 // Best first, as the match ranks them (the other extension aside).
 bool ranksBefore(const Candidate& a, const Candidate& b)
 {
-    if (a.distinctiveCount != b.distinctiveCount)
-        return a.distinctiveCount > b.distinctiveCount;
-    if (a.anchoredTail != b.anchoredTail)
-        return a.anchoredTail > b.anchoredTail;
-    if (a.weight != b.weight)
-        return a.weight > b.weight;
+    if (const int evidence = compareEvidence(a, b); evidence != 0)
+        return evidence < 0;
     return a.sameSpelling && !b.sameSpelling;
 }
 

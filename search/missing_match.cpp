@@ -92,12 +92,8 @@ void rankCandidates(const FileIndex& index, std::vector<Candidate>& candidates, 
         const Candidate& b = candidates[j];
         if (a.otherDate != b.otherDate)
             return b.otherDate;
-        if (a.distinctiveCount != b.distinctiveCount)
-            return a.distinctiveCount > b.distinctiveCount;
-        if (a.anchoredTail != b.anchoredTail)
-            return a.anchoredTail > b.anchoredTail;
-        if (a.weight != b.weight)
-            return a.weight > b.weight;
+        if (const int evidence = compareEvidence(a, b); evidence != 0)
+            return evidence < 0;
         if (a.kind != b.kind)
             return a.kind == MatchKind::SameName;
         if (a.sameSpelling != b.sameSpelling)

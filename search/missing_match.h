@@ -75,6 +75,21 @@ struct Candidate {
     bool readable = false;
 };
 
+// How the folders' evidence orders two candidates: below 0 when `a` has the
+// stronger (the most distinctive stored folders on its path, then the
+// longest anchored tail, then the most weight), above 0 when `b` has, 0
+// when they are even.
+inline int compareEvidence(const Candidate& a, const Candidate& b)
+{
+    if (a.distinctiveCount != b.distinctiveCount)
+        return a.distinctiveCount > b.distinctiveCount ? -1 : 1;
+    if (a.anchoredTail != b.anchoredTail)
+        return a.anchoredTail > b.anchoredTail ? -1 : 1;
+    if (a.weight != b.weight)
+        return a.weight > b.weight ? -1 : 1;
+    return 0;
+}
+
 // What the search found for one missing file.
 struct MissingMatch {
     MissingFile file;
