@@ -322,7 +322,7 @@ void measure(const Options& options, const std::string& folder, const std::strin
         },
         [&] {
             fresh();
-            const std::string state = folder.path() + "/state";
+            const std::string state = folder + "/state";
             ::setenv("XDG_STATE_HOME", (shmState.empty() ? state : shmState).c_str(), 1);
             journalAside.runs.push_back(runChecked(apply, 0, log, errors).time);
             ::setenv("XDG_STATE_HOME", state.c_str(), 1);
