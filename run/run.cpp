@@ -46,9 +46,14 @@ ProjectScan Run::freshProject(const std::string& file)
 
 const ScanResult& Run::scan(ProjectScan& project, ScanFeedback& sink, bool collect)
 {
+    return scan(project, sink, project.resolver(), collect);
+}
+
+const ScanResult& Run::scan(ProjectScan& project, ScanFeedback& sink, ExistenceTest& exists, bool collect)
+{
     ScanOptions options;
     options.stop = stop_.get_token();
-    options.exists = &project.resolver();
+    options.exists = &exists;
     options.lookAhead = project.lookAhead_ ? lookups_.get() : nullptr;
     if (!collect) {
         project.result_ = runScan(project.file(), sink, options);
@@ -65,6 +70,11 @@ const ScanResult& Run::scan(ProjectScan& project, ScanFeedback& sink, bool colle
 
 SearchResults Run::search(const ProjectScan& project, const SearchRequest& request)
 {
+    return search(project.missingFiles(), request);
+}
+
+SearchResults Run::search(const std::vector<MissingFile>& missing, const SearchRequest& request)
+{
     SearchOptions options;
     options.index.oneFileSystem = request.oneFileSystem;
     options.index.stop = stop_.get_token();
@@ -77,7 +87,7 @@ SearchResults Run::search(const ProjectScan& project, const SearchRequest& reque
     // Suggestions add places to look to the mappings in use, never replace one.
     options.suggest.inUse = drives().all();
     options.step = request.step;
-    return searchIndex(indexes_->indexOf(request.folders, options.index), project.missingFiles(), options);
+    return searchIndex(indexes_->indexOf(request.folders, options.index), missing, options);
 }
 
 RestorePlan Run::plan(const SearchResults& results, ProjectScan& project, PlanOptions options)

@@ -5,6 +5,7 @@
 // the stop. The faces choose options, hand in sinks and render what comes
 // back; they build none of these parts themselves.
 
+#include "fs/existence_test.h"
 #include "fs/folder_reader.h"
 #include "fs/worker_pool.h"
 #include "paths/lookup_pool.h"
@@ -97,11 +98,18 @@ public:
     // resolver, looked up ahead on the run's threads on a slow disk. With
     // `collect`, the report is kept as data (ProjectScan::report).
     const ScanResult& scan(ProjectScan& project, ScanFeedback& sink, bool collect = true);
+    // The same with `exists` asked in place of the project's resolver: a
+    // face's own test in front of it, which asks project.resolver() in the
+    // end (the dialog's shows what came before a test that may take long).
+    const ScanResult& scan(ProjectScan& project, ScanFeedback& sink, ExistenceTest& exists, bool collect = true);
 
     // Where the missing files of `project` are now. The folders are walked
     // once a run, however many projects search them; the walk tells
     // request.progress of the search that walks, and the others wait for it.
     SearchResults search(const ProjectScan& project, const SearchRequest& request);
+    // The same for `missing`, the missingFiles of a project of this run or
+    // another: for a face that has them already.
+    SearchResults search(const std::vector<MissingFile>& missing, const SearchRequest& request);
 
     // What can be put back where `project` looks for it. Names that are not
     // Windows paths go below options.roots, else below options.projectFolder,

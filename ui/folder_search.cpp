@@ -37,14 +37,21 @@ void FolderSearch::start(Request request, Progress progress, Done done)
     progress_ = std::move(progress);
     progress_(tr("Searching: %1 folders, %2 files").arg(0).arg(0));
     auto results = std::make_shared<std::shared_ptr<const SearchResults>>();
+    auto error = std::make_shared<std::string>();
     task_.start(
-        [request = std::move(request), shared, results](std::stop_token stop) {
-            SearchOptions options;
-            // Suggestions add places to look to the mappings in use, never replace one.
-            if (const RunSetup setup = setUpRun(request.sources, std::nullopt, request.decoderOpener); setup.resolver)
-                options.suggest.inUse = setup.resolver->drives().all();
-            options.index.stop = stop;
-            options.index.progress = [&shared](const WalkProgress& where) {
+        [request = std::move(request), shared, results, error](std::stop_token stop) {
+            RunOptions options;
+            options.sources = request.sources;
+            options.openDecoder = request.decoderOpener;
+            Run run(std::move(options));
+            if (!run.ready()) {
+                *error = run.errorText();
+                return;
+            }
+            const std::stop_callback stopRun(stop, [&run] { run.requestStop(); });
+            SearchRequest search;
+            search.folders = {request.folder};
+            search.progress = [&shared](const WalkProgress& where) {
                 const std::lock_guard lock(shared->mutex);
                 shared->folders = where.folders;
                 shared->files = where.files;
@@ -52,19 +59,19 @@ void FolderSearch::start(Request request, Progress progress, Done done)
             };
             // Matching and suggesting take a while on large trees: the walk's
             // last count must not stand for them.
-            options.step = [&shared](const SearchStep& step) {
+            search.step = [&shared](const SearchStep& step) {
                 const std::lock_guard lock(shared->mutex);
                 shared->step = step;
                 shared->changed = true;
             };
-            SearchResults found = searchMissing({request.folder}, request.missing->distinct(), options);
+            SearchResults found = run.search(request.project->missing(), search);
             if (!stop.stop_requested())
                 *results = std::make_shared<const SearchResults>(std::move(found));
         },
-        [this, results, done = std::move(done)] {
+        [this, results, error, done = std::move(done)] {
             ticker_.stop();
             tell();
-            done(*results);
+            done(*results, *error);
         });
     ticker_.start();
 }

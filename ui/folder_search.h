@@ -2,14 +2,16 @@
 
 // The search of "Find missing files in folder...": one folder walked for the
 // missing files of the last run, and what it found matched and turned into
-// mappings, all on a thread of its own. Meanwhile the window draws and takes
-// keys, and is told at most every tenth of a second how far the search has
-// got; stopping it ends the walk at the next folder and drops what it found.
+// mappings, all on a thread of its own, by a run of its own (the mappings
+// in use as they are when it starts; each search walks the folder afresh).
+// Meanwhile the window draws and takes keys, and is told at most every
+// tenth of a second how far the search has got; stopping it stops its run,
+// which ends the walk at the next folder, and drops what it found.
 
 #include "paths/run_setup.h"
 #include "search/missing_search.h"
 #include "ui/background_task.h"
-#include "ui/missing_paths.h"
+#include "ui/scanned_project.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -28,13 +30,14 @@ class FolderSearch {
 
 public:
     struct Request {
-        std::string folder;                           // as the file system spells it
-        std::shared_ptr<const MissingPaths> missing;  // of the last run
-        MappingSources sources;                       // whose mappings suggestions add to
+        std::string folder;                            // as the file system spells it
+        std::shared_ptr<const ScannedProject> project; // of the last run: whose missing files are looked for
+        MappingSources sources;                        // whose mappings suggestions add to
         DecoderOpener decoderOpener = &TextDecoder::open;
     };
     using Progress = std::function<void(const QString& status)>;
-    using Done = std::function<void(std::shared_ptr<const SearchResults>)>;
+    // The results; or none and why the search's run could not be set up.
+    using Done = std::function<void(std::shared_ptr<const SearchResults>, const std::string& error)>;
 
     // `receiver` lives on the GUI thread and outlives the search.
     explicit FolderSearch(QObject* receiver);

@@ -142,19 +142,26 @@ void PutBackDlg::startPlan(std::shared_ptr<const SearchResults> results, PlanSet
     progress_->setRange(0, 0);
     copy_->setEnabled(false);
     auto plan = std::make_shared<RestorePlan>();
+    auto run = std::make_shared<std::shared_ptr<Run>>();
     auto error = std::make_shared<std::string>();
     planTask_.start(
-        [results = std::move(results), settings = std::move(settings), plan, error](std::stop_token) {
-            RunSetup setup = setUpRun(settings.sources, std::nullopt, settings.decoderOpener);
-            if (!setup.resolver) {
-                *error = setup.errorText();
+        [results = std::move(results), settings = std::move(settings), plan, run, error](std::stop_token) {
+            RunOptions options;
+            options.sources = settings.sources;
+            options.openDecoder = settings.decoderOpener;
+            auto made = std::make_shared<Run>(std::move(options));
+            if (!made->ready()) {
+                *error = made->errorText();
                 return;
             }
-            PlanOptions options;
-            options.projectFolder = settings.projectFolder;
-            *plan = makeRestorePlan(*results, *setup.resolver, options);
+            // The project is not scanned: its resolver places the files, and
+            // its folder takes the names that are not Windows paths.
+            ProjectScan project = made->project(settings.projectFile);
+            *plan = made->plan(*results, project);
+            *run = std::move(made);
         },
-        [this, plan, error] {
+        [this, plan, run, error] {
+            run_ = std::move(*run);
             if (error->empty())
                 showPlan(plan, {});
             else
@@ -257,16 +264,16 @@ void PutBackDlg::showDetail()
 
 void PutBackDlg::startApply()
 {
-    if (applyTask_.running() || applied_ || !madePlan_ || madePlan_->putBackCount() == 0)
+    if (applyTask_.running() || applied_ || !run_ || !madePlan_ || madePlan_->putBackCount() == 0)
         return;
     auto shared = std::make_shared<Progress>();
     progressShared_ = shared;
-    ApplyOptions options;
-    options.forceCopy = copy_->isChecked();
-    options.journalFolder = journalFolder_;
+    ApplyRequest request;
+    request.forceCopy = copy_->isChecked();
+    request.journalFolder = journalFolder_;
     // A call to showProgress waits at most once; the dialog outlives the
     // run (it waits for it when it goes), and so may be posted to.
-    options.progress = [this, shared](const ApplyProgress& where) {
+    request.progress = [this, shared](const ApplyProgress& where) {
         const std::lock_guard<std::mutex> lock(shared->mutex);
         shared->latest = where;
         if (!shared->latestShown)
@@ -284,9 +291,10 @@ void PutBackDlg::startApply()
 
     auto result = std::make_shared<ApplyResult>();
     applyTask_.start(
-        [plan = madePlan_, options = std::move(options), result](std::stop_token stop) mutable {
-            options.stop = std::move(stop);
-            *result = applyRestorePlan(*plan, options);
+        [run = run_, plan = madePlan_, request = std::move(request), result](std::stop_token stop) {
+            // The task's stop is the run's: it stops before the next file.
+            const std::stop_callback stopRun(stop, [&run] { run->requestStop(); });
+            *result = run->apply(*plan, request);
         },
         [this, result] { finishApply(std::move(*result)); });
 }

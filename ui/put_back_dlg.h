@@ -3,9 +3,10 @@
 // "Put back": the plan for the missing files a search found, one row each,
 // either where the file is put back from and to, or why it is left. The
 // plan is made on a thread of its own when the dialog opens (telling
-// identical candidates apart reads them whole), with the mappings and code
-// page as they are then, so that a mapping added since the search counts.
-// "Put back" carries it out on a thread of its own (hard links, else copies;
+// identical candidates apart reads them whole), by a run of its own with
+// the mappings and code page as they are then, so that a mapping added
+// since the search counts; the same run carries it out, on a thread of its
+// own, when the user says "Put back" (hard links, else copies;
 // "Copy instead of linking" copies always). Meanwhile the dialog keeps
 // drawing, and Escape, Cancel or closing stop either. Then the rows say what
 // became of each file and the summary how many were put back, how many
@@ -16,6 +17,7 @@
 #include "paths/run_setup.h"
 #include "restore/restore_apply.h"
 #include "restore/restore_plan.h"
+#include "run/run.h"
 #include "search/missing_search.h"
 #include "ui/background_task.h"
 #include "ui/stop_grace.h"
@@ -46,9 +48,9 @@ class PutBackModel;
 struct PlanSettings {
     MappingSources sources;
     DecoderOpener decoderOpener = &TextDecoder::open;
-    // The folder of the project: names that are not Windows paths, when
-    // relative, go back only below it.
-    std::string projectFolder = {};
+    // The project's file: names that are not Windows paths, when relative,
+    // go back only below its folder.
+    std::string projectFile = {};
 };
 
 class PutBackDlg : public QDialog {
@@ -92,6 +94,8 @@ private:
     void showOutcome();
 
     std::string journalFolder_;
+    // The run that made the plan, and carries it out; shared with its work.
+    std::shared_ptr<Run> run_;
     BackgroundTask planTask_{this};
     BackgroundTask applyTask_{this};
     std::shared_ptr<Progress> progressShared_;

@@ -1,9 +1,7 @@
 #include "ui/scan_dlg.h"
 
-#include "paths/run_setup.h"
 #include "fs/file_probe.h"
 #include "report/progress.h"
-#include "scanner/scan.h"
 #include "text/ascii.h"
 #include "text/unicode_text.h"
 #include "ui/about_dlg.h"
@@ -48,12 +46,13 @@ const CScanDlg::CommandEntry CScanDlg::kCommandMap[] = {
     {IDC_PROCESS, &CScanDlg::OnProcess},
 };
 
-// A run: its scan thread, the feedback that relays from there, and what
-// its closing box needs.
-struct CScanDlg::Run {
-    Run(CScanDlg& dlg, QString project)
-        : path(std::move(project)),
-          relay([&dlg](std::string_view stored) { return dlg.fileExists(stored); }, &*dlg.resolver_,
+// A run: the core's run and its project, the scan thread, and the
+// feedback that relays from there. The project (its resolver, its result
+// and report) is the scan thread's until the thread has ended.
+struct CScanDlg::ScanRun {
+    ScanRun(CScanDlg& dlg, QString shown, std::unique_ptr<Run> made)
+        : path(std::move(shown)), run(std::move(made)), project(run->project(QFile::encodeName(path).toStdString())),
+          relay([&dlg](std::string_view stored) { return dlg.fileExists(stored); }, &project.resolver(),
                 [&dlg] { QMetaObject::invokeMethod(&dlg, [&dlg] { dlg.takeRelayed(); }, Qt::QueuedConnection); })
     {
     }
@@ -63,11 +62,10 @@ struct CScanDlg::Run {
     // more bytes in the project than its line has characters: room for
     // that many, up to a bound, keeps the report from being moved as it grows.
     qsizetype reportRoom = 0;
-    std::vector<SetupWarning> warnings;
-    std::stop_source stop;
+    std::unique_ptr<Run> run;
+    ProjectScan project;
     bool closeRequested = false;
     ui::ScanRelay relay;
-    ScanResult result; // written by the scan thread, read once it has ended
     std::thread thread;
 };
 
@@ -159,7 +157,7 @@ void CScanDlg::OnDriveMapping()
 
 void CScanDlg::OnFindMissing()
 {
-    if (busy() || lastMissingPaths_->empty())
+    if (busy() || !lastScan_ || !lastScan_->anyMissing())
         return;
     const QString title = tr("Find missing files in folder");
     const std::optional<QString> folder =
@@ -168,15 +166,20 @@ void CScanDlg::OnFindMissing()
         return;
     ui::FolderSearch::Request request;
     request.folder = QFile::encodeName(*folder).toStdString();
-    request.missing = lastMissingPaths_;
+    request.project = lastScan_;
     request.sources = mappingSources();
     request.decoderOpener = decoderOpener_;
     search_.start(
         std::move(request), [this](const QString& status) { showStatus(status); },
-        [this, folder = *folder](std::shared_ptr<const SearchResults> results) {
+        [this, folder = *folder](std::shared_ptr<const SearchResults> results, const std::string& error) {
             leaveBusy();
             showStatus(m_status);
-            showSearchResults(folder, std::move(results));
+            if (results)
+                showSearchResults(folder, std::move(results));
+            else if (!error.empty())
+                ui::modals().messageBox(
+                    this, tr("The names in the project cannot be read: %1.").arg(QString::fromStdString(error)),
+                    QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
         });
     enterBusy();
     // The bar moves to and fro: a walk does not know how much is left.
@@ -194,10 +197,9 @@ void CScanDlg::stopSearch()
 
 void CScanDlg::showSearchResults(const QString& folder, std::shared_ptr<const SearchResults> results)
 {
-    const std::string project = lastRunPath_.toStdString();
-    const std::size_t slash = project.rfind('/');
-    const std::string projectFolder = slash == std::string::npos ? "." : project.substr(0, std::max<std::size_t>(slash, 1));
-    ui::FindMissingDlg dialog(folder, std::move(results), {mappingSources(), decoderOpener_, projectFolder}, this);
+    // Names that are not Windows paths go back below the project's folder.
+    ui::FindMissingDlg dialog(folder, std::move(results),
+                              {mappingSources(), decoderOpener_, QFile::encodeName(lastRunPath_).toStdString()}, this);
     ui::modals().execDialog(dialog);
     if (!dialog.putBackJournal().empty())
         lastJournal_ = dialog.putBackJournal();
@@ -255,25 +257,19 @@ void CScanDlg::OnProcess()
     if (busy())
         return;
     UpdateData(true);
-    // Mappings and code page as they are now: a new run of the resolver.
-    RunSetup setup = setUpRun(mappingSources(), std::nullopt, decoderOpener_);
-    if (!setup.resolver) {
-        const QString why = QString::fromStdString(setup.errorText());
+    // Mappings and code page as they are now: a new run.
+    RunOptions options;
+    options.sources = mappingSources();
+    options.openDecoder = decoderOpener_;
+    auto run = std::make_unique<Run>(std::move(options));
+    if (!run->ready()) {
+        const QString why = QString::fromStdString(run->errorText());
         ui::modals().messageBox(this, tr("The names in the project cannot be read: %1.").arg(why),
                                 QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
         return;
     }
 
-    // From here until the scan thread has ended, the resolver is the scan
-    // thread's. It reads what the pool's threads looked up ahead of the scan.
-    auto disk = makeRunFolderReader();
-    auto lookups = std::make_unique<LookupPool>(*setup.resolver, LookupPool::kDefaultJobs, *disk);
-    resolver_ = setup.resolver->sibling(lookups->reader());
-    // The last run's resolver, which read through the last pool, is gone.
-    lookups_ = std::move(lookups);
-    disk_ = std::move(disk);
-    run_ = std::make_unique<Run>(*this, m_dvcPath);
-    run_->warnings = std::move(setup.warnings);
+    run_ = std::make_unique<ScanRun>(*this, m_dvcPath, std::move(run));
     run_->reportRoom = std::min<qsizetype>(QFileInfo(m_dvcPath).size() + kReportHeadings, kMaxReportRoom);
     pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
     frameTimer_.setTimerType(Qt::PreciseTimer);
@@ -281,21 +277,19 @@ void CScanDlg::OnProcess()
     frameTimer_.setInterval(std::chrono::ceil<std::chrono::milliseconds>(pacer_.frame()));
     enterBusy();
 
-    ScanOptions options;
-    options.stop = run_->stop.get_token();
-    options.exists = &run_->relay;
-    options.lookAhead = lookups_.get();
-    run_->thread = std::thread([this, run = run_.get(), file = QFile::encodeName(m_dvcPath).toStdString(), options] {
+    // The relay is the sink and, in front of the project's resolver, the
+    // existence test; the run keeps the report as data.
+    run_->thread = std::thread([this, scan = run_.get()] {
         ui::lowerThreadPriority();
-        run->result = runScan(file, run->relay, options);
-        run->relay.finish();
+        scan->run->scan(scan->project, scan->relay, scan->relay);
+        scan->relay.finish();
         QMetaObject::invokeMethod(this, [this] { finishRun(); }, Qt::QueuedConnection);
     });
 }
 
 void CScanDlg::stopRun()
 {
-    run_->stop.request_stop();
+    run_->run->requestStop();
     stopGrace_.stopped();
 }
 
@@ -360,7 +354,7 @@ void CScanDlg::enableMenuEntries()
     // Their list is the last run's, and they end by starting a run.
     if (ui::SystemMenu* menu = GetSystemMenu(false)) {
         const auto gray = [this](bool nothing) { return busy() || nothing ? ui::kMenuGrayed : ui::kMenuString; };
-        menu->enableMenuItem(IDM_FINDMISSING, gray(lastMissingPaths_->empty()));
+        menu->enableMenuItem(IDM_FINDMISSING, gray(!lastScan_ || !lastScan_->anyMissing()));
         menu->enableMenuItem(IDM_UNDOPUTBACK, gray(lastJournal_.empty()));
     }
 }
@@ -396,18 +390,20 @@ void CScanDlg::finishRun()
     run_->thread.join();
     frameTimer_.stop();
     showChange(run_->relay.take());
-    const std::unique_ptr<Run> run = std::move(run_);
+    const std::unique_ptr<ScanRun> run = std::move(run_);
     // The report box holds the run's report: the member takes it from there
     // once, and shares it.
     if (QWidget* box = GetDlgItem(IDC_FILE_LIST))
         m_fileList = ui::windowText(box);
 
-    const ScanResult& result = run->result;
+    const ScanResult result = run->project.result();
+    // What the closing box says, while the run's project is at hand.
+    const QString closing =
+        result.stopped ? QString() : ui::closingText(run->project, run->path, run->run->warnings());
     if (result) {
         lastRunPath_ = run->path;
-        lastMissingPaths_ = std::make_shared<const ui::MissingPaths>(std::move(run->relay.missing()));
-        lastMissing_.reset();
-        lastUnmapped_ = resolver_->unmappedRoots();
+        lastUnmapped_ = run->project.unmappedRoots();
+        lastScan_ = std::make_shared<const ui::ScannedProject>(std::move(run->run), std::move(run->project));
     }
     leaveBusy();
     if (result.stopped) {
@@ -425,27 +421,22 @@ void CScanDlg::finishRun()
     }
     if (result.stopped)
         return;
-    ui::modals().messageBox(this, ui::closingText(result, run->path, *resolver_, run->warnings),
-                            QStringLiteral("korvane"), result ? ui::MessageIcon::None : ui::MessageIcon::Exclamation);
+    ui::modals().messageBox(this, closing, QStringLiteral("korvane"),
+                            result ? ui::MessageIcon::None : ui::MessageIcon::Exclamation);
     if (result)
         m_progress.setPos(0);
 }
 
 const std::vector<MissingFile>& CScanDlg::lastMissing() const
 {
-    if (!lastMissing_)
-        lastMissing_ = lastMissingPaths_->distinct();
-    return *lastMissing_;
+    static const std::vector<MissingFile> none;
+    return lastScan_ ? lastScan_->missing() : none;
 }
 
 bool CScanDlg::fileExists(std::string_view path)
 {
     // Outside a run: the names as stored, without mappings.
-    if (!resolver_) {
-        if (std::optional<TextDecoder> decoder = TextDecoder::open(kAutoCodePage))
-            resolver_.emplace(DriveMap(), std::move(*decoder));
-    }
-    return resolver_ ? resolver_->exists(path) : findFirst(path);
+    return run_ ? run_->project.resolver().exists(path) : findFirst(path);
 }
 
 std::string CScanDlg::decodedText(std::string_view text)
@@ -455,7 +446,7 @@ std::string CScanDlg::decodedText(std::string_view text)
     // project's code page.
     if (isAscii(text))
         return std::string(text);
-    return resolver_ ? resolver_->decoded(text) : toValidUtf8(text);
+    return lastScan_ ? lastScan_->decoded(text) : toValidUtf8(text);
 }
 
 void CScanDlg::showChange(ui::RelayedChange&& change)

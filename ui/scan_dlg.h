@@ -10,16 +10,16 @@
 // search runs on a thread of its own as well, and stops the same way), and
 // after files were put back, "Undo last put back".
 
-#include "paths/lookup_pool.h"
 #include "paths/run_setup.h"
 #include "report/scan_feedback.h"
+#include "run/run.h"
 #include "search/missing_match.h"
 #include "ui/folder_search.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/template_dialog.h"
-#include "ui/missing_paths.h"
 #include "ui/repaint_pacer.h"
 #include "ui/scan_relay.h"
+#include "ui/scanned_project.h"
 #include "ui/stop_grace.h"
 
 #include <QCloseEvent>
@@ -119,8 +119,8 @@ protected:
     // they stop it, and the dialog ends once the scan has stopped; during a
     // search the dialog ends at once.
     void closeEvent(QCloseEvent* event) override;
-    // The existence test of a run, with the run's resolver. During a run it
-    // is called on the scan thread, which has the resolver to itself.
+    // The existence test of a run: its project's resolver. Called on the
+    // scan thread, which has the resolver to itself while the run lasts.
     virtual bool fileExists(std::string_view path);
 
 private:
@@ -130,7 +130,7 @@ private:
     };
     static const CommandEntry kCommandMap[];
 
-    struct Run;
+    struct ScanRun;
 
     // Process off (the focus, where it had it, noted), the entries of the
     // window menu that start work grayed, the busy cursor; and back, with
@@ -157,22 +157,17 @@ private:
     static MappingSources mappingSources() { return MappingSources::fromEnvironment(); }
 
     DecoderOpener decoderOpener_ = &TextDecoder::open;
-    std::unique_ptr<FolderReader> disk_; // what lookups_ reads through: declared before it, so gone after it
-    // The threads that look the run's files up ahead of its scan, and the
-    // shared cache the run's resolver reads through: kept as long as it is.
-    std::unique_ptr<LookupPool> lookups_;
-    std::optional<PathResolver> resolver_;
     QString lastRunPath_;
-    // Shared with a search that may still read it after the next run.
-    std::shared_ptr<const ui::MissingPaths> lastMissingPaths_ = std::make_shared<ui::MissingPaths>();
-    mutable std::optional<std::vector<MissingFile>> lastMissing_; // made from lastMissingPaths_ when asked for
+    // The last run that opened its file, with its project and report: kept
+    // until the next one, and shared with a search that may still read it.
+    std::shared_ptr<const ui::ScannedProject> lastScan_;
     std::vector<std::string> lastUnmapped_;
     std::string lastJournal_; // of the last put back of this session, until undone
     ui::RepaintPacer pacer_;
     ui::StopGrace stopGrace_;
     QTimer frameTimer_; // brings takeRelayed back when the next frame is due
     QPointer<QWidget> focusMovedTo_; // where the focus went from Process when it was turned off
-    std::unique_ptr<Run> run_;
+    std::unique_ptr<ScanRun> run_;
     ui::FolderSearch search_{this};
 };
 

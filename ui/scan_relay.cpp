@@ -118,9 +118,7 @@ void ScanRelay::appendReport(std::string_view text)
 
 void ScanRelay::missingFile(std::string_view path)
 {
-    const std::size_t at = gathered_.report.size();
     appendDecoded(path);
-    missing_.add(path, std::string_view(gathered_.report).substr(at));
     gathered_.report.append(kLineEnd);
     changed();
 }

@@ -12,7 +12,6 @@
 #include "fs/existence_test.h"
 #include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
-#include "ui/missing_paths.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -62,10 +61,6 @@ public:
     // Scan thread, once the scan has ended: whatever is left waits for take().
     void finish();
 
-    // After the run (the scan thread has ended): the missing paths it
-    // reported, as stored and as shown.
-    MissingPaths& missing() { return missing_; }
-
     void appendReport(std::string_view text) override;
     void clearReport() override;
     void setStatus(std::string_view text) override;
@@ -87,7 +82,6 @@ private:
     std::function<bool(std::string_view)> exists_;
     PathResolver* resolver_;
     std::function<void()> wake_;
-    MissingPaths missing_;
 
     // The scan thread's own: gathered since the last hand-over. An entry's
     // status line is made only when it is handed over.

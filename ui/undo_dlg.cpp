@@ -113,7 +113,7 @@ void UndoDlg::startCheck()
     auto result = std::make_shared<UndoResult>();
     checkTask_.start(
         [journal = journal_, result](std::stop_token stop) {
-            *result = previewUndo(journal, stop);
+            *result = Run::previewUndo(journal, stop);
         },
         [this, result] { showPreview(result); });
 }
@@ -154,7 +154,7 @@ void UndoDlg::startUndo()
     auto result = std::make_shared<UndoResult>();
     undoTask_.start(
         [journal = journal_, result](std::stop_token stop) {
-            *result = undoRestore(journal, stop);
+            *result = Run::undo(journal, stop);
         },
         [this, result] { showUndone(result); });
 }

@@ -9,7 +9,7 @@
 // Cancel and closing end the check at once, and stop the undo before its
 // next file or folder; what was not tried can be undone again.
 
-#include "restore/restore_apply.h"
+#include "run/run.h"
 #include "ui/background_task.h"
 #include "ui/stop_grace.h"
 

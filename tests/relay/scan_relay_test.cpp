@@ -76,10 +76,10 @@ TEST(ScanRelay, TheGuiThreadShowsWhatTheScanSaidWhicheverWayItTakesTheChanges)
         ui::ScanRelay relay([&scan](std::string_view path) { return scan.resolver().exists(path); },
                             &scan.resolver(), [&wakes] { ++wakes; });
         std::atomic<bool> ended{false};
+        // As the dialog scans: the relay the sink and the existence test in
+        // front of the project's resolver, the report kept by the run.
         std::thread scanning([&] {
-            ScanOptions scanOptions;
-            scanOptions.exists = &relay;
-            runScan(project, relay, scanOptions);
+            run.scan(scan, relay, relay);
             relay.finish();
             ended = true;
         });
@@ -95,7 +95,10 @@ TEST(ScanRelay, TheGuiThreadShowsWhatTheScanSaidWhicheverWayItTakesTheChanges)
         EXPECT_EQ(shown.report, inTurn.shown.report) << (eager ? "eager" : "now and then");
         EXPECT_EQ(shown.status, inTurn.shown.status);
         EXPECT_EQ(shown.steps, kProgressSteps);
-        EXPECT_EQ(relay.missing().size(), 6000u);
+        // Each clip is missing twice, in MainAV and in the bin.
+        ASSERT_EQ(scan.report().paths().size(), 3000u);
+        EXPECT_EQ(scan.report().paths().front().references, 2u);
+        EXPECT_EQ(scan.missingFiles().size(), 3000u);
     }
 }
 

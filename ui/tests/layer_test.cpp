@@ -12,7 +12,6 @@
 #include "ui/framework/open_file_dialog.h"
 #include "ui/framework/system_menu.h"
 #include "ui/framework/template_dialog.h"
-#include "ui/missing_paths.h"
 #include "ui/repaint_pacer.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
@@ -54,7 +53,6 @@ private slots:
     void dialogUnitsGrowWithTheFont();
     void pacerAllowsOnePaintPerFrame();
 
-    void missingPathsListEachStoredPathOnce();
 
 
     void reportBoxKeepsExactTextAndShowsLines();
@@ -123,37 +121,6 @@ void LayerTest::pacerAllowsOnePaintPerFrame()
     // A screen that does not say its rate counts as 60 frames a second.
     pacer.setFrameRate(0.0);
     QCOMPARE(duration_cast<microseconds>(pacer.frame()).count(), 16666);
-}
-
-void LayerTest::missingPathsListEachStoredPathOnce()
-{
-    ui::MissingPaths paths;
-    QVERIFY(paths.empty());
-    QVERIFY(paths.distinct().empty());
-    paths.add("D:\\b.avi", "D:\\b.avi");
-    paths.add("D:\\\x95\x5c.avi", "D:\\表.avi");
-    paths.add("D:\\b.avi", "D:\\b.avi");
-    paths.add("", "");
-    // Enough paths to fill several blocks: none of the earlier ones moves.
-    const std::string longName(300, 'x');
-    for (int k = 0; k < 10000; ++k)
-        paths.add(longName + std::to_string(k % 5000), longName + std::to_string(k % 5000));
-    QCOMPARE(paths.size(), std::size_t(10004));
-
-    const std::vector<MissingFile> files = paths.distinct();
-    QCOMPARE(files.size(), std::size_t(5003));
-    QCOMPARE(files[0].stored, std::string("D:\\b.avi"));
-    QCOMPARE(files[0].decoded, std::string("D:\\b.avi"));
-    QCOMPARE(files[1].stored, std::string("D:\\\x95\x5c.avi"));
-    QCOMPARE(files[1].decoded, std::string("D:\\表.avi"));
-    QCOMPARE(files[2].stored, std::string());
-    QCOMPARE(files[3].stored, longName + "0");
-    QCOMPARE(files[5002].stored, longName + "4999");
-    QCOMPARE(files[5002].decoded, longName + "4999");
-
-    paths.clear();
-    QVERIFY(paths.empty());
-    QVERIFY(paths.distinct().empty());
 }
 
 void LayerTest::reportBoxKeepsExactTextAndShowsLines()

@@ -74,6 +74,7 @@ private slots:
     void leavingAPlanOrAnUndoBeforeItIsDoneChangesNothing();
     void aPlanUsesTheMappingsOfWhenItIsMade();
     void theUserChoosesAmongDifferentFilesNothingTellsApart();
+    void namesThatAreNotWindowsPathsGoBackOnlyBelowTheProjectsFolder();
 
 private:
     bool undoEnabled() const;
@@ -450,6 +451,58 @@ void PutBackTest::theUserChoosesAmongDifferentFilesNothingTellsApart()
     QCOMPARE(chosen, QStringList({QStringLiteral("put back")}));
     QCOMPARE(seen.outcomes, QStringList({QStringLiteral("linked")}));
     QCOMPARE(readAll(drive + QStringLiteral("/Shoot/Clip.avi")), QByteArray("the second card's"));
+}
+
+void PutBackTest::namesThatAreNotWindowsPathsGoBackOnlyBelowTheProjectsFolder()
+{
+    // Relative names are looked for from the working folder, the top of the
+    // test's files; the project is a folder below it, and only what its
+    // names place in that folder may be put back.
+    const QString top = QFileInfo(tempPath(QString())).canonicalFilePath();
+    const QString usb = top + QStringLiteral("/usb");
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(top));
+    struct Back {
+        QString folder;
+        ~Back() { QDir::setCurrent(folder); }
+    } back{before};
+
+    const QString outside = QStringLiteral("its place %1 is outside the folders files may be put back in");
+    struct Row {
+        std::string stored;
+        QString planned, from, to;
+    };
+    const Row table[] = {
+        {"shoot/clips/a.avi", QStringLiteral("put back"), usb + QStringLiteral("/clips/a.avi"),
+         top + QStringLiteral("/shoot/clips/a.avi")},
+        {"clips/b.avi", QStringLiteral("left"), outside.arg(top + QStringLiteral("/clips/b.avi")), QString()},
+        {(top + QStringLiteral("/elsewhere/c.avi")).toStdString(), QStringLiteral("left"),
+         outside.arg(top + QStringLiteral("/elsewhere/c.avi")), QString()},
+    };
+    testkit::ProjectModel model;
+    QStringList planned, from, to;
+    for (const Row& row : table) {
+        const QString name = QFileInfo(QString::fromStdString(row.stored)).fileName();
+        writeText(usb + QStringLiteral("/clips/") + name, name.toUtf8());
+        model.mainAV.push_back({row.stored, "", 0});
+        planned << row.planned;
+        from << row.from;
+        to << row.to;
+    }
+    const QString project = top + QStringLiteral("/shoot/shoot.dvc");
+    QVERIFY(QDir().mkpath(top + QStringLiteral("/shoot")));
+    uitest::writeProject(project, testkit::buildProject(model));
+    process(project);
+    QCOMPARE(dlg->lastMissing().size(), std::size_t(3));
+
+    const PutBackSeen seen = putBack(usb, false);
+    QCOMPARE(seen.planned, planned);
+    QCOMPARE(seen.from, from);
+    QCOMPARE(seen.to, to);
+    QCOMPARE(seen.outcomes, QStringList({QStringLiteral("linked"), QStringLiteral("left"), QStringLiteral("left")}));
+    QCOMPARE(readAll(top + QStringLiteral("/shoot/clips/a.avi")), QByteArray("a.avi"));
+    QVERIFY(!QFileInfo::exists(top + QStringLiteral("/clips")));
+    QCOMPARE(dlg->lastMissing().size(), std::size_t(2));
 }
 
 QTEST_MAIN(PutBackTest)
