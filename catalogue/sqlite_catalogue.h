@@ -1,0 +1,97 @@
+#pragma once
+
+// The catalogue in a SQLite file of the user's: WAL, so that scans read
+// while a disk is catalogued; every name, path and label a BLOB, so that
+// hostile names come back byte for byte; the schema's version in
+// user_version, brought up to date by the migrations in order.
+
+#include "catalogue/catalogue_store.h"
+#include "catalogue/mount_table.h"
+
+#include <array>
+#include <memory>
+#include <string>
+
+namespace SQLite {
+class Database;
+class Statement;
+} // namespace SQLite
+
+namespace korvane {
+
+struct CatalogueOptions {
+    // Queries only: nothing is made, migrated or written (and a catalogue
+    // in a folder that cannot be written is still read).
+    bool readOnly = false;
+    // How long a unit of writing waits for another run's to end.
+    int busyMilliseconds = 10000;
+    // The page size of a catalogue made now (512 to 65536, a power of two).
+    int pageSize = 4096;
+    // The mount table that tells whether the catalogue is on a network file system.
+    MountSources mounts;
+};
+
+class SqliteCatalogue final : public CatalogueStore {
+public:
+    static constexpr int kSchemaVersion = 1;
+    // "KRVC" in the header: a database of another program is never taken
+    // for a catalogue, nor written.
+    static constexpr int kApplicationId = 0x4B525643;
+
+    // Opens the catalogue at `path`. Unless read-only, makes it when it is
+    // missing (mode 0600, its folders 0700) and brings its schema up to date.
+    // Throws CatalogueError: a file on a network file system, one that is
+    // not a database or is damaged, a database of another program, or one
+    // of a newer schema, is refused and left as it is.
+    static std::unique_ptr<SqliteCatalogue> open(const std::string& path, const CatalogueOptions& options = {});
+
+    ~SqliteCatalogue() override;
+    SqliteCatalogue(const SqliteCatalogue&) = delete;
+    SqliteCatalogue& operator=(const SqliteCatalogue&) = delete;
+
+    const std::string& path() const { return path_; }
+
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    std::vector<VolumeRecord> volumes() override;
+    VolumeRecord recordVolume(const VolumeIdentity& identity, std::string_view mountPoint,
+                              std::int64_t seen) override;
+    void forgetVolume(CatalogueId volume) override;
+    std::uint64_t fileCount(CatalogueId volume) override;
+
+    std::optional<FolderRecord> folder(CatalogueId volume, std::string_view path) override;
+    CatalogueId addFolder(CatalogueId volume, std::string_view path, std::int64_t seen) override;
+    void folderSeen(CatalogueId folder, std::int64_t seen) override;
+    void foldersBelow(CatalogueId volume, std::string_view path, std::vector<FolderRecord>& out) override;
+    void removeFolder(CatalogueId folder) override;
+
+    void files(CatalogueId folder, std::vector<FileRecord>& out) override;
+    void putFile(CatalogueId folder, const FileRecord& file) override;
+    void removeFile(CatalogueId folder, std::string_view name) override;
+    void filesNamed(std::uint64_t nameKey, std::vector<CataloguedFile>& out) override;
+    void filesWithFingerprint(const Digest& fingerprint, std::vector<CataloguedFile>& out) override;
+
+    std::optional<Recollection> recall(std::string_view project, std::string_view stored) override;
+    void recallProject(std::string_view project, std::vector<Recollection>& out) override;
+    void recallEverywhere(std::string_view stored, std::vector<Recollection>& out) override;
+    void remember(const Recollection& recollection) override;
+
+    // The prepared statements, one of each query, made when first used.
+    enum class Query : std::uint8_t;
+    static constexpr std::size_t kQueries = 24;
+
+private:
+    SqliteCatalogue(std::unique_ptr<SQLite::Database> db, std::string path);
+    SQLite::Statement& statement(Query query);
+    void recollections(SQLite::Statement& query, std::vector<Recollection>& out);
+    void cataloguedFiles(SQLite::Statement& query, std::vector<CataloguedFile>& out);
+    [[noreturn]] void fail(const std::exception& error) const;
+
+    std::unique_ptr<SQLite::Database> db_;
+    std::string path_;
+    std::array<std::unique_ptr<SQLite::Statement>, kQueries> statements_;
+};
+
+} // namespace korvane

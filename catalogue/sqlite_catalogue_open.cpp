@@ -1,0 +1,328 @@
+// Opening the SQLite store: refusing what is not a catalogue, making a new
+// one, and bringing an old one's schema up to date.
+
+#include "catalogue/sqlite_catalogue.h"
+
+#include "catalogue/catalogue_location.h"
+#include "catalogue/name_key.h"
+#include "catalogue/sqlite_support.h"
+#include "text/message.h"
+#include "text/system_error.h"
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Transaction.h>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+namespace korvane {
+
+namespace {
+
+using Kind = CatalogueError::Kind;
+
+// The first version of the schema. Names, paths and labels are BLOBs: bytes
+// on disk, never text to be converted. A file is found by name through the
+// hash of its folded name (korvane_name_key, registered on every
+// connection), and by fingerprint through its first 8 bytes.
+constexpr const char* kSchema1 = R"(
+CREATE TABLE volume (
+    id INTEGER PRIMARY KEY,
+    key BLOB NOT NULL UNIQUE,
+    kind INTEGER NOT NULL,
+    uuid BLOB NOT NULL,
+    label BLOB NOT NULL,
+    source BLOB NOT NULL,
+    fs_type BLOB NOT NULL,
+    mount_point BLOB NOT NULL,
+    stable_inodes INTEGER NOT NULL,
+    last_mount_point BLOB NOT NULL,
+    last_seen INTEGER NOT NULL
+);
+CREATE TABLE folder (
+    id INTEGER PRIMARY KEY,
+    volume INTEGER NOT NULL REFERENCES volume (id) ON DELETE CASCADE,
+    path BLOB NOT NULL,
+    seen INTEGER NOT NULL,
+    UNIQUE (volume, path)
+);
+CREATE TABLE file (
+    folder INTEGER NOT NULL REFERENCES folder (id) ON DELETE CASCADE,
+    name BLOB NOT NULL,
+    size INTEGER NOT NULL,
+    mtime INTEGER NOT NULL,
+    inode INTEGER NOT NULL,
+    fingerprint BLOB,
+    PRIMARY KEY (folder, name)
+) WITHOUT ROWID;
+CREATE INDEX file_by_name ON file (korvane_name_key(name));
+CREATE INDEX file_by_fingerprint ON file (substr(fingerprint, 1, 8)) WHERE fingerprint IS NOT NULL;
+CREATE TABLE remembered (
+    project BLOB NOT NULL,
+    stored BLOB NOT NULL,
+    size INTEGER NOT NULL,
+    mtime INTEGER NOT NULL,
+    inode INTEGER NOT NULL,
+    fingerprint BLOB NOT NULL,
+    volume INTEGER REFERENCES volume (id) ON DELETE SET NULL,
+    path BLOB NOT NULL,
+    seen INTEGER NOT NULL,
+    PRIMARY KEY (project, stored)
+) WITHOUT ROWID;
+CREATE INDEX remembered_by_stored ON remembered (stored);
+)";
+
+// kMigrations[k] brings a catalogue of version k to version k + 1.
+constexpr const char* kMigrations[] = {kSchema1};
+static_assert(std::size(kMigrations) == SqliteCatalogue::kSchemaVersion);
+
+// What every catalogue of the current version holds.
+constexpr const char* kObjects[] = {"volume",    "folder",      "file",         "remembered", "file_by_name",
+                                    "file_by_fingerprint", "remembered_by_stored"};
+
+void nameKeyFunction(sqlite3_context* context, int, sqlite3_value** values)
+{
+    try {
+        const void* data = sqlite3_value_blob(values[0]);
+        const int size = sqlite3_value_bytes(values[0]);
+        const std::string_view name(data ? static_cast<const char*>(data) : "",
+                                    data && size > 0 ? static_cast<std::size_t>(size) : 0);
+        sqlite3_result_int64(context, static_cast<sqlite3_int64>(nameKeyHash(name)));
+    } catch (...) {
+        sqlite3_result_error_nomem(context);
+    }
+}
+
+// What a connection needs before it reads anything: the name key for the
+// index that uses it, and no trust in what a hostile file's schema asks.
+void prepareConnection(SQLite::Database& db, int busyMilliseconds)
+{
+    sqlite3* handle = db.getHandle();
+    sqlite3_create_function_v2(handle, "korvane_name_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                               nullptr, nameKeyFunction, nullptr, nullptr, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+    db.setBusyTimeout(busyMilliseconds);
+}
+
+std::int64_t pragma(SQLite::Database& db, const char* name)
+{
+    SQLite::Statement query(db, std::string("PRAGMA ") + name);
+    return query.executeStep() ? query.getColumn(0).getInt64() : 0;
+}
+
+// What is in the file, read before anything is written to it.
+struct Shape {
+    std::int64_t applicationId = 0;
+    std::int64_t version = 0;
+    std::vector<std::string> objects; // tables and indexes
+    bool empty() const { return applicationId == 0 && version == 0 && objects.empty(); }
+};
+
+Shape shapeOf(SQLite::Database& db)
+{
+    Shape shape;
+    shape.applicationId = pragma(db, "application_id");
+    shape.version = pragma(db, "user_version");
+    SQLite::Statement query(db, "SELECT name FROM sqlite_schema");
+    while (query.executeStep())
+        shape.objects.push_back(sqlite::blobOf(query.getColumn(0)));
+    return shape;
+}
+
+// A file that is not a catalogue of this korvane's is left as it is.
+void refuseStrangers(const Shape& shape, const std::string& path)
+{
+    if (shape.empty())
+        return;
+    if (shape.applicationId != SqliteCatalogue::kApplicationId)
+        throw CatalogueError(Kind::Foreign,
+                             fillMessage("%1 is a database of another program, not a catalogue; it was left as it is",
+                                         {path}));
+    if (shape.version > SqliteCatalogue::kSchemaVersion)
+        throw CatalogueError(Kind::Newer, fillMessage("the catalogue %1 was made by a newer korvane (version %2 of "
+                                                      "its tables); it was left as it is",
+                                                      {path, std::to_string(shape.version)}));
+    if (shape.version == SqliteCatalogue::kSchemaVersion) {
+        for (const char* object : kObjects) {
+            if (std::find(shape.objects.begin(), shape.objects.end(), object) == shape.objects.end())
+                throw CatalogueError(Kind::Damaged, fillMessage("the catalogue %1 is damaged: it lacks its %2; it "
+                                                                "was left as it is",
+                                                                {path, object}));
+        }
+    }
+}
+
+// Brings the schema up to the current version in one unit of writing, so
+// that two runs opening a new catalogue at once make it once.
+void migrate(SQLite::Database& db, int pageSize)
+{
+    if (pragma(db, "user_version") == SqliteCatalogue::kSchemaVersion)
+        return;
+    // Both only take effect before the first table is made.
+    db.exec("PRAGMA page_size = " + std::to_string(pageSize));
+    db.exec("PRAGMA auto_vacuum = INCREMENTAL");
+    db.exec("PRAGMA journal_mode = WAL");
+    SQLite::Transaction unit(db, SQLite::TransactionBehavior::IMMEDIATE);
+    const std::int64_t version = pragma(db, "user_version");
+    for (std::int64_t k = version; k < SqliteCatalogue::kSchemaVersion; ++k)
+        db.exec(kMigrations[k]);
+    if (version < SqliteCatalogue::kSchemaVersion) {
+        db.exec("PRAGMA application_id = " + std::to_string(SqliteCatalogue::kApplicationId));
+        db.exec("PRAGMA user_version = " + std::to_string(SqliteCatalogue::kSchemaVersion));
+    }
+    unit.commit();
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+[[noreturn]] void cannotOpen(const std::string& path, int error)
+{
+    throw CatalogueError(Kind::CannotOpen,
+                         fillMessage("cannot open the catalogue %1: %2", {path, systemErrorText(error)}));
+}
+
+// The catalogue's file, made (with its folders) when it is missing and may
+// be made; it must be a regular file.
+void ensureFile(const std::string& path, bool make)
+{
+    if (make) {
+        if (!makePrivateFolders(folderOf(path)))
+            cannotOpen(path, errno);
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+        else if (errno != EEXIST)
+            cannotOpen(path, errno);
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        cannotOpen(path, errno);
+    if (!S_ISREG(st.st_mode))
+        cannotOpen(path, EINVAL);
+}
+
+// The file as a URI that SQLite reads without locking or writing anything:
+// for a catalogue in a folder where even its lock file cannot be made.
+std::string immutableUri(const std::string& path)
+{
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#') {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", static_cast<unsigned char>(c));
+            uri += escape;
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+std::unique_ptr<SQLite::Database> connect(const std::string& path, const CatalogueOptions& options)
+{
+    const int flags = options.readOnly ? SQLite::OPEN_READONLY : SQLite::OPEN_READWRITE;
+    auto db = std::make_unique<SQLite::Database>(path, flags, options.busyMilliseconds);
+    prepareConnection(*db, options.busyMilliseconds);
+    if (!options.readOnly)
+        return db;
+    try {
+        pragma(*db, "application_id");
+        return db;
+    } catch (const SQLite::Exception& e) {
+        if ((e.getErrorCode() & 0xFF) != SQLITE_CANTOPEN && (e.getErrorCode() & 0xFF) != SQLITE_READONLY)
+            throw;
+    }
+    db = std::make_unique<SQLite::Database>(immutableUri(path), SQLite::OPEN_READONLY | SQLite::OPEN_URI);
+    prepareConnection(*db, options.busyMilliseconds);
+    return db;
+}
+
+} // namespace
+
+std::optional<Digest> sqlite::digestOf(const SQLite::Column& column)
+{
+    if (column.isNull())
+        return std::nullopt;
+    const std::string bytes = blobOf(column);
+    Digest digest;
+    if (bytes.size() != digest.bytes.size())
+        return std::nullopt;
+    std::memcpy(digest.bytes.data(), bytes.data(), bytes.size());
+    return digest;
+}
+
+CatalogueError sqlite::catalogueError(const std::exception& error, const std::string& path, int systemError)
+{
+    const auto* failure = dynamic_cast<const SQLite::Exception*>(&error);
+    const int code = failure ? failure->getErrorCode() & 0xFF : SQLITE_ERROR;
+    const std::string reason = systemError != 0 ? systemErrorText(systemError) : std::string(error.what());
+    if (code == SQLITE_FULL || systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG)
+        return {Kind::Full, fillMessage("the disk of the catalogue %1 is full (%2): the step under way was undone",
+                                        {path, reason})};
+    switch (code) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return {Kind::Busy, fillMessage("the catalogue %1 is in use: another run kept it busy for longer than "
+                                        "korvane waits",
+                                        {path})};
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return {Kind::ReadOnly, fillMessage("the catalogue %1 cannot be written: %2", {path, reason})};
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return {Kind::Damaged, fillMessage("the catalogue %1 is damaged or is not a database (%2); it was left as "
+                                           "it is",
+                                           {path, reason})};
+    case SQLITE_CANTOPEN:
+        return {Kind::CannotOpen, fillMessage("cannot open the catalogue %1: %2", {path, reason})};
+    default:
+        return {Kind::Io, fillMessage("the catalogue %1 could not be read or written: %2", {path, reason})};
+    }
+}
+
+std::unique_ptr<SqliteCatalogue> SqliteCatalogue::open(const std::string& path, const CatalogueOptions& options)
+{
+    const std::string why = networkFileSystemReason(folderOf(path), MountTable::read(options.mounts));
+    if (!why.empty())
+        throw CatalogueError(Kind::NetworkFileSystem,
+                             fillMessage("the catalogue %1 is not used: %2", {path, why}));
+    ensureFile(path, !options.readOnly);
+    std::unique_ptr<SQLite::Database> db;
+    try {
+        db = connect(path, options);
+        const Shape shape = shapeOf(*db);
+        refuseStrangers(shape, path);
+        if (!options.readOnly) {
+            migrate(*db, options.pageSize);
+            db->exec("PRAGMA journal_mode = WAL");
+            db->exec("PRAGMA synchronous = NORMAL");
+            db->exec("PRAGMA foreign_keys = ON");
+            db->exec("PRAGMA cache_size = -32768");
+        } else {
+            db->exec("PRAGMA query_only = ON");
+        }
+        db->exec("PRAGMA mmap_size = 268435456");
+    } catch (const CatalogueError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw sqlite::catalogueError(e, path, db ? sqlite3_system_errno(db->getHandle()) : 0);
+    }
+    return std::unique_ptr<SqliteCatalogue>(new SqliteCatalogue(std::move(db), path));
+}
+
+} // namespace korvane

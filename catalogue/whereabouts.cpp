@@ -1,0 +1,191 @@
+#include "catalogue/whereabouts.h"
+
+#include "catalogue/media_memory.h"
+#include "catalogue/name_key.h"
+#include "text/unicode_text.h"
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+#include <unordered_map>
+
+namespace korvane {
+
+namespace {
+
+// How many folder names `stored` (decoded, outermost first) and the folder
+// path `folder` (on disk, '/' between names) end with alike.
+std::uint16_t sharedFolders(const std::vector<std::string>& stored, std::string_view folder)
+{
+    std::uint16_t shared = 0;
+    auto name = stored.rbegin();
+    while (name != stored.rend() && !folder.empty() && shared < UINT16_MAX) {
+        const std::size_t slash = folder.rfind('/');
+        const std::string_view last = slash == std::string_view::npos ? folder : folder.substr(slash + 1);
+        if (foldCase(last) != foldCase(*name))
+            break;
+        ++shared;
+        ++name;
+        folder = slash == std::string_view::npos ? std::string_view() : folder.substr(0, slash);
+    }
+    return shared;
+}
+
+bool better(const Sighting& a, const Sighting& b)
+{
+    return std::tuple(a.evidence, -static_cast<int>(a.sharedFolders), volumeName(a.volume.identity), a.path) <
+           std::tuple(b.evidence, -static_cast<int>(b.sharedFolders), volumeName(b.volume.identity), b.path);
+}
+
+// Whether the sightings are all one content: each fingerprint known and alike.
+bool oneContent(const std::vector<Sighting>& sightings)
+{
+    const Sighting& first = sightings.front();
+    return std::all_of(sightings.begin(), sightings.end(), [&](const Sighting& s) {
+        return s.file.fingerprint && first.file.fingerprint && *s.file.fingerprint == *first.file.fingerprint &&
+               s.file.facts.size == first.file.facts.size;
+    });
+}
+
+class Finder {
+public:
+    Finder(CatalogueStore& store, const MountTable& mounts, std::string_view project, const WhereaboutsOptions& options)
+        : store_(store), mounts_(mounts), project_(project), options_(options)
+    {
+        for (VolumeRecord& volume : store_.volumes())
+            volumes_.emplace(volume.id, std::move(volume));
+        std::vector<Recollection> own;
+        store_.recallProject(project_, own);
+        for (Recollection& r : own)
+            recollections_.emplace(r.stored, std::move(r));
+    }
+
+    Whereabouts find(const MissingName& missing);
+
+private:
+    std::optional<Recollection> recall(const std::string& stored);
+    void sight(const CataloguedFile& found, Evidence evidence, std::uint16_t shared, std::vector<Sighting>& out);
+    void byName(const MissingName& missing, const std::optional<Recollection>& remembered, std::vector<Sighting>& out);
+    static void keepBest(Whereabouts& w, std::vector<Sighting>& notConnected, std::size_t max);
+
+    CatalogueStore& store_;
+    const MountTable& mounts_;
+    std::string project_;
+    const WhereaboutsOptions& options_;
+    std::unordered_map<CatalogueId, VolumeRecord> volumes_;
+    std::unordered_map<std::string, Recollection> recollections_;
+    std::vector<CataloguedFile> found_;
+};
+
+std::optional<Recollection> Finder::recall(const std::string& stored)
+{
+    if (const auto it = recollections_.find(stored); it != recollections_.end())
+        return it->second;
+    std::vector<Recollection> others;
+    store_.recallEverywhere(stored, others);
+    return MediaMemory::agreed(others);
+}
+
+void Finder::sight(const CataloguedFile& found, Evidence evidence, std::uint16_t shared, std::vector<Sighting>& out)
+{
+    const auto volume = volumes_.find(found.volume);
+    if (volume == volumes_.end())
+        return;
+    Sighting s;
+    s.volume = volume->second;
+    s.path = found.path();
+    s.now = mounts_.pathNow(s.volume.identity.key, s.path);
+    s.file = found.file;
+    s.seen = found.seen;
+    s.evidence = evidence;
+    s.sharedFolders = shared;
+    const bool known = std::any_of(out.begin(), out.end(), [&](const Sighting& o) {
+        return o.volume.id == s.volume.id && o.path == s.path;
+    });
+    if (!known)
+        out.push_back(std::move(s));
+}
+
+// Files of the missing file's name on volumes not connected (those
+// connected are the search's to walk), when the evidence holds.
+void Finder::byName(const MissingName& missing, const std::optional<Recollection>& remembered,
+                    std::vector<Sighting>& out)
+{
+    found_.clear();
+    store_.filesNamed(nameKeyHash(missing.name), found_);
+    const std::string key = foldCase(missing.name);
+    for (const CataloguedFile& found : found_) {
+        const auto volume = volumes_.find(found.volume);
+        if (volume == volumes_.end() || mounts_.connected(volume->second.identity.key) || foldCase(found.file.name) != key)
+            continue;
+        const std::uint16_t shared = sharedFolders(missing.folders, found.folder);
+        if (remembered) {
+            // Told apart by what was remembered: another size, or another
+            // fingerprint, is another file.
+            if (found.file.facts.size == remembered->facts.size && !found.file.fingerprint)
+                sight(found, Evidence::SameSize, shared, out);
+        } else if (shared >= options_.minimumSharedFolders) {
+            sight(found, Evidence::SameFolders, shared, out);
+        }
+    }
+}
+
+void Finder::keepBest(Whereabouts& w, std::vector<Sighting>& notConnected, std::size_t max)
+{
+    if (notConnected.empty())
+        return;
+    std::sort(notConnected.begin(), notConnected.end(), better);
+    const Sighting& best = notConnected.front();
+    const auto weaker = std::find_if(notConnected.begin(), notConnected.end(), [&](const Sighting& s) {
+        return s.evidence != best.evidence || s.sharedFolders != best.sharedFolders;
+    });
+    notConnected.erase(weaker, notConnected.end());
+    w.ambiguous = best.evidence != Evidence::SameContent && notConnected.size() > 1 && !oneContent(notConnected);
+    if (notConnected.size() > max)
+        notConnected.resize(max);
+    w.notConnected = std::move(notConnected);
+}
+
+Whereabouts Finder::find(const MissingName& missing)
+{
+    Whereabouts w;
+    w.missing = missing;
+    w.remembered = recall(missing.stored);
+    std::vector<Sighting> sightings;
+    if (w.remembered) {
+        found_.clear();
+        store_.filesWithFingerprint(w.remembered->fingerprint, found_);
+        for (const CataloguedFile& found : found_) {
+            if (found.file.facts.size == w.remembered->facts.size)
+                sight(found, Evidence::SameContent, sharedFolders(missing.folders, found.folder), sightings);
+        }
+    }
+    byName(missing, w.remembered, sightings);
+    std::vector<Sighting> notConnected;
+    for (Sighting& s : sightings) {
+        if (!s.connected())
+            notConnected.push_back(std::move(s));
+        else if (s.evidence == Evidence::SameContent && MediaMemory::isSameFile(*w.remembered, s.now))
+            w.sameFile.push_back(std::move(s));
+    }
+    std::sort(w.sameFile.begin(), w.sameFile.end(), better);
+    if (w.sameFile.size() > options_.maxSightings)
+        w.sameFile.resize(options_.maxSightings);
+    keepBest(w, notConnected, options_.maxSightings);
+    return w;
+}
+
+} // namespace
+
+std::vector<Whereabouts> findWhereabouts(CatalogueStore& store, const MountTable& mounts, std::string_view project,
+                                         const std::vector<MissingName>& missing, const WhereaboutsOptions& options)
+{
+    Finder finder(store, mounts, project, options);
+    std::vector<Whereabouts> out;
+    out.reserve(missing.size());
+    for (const MissingName& name : missing)
+        out.push_back(finder.find(name));
+    return out;
+}
+
+} // namespace korvane
