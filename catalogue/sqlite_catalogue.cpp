@@ -161,9 +161,10 @@ void SqliteCatalogue::commit()
         Using(statement(Query::Commit))->exec();
     } catch (const SQLite::Exception& e) {
         // A commit that fails (a full disk) leaves the unit open: undone here.
+        const int error = sqlite3_system_errno(db_->getHandle());
         if (!sqlite3_get_autocommit(db_->getHandle()))
             sqlite3_exec(db_->getHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        fail(e);
+        throw sqlite::catalogueError(e, path_, error);
     }
 }
 

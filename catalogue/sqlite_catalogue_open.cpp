@@ -140,54 +140,10 @@ Shape shapeOf(SQLite::Database& db)
     return shape;
 }
 
-// A file that is not a catalogue of this korvane's is left as it is.
-void refuseStrangers(const Shape& shape, const std::string& path)
+[[noreturn]] void damaged(const std::string& path, const std::string& why)
 {
-    if (shape.empty())
-        return;
-    if (shape.applicationId != SqliteCatalogue::kApplicationId)
-        throw CatalogueError(Kind::Foreign,
-                             fillMessage("%1 is a database of another program, not a catalogue; it was left as it is",
-                                         {path}));
-    if (shape.version > SqliteCatalogue::kSchemaVersion)
-        throw CatalogueError(Kind::Newer, fillMessage("the catalogue %1 was made by a newer korvane (version %2 of "
-                                                      "its tables); it was left as it is",
-                                                      {path, std::to_string(shape.version)}));
-    if (shape.version == SqliteCatalogue::kSchemaVersion) {
-        for (const char* object : kObjects) {
-            if (std::find(shape.objects.begin(), shape.objects.end(), object) == shape.objects.end())
-                throw CatalogueError(Kind::Damaged, fillMessage("the catalogue %1 is damaged: it lacks its %2; it "
-                                                                "was left as it is",
-                                                                {path, object}));
-        }
-    }
-}
-
-// Brings the schema up to the current version in one unit of writing, so
-// that two runs opening a new catalogue at once make it once.
-void migrate(SQLite::Database& db, int pageSize)
-{
-    if (pragma(db, "user_version") == SqliteCatalogue::kSchemaVersion)
-        return;
-    // Both only take effect before the first table is made.
-    db.exec("PRAGMA page_size = " + std::to_string(pageSize));
-    db.exec("PRAGMA auto_vacuum = INCREMENTAL");
-    db.exec("PRAGMA journal_mode = WAL");
-    SQLite::Transaction unit(db, SQLite::TransactionBehavior::IMMEDIATE);
-    const std::int64_t version = pragma(db, "user_version");
-    for (std::int64_t k = version; k < SqliteCatalogue::kSchemaVersion; ++k)
-        db.exec(kMigrations[k]);
-    if (version < SqliteCatalogue::kSchemaVersion) {
-        db.exec("PRAGMA application_id = " + std::to_string(SqliteCatalogue::kApplicationId));
-        db.exec("PRAGMA user_version = " + std::to_string(SqliteCatalogue::kSchemaVersion));
-    }
-    unit.commit();
-}
-
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    throw CatalogueError(Kind::Damaged,
+                         fillMessage("the catalogue %1 is damaged: %2; it was left as it is", {path, why}));
 }
 
 [[noreturn]] void cannotOpen(const std::string& path, int error)
@@ -196,24 +152,144 @@ std::string folderOf(const std::string& path)
                          fillMessage("cannot open the catalogue %1: %2", {path, systemErrorText(error)}));
 }
 
-// The catalogue's file, made (with its folders) when it is missing and may
-// be made; it must be a regular file.
-void ensureFile(const std::string& path, bool make)
+std::uint32_t bigEndian(const unsigned char* bytes, int count)
 {
-    if (make) {
-        if (!makePrivateFolders(folderOf(path)))
-            cannotOpen(path, errno);
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            ::close(fd);
-        else if (errno != EEXIST)
-            cannotOpen(path, errno);
+    std::uint32_t value = 0;
+    for (int k = 0; k < count; ++k)
+        value = value << 8 | bytes[k];
+    return value;
+}
+
+// A file that is not a catalogue of this korvane's is refused from its
+// header alone, before SQLite opens it (a reader of a database in WAL mode
+// makes files beside it). A catalogue's header always holds its
+// application id: it is written with its first tables.
+void refuseStrangers(const std::string& path, std::uint64_t size)
+{
+    if (size == 0)
+        return;
+    unsigned char header[100] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const ssize_t got = fd < 0 ? -1 : ::pread(fd, header, sizeof header, 0);
+    if (fd >= 0)
+        ::close(fd);
+    if (got < 0)
+        cannotOpen(path, errno);
+    if (got < static_cast<ssize_t>(sizeof header) || std::memcmp(header, "SQLite format 3", 16) != 0)
+        damaged(path, message("it is not a database"));
+    if (static_cast<std::int32_t>(bigEndian(header + 68, 4)) != SqliteCatalogue::kApplicationId)
+        throw CatalogueError(Kind::Foreign,
+                             fillMessage("%1 is a database of another program, not a catalogue; it was left as it is",
+                                         {path}));
+    const auto version = static_cast<std::int32_t>(bigEndian(header + 60, 4));
+    if (version > SqliteCatalogue::kSchemaVersion)
+        throw CatalogueError(Kind::Newer, fillMessage("the catalogue %1 was made by a newer korvane (version %2 of "
+                                                      "its tables); it was left as it is",
+                                                      {path, std::to_string(version)}));
+    // Pages that are not in the WAL must be in the file: a copy cut short
+    // is found here rather than by the first write that needs a lost page.
+    const std::uint32_t pageSize = bigEndian(header + 16, 2) == 1 ? 65536 : bigEndian(header + 16, 2);
+    const std::uint64_t pages = bigEndian(header + 28, 4);
+    struct stat wal {};
+    const bool walHolds = ::stat((path + "-wal").c_str(), &wal) == 0 && wal.st_size > 0;
+    if (!walHolds && bigEndian(header + 92, 4) == bigEndian(header + 24, 4) && pages * pageSize > size)
+        damaged(path, fillMessage("it is cut short (%1 of %2 bytes)", {std::to_string(size),
+                                                                        std::to_string(pages * pageSize)}));
+}
+
+// What SQLite finds in a catalogue: every table and index of its version.
+void refuseDamaged(const Shape& shape, const std::string& path)
+{
+    for (const char* object : kObjects) {
+        if (shape.version == SqliteCatalogue::kSchemaVersion &&
+            std::find(shape.objects.begin(), shape.objects.end(), object) == shape.objects.end())
+            damaged(path, fillMessage("it lacks its %1", {object}));
+    }
+}
+
+// Brings the schema up to the current version in one unit of writing (a
+// new catalogue's in SQLite's rollback journal), then puts it in WAL mode.
+void migrate(SQLite::Database& db, int pageSize)
+{
+    if (pragma(db, "user_version") != SqliteCatalogue::kSchemaVersion) {
+        // Both only take effect before the first table is made.
+        db.exec("PRAGMA page_size = " + std::to_string(pageSize));
+        db.exec("PRAGMA auto_vacuum = INCREMENTAL");
+        SQLite::Transaction unit(db, SQLite::TransactionBehavior::IMMEDIATE);
+        const std::int64_t version = pragma(db, "user_version");
+        for (std::int64_t k = version; k < SqliteCatalogue::kSchemaVersion; ++k)
+            db.exec(kMigrations[k]);
+        if (version < SqliteCatalogue::kSchemaVersion) {
+            db.exec("PRAGMA application_id = " + std::to_string(SqliteCatalogue::kApplicationId));
+            db.exec("PRAGMA user_version = " + std::to_string(SqliteCatalogue::kSchemaVersion));
+        }
+        unit.commit();
+    }
+    db.exec("PRAGMA journal_mode = WAL");
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A new catalogue, made whole under a name of its own beside `path` and
+// only then linked to it: no other run ever sees one half made. Of runs
+// that make one at once, the first to link it wins; the others' go.
+void makeCatalogue(const std::string& path, int pageSize, int busyMilliseconds)
+{
+    if (!makePrivateFolders(folderOf(path)))
+        cannotOpen(path, errno);
+    std::string temporary = path + ".new-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        cannotOpen(path, errno);
+    ::close(fd); // mkstemp makes it 0600: the catalogue's mode
+    try {
+        SQLite::Database db(temporary, SQLite::OPEN_READWRITE, busyMilliseconds);
+        prepareConnection(db, busyMilliseconds);
+        migrate(db, pageSize);
+    } catch (const SQLite::Exception& e) {
+        ::unlink(temporary.c_str());
+        throw sqlite::catalogueError(e, path, 0);
     }
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    if (::link(temporary.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        // An empty file in its place (made by hand) is replaced.
+        if (error != EEXIST || ::stat(path.c_str(), &st) != 0 || st.st_size != 0 ||
+            ::rename(temporary.c_str(), path.c_str()) != 0) {
+            ::unlink(temporary.c_str());
+            if (error != EEXIST)
+                cannotOpen(path, error);
+        }
+    }
+    ::unlink(temporary.c_str());
+}
+
+// The catalogue's file, made when it is missing (or empty) and may be made;
+// it must be a regular file, and a database is made of whole pages of 512
+// bytes or more. Returns its size.
+std::uint64_t ensureFile(const std::string& path, const CatalogueOptions& options)
+{
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT)
         cannotOpen(path, errno);
+    if (!options.readOnly && (!exists || (S_ISREG(st.st_mode) && st.st_size == 0))) {
+        makeCatalogue(path, options.pageSize, options.busyMilliseconds);
+        if (::stat(path.c_str(), &st) != 0)
+            cannotOpen(path, errno);
+    } else if (!exists) {
+        cannotOpen(path, ENOENT);
+    }
     if (!S_ISREG(st.st_mode))
         cannotOpen(path, EINVAL);
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size > 0 && (size < 512 || size % 512 != 0))
+        damaged(path, fillMessage("its %1 bytes are no whole number of pages", {std::to_string(size)}));
+    return size;
 }
 
 // The file as a URI that SQLite reads without locking or writing anything:
@@ -301,15 +377,19 @@ std::unique_ptr<SqliteCatalogue> SqliteCatalogue::open(const std::string& path, 
     if (!why.empty())
         throw CatalogueError(Kind::NetworkFileSystem,
                              fillMessage("the catalogue %1 is not used: %2", {path, why}));
-    ensureFile(path, !options.readOnly);
+    refuseStrangers(path, ensureFile(path, options));
     std::unique_ptr<SQLite::Database> db;
     try {
         db = connect(path, options);
         const Shape shape = shapeOf(*db);
-        refuseStrangers(shape, path);
+        refuseDamaged(shape, path);
+        if (options.readOnly && shape.version < kSchemaVersion)
+            throw CatalogueError(Kind::CannotOpen, fillMessage("the catalogue %1 holds nothing yet", {path}));
         if (!options.readOnly) {
+            if (sqlite3_db_readonly(db->getHandle(), "main") == 1)
+                throw CatalogueError(Kind::ReadOnly, fillMessage("the catalogue %1 cannot be written: %2",
+                                                                 {path, systemErrorText(EACCES)}));
             migrate(*db, options.pageSize);
-            db->exec("PRAGMA journal_mode = WAL");
             db->exec("PRAGMA synchronous = NORMAL");
             db->exec("PRAGMA foreign_keys = ON");
             db->exec("PRAGMA cache_size = -32768");
