@@ -119,8 +119,13 @@ public:
 
     // Replaces `out` with the files of the folder.
     virtual void files(CatalogueId folder, std::vector<FileRecord>& out) = 0;
-    // Adds the file, or replaces the one of the same name.
-    virtual void putFile(CatalogueId folder, const FileRecord& file) = 0;
+    // Adds the file `name`, or replaces the one of that name.
+    virtual void putFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
+                         const std::optional<Digest>& fingerprint) = 0;
+    void putFile(CatalogueId folder, const FileRecord& file)
+    {
+        putFile(folder, file.name, file.facts, file.fingerprint);
+    }
     virtual void removeFile(CatalogueId folder, std::string_view name) = 0;
 
     // Appends the files whose name has the key `nameKey` (nameKeyHash), and

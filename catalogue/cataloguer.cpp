@@ -1,50 +1,26 @@
 #include "catalogue/cataloguer.h"
 
 #include "catalogue/fingerprint_pass.h"
+#include "catalogue/folder_walk.h"
 #include "text/system_error.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <unordered_set>
-#include <utility>
 
 namespace korvane {
 
 namespace {
-
-struct ListedFile {
-    std::string name;
-    FileFacts facts;
-};
-
-struct Listing {
-    std::vector<ListedFile> files;
-    std::vector<std::string> folders; // on the same file system, sorted
-    int error = 0;
-};
-
-std::string joined(std::string_view folder, std::string_view name)
-{
-    if (folder.empty())
-        return std::string(name);
-    std::string out(folder);
-    if (out.back() != '/')
-        out += '/';
-    out += name;
-    return out;
-}
-
-bool stopping(const CatalogueRunOptions& options)
-{
-    return options.stop && options.stop->load(std::memory_order_relaxed);
-}
 
 // Whether the catalogue's record still describes the file: an inode made up
 // at each mount says nothing.
@@ -52,6 +28,56 @@ bool unchanged(const FileFacts& now, const FileFacts& recorded, bool stableInode
 {
     return now.size == recorded.size && now.mtime == recorded.mtime && (!stableInodes || now.inode == recorded.inode);
 }
+
+// The folders the walk read, handed from its thread to the one that
+// records them; bounded, so that a walk ahead of the store waits.
+class ListingQueue {
+public:
+    // False once the taker has given up.
+    bool push(ListedFolder&& folder)
+    {
+        std::unique_lock lock(mutex_);
+        roomy_.wait(lock, [&] { return folders_.size() < kRoom || abandoned_; });
+        if (abandoned_)
+            return false;
+        folders_.push_back(std::move(folder));
+        filled_.notify_one();
+        return true;
+    }
+    // Nothing once the walk has ended and every folder was taken.
+    std::optional<ListedFolder> pop()
+    {
+        std::unique_lock lock(mutex_);
+        filled_.wait(lock, [&] { return !folders_.empty() || ended_; });
+        if (folders_.empty())
+            return std::nullopt;
+        ListedFolder folder = std::move(folders_.front());
+        folders_.pop_front();
+        roomy_.notify_one();
+        return folder;
+    }
+    void end()
+    {
+        const std::lock_guard lock(mutex_);
+        ended_ = true;
+        filled_.notify_all();
+    }
+    void abandon()
+    {
+        const std::lock_guard lock(mutex_);
+        abandoned_ = true;
+        roomy_.notify_all();
+    }
+
+private:
+    static constexpr std::size_t kRoom = 64;
+    std::mutex mutex_;
+    std::condition_variable filled_;
+    std::condition_variable roomy_;
+    std::deque<ListedFolder> folders_;
+    bool ended_ = false;
+    bool abandoned_ = false;
+};
 
 class Cataloguer {
 public:
@@ -64,14 +90,15 @@ public:
 
 private:
     void walk(int rootFd, std::uint64_t device);
-    void list(int fd, std::uint64_t device, const std::string& relative, const std::string& absolute,
-              Listing& listing);
-    void record(const std::string& relative, const std::string& absolute, Listing& listing);
-    void compare(CatalogueId folder, Listing& listing, bool& pending);
+    void record(ListedFolder& listed);
+    void compare(CatalogueId folder, ListedFolder& listed, bool& pending);
     void removeVanished();
     void openUnit();
     void commitIfDue(bool force);
-    std::int64_t now() const { return options_.clock ? options_.clock() : static_cast<std::int64_t>(std::time(nullptr)); }
+    std::int64_t now() const
+    {
+        return options_.clock ? options_.clock() : static_cast<std::int64_t>(std::time(nullptr));
+    }
 
     CatalogueStore& store_;
     const CatalogueRunOptions& options_;
@@ -83,7 +110,7 @@ private:
     bool inUnit_ = false;
     std::chrono::steady_clock::time_point unitStart_;
     std::unordered_set<CatalogueId> visited_;
-    std::vector<std::string> notRead_; // from the root of the volume: what is below them is kept
+    WalkNotes notes_;
     std::vector<PendingFolder> pending_;
     std::vector<FileRecord> stored_;
     CatalogueProgress progress_;
@@ -100,61 +127,26 @@ void Cataloguer::openUnit()
 
 void Cataloguer::commitIfDue(bool force)
 {
-    if (!inUnit_)
-        return;
-    if (force || std::chrono::steady_clock::now() - unitStart_ >= options_.unit) {
+    if (inUnit_ && (force || std::chrono::steady_clock::now() - unitStart_ >= options_.unit)) {
         store_.commit();
         inUnit_ = false;
     }
 }
 
-void Cataloguer::list(int fd, std::uint64_t device, const std::string& relative, const std::string& absolute,
-                      Listing& listing)
-{
-    const int copy = ::dup(fd);
-    DIR* dir = copy < 0 ? nullptr : ::fdopendir(copy);
-    if (!dir) {
-        listing.error = errno;
-        if (copy >= 0)
-            ::close(copy);
-        return;
-    }
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == ".." ||
-            (entry->d_type != DT_REG && entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN))
-            continue;
-        struct stat st {};
-        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            out_.problems.push_back(joined(absolute, name) + ": " + systemErrorText(errno));
-        } else if (S_ISREG(st.st_mode)) {
-            listing.files.push_back({std::string(name), factsOf(st)});
-        } else if (S_ISDIR(st.st_mode) && st.st_dev == device) {
-            listing.folders.emplace_back(name);
-        } else if (S_ISDIR(st.st_mode)) {
-            out_.otherVolumes.push_back(joined(absolute, name));
-            notRead_.push_back(joined(relative, name));
-        }
-        errno = 0;
-    }
-    listing.error = errno;
-    ::closedir(dir);
-    std::sort(listing.folders.begin(), listing.folders.end());
-}
-
 // The listing against what the catalogue held of the folder: new and
 // changed files written (without a fingerprint), vanished ones removed.
-void Cataloguer::compare(CatalogueId folder, Listing& listing, bool& pending)
+void Cataloguer::compare(CatalogueId folder, ListedFolder& listed, bool& pending)
 {
     store_.files(folder, stored_);
     const auto byName = [](const auto& a, const auto& b) { return a.name < b.name; };
     std::sort(stored_.begin(), stored_.end(), byName);
-    std::sort(listing.files.begin(), listing.files.end(), byName);
+    std::sort(listed.files.begin(), listed.files.end(), byName);
+    // A listing cut short says nothing of the files it did not reach.
+    const bool whole = listed.error == 0;
     auto old = stored_.begin();
-    for (const ListedFile& file : listing.files) {
+    for (const ListedFile& file : listed.files) {
         for (; old != stored_.end() && old->name < file.name; ++old) {
-            if (listing.error == 0) { // a listing cut short says nothing of what it missed
+            if (whole) {
                 store_.removeFile(folder, old->name);
                 ++out_.removed;
             }
@@ -164,7 +156,7 @@ void Cataloguer::compare(CatalogueId folder, Listing& listing, bool& pending)
             pending = pending || !old->fingerprint;
             progress_.toFingerprint += old->fingerprint ? 0u : 1u;
         } else {
-            store_.putFile(folder, {file.name, file.facts, std::nullopt});
+            store_.putFile(folder, file.name, file.facts, std::nullopt);
             ++(known ? out_.changed : out_.added);
             pending = true;
             ++progress_.toFingerprint;
@@ -172,107 +164,78 @@ void Cataloguer::compare(CatalogueId folder, Listing& listing, bool& pending)
         if (known)
             ++old;
     }
-    for (; old != stored_.end() && listing.error == 0; ++old) {
+    for (; old != stored_.end() && whole; ++old) {
         store_.removeFile(folder, old->name);
         ++out_.removed;
     }
 }
 
-void Cataloguer::record(const std::string& relative, const std::string& absolute, Listing& listing)
+void Cataloguer::record(ListedFolder& listed)
 {
     openUnit();
     bool pending = false;
-    const std::optional<FolderRecord> known = store_.folder(volume_.id, relative);
+    const std::optional<FolderRecord> known = store_.folder(volume_.id, listed.relative);
     CatalogueId id = 0;
     if (known) {
         id = known->id;
-        compare(id, listing, pending);
+        compare(id, listed, pending);
         store_.folderSeen(id, seen_);
     } else {
-        id = store_.addFolder(volume_.id, relative, seen_);
-        for (const ListedFile& file : listing.files)
-            store_.putFile(id, {file.name, file.facts, std::nullopt});
-        out_.added += listing.files.size();
-        progress_.toFingerprint += listing.files.size();
-        pending = !listing.files.empty();
+        id = store_.addFolder(volume_.id, listed.relative, seen_);
+        for (const ListedFile& file : listed.files)
+            store_.putFile(id, file.name, file.facts, std::nullopt);
+        out_.added += listed.files.size();
+        progress_.toFingerprint += listed.files.size();
+        pending = !listed.files.empty();
     }
     visited_.insert(id);
-    if (listing.error != 0) {
-        notRead_.push_back(relative);
-        out_.problems.push_back(absolute + ": " + systemErrorText(listing.error));
+    if (listed.error != 0) {
+        notes_.notRead.push_back(listed.relative);
+        out_.problems.push_back(listed.absolute + ": " + systemErrorText(listed.error));
     }
     if (pending && options_.fingerprints)
-        pending_.push_back({id, absolute});
+        pending_.push_back({id, listed.absolute});
     ++out_.folders;
-    out_.files += listing.files.size();
+    out_.files += listed.files.size();
     progress_.folders = out_.folders;
     progress_.files = out_.files;
-    progress_.folder = relative;
+    progress_.folder = listed.relative;
     commitIfDue(false);
     if (options_.progress)
         options_.progress(progress_);
 }
 
-// An open folder of the walk, and the folders in it still to be walked.
-struct Frame {
-    int fd = -1;
-    std::string relative;
-    std::string absolute;
-    std::vector<std::string> folders;
-    std::size_t next = 0;
-
-    Frame(int fd_, std::string relative_, std::string absolute_, std::vector<std::string> folders_)
-        : fd(fd_), relative(std::move(relative_)), absolute(std::move(absolute_)), folders(std::move(folders_))
-    {
-    }
-    Frame(Frame&& other) noexcept
-        : fd(std::exchange(other.fd, -1)), relative(std::move(other.relative)), absolute(std::move(other.absolute)),
-          folders(std::move(other.folders)), next(other.next)
-    {
-    }
-    Frame& operator=(Frame&&) = delete;
-    ~Frame()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
-// Depth first, each folder opened from the one it is in (so that no path
-// grows past PATH_MAX and no link is followed), its folders in name order.
+// The walk reads folders on a thread of its own while this one records
+// what it read: the disk and the store work at once.
 void Cataloguer::walk(int rootFd, std::uint64_t device)
 {
-    std::vector<Frame> stack;
-    const auto visit = [&](int fd, std::string relative, std::string absolute) {
-        stack.emplace_back(fd, std::move(relative), std::move(absolute), std::vector<std::string>());
-        Frame& frame = stack.back();
-        Listing listing;
-        list(frame.fd, device, frame.relative, frame.absolute, listing);
-        record(frame.relative, frame.absolute, listing);
-        frame.folders = std::move(listing.folders);
-    };
-    visit(rootFd, relativeRoot_, absolute_);
-    while (!stack.empty()) {
-        if (stopping(options_)) {
-            out_.stopped = true;
-            return;
+    ListingQueue queue;
+    WalkNotes walkNotes;
+    std::thread walker([&] {
+        walkFolders(rootFd, device, relativeRoot_, absolute_,
+                    [&](ListedFolder&& folder) { return queue.push(std::move(folder)); }, options_.stop, walkNotes);
+        queue.end();
+    });
+    const auto stopping = [&] { return options_.stop && options_.stop->load(std::memory_order_relaxed); };
+    try {
+        // A stop ends the recording at once: folders read ahead are left.
+        while (std::optional<ListedFolder> folder = queue.pop()) {
+            if (stopping()) {
+                queue.abandon();
+                break;
+            }
+            record(*folder);
         }
-        Frame& top = stack.back();
-        if (top.next == top.folders.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const std::string& name = top.folders[top.next++];
-        std::string relative = joined(top.relative, name);
-        std::string absolute = joined(top.absolute, name);
-        const int fd = ::openat(top.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) {
-            out_.problems.push_back(absolute + ": " + systemErrorText(errno));
-            notRead_.push_back(std::move(relative));
-            continue;
-        }
-        visit(fd, std::move(relative), std::move(absolute));
+    } catch (...) {
+        queue.abandon();
+        walker.join();
+        throw;
     }
+    walker.join();
+    out_.stopped = stopping();
+    out_.problems.insert(out_.problems.begin(), walkNotes.problems.begin(), walkNotes.problems.end());
+    out_.otherVolumes = std::move(walkNotes.otherVolumes);
+    notes_.notRead.insert(notes_.notRead.end(), walkNotes.notRead.begin(), walkNotes.notRead.end());
 }
 
 // Folders below the one catalogued that the walk did not meet are gone,
@@ -283,7 +246,7 @@ void Cataloguer::removeVanished()
     std::vector<FolderRecord> below;
     store_.foldersBelow(volume_.id, relativeRoot_, below);
     const auto kept = [&](const std::string& path) {
-        return std::any_of(notRead_.begin(), notRead_.end(), [&](const std::string& folder) {
+        return std::any_of(notes_.notRead.begin(), notes_.notRead.end(), [&](const std::string& folder) {
             return folder.empty() || path == folder || (path.starts_with(folder) && path[folder.size()] == '/');
         });
     };
@@ -314,7 +277,12 @@ void Cataloguer::run(const Mount& mount, const std::string& absolute)
             ::close(fd);
         return;
     }
-    inOneUnit(store_, [&] { volume_ = store_.recordVolume(mount.identity, mount.mountPoint, seen_); });
+    try {
+        inOneUnit(store_, [&] { volume_ = store_.recordVolume(mount.identity, mount.mountPoint, seen_); });
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
     out_.volume = volume_;
     walk(fd, st.st_dev);
     commitIfDue(true);

@@ -43,7 +43,7 @@ struct CatalogueRunOptions {
     std::function<void(const CatalogueProgress&)> progress;
     // Work is committed after about this long, so that another run that
     // writes waits no longer than that.
-    std::chrono::milliseconds unit{250};
+    std::chrono::milliseconds unit{1000};
     // Seconds since the epoch; the system's clock by default.
     std::function<std::int64_t()> clock;
 };

@@ -150,7 +150,7 @@ void MediaMemory::write(std::string_view project, const PresentFile& file, const
         const std::string name = slash == std::string::npos ? seen.relative : seen.relative.substr(slash + 1);
         const std::optional<FolderRecord> folder = store_.folder(volume, folderPath);
         const CatalogueId folderId = folder ? folder->id : store_.addFolder(volume, folderPath, time);
-        store_.putFile(folderId, {name, seen.facts, seen.fingerprint});
+        store_.putFile(folderId, name, seen.facts, seen.fingerprint);
         r.volume = volume;
         r.path = seen.relative;
     }

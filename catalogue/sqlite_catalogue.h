@@ -68,7 +68,9 @@ public:
     void removeFolder(CatalogueId folder) override;
 
     void files(CatalogueId folder, std::vector<FileRecord>& out) override;
-    void putFile(CatalogueId folder, const FileRecord& file) override;
+    using CatalogueStore::putFile;
+    void putFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
+                 const std::optional<Digest>& fingerprint) override;
     void removeFile(CatalogueId folder, std::string_view name) override;
     void filesNamed(std::uint64_t nameKey, std::vector<CataloguedFile>& out) override;
     void filesWithFingerprint(const Digest& fingerprint, std::vector<CataloguedFile>& out) override;

@@ -48,15 +48,16 @@ void SqliteCatalogue::files(CatalogueId folder, std::vector<FileRecord>& out)
     }
 }
 
-void SqliteCatalogue::putFile(CatalogueId folder, const FileRecord& file)
+void SqliteCatalogue::putFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
+                              const std::optional<Digest>& fingerprint)
 {
     try {
         Using insert(statement(Query::PutFile));
         insert->bind(1, folder);
-        bindBlob(*insert, 2, file.name);
-        bindFacts(*insert, 3, file.facts);
-        if (file.fingerprint)
-            bindDigest(*insert, 6, *file.fingerprint);
+        bindBlob(*insert, 2, name);
+        bindFacts(*insert, 3, facts);
+        if (fingerprint)
+            bindDigest(*insert, 6, *fingerprint);
         else
             insert->bind(6);
         insert->exec();
