@@ -38,6 +38,7 @@ struct FolderRecord {
 
 // A file of a folder. Its name is the bytes on disk.
 struct FileRecord {
+    CatalogueId id = 0; // in the store; 0 for one not stored yet
     std::string name;
     FileFacts facts;
     std::optional<Digest> fingerprint; // not yet read
@@ -98,6 +99,10 @@ public:
     virtual void begin() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // A unit of reading: everything read between the two sees the catalogue
+    // as it was at the first read, whatever other runs write meanwhile.
+    virtual void beginReading() = 0;
+    virtual void endReading() = 0;
 
     virtual std::vector<VolumeRecord> volumes() = 0;
     // The volume of `identity.key`, added or brought up to date (name,
@@ -117,20 +122,27 @@ public:
     // Removes the folder and its files (not the folders below it).
     virtual void removeFolder(CatalogueId folder) = 0;
 
-    // Replaces `out` with the files of the folder.
+    // Replaces `out` with the files of the folder. A folder holds one file
+    // of a name: those who add one make sure of it.
     virtual void files(CatalogueId folder, std::vector<FileRecord>& out) = 0;
-    // Adds the file `name`, or replaces the one of that name.
+    // Adds the file `name`, not yet in the folder; returns its id.
+    virtual CatalogueId addFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
+                                const std::optional<Digest>& fingerprint) = 0;
+    // Writes the facts and fingerprint of `file` (one of `files`) over those
+    // stored, unless another run removed it meanwhile.
+    virtual void updateFile(CatalogueId folder, const FileRecord& file) = 0;
+    // Adds the file `name`, or updates the one of that name.
     virtual void putFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
                          const std::optional<Digest>& fingerprint) = 0;
-    void putFile(CatalogueId folder, const FileRecord& file)
-    {
-        putFile(folder, file.name, file.facts, file.fingerprint);
-    }
-    virtual void removeFile(CatalogueId folder, std::string_view name) = 0;
+    virtual void removeFile(CatalogueId folder, CatalogueId file) = 0;
 
-    // Appends the files whose name has the key `nameKey` (nameKeyHash), and
-    // perhaps a few others that share its hash.
-    virtual void filesNamed(std::uint64_t nameKey, std::vector<CataloguedFile>& out) = 0;
+    // Appends the files named `name` in a folder whose own name is
+    // `folderName` ("" for the root of a volume), both compared as the path
+    // resolver compares names; and perhaps a few others that share their key.
+    virtual void filesNamed(std::string_view folderName, std::string_view name,
+                            std::vector<CataloguedFile>& out) = 0;
+    // The file at `path` from the root of the volume.
+    virtual std::optional<CataloguedFile> fileAt(CatalogueId volume, std::string_view path) = 0;
     // Appends the files with this fingerprint.
     virtual void filesWithFingerprint(const Digest& fingerprint, std::vector<CataloguedFile>& out) = 0;
 
@@ -142,6 +154,24 @@ public:
     // Adds or replaces what is remembered of (project, stored).
     virtual void remember(const Recollection& recollection) = 0;
 };
+
+// Runs `work` in a unit of reading of `store`.
+template <class Work>
+auto inOneReading(CatalogueStore& store, Work&& work)
+{
+    store.beginReading();
+    try {
+        auto result = work();
+        store.endReading();
+        return result;
+    } catch (...) {
+        try {
+            store.endReading();
+        } catch (...) {
+        }
+        throw;
+    }
+}
 
 // Runs `work` in a unit of writing of `store`, committed when it returns
 // and rolled back when it throws (the exception goes on).

@@ -147,7 +147,7 @@ void Cataloguer::compare(CatalogueId folder, ListedFolder& listed, bool& pending
     for (const ListedFile& file : listed.files) {
         for (; old != stored_.end() && old->name < file.name; ++old) {
             if (whole) {
-                store_.removeFile(folder, old->name);
+                store_.removeFile(folder, old->id);
                 ++out_.removed;
             }
         }
@@ -156,7 +156,10 @@ void Cataloguer::compare(CatalogueId folder, ListedFolder& listed, bool& pending
             pending = pending || !old->fingerprint;
             progress_.toFingerprint += old->fingerprint ? 0u : 1u;
         } else {
-            store_.putFile(folder, file.name, file.facts, std::nullopt);
+            if (known)
+                store_.updateFile(folder, {old->id, file.name, file.facts, std::nullopt});
+            else
+                store_.addFile(folder, file.name, file.facts, std::nullopt);
             ++(known ? out_.changed : out_.added);
             pending = true;
             ++progress_.toFingerprint;
@@ -165,7 +168,7 @@ void Cataloguer::compare(CatalogueId folder, ListedFolder& listed, bool& pending
             ++old;
     }
     for (; old != stored_.end() && whole; ++old) {
-        store_.removeFile(folder, old->name);
+        store_.removeFile(folder, old->id);
         ++out_.removed;
     }
 }
@@ -183,7 +186,7 @@ void Cataloguer::record(ListedFolder& listed)
     } else {
         id = store_.addFolder(volume_.id, listed.relative, seen_);
         for (const ListedFile& file : listed.files)
-            store_.putFile(id, file.name, file.facts, std::nullopt);
+            store_.addFile(id, file.name, file.facts, std::nullopt);
         out_.added += listed.files.size();
         progress_.toFingerprint += listed.files.size();
         pending = !listed.files.empty();

@@ -60,7 +60,7 @@ void writeRound(CatalogueStore& store, std::vector<Task>& tasks, FingerprintTall
                 continue;
             task.record.facts = task.result->facts;
             task.record.fingerprint = task.result->fingerprint;
-            store.putFile(task.folder, task.record);
+            store.updateFile(task.folder, task.record);
         }
     });
     for (const Task& task : tasks) {

@@ -1,5 +1,6 @@
 #include "catalogue/sqlite_catalogue.h"
 
+#include "catalogue/name_key.h"
 #include "catalogue/sqlite_support.h"
 
 #include <SQLiteCpp/Database.h>
@@ -21,7 +22,7 @@ constexpr const char* kVolumeColumns =
 
 // The columns of a file found by a look-up, with its folder.
 #define KORVANE_FOUND_FILE                                                                                        \
-    "SELECT d.volume, d.path, d.seen, f.name, f.size, f.mtime, f.inode, f.fingerprint "                           \
+    "SELECT d.volume, d.path, d.seen, f.id, f.name, f.size, f.mtime, f.inode, f.fingerprint "                     \
     "FROM file f JOIN folder d ON d.id = f.folder "
 
 #define KORVANE_RECOLLECTION                                                                                      \
@@ -62,16 +63,25 @@ const char* sqlite::sqlOf(SqliteCatalogue::Query query)
     case Q::RemoveFolder:
         return "DELETE FROM folder WHERE id = ?1";
     case Q::Files:
-        return "SELECT name, size, mtime, inode, fingerprint FROM file WHERE folder = ?1";
-    case Q::PutFile:
-        return "INSERT OR REPLACE INTO file (folder, name, size, mtime, inode, fingerprint) "
-               "VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
+        return "SELECT id, name, size, mtime, inode, fingerprint FROM file WHERE folder = ?1";
+    case Q::AddFile:
+        return "INSERT INTO file (folder, name, size, mtime, inode, fingerprint, place) "
+               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
+    case Q::UpdateFile:
+        return "UPDATE file SET size = ?4, mtime = ?5, inode = ?6, fingerprint = ?7 "
+               "WHERE id = ?1 AND folder = ?2 AND name = ?3";
+    case Q::FileNamed:
+        return "SELECT id FROM file WHERE folder = ?1 AND name = ?2";
     case Q::RemoveFile:
-        return "DELETE FROM file WHERE folder = ?1 AND name = ?2";
+        return "DELETE FROM file WHERE id = ?1 AND folder = ?2";
+    case Q::FileAt:
+        return KORVANE_FOUND_FILE "WHERE f.folder = ?1 AND f.name = ?2";
+    case Q::FolderPath:
+        return "SELECT path FROM folder WHERE id = ?1";
     case Q::FilesNamed:
-        return KORVANE_FOUND_FILE "WHERE korvane_name_key(f.name) = ?1";
+        return KORVANE_FOUND_FILE "WHERE korvane_file_key(f.place, f.name) = ?1";
     case Q::FilesWithFingerprint:
-        return KORVANE_FOUND_FILE "WHERE substr(f.fingerprint, 1, 8) = ?1 AND f.fingerprint IS NOT NULL "
+        return KORVANE_FOUND_FILE "WHERE substr(f.fingerprint, 1, 6) = ?1 AND f.fingerprint IS NOT NULL "
                                   "AND f.fingerprint = ?2";
     case Q::Recall:
         return KORVANE_RECOLLECTION "WHERE project = ?1 AND stored = ?2";
@@ -84,6 +94,8 @@ const char* sqlite::sqlOf(SqliteCatalogue::Query query)
                "seen) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
     case Q::Begin:
         return "BEGIN IMMEDIATE";
+    case Q::BeginReading:
+        return "BEGIN DEFERRED";
     case Q::Commit:
         return "COMMIT";
     case Q::Rollback:
@@ -148,6 +160,7 @@ void SqliteCatalogue::fail(const std::exception& error) const
 
 void SqliteCatalogue::begin()
 {
+    folderKeys_.clear(); // another run may have changed the folders since
     try {
         Using(statement(Query::Begin))->exec();
     } catch (const SQLite::Exception& e) {
@@ -175,6 +188,26 @@ void SqliteCatalogue::rollback()
         return;
     try {
         Using(statement(Query::Rollback))->exec();
+    } catch (const SQLite::Exception& e) {
+        fail(e);
+    }
+}
+
+void SqliteCatalogue::beginReading()
+{
+    try {
+        Using(statement(Query::BeginReading))->exec();
+    } catch (const SQLite::Exception& e) {
+        fail(e);
+    }
+}
+
+void SqliteCatalogue::endReading()
+{
+    if (sqlite3_get_autocommit(db_->getHandle()))
+        return;
+    try {
+        Using(statement(Query::Commit))->exec();
     } catch (const SQLite::Exception& e) {
         fail(e);
     }
@@ -254,9 +287,11 @@ std::optional<FolderRecord> SqliteCatalogue::folder(CatalogueId volume, std::str
         Using query(statement(Query::Folder));
         query->bind(1, volume);
         bindBlob(*query, 2, path);
-        if (query->executeStep())
-            return FolderRecord{query->getColumn(0).getInt64(), volume, std::string(path),
-                                query->getColumn(1).getInt64()};
+        if (query->executeStep()) {
+            const CatalogueId id = query->getColumn(0).getInt64();
+            folderKeys_[id] = folderNameKey(path);
+            return FolderRecord{id, volume, std::string(path), query->getColumn(1).getInt64()};
+        }
     } catch (const SQLite::Exception& e) {
         fail(e);
     }
@@ -271,7 +306,9 @@ CatalogueId SqliteCatalogue::addFolder(CatalogueId volume, std::string_view path
         bindBlob(*insert, 2, path);
         insert->bind(3, seen);
         insert->exec();
-        return db_->getLastInsertRowid();
+        const CatalogueId id = db_->getLastInsertRowid();
+        folderKeys_[id] = folderNameKey(path);
+        return id;
     } catch (const SQLite::Exception& e) {
         fail(e);
     }
@@ -316,6 +353,7 @@ void SqliteCatalogue::removeFolder(CatalogueId folder)
         Using remove(statement(Query::RemoveFolder));
         remove->bind(1, folder);
         remove->exec();
+        folderKeys_.erase(folder);
     } catch (const SQLite::Exception& e) {
         fail(e);
     }

@@ -11,6 +11,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace SQLite {
 class Database;
@@ -54,6 +55,8 @@ public:
     void begin() override;
     void commit() override;
     void rollback() override;
+    void beginReading() override;
+    void endReading() override;
 
     std::vector<VolumeRecord> volumes() override;
     VolumeRecord recordVolume(const VolumeIdentity& identity, std::string_view mountPoint,
@@ -68,11 +71,14 @@ public:
     void removeFolder(CatalogueId folder) override;
 
     void files(CatalogueId folder, std::vector<FileRecord>& out) override;
-    using CatalogueStore::putFile;
+    CatalogueId addFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
+                        const std::optional<Digest>& fingerprint) override;
+    void updateFile(CatalogueId folder, const FileRecord& file) override;
     void putFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
                  const std::optional<Digest>& fingerprint) override;
-    void removeFile(CatalogueId folder, std::string_view name) override;
-    void filesNamed(std::uint64_t nameKey, std::vector<CataloguedFile>& out) override;
+    void removeFile(CatalogueId folder, CatalogueId file) override;
+    void filesNamed(std::string_view folderName, std::string_view name, std::vector<CataloguedFile>& out) override;
+    std::optional<CataloguedFile> fileAt(CatalogueId volume, std::string_view path) override;
     void filesWithFingerprint(const Digest& fingerprint, std::vector<CataloguedFile>& out) override;
 
     std::optional<Recollection> recall(std::string_view project, std::string_view stored) override;
@@ -82,7 +88,7 @@ public:
 
     // The prepared statements, one of each query, made when first used.
     enum class Query : std::uint8_t;
-    static constexpr std::size_t kQueries = 24;
+    static constexpr std::size_t kQueries = 32;
 
 private:
     SqliteCatalogue(std::unique_ptr<SQLite::Database> db, std::string path);
@@ -90,10 +96,14 @@ private:
     void recollections(SQLite::Statement& query, std::vector<Recollection>& out);
     void cataloguedFiles(SQLite::Statement& query, std::vector<CataloguedFile>& out);
     [[noreturn]] void fail(const std::exception& error) const;
+    std::uint32_t folderKey(CatalogueId folder);
 
     std::unique_ptr<SQLite::Database> db_;
     std::string path_;
     std::array<std::unique_ptr<SQLite::Statement>, kQueries> statements_;
+    // The key of each folder's name (folderNameKey) that rows of its files
+    // hold, as far as known in the unit of writing under way.
+    std::unordered_map<CatalogueId, std::uint32_t> folderKeys_;
 };
 
 } // namespace korvane

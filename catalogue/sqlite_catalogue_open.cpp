@@ -30,12 +30,17 @@ namespace {
 using Kind = CatalogueError::Kind;
 
 // The first version of the schema. Names, paths and labels are BLOBs: bytes
-// on disk, never text to be converted. A file is found by name through the
-// hash of its folded name (korvane_name_key, registered on every
-// connection), and by fingerprint through its first 8 bytes.
+// on disk, never text to be converted. A file is found by its name and its
+// folder's name through the hash of both (korvane_file_key, registered on
+// every connection, over the row's name and `place`, the key of its
+// folder's name), and by fingerprint through its first 6 bytes. A file's
+// name is in its row alone, not in its indexes: a catalogue of tens of
+// millions of files takes about 140 bytes a file. Ids of volumes and
+// folders are never given twice, so that one kept by a run never names
+// another; a file's row is changed only where its folder and name agree.
 constexpr const char* kSchema1 = R"(
 CREATE TABLE volume (
-    id INTEGER PRIMARY KEY,
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
     key BLOB NOT NULL UNIQUE,
     kind INTEGER NOT NULL,
     uuid BLOB NOT NULL,
@@ -48,23 +53,25 @@ CREATE TABLE volume (
     last_seen INTEGER NOT NULL
 );
 CREATE TABLE folder (
-    id INTEGER PRIMARY KEY,
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
     volume INTEGER NOT NULL REFERENCES volume (id) ON DELETE CASCADE,
     path BLOB NOT NULL,
     seen INTEGER NOT NULL,
     UNIQUE (volume, path)
 );
 CREATE TABLE file (
+    id INTEGER PRIMARY KEY,
     folder INTEGER NOT NULL REFERENCES folder (id) ON DELETE CASCADE,
     name BLOB NOT NULL,
     size INTEGER NOT NULL,
     mtime INTEGER NOT NULL,
     inode INTEGER NOT NULL,
     fingerprint BLOB,
-    PRIMARY KEY (folder, name)
-) WITHOUT ROWID;
-CREATE INDEX file_by_name ON file (korvane_name_key(name));
-CREATE INDEX file_by_fingerprint ON file (substr(fingerprint, 1, 8)) WHERE fingerprint IS NOT NULL;
+    place INTEGER NOT NULL
+);
+CREATE INDEX file_in_folder ON file (folder);
+CREATE INDEX file_by_name ON file (korvane_file_key(place, name));
+CREATE INDEX file_by_fingerprint ON file (substr(fingerprint, 1, 6)) WHERE fingerprint IS NOT NULL;
 CREATE TABLE remembered (
     project BLOB NOT NULL,
     stored BLOB NOT NULL,
@@ -85,17 +92,19 @@ constexpr const char* kMigrations[] = {kSchema1};
 static_assert(std::size(kMigrations) == SqliteCatalogue::kSchemaVersion);
 
 // What every catalogue of the current version holds.
-constexpr const char* kObjects[] = {"volume",    "folder",      "file",         "remembered", "file_by_name",
+constexpr const char* kObjects[] = {"volume",       "folder",       "file",
+                                    "remembered",   "file_in_folder", "file_by_name",
                                     "file_by_fingerprint", "remembered_by_stored"};
 
-void nameKeyFunction(sqlite3_context* context, int, sqlite3_value** values)
+void fileKeyFunction(sqlite3_context* context, int, sqlite3_value** values)
 {
     try {
-        const void* data = sqlite3_value_blob(values[0]);
-        const int size = sqlite3_value_bytes(values[0]);
+        const auto place = static_cast<std::uint32_t>(sqlite3_value_int64(values[0]));
+        const void* data = sqlite3_value_blob(values[1]);
+        const int size = sqlite3_value_bytes(values[1]);
         const std::string_view name(data ? static_cast<const char*>(data) : "",
                                     data && size > 0 ? static_cast<std::size_t>(size) : 0);
-        sqlite3_result_int64(context, static_cast<sqlite3_int64>(nameKeyHash(name)));
+        sqlite3_result_int64(context, static_cast<sqlite3_int64>(fileNameKey(place, name)));
     } catch (...) {
         sqlite3_result_error_nomem(context);
     }
@@ -106,8 +115,8 @@ void nameKeyFunction(sqlite3_context* context, int, sqlite3_value** values)
 void prepareConnection(SQLite::Database& db, int busyMilliseconds)
 {
     sqlite3* handle = db.getHandle();
-    sqlite3_create_function_v2(handle, "korvane_name_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
-                               nullptr, nameKeyFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(handle, "korvane_file_key", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                               nullptr, fileKeyFunction, nullptr, nullptr, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(handle, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
@@ -404,7 +413,9 @@ std::unique_ptr<SqliteCatalogue> SqliteCatalogue::open(const std::string& path, 
         } else {
             db->exec("PRAGMA query_only = ON");
         }
-        db->exec("PRAGMA mmap_size = 268435456");
+        // Pages are read where they lie rather than copied, up to what
+        // SQLite was built to map.
+        db->exec("PRAGMA mmap_size = 4294967296");
     } catch (const CatalogueError&) {
         throw;
     } catch (const std::exception& e) {

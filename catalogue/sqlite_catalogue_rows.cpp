@@ -2,6 +2,7 @@
 
 #include "catalogue/sqlite_catalogue.h"
 
+#include "catalogue/name_key.h"
 #include "catalogue/sqlite_support.h"
 
 #include <SQLiteCpp/Database.h>
@@ -42,7 +43,58 @@ void SqliteCatalogue::files(CatalogueId folder, std::vector<FileRecord>& out)
         Using query(statement(Query::Files));
         query->bind(1, folder);
         while (query->executeStep())
-            out.push_back({blobOf(query->getColumn(0)), factsAt(*query, 1), digestOf(query->getColumn(4))});
+            out.push_back({query->getColumn(0).getInt64(), blobOf(query->getColumn(1)), factsAt(*query, 2),
+                           digestOf(query->getColumn(5))});
+    } catch (const SQLite::Exception& e) {
+        fail(e);
+    }
+}
+
+std::uint32_t SqliteCatalogue::folderKey(CatalogueId folder)
+{
+    if (const auto known = folderKeys_.find(folder); known != folderKeys_.end())
+        return known->second;
+    Using query(statement(Query::FolderPath));
+    query->bind(1, folder);
+    const std::uint32_t key = folderNameKey(query->executeStep() ? blobOf(query->getColumn(0)) : std::string());
+    folderKeys_[folder] = key;
+    return key;
+}
+
+CatalogueId SqliteCatalogue::addFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
+                                     const std::optional<Digest>& fingerprint)
+{
+    try {
+        const std::uint32_t place = folderKey(folder);
+        Using insert(statement(Query::AddFile));
+        insert->bind(1, folder);
+        bindBlob(*insert, 2, name);
+        bindFacts(*insert, 3, facts);
+        if (fingerprint)
+            bindDigest(*insert, 6, *fingerprint);
+        else
+            insert->bind(6);
+        insert->bind(7, static_cast<std::int64_t>(place));
+        insert->exec();
+        return db_->getLastInsertRowid();
+    } catch (const SQLite::Exception& e) {
+        fail(e);
+    }
+}
+
+void SqliteCatalogue::updateFile(CatalogueId folder, const FileRecord& file)
+{
+    try {
+        Using update(statement(Query::UpdateFile));
+        update->bind(1, file.id);
+        update->bind(2, folder);
+        bindBlob(*update, 3, file.name);
+        bindFacts(*update, 4, file.facts);
+        if (file.fingerprint)
+            bindDigest(*update, 7, *file.fingerprint);
+        else
+            update->bind(7);
+        update->exec();
     } catch (const SQLite::Exception& e) {
         fail(e);
     }
@@ -51,27 +103,28 @@ void SqliteCatalogue::files(CatalogueId folder, std::vector<FileRecord>& out)
 void SqliteCatalogue::putFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
                               const std::optional<Digest>& fingerprint)
 {
+    CatalogueId id = 0;
     try {
-        Using insert(statement(Query::PutFile));
-        insert->bind(1, folder);
-        bindBlob(*insert, 2, name);
-        bindFacts(*insert, 3, facts);
-        if (fingerprint)
-            bindDigest(*insert, 6, *fingerprint);
-        else
-            insert->bind(6);
-        insert->exec();
+        Using query(statement(Query::FileNamed));
+        query->bind(1, folder);
+        bindBlob(*query, 2, name);
+        if (query->executeStep())
+            id = query->getColumn(0).getInt64();
     } catch (const SQLite::Exception& e) {
         fail(e);
     }
+    if (id == 0)
+        addFile(folder, name, facts, fingerprint);
+    else
+        updateFile(folder, {id, std::string(name), facts, fingerprint});
 }
 
-void SqliteCatalogue::removeFile(CatalogueId folder, std::string_view name)
+void SqliteCatalogue::removeFile(CatalogueId folder, CatalogueId file)
 {
     try {
         Using remove(statement(Query::RemoveFile));
-        remove->bind(1, folder);
-        bindBlob(*remove, 2, name);
+        remove->bind(1, file);
+        remove->bind(2, folder);
         remove->exec();
     } catch (const SQLite::Exception& e) {
         fail(e);
@@ -85,27 +138,50 @@ void SqliteCatalogue::cataloguedFiles(SQLite::Statement& query, std::vector<Cata
         found.volume = query.getColumn(0).getInt64();
         found.folder = blobOf(query.getColumn(1));
         found.seen = query.getColumn(2).getInt64();
-        found.file = {blobOf(query.getColumn(3)), factsAt(query, 4), digestOf(query.getColumn(7))};
+        found.file = {query.getColumn(3).getInt64(), blobOf(query.getColumn(4)), factsAt(query, 5),
+                      digestOf(query.getColumn(8))};
         out.push_back(std::move(found));
     }
 }
 
-void SqliteCatalogue::filesNamed(std::uint64_t nameKey, std::vector<CataloguedFile>& out)
+void SqliteCatalogue::filesNamed(std::string_view folderName, std::string_view name, std::vector<CataloguedFile>& out)
 {
     try {
         Using query(statement(Query::FilesNamed));
-        query->bind(1, static_cast<std::int64_t>(nameKey));
+        query->bind(1, static_cast<std::int64_t>(fileNameKey(folderNameKey(folderName), name)));
         cataloguedFiles(*query, out);
     } catch (const SQLite::Exception& e) {
         fail(e);
     }
 }
 
+std::optional<CataloguedFile> SqliteCatalogue::fileAt(CatalogueId volume, std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string_view folderPath = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    const std::optional<FolderRecord> in = folder(volume, folderPath);
+    if (!in)
+        return std::nullopt;
+    std::vector<CataloguedFile> found;
+    try {
+        Using query(statement(Query::FileAt));
+        query->bind(1, in->id);
+        bindBlob(*query, 2, name);
+        cataloguedFiles(*query, found);
+    } catch (const SQLite::Exception& e) {
+        fail(e);
+    }
+    if (found.empty())
+        return std::nullopt;
+    return std::move(found.front());
+}
+
 void SqliteCatalogue::filesWithFingerprint(const Digest& fingerprint, std::vector<CataloguedFile>& out)
 {
     try {
         Using query(statement(Query::FilesWithFingerprint));
-        query->bindNoCopy(1, fingerprint.bytes.data(), 8);
+        query->bindNoCopy(1, fingerprint.bytes.data(), 6); // as file_by_fingerprint keys them
         bindDigest(*query, 2, fingerprint);
         cataloguedFiles(*query, out);
     } catch (const SQLite::Exception& e) {

@@ -1,7 +1,6 @@
 #include "catalogue/whereabouts.h"
 
 #include "catalogue/media_memory.h"
-#include "catalogue/name_key.h"
 #include "text/unicode_text.h"
 
 #include <algorithm>
@@ -33,8 +32,10 @@ std::uint16_t sharedFolders(const std::vector<std::string>& stored, std::string_
 
 bool better(const Sighting& a, const Sighting& b)
 {
-    return std::tuple(a.evidence, -static_cast<int>(a.sharedFolders), volumeName(a.volume.identity), a.path) <
-           std::tuple(b.evidence, -static_cast<int>(b.sharedFolders), volumeName(b.volume.identity), b.path);
+    if (a.evidence != b.evidence || a.sharedFolders != b.sharedFolders)
+        return std::pair(a.evidence, -static_cast<int>(a.sharedFolders)) <
+               std::pair(b.evidence, -static_cast<int>(b.sharedFolders));
+    return std::pair(volumeName(a.volume->identity), a.path) < std::pair(volumeName(b.volume->identity), b.path);
 }
 
 // Whether the sightings are all one content: each fingerprint known and alike.
@@ -52,8 +53,10 @@ public:
     Finder(CatalogueStore& store, const MountTable& mounts, std::string_view project, const WhereaboutsOptions& options)
         : store_(store), mounts_(mounts), project_(project), options_(options)
     {
-        for (VolumeRecord& volume : store_.volumes())
-            volumes_.emplace(volume.id, std::move(volume));
+        for (VolumeRecord& volume : store_.volumes()) {
+            const bool connected = mounts_.connected(volume.identity.key);
+            volumes_.emplace(volume.id, Volume{std::make_shared<const VolumeRecord>(std::move(volume)), connected});
+        }
         std::vector<Recollection> own;
         store_.recallProject(project_, own);
         for (Recollection& r : own)
@@ -72,7 +75,11 @@ private:
     const MountTable& mounts_;
     std::string project_;
     const WhereaboutsOptions& options_;
-    std::unordered_map<CatalogueId, VolumeRecord> volumes_;
+    struct Volume {
+        std::shared_ptr<const VolumeRecord> record;
+        bool connected;
+    };
+    std::unordered_map<CatalogueId, Volume> volumes_;
     std::unordered_map<std::string, Recollection> recollections_;
     std::vector<CataloguedFile> found_;
 };
@@ -92,31 +99,40 @@ void Finder::sight(const CataloguedFile& found, Evidence evidence, std::uint16_t
     if (volume == volumes_.end())
         return;
     Sighting s;
-    s.volume = volume->second;
+    s.volume = volume->second.record;
     s.path = found.path();
-    s.now = mounts_.pathNow(s.volume.identity.key, s.path);
+    if (volume->second.connected)
+        s.now = mounts_.pathNow(s.volume->identity.key, s.path);
     s.file = found.file;
     s.seen = found.seen;
     s.evidence = evidence;
     s.sharedFolders = shared;
     const bool known = std::any_of(out.begin(), out.end(), [&](const Sighting& o) {
-        return o.volume.id == s.volume.id && o.path == s.path;
+        return o.volume == s.volume && o.path == s.path;
     });
     if (!known)
         out.push_back(std::move(s));
 }
 
-// Files of the missing file's name on volumes not connected (those
-// connected are the search's to walk), when the evidence holds.
+// Files of the missing file's name in a folder of its folder's name, on
+// volumes not connected (those connected are the search's to walk), when
+// the evidence holds; and the place it was remembered at.
 void Finder::byName(const MissingName& missing, const std::optional<Recollection>& remembered,
                     std::vector<Sighting>& out)
 {
     found_.clear();
-    store_.filesNamed(nameKeyHash(missing.name), found_);
+    store_.filesNamed(missing.folders.empty() ? std::string() : missing.folders.back(), missing.name, found_);
+    const bool placeSeen = std::any_of(out.begin(), out.end(), [&](const Sighting& s) {
+        return remembered && remembered->volume && s.volume->id == *remembered->volume && s.path == remembered->path;
+    });
+    if (remembered && remembered->volume && !placeSeen) {
+        if (std::optional<CataloguedFile> there = store_.fileAt(*remembered->volume, remembered->path))
+            found_.push_back(std::move(*there));
+    }
     const std::string key = foldCase(missing.name);
     for (const CataloguedFile& found : found_) {
         const auto volume = volumes_.find(found.volume);
-        if (volume == volumes_.end() || mounts_.connected(volume->second.identity.key) || foldCase(found.file.name) != key)
+        if (volume == volumes_.end() || volume->second.connected)
             continue;
         const std::uint16_t shared = sharedFolders(missing.folders, found.folder);
         if (remembered) {
@@ -124,7 +140,7 @@ void Finder::byName(const MissingName& missing, const std::optional<Recollection
             // fingerprint, is another file.
             if (found.file.facts.size == remembered->facts.size && !found.file.fingerprint)
                 sight(found, Evidence::SameSize, shared, out);
-        } else if (shared >= options_.minimumSharedFolders) {
+        } else if (shared >= 1 && foldCase(found.file.name) == key) {
             sight(found, Evidence::SameFolders, shared, out);
         }
     }
@@ -160,7 +176,9 @@ Whereabouts Finder::find(const MissingName& missing)
                 sight(found, Evidence::SameContent, sharedFolders(missing.folders, found.folder), sightings);
         }
     }
-    byName(missing, w.remembered, sightings);
+    // The same content anywhere outweighs every other evidence.
+    if (sightings.empty())
+        byName(missing, w.remembered, sightings);
     std::vector<Sighting> notConnected;
     for (Sighting& s : sightings) {
         if (!s.connected())
@@ -180,12 +198,14 @@ Whereabouts Finder::find(const MissingName& missing)
 std::vector<Whereabouts> findWhereabouts(CatalogueStore& store, const MountTable& mounts, std::string_view project,
                                          const std::vector<MissingName>& missing, const WhereaboutsOptions& options)
 {
-    Finder finder(store, mounts, project, options);
-    std::vector<Whereabouts> out;
-    out.reserve(missing.size());
-    for (const MissingName& name : missing)
-        out.push_back(finder.find(name));
-    return out;
+    return inOneReading(store, [&] {
+        Finder finder(store, mounts, project, options);
+        std::vector<Whereabouts> out;
+        out.reserve(missing.size());
+        for (const MissingName& name : missing)
+            out.push_back(finder.find(name));
+        return out;
+    });
 }
 
 } // namespace korvane

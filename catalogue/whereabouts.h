@@ -9,6 +9,7 @@
 #include "catalogue/mount_table.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,13 +28,14 @@ struct MissingName {
 // Why a catalogued file is taken for a missing one, strongest first.
 enum class Evidence : std::uint8_t {
     SameContent, // the size and fingerprint remembered of the stored name
-    SameSize,    // the same name and the size remembered; the catalogue has no fingerprint of it yet
-    SameFolders, // nothing remembered: the same name in the same folders (Sighting::sharedFolders of them)
+    SameSize,    // the size remembered, in its folder or at its place; the catalogue has no fingerprint of it yet
+    SameFolders, // nothing remembered: the same name in a folder of the same name (Sighting::sharedFolders
+                 // of the stored folders agree, from the last one up)
 };
 
 // A catalogued file that is, or may be, a missing one.
 struct Sighting {
-    VolumeRecord volume;
+    std::shared_ptr<const VolumeRecord> volume; // shared by the sightings of one look-up
     std::string path;      // from the root of the volume, bytes
     std::string now;       // the absolute path now; empty when the volume is not connected
     FileRecord file;       // as catalogued
@@ -59,10 +61,9 @@ struct Whereabouts {
     bool ambiguous = false;
 };
 
+// A file of the same name in another folder is no evidence: a camera
+// names the clips of every card alike.
 struct WhereaboutsOptions {
-    // Files of the same name in none of the stored folders are no
-    // evidence: a camera names the clips of every card alike.
-    std::uint16_t minimumSharedFolders = 1;
     // Sightings kept of each missing file, best first.
     std::size_t maxSightings = 20;
 };

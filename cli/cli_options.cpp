@@ -20,6 +20,8 @@ const char* const kUsage = N_(
     "                    [--jobs N] [--json] FILE...\n"
     "       korvane-scan --search DIR... --restore [--apply [--copy]] [options] FILE\n"
     "       korvane-scan --undo JOURNAL\n"
+    "       korvane-scan --catalogue DIR...\n"
+    "       korvane-scan --forget DISK...\n"
     "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
     "that are not found, under the headings of their sections. A FILE that is a\n"
     "folder stands for every *.dvc file below it.\n"
@@ -63,6 +65,14 @@ const char* const kUsage = N_(
     "                       first: files still as written, folders left empty;\n"
     "                       anything else is left and named. Exits 0, or 1 when\n"
     "                       something was left\n"
+    "  --catalogue          record or refresh the disk of each folder DIR in the\n"
+    "                       catalogue $XDG_DATA_HOME/korvane/catalogue.sqlite\n"
+    "                       (~/.local/share/korvane): the volume, and the size,\n"
+    "                       mtime and fingerprint of every file below DIR; files\n"
+    "                       unchanged since are not read again. Exits 0, or 1 when\n"
+    "                       something could not be read\n"
+    "  --forget DISK        remove the disk DISK (its label, UUID or share, or a\n"
+    "                       folder on it) and its files from the catalogue\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -115,6 +125,8 @@ enum OptionCode : int {
     kApply,
     kCopy,
     kUndo,
+    kCatalogue,
+    kForget,
 };
 
 const option kLongOptions[] = {
@@ -134,6 +146,8 @@ const option kLongOptions[] = {
     {"apply", no_argument, nullptr, kApply},
     {"copy", no_argument, nullptr, kCopy},
     {"undo", required_argument, nullptr, kUndo},
+    {"catalogue", no_argument, nullptr, kCatalogue},
+    {"forget", required_argument, nullptr, kForget},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -182,6 +196,15 @@ const char* conflict(const CliOptions& o)
     if (o.undo && (!o.files.empty() || o.restore || o.apply || o.copy || !o.searchFolders.empty() || o.json ||
                    o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage))
         return _("--undo JOURNAL is given alone");
+    const bool scanning = o.trace || o.utf8 || o.explain || o.json || !o.searchFolders.empty() || o.restore ||
+                          o.apply || o.copy || o.undo || !o.maps.empty() || o.codePage || o.candidatesGiven ||
+                          o.oneFileSystem;
+    if (o.catalogue && (scanning || !o.forget.empty()))
+        return _("--catalogue DIR... is given alone");
+    if (o.catalogue && o.files.empty())
+        return _("--catalogue needs the folders to catalogue");
+    if (!o.forget.empty() && (scanning || !o.files.empty()))
+        return _("--forget DISK is given alone");
     if (o.restore && o.searchFolders.empty())
         return _("--restore puts back what --search finds: give the folders to search");
     if (o.apply && !o.restore)
@@ -235,7 +258,7 @@ public:
             if (!file(argv_[k]))
                 return false;
         }
-        if (options_.files.empty() && !options_.undo) {
+        if (options_.files.empty() && !options_.undo && !options_.catalogue && options_.forget.empty()) {
             std::fputs(_(kUsage), stderr);
             exitStatus_ = kCannotOpenOrUsage;
             return false;
@@ -313,6 +336,12 @@ private:
             return true;
         case kUndo:
             options_.undo = value;
+            return true;
+        case kCatalogue:
+            options_.catalogue = true;
+            return true;
+        case kForget:
+            options_.forget.emplace_back(value);
             return true;
         default: // kSearch
             if (!isFolder(value))

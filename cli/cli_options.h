@@ -42,6 +42,10 @@ struct CliOptions {
     bool apply = false;
     bool copy = false;
     std::optional<std::string> undo;
+    // --catalogue: `files` are folders whose disks are catalogued; --forget:
+    // disks removed from the catalogue. Each is given alone.
+    bool catalogue = false;
+    std::vector<std::string> forget;
     // The projects and folders of projects, as given; at least one but with --undo.
     std::vector<std::string> files;
 };

@@ -3,6 +3,7 @@
 // each was looked for, and where the missing files are now. Several
 // projects (or folders of them) are checked in one run, a few at a time.
 
+#include "cli/catalogue_command.h"
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
 #include "cli/many_projects.h"
@@ -214,6 +215,12 @@ int main(int argc, char** argv)
         return exitNow;
     if (options->undo)
         return undo(*options->undo);
+    if (options->catalogue || !options->forget.empty()) {
+        catchStopSignals();
+        const int status =
+            options->catalogue ? catalogueFolders(options->files, stopRequest) : forgetDisks(options->forget);
+        return interrupted() ? stopped(stopSignal.load()) : status;
+    }
 
     MappingSources sources;
     const std::optional<PathResolver> resolver = makeResolver(*options, sources);

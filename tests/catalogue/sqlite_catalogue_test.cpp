@@ -59,7 +59,7 @@ void fillSmallCatalogue(const std::string& path)
     inOneUnit(*catalogue, [&] {
         const VolumeRecord volume = catalogue->recordVolume(diskNamed("1234-ABCD", "WD_2024_B"), "/media/wd", 1000);
         const CatalogueId folder = catalogue->addFolder(volume.id, "Footage", 1000);
-        catalogue->putFile(folder, {"C0001.MP4", {10, 20, 30}, std::nullopt});
+        catalogue->addFile(folder, "C0001.MP4", {10, 20, 30}, std::nullopt);
     });
 }
 
@@ -194,7 +194,7 @@ TEST(SqliteCatalogue, aFullDiskUndoesTheUnitUnderWayAndKeepsWhatWasCommitted)
             inOneUnit(*catalogue, [&] {
                 const CatalogueId folder = catalogue->addFolder(1, "Big", 2000);
                 for (int k = 0; k < 20000; ++k)
-                    catalogue->putFile(folder, {"clip" + std::to_string(k) + std::string(100, 'x'), {1, 2, 3}, {}});
+                    catalogue->addFile(folder, "clip" + std::to_string(k) + std::string(100, 'x'), {1, 2, 3}, {});
             });
             return 1;
         } catch (const CatalogueError& e) {
@@ -258,7 +258,7 @@ TEST(SqliteCatalogue, hostileNamesComeBackByteForByte)
         inOneUnit(*catalogue, [&] {
             const VolumeRecord volume = catalogue->recordVolume(id, name, 5);
             folder = catalogue->addFolder(volume.id, name, 5);
-            catalogue->putFile(folder, {name, {1, 2, 3}, std::nullopt});
+            catalogue->putFile(folder, name, {1, 2, 3}, std::nullopt);
             r.volume = volume.id;
             catalogue->remember(r);
         });

@@ -82,7 +82,7 @@ TEST(Whereabouts, aDiskCataloguedAndThenUnpluggedIsNamedForItsMissingFiles)
     ASSERT_EQ(w.notConnected.size(), 1u) << "the clip of the same name in other folders is no evidence";
     const Sighting& s = w.notConnected[0];
     EXPECT_FALSE(s.connected());
-    EXPECT_EQ(volumeName(s.volume.identity), "WD_2024_B");
+    EXPECT_EQ(volumeName(s.volume->identity), "WD_2024_B");
     EXPECT_EQ(s.path, "Footage/2024-06-15/FX6/C0001.MP4");
     EXPECT_EQ(s.seen, kCatalogued);
     EXPECT_EQ(s.evidence, Evidence::SameFolders);
@@ -127,7 +127,7 @@ TEST(Whereabouts, aRenamedClipIsFoundByItsFingerprint)
     found = shelf.find({kClip});
     ASSERT_EQ(found[0].notConnected.size(), 1u);
     EXPECT_EQ(found[0].notConnected[0].path, "Hochzeit/Einzug_Braut.mp4");
-    EXPECT_EQ(volumeName(found[0].notConnected[0].volume.identity), "SSD_1");
+    EXPECT_EQ(volumeName(found[0].notConnected[0].volume->identity), "SSD_1");
 }
 
 TEST(Whereabouts, sameNamedClipsOfDifferentShootsAreToldApartByARememberedFingerprint)
@@ -148,7 +148,7 @@ TEST(Whereabouts, sameNamedClipsOfDifferentShootsAreToldApartByARememberedFinger
 
     std::vector<Whereabouts> found = shelf.find({imported});
     ASSERT_EQ(found[0].notConnected.size(), 1u);
-    EXPECT_EQ(volumeName(found[0].notConnected[0].volume.identity), "SHOOT_2");
+    EXPECT_EQ(volumeName(found[0].notConnected[0].volume->identity), "SHOOT_2");
     EXPECT_EQ(found[0].notConnected[0].evidence, Evidence::SameContent);
     EXPECT_FALSE(found[0].ambiguous);
 
