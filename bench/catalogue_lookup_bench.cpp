@@ -67,36 +67,69 @@ constexpr std::array<const char*, 6> kCameras = {"FX6", "A7S3", "GH5", "DJI", "G
 constexpr std::array<const char*, 6> kPrefixes = {"C", "C", "P10", "DJI_", "GX01", "ZOOM"};
 constexpr std::array<const char*, 6> kExtensions = {".MP4", ".MP4", ".MOV", ".MP4", ".MP4", ".WAV"};
 
+// Of every ten folders of the catalogue, three hold the clips of a card,
+// four photos, three the files of projects (renders, exports, caches).
+enum class Holds { Clips, Photos, Project };
+Holds holds(std::size_t folder)
+{
+    return folder % 10 < 3 ? Holds::Clips : folder % 10 < 7 ? Holds::Photos : Holds::Project;
+}
+
+std::string dateOf(std::size_t folder)
+{
+    const std::size_t day = folder / 20;
+    char date[16];
+    std::snprintf(date, sizeof date, "%04zu-%02zu-%02zu", 2015 + day / 336 % 10, 1 + day / 28 % 12, 1 + day % 28);
+    return date;
+}
+
 // File k of the catalogue: its folder and name, as cameras and a person
 // filing their cards make them. Cards are copied into folders named after
 // the day and the camera; one in ten verbatim, where every card's clips
 // are in a folder CLIP, so that a name and its folder's name repeat.
+// Cameras and photos number on from card to card, and start again after
+// 9,999 and 99,999.
 std::string folderOf(std::size_t k)
 {
     const std::size_t folder = k / kFilesPerFolder;
-    const std::size_t day = folder / kCameras.size();
-    char date[16];
-    std::snprintf(date, sizeof date, "%04zu-%02zu-%02zu", 2015 + day / 336 % 10, 1 + day / 28 % 12, 1 + day % 28);
-    std::string path = "Footage/";
-    path += date;
-    path += "/";
-    path += date;
-    path += "_";
-    path += kCameras[folder % kCameras.size()];
-    path += "_";
-    path += std::to_string(folder);
-    if (folder % 10 == 0)
-        path += "/PRIVATE/M4ROOT/CLIP";
-    return path;
+    const std::string date = dateOf(folder);
+    switch (holds(folder)) {
+    case Holds::Clips: {
+        std::string path = "Footage/" + date + "/" + date + "_" + kCameras[folder % kCameras.size()] + "_" +
+                           std::to_string(folder);
+        return folder % 100 < 10 ? path + "/PRIVATE/M4ROOT/CLIP" : path;
+    }
+    case Holds::Photos:
+        return "Photos/" + date + " Event " + std::to_string(folder);
+    case Holds::Project:
+        break;
+    }
+    return "Projects/" + date + " Client " + std::to_string(folder) + "/" +
+           (folder % 3 ? "Renders" : "Cache");
 }
+
 std::string nameOf(std::size_t k)
 {
-    const std::size_t camera = k / kFilesPerFolder % kCameras.size();
-    char number[8];
-    std::snprintf(number, sizeof number, "%04zu", 1 + (k / kFilesPerFolder / kCameras.size() * kFilesPerFolder +
-                                                        k % kFilesPerFolder) % 9999);
-    return std::string(kPrefixes[camera]) + number + kExtensions[camera];
+    const std::size_t folder = k / kFilesPerFolder;
+    const std::size_t n = folder / 10 * kFilesPerFolder + k % kFilesPerFolder;
+    char name[40];
+    switch (holds(folder)) {
+    case Holds::Clips: {
+        const std::size_t camera = folder % kCameras.size();
+        std::snprintf(name, sizeof name, "%s%04zu%s", kPrefixes[camera], 1 + n / kCameras.size() % 9999,
+                      kExtensions[camera]);
+        break;
+    }
+    case Holds::Photos:
+        std::snprintf(name, sizeof name, "DSC%05zu.JPG", 1 + n % 99999);
+        break;
+    case Holds::Project:
+        std::snprintf(name, sizeof name, folder % 3 ? "render_%07zu.mov" : "cache_%07zu.bin", k);
+        break;
+    }
+    return name;
 }
+
 Digest fingerprintOf(std::size_t k)
 {
     Digest d;

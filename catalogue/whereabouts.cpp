@@ -21,7 +21,7 @@ std::uint16_t sharedFolders(const std::vector<std::string>& stored, std::string_
     while (name != stored.rend() && !folder.empty() && shared < UINT16_MAX) {
         const std::size_t slash = folder.rfind('/');
         const std::string_view last = slash == std::string_view::npos ? folder : folder.substr(slash + 1);
-        if (foldCase(last) != foldCase(*name))
+        if (last != *name && foldCase(last) != foldCase(*name))
             break;
         ++shared;
         ++name;

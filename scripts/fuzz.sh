@@ -5,6 +5,7 @@
 #   refill   korvane-fuzz-refill   the project reader through refills of 1 to 16 bytes
 #   config   korvane-fuzz-config   the configuration file: parse, save, load, edit
 #   resolve  korvane-fuzz-resolve  stored names through the resolver in a tree in memory
+#   catalogue korvane-fuzz-catalogue a catalogue file opened read-only and queried
 # For each target:
 #  1. builds it (once, all together);
 #  2. replays every committed input of its corpora (fuzz/corpus/TARGET/seeds,
@@ -12,8 +13,8 @@
 #  3. fuzzes for a bounded time from a scratch copy of the seeds; every input
 #     must finish within a second and the process stay under 512 MB.
 # The time: KORVANE_FUZZ_SECONDS (45 by default) shared among the targets
-# (scan 35 %, resolve 25 %, refill 20 %, config 20 %), or per target
-# KORVANE_FUZZ_SECONDS_SCAN, _REFILL, _CONFIG, _RESOLVE. KORVANE_FUZZ_TARGETS
+# (scan 30 %, resolve 25 %, refill 20 %, config 20 %, catalogue 5 %), or per
+# target KORVANE_FUZZ_SECONDS_SCAN, _REFILL, _CONFIG, _RESOLVE, _CATALOGUE. KORVANE_FUZZ_TARGETS
 # ("scan config") runs only some.
 # Exits non-zero on any crash, broken promise, sanitizer report, timeout or
 # memory overrun; the input that caused it is left in
@@ -24,7 +25,7 @@ cd "$(dirname "$0")/.."
 jobs=${KORVANE_JOBS:-$(nproc)}
 total=${KORVANE_FUZZ_SECONDS:-45}
 build=build-fuzz
-targets=(${KORVANE_FUZZ_TARGETS:-scan refill config resolve})
+targets=(${KORVANE_FUZZ_TARGETS:-scan refill config resolve catalogue})
 
 binary() {
   case $1 in
@@ -48,8 +49,9 @@ seconds() {
   local name share
   name=KORVANE_FUZZ_SECONDS_$(tr '[:lower:]' '[:upper:]' <<<"$1")
   case $1 in
-  scan) share=35 ;;
+  scan) share=30 ;;
   resolve) share=25 ;;
+  catalogue) share=5 ;;
   *) share=20 ;;
   esac
   local s=${!name:-$((total * share / 100))}
