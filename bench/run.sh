@@ -23,7 +23,14 @@
 # 10. korvane-scan --restore --apply --copy putting back every file of a
 #     project (up to 10,000 of 1 MiB) against cp -r + sync -f and cp -r
 #     alone, each into a new empty folder; --restore without --apply in the
-#     same rounds gives the share of applying the plan.
+#     same rounds gives the share of applying the plan;
+# 11. the catalogue: cataloguing 1,000,000 small files without fingerprints
+#     (new, and again with nothing changed) against find -printf; then
+#     fingerprints of files on a disk, their pages dropped from the cache,
+#     against reading the same pieces;
+# 12. the catalogue at scale: 10,000,000 files on 40 disks (its size a file,
+#     and 20,000 missing files looked up in it), and remembering every file
+#     of the large project once nothing changed, against korvane-scan of it.
 # Ratios compare figures taken in the same rounds, so they hold on a busy
 # machine better than the absolute times do; each is printed as the median
 # and the range over the rounds.
@@ -37,7 +44,11 @@
 # minute and more, and leaves the next run slower),
 # KORVANE_BUILD_GUI (ON or OFF; default ON when Qt 6 is found), PARTS (the
 # parts to run, default "1 2 3 4 5 6 7 8 9 10"; PARTS=9 runs the slow file
-# system's alone). Part 9: LATENCY_DELAY_MS (the round trip, default 2),
+# system's alone). Part 11: CATALOGUE_FILES (default 1000000), CATALOGUE_DISK
+# (where the fingerprints' files go, default /var/tmp: a disk, so that
+# dropping them from the cache means reading them from it again). Part 12:
+# LOOKUP_FILES (default 10000000), LOOKUP_CATALOGUE (a catalogue file to keep
+# and take again: filling ten million files takes minutes). Part 9: LATENCY_DELAY_MS (the round trip, default 2),
 # LATENCY_ROUNDS (rounds of its first two benchmarks, default 3),
 # LATENCY_SEARCH_ROUNDS (of the search, default 1, no warm-up: find alone takes
 # minutes), LATENCY_FOLDERS (leaf folders of the search's tree, default 10000),
@@ -54,7 +65,7 @@ jobs=${JOBS:-2}
 rounds=${ROUNDS:-5}
 scale=${SCALE:-1}
 
-parts=" ${PARTS:-1 2 3 4 5 6 7 8 9 10} "
+parts=" ${PARTS:-1 2 3 4 5 6 7 8 9 10 11 12} "
 part() { [[ $parts == *" $1 "* ]]; }
 
 # Part 9 builds a FUSE file system: its library must be there when CMake
@@ -86,6 +97,8 @@ part 6 && targets+=(korvane_string_table_bench)
 part 7 && targets+=(korvane-bench-search-scan)
 part 8 && targets+=(korvane-bench-degenerate)
 part 10 && targets+=(korvane-bench-restore)
+part 11 && targets+=(korvane-bench-catalogue)
+part 12 && targets+=(korvane-bench-catalogue-lookup)
 fuse_built=no
 if part 9 && grep -q '^FUSE3_FOUND:INTERNAL=1$' "$build/CMakeCache.txt"; then
   fuse_built=yes
@@ -240,4 +253,19 @@ if part 10; then
   [[ -n ${RESTORE_FILES:-} ]] && restore_args+=(--files "$RESTORE_FILES")
   [[ -n ${RESTORE_DIR:-} ]] && restore_args+=(--folder "$RESTORE_DIR")
   "$bin/korvane-bench-restore" --scan "$bin/korvane-scan" "${restore_args[@]}"
+fi
+
+if part 11; then
+  echo
+  echo "== 11. cataloguing against find (goal: within 1.5x), fingerprints against reading the same pieces"
+  "$bin/korvane-bench-catalogue" --rounds "${CATALOGUE_ROUNDS:-3}" --files "${CATALOGUE_FILES:-1000000}" \
+    --disk "${CATALOGUE_DISK:-/var/tmp}"
+fi
+
+if part 12; then
+  echo
+  echo "== 12. the catalogue at scale (goals: 150 bytes a file, 20,000 look-ups under 0.2 s, remembering within 1.5x)"
+  lookup_args=(--scan "$bin/korvane-scan" --rounds "${LOOKUP_ROUNDS:-5}" --files "${LOOKUP_FILES:-10000000}")
+  [[ -n ${LOOKUP_CATALOGUE:-} ]] && lookup_args+=(--catalogue "$LOOKUP_CATALOGUE")
+  "$bin/korvane-bench-catalogue-lookup" "${lookup_args[@]}"
 fi

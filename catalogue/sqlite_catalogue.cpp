@@ -17,9 +17,6 @@ using sqlite::Using;
 
 namespace {
 
-constexpr const char* kVolumeColumns =
-    "id, key, kind, uuid, label, source, fs_type, mount_point, stable_inodes, last_mount_point, last_seen";
-
 // The columns of a file found by a look-up, with its folder.
 #define KORVANE_FOUND_FILE                                                                                        \
     "SELECT d.volume, d.path, d.seen, f.id, f.name, f.size, f.mtime, f.inode, f.fingerprint "                     \
