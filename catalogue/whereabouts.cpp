@@ -1,6 +1,7 @@
 #include "catalogue/whereabouts.h"
 
 #include "catalogue/media_memory.h"
+#include "catalogue/name_key.h"
 #include "text/unicode_text.h"
 
 #include <algorithm>
@@ -48,6 +49,23 @@ bool oneContent(const std::vector<Sighting>& sightings)
     });
 }
 
+// Where a look-up by fingerprint goes in its index: the first 8 bytes, the
+// high bit cleared so that all of them come before the look-ups by name.
+std::uint64_t indexOrder(const Digest& fingerprint)
+{
+    std::uint64_t key = 0;
+    for (int k = 0; k < 8; ++k)
+        key = key << 8 | fingerprint.bytes[static_cast<std::size_t>(k)];
+    return key >> 1;
+}
+
+// Where a look-up by name goes in its index.
+std::uint64_t indexOrder(const MissingName& missing)
+{
+    return std::uint64_t{1} << 63 |
+           fileNameKey(folderNameKey(missing.folders.empty() ? std::string() : missing.folders.back()), missing.name);
+}
+
 class Finder {
 public:
     Finder(CatalogueStore& store, const MountTable& mounts, std::string_view project, const WhereaboutsOptions& options)
@@ -63,10 +81,11 @@ public:
             recollections_.emplace(r.stored, std::move(r));
     }
 
-    Whereabouts find(const MissingName& missing);
+    std::optional<Recollection> recall(const std::string& stored);
+    // Fills in where `w.missing` is, `w.remembered` being known.
+    void find(Whereabouts& w);
 
 private:
-    std::optional<Recollection> recall(const std::string& stored);
     void sight(const CataloguedFile& found, Evidence evidence, std::uint16_t shared, std::vector<Sighting>& out);
     void byName(const MissingName& missing, const std::optional<Recollection>& remembered, std::vector<Sighting>& out);
     static void keepBest(Whereabouts& w, std::vector<Sighting>& notConnected, std::size_t max);
@@ -162,11 +181,9 @@ void Finder::keepBest(Whereabouts& w, std::vector<Sighting>& notConnected, std::
     w.notConnected = std::move(notConnected);
 }
 
-Whereabouts Finder::find(const MissingName& missing)
+void Finder::find(Whereabouts& w)
 {
-    Whereabouts w;
-    w.missing = missing;
-    w.remembered = recall(missing.stored);
+    const MissingName& missing = w.missing;
     std::vector<Sighting> sightings;
     if (w.remembered) {
         found_.clear();
@@ -190,7 +207,6 @@ Whereabouts Finder::find(const MissingName& missing)
     if (w.sameFile.size() > options_.maxSightings)
         w.sameFile.resize(options_.maxSightings);
     keepBest(w, notConnected, options_.maxSightings);
-    return w;
 }
 
 } // namespace
@@ -200,10 +216,21 @@ std::vector<Whereabouts> findWhereabouts(CatalogueStore& store, const MountTable
 {
     return inOneReading(store, [&] {
         Finder finder(store, mounts, project, options);
-        std::vector<Whereabouts> out;
-        out.reserve(missing.size());
-        for (const MissingName& name : missing)
-            out.push_back(finder.find(name));
+        std::vector<Whereabouts> out(missing.size());
+        // Looked up in the order of their keys in the indexes, so that
+        // neighbours share pages: a large catalogue is read once, mostly
+        // in order, rather than at random.
+        std::vector<std::pair<std::uint64_t, std::size_t>> order;
+        order.reserve(missing.size());
+        for (std::size_t k = 0; k < missing.size(); ++k) {
+            out[k].missing = missing[k];
+            out[k].remembered = finder.recall(missing[k].stored);
+            order.emplace_back(out[k].remembered ? indexOrder(out[k].remembered->fingerprint) : indexOrder(missing[k]),
+                               k);
+        }
+        std::sort(order.begin(), order.end());
+        for (const auto& [key, k] : order)
+            finder.find(out[k]);
         return out;
     });
 }
