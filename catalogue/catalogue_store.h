@@ -44,6 +44,12 @@ struct FileRecord {
     std::optional<Digest> fingerprint; // not yet read
 };
 
+// A file to be added to a folder: its name on disk and what stat told.
+struct NewFile {
+    std::string name;
+    FileFacts facts;
+};
+
 // A file that a look-up found, and where it is.
 struct CataloguedFile {
     CatalogueId volume = 0;
@@ -110,7 +116,8 @@ public:
     virtual VolumeRecord recordVolume(const VolumeIdentity& identity, std::string_view mountPoint,
                                       std::int64_t seen) = 0;
     // Removes the volume, its folders and files; what was remembered of a
-    // file on it keeps its size and fingerprint but no longer its place.
+    // file on it keeps its size and fingerprint but no longer its place
+    // (and every project's digest goes).
     virtual void forgetVolume(CatalogueId volume) = 0;
     virtual std::uint64_t fileCount(CatalogueId volume) = 0;
 
@@ -128,6 +135,9 @@ public:
     // Adds the file `name`, not yet in the folder; returns its id.
     virtual CatalogueId addFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
                                 const std::optional<Digest>& fingerprint) = 0;
+    // Adds the files, none of them in the folder yet (nor twice in `files`),
+    // without fingerprints: what cataloguing a new folder writes.
+    virtual void addFiles(CatalogueId folder, const std::vector<NewFile>& files) = 0;
     // Writes the facts and fingerprint of `file` (one of `files`) over those
     // stored, unless another run removed it meanwhile.
     virtual void updateFile(CatalogueId folder, const FileRecord& file) = 0;
@@ -151,8 +161,14 @@ public:
     virtual void recallProject(std::string_view project, std::vector<Recollection>& out) = 0;
     // Appends what every project remembered of the stored name `stored`.
     virtual void recallEverywhere(std::string_view stored, std::vector<Recollection>& out) = 0;
-    // Adds or replaces what is remembered of (project, stored).
+    // Adds or replaces what is remembered of (project, stored), and forgets
+    // the project's digest.
     virtual void remember(const Recollection& recollection) = 0;
+    // The digest that stands for what the project remembered, as the run
+    // that set it left it: nothing when none was set, or since anything it
+    // stands for was written (remember) or lost its place (forgetVolume).
+    virtual std::optional<Digest> projectDigest(std::string_view project) = 0;
+    virtual void setProjectDigest(std::string_view project, const Digest& digest) = 0;
 };
 
 // Runs `work` in a unit of reading of `store`.

@@ -185,8 +185,7 @@ void Cataloguer::record(ListedFolder& listed)
         store_.folderSeen(id, seen_);
     } else {
         id = store_.addFolder(volume_.id, listed.relative, seen_);
-        for (const ListedFile& file : listed.files)
-            store_.addFile(id, file.name, file.facts, std::nullopt);
+        store_.addFiles(id, listed.files);
         out_.added += listed.files.size();
         progress_.toFingerprint += listed.files.size();
         pending = !listed.files.empty();

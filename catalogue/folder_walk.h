@@ -3,7 +3,7 @@
 // The walk of cataloguing: every folder below one, read once, its regular
 // files stat'ed; links not followed, other file systems not entered.
 
-#include "catalogue/fingerprint.h"
+#include "catalogue/catalogue_store.h"
 
 #include <atomic>
 #include <cstdint>
@@ -13,10 +13,7 @@
 
 namespace korvane {
 
-struct ListedFile {
-    std::string name;
-    FileFacts facts;
-};
+using ListedFile = NewFile;
 
 // One folder as the walk read it.
 struct ListedFolder {

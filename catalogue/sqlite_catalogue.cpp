@@ -2,6 +2,7 @@
 
 #include "catalogue/name_key.h"
 #include "catalogue/sqlite_support.h"
+#include "text/message.h"
 
 #include <SQLiteCpp/Database.h>
 
@@ -11,102 +12,9 @@ namespace korvane {
 
 using sqlite::bindBlob;
 using sqlite::blobOf;
+using sqlite::firstFileOf;
+using sqlite::lastFileOf;
 using sqlite::Using;
-
-
-
-namespace {
-
-// The columns of a file found by a look-up, with its folder.
-#define KORVANE_FOUND_FILE                                                                                        \
-    "SELECT d.volume, d.path, d.seen, f.id, f.name, f.size, f.mtime, f.inode, f.fingerprint "                     \
-    "FROM file f JOIN folder d ON d.id = f.folder "
-
-#define KORVANE_RECOLLECTION                                                                                      \
-    "SELECT project, stored, size, mtime, inode, fingerprint, volume, path, seen FROM remembered "
-
-} // namespace
-
-const char* sqlite::sqlOf(SqliteCatalogue::Query query)
-{
-    using Q = SqliteCatalogue::Query;
-    switch (query) {
-    case Q::Volumes:
-        return "SELECT id, key, kind, uuid, label, source, fs_type, mount_point, stable_inodes, "
-               "last_mount_point, last_seen FROM volume ORDER BY id";
-    case Q::RecordVolume:
-        return "INSERT INTO volume (key, kind, uuid, label, source, fs_type, mount_point, stable_inodes, "
-               "last_mount_point, last_seen) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10) "
-               "ON CONFLICT (key) DO UPDATE SET kind = ?2, uuid = ?3, label = ?4, source = ?5, fs_type = ?6, "
-               "mount_point = ?7, stable_inodes = ?8, last_mount_point = ?9, last_seen = max(last_seen, ?10)";
-    case Q::VolumeByKey:
-        return "SELECT id, key, kind, uuid, label, source, fs_type, mount_point, stable_inodes, "
-               "last_mount_point, last_seen FROM volume WHERE key = ?1";
-    case Q::ForgetVolume:
-        return "DELETE FROM volume WHERE id = ?1";
-    case Q::FileCount:
-        return "SELECT count(*) FROM file WHERE folder IN (SELECT id FROM folder WHERE volume = ?1)";
-    case Q::Folder:
-        return "SELECT id, seen FROM folder WHERE volume = ?1 AND path = ?2";
-    case Q::AddFolder:
-        return "INSERT INTO folder (volume, path, seen) VALUES (?1, ?2, ?3)";
-    case Q::FolderSeen:
-        return "UPDATE folder SET seen = max(seen, ?2) WHERE id = ?1";
-    case Q::FoldersBelow:
-        return "SELECT id, path, seen FROM folder WHERE volume = ?1 AND (path = ?2 OR (path >= ?3 AND path < ?4)) "
-               "ORDER BY path";
-    case Q::FoldersOfVolume:
-        return "SELECT id, path, seen FROM folder WHERE volume = ?1 ORDER BY path";
-    case Q::RemoveFolder:
-        return "DELETE FROM folder WHERE id = ?1";
-    case Q::Files:
-        return "SELECT id, name, size, mtime, inode, fingerprint FROM file WHERE folder = ?1";
-    case Q::AddFile:
-        return "INSERT INTO file (folder, name, size, mtime, inode, fingerprint, place) "
-               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)";
-    case Q::UpdateFile:
-        return "UPDATE file SET size = ?4, mtime = ?5, inode = ?6, fingerprint = ?7 "
-               "WHERE id = ?1 AND folder = ?2 AND name = ?3";
-    case Q::FileNamed:
-        return "SELECT id FROM file WHERE folder = ?1 AND name = ?2";
-    case Q::RemoveFile:
-        return "DELETE FROM file WHERE id = ?1 AND folder = ?2";
-    case Q::FileAt:
-        return KORVANE_FOUND_FILE "WHERE f.folder = ?1 AND f.name = ?2";
-    case Q::FolderPath:
-        return "SELECT path FROM folder WHERE id = ?1";
-    case Q::FilesNamed:
-        return KORVANE_FOUND_FILE "WHERE korvane_file_key(f.place, f.name) = ?1";
-    case Q::FilesWithFingerprint:
-        return KORVANE_FOUND_FILE "WHERE substr(f.fingerprint, 1, 6) = ?1 AND f.fingerprint IS NOT NULL "
-                                  "AND f.fingerprint = ?2";
-    case Q::Recall:
-        return KORVANE_RECOLLECTION "WHERE project = ?1 AND stored = ?2";
-    case Q::RecallProject:
-        return KORVANE_RECOLLECTION "WHERE project = ?1";
-    case Q::RecallEverywhere:
-        return KORVANE_RECOLLECTION "WHERE stored = ?1";
-    case Q::Remember:
-        return "INSERT OR REPLACE INTO remembered (project, stored, size, mtime, inode, fingerprint, volume, path, "
-               "seen) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)";
-    case Q::Begin:
-        return "BEGIN IMMEDIATE";
-    case Q::BeginReading:
-        return "BEGIN DEFERRED";
-    case Q::Commit:
-        return "COMMIT";
-    case Q::Rollback:
-        return "ROLLBACK";
-    case Q::Vacuum:
-        return "PRAGMA incremental_vacuum";
-    case Q::Count:
-        break;
-    }
-    return "";
-}
-
-#undef KORVANE_FOUND_FILE
-#undef KORVANE_RECOLLECTION
 
 namespace {
 
@@ -155,9 +63,17 @@ void SqliteCatalogue::fail(const std::exception& error) const
     throw sqlite::catalogueError(error, path_, sqlite3_system_errno(db_->getHandle()));
 }
 
+void SqliteCatalogue::forgetUnit()
+{
+    folderKeys_.clear();
+    nextFile_.clear();
+    digestForgotten_.clear();
+    unnamed_.clear();
+}
+
 void SqliteCatalogue::begin()
 {
-    folderKeys_.clear(); // another run may have changed the folders since
+    forgetUnit(); // another run may have written since
     try {
         Using(statement(Query::Begin))->exec();
     } catch (const SQLite::Exception& e) {
@@ -168,18 +84,24 @@ void SqliteCatalogue::begin()
 void SqliteCatalogue::commit()
 {
     try {
+        writeNames();
         Using(statement(Query::Commit))->exec();
-    } catch (const SQLite::Exception& e) {
+        forgetUnit();
+    } catch (const std::exception& e) {
         // A commit that fails (a full disk) leaves the unit open: undone here.
         const int error = sqlite3_system_errno(db_->getHandle());
         if (!sqlite3_get_autocommit(db_->getHandle()))
             sqlite3_exec(db_->getHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        forgetUnit();
+        if (const auto* failure = dynamic_cast<const CatalogueError*>(&e))
+            throw *failure;
         throw sqlite::catalogueError(e, path_, error);
     }
 }
 
 void SqliteCatalogue::rollback()
 {
+    forgetUnit();
     // SQLite may have rolled back already, after a full disk or an I/O error.
     if (sqlite3_get_autocommit(db_->getHandle()))
         return;
@@ -253,10 +175,18 @@ VolumeRecord SqliteCatalogue::recordVolume(const VolumeIdentity& identity, std::
 
 void SqliteCatalogue::forgetVolume(CatalogueId volume)
 {
+    std::vector<FolderRecord> folders;
+    foldersBelow(volume, {}, folders);
+    for (const FolderRecord& folder : folders) {
+        folderKeys_[folder.id] = folderNameKey(folder.path);
+        removeFolder(folder.id);
+    }
     try {
         Using remove(statement(Query::ForgetVolume));
         remove->bind(1, volume);
         remove->exec();
+        // What was remembered on it lost its place: no digest stands for it.
+        Using(statement(Query::ForgetDigests))->exec();
         Using vacuum(statement(Query::Vacuum));
         while (vacuum->executeStep()) {
         }
@@ -304,6 +234,9 @@ CatalogueId SqliteCatalogue::addFolder(CatalogueId volume, std::string_view path
         insert->bind(3, seen);
         insert->exec();
         const CatalogueId id = db_->getLastInsertRowid();
+        if (id < 1 || id > sqlite::kLastFolder)
+            throw CatalogueError(CatalogueError::Kind::Damaged,
+                                 fillMessage("the catalogue %1 is damaged: %2", {path_, "a folder's id is out of range"}));
         folderKeys_[id] = folderNameKey(path);
         return id;
     } catch (const SQLite::Exception& e) {
@@ -346,11 +279,28 @@ void SqliteCatalogue::foldersBelow(CatalogueId volume, std::string_view path, st
 
 void SqliteCatalogue::removeFolder(CatalogueId folder)
 {
+    const CatalogueId first = firstFileOf(folder);
+    const CatalogueId last = lastFileOf(folder);
     try {
+        writeNames();
+        {
+            Using names(statement(Query::RemoveFolderNames));
+            names->bind(1, first);
+            names->bind(2, last);
+            names->bind(3, static_cast<std::int64_t>(folderKey(folder)));
+            names->exec();
+        }
+        {
+            Using files(statement(Query::RemoveFolderFiles));
+            files->bind(1, first);
+            files->bind(2, last);
+            files->exec();
+        }
         Using remove(statement(Query::RemoveFolder));
         remove->bind(1, folder);
         remove->exec();
         folderKeys_.erase(folder);
+        nextFile_.erase(folder);
     } catch (const SQLite::Exception& e) {
         fail(e);
     }

@@ -12,6 +12,9 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 namespace SQLite {
 class Database;
@@ -34,7 +37,7 @@ struct CatalogueOptions {
 
 class SqliteCatalogue final : public CatalogueStore {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     // "KRVC" in the header: a database of another program is never taken
     // for a catalogue, nor written.
     static constexpr int kApplicationId = 0x4B525643;
@@ -73,6 +76,7 @@ public:
     void files(CatalogueId folder, std::vector<FileRecord>& out) override;
     CatalogueId addFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
                         const std::optional<Digest>& fingerprint) override;
+    void addFiles(CatalogueId folder, const std::vector<NewFile>& files) override;
     void updateFile(CatalogueId folder, const FileRecord& file) override;
     void putFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
                  const std::optional<Digest>& fingerprint) override;
@@ -85,10 +89,12 @@ public:
     void recallProject(std::string_view project, std::vector<Recollection>& out) override;
     void recallEverywhere(std::string_view stored, std::vector<Recollection>& out) override;
     void remember(const Recollection& recollection) override;
+    std::optional<Digest> projectDigest(std::string_view project) override;
+    void setProjectDigest(std::string_view project, const Digest& digest) override;
 
     // The prepared statements, one of each query, made when first used.
     enum class Query : std::uint8_t;
-    static constexpr std::size_t kQueries = 32;
+    static constexpr std::size_t kQueries = 48;
 
 private:
     SqliteCatalogue(std::unique_ptr<SQLite::Database> db, std::string path);
@@ -97,13 +103,25 @@ private:
     void cataloguedFiles(SQLite::Statement& query, std::vector<CataloguedFile>& out);
     [[noreturn]] void fail(const std::exception& error) const;
     std::uint32_t folderKey(CatalogueId folder);
+    std::optional<CatalogueId> newFileIds(CatalogueId folder, CatalogueId count);
+    CatalogueId freeFileId(CatalogueId folder);
+    void nameLater(CatalogueId folder, std::string_view name, CatalogueId file);
+    void writeNames();
+    void forgetUnit();
 
     std::unique_ptr<SQLite::Database> db_;
     std::string path_;
     std::array<std::unique_ptr<SQLite::Statement>, kQueries> statements_;
-    // The key of each folder's name (folderNameKey) that rows of its files
-    // hold, as far as known in the unit of writing under way.
+    // What the unit of writing under way knows, forgotten when it ends:
+    // the key of each folder's name (folderNameKey), the id the next file
+    // of a folder takes, and the projects whose digest it forgot.
     std::unordered_map<CatalogueId, std::uint32_t> folderKeys_;
+    std::unordered_map<CatalogueId, CatalogueId> nextFile_;
+    std::unordered_set<std::string> digestForgotten_;
+    // The keys of the names of files added and not yet written (key, file):
+    // written in key order before anything reads or removes names, and at
+    // the commit.
+    std::vector<std::pair<std::int64_t, CatalogueId>> unnamed_;
 };
 
 } // namespace korvane

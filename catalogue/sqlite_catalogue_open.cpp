@@ -29,73 +29,6 @@ namespace {
 
 using Kind = CatalogueError::Kind;
 
-// The first version of the schema. Names, paths and labels are BLOBs: bytes
-// on disk, never text to be converted. A file is found by its name and its
-// folder's name through the hash of both (korvane_file_key, registered on
-// every connection, over the row's name and `place`, the key of its
-// folder's name), and by fingerprint through its first 6 bytes. A file's
-// name is in its row alone, not in its indexes: a catalogue of tens of
-// millions of files takes about 140 bytes a file. Ids of volumes and
-// folders are never given twice, so that one kept by a run never names
-// another; a file's row is changed only where its folder and name agree.
-constexpr const char* kSchema1 = R"(
-CREATE TABLE volume (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    key BLOB NOT NULL UNIQUE,
-    kind INTEGER NOT NULL,
-    uuid BLOB NOT NULL,
-    label BLOB NOT NULL,
-    source BLOB NOT NULL,
-    fs_type BLOB NOT NULL,
-    mount_point BLOB NOT NULL,
-    stable_inodes INTEGER NOT NULL,
-    last_mount_point BLOB NOT NULL,
-    last_seen INTEGER NOT NULL
-);
-CREATE TABLE folder (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    volume INTEGER NOT NULL REFERENCES volume (id) ON DELETE CASCADE,
-    path BLOB NOT NULL,
-    seen INTEGER NOT NULL,
-    UNIQUE (volume, path)
-);
-CREATE TABLE file (
-    id INTEGER PRIMARY KEY,
-    folder INTEGER NOT NULL REFERENCES folder (id) ON DELETE CASCADE,
-    name BLOB NOT NULL,
-    size INTEGER NOT NULL,
-    mtime INTEGER NOT NULL,
-    inode INTEGER NOT NULL,
-    fingerprint BLOB,
-    place INTEGER NOT NULL
-);
-CREATE INDEX file_in_folder ON file (folder);
-CREATE INDEX file_by_name ON file (korvane_file_key(place, name));
-CREATE INDEX file_by_fingerprint ON file (substr(fingerprint, 1, 6)) WHERE fingerprint IS NOT NULL;
-CREATE TABLE remembered (
-    project BLOB NOT NULL,
-    stored BLOB NOT NULL,
-    size INTEGER NOT NULL,
-    mtime INTEGER NOT NULL,
-    inode INTEGER NOT NULL,
-    fingerprint BLOB NOT NULL,
-    volume INTEGER REFERENCES volume (id) ON DELETE SET NULL,
-    path BLOB NOT NULL,
-    seen INTEGER NOT NULL,
-    PRIMARY KEY (project, stored)
-) WITHOUT ROWID;
-CREATE INDEX remembered_by_stored ON remembered (stored);
-)";
-
-// kMigrations[k] brings a catalogue of version k to version k + 1.
-constexpr const char* kMigrations[] = {kSchema1};
-static_assert(std::size(kMigrations) == SqliteCatalogue::kSchemaVersion);
-
-// What every catalogue of the current version holds.
-constexpr const char* kObjects[] = {"volume",       "folder",       "file",
-                                    "remembered",   "file_in_folder", "file_by_name",
-                                    "file_by_fingerprint", "remembered_by_stored"};
-
 void fileKeyFunction(sqlite3_context* context, int, sqlite3_value** values)
 {
     try {
@@ -209,9 +142,8 @@ void refuseStrangers(const std::string& path, std::uint64_t size)
 // What SQLite finds in a catalogue: every table and index of its version.
 void refuseDamaged(const Shape& shape, const std::string& path)
 {
-    for (const char* object : kObjects) {
-        if (shape.version == SqliteCatalogue::kSchemaVersion &&
-            std::find(shape.objects.begin(), shape.objects.end(), object) == shape.objects.end())
+    for (const char* object : sqlite::objectsOf(shape.version)) {
+        if (std::find(shape.objects.begin(), shape.objects.end(), object) == shape.objects.end())
             damaged(path, fillMessage("it lacks its %1", {object}));
     }
 }
@@ -227,12 +159,15 @@ void migrate(SQLite::Database& db, int pageSize)
         SQLite::Transaction unit(db, SQLite::TransactionBehavior::IMMEDIATE);
         const std::int64_t version = pragma(db, "user_version");
         for (std::int64_t k = version; k < SqliteCatalogue::kSchemaVersion; ++k)
-            db.exec(kMigrations[k]);
+            db.exec(sqlite::migrationFrom(k));
         if (version < SqliteCatalogue::kSchemaVersion) {
             db.exec("PRAGMA application_id = " + std::to_string(SqliteCatalogue::kApplicationId));
             db.exec("PRAGMA user_version = " + std::to_string(SqliteCatalogue::kSchemaVersion));
         }
         unit.commit();
+        // The pages of the tables a migration replaced go back to the disk.
+        if (version > 0 && version < SqliteCatalogue::kSchemaVersion)
+            db.exec("PRAGMA incremental_vacuum");
     }
     db.exec("PRAGMA journal_mode = WAL");
 }
@@ -397,8 +332,13 @@ std::unique_ptr<SqliteCatalogue> SqliteCatalogue::open(const std::string& path, 
         db = connect(path, options);
         const Shape shape = shapeOf(*db);
         refuseDamaged(shape, path);
-        if (options.readOnly && shape.version < kSchemaVersion)
+        if (options.readOnly && shape.version == 0)
             throw CatalogueError(Kind::CannotOpen, fillMessage("the catalogue %1 holds nothing yet", {path}));
+        // Reading changes nothing, not even the tables of an older korvane.
+        if (options.readOnly && shape.version < kSchemaVersion)
+            throw CatalogueError(Kind::CannotOpen, fillMessage("the catalogue %1 was made by an older korvane: the "
+                                                               "next run that writes to it brings it up to date",
+                                                               {path}));
         if (!options.readOnly) {
             if (sqlite3_db_readonly(db->getHandle(), "main") == 1)
                 throw CatalogueError(Kind::ReadOnly, fillMessage("the catalogue %1 cannot be written: %2",

@@ -1,20 +1,29 @@
-// The SQLite store's files, look-ups and recollections.
+// The SQLite store's files: their rows, numbered within their folder, and
+// the keys of their names, written in key order.
 
 #include "catalogue/sqlite_catalogue.h"
 
 #include "catalogue/name_key.h"
 #include "catalogue/sqlite_support.h"
+#include "text/message.h"
 
 #include <SQLiteCpp/Database.h>
+
+#include <sqlite3.h>
+
+#include <algorithm>
 
 namespace korvane {
 
 using sqlite::bindBlob;
 using sqlite::blobOf;
 using sqlite::digestOf;
+using sqlite::firstFileOf;
+using sqlite::kRowsAtOnce;
+using sqlite::lastFileOf;
 using sqlite::Using;
 
-namespace {
+namespace sqlite {
 
 void bindFacts(SQLite::Statement& statement, int first, const FileFacts& facts)
 {
@@ -34,14 +43,19 @@ void bindDigest(SQLite::Statement& statement, int index, const Digest& digest)
     statement.bindNoCopy(index, digest.bytes.data(), static_cast<int>(digest.bytes.size()));
 }
 
-} // namespace
+} // namespace sqlite
+
+using sqlite::bindDigest;
+using sqlite::bindFacts;
+using sqlite::factsAt;
 
 void SqliteCatalogue::files(CatalogueId folder, std::vector<FileRecord>& out)
 {
     out.clear();
     try {
         Using query(statement(Query::Files));
-        query->bind(1, folder);
+        query->bind(1, firstFileOf(folder));
+        query->bind(2, lastFileOf(folder));
         while (query->executeStep())
             out.push_back({query->getColumn(0).getInt64(), blobOf(query->getColumn(1)), factsAt(*query, 2),
                            digestOf(query->getColumn(5))});
@@ -61,25 +75,133 @@ std::uint32_t SqliteCatalogue::folderKey(CatalogueId folder)
     return key;
 }
 
+// The first of `count` ids after the folder's last file, when as many are
+// left.
+std::optional<CatalogueId> SqliteCatalogue::newFileIds(CatalogueId folder, CatalogueId count)
+{
+    if (folder < 1 || folder > sqlite::kLastFolder)
+        throw CatalogueError(CatalogueError::Kind::Damaged,
+                             fillMessage("the catalogue %1 is damaged: %2", {path_, "a folder's id is out of range"}));
+    auto next = nextFile_.find(folder);
+    if (next == nextFile_.end()) {
+        Using query(statement(Query::LastFile));
+        query->bind(1, firstFileOf(folder));
+        query->bind(2, lastFileOf(folder));
+        const bool any = query->executeStep() && !query->getColumn(0).isNull();
+        next = nextFile_.emplace(folder, any ? query->getColumn(0).getInt64() + 1 : firstFileOf(folder)).first;
+    }
+    if (lastFileOf(folder) - next->second < count - 1)
+        return std::nullopt;
+    const CatalogueId first = next->second;
+    next->second += count;
+    return first;
+}
+
+// Once the folder's last number is taken, the first one free.
+CatalogueId SqliteCatalogue::freeFileId(CatalogueId folder)
+{
+    {
+        Using taken(statement(Query::FileTaken));
+        taken->bind(1, firstFileOf(folder));
+        if (!taken->executeStep())
+            return firstFileOf(folder);
+    }
+    Using query(statement(Query::FreeFile));
+    query->bind(1, firstFileOf(folder));
+    query->bind(2, lastFileOf(folder));
+    if (query->executeStep())
+        return query->getColumn(0).getInt64();
+    throw CatalogueError(CatalogueError::Kind::Io,
+                         fillMessage("the catalogue %1 holds %2 files of one folder, as many as it can",
+                                     {path_, std::to_string(sqlite::kFilesOfAFolder)}));
+}
+
+void SqliteCatalogue::nameLater(CatalogueId folder, std::string_view name, CatalogueId file)
+{
+    unnamed_.emplace_back(static_cast<std::int64_t>(fileNameKey(folderKey(folder), name)), file);
+}
+
+// In key order the keys of a unit land next to each other: each page of the
+// table is written once a unit, not once a key.
+void SqliteCatalogue::writeNames()
+{
+    if (unnamed_.empty())
+        return;
+    std::sort(unnamed_.begin(), unnamed_.end());
+    std::size_t k = 0;
+    if (unnamed_.size() >= static_cast<std::size_t>(kRowsAtOnce)) {
+        Using many(statement(Query::AddNames));
+        for (; unnamed_.size() - k >= static_cast<std::size_t>(kRowsAtOnce); k += kRowsAtOnce) {
+            for (int row = 0; row < kRowsAtOnce; ++row) {
+                many->bind(2 * row + 1, unnamed_[k + static_cast<std::size_t>(row)].first);
+                many->bind(2 * row + 2, unnamed_[k + static_cast<std::size_t>(row)].second);
+            }
+            many->exec();
+            many->reset();
+        }
+    }
+    Using one(statement(Query::AddName));
+    for (; k < unnamed_.size(); ++k) {
+        one->bind(1, unnamed_[k].first);
+        one->bind(2, unnamed_[k].second);
+        one->exec();
+        one->reset();
+    }
+    unnamed_.clear();
+}
+
 CatalogueId SqliteCatalogue::addFile(CatalogueId folder, std::string_view name, const FileFacts& facts,
                                      const std::optional<Digest>& fingerprint)
 {
     try {
-        const std::uint32_t place = folderKey(folder);
+        const std::optional<CatalogueId> next = newFileIds(folder, 1);
+        const CatalogueId id = next ? *next : freeFileId(folder);
         Using insert(statement(Query::AddFile));
-        insert->bind(1, folder);
+        insert->bind(1, id);
         bindBlob(*insert, 2, name);
         bindFacts(*insert, 3, facts);
         if (fingerprint)
             bindDigest(*insert, 6, *fingerprint);
         else
             insert->bind(6);
-        insert->bind(7, static_cast<std::int64_t>(place));
         insert->exec();
-        return db_->getLastInsertRowid();
+        nameLater(folder, name, id);
+        // Outside a unit every statement is one: nothing waits for a commit.
+        if (sqlite3_get_autocommit(db_->getHandle())) {
+            writeNames();
+            forgetUnit();
+        }
+        return id;
     } catch (const SQLite::Exception& e) {
         fail(e);
     }
+}
+
+void SqliteCatalogue::addFiles(CatalogueId folder, const std::vector<NewFile>& files)
+{
+    std::size_t k = 0;
+    try {
+        // Rows a statement at a time, where the folder's numbers run on.
+        while (files.size() - k >= static_cast<std::size_t>(kRowsAtOnce) &&
+               sqlite3_get_autocommit(db_->getHandle()) == 0) {
+            const std::optional<CatalogueId> first = newFileIds(folder, kRowsAtOnce);
+            if (!first)
+                break;
+            Using many(statement(Query::AddFiles));
+            for (int row = 0; row < kRowsAtOnce; ++row, ++k) {
+                const NewFile& file = files[k];
+                bindBlob(*many, 5 * row + 2, file.name);
+                many->bind(5 * row + 1, *first + row);
+                bindFacts(*many, 5 * row + 3, file.facts);
+                nameLater(folder, file.name, *first + row);
+            }
+            many->exec();
+        }
+    } catch (const SQLite::Exception& e) {
+        fail(e);
+    }
+    for (; k < files.size(); ++k)
+        addFile(folder, files[k].name, files[k].facts, std::nullopt);
 }
 
 void SqliteCatalogue::updateFile(CatalogueId folder, const FileRecord& file)
@@ -105,9 +227,12 @@ void SqliteCatalogue::putFile(CatalogueId folder, std::string_view name, const F
 {
     CatalogueId id = 0;
     try {
+        writeNames();
         Using query(statement(Query::FileNamed));
-        query->bind(1, folder);
-        bindBlob(*query, 2, name);
+        query->bind(1, static_cast<std::int64_t>(fileNameKey(folderKey(folder), name)));
+        query->bind(2, firstFileOf(folder));
+        query->bind(3, lastFileOf(folder));
+        bindBlob(*query, 4, name);
         if (query->executeStep())
             id = query->getColumn(0).getInt64();
     } catch (const SQLite::Exception& e) {
@@ -122,145 +247,17 @@ void SqliteCatalogue::putFile(CatalogueId folder, std::string_view name, const F
 void SqliteCatalogue::removeFile(CatalogueId folder, CatalogueId file)
 {
     try {
+        writeNames();
+        {
+            Using name(statement(Query::RemoveFileName));
+            name->bind(1, file);
+            name->bind(2, static_cast<std::int64_t>(folderKey(folder)));
+            name->exec();
+        }
         Using remove(statement(Query::RemoveFile));
         remove->bind(1, file);
         remove->bind(2, folder);
         remove->exec();
-    } catch (const SQLite::Exception& e) {
-        fail(e);
-    }
-}
-
-void SqliteCatalogue::cataloguedFiles(SQLite::Statement& query, std::vector<CataloguedFile>& out)
-{
-    while (query.executeStep()) {
-        CataloguedFile found;
-        found.volume = query.getColumn(0).getInt64();
-        found.folder = blobOf(query.getColumn(1));
-        found.seen = query.getColumn(2).getInt64();
-        found.file = {query.getColumn(3).getInt64(), blobOf(query.getColumn(4)), factsAt(query, 5),
-                      digestOf(query.getColumn(8))};
-        out.push_back(std::move(found));
-    }
-}
-
-void SqliteCatalogue::filesNamed(std::string_view folderName, std::string_view name, std::vector<CataloguedFile>& out)
-{
-    try {
-        Using query(statement(Query::FilesNamed));
-        query->bind(1, static_cast<std::int64_t>(fileNameKey(folderNameKey(folderName), name)));
-        cataloguedFiles(*query, out);
-    } catch (const SQLite::Exception& e) {
-        fail(e);
-    }
-}
-
-std::optional<CataloguedFile> SqliteCatalogue::fileAt(CatalogueId volume, std::string_view path)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::string_view folderPath = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    const std::optional<FolderRecord> in = folder(volume, folderPath);
-    if (!in)
-        return std::nullopt;
-    std::vector<CataloguedFile> found;
-    try {
-        Using query(statement(Query::FileAt));
-        query->bind(1, in->id);
-        bindBlob(*query, 2, name);
-        cataloguedFiles(*query, found);
-    } catch (const SQLite::Exception& e) {
-        fail(e);
-    }
-    if (found.empty())
-        return std::nullopt;
-    return std::move(found.front());
-}
-
-void SqliteCatalogue::filesWithFingerprint(const Digest& fingerprint, std::vector<CataloguedFile>& out)
-{
-    try {
-        Using query(statement(Query::FilesWithFingerprint));
-        query->bindNoCopy(1, fingerprint.bytes.data(), 6); // as file_by_fingerprint keys them
-        bindDigest(*query, 2, fingerprint);
-        cataloguedFiles(*query, out);
-    } catch (const SQLite::Exception& e) {
-        fail(e);
-    }
-}
-
-void SqliteCatalogue::recollections(SQLite::Statement& query, std::vector<Recollection>& out)
-{
-    while (query.executeStep()) {
-        const std::optional<Digest> fingerprint = digestOf(query.getColumn(5));
-        if (!fingerprint)
-            continue; // not one this catalogue wrote
-        Recollection r;
-        r.project = blobOf(query.getColumn(0));
-        r.stored = blobOf(query.getColumn(1));
-        r.facts = factsAt(query, 2);
-        r.fingerprint = *fingerprint;
-        if (!query.getColumn(6).isNull())
-            r.volume = query.getColumn(6).getInt64();
-        r.path = blobOf(query.getColumn(7));
-        r.seen = query.getColumn(8).getInt64();
-        out.push_back(std::move(r));
-    }
-}
-
-std::optional<Recollection> SqliteCatalogue::recall(std::string_view project, std::string_view stored)
-{
-    std::vector<Recollection> found;
-    try {
-        Using query(statement(Query::Recall));
-        bindBlob(*query, 1, project);
-        bindBlob(*query, 2, stored);
-        recollections(*query, found);
-    } catch (const SQLite::Exception& e) {
-        fail(e);
-    }
-    if (found.empty())
-        return std::nullopt;
-    return std::move(found.front());
-}
-
-void SqliteCatalogue::recallProject(std::string_view project, std::vector<Recollection>& out)
-{
-    try {
-        Using query(statement(Query::RecallProject));
-        bindBlob(*query, 1, project);
-        recollections(*query, out);
-    } catch (const SQLite::Exception& e) {
-        fail(e);
-    }
-}
-
-void SqliteCatalogue::recallEverywhere(std::string_view stored, std::vector<Recollection>& out)
-{
-    try {
-        Using query(statement(Query::RecallEverywhere));
-        bindBlob(*query, 1, stored);
-        recollections(*query, out);
-    } catch (const SQLite::Exception& e) {
-        fail(e);
-    }
-}
-
-void SqliteCatalogue::remember(const Recollection& r)
-{
-    try {
-        Using insert(statement(Query::Remember));
-        bindBlob(*insert, 1, r.project);
-        bindBlob(*insert, 2, r.stored);
-        bindFacts(*insert, 3, r.facts);
-        bindDigest(*insert, 6, r.fingerprint);
-        if (r.volume)
-            insert->bind(7, *r.volume);
-        else
-            insert->bind(7);
-        bindBlob(*insert, 8, r.path);
-        insert->bind(9, r.seen);
-        insert->exec();
     } catch (const SQLite::Exception& e) {
         fail(e);
     }

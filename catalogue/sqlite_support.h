@@ -5,6 +5,7 @@
 
 #include "catalogue/catalogue_store.h"
 #include "catalogue/sqlite_catalogue.h"
+#include "catalogue/sqlite_schema.h"
 
 #include <SQLiteCpp/Column.h>
 #include <SQLiteCpp/Exception.h>
@@ -21,6 +22,7 @@ enum class SqliteCatalogue::Query : std::uint8_t {
     RecordVolume,
     VolumeByKey,
     ForgetVolume,
+    ForgetDigests,
     FileCount,
     Folder,
     AddFolder,
@@ -28,11 +30,20 @@ enum class SqliteCatalogue::Query : std::uint8_t {
     FoldersBelow,
     FoldersOfVolume,
     RemoveFolder,
+    RemoveFolderNames,
+    RemoveFolderFiles,
     Files,
+    LastFile,
+    FileTaken,
+    FreeFile,
     AddFile,
+    AddFiles,
     UpdateFile,
     FileNamed,
+    RemoveFileName,
     RemoveFile,
+    AddName,
+    AddNames,
     FileAt,
     FolderPath,
     FilesNamed,
@@ -41,6 +52,9 @@ enum class SqliteCatalogue::Query : std::uint8_t {
     RecallProject,
     RecallEverywhere,
     Remember,
+    ProjectDigest,
+    SetProjectDigest,
+    ForgetProjectDigest,
     Begin,
     BeginReading,
     Commit,
@@ -51,6 +65,17 @@ enum class SqliteCatalogue::Query : std::uint8_t {
 static_assert(static_cast<std::size_t>(SqliteCatalogue::Query::Count) <= SqliteCatalogue::kQueries);
 
 namespace sqlite {
+
+// A file's id: its folder's id times 2^24 plus its number in the folder.
+inline constexpr int kFileNumberBits = 24;
+inline constexpr CatalogueId kFilesOfAFolder = CatalogueId{1} << kFileNumberBits;
+// The largest folder id whose files' ids fit in a rowid.
+inline constexpr CatalogueId kLastFolder = (CatalogueId{1} << (62 - kFileNumberBits)) - 1;
+inline constexpr CatalogueId firstFileOf(CatalogueId folder) { return folder << kFileNumberBits; }
+inline constexpr CatalogueId lastFileOf(CatalogueId folder) { return firstFileOf(folder) + kFilesOfAFolder - 1; }
+
+// Rows written by one statement of AddFiles and AddNames.
+inline constexpr int kRowsAtOnce = 32;
 
 // The text of each query.
 const char* sqlOf(SqliteCatalogue::Query query);
@@ -95,6 +120,12 @@ inline std::string blobOf(const SQLite::Column& column)
 
 // A fingerprint column: nothing for NULL or anything that is not 32 bytes.
 std::optional<Digest> digestOf(const SQLite::Column& column);
+
+// A file's size, mtime and inode as three parameters or columns from `first` on.
+void bindFacts(SQLite::Statement& statement, int first, const FileFacts& facts);
+FileFacts factsAt(SQLite::Statement& row, int first);
+// Binds the digest's bytes, which must stay until the statement is reset.
+void bindDigest(SQLite::Statement& statement, int index, const Digest& digest);
 
 // SQLite's failure `error` (an SQLite::Exception, or anything else) on the
 // catalogue at `path`, in the catalogue's words; `systemError` is the
