@@ -2,8 +2,11 @@
 
 #include "text/system_error.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -13,30 +16,11 @@
 
 namespace korvane {
 
-struct MediaMemory::Observation {
-    FileFacts facts;
-    const Mount* mount = nullptr;
-    std::string relative; // from the root of the volume
-    std::optional<Digest> fingerprint;
-    bool differs = false;           // from what was remembered: size or fingerprint
-    bool asRemembered = false;      // facts and place as remembered: nothing to write
-};
-
 namespace {
 
 // Writes are committed after about this long, so that another run waits no
 // longer than that.
 constexpr std::chrono::milliseconds kUnit{250};
-
-std::string realPath(const std::string& path)
-{
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real)
-        return path;
-    std::string out = real;
-    std::free(real);
-    return out;
-}
 
 bool sameFacts(const FileFacts& now, const FileFacts& remembered, bool stableInodes)
 {
@@ -44,7 +28,70 @@ bool sameFacts(const FileFacts& now, const FileFacts& remembered, bool stableIno
            (!stableInodes || now.inode == remembered.inode);
 }
 
+// Whether what was remembered is what was observed: the facts, and the place.
+bool sameAsSeen(const Recollection& r, const Observation& seen, const PresentFiles& files)
+{
+    return sameFacts(seen.facts, r.facts, seen.stableInode()) && r.volume.value_or(0) == seen.volume &&
+           files.isAt(seen, r.path);
+}
+
+std::string problem(const PresentFile& file, int error)
+{
+    return std::string(file.path) + ": " + systemErrorText(error);
+}
+
+// Units of writing opened when the first write comes and committed every
+// kUnit, so that a remembering that writes nothing takes no lock.
+class Units {
+public:
+    explicit Units(CatalogueStore& store) : store_(store) {}
+    void beforeWrite()
+    {
+        if (!open_) {
+            store_.begin();
+            open_ = true;
+            start_ = std::chrono::steady_clock::now();
+        }
+    }
+    void afterWrite()
+    {
+        if (std::chrono::steady_clock::now() - start_ >= kUnit)
+            end();
+    }
+    void end()
+    {
+        if (open_) {
+            open_ = false;
+            store_.commit();
+        }
+    }
+
+private:
+    CatalogueStore& store_;
+    bool open_ = false;
+    std::chrono::steady_clock::time_point start_;
+};
+
 } // namespace
+
+// What a project remembered, by stored name.
+struct MediaMemory::Known {
+    std::vector<Recollection> rows;
+    std::unordered_map<std::string_view, const Recollection*> byStored;
+
+    Known(CatalogueStore& store, std::string_view project)
+    {
+        store.recallProject(project, rows);
+        byStored.reserve(rows.size());
+        for (const Recollection& r : rows)
+            byStored.emplace(r.stored, &r);
+    }
+    const Recollection* find(std::string_view stored) const
+    {
+        const auto found = byStored.find(stored);
+        return found == byStored.end() ? nullptr : found->second;
+    }
+};
 
 std::string projectKey(const std::string& projectPath)
 {
@@ -84,116 +131,129 @@ CatalogueId MediaMemory::volumeOf(const Mount& mount)
 
 bool MediaMemory::isSameFile(const Recollection& remembered, const std::string& path)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) != remembered.facts.size)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
         return false;
-    const std::optional<Fingerprinted> now = fingerprintFile(path);
-    return now && now->facts.size == remembered.facts.size && now->fingerprint == remembered.fingerprint;
+    struct stat before {};
+    struct stat after {};
+    bool same = false;
+    if (::fstat(fd, &before) == 0 && S_ISREG(before.st_mode) &&
+        static_cast<std::uint64_t>(before.st_size) == remembered.facts.size) {
+        const std::optional<Digest> now = fingerprintOpenFile(fd, remembered.facts.size);
+        same = now && *now == remembered.fingerprint && ::fstat(fd, &after) == 0 && factsOf(after) == factsOf(before);
+    }
+    ::close(fd);
+    return same;
 }
 
-// Stats the file, finds its volume, and reads its fingerprint when the
-// facts do not settle whether it is what was remembered (always, when
-// nothing was).
-bool MediaMemory::observe(const PresentFile& file, const Recollection* remembered, Observation& out,
-                          std::vector<std::string>& problems)
+PresentFiles MediaMemory::observe(const std::vector<PresentFile>& present)
 {
-    struct stat st {};
-    const int error = ::stat(file.path.c_str(), &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
-    if (error != 0) {
-        problems.push_back(file.path + ": " + systemErrorText(error));
-        return false;
-    }
-    out.facts = factsOf(st);
-    std::string path = file.path;
-    out.mount = mounts_.containing(path);
-    if (!out.mount || out.mount->device != st.st_dev) { // reached through a link, or a table of a test's
-        path = realPath(file.path);
-        out.mount = mounts_.containing(path);
-    }
-    if (out.mount)
-        out.relative = volumeRelative(*out.mount, path);
-    const bool stable = !out.mount || out.mount->identity.stableInodes;
-    if (remembered && sameFacts(out.facts, remembered->facts, stable)) {
-        out.asRemembered = out.mount && remembered->volume && *remembered->volume == volumeOf(*out.mount) &&
-                           remembered->path == out.relative;
-        out.fingerprint = remembered->fingerprint;
-        return true;
-    }
-    const std::optional<Fingerprinted> read = fingerprintFile(file.path);
-    if (!read) {
-        problems.push_back(file.path + ": " + systemErrorText(errno));
-        return false;
-    }
-    out.facts = read->facts;
-    out.fingerprint = read->fingerprint;
-    out.differs = remembered && (out.facts.size != remembered->facts.size || read->fingerprint != remembered->fingerprint);
-    return true;
+    volumesLoaded_ = false; // another run may have recorded one since
+    return observeFiles(present, mounts_, [&](const Mount& mount) { return volumeOf(mount); });
 }
 
-void MediaMemory::write(std::string_view project, const PresentFile& file, const Observation& seen)
+// Whether the project's digest says that every file is as remembered.
+bool MediaMemory::asRemembered(std::string_view project, const std::vector<PresentFile>& present,
+                               const PresentFiles& seen)
+{
+    if (std::any_of(seen.files.begin(), seen.files.end(), [](const Observation& o) { return o.error != 0; }))
+        return false;
+    const std::optional<Digest> digest = store_.projectDigest(project);
+    return digest && *digest == presentDigest(present, seen);
+}
+
+void MediaMemory::write(std::string_view project, const PresentFile& file, const PresentFiles& files,
+                        Observation& seen, const Digest& fingerprint)
 {
     const std::int64_t time = now();
     Recollection r;
     r.project = std::string(project);
-    r.stored = file.stored;
+    r.stored = std::string(file.stored);
     r.facts = seen.facts;
-    r.fingerprint = *seen.fingerprint;
+    r.fingerprint = fingerprint;
     r.seen = time;
     if (seen.mount) {
-        CatalogueId volume = volumeOf(*seen.mount);
-        if (volume == 0) {
+        if (seen.volume == 0) {
             volumes_.push_back(store_.recordVolume(seen.mount->identity, seen.mount->mountPoint, time));
-            volume = volumes_.back().id;
+            seen.volume = volumes_.back().id;
         }
-        const std::size_t slash = seen.relative.rfind('/');
-        const std::string folderPath = slash == std::string::npos ? std::string() : seen.relative.substr(0, slash);
-        const std::string name = slash == std::string::npos ? seen.relative : seen.relative.substr(slash + 1);
-        const std::optional<FolderRecord> folder = store_.folder(volume, folderPath);
-        const CatalogueId folderId = folder ? folder->id : store_.addFolder(volume, folderPath, time);
-        store_.putFile(folderId, name, seen.facts, seen.fingerprint);
-        r.volume = volume;
-        r.path = seen.relative;
+        const std::string& folderPath = files.folders[seen.folder];
+        const std::optional<FolderRecord> folder = store_.folder(seen.volume, folderPath);
+        const CatalogueId folderId = folder ? folder->id : store_.addFolder(seen.volume, folderPath, time);
+        store_.putFile(folderId, seen.name, seen.facts, fingerprint);
+        r.volume = seen.volume;
+        r.path = files.relative(seen);
     }
     store_.remember(r);
+}
+
+// Sets the project's digest once what it remembered is what was seen, read
+// again in the unit that sets it: another run may have written meanwhile.
+void MediaMemory::keepDigest(std::string_view project, const std::vector<PresentFile>& present,
+                             PresentFiles& seen)
+{
+    for (Observation& o : seen.files) {
+        if (o.mount)
+            o.volume = volumeOf(*o.mount); // recorded since they were observed
+    }
+    const Digest digest = presentDigest(present, seen);
+    inOneUnit(store_, [&] {
+        const Known known(store_, project);
+        for (std::size_t k = 0; k < present.size(); ++k) {
+            const Recollection* r = known.find(present[k].stored);
+            if (!r || !sameAsSeen(*r, seen.files[k], seen))
+                return;
+        }
+        store_.setProjectDigest(project, digest);
+    });
 }
 
 RememberOutcome MediaMemory::remember(std::string_view project, const std::vector<PresentFile>& present)
 {
     RememberOutcome out;
-    bool inUnit = false;
+    Units units(store_);
     try {
-        std::vector<Recollection> known;
-        store_.recallProject(project, known);
-        std::unordered_map<std::string_view, const Recollection*> byStored;
-        for (const Recollection& r : known)
-            byStored.emplace(r.stored, &r);
-        auto unitStart = std::chrono::steady_clock::now();
-        for (const PresentFile& file : present) {
-            const auto found = byStored.find(file.stored);
-            const Recollection* remembered = found == byStored.end() ? nullptr : found->second;
-            Observation seen;
-            if (!observe(file, remembered, seen, out.problems))
-                continue;
-            if (seen.asRemembered) {
-                ++out.unchanged;
-                continue;
-            }
-            if (seen.differs)
-                out.changed.push_back({file, *remembered, seen.facts, seen.fingerprint});
-            if (!inUnit) {
-                store_.begin();
-                inUnit = true;
-                unitStart = std::chrono::steady_clock::now();
-            }
-            write(project, file, seen);
-            ++out.recorded;
-            if (std::chrono::steady_clock::now() - unitStart >= kUnit) {
-                store_.commit();
-                inUnit = false;
-            }
+        PresentFiles seen = observe(present);
+        if (asRemembered(project, present, seen)) {
+            out.unchanged = present.size();
+            return out;
         }
-        if (inUnit)
-            store_.commit();
+        const Known known(store_, project);
+        for (std::size_t k = 0; k < present.size(); ++k) {
+            const PresentFile& file = present[k];
+            Observation& now = seen.files[k];
+            if (now.error != 0) {
+                out.problems.push_back(problem(file, now.error));
+                continue;
+            }
+            const Recollection* remembered = known.find(file.stored);
+            Digest fingerprint;
+            if (remembered && sameFacts(now.facts, remembered->facts, now.stableInode())) {
+                if (now.volume != 0 && sameAsSeen(*remembered, now, seen)) {
+                    ++out.unchanged;
+                    continue;
+                }
+                fingerprint = remembered->fingerprint; // moved, or its volume is new to the catalogue
+            } else {
+                const std::optional<Fingerprinted> read = fingerprintFile(std::string(file.path));
+                if (!read) {
+                    out.problems.push_back(problem(file, errno));
+                    continue;
+                }
+                now.facts = read->facts;
+                fingerprint = read->fingerprint;
+                if (remembered && (now.facts.size != remembered->facts.size || fingerprint != remembered->fingerprint))
+                    out.changed.push_back({std::string(file.stored), std::string(file.path), *remembered, now.facts,
+                                           fingerprint});
+            }
+            units.beforeWrite();
+            write(project, file, seen, now, fingerprint);
+            ++out.recorded;
+            units.afterWrite();
+        }
+        units.end();
+        if (out.problems.empty())
+            keepDigest(project, present, seen);
     } catch (const CatalogueError& error) {
         out.error = error;
         try {
@@ -208,25 +268,29 @@ RememberOutcome MediaMemory::remember(std::string_view project, const std::vecto
 std::vector<ChangedFile> MediaMemory::changed(std::string_view project, const std::vector<PresentFile>& present,
                                               std::vector<std::string>& problems)
 {
-    std::vector<Recollection> known;
-    store_.recallProject(project, known);
-    std::unordered_map<std::string_view, const Recollection*> byStored;
-    for (const Recollection& r : known)
-        byStored.emplace(r.stored, &r);
+    const PresentFiles seen = observe(present);
+    if (asRemembered(project, present, seen))
+        return {};
+    const Known known(store_, project);
     std::vector<ChangedFile> out;
-    for (const PresentFile& file : present) {
-        const auto found = byStored.find(file.stored);
-        if (found == byStored.end())
+    for (std::size_t k = 0; k < present.size(); ++k) {
+        const PresentFile& file = present[k];
+        const Recollection* remembered = known.find(file.stored);
+        if (!remembered)
             continue;
-        const Recollection& remembered = *found->second;
-        struct stat st {};
-        if (::stat(file.path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) != remembered.facts.size) {
-            out.push_back({file, remembered, factsOf(st), std::nullopt});
-            continue;
+        const Observation& now = seen.files[k];
+        if (now.error != 0) {
+            problems.push_back(problem(file, now.error));
+        } else if (now.facts.size != remembered->facts.size) {
+            out.push_back({std::string(file.stored), std::string(file.path), *remembered, now.facts, std::nullopt});
+        } else if (!sameFacts(now.facts, remembered->facts, now.stableInode())) {
+            const std::optional<Fingerprinted> read = fingerprintFile(std::string(file.path));
+            if (!read)
+                problems.push_back(problem(file, errno));
+            else if (read->facts.size != remembered->facts.size || read->fingerprint != remembered->fingerprint)
+                out.push_back({std::string(file.stored), std::string(file.path), *remembered, read->facts,
+                               read->fingerprint});
         }
-        Observation seen;
-        if (observe(file, &remembered, seen, problems) && seen.differs)
-            out.push_back({file, remembered, seen.facts, seen.fingerprint});
     }
     return out;
 }

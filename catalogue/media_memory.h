@@ -7,6 +7,7 @@
 
 #include "catalogue/catalogue_store.h"
 #include "catalogue/mount_table.h"
+#include "catalogue/present_files.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,16 +22,10 @@ namespace korvane {
 // links followed (as given, made absolute, when it cannot be followed).
 std::string projectKey(const std::string& projectPath);
 
-// A file a scan found: the name stored in the project, and the absolute
-// path it was found at.
-struct PresentFile {
-    std::string stored;
-    std::string path;
-};
-
 // A present file that is not the file remembered under its stored name.
 struct ChangedFile {
-    PresentFile file;
+    std::string stored;
+    std::string path;
     Recollection remembered;
     FileFacts now;
     // Read when the sizes agree; nothing when the size alone told.
@@ -57,8 +52,11 @@ public:
     // Remembers each present file of the project `project` (projectKey):
     // its size, mtime, fingerprint and where it is, and records it in the
     // catalogue of its volume. A file whose size, mtime and inode are what
-    // was remembered is neither read nor written, so a scan of a project
-    // that did not change costs a stat a file.
+    // was remembered is neither read nor written. When every file is as the
+    // last remembering of the project left it (the same files in the same
+    // order, their facts and places), the project's digest says so: that
+    // costs a stat a file, each from its folder opened once, and one read
+    // of the catalogue.
     RememberOutcome remember(std::string_view project, const std::vector<PresentFile>& present);
 
     // The present files whose size or fingerprint is not what was
@@ -79,14 +77,17 @@ public:
     static std::optional<Recollection> agreed(const std::vector<Recollection>& recollections);
 
     // Whether the file at `path` is now the file remembered: the same size
-    // and fingerprint, read now.
+    // and fingerprint, read now (a file of another size is not read). A
+    // link is not followed.
     static bool isSameFile(const Recollection& remembered, const std::string& path);
 
 private:
-    struct Observation;
-    bool observe(const PresentFile& file, const Recollection* remembered, Observation& out,
-                 std::vector<std::string>& problems);
-    void write(std::string_view project, const PresentFile& file, const Observation& seen);
+    struct Known;
+    PresentFiles observe(const std::vector<PresentFile>& present);
+    bool asRemembered(std::string_view project, const std::vector<PresentFile>& present, const PresentFiles& seen);
+    void write(std::string_view project, const PresentFile& file, const PresentFiles& files, Observation& seen,
+               const Digest& fingerprint);
+    void keepDigest(std::string_view project, const std::vector<PresentFile>& present, PresentFiles& seen);
     CatalogueId volumeOf(const Mount& mount);
     std::int64_t now() const;
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace korvane {
 namespace {
 
@@ -28,11 +30,11 @@ struct Shelf {
     std::unique_ptr<SqliteCatalogue> catalogue = SqliteCatalogue::open(root + "/catalogue.sqlite");
     std::string project = root + "/wedding.dvc";
 
-    std::string plug(const std::string& label, const std::string& uuid)
+    std::string plug(const std::string& label, const std::string& uuid, const std::string& type = "exfat")
     {
         const std::string disk = root + "/" + label;
         std::filesystem::create_directories(disk);
-        mounts.plug(disk, uuid, label);
+        mounts.plug(disk, uuid, label, type);
         return disk;
     }
 
@@ -165,8 +167,8 @@ TEST(MediaMemory, aChangedFileIsListedAndAnUnchangedOneIsNotRead)
 {
     Shelf shelf;
     const std::string disk = shelf.plug("SSD_1", "AAAA-0001");
-    const std::vector<PresentFile> present = {
-        {"D:\\a.mov", disk + "/a.mov"}, {"D:\\b.mov", disk + "/b.mov"}, {"D:\\c.mov", disk + "/c.mov"}};
+    const std::string a = disk + "/a.mov", b = disk + "/b.mov", c = disk + "/c.mov";
+    const std::vector<PresentFile> present = {{"D:\\a.mov", a}, {"D:\\b.mov", b}, {"D:\\c.mov", c}};
     writeBytes(disk + "/a.mov", "aaaaaaaa");
     writeBytes(disk + "/b.mov", "bbbbbbbb");
     writeBytes(disk + "/c.mov", "cccccccc");
@@ -181,11 +183,11 @@ TEST(MediaMemory, aChangedFileIsListedAndAnUnchangedOneIsNotRead)
     MediaMemory memory(*shelf.catalogue, table);
     const std::vector<ChangedFile> changed = memory.changed(shelf.project, present, problems);
     ASSERT_EQ(changed.size(), 2u);
-    EXPECT_EQ(changed[0].file.stored, "D:\\a.mov");
+    EXPECT_EQ(changed[0].stored, "D:\\a.mov");
     EXPECT_EQ(changed[0].now.size, 4u);
     EXPECT_EQ(changed[0].remembered.facts.size, 8u);
     EXPECT_FALSE(changed[0].fingerprintNow) << "the size alone told";
-    EXPECT_EQ(changed[1].file.stored, "D:\\b.mov");
+    EXPECT_EQ(changed[1].stored, "D:\\b.mov");
     EXPECT_TRUE(changed[1].fingerprintNow);
     EXPECT_TRUE(problems.empty());
 
@@ -208,6 +210,83 @@ TEST(MediaMemory, aChangedFileIsListedAndAnUnchangedOneIsNotRead)
     ASSERT_TRUE(kept);
     EXPECT_FALSE(kept->volume);
     EXPECT_EQ(kept->facts.size, 4u);
+}
+
+
+// Remembering a project that did not change since it was last remembered
+// reads its digest and writes nothing: it takes no lock, so it goes on
+// while another run holds the catalogue. Each kind of change is seen and
+// written, and the next remembering is again one that writes nothing.
+TEST(MediaMemory, aProjectThatDidNotChangeIsRememberedWithoutWritingAndEveryChangeIsSeen)
+{
+    Shelf shelf;
+    const std::string disk = shelf.plug("SSD_1", "AAAA-0001", "ext4"); // inodes that say something
+    const std::string a = disk + "/a.mov", b = disk + "/b.mov", c = disk + "/c.mov", moved = disk + "/Moved/b.mov";
+    for (const std::string& path : {a, b, c})
+        writeBytes(path, std::string(1000, path.back()) + path);
+    const std::vector<PresentFile> all = {{"D:\\a.mov", a}, {"D:\\b.mov", b}, {"D:\\c.mov", c}};
+    ASSERT_EQ(shelf.remember(all).recorded, 3u);
+
+    CatalogueOptions impatient;
+    impatient.busyMilliseconds = 50;
+    auto quick = SqliteCatalogue::open(shelf.root + "/catalogue.sqlite", impatient);
+    const MountTable table = shelf.mounts.table();
+    const auto rememberWhileHeld = [&](const std::vector<PresentFile>& present) {
+        auto holder = SqliteCatalogue::open(shelf.root + "/catalogue.sqlite");
+        holder->begin();
+        const RememberOutcome out = MediaMemory(*quick, table, [] { return kRemembered; }).remember(shelf.project, present);
+        holder->rollback();
+        return out;
+    };
+    std::vector<PresentFile> present = all;
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        std::size_t recorded;
+        std::size_t changed;
+    } cases[] = {
+        {"nothing", [] {}, 0, 0},
+        {"touched", [&] { setMtime(c, 1800000000); }, 1, 0},
+        {"cut short", [&] { writeBytes(a, "aaaa"); }, 1, 1},
+        {"copied over itself (a new inode)",
+         [&] {
+             std::filesystem::copy_file(c, c + ".new");
+             setMtime(c + ".new", 1800000000);
+             std::filesystem::rename(c + ".new", c);
+         },
+         1, 0},
+        {"found elsewhere",
+         [&] {
+             writeBytes(moved, testkit::readBytes(b));
+             present[1].path = moved;
+         },
+         1, 0},
+        {"one fewer in the project", [&] { present.pop_back(); }, 0, 0},
+        {"one more again", [&] { present = all; present[1].path = moved; }, 0, 0},
+        {"another run remembered one",
+         [&] {
+             Recollection other = *shelf.catalogue->recall(shelf.project, "D:\\a.mov");
+             other.facts.mtime += 1;
+             inOneUnit(*shelf.catalogue, [&] { shelf.catalogue->remember(other); });
+         },
+         1, 0},
+        {"the disk forgotten",
+         [&] {
+             inOneUnit(*shelf.catalogue, [&] { shelf.catalogue->forgetVolume(shelf.catalogue->volumes()[0].id); });
+         },
+         3, 0},
+    };
+    for (const auto& step : cases) {
+        step.make();
+        const RememberOutcome seen = shelf.remember(present);
+        EXPECT_FALSE(seen.error) << step.change;
+        EXPECT_EQ(seen.recorded, step.recorded) << step.change;
+        EXPECT_EQ(seen.changed.size(), step.changed) << step.change;
+        EXPECT_EQ(seen.recorded + seen.unchanged, present.size()) << step.change;
+        const RememberOutcome again = rememberWhileHeld(present);
+        EXPECT_FALSE(again.error) << step.change << ": " << (again.error ? again.error->what() : "");
+        EXPECT_EQ(again.unchanged, present.size()) << step.change;
+    }
 }
 
 } // namespace
