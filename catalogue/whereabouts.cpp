@@ -5,13 +5,19 @@
 #include "text/unicode_text.h"
 
 #include <algorithm>
-#include <map>
 #include <tuple>
 #include <unordered_map>
 
 namespace korvane {
 
 namespace {
+
+// Whether two names are one as names on disk are compared: alike, or alike
+// once folded.
+bool sameName(std::string_view a, std::string_view b)
+{
+    return a == b || foldCase(a) == foldCase(b);
+}
 
 // How many folder names `stored` (decoded, outermost first) and the folder
 // path `folder` (on disk, '/' between names) end with alike.
@@ -22,21 +28,13 @@ std::uint16_t sharedFolders(const std::vector<std::string>& stored, std::string_
     while (name != stored.rend() && !folder.empty() && shared < UINT16_MAX) {
         const std::size_t slash = folder.rfind('/');
         const std::string_view last = slash == std::string_view::npos ? folder : folder.substr(slash + 1);
-        if (last != *name && foldCase(last) != foldCase(*name))
+        if (!sameName(last, *name))
             break;
         ++shared;
         ++name;
         folder = slash == std::string_view::npos ? std::string_view() : folder.substr(0, slash);
     }
     return shared;
-}
-
-bool better(const Sighting& a, const Sighting& b)
-{
-    if (a.evidence != b.evidence || a.sharedFolders != b.sharedFolders)
-        return std::pair(a.evidence, -static_cast<int>(a.sharedFolders)) <
-               std::pair(b.evidence, -static_cast<int>(b.sharedFolders));
-    return std::pair(volumeName(a.volume->identity), a.path) < std::pair(volumeName(b.volume->identity), b.path);
 }
 
 // Whether the sightings are all one content: each fingerprint known and alike.
@@ -59,57 +57,69 @@ std::uint64_t indexOrder(const Digest& fingerprint)
     return key >> 1;
 }
 
-// Where a look-up by name goes in its index.
+// Where a look-up by name goes in its table of keys, as SQLite orders them.
 std::uint64_t indexOrder(const MissingName& missing)
 {
-    return std::uint64_t{1} << 63 |
-           fileNameKey(folderNameKey(missing.folders.empty() ? std::string() : missing.folders.back()), missing.name);
+    const std::uint64_t key =
+        fileNameKey(folderNameKey(missing.folders.empty() ? std::string() : missing.folders.back()), missing.name);
+    return std::uint64_t{1} << 63 | (key ^ std::uint64_t{1} << 63) >> 1;
 }
 
 class Finder {
 public:
     Finder(CatalogueStore& store, const MountTable& mounts, std::string_view project, const WhereaboutsOptions& options)
-        : store_(store), mounts_(mounts), project_(project), options_(options)
+        : store_(store), mounts_(mounts), options_(options)
     {
         for (VolumeRecord& volume : store_.volumes()) {
             const bool connected = mounts_.connected(volume.identity.key);
-            volumes_.emplace(volume.id, Volume{std::make_shared<const VolumeRecord>(std::move(volume)), connected});
+            std::string name = volumeName(volume.identity);
+            volumes_.emplace(volume.id, Volume{std::make_shared<const VolumeRecord>(std::move(volume)), connected,
+                                               std::move(name)});
         }
         std::vector<Recollection> own;
-        store_.recallProject(project_, own);
+        store_.recallProject(project, own);
         for (Recollection& r : own)
             recollections_.emplace(r.stored, std::move(r));
     }
 
-    std::optional<Recollection> recall(const std::string& stored);
-    // Fills in where `w.missing` is, `w.remembered` being known.
-    void find(Whereabouts& w);
+    // What this project remembered of `stored`; null when nothing.
+    const Recollection* own(const std::string& stored) const;
+    // What other projects remembered of it, when they agree.
+    std::optional<Recollection> others(const std::string& stored);
+    // Fills in where `missing` is, `w.remembered` being known.
+    void find(const MissingName& missing, Whereabouts& w);
 
 private:
-    void sight(const CataloguedFile& found, Evidence evidence, std::uint16_t shared, std::vector<Sighting>& out);
-    void byName(const MissingName& missing, const std::optional<Recollection>& remembered, std::vector<Sighting>& out);
-    static void keepBest(Whereabouts& w, std::vector<Sighting>& notConnected, std::size_t max);
-
-    CatalogueStore& store_;
-    const MountTable& mounts_;
-    std::string project_;
-    const WhereaboutsOptions& options_;
     struct Volume {
         std::shared_ptr<const VolumeRecord> record;
         bool connected;
+        std::string name; // volumeName
     };
+
+    void sight(const CataloguedFile& found, Evidence evidence, std::uint16_t shared, std::vector<Sighting>& out);
+    void byName(const MissingName& missing, const std::optional<Recollection>& remembered, std::vector<Sighting>& out);
+    bool better(const Sighting& a, const Sighting& b) const;
+    void keepBest(Whereabouts& w, std::vector<Sighting>& notConnected) const;
+
+    CatalogueStore& store_;
+    const MountTable& mounts_;
+    const WhereaboutsOptions& options_;
     std::unordered_map<CatalogueId, Volume> volumes_;
     std::unordered_map<std::string, Recollection> recollections_;
     std::vector<CataloguedFile> found_;
 };
 
-std::optional<Recollection> Finder::recall(const std::string& stored)
+const Recollection* Finder::own(const std::string& stored) const
 {
-    if (const auto it = recollections_.find(stored); it != recollections_.end())
-        return it->second;
-    std::vector<Recollection> others;
-    store_.recallEverywhere(stored, others);
-    return MediaMemory::agreed(others);
+    const auto it = recollections_.find(stored);
+    return it == recollections_.end() ? nullptr : &it->second;
+}
+
+std::optional<Recollection> Finder::others(const std::string& stored)
+{
+    std::vector<Recollection> everywhere;
+    store_.recallEverywhere(stored, everywhere);
+    return MediaMemory::agreed(everywhere);
 }
 
 void Finder::sight(const CataloguedFile& found, Evidence evidence, std::uint16_t shared, std::vector<Sighting>& out)
@@ -120,17 +130,18 @@ void Finder::sight(const CataloguedFile& found, Evidence evidence, std::uint16_t
     Sighting s;
     s.volume = volume->second.record;
     s.path = found.path();
+    const bool known = std::any_of(out.begin(), out.end(), [&](const Sighting& o) {
+        return o.volume == s.volume && o.path == s.path;
+    });
+    if (known)
+        return;
     if (volume->second.connected)
         s.now = mounts_.pathNow(s.volume->identity.key, s.path);
     s.file = found.file;
     s.seen = found.seen;
     s.evidence = evidence;
     s.sharedFolders = shared;
-    const bool known = std::any_of(out.begin(), out.end(), [&](const Sighting& o) {
-        return o.volume == s.volume && o.path == s.path;
-    });
-    if (!known)
-        out.push_back(std::move(s));
+    out.push_back(std::move(s));
 }
 
 // Files of the missing file's name in a folder of its folder's name, on
@@ -148,7 +159,6 @@ void Finder::byName(const MissingName& missing, const std::optional<Recollection
         if (std::optional<CataloguedFile> there = store_.fileAt(*remembered->volume, remembered->path))
             found_.push_back(std::move(*there));
     }
-    const std::string key = foldCase(missing.name);
     for (const CataloguedFile& found : found_) {
         const auto volume = volumes_.find(found.volume);
         if (volume == volumes_.end() || volume->second.connected)
@@ -159,31 +169,44 @@ void Finder::byName(const MissingName& missing, const std::optional<Recollection
             // fingerprint, is another file.
             if (found.file.facts.size == remembered->facts.size && !found.file.fingerprint)
                 sight(found, Evidence::SameSize, shared, out);
-        } else if (shared >= 1 && foldCase(found.file.name) == key) {
+        } else if (shared >= 1 && sameName(found.file.name, missing.name)) {
             sight(found, Evidence::SameFolders, shared, out);
         }
     }
 }
 
-void Finder::keepBest(Whereabouts& w, std::vector<Sighting>& notConnected, std::size_t max)
+bool Finder::better(const Sighting& a, const Sighting& b) const
 {
+    if (a.evidence != b.evidence || a.sharedFolders != b.sharedFolders)
+        return std::pair(a.evidence, -static_cast<int>(a.sharedFolders)) <
+               std::pair(b.evidence, -static_cast<int>(b.sharedFolders));
+    const std::string& aName = volumes_.at(a.volume->id).name;
+    const std::string& bName = volumes_.at(b.volume->id).name;
+    return std::tie(aName, a.path) < std::tie(bName, b.path);
+}
+
+void Finder::keepBest(Whereabouts& w, std::vector<Sighting>& notConnected) const
+{
+    const auto order = [this](const Sighting& a, const Sighting& b) { return better(a, b); };
+    std::sort(w.sameFile.begin(), w.sameFile.end(), order);
+    if (w.sameFile.size() > options_.maxSightings)
+        w.sameFile.resize(options_.maxSightings);
     if (notConnected.empty())
         return;
-    std::sort(notConnected.begin(), notConnected.end(), better);
+    std::sort(notConnected.begin(), notConnected.end(), order);
     const Sighting& best = notConnected.front();
     const auto weaker = std::find_if(notConnected.begin(), notConnected.end(), [&](const Sighting& s) {
         return s.evidence != best.evidence || s.sharedFolders != best.sharedFolders;
     });
     notConnected.erase(weaker, notConnected.end());
     w.ambiguous = best.evidence != Evidence::SameContent && notConnected.size() > 1 && !oneContent(notConnected);
-    if (notConnected.size() > max)
-        notConnected.resize(max);
+    if (notConnected.size() > options_.maxSightings)
+        notConnected.resize(options_.maxSightings);
     w.notConnected = std::move(notConnected);
 }
 
-void Finder::find(Whereabouts& w)
+void Finder::find(const MissingName& missing, Whereabouts& w)
 {
-    const MissingName& missing = w.missing;
     std::vector<Sighting> sightings;
     if (w.remembered) {
         found_.clear();
@@ -203,10 +226,7 @@ void Finder::find(Whereabouts& w)
         else if (s.evidence == Evidence::SameContent && MediaMemory::isSameFile(*w.remembered, s.now))
             w.sameFile.push_back(std::move(s));
     }
-    std::sort(w.sameFile.begin(), w.sameFile.end(), better);
-    if (w.sameFile.size() > options_.maxSightings)
-        w.sameFile.resize(options_.maxSightings);
-    keepBest(w, notConnected, options_.maxSightings);
+    keepBest(w, notConnected);
 }
 
 } // namespace
@@ -217,20 +237,30 @@ std::vector<Whereabouts> findWhereabouts(CatalogueStore& store, const MountTable
     return inOneReading(store, [&] {
         Finder finder(store, mounts, project, options);
         std::vector<Whereabouts> out(missing.size());
+        // What other projects remembered of the names this one did not,
+        // asked in the order of the stored names, as their index holds them.
+        std::vector<std::size_t> unknown;
+        for (std::size_t k = 0; k < missing.size(); ++k) {
+            if (const Recollection* r = finder.own(missing[k].stored))
+                out[k].remembered = *r;
+            else
+                unknown.push_back(k);
+        }
+        std::sort(unknown.begin(), unknown.end(),
+                  [&](std::size_t a, std::size_t b) { return missing[a].stored < missing[b].stored; });
+        for (const std::size_t k : unknown)
+            out[k].remembered = finder.others(missing[k].stored);
         // Looked up in the order of their keys in the indexes, so that
         // neighbours share pages: a large catalogue is read once, mostly
         // in order, rather than at random.
         std::vector<std::pair<std::uint64_t, std::size_t>> order;
         order.reserve(missing.size());
-        for (std::size_t k = 0; k < missing.size(); ++k) {
-            out[k].missing = missing[k];
-            out[k].remembered = finder.recall(missing[k].stored);
+        for (std::size_t k = 0; k < missing.size(); ++k)
             order.emplace_back(out[k].remembered ? indexOrder(out[k].remembered->fingerprint) : indexOrder(missing[k]),
                                k);
-        }
         std::sort(order.begin(), order.end());
         for (const auto& [key, k] : order)
-            finder.find(out[k]);
+            finder.find(missing[k], out[k]);
         return out;
     });
 }

@@ -47,8 +47,9 @@ struct Sighting {
     bool connected() const { return !now.empty(); }
 };
 
+// Where one missing file is (findWhereabouts gives them in the order of
+// the missing names).
 struct Whereabouts {
-    MissingName missing;
     std::optional<Recollection> remembered; // see MediaMemory::recall
     // The same file, under any name, on volumes connected now: its size
     // and fingerprint read again and found to be those remembered.
@@ -70,8 +71,9 @@ struct WhereaboutsOptions {
 
 // Looks each missing file of the project `project` (projectKey) up: what
 // was remembered of it, the same content anywhere, its name on volumes not
-// connected. Volumes connected now are those `mounts` lists. Throws
-// CatalogueError when the store fails.
+// connected. Volumes connected now are those `mounts` lists. Returns one
+// Whereabouts a missing name, in their order. Throws CatalogueError when
+// the store fails.
 std::vector<Whereabouts> findWhereabouts(CatalogueStore& store, const MountTable& mounts, std::string_view project,
                                          const std::vector<MissingName>& missing,
                                          const WhereaboutsOptions& options = {});
