@@ -122,7 +122,7 @@ std::string nameOf(std::size_t k)
     switch (holds(folder)) {
     case Holds::Clips: {
         const std::size_t camera = folder % kCameras.size();
-        std::snprintf(name, sizeof name, "%s%04zu%s", kPrefixes[camera], 1 + n / kCameras.size() % 9999,
+        std::snprintf(name, sizeof name, "%s%04zu%s", kPrefixes[camera], 1 + n % 9999,
                       kExtensions[camera]);
         break;
     }
