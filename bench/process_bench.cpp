@@ -6,7 +6,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/large_project.h"
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "tests/builder/project_builder.h"
 
 #include <algorithm>
@@ -156,6 +156,69 @@ void checkBeforeTiming(const std::string& scan, const std::string& other, const 
 
 }
 
+// Every series of a run of the benchmark.
+struct Timings {
+    Series scanRuns{"korvane-scan FILE > /dev/null", {}};
+    Series startUp{"korvane-scan --version (start-up alone)", {}};
+    Series cat{"cat FILE > /dev/null", {}};
+    Series read{"read loop, 64 KB buffer, in process", {}};
+    Series stats{"stat per distinct path, in process", {}};
+    Series probe{"FileProbe over every test, in process", {}};
+    Series otherRuns{"--compare build, FILE > /dev/null", {}};
+    std::vector<Series*> shown;
+};
+
+void timeRounds(const Options& options, const std::string& scan, const std::string& other, const std::string& file,
+                const LargeProject& project, const std::vector<std::string>& distinct, Timings& t)
+{
+    const int expectedExit = project.missingTests() > 0 ? 1 : 0;
+    const auto scanStep = [&](const std::string& program, Series& series) {
+        const ProcessRun r = runProcess({program, file});
+        if (r.exitStatus != expectedExit)
+            throw std::runtime_error(program + " exited with " + std::to_string(r.exitStatus));
+        series.runs.push_back(r.time);
+    };
+    std::vector<std::function<void()>> steps = {
+        [&] { scanStep(scan, t.scanRuns); },
+        [&] { t.startUp.runs.push_back(runProcess({scan, "--version"}).time); },
+        [&] { t.cat.runs.push_back(runProcess({"cat", file}).time); },
+        [&] { t.read.runs.push_back(timeHere([&] { readLoop(file); })); },
+        [&] { t.stats.runs.push_back(timeHere([&] { statEach(distinct); })); },
+        [&] { t.probe.runs.push_back(timeHere([&] { probeEach(project); })); },
+    };
+    t.shown = {&t.scanRuns, &t.startUp, &t.cat, &t.read, &t.stats, &t.probe};
+    if (!other.empty()) {
+        steps.push_back([&] { scanStep(other, t.otherRuns); });
+        t.shown.push_back(&t.otherRuns);
+    }
+    runRounds(options.rounds, steps, [&] {
+        for (Series* s : t.shown)
+            s->runs.clear();
+    });
+}
+
+void printTimings(const Options& options, const LargeProject& project, std::size_t distinct, const Timings& t)
+{
+    std::printf("\n%d rounds after one warm-up round:\n", options.rounds);
+    printSeries({t.shown.begin(), t.shown.end()});
+    std::printf("  (%zu distinct paths, %zu existence tests in a run)\n", distinct, project.tests.size());
+    const double megabytes = static_cast<double>(project.bytes.size()) / 1e6;
+    std::printf("\n  whole run: %.0f MB/s of project data (median wall)\n",
+                megabytes / median(t.scanRuns.walls()) * 1e3);
+    // Each round's ratio against the baseline measured in that same round:
+    // median (lowest to highest).
+    std::printf("  ratio korvane-scan / (cat + stat):    wall %s, CPU %s\n",
+                spread(ratios(t.scanRuns, {&t.cat, &t.stats}, false)).c_str(),
+                spread(ratios(t.scanRuns, {&t.cat, &t.stats}, true)).c_str());
+    std::printf("  ratio korvane-scan / (read + stat):   wall %s, CPU %s\n",
+                spread(ratios(t.scanRuns, {&t.read, &t.stats}, false)).c_str(),
+                spread(ratios(t.scanRuns, {&t.read, &t.stats}, true)).c_str());
+    if (!t.otherRuns.runs.empty())
+        std::printf("  ratio --compare build / (cat + stat): wall %s, CPU %s  (%s)\n",
+                    spread(ratios(t.otherRuns, {&t.cat, &t.stats}, false)).c_str(),
+                    spread(ratios(t.otherRuns, {&t.cat, &t.stats}, true)).c_str(), options.other.c_str());
+}
+
 int run(const Options& options)
 {
     const std::string scan = std::filesystem::absolute(options.scan).string();
@@ -181,58 +244,10 @@ int run(const Options& options)
         distinct.push_back(media.path);
 
     checkBeforeTiming(scan, other, options.other, file, project, distinct, created);
-    const int expectedExit = project.missingTests() > 0 ? 1 : 0;
 
-    Series scanRuns{"korvane-scan FILE > /dev/null", {}};
-    Series startUp{"korvane-scan --version (start-up alone)", {}};
-    Series cat{"cat FILE > /dev/null", {}};
-    Series read{"read loop, 64 KB buffer, in process", {}};
-    Series stats{"stat per distinct path, in process", {}};
-    Series probe{"FileProbe over every test, in process", {}};
-    Series otherRuns{"--compare build, FILE > /dev/null", {}};
-
-    const auto scanStep = [&](const std::string& program, Series& series) {
-        const ProcessRun r = runProcess({program, file});
-        if (r.exitStatus != expectedExit)
-            throw std::runtime_error(program + " exited with " + std::to_string(r.exitStatus));
-        series.runs.push_back(r.time);
-    };
-    std::vector<std::function<void()>> steps = {
-        [&] { scanStep(scan, scanRuns); },
-        [&] { startUp.runs.push_back(runProcess({scan, "--version"}).time); },
-        [&] { cat.runs.push_back(runProcess({"cat", file}).time); },
-        [&] { read.runs.push_back(timeHere([&] { readLoop(file); })); },
-        [&] { stats.runs.push_back(timeHere([&] { statEach(distinct); })); },
-        [&] { probe.runs.push_back(timeHere([&] { probeEach(project); })); },
-    };
-    std::vector<Series*> shown = {&scanRuns, &startUp, &cat, &read, &stats, &probe};
-    if (!other.empty()) {
-        steps.push_back([&] { scanStep(other, otherRuns); });
-        shown.push_back(&otherRuns);
-    }
-    runRounds(options.rounds, steps, [&] {
-        for (Series* s : shown)
-            s->runs.clear();
-    });
-
-    std::printf("\n%d rounds after one warm-up round:\n", options.rounds);
-    printSeries({shown.begin(), shown.end()});
-    std::printf("  (%zu distinct paths, %zu existence tests in a run)\n", distinct.size(), project.tests.size());
-    const double megabytes = static_cast<double>(project.bytes.size()) / 1e6;
-    std::printf("\n  whole run: %.0f MB/s of project data (median wall)\n",
-                megabytes / median(scanRuns.walls()) * 1e3);
-    // Each round's ratio against the baseline measured in that same round:
-    // median (lowest to highest).
-    std::printf("  ratio korvane-scan / (cat + stat):    wall %s, CPU %s\n",
-                spread(ratios(scanRuns, {&cat, &stats}, false)).c_str(),
-                spread(ratios(scanRuns, {&cat, &stats}, true)).c_str());
-    std::printf("  ratio korvane-scan / (read + stat):   wall %s, CPU %s\n",
-                spread(ratios(scanRuns, {&read, &stats}, false)).c_str(),
-                spread(ratios(scanRuns, {&read, &stats}, true)).c_str());
-    if (!other.empty())
-        std::printf("  ratio --compare build / (cat + stat): wall %s, CPU %s  (%s)\n",
-                    spread(ratios(otherRuns, {&cat, &stats}, false)).c_str(),
-                    spread(ratios(otherRuns, {&cat, &stats}, true)).c_str(), options.other.c_str());
+    Timings t;
+    timeRounds(options, scan, other, file, project, distinct, t);
+    printTimings(options, project, distinct.size(), t);
 
     std::filesystem::current_path(home);
     if (options.keep)

@@ -7,9 +7,12 @@
 // empty destination, removed after it and outside its time.
 //
 // korvane-scan's time is its whole run: the scan, the search, the plan, the
-// copies (each written to a temporary name, synced, then renamed; hashed
-// and synced in batches on a second thread) and the second scan. `--restore` without `--apply` is timed in the same rounds, so
-// that what applying the plan costs on its own is the difference.
+// copies (each written to a temporary name, synced, then renamed; digested
+// and synced in batches on a second thread) and the second scan.
+// `--restore` without `--apply` is timed in the same rounds, so that what
+// applying the plan costs on its own is the difference. The same --apply
+// run with its journal on tmpfs, where a sync costs nothing, is timed too:
+// what making the journal durable on the disk costs is the ratio.
 
 #include "bench/bench_support.h"
 #include "tests/builder/project_builder.h"
@@ -43,6 +46,7 @@ constexpr const char* kUsage =
     "and the same cp -r alone, each into a new empty DEST.\n"
     "\n"
     "  --scan PROGRAM   the korvane-scan to time (required)\n"
+    "  --compare OLD    another korvane-scan, its --apply timed in the same rounds\n"
     "  --rounds N       timed rounds after one warm-up round (default 3)\n"
     "  --files N        files to put back (default: 10,000, or fewer so that the\n"
     "                   source and one destination take at most half of the\n"
@@ -54,10 +58,12 @@ constexpr const char* kUsage =
 constexpr std::size_t kMaxFiles = 10000;
 constexpr unsigned kFolders = 100;
 constexpr std::uint64_t kMiB = 1024 * 1024;
-constexpr double kGoal = 1.2;
+constexpr double kGoal = 1.3;
+constexpr double kJournalGoal = 1.05;
 
 struct Options {
     std::string scan;
+    std::string compare;
     int rounds = 3;
     std::size_t files = 0; // 0: chosen to fit
     std::uint64_t fileMiB = 1;
@@ -78,6 +84,7 @@ Options parse(int argc, char** argv)
         argc, argv,
         {
             {"scan", true, [&](const char* v) { options.scan = v; }},
+            {"compare", true, [&](const char* v) { options.compare = v; }},
             {"rounds", true, [&](const char* v) { options.rounds = static_cast<int>(positive("--rounds", v)); }},
             {"files", true, [&](const char* v) { options.files = static_cast<std::size_t>(positive("--files", v)); }},
             {"file-mb", true,
@@ -205,44 +212,98 @@ std::vector<double> apart(const Series& a, const Series& b)
     return v;
 }
 
-int run(Options options)
-{
-    if (!options.folder.empty())
-        ::setenv("TMPDIR", options.folder.c_str(), 1);
-    const TempFolder folder("korvane-restore", options.keep);
-    // Journals of the runs go in the temporary folder, not the user's state.
-    ::setenv("XDG_STATE_HOME", (folder.path() + "/state").c_str(), 1);
-    const std::uint64_t fileBytes = options.fileMiB * kMiB;
-    if (options.files == 0)
-        options.files = filesThatFit(folder.path(), fileBytes);
-    if (options.files == 0)
-        throw std::runtime_error("no room for one file of " + std::to_string(options.fileMiB) + " MiB in " +
-                                 folder.path());
+// What the rounds measured.
+struct Measured {
+    Series applied{"korvane-scan --restore --apply --copy", {}};
+    Series journalAside{"the same, its journal on tmpfs", {}};
+    Series older;
+    Series planned{"korvane-scan --restore (the plan alone)", {}};
+    Series cpSync{"cp -r, then sync -f", {}};
+    Series cpAlone{"cp -r", {}};
+};
 
-    const std::string source = folder.path() + "/source";
+void printFigures(const Options& options, double totalMB, const Measured& m)
+{
+    std::printf("\n%d rounds after one warm-up round; korvane-scan's time is its whole run (scan, search, plan,\n"
+                "copies, second scan), nothing subtracted:\n",
+                options.rounds);
+    std::vector<const Series*> shown = {&m.applied, &m.journalAside, &m.planned, &m.cpSync, &m.cpAlone};
+    if (!options.compare.empty())
+        shown.insert(shown.begin() + 2, &m.older);
+    printSeries(shown);
+    const double seconds = median(m.applied.walls()) / 1e3;
+    std::printf("\n  korvane-scan --apply --copy: %.0f MB/s (median)\n", totalMB / seconds);
+    const auto mark = [](const std::vector<double>& r) { return median(r) <= kGoal ? "" : "  OVER THE GOAL"; };
+    const std::vector<double> bySync = ratios(m.applied, {&m.cpSync}, false);
+    const std::vector<double> byCp = ratios(m.applied, {&m.cpAlone}, false);
+    std::printf("  korvane-scan --apply --copy / (cp -r + sync -f), wall: %s (goal <= %.1f)%s\n",
+                spread(bySync).c_str(), kGoal, mark(bySync));
+    std::printf("  korvane-scan --apply --copy / cp -r, wall:             %s (goal <= %.1f)%s\n", spread(byCp).c_str(),
+                kGoal, mark(byCp));
+    const std::vector<double> journal = ratios(m.applied, {&m.journalAside}, false);
+    std::printf("  the journal made durable on the disk (--apply / journal on tmpfs): %s (goal <= %.2f)%s\n",
+                spread(journal).c_str(), kJournalGoal, median(journal) <= kJournalGoal ? "" : "  OVER THE GOAL");
+    if (!options.compare.empty()) {
+        const std::vector<double> byOld = ratios(m.applied, {&m.older}, false);
+        const std::vector<double> oldBySync = ratios(m.older, {&m.cpSync}, false);
+        std::printf("  --apply / the other build's --apply, wall:             %s\n", spread(byOld).c_str());
+        std::printf("  the other build's --apply / (cp -r + sync -f), wall:  %s\n", spread(oldBySync).c_str());
+    }
+    const std::vector<double> own = apart(m.applied, m.planned);
+    std::vector<double> ownBySync;
+    std::vector<double> share;
+    for (std::size_t k = 0; k < own.size(); ++k) {
+        ownBySync.push_back(own[k] / m.cpSync.runs[k].wall);
+        share.push_back(own[k] / m.applied.runs[k].wall);
+    }
+    std::printf("  applying alone (--apply run - plan run), ms:           %s\n", spread(own, "%.0f").c_str());
+    std::printf("  its share of the --apply run:                          %s\n", spread(share).c_str());
+    std::printf("  applying alone / (cp -r + sync -f):                    %s\n", spread(ownBySync).c_str());
+}
+
+// The files to put back below `source` and the project that misses them;
+// says what was made. Returns their size in MB.
+double makeSourceAndProject(const Options& options, const std::string& folder, const std::string& source,
+                            const std::string& project, std::uint64_t fileBytes)
+{
     const Clock::time_point generating = Clock::now();
     makeSource(source + "/Media", options.files, fileBytes);
-    const std::string project = folder.path() + "/media.dvc";
     testkit::writeFile(project, testkit::buildProject(makeProject(options.files)));
     const double totalMB = static_cast<double>(options.files * fileBytes) / 1e6;
     std::printf("%zu files of %llu MiB (%.0f MB) in %u folders in %s (%s); %.1f s to create\n", options.files,
-                static_cast<unsigned long long>(options.fileMiB), totalMB, kFolders, folder.path().c_str(),
-                onTmpfs(folder.path()) ? "tmpfs: fsync costs next to nothing"
-                                       : "not tmpfs: each fsync waits for the device",
+                static_cast<unsigned long long>(options.fileMiB), totalMB, kFolders, folder.c_str(),
+                onTmpfs(folder) ? "tmpfs: fsync costs next to nothing" : "not tmpfs: each fsync waits for the device",
                 millisecondsSince(generating) / 1e3);
+    return totalMB;
+}
 
-    const std::string dest = folder.path() + "/dest";
-    const std::string log = folder.path() + "/scan.log";
-    const std::string errors = folder.path() + "/scan.err";
+// Runs the rounds: korvane-scan's apply, with its journal aside and with the
+// other build, its plan alone, and cp.
+void measure(const Options& options, const std::string& folder, const std::string& source,
+             const std::string& project, Measured& m)
+{
+    const std::uint64_t fileBytes = options.fileMiB * kMiB;
+    const std::string dest = folder + "/dest";
+    const std::string log = folder + "/scan.log";
+    const std::string errors = folder + "/scan.err";
+    // A journal folder on tmpfs, for the run whose journal costs no syncs.
+    const std::string shmState =
+        std::filesystem::exists("/dev/shm") ? "/dev/shm/korvane-bench-state-" + std::to_string(::getpid()) : "";
+    struct RemoveAfter {
+        std::string path;
+        ~RemoveAfter() { std::filesystem::remove_all(path); }
+    } const shmStateRemoved{shmState};
     const std::vector<std::string> plan = {options.scan, "--map", "D:=" + dest, "--search", source, "--restore",
                                            project};
     std::vector<std::string> apply = plan;
     apply.insert(apply.end() - 1, {"--apply", "--copy"});
 
-    Series applied{"korvane-scan --restore --apply --copy", {}};
-    Series planned{"korvane-scan --restore (the plan alone)", {}};
-    Series cpSync{"cp -r, then sync -f", {}};
-    Series cpAlone{"cp -r", {}};
+    Series& applied = m.applied;
+    Series& journalAside = m.journalAside;
+    Series& older = m.older;
+    Series& planned = m.planned;
+    Series& cpSync = m.cpSync;
+    Series& cpAlone = m.cpAlone;
     const std::uintmax_t expectedBytes = options.files * fileBytes;
     const auto fresh = [&] {
         std::filesystem::remove_all(dest);
@@ -256,11 +317,21 @@ int run(Options options)
                                      std::to_string(bytes) + " bytes, not " + std::to_string(options.files));
         std::filesystem::remove_all(dest);
     };
-    const std::vector<std::function<void()>> steps = {
+    std::vector<std::string> applyOld = apply;
+    applyOld.front() = options.compare;
+    std::vector<std::function<void()>> steps = {
         [&] {
             fresh();
             // Every file put back: the second scan finds nothing missing.
             applied.runs.push_back(runChecked(apply, 0, log, errors).time);
+            checkCopied("korvane-scan --apply");
+        },
+        [&] {
+            fresh();
+            const std::string state = folder.path() + "/state";
+            ::setenv("XDG_STATE_HOME", (shmState.empty() ? state : shmState).c_str(), 1);
+            journalAside.runs.push_back(runChecked(apply, 0, log, errors).time);
+            ::setenv("XDG_STATE_HOME", state.c_str(), 1);
             checkCopied("korvane-scan --apply");
         },
         [&] {
@@ -284,34 +355,42 @@ int run(Options options)
             checkCopied("cp -r");
         },
     };
+    if (!options.compare.empty()) {
+        steps.push_back([&] {
+            fresh();
+            older.runs.push_back(runChecked(applyOld, 0, log, errors).time);
+            checkCopied("the other korvane-scan --apply");
+        });
+    }
     runRounds(options.rounds, steps, [&] {
-        for (Series* s : {&applied, &planned, &cpSync, &cpAlone})
+        for (Series* s : {&applied, &journalAside, &older, &planned, &cpSync, &cpAlone})
             s->runs.clear();
     });
 
-    std::printf("\n%d rounds after one warm-up round; korvane-scan's time is its whole run (scan, search, plan,\n"
-                "copies, second scan), nothing subtracted:\n",
-                options.rounds);
-    printSeries({&applied, &planned, &cpSync, &cpAlone});
-    const double seconds = median(applied.walls()) / 1e3;
-    std::printf("\n  korvane-scan --apply --copy: %.0f MB/s (median)\n", totalMB / seconds);
-    const auto mark = [](const std::vector<double>& r) { return median(r) <= kGoal ? "" : "  OVER THE GOAL"; };
-    const std::vector<double> bySync = ratios(applied, {&cpSync}, false);
-    const std::vector<double> byCp = ratios(applied, {&cpAlone}, false);
-    std::printf("  korvane-scan --apply --copy / (cp -r + sync -f), wall: %s (goal <= %.1f)%s\n",
-                spread(bySync).c_str(), kGoal, mark(bySync));
-    std::printf("  korvane-scan --apply --copy / cp -r, wall:             %s (goal <= %.1f)%s\n", spread(byCp).c_str(),
-                kGoal, mark(byCp));
-    const std::vector<double> own = apart(applied, planned);
-    std::vector<double> ownBySync;
-    std::vector<double> share;
-    for (std::size_t k = 0; k < own.size(); ++k) {
-        ownBySync.push_back(own[k] / cpSync.runs[k].wall);
-        share.push_back(own[k] / applied.runs[k].wall);
-    }
-    std::printf("  applying alone (--apply run - plan run), ms:           %s\n", spread(own, "%.0f").c_str());
-    std::printf("  its share of the --apply run:                          %s\n", spread(share).c_str());
-    std::printf("  applying alone / (cp -r + sync -f):                    %s\n", spread(ownBySync).c_str());
+}
+
+int run(Options options)
+{
+    if (!options.folder.empty())
+        ::setenv("TMPDIR", options.folder.c_str(), 1);
+    const TempFolder folder("korvane-restore", options.keep);
+    // Journals of the runs go in the temporary folder, not the user's state.
+    ::setenv("XDG_STATE_HOME", (folder.path() + "/state").c_str(), 1);
+    const std::uint64_t fileBytes = options.fileMiB * kMiB;
+    if (options.files == 0)
+        options.files = filesThatFit(folder.path(), fileBytes);
+    if (options.files == 0)
+        throw std::runtime_error("no room for one file of " + std::to_string(options.fileMiB) + " MiB in " +
+                                 folder.path());
+
+    const std::string source = folder.path() + "/source";
+    const std::string project = folder.path() + "/media.dvc";
+    const double totalMB = makeSourceAndProject(options, folder.path(), source, project, fileBytes);
+
+    Measured m;
+    m.older.label = "the same with " + options.compare;
+    measure(options, folder.path(), source, project, m);
+    printFigures(options, totalMB, m);
     if (options.keep)
         std::printf("kept %s\n", folder.path().c_str());
     return 0;

@@ -35,7 +35,7 @@ using korvane::ScanResult;
 
 // A sink that does nothing but answer the existence test by a rule that
 // costs a load and a mask: about one path in eight is missing.
-class RuleFeedback final : public ScanFeedback {
+class RuleFeedback final : public ScanFeedback, public korvane::ExistenceTest {
 public:
     void appendReport(std::string_view text) override { reportBytes_ += text.size(); }
     void clearReport() override {}
@@ -47,8 +47,7 @@ public:
     std::size_t reportBytes() const { return reportBytes_; }
     int steps() const { return steps_; }
 
-protected:
-    bool fileExists(std::string_view path) override
+    bool exists(std::string_view path) override
     {
         ++tests_;
         return !path.empty() && (static_cast<unsigned char>(path[path.size() / 2]) & 7) != 0;
@@ -132,7 +131,7 @@ void scanInMemory(benchmark::State& state)
         RuleFeedback feedback;
         // The reader's buffer is large; keep it off the stack.
         const auto reader = std::make_unique<ProjectReader>(std::span<const std::uint8_t>(s.bytes));
-        ScanResult result = korvane::scanProject(*reader, feedback);
+        ScanResult result = korvane::scanProject(*reader, feedback, feedback);
         benchmark::DoNotOptimize(result);
         if (feedback.steps() != 200) {
             state.SkipWithError("the scan did not make its 200 progress steps");
@@ -150,7 +149,9 @@ void scanFromFile(benchmark::State& state)
     for (auto _ : state) {
         RuleFeedback feedback;
         // Opens (read-only, locked), reads through the 64 KB buffer, closes.
-        ScanResult result = korvane::runScan(s.file, feedback);
+        korvane::ScanOptions options;
+        options.exists = &feedback;
+        ScanResult result = korvane::runScan(s.file, feedback, options);
         if (!result) {
             state.SkipWithError(("cannot open " + s.file + ": " + result.openError).c_str());
             break;

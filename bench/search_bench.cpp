@@ -256,14 +256,16 @@ int run(const Options& options)
     // Matching takes what the walk built; time it a few times on one index.
     const FileIndex built = FileIndex::build({root});
     Series match{"matchMissing, " + std::to_string(missing.size()) + " missing paths", {}};
-    Series suggest{"suggestMappings over those matches", {}};
+    Series suggest{"decideMissing and suggestMappings over those matches", {}};
     std::size_t distinct = 0, found = 0, explained = 0;
     std::string best;
     for (int round = 0; round <= options.rounds; ++round) {
         std::vector<korvane::MissingMatch> matches;
         const Timing m = timeHere([&] { matches = korvane::matchMissing(built, missing); });
         std::vector<korvane::MappingSuggestion> mappings;
-        const Timing s = timeHere([&] { mappings = korvane::suggestMappings(built, matches); });
+        const Timing s = timeHere([&] {
+            mappings = korvane::suggestMappings(built, matches, korvane::decideMissing(built, matches));
+        });
         if (round == 0)
             continue;
         match.runs.push_back(m);

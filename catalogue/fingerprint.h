@@ -22,9 +22,6 @@ struct FileFacts {
     bool operator==(const FileFacts&) const = default;
 };
 
-// The first and the last this many bytes of a file are read.
-inline constexpr std::size_t kFingerprintPiece = 64 * 1024;
-
 // SHA-256 (the digest put-back records) over the size as 8 bytes, least
 // significant first, then the first 64 KiB of the content, then the last
 // 64 KiB; a file of 128 KiB or less is read whole, each byte once. Two
@@ -35,9 +32,9 @@ struct Fingerprinted {
     Digest fingerprint;
 };
 
-// The fingerprint of the file open as `fd`, of `size` bytes: nothing, with
-// errno set, when it cannot be read or proves shorter.
-std::optional<Digest> fingerprintOpenFile(int fd, std::uint64_t size);
+// The fingerprint of a file open as `fd` is fs/'s fingerprintOpenFile, the
+// one the search's decisions read: the catalogue and the search compare
+// the same digests.
 
 // The fingerprint of the regular file at `path`, opened without following a
 // final link and without blocking. Nothing, with errno set, for a link or

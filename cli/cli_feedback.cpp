@@ -11,7 +11,6 @@ namespace korvane {
 
 std::string escapeTraceText(std::string_view text)
 {
-    text = text.substr(0, text.find('\0'));
     static constexpr char hex[] = "0123456789abcdef";
     std::string out;
     out.reserve(text.size() + 2);
@@ -49,7 +48,7 @@ void TerminalProgress::step()
 
 void TerminalProgress::status(std::string_view text)
 {
-    status_.assign(text.substr(0, text.find('\0')));
+    status_.assign(text);
     entryPending_ = false;
     draw(false);
 }
@@ -129,7 +128,6 @@ void TerminalProgress::draw(bool force)
         return;
     if (entryPending_) {
         status_ = entryStatusText(label_, entry_, count_);
-        status_.resize(std::min(status_.size(), status_.find('\0')));
         entryPending_ = false;
     }
     constexpr int width = 40;
@@ -199,7 +197,6 @@ void CliFeedback::appendReport(std::string_view text)
 {
     if (!output_.out)
         return;
-    text = text.substr(0, text.find('\0'));
     if (output_.utf8 && !output_.trace)
         writeReport(resolver_.decoded(text));
     else
@@ -213,7 +210,6 @@ void CliFeedback::missingFile(std::string_view path)
         ScanFeedback::missingFile(path);
         return;
     }
-    path = path.substr(0, path.find('\0'));
     std::string line = quoteName(output_.utf8 ? resolver_.decoded(path) : std::string(path));
     line += kLineEnd;
     writeReport(line);
@@ -259,16 +255,15 @@ void CliFeedback::stepProgress()
         output_.progress->step();
 }
 
-bool CliFeedback::fileExists(std::string_view path)
+void CliFeedback::fileChecked(std::string_view path, bool found)
 {
-    const bool found = resolver_.exists(path);
     if (output_.progress)
         output_.progress->busy();
     if (!found)
         anyMissing_ = true;
     if (output_.trace)
         traceLine("check", path, found ? " found" : " missing");
-    return found;
+    ScanFeedback::fileChecked(path, found);
 }
 
 } // namespace korvane

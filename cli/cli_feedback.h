@@ -88,7 +88,7 @@ private:
 // the sink. A null `out` writes no report. With `quoteNames` (`out` is a
 // terminal) each missing path is written as quoteName shows it, so that no
 // name can move the cursor, talk to the terminal or end a line; headings and
-// line ends stay as they are. The existence test is the resolver's.
+// line ends stay as they are. `resolver` decodes the names for `utf8`.
 class CliFeedback final : public ScanFeedback {
 public:
     struct Output {
@@ -113,13 +113,12 @@ public:
     void resetProgress() override;
     void stepProgress() override;
     void missingFile(std::string_view path) override;
+    // Notes a file not found; the trace shows every test.
+    void fileChecked(std::string_view path, bool found) override;
 
     bool anyMissing() const { return anyMissing_; }
     // The report's lines of missing paths so far.
     std::size_t missingCount() const { return missingCount_; }
-
-protected:
-    bool fileExists(std::string_view path) override;
 
 private:
     void writeReport(std::string_view text);

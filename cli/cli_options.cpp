@@ -18,7 +18,8 @@ const char* const kUsage = N_(
     "       korvane-scan [--map ROOT=FOLDER]... [--codepage NAME] [--utf8] [--explain]\n"
     "                    [--search DIR]... [--candidates N] [--one-file-system]\n"
     "                    [--jobs N] [--json] FILE...\n"
-    "       korvane-scan --search DIR... --restore [--apply [--copy]] [options] FILE\n"
+    "       korvane-scan --search DIR... --restore [--apply [--copy]]\n"
+    "                    [--restore-root DIR]... [options] FILE\n"
     "       korvane-scan --undo JOURNAL\n"
     "       korvane-scan --catalogue DIR...\n"
     "       korvane-scan --forget DISK...\n"
@@ -40,6 +41,9 @@ const char* const kUsage = N_(
     "                       was looked for and why it was not found\n"
     "  --search DIR         after the report, look for the missing files in DIR and\n"
     "                       the folders below it (repeatable), and suggest mappings\n"
+    "  --prefer DIR         with --search, where different files of a missing file\n"
+    "                       are found and nothing tells them apart, take the one\n"
+    "                       below DIR (repeatable, the first that holds one wins)\n"
     "  --candidates N       show at most N places (1 or more; default 5) where each\n"
     "                       missing file was found, best first, and count the rest\n"
     "  --one-file-system    search only the file systems the DIRs are on: do not\n"
@@ -53,7 +57,12 @@ const char* const kUsage = N_(
     "  --restore            after --search, plan putting each missing file found\n"
     "                       back in the place its path names through the\n"
     "                       mappings, or say why it is left; changes nothing.\n"
-    "                       One project FILE only\n"
+    "                       A file goes back only below the folder of its\n"
+    "                       mapping (never made), through real folders, with no\n"
+    "                       hidden name. One project FILE only\n"
+    "  --restore-root DIR   with --restore, let names that are not Windows paths\n"
+    "                       go back below DIR (repeatable); without it, only\n"
+    "                       relative names go back, below the project's folder\n"
     "  --apply              with --restore, do it: make the missing folders, then\n"
     "                       hard-link each file (copy it across file systems),\n"
     "                       never replacing anything; record what was made in a\n"
@@ -62,9 +71,9 @@ const char* const kUsage = N_(
     "                       and exit with that scan's status\n"
     "  --copy               with --apply, copy every file rather than link it\n"
     "  --undo JOURNAL       remove what the --apply run of JOURNAL made, newest\n"
-    "                       first: files still as written, folders left empty;\n"
-    "                       anything else is left and named. Exits 0, or 1 when\n"
-    "                       something was left\n"
+    "                       first, only where it proves that run made it and\n"
+    "                       nobody changed it since; anything else is left and\n"
+    "                       named. Exits 0, or 1 when something was left\n"
     "  --catalogue          record or refresh the disk of each folder DIR in the\n"
     "                       catalogue $XDG_DATA_HOME/korvane/catalogue.sqlite\n"
     "                       (~/.local/share/korvane): the volume, and the size,\n"
@@ -127,6 +136,8 @@ enum OptionCode : int {
     kUndo,
     kCatalogue,
     kForget,
+    kRestoreRoot,
+    kPrefer,
 };
 
 const option kLongOptions[] = {
@@ -148,6 +159,8 @@ const option kLongOptions[] = {
     {"undo", required_argument, nullptr, kUndo},
     {"catalogue", no_argument, nullptr, kCatalogue},
     {"forget", required_argument, nullptr, kForget},
+    {"restore-root", required_argument, nullptr, kRestoreRoot},
+    {"prefer", required_argument, nullptr, kPrefer},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -191,14 +204,17 @@ const char* conflict(const CliOptions& o)
         return _("--explain cannot be combined with --json");
     if (o.candidatesGiven && o.searchFolders.empty())
         return _("--candidates needs --search");
+    if (!o.prefer.empty() && o.searchFolders.empty())
+        return _("--prefer chooses among what --search finds: give the folders to search");
     if (o.oneFileSystem && o.searchFolders.empty())
         return _("--one-file-system limits --search: give the folders to search");
     if (o.undo && (!o.files.empty() || o.restore || o.apply || o.copy || !o.searchFolders.empty() || o.json ||
+                   !o.restoreRoots.empty() || !o.prefer.empty() ||
                    o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage))
         return _("--undo JOURNAL is given alone");
     const bool scanning = o.trace || o.utf8 || o.explain || o.json || !o.searchFolders.empty() || o.restore ||
                           o.apply || o.copy || o.undo || !o.maps.empty() || o.codePage || o.candidatesGiven ||
-                          o.oneFileSystem;
+                          o.oneFileSystem || !o.restoreRoots.empty() || !o.prefer.empty();
     if (o.catalogue && (scanning || !o.forget.empty()))
         return _("--catalogue DIR... is given alone");
     if (o.catalogue && o.files.empty())
@@ -211,6 +227,8 @@ const char* conflict(const CliOptions& o)
         return _("--apply carries out the plan of --restore: give --restore");
     if (o.copy && !o.apply)
         return _("--copy says how --apply puts files back: give --apply");
+    if (!o.restoreRoots.empty() && !o.restore)
+        return _("--restore-root says where --restore may put files back: give --restore");
     if (o.restore && (o.files.size() != 1 || isFolder(o.files.front())))
         return _("--restore acts on one project: give one project file");
     return nullptr;
@@ -342,6 +360,16 @@ private:
             return true;
         case kForget:
             options_.forget.emplace_back(value);
+            return true;
+        case kPrefer:
+            if (!isFolder(value))
+                return usageError(formatted(_("--prefer %s: not a folder"), value), false);
+            options_.prefer.emplace_back(value);
+            return true;
+        case kRestoreRoot:
+            if (!isFolder(value))
+                return usageError(formatted(_("--restore-root %s: not a folder"), value), false);
+            options_.restoreRoots.emplace_back(value);
             return true;
         default: // kSearch
             if (!isFolder(value))

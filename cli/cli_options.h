@@ -41,6 +41,12 @@ struct CliOptions {
     bool restore = false;
     bool apply = false;
     bool copy = false;
+    // --restore-root: folders below which names that are not Windows paths
+    // may be put back (else only relative names, below the project's folder).
+    std::vector<std::string> restoreRoots;
+    // --prefer: folders whose files win where nothing else tells different
+    // files of a missing file apart, in the order given.
+    std::vector<std::string> prefer;
     std::optional<std::string> undo;
     // --catalogue: `files` are folders whose disks are catalogued; --forget:
     // disks removed from the catalogue. Each is given alone.

@@ -12,14 +12,12 @@
 #include "cli/project_run.h"
 #include "cli/restore_output.h"
 #include "cli/search_output.h"
-#include "restore/restore_apply.h"
-#include "paths/lookup_pool.h"
-#include "paths/run_setup.h"
+#include "cli/stop_signals.h"
+#include "run/run.h"
 #include "text/terminal_quote.h"
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -33,38 +31,6 @@
 namespace {
 
 using namespace korvane;
-
-// Set by the signals that stop a run; read by the scan and the search walk.
-// Atomic rather than volatile: the projects of a run read them on threads
-// of their own.
-std::atomic<bool> stopRequest{false};
-std::atomic<int> stopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-extern "C" void onStopSignal(int signal)
-{
-    stopSignal.store(signal);
-    stopRequest.store(true);
-}
-
-// SIGINT and SIGTERM stop the run at the next entry (a second one ends the
-// program at once); so does a write to a pipe whose reader is gone, which
-// then fails like any write that cannot be made. An interrupt ignored by
-// the caller stays ignored.
-void catchStopSignals()
-{
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = static_cast<int>(SA_RESTART | SA_RESETHAND);
-    for (const int signal : {SIGINT, SIGTERM}) {
-        struct sigaction old = {};
-        if (::sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
-            ::sigaction(signal, &action, nullptr);
-    }
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGPIPE, &action, nullptr);
-}
 
 // The search's threads each keep the folders above the one they read open:
 // the soft limit on open files is raised as far as the hard one allows.
@@ -86,46 +52,41 @@ int stopped(int signal)
     return 128 + signal;
 }
 
-// A stop asked for by SIGINT or SIGTERM, not by a reader of stdout that
-// went away or by a run of several projects that cannot write.
-bool interrupted()
-{
-    const int signal = stopSignal.load();
-    return stopRequest.load() && (signal == SIGINT || signal == SIGTERM);
-}
-
-void stopAll()
-{
-    stopRequest.store(true);
-}
-
 void warn(const std::string& text)
 {
     warnOn(stderr, text);
 }
 
-// The resolver of this run: the mappings of --map, the configuration file,
-// Wine and WSL, and the code page of --codepage, else of the file, else
-// auto. Nothing, after a message, when the code page cannot be had.
-std::optional<PathResolver> makeResolver(const CliOptions& options, MappingSources& sources)
+// The options of this run: the mappings of --map, the configuration file,
+// Wine and WSL, and the code page of --codepage, else of the file, else auto.
+RunOptions runOptions(const CliOptions& options)
 {
-    sources = MappingSources::fromEnvironment();
-    sources.explicitMappings = options.maps;
-    RunSetup setup = setUpRun(sources, options.codePage);
-    for (const SetupWarning& warning : setup.warnings)
+    RunOptions run;
+    run.sources = MappingSources::fromEnvironment();
+    run.sources.explicitMappings = options.maps;
+    run.codePage = options.codePage;
+    run.jobs = options.jobs;
+    return run;
+}
+
+// Says what the user should know of the run's settings; false, after a
+// message, when the code page cannot be had.
+bool saySetUp(const Run& run)
+{
+    for (const SetupWarning& warning : run.warnings())
         warn(warning.text);
-    switch (setup.error) {
+    switch (run.error()) {
     case SetupError::None:
         break;
     case SetupError::CodePage:
-        std::fprintf(stderr, "korvane-scan: --codepage %s: %s\n", quoteName(setup.codePage).c_str(),
-                     setup.errorText().c_str());
+        std::fprintf(stderr, "korvane-scan: --codepage %s: %s\n", quoteName(run.codePage()).c_str(),
+                     run.errorText().c_str());
         break;
     case SetupError::NoDecoder:
-        std::fprintf(stderr, _("korvane-scan: %s; choose a code page with --codepage\n"), setup.errorText().c_str());
+        std::fprintf(stderr, _("korvane-scan: %s; choose a code page with --codepage\n"), run.errorText().c_str());
         break;
     }
-    return std::move(setup.resolver);
+    return run.ready();
 }
 
 // How many projects are read at a time.
@@ -134,40 +95,34 @@ constexpr std::size_t kProjectThreads = 4;
 int cannotWrite(int error)
 {
     std::fprintf(stderr, _("korvane-scan: cannot write the report: %s\n"), std::strerror(error));
-    return interrupted() ? stopped(stopSignal.load()) : kCannotWrite;
+    return StopSignals::interrupted() ? stopped(StopSignals::signal()) : kCannotWrite;
 }
 
 // After files were put back: the project scanned again, as korvane-scan of
 // it alone without --search would, on a disk read afresh; its status is the
 // run's. As text under a heading of its own; as JSON a second document.
-int checkAgain(const RunSettings& settings, const PathResolver& runResolver, const ProjectStreams& streams)
+int checkAgain(Run& run, const CliOptions& options, const ProjectStreams& streams)
 {
-    CliOptions again = *settings.options;
+    CliOptions again = options;
     again.searchFolders.clear();
     again.restore = again.apply = again.copy = false;
     again.explain = false;
-    const std::unique_ptr<FolderReader> disk = makeRunFolderReader();
-    RunSettings fresh = settings;
-    fresh.options = &again;
-    fresh.pool = nullptr;
-    fresh.disk = disk.get();
     if (!again.json) {
         const std::string heading = std::string(kLineEnd) + "After putting back" + std::string(kLineEnd);
         std::fputs(heading.c_str(), streams.out);
     }
-    PathResolver resolver = projectResolver(fresh, runResolver);
-    const ProjectOutcome outcome = checkProject(fresh, again.files.front(), resolver, streams);
+    const ProjectOutcome outcome = checkProject(run, again, run.freshProject(again.files.front()), streams);
     if (outcome.writeFailed)
         return cannotWrite(outcome.writeError);
     if (outcome.stopped)
-        return stopped(stopSignal.load());
+        return stopped(StopSignals::signal());
     return outcome.status;
 }
 
 // korvane-scan --undo JOURNAL.
 int undo(const std::string& journal)
 {
-    const UndoResult result = undoRestore(journal);
+    const UndoResult result = Run::undo(journal);
     if (!result.read) {
         std::fprintf(stderr, "korvane-scan: --undo %s: %s\n", quoteName(journal).c_str(),
                      quoteName(result.error).c_str());
@@ -181,7 +136,7 @@ int undo(const std::string& journal)
 }
 
 // One project named as a file: everything as korvane-scan has always done.
-int checkOne(const RunSettings& settings, const PathResolver& runResolver)
+int checkOne(Run& run, const CliOptions& options)
 {
     static char outBuffer[1 << 16];
     std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
@@ -193,14 +148,13 @@ int checkOne(const RunSettings& settings, const PathResolver& runResolver)
     streams.progress = progress ? &*progress : nullptr;
     streams.quoteNames = ::isatty(STDOUT_FILENO) != 0;
     streams.sharedTerminal = progress && streams.quoteNames;
-    PathResolver resolver = projectResolver(settings, runResolver);
-    const ProjectOutcome outcome = checkProject(settings, settings.options->files.front(), resolver, streams);
+    const ProjectOutcome outcome = checkProject(run, options, run.project(options.files.front()), streams);
     if (outcome.writeFailed)
         return cannotWrite(outcome.writeError);
     if (outcome.stopped)
-        return stopped(stopSignal.load());
-    if (outcome.applied && !stopRequest.load())
-        return checkAgain(settings, runResolver, streams);
+        return stopped(StopSignals::signal());
+    if (outcome.applied && !run.stopRequested())
+        return checkAgain(run, options, streams);
     return outcome.status;
 }
 
@@ -216,46 +170,32 @@ int main(int argc, char** argv)
     if (options->undo)
         return undo(*options->undo);
     if (options->catalogue || !options->forget.empty()) {
-        catchStopSignals();
+        const std::stop_source stop;
+        const StopSignals signals(stop);
+        std::atomic<bool> stopRequest = false;
+        const std::stop_callback relay(stop.get_token(), [&] { stopRequest = true; });
         const int status =
             options->catalogue ? catalogueFolders(options->files, stopRequest) : forgetDisks(options->forget);
-        return interrupted() ? stopped(stopSignal.load()) : status;
+        return StopSignals::interrupted() ? stopped(StopSignals::signal()) : status;
     }
 
-    MappingSources sources;
-    const std::optional<PathResolver> resolver = makeResolver(*options, sources);
-    if (!resolver)
+    Run run(runOptions(*options));
+    if (!saySetUp(run))
         return kCannotOpenOrUsage;
-
-    // Files are looked up from their open folders; with lookups overlapped,
-    // one pool serves every project of the run.
-    const std::unique_ptr<FolderReader> disk = makeRunFolderReader();
-    std::optional<LookupPool> pool;
-    if (options->jobs > 1)
-        pool.emplace(*resolver, options->jobs, *disk);
-
-    catchStopSignals();
+    const StopSignals signals(run.stopSource());
     allowOpenFolders();
-    RunSettings settings;
-    settings.disk = disk.get();
-    settings.pool = pool ? &*pool : nullptr;
-    settings.options = &*options;
-    settings.sources = &sources;
-    settings.stop = &stopRequest;
-    settings.interrupted = &interrupted;
-    settings.stopAll = &stopAll;
     if (options->files.size() == 1) {
         struct stat st;
         if (::stat(options->files.front().c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-            return checkOne(settings, *resolver);
+            return checkOne(run, *options);
     }
 
     const ProjectList list = listProjects(options->files);
     const ManyOutcome outcome =
-        checkProjects(settings, *resolver, list, kProjectThreads, ::isatty(STDERR_FILENO) != 0);
+        checkProjects(run, *options, list, kProjectThreads, ::isatty(STDERR_FILENO) != 0);
     if (outcome.writeFailed)
         return cannotWrite(outcome.writeError);
-    if (outcome.stopped || interrupted())
-        return stopped(stopSignal.load());
+    if (outcome.stopped || StopSignals::interrupted())
+        return stopped(StopSignals::signal());
     return outcome.status;
 }

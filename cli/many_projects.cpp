@@ -1,11 +1,13 @@
 #include "cli/many_projects.h"
 
 #include "cli/messages.h"
+#include "cli/stop_signals.h"
+#include "cli/turn_output.h"
+#include "run/ordered_work.h"
 #include "text/terminal_quote.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,175 +15,11 @@
 #include <mutex>
 #include <optional>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace korvane {
 
-int combinedStatus(int a, int b)
-{
-    return std::max(a, b);
-}
-
-std::string projectHeading(const std::string& file, std::string_view lineEnd)
-{
-    std::string line = "==> " + quoteName(file) + " <==";
-    line += lineEnd;
-    return line;
-}
-
-void RunSummary::add(const std::string& file, const ProjectOutcome& outcome)
-{
-    projects_.emplace_back(file, outcome);
-}
-
 namespace {
-
-const char* wordOf(int status)
-{
-    switch (status) {
-    case kComplete: return "ok";
-    case kSomethingMissing: return "missing";
-    case kDamaged: return "damaged";
-    default: return "cannot-open";
-    }
-}
-
-} // namespace
-
-std::string RunSummary::render(const ProjectList& list, std::string_view lineEnd) const
-{
-    std::string out(lineEnd);
-    out += "Summary";
-    out += lineEnd;
-    std::size_t missing = 0;
-    std::size_t byStatus[4] = {};
-    for (const auto& [file, outcome] : projects_) {
-        out += wordOf(outcome.status);
-        out += ' ';
-        out += outcome.opened ? std::to_string(outcome.missing) : "-";
-        out += "  ";
-        out += quoteName(file);
-        out += lineEnd;
-        missing += outcome.missing;
-        ++byStatus[std::clamp(outcome.status, 0, 3)];
-    }
-    for (const FolderProblem& problem : list.problems) {
-        out += "cannot-read -  " + quoteName(problem.path);
-        out += lineEnd;
-    }
-    for (const std::string& folder : list.emptyFolders) {
-        out += "no-projects -  " + quoteName(folder);
-        out += lineEnd;
-    }
-    out += "total " + std::to_string(missing) + "  " + std::to_string(projects_.size()) +
-           (projects_.size() == 1 ? " project" : " projects");
-    const char* separator = ": ";
-    for (const int status : {kComplete, kSomethingMissing, kDamaged, kCannotOpenOrUsage}) {
-        if (byStatus[status] == 0)
-            continue;
-        out += separator + std::to_string(byStatus[status]) + " " + wordOf(status);
-        separator = ", ";
-    }
-    if (!list.problems.empty())
-        out += separator + std::to_string(list.problems.size()) + " cannot-read";
-    out += lineEnd;
-    return out;
-}
-
-namespace {
-
-// Writes all of `text` to `fd`; 0, or the system's error number.
-int writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t wrote = ::write(fd, data, size);
-        if (wrote < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += wrote;
-        size -= static_cast<std::size_t>(wrote);
-    }
-    return 0;
-}
-
-int writeAll(int fd, std::string_view text)
-{
-    return writeAll(fd, text.data(), text.size());
-}
-
-// The stdout of one project: kept in an anonymous temporary file until the
-// project's turn comes, then written out and from then on let through.
-class TurnOutput {
-public:
-    explicit TurnOutput(int fd) : fd_(fd) {}
-    ~TurnOutput()
-    {
-        if (kept_)
-            std::fclose(kept_);
-    }
-    TurnOutput(const TurnOutput&) = delete;
-    TurnOutput& operator=(const TurnOutput&) = delete;
-
-    // The stream the project writes to; null, with errno, when it cannot be had.
-    std::FILE* open()
-    {
-        const cookie_io_functions_t functions = {nullptr, &TurnOutput::onWrite, nullptr, nullptr};
-        std::FILE* file = ::fopencookie(this, "w", functions);
-        if (file)
-            std::setvbuf(file, nullptr, _IOFBF, 1 << 16);
-        return file;
-    }
-
-    // Writes out what was kept, then lets every write through; 0, or the
-    // system's error number.
-    int takeTurn()
-    {
-        const std::lock_guard lock(mutex_);
-        direct_ = true;
-        if (!kept_)
-            return 0;
-        std::FILE* kept = std::exchange(kept_, nullptr);
-        int error = std::fflush(kept) == 0 && std::fseek(kept, 0, SEEK_SET) == 0 ? 0 : errno;
-        char buffer[1 << 16];
-        while (error == 0) {
-            const std::size_t got = std::fread(buffer, 1, sizeof buffer, kept);
-            if (got == 0) {
-                error = std::ferror(kept) ? EIO : 0;
-                break;
-            }
-            error = writeAll(fd_, buffer, got);
-        }
-        std::fclose(kept);
-        return error;
-    }
-
-private:
-    static ssize_t onWrite(void* cookie, const char* data, std::size_t size)
-    {
-        auto& self = *static_cast<TurnOutput*>(cookie);
-        const std::lock_guard lock(self.mutex_);
-        if (self.direct_) {
-            if (const int error = writeAll(self.fd_, data, size); error != 0) {
-                errno = error;
-                return -1;
-            }
-            return static_cast<ssize_t>(size);
-        }
-        if (!self.kept_ && !(self.kept_ = std::tmpfile()))
-            return -1;
-        if (std::fwrite(data, 1, size, self.kept_) != size)
-            return -1;
-        return static_cast<ssize_t>(size);
-    }
-
-    std::mutex mutex_;
-    int fd_;
-    bool direct_ = false;
-    std::FILE* kept_ = nullptr;
-};
 
 // One project of the run.
 struct Slot {
@@ -189,7 +27,6 @@ struct Slot {
     std::optional<TerminalProgress> progress;
     std::string errText;
     ProjectOutcome outcome;
-    bool done = false; // under Runner::mutex_
 };
 
 // Whether stdout and stderr are one file, so that what goes to stderr is
@@ -202,10 +39,9 @@ bool sameFile(int a, int b)
 
 class Runner {
 public:
-    Runner(const RunSettings& settings, const PathResolver& runResolver, const ProjectList& list, bool progress)
-        : settings_(settings), runResolver_(runResolver), list_(list)
+    Runner(Run& run, const CliOptions& options, const ProjectList& list, bool progress)
+        : run_(run), options_(options), list_(list)
     {
-        const CliOptions& options = *settings.options;
         lineEnd_ = options.trace ? "\n" : kLineEnd;
         streams_.quoteNames = ::isatty(STDOUT_FILENO) != 0;
         streams_.sharedTerminal = progress && streams_.quoteNames;
@@ -220,46 +56,21 @@ public:
         }
     }
 
-    ManyOutcome run(std::size_t threads)
+    ManyOutcome check(std::size_t threads)
     {
         // A project starts only when few enough are ahead of the one being
         // written: each kept one holds a temporary file.
-        window_ = 4 * threads;
-        std::vector<std::thread> workers;
-        for (std::size_t k = 0; k < threads; ++k)
-            workers.emplace_back([this] { work(); });
-        ManyOutcome outcome = writeInTurn();
-        {
-            const std::lock_guard lock(mutex_);
-            finished_ = true;
-        }
-        changed_.notify_all();
-        for (std::thread& worker : workers)
-            worker.join();
-        return outcome;
-    }
-
-private:
-    void work()
-    {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [&] { return finished_ || next_ >= slots_.size() || next_ < turn_ + window_; });
-            if (finished_ || next_ >= slots_.size())
-                return;
-            const std::size_t k = next_++;
+        OrderedWork work(slots_.size(), threads, 4 * threads, [this](std::size_t k) {
             Slot& slot = *slots_[k];
-            lock.unlock();
-            if (!settings_.stop->load())
+            if (!run_.stopRequested())
                 check(list_.files[k], slot);
             else
                 slot.outcome.stopped = true;
-            lock.lock();
-            slot.done = true;
-            changed_.notify_all();
-        }
+        });
+        return writeInTurn(work);
     }
 
+private:
     void check(const std::string& file, Slot& slot)
     {
         std::FILE* out = slot.out.open();
@@ -275,8 +86,7 @@ private:
         streams.out = out;
         streams.err = err ? err : stderr;
         streams.progress = slot.progress ? &*slot.progress : nullptr;
-        PathResolver resolver = projectResolver(settings_, runResolver_);
-        slot.outcome = checkProject(settings_, file, resolver, streams);
+        slot.outcome = checkProject(run_, options_, run_.project(file), streams);
         if (std::fclose(out) != 0 && !slot.outcome.writeFailed) {
             slot.outcome.writeFailed = true;
             slot.outcome.writeError = errno;
@@ -293,7 +103,7 @@ private:
         return std::to_string(done) + "/" + std::to_string(slots_.size()) + " projects  ";
     }
 
-    ManyOutcome writeInTurn()
+    ManyOutcome writeInTurn(OrderedWork& work)
     {
         ManyOutcome outcome;
         for (const FolderProblem& problem : list_.problems)
@@ -303,7 +113,7 @@ private:
             warnOn(stderr, formatted(_("no project (*.dvc) below %s"), quoteName(folder).c_str()));
         if (!list_.problems.empty() || !list_.emptyFolders.empty())
             outcome.status = kCannotOpenOrUsage;
-        const bool json = settings_.options->json;
+        const bool json = options_.json;
         RunSummary summary;
         for (std::size_t k = 0; k < slots_.size(); ++k) {
             Slot& slot = *slots_[k];
@@ -315,15 +125,12 @@ private:
                 return failed(outcome, error);
             if (progress_)
                 line_.handOver(stderr, &*slot.progress, progressPrefix(k));
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return slot.done; });
-            }
+            work.waitFor(k);
             if (progress_)
                 line_.handOver(stderr, nullptr, {});
             if (slot.outcome.writeFailed)
                 return failed(outcome, slot.outcome.writeError);
-            if (settings_.interrupted() || slot.outcome.stopped) {
+            if (StopSignals::interrupted() || slot.outcome.stopped) {
                 outcome.stopped = true;
                 return outcome;
             }
@@ -335,12 +142,8 @@ private:
             }
             outcome.status = combinedStatus(outcome.status, slot.outcome.status);
             summary.add(file, slot.outcome);
-            {
-                const std::lock_guard lock(mutex_);
-                slots_[k].reset();
-                ++turn_;
-            }
-            changed_.notify_all();
+            slots_[k].reset();
+            work.advance();
         }
         if (!json) {
             if (const int error = writeAll(STDOUT_FILENO, summary.render(list_, lineEnd_)); error != 0)
@@ -354,12 +157,12 @@ private:
     {
         outcome.writeFailed = true;
         outcome.writeError = error;
-        settings_.stopAll();
+        run_.requestStop();
         return outcome;
     }
 
-    const RunSettings& settings_;
-    const PathResolver& runResolver_;
+    Run& run_;
+    const CliOptions& options_;
     const ProjectList& list_;
     ProjectStreams streams_;
     std::string_view lineEnd_;
@@ -367,21 +170,15 @@ private:
     bool errHeadings_ = false;
     ProgressLine line_;
     std::vector<std::unique_ptr<Slot>> slots_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::size_t next_ = 0;
-    std::size_t turn_ = 0;
-    std::size_t window_ = 4;
-    bool finished_ = false;
 };
 
 } // namespace
 
-ManyOutcome checkProjects(const RunSettings& settings, const PathResolver& runResolver, const ProjectList& list,
-                          std::size_t threads, bool progress)
+ManyOutcome checkProjects(Run& run, const CliOptions& options, const ProjectList& list, std::size_t threads,
+                          bool progress)
 {
-    Runner runner(settings, runResolver, list, progress);
-    return runner.run(std::max<std::size_t>(1, std::min(threads, list.files.size())));
+    Runner runner(run, options, list, progress);
+    return runner.check(std::max<std::size_t>(1, std::min(threads, list.files.size())));
 }
 
 } // namespace korvane

@@ -1,18 +1,17 @@
 #include "cli/project_run.h"
 
 #include "cli/cli_output.h"
+#include "cli/json_document.h"
 #include "cli/messages.h"
 #include "cli/restore_output.h"
 #include "cli/search_output.h"
-#include "restore/restore_apply.h"
-#include "restore/restore_plan.h"
-#include "report/missing_collector.h"
-#include "search/missing_search.h"
+#include "cli/stop_signals.h"
 #include "text/terminal_quote.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <sys/stat.h>
 #include <vector>
@@ -22,21 +21,6 @@ namespace korvane {
 void warnOn(std::FILE* err, const std::string& text)
 {
     std::fprintf(err, _("korvane-scan: warning: %s\n"), quoteName(text).c_str());
-}
-
-PathResolver projectResolver(const RunSettings& settings, const PathResolver& runResolver)
-{
-    return runResolver.sibling(settings.pool   ? settings.pool->reader()
-                               : settings.disk ? *settings.disk
-                                               : systemFolderReader());
-}
-
-ScanOptions projectScanOptions(const RunSettings& settings)
-{
-    ScanOptions scanOptions;
-    scanOptions.stop = settings.stop;
-    scanOptions.lookAhead = settings.pool;
-    return scanOptions;
 }
 
 namespace {
@@ -58,37 +42,49 @@ void warnAboutProblems(std::FILE* err, const FileIndex& index)
         warnOn(err, formatted(_("search: %zu more folders could not be read"), problems.size() - kShown));
 }
 
-SearchResults search(const RunSettings& settings, const PathResolver& resolver,
-                     const std::vector<MissingFile>& missing, const ProjectStreams& streams)
+SearchResults search(Run& run, const CliOptions& options, const ProjectScan& project, const ProjectStreams& streams)
 {
-    const CliOptions& options = *settings.options;
     TerminalProgress* progress = streams.progress;
-    SearchOptions searchOptions;
-    searchOptions.match.maxCandidates = std::max(searchOptions.match.maxCandidates, options.candidates);
-    searchOptions.match.checkedCandidates = options.candidates;
-    searchOptions.suggest.inUse = resolver.drives().all();
-    searchOptions.index.oneFileSystem = options.oneFileSystem;
-    searchOptions.index.jobs = options.jobs;
-    searchOptions.index.stop = settings.stop;
+    SearchRequest request;
+    request.folders = options.searchFolders;
+    request.oneFileSystem = options.oneFileSystem;
+    request.match.maxCandidates = std::max(request.match.maxCandidates, options.candidates);
+    request.match.checkedCandidates = options.candidates;
+    // As the index spells its paths: absolute, links not resolved.
+    for (const std::string& folder : options.prefer) {
+        std::string path = std::filesystem::absolute(folder).lexically_normal().string();
+        while (path.size() > 1 && path.back() == '/')
+            path.pop_back();
+        request.decide.prefer.push_back(std::move(path));
+    }
     if (progress) {
-        searchOptions.index.progress = [progress](const WalkProgress& where) {
-            progress->text(searchProgressText(where));
-        };
+        request.progress = [progress](const WalkProgress& where) { progress->text(searchProgressText(where)); };
         // Matching and suggesting take a while on large runs: the walk's last
         // line must not stand for them.
-        searchOptions.step = [progress](const SearchStep& step) { progress->text(searchStepText(step), true); };
+        request.step = [progress](const SearchStep& step) { progress->text(searchStepText(step), true); };
     }
-    SearchResults results = searchMissing(options.searchFolders, missing, searchOptions);
+    SearchResults results = run.search(project, request);
     if (progress)
         progress->finish();
     warnAboutProblems(streams.err, results.index());
     return results;
 }
 
-std::uint64_t fileSize(const std::string& path)
+// What the user should know once the report is out: the drives and shares
+// without a mapping, names only the other code page found, and damage.
+void warnAfterScan(const Run& run, ProjectScan& project, std::FILE* err)
 {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    if (!project.unmappedRoots().empty()) {
+        std::string howToMap = "--map ROOT=FOLDER";
+        if (!run.sources().configFile.empty())
+            howToMap =
+                formatted(_("--map ROOT=FOLDER or in %s"), quoteName(run.sources().configFile.string()).c_str());
+        warnOn(err, unmappedRootsNote(project.unmappedRoots(), UnmappedNote::Warning, howToMap));
+    }
+    if (const std::string note = project.otherCodePageNote(); !note.empty())
+        warnOn(err, note);
+    if (project.result().damaged)
+        warnOn(err, describeDamage(project.result()));
 }
 
 int statusOf(const ScanResult& result, const CliFeedback& feedback)
@@ -100,44 +96,52 @@ int statusOf(const ScanResult& result, const CliFeedback& feedback)
 
 // Puts back what the plan puts back, the progress on the terminal, and says
 // on `err` which journal it wrote.
-ApplyResult applyPlan(const RunSettings& settings, const RestorePlan& plan, const ProjectStreams& streams)
+ApplyResult applyPlan(Run& run, const CliOptions& options, const RestorePlan& plan, const ProjectStreams& streams)
 {
-    ApplyOptions applyOptions;
-    applyOptions.forceCopy = settings.options->copy;
-    applyOptions.stop = settings.stop;
+    ApplyRequest request;
+    request.forceCopy = options.copy;
     TerminalProgress* progress = streams.progress;
     if (progress) {
-        applyOptions.progress = [progress](const ApplyProgress& where) {
+        request.progress = [progress](const ApplyProgress& where) {
             progress->text("Putting back: " + std::to_string(where.done) + " of " + std::to_string(where.total) +
                            " files, " + std::to_string(where.bytesCopied) + " bytes copied");
         };
     }
-    ApplyResult applied = applyRestorePlan(plan, applyOptions);
+    ApplyResult applied = run.apply(plan, request);
     if (progress)
         progress->finish();
     if (!applied.journal.empty())
         std::fprintf(streams.err, _("korvane-scan: journal of what was put back: %s (undo with --undo)\n"),
                      quoteName(applied.journal).c_str());
+    if (!applied.journal.empty() && applied.journalError != 0)
+        std::fprintf(streams.err,
+                     _("korvane-scan: the journal could not be written on (%s): the run stopped there; what it put "
+                       "back is in the journal\n"),
+                     std::strerror(applied.journalError));
     else if (applied.journalError != 0)
         std::fprintf(streams.err, _("korvane-scan: nothing was put back: cannot write a journal in %s: %s\n"),
-                     quoteName(applyOptions.journalFolder).c_str(), std::strerror(applied.journalError));
+                     quoteName(request.journalFolder).c_str(), std::strerror(applied.journalError));
     return applied;
 }
 
 // What the search found, and with --restore the plan and what applying it
 // did; true when --apply was carried out.
-bool writeSearchResults(const RunSettings& settings, const std::string& file, const ScanResult& scan,
-                        const MissingCollector& collector, const SearchResults& results, PathResolver& resolver,
+bool writeSearchResults(Run& run, const CliOptions& options, ProjectScan& project, const SearchResults& results,
                         const ProjectStreams& streams, int status)
 {
-    const CliOptions& options = *settings.options;
     TextOptions text;
     text.decodedPaths = options.utf8;
     text.maxCandidates = options.candidates;
     std::optional<RestorePlan> plan;
     std::optional<ApplyResult> applied;
     if (options.restore)
-        plan = makeRestorePlan(results, resolver);
+    {
+        // What --restore may write below besides the mappings' folders: the
+        // folders named with --restore-root, else the project's own folder.
+        PlanOptions planOptions;
+        planOptions.roots = options.restoreRoots;
+        plan = run.plan(results, project, planOptions);
+    }
     if (!options.json) {
         write(streams.out, kLineEnd);
         write(streams.out, renderFoundElsewhere(results, text));
@@ -150,13 +154,15 @@ bool writeSearchResults(const RunSettings& settings, const std::string& file, co
     }
     if (plan && options.apply) {
         std::fflush(streams.out);
-        applied = applyPlan(settings, *plan, streams);
+        applied = applyPlan(run, options, *plan, streams);
         if (!options.json)
             write(streams.out, renderRestoreOutcome(*plan, *applied, text));
     }
     if (options.json) {
         const RestoreFacts restore{plan ? &*plan : nullptr, applied ? &*applied : nullptr};
-        write(streams.out, renderJson({file, fileSize(file), scan}, collector, results, text.maxCandidates,
+        const std::string& file = project.file();
+        write(streams.out, renderJson({file, project.result().fileSize, project.result()}, project.report(), results,
+                                      text.maxCandidates,
                                       streams.jsonStatus ? std::optional<int>(status) : std::nullopt,
                                       plan ? &restore : nullptr));
     }
@@ -165,11 +171,8 @@ bool writeSearchResults(const RunSettings& settings, const std::string& file, co
 
 } // namespace
 
-ProjectOutcome checkProject(const RunSettings& settings, const std::string& file, PathResolver& resolver,
-                            const ProjectStreams& streams)
+ProjectOutcome checkProject(Run& run, const CliOptions& options, ProjectScan project, const ProjectStreams& streams)
 {
-    const CliOptions& options = *settings.options;
-    const std::atomic<bool>& stop = *settings.stop;
     ProjectOutcome outcome;
     CliFeedback::Output output;
     output.out = options.json ? nullptr : streams.out;
@@ -178,13 +181,10 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
     output.quoteNames = streams.quoteNames;
     output.progress = streams.progress;
     output.sharedTerminal = streams.sharedTerminal;
-    CliFeedback feedback(output, resolver);
+    CliFeedback feedback(output, project.resolver());
     // The report kept as data, for the parts that follow it.
     const bool searching = !options.searchFolders.empty() || options.json;
-    MissingCollector collector(feedback);
-    ScanFeedback& sink = options.explain || searching ? static_cast<ScanFeedback&>(collector) : feedback;
-
-    const ScanResult result = runScan(file, sink, projectScanOptions(settings));
+    const ScanResult& result = run.scan(project, feedback, options.explain || searching);
     if (streams.progress)
         streams.progress->finish();
     if (!result) {
@@ -192,7 +192,7 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
         outcome.status = kCannotOpenOrUsage;
         outcome.openError = result.openError;
         if (options.json && streams.jsonStatus)
-            write(streams.out, renderUnopenedJson(file, result.openError));
+            write(streams.out, renderUnopenedJson(project.file(), result.openError));
         if (std::fflush(streams.out) != 0 || std::ferror(streams.out)) {
             outcome.writeFailed = true;
             outcome.writeError = errno;
@@ -203,23 +203,19 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
     const int status = statusOf(result, feedback);
 
     // After a stop only what is complete is written: the report up to its last whole line.
-    if ((options.explain || searching) && !stop.load()) {
-        std::vector<MissingFile> missing =
-            missingFiles(collector.distinctStored(), [&](std::string_view stored) { return resolver.decoded(stored); });
-        for (MissingFile& missingFile : missing)
-            missingFile.codePage = resolver.codePageOf(missingFile.stored);
+    if ((options.explain || searching) && !run.stopRequested()) {
         if (options.explain) {
             write(streams.out, kLineEnd);
-            write(streams.out, renderExplanations(resolver, missing, options.utf8, kLineEnd));
+            write(streams.out,
+                  renderExplanations(project.resolver(), project.missingFiles(), options.utf8, kLineEnd));
         }
         if (searching) {
             if (streams.sharedTerminal)
                 std::fflush(streams.out);
-            const SearchResults results = search(settings, resolver, missing, streams);
+            const SearchResults results = search(run, options, project, streams);
             // A search cut short by a stop is not written.
-            if (!stop.load())
-                outcome.applied =
-                    writeSearchResults(settings, file, result, collector, results, resolver, streams, status);
+            if (!run.stopRequested())
+                outcome.applied = writeSearchResults(run, options, project, results, streams, status);
         }
     }
     outcome.missing = feedback.missingCount();
@@ -228,21 +224,11 @@ ProjectOutcome checkProject(const RunSettings& settings, const std::string& file
         outcome.writeError = errno;
         return outcome;
     }
-    if (settings.interrupted()) {
+    if (StopSignals::interrupted()) {
         outcome.stopped = true;
         return outcome;
     }
-    if (!resolver.unmappedRoots().empty()) {
-        std::string howToMap = "--map ROOT=FOLDER";
-        if (!settings.sources->configFile.empty())
-            howToMap = formatted(_("--map ROOT=FOLDER or in %s"),
-                                 quoteName(settings.sources->configFile.string()).c_str());
-        warnOn(streams.err, unmappedRootsNote(resolver.unmappedRoots(), UnmappedNote::Warning, howToMap));
-    }
-    if (const std::string note = otherCodePageNote(resolver); !note.empty())
-        warnOn(streams.err, note);
-    if (result.damaged)
-        warnOn(streams.err, describeDamage(result));
+    warnAfterScan(run, project, streams.err);
     outcome.status = status;
     return outcome;
 }

@@ -2,12 +2,8 @@
 
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
-#include "paths/lookup_pool.h"
-#include "paths/mapping_sources.h"
-#include "paths/path_resolver.h"
-#include "scanner/scan.h"
+#include "run/run.h"
 
-#include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -25,31 +21,6 @@ struct ProjectStreams {
     bool jsonStatus = false;
 };
 
-// What the settings of a run give each of its projects.
-struct RunSettings {
-    const CliOptions* options = nullptr;
-    const MappingSources* sources = nullptr;
-    const std::atomic<bool>* stop = nullptr;
-    // Where the existence tests of every project are looked up ahead of
-    // their scans, through one shared cache; null: each in its turn.
-    LookupPool* pool = nullptr;
-    // How the run reads the disk when there is no pool (makeRunFolderReader).
-    FolderReader* disk = nullptr;
-    // Whether a stop was asked for by a signal rather than by a reader of
-    // stdout that went away.
-    bool (*interrupted)() = nullptr;
-    // Asks every project to stop, as a signal does (but is not one).
-    void (*stopAll)() = nullptr;
-};
-
-// The one place where a project's resolver is made: the mappings and code
-// page of the run's resolver, with a run of its own, reading through the
-// pool's cache when there is a pool.
-PathResolver projectResolver(const RunSettings& settings, const PathResolver& runResolver);
-
-// The one place where a project's scan options are made.
-ScanOptions projectScanOptions(const RunSettings& settings);
-
 // How the run of one project ended.
 struct ProjectOutcome {
     int status = kComplete; // what korvane-scan of this project alone exits with, but for stops
@@ -62,12 +33,11 @@ struct ProjectOutcome {
     bool applied = false; // --apply put files back (or tried to): the project is to be scanned again
 };
 
-// Checks the project `file` as korvane-scan of it alone does: the report and
-// the parts that follow it on `streams.out`, the warnings on `streams.err`.
-// `out` is flushed at the end. After a failed write or a stop nothing more
-// is written; the caller says so.
-ProjectOutcome checkProject(const RunSettings& settings, const std::string& file, PathResolver& resolver,
-                            const ProjectStreams& streams);
+// Checks `project` of `run` as korvane-scan of it alone does, as `options`
+// ask: the report and the parts that follow it on `streams.out`, the
+// warnings on `streams.err`. `out` is flushed at the end. After a failed
+// write or a stop nothing more is written; the caller says so.
+ProjectOutcome checkProject(Run& run, const CliOptions& options, ProjectScan project, const ProjectStreams& streams);
 
 // A warning on `err`, its text quoted whole when it still holds a control
 // byte, so that nothing can talk to a terminal or forge a line.

@@ -1,5 +1,9 @@
 #include "cli/restore_output.h"
 
+#include "cli/readable_name.h"
+
+#include <ctime>
+
 #include "text/terminal_quote.h"
 
 namespace korvane {
@@ -11,12 +15,22 @@ std::string plural(std::size_t n, std::string_view one, std::string_view many)
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
 
-std::string_view shown(const RestoreStep& step, const TextOptions& options)
+std::string_view shown(const RestoreStep& step, const TextOptions&)
 {
-    return options.decodedPaths ? std::string_view(step.decoded) : std::string_view(step.stored);
+    return readableName(step.stored, step.decoded);
 }
 
 } // namespace
+
+std::string timeText(std::int64_t nanoseconds)
+{
+    const std::time_t seconds = static_cast<std::time_t>(nanoseconds / 1000000000);
+    std::tm utc{};
+    ::gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
+    return text;
+}
 
 std::string_view outcomeName(StepOutcome outcome)
 {
@@ -54,6 +68,20 @@ std::string_view leftReasonName(LeftReason reason)
         return "not-searched";
     case LeftReason::AlreadyThere:
         return "already-there";
+    case LeftReason::OutsideRoot:
+        return "outside-root";
+    case LeftReason::HiddenName:
+        return "hidden-name";
+    case LeftReason::NotMounted:
+        return "not-mounted";
+    case LeftReason::LinkInPath:
+        return "link-in-path";
+    case LeftReason::NotAFolder:
+        return "not-a-folder";
+    case LeftReason::SamePlace:
+        return "same-place";
+    case LeftReason::OtherShoot:
+        return "other-shoot";
     }
     return {};
 }
@@ -68,10 +96,21 @@ std::string renderRestorePlan(const RestorePlan& plan, const TextOptions& option
         out += end;
         if (step.putBack) {
             out += "    from " + quoteName(step.source);
+            if (step.identicalCopies > 1)
+                out += " (one of " + std::to_string(step.identicalCopies) + " identical copies)";
             out += end;
             out += "    to " + quoteName(step.destination);
         } else {
             out += "    left: " + describeLeft(step);
+            if (step.reason == LeftReason::OutsideRoot)
+                out += " (--restore-root names one)";
+            if (!step.choices.empty())
+                out += "; nothing tells them apart: --prefer FOLDER chooses";
+            for (const Choice& choice : step.choices) {
+                out += end;
+                out += "        " + quoteName(choice.path) + " (" + std::to_string(choice.size) + " bytes, modified " +
+                       timeText(choice.mtime) + ")";
+            }
         }
         out += end;
     }
@@ -98,8 +137,10 @@ std::string renderRestoreOutcome(const RestorePlan& plan, const ApplyResult& app
         out += end;
         if (result.outcome == StepOutcome::Appeared)
             out += "    left: " + quoteName(step.destination) + " appeared meanwhile; nothing was replaced";
-        else if (result.outcome == StepOutcome::Stopped)
+        else if (result.outcome == StepOutcome::Stopped && result.error.empty())
             out += "    left: stopped before it was put back";
+        else if (result.outcome == StepOutcome::Stopped)
+            out += "    left: stopped before it was put back: " + result.error;
         else
             out += "    failed: " + result.error;
         out += end;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/search_output.h"
+#include "cli/text_options.h"
 #include "restore/restore_apply.h"
 #include "restore/restore_plan.h"
 
@@ -18,6 +18,9 @@ std::string renderRestorePlan(const RestorePlan& plan, const TextOptions& option
 // what became of it, then how many files were put back and how many bytes
 // were copied.
 std::string renderRestoreOutcome(const RestorePlan& plan, const ApplyResult& applied, const TextOptions& options);
+
+// A modification time as "2024-06-15 14:03:22 UTC".
+std::string timeText(std::int64_t nanoseconds);
 
 // "linked", "copied", "appeared", ...: the words of the JSON document.
 std::string_view outcomeName(StepOutcome outcome);

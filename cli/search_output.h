@@ -1,28 +1,12 @@
 #pragma once
 
-#include "report/missing_collector.h"
-#include "report/scan_feedback.h"
-#include "scanner/scan.h"
-#include "restore/restore_apply.h"
-#include "restore/restore_plan.h"
+#include "cli/text_options.h"
+#include "search/mapping_suggestion.h"
 #include "search/missing_search.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace korvane {
-
-struct TextOptions {
-    std::string_view lineEnd = kLineEnd; // the report's
-    // Missing paths as their decoded text instead of the stored bytes.
-    bool decodedPaths = false;
-    // Candidates shown for each missing file; the rest are counted.
-    std::size_t maxCandidates = 5;
-};
 
 // "Found elsewhere": each missing file that was found, as the report lists
 // it, and under it its candidates, best first, indented; then how many of
@@ -37,69 +21,13 @@ std::string renderFoundElsewhere(const SearchResults& results, const TextOptions
 // line, which could not be shown as it would be written.
 std::string renderSuggestedMappings(const SearchResults& results, const TextOptions& options = {});
 
-// What the JSON document says about the project itself.
-struct ProjectFacts {
-    std::string file;       // the path given
-    std::uint64_t size = 0; // in bytes
-    ScanResult scan;
-};
+// Whether a mapping can be shown as it is: as a --map argument quoted only
+// as the shell needs, and as a line of the configuration file, which can
+// hold no line break and is shown raw.
+bool mappingShownPlainly(const MappingSuggestion& mapping);
 
-// What --restore planned and, after --apply, did.
-struct RestoreFacts {
-    const RestorePlan* plan = nullptr;
-    const ApplyResult* applied = nullptr; // null: only planned
-};
-
-// The whole run as one JSON document, bounded by the distinct missing paths
-// and `maxCandidates`, however often each path is referred to:
-//
-//   format           2 (1 listed every reference with its candidates); a
-//                    field may be added, none is removed or changed
-//   generator        "korvane VERSION"
-//   project          file, version (of the layout), size (bytes), damaged,
-//                    damage: null, or section, entry, count, read_error
-//                    (text or null) and message
-//   sections[]       name, references (entries that name a missing file)
-//   missing[]        each distinct missing path once, in the order the
-//                    report first lists it: stored (escaped by
-//                    escapeStoredBytes), decoded, sections[] (the names of
-//                    the sections that refer to it, in report order),
-//                    references (how many entries), searched, not_searched
-//                    (the reason, or null), candidates[] (at most
-//                    maxCandidates, best first: path, path_bytes when the
-//                    path is not valid UTF-8, match: "same-name" or
-//                    "other-extension", shared_folders), more_candidates
-//   search           folders (the roots, absolute), folders_read, files,
-//                    problems[] (path, error)
-//   mappings[]       root, prefix, whole_root, folder, explains, of (missing
-//                    files on the root), files[] (the decoded paths it
-//                    explains), argument (for korvane-scan), config_line
-//                    (null when a name in the mapping needs quoting)
-//   status           in a run of several projects only: the status a run
-//                    of this project alone would exit with (0, 1 or 3)
-//   restore          with --restore only: applied (bool), journal (path or
-//                    null), put_back (files the plan puts back), steps[]
-//                    (one a missing file searched for: stored, decoded,
-//                    action "put-back" or "left", reason (null, or
-//                    not-found, other-extension, different-files,
-//                    no-mapping, not-writable, not-searched, already-there),
-//                    reason_text, source, destination (null when none),
-//                    sizes[] (different-files: one a different file), and
-//                    after --apply outcome (left, linked, copied, appeared,
-//                    failed, stopped) and error (null or why)); after
-//                    --apply also linked, copied, bytes_copied
-std::string renderJson(const ProjectFacts& project, const MissingCollector& report, const SearchResults& results,
-                       std::size_t maxCandidates = 5, std::optional<int> status = std::nullopt,
-                       const RestoreFacts* restore = nullptr);
-
-// The document of a project that could not be opened, in a run of several:
-// format, generator, project (file, and error: why it could not be opened)
-// and status (2).
-std::string renderUnopenedJson(std::string_view file, std::string_view error);
-
-// Stored bytes as printable ASCII that says exactly what they were: bytes
-// from 0x20 to 0x7E as they are, except `%`, and every other byte as `%`
-// and two upper-case hex digits ("Caf%E9.avi" for Windows-1252 "Café.avi").
-std::string escapeStoredBytes(std::string_view stored);
+// The --map argument of `mapping`, in the $'...' form when a name in it
+// needs quoting; either way it can be pasted into a shell.
+std::string mappingArgument(const MappingSuggestion& mapping);
 
 } // namespace korvane

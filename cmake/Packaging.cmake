@@ -36,7 +36,7 @@ endif()
 # libc calls where the code is optimised, and a read-only GOT. Not under the
 # sanitizers, which replace those calls themselves.
 option(KORVANE_HARDENING "Build with _FORTIFY_SOURCE=2 and -z relro -z now" ON)
-if(KORVANE_HARDENING AND NOT KORVANE_SANITIZE AND NOT KORVANE_BUILD_FUZZER)
+if(KORVANE_HARDENING AND NOT KORVANE_SANITIZE AND NOT KORVANE_TSAN AND NOT KORVANE_BUILD_FUZZER)
   add_compile_definitions($<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
   add_link_options(LINKER:-z,relro LINKER:-z,now)
 endif()

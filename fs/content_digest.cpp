@@ -2,6 +2,11 @@
 
 #include <openssl/evp.h>
 
+#include <csetjmp>
+#include <csignal>
+#include <mutex>
+#include <sys/mman.h>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
@@ -25,6 +30,36 @@ int hexValue(char c)
     if (c >= 'a' && c <= 'f')
         return c - 'a' + 10;
     return -1;
+}
+
+// Where a read of a mapping on this thread goes when the file under it was
+// cut short (SIGBUS); null when no such read is under way.
+thread_local sigjmp_buf* mappedRead = nullptr;
+struct sigaction earlierBus;
+
+void onBus(int signal, siginfo_t* info, void* context)
+{
+    if (sigjmp_buf* jump = mappedRead)
+        siglongjmp(*jump, 1);
+    // Not a read of ours: as the process would have had it. Returning runs
+    // the faulting instruction again, under the handler before ours.
+    if (earlierBus.sa_flags & SA_SIGINFO) {
+        earlierBus.sa_sigaction(signal, info, context);
+        return;
+    }
+    ::sigaction(SIGBUS, &earlierBus, nullptr);
+}
+
+void catchBusErrors()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        struct sigaction action {};
+        action.sa_sigaction = onBus;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &earlierBus);
+    });
 }
 
 } // namespace
@@ -101,6 +136,65 @@ std::optional<ContentDigest> digestOpenFile(int fd)
         size += static_cast<std::uint64_t>(got);
     }
     return ContentDigest{size, builder.finish()};
+}
+
+std::optional<ContentDigest> digestMappedFile(int fd)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return std::nullopt;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    void* map = size == 0 ? MAP_FAILED : ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED)
+        return digestOpenFile(fd);
+    ::madvise(map, size, MADV_SEQUENTIAL);
+    catchBusErrors();
+    DigestBuilder builder;
+    sigjmp_buf jump;
+    volatile bool whole = false;
+    if (sigsetjmp(jump, 1) == 0) {
+        mappedRead = &jump;
+        builder.add(map, size);
+        whole = true;
+    }
+    mappedRead = nullptr;
+    ::munmap(map, size);
+    if (!whole) {
+        errno = EIO;
+        return std::nullopt;
+    }
+    return ContentDigest{size, builder.finish()};
+}
+
+std::optional<Digest> fingerprintOpenFile(int fd, std::uint64_t size)
+{
+    DigestBuilder builder;
+    unsigned char length[8];
+    for (int k = 0; k < 8; ++k)
+        length[k] = static_cast<unsigned char>(size >> (8 * k));
+    builder.add(length, sizeof length);
+    std::vector<unsigned char> buffer(kFingerprintPiece);
+    const auto addPiece = [&](std::uint64_t at, std::uint64_t count) {
+        for (std::uint64_t done = 0; done < count;) {
+            const ssize_t got = ::pread(fd, buffer.data(), static_cast<std::size_t>(count - done),
+                                        static_cast<off_t>(at + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0) {
+                if (got == 0)
+                    errno = EIO; // shorter than it was said to be
+                return false;
+            }
+            builder.add(buffer.data(), static_cast<std::size_t>(got));
+            done += static_cast<std::uint64_t>(got);
+        }
+        return true;
+    };
+    const std::uint64_t head = std::min(size, kFingerprintPiece);
+    const std::uint64_t tail = std::min(size - head, kFingerprintPiece);
+    if (!addPiece(0, head) || !addPiece(size - tail, tail))
+        return std::nullopt;
+    return builder.finish();
 }
 
 std::optional<ContentDigest> digestFile(const std::string& path)

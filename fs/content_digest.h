@@ -47,6 +47,21 @@ struct ContentDigest {
 // left alone); nothing, with errno set, when it cannot be read.
 std::optional<ContentDigest> digestOpenFile(int fd);
 
+// The same, read through a mapping of the file rather than copied out of
+// the page cache: for a file being written and digested at once, whose
+// bytes are still in memory. A file cut shorter while it is read is caught
+// (SIGBUS on this thread) and reported as EIO; a file that cannot be mapped
+// is read as digestOpenFile reads it.
+std::optional<ContentDigest> digestMappedFile(int fd);
+
+// A fingerprint of the file open as `fd`, of `size` bytes: the digest of
+// its size (8 bytes, little-endian) and of its first and last 64 KiB (the
+// whole file when it is no larger than 128 KiB). Two files of different
+// fingerprints differ; two of the same almost always agree, which only
+// their whole digests prove. Nothing, with errno set, when it cannot be read.
+inline constexpr std::uint64_t kFingerprintPiece = 64 * 1024;
+std::optional<Digest> fingerprintOpenFile(int fd, std::uint64_t size);
+
 // The content of the regular file at `path`, opened without following a
 // final link and without blocking: nothing, with errno set, for a link, a
 // FIFO, a device or a file that cannot be read.

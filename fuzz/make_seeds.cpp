@@ -9,8 +9,12 @@
 //
 // CORPUS/config/seeds and CORPUS/resolve/seeds: inputs in the layouts of
 // config_fuzzer.cpp and resolve_fuzzer.cpp (see fuzz/README.md).
+//
+// CORPUS/journal/seeds: journals of putting back as the writer writes them,
+// of both versions, one cut short and one out of order.
 
 #include "fuzz/seed_inputs.h"
+#include "restore/journal_format.h"
 #include "tests/builder/project_builder.h"
 
 #include <cstdio>
@@ -168,6 +172,49 @@ Bytes endsInsideATitle()
     return Bytes(whole.begin(), whole.end() - 300);
 }
 
+std::vector<std::uint8_t> journalBytes(std::string_view header, const std::vector<korvane::JournalRecord>& records,
+                                       std::size_t cut = 0)
+{
+    std::string text = std::string(header) + "\n";
+    for (const korvane::JournalRecord& r : records)
+        text += korvane::formatRecord(r);
+    text.resize(text.size() - cut);
+    return {text.begin(), text.end()};
+}
+
+void writeJournalSeeds(const std::string& dir)
+{
+    using korvane::JournalRecord;
+    using Kind = JournalRecord::Kind;
+    const std::string root = "/media/video";
+    const std::string odd = root + "/Caf\xc3\xa9 100%/clip one";
+    const std::string temp = root + "/.korvane-put-back-Ab3dEf9hIj0K";
+    const auto digest = *korvane::Digest::fromHex("9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08");
+    std::vector<JournalRecord> run;
+    run.push_back({Kind::Root, 0, root, {}, {}, 0, 0, 0, 0, 0, {}, 0});
+    run.push_back({Kind::FolderIntent, 1, root + "/Wedding", temp, {}, 0, 0, 0, 0, 0, {}, 0});
+    run.push_back({Kind::FolderMade, 1, {}, {}, {}, 2049, 1812, 0, 0, 1796712817968136926, {}, 0});
+    run.push_back({Kind::Put, 2, root + "/Wedding/a.avi", root + "/Wedding/.korvane-put-back-0000000000zZ",
+                   "/mnt/nas/a.avi", 2050, 77, 1048576, 1796712000000000000, 0, {}, 0});
+    run.push_back({Kind::Linked, 2, {}, {}, {}, 0, 0, 0, 1796712817968136926, 0, {}, 0});
+    run.push_back({Kind::Put, 3, odd, root + "/Caf\xc3\xa9 100%/.korvane-put-back-abcdefghijkl", "/mnt/nas/b b.avi",
+                   2050, 78, 3, -1, 0, {}, 0});
+    run.push_back({Kind::Written, 3, {}, {}, {}, 2049, 1813, 3, 0, 0, digest, 0});
+    run.push_back({Kind::Copied, 3, {}, {}, {}, 0, 0, 0, 1796712817968136999, 0, {}, 0});
+    run.push_back({Kind::Put, 4, root + "/c.avi", temp, "/mnt/nas/c.avi", 2050, 79, 0, 0, 0, {}, 0});
+    run.push_back({Kind::Dropped, 4, {}, {}, {}, 0, 0, 0, 0, 0, {}, 0});
+    writeFile(dir + "run.journal", journalBytes(korvane::kJournalHeader, run));
+    writeFile(dir + "cut-short.journal", journalBytes(korvane::kJournalHeader, run, 9));
+    std::swap(run[6], run[7]);
+    writeFile(dir + "out-of-order.journal", journalBytes(korvane::kJournalHeader, run));
+    std::vector<JournalRecord> old;
+    old.push_back({Kind::OldFolder, 0, root + "/Old", {}, {}, 0, 0, 0, 0, 0, {}, 0});
+    old.push_back({Kind::OldTemporary, 0, root + "/Old/.korvane-put-back-A1b2C3", {}, {}, 0, 0, 0, 0, 0, {}, 0});
+    old.push_back({Kind::OldLink, 0, root + "/Old/a.avi", {}, "/mnt/nas/a.avi", 2049, 77, 0, 0, 0, {}, 0});
+    old.push_back({Kind::OldCopy, 0, odd, {}, "/mnt/nas/b b.avi", 0, 0, 3, 0, 0, {}, 0x0123456789abcdefull});
+    writeFile(dir + "first-version.journal", journalBytes(korvane::kJournalHeaderV1, old));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -180,6 +227,7 @@ int main(int argc, char** argv)
         const std::string corpus = std::string(argv[1]) + "/";
         writeConfigSeeds(corpus + "config/seeds/");
         writeResolveSeeds(corpus + "resolve/seeds/");
+        writeJournalSeeds(corpus + "journal/seeds/");
         const std::string dir = corpus + "scan/seeds/";
         writeFile(dir + "empty.dvc", {});
         writeFile(dir + "v511-every-clip-kind.dvc", buildProject(everyClipKind(511)));

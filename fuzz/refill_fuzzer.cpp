@@ -37,7 +37,7 @@ using korvane::ScanResult;
 }
 
 // Every call as one line of text.
-class TraceFeedback final : public korvane::ScanFeedback {
+class TraceFeedback final : public korvane::ScanFeedback, public korvane::ExistenceTest {
 public:
     std::string trace;
 
@@ -53,7 +53,7 @@ public:
         line("entry", label);
         trace += std::to_string(entry) + '/' + std::to_string(count) + '\n';
     }
-    bool fileExists(std::string_view path) override
+    bool exists(std::string_view path) override
     {
         line("test", path);
         // A deterministic answer from the bytes, touching no disk.
@@ -85,7 +85,7 @@ Run scan(ProjectReader& reader)
 {
     TraceFeedback feedback;
     Run run;
-    run.result = korvane::scanProject(reader, feedback);
+    run.result = korvane::scanProject(reader, feedback, feedback);
     run.trace = std::move(feedback.trace);
     run.offset = reader.offset();
     return run;

@@ -21,7 +21,7 @@
 #include "paths/codepage.h"
 #include "paths/drive_map.h"
 #include "paths/path_resolver.h"
-#include "report/folder_reader.h"
+#include "fs/folder_reader.h"
 
 #include "promise.h"
 

@@ -111,6 +111,24 @@ constexpr std::array<std::string_view, 6> kHeadings = {
 };
 constexpr std::size_t kTitleHeading = 4;
 
+// A deterministic answer from the path's bytes, touching no disk: about
+// half the names are found. An empty name is never found.
+bool answerFor(std::string_view path)
+{
+    if (path.empty())
+        return false;
+    std::uint32_t hash = 2166136261u;
+    for (const char c : path)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return (hash & 1u) != 0;
+}
+
+// The scan's existence test: answerFor.
+class HashedExistence final : public korvane::ExistenceTest {
+public:
+    bool exists(std::string_view path) override { return answerFor(path); }
+};
+
 // Records one scan's calls and checks each against the promises as it comes.
 class CheckingFeedback final : public ScanFeedback {
 public:
@@ -214,7 +232,7 @@ public:
         PROMISE(entries_ + tests_ <= size + 2);
     }
 
-    bool fileExists(std::string_view path) override
+    void fileChecked(std::string_view path, bool found) override
     {
         note(Call::Test);
         PROMISE(!ended_);
@@ -227,12 +245,12 @@ public:
             PROMISE(!testedAfterEnd_);
             testedAfterEnd_ = true;
         }
-        const bool found = answerFor(path);
+        PROMISE(found == answerFor(path));
         if (!found) {
-            missingPath_ = path; // valid until checkFile has reported it
+            missingPath_ = path; // valid until the default fileChecked has reported it
             missingNext_ = true;
         }
-        return found;
+        ScanFeedback::fileChecked(path, found);
     }
 
 private:
@@ -247,18 +265,6 @@ private:
     }
 
     bool runComplete() const { return last_.entry == last_.count; }
-
-    // A deterministic answer from the path's bytes, touching no disk: about
-    // half the names are found. An empty name is never found.
-    static bool answerFor(std::string_view path)
-    {
-        if (path.empty())
-            return false;
-        std::uint32_t hash = 2166136261u;
-        for (const char c : path)
-            hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-        return (hash & 1u) != 0;
-    }
 
     const ProjectReader& reader_;
     const std::uint16_t version_;
@@ -299,7 +305,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     largestAllocation = 0;
     allocatedBytes = 0;
     watchingAllocations = true;
-    const korvane::ScanResult result = korvane::scanProject(*reader, feedback);
+    HashedExistence existence;
+    const korvane::ScanResult result = korvane::scanProject(*reader, feedback, existence);
     watchingAllocations = false;
 
     PROMISE(largestAllocation <= kLargestAllocation);

@@ -42,7 +42,7 @@ _korvane_scan()
     _init_completion -s -n := || return
 
     case $prev in
-        --search)
+        --search | --restore-root | --prefer)
             _filedir -d
             return
             ;;
@@ -82,7 +82,7 @@ _korvane_scan()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--trace --map --codepage --utf8 --explain
             --search --candidates --one-file-system --jobs --json --restore
-            --apply --copy --undo --catalogue --forget --help --version' -- "$cur"))
+            --apply --copy --restore-root --prefer --undo --catalogue --forget --help --version' -- "$cur"))
         return
     fi
 

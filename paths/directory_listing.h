@@ -1,7 +1,7 @@
 #pragma once
 
 #include "paths/name_match.h"
-#include "report/folder_reader.h"
+#include "fs/folder_reader.h"
 #include "text/string_table.h"
 
 #include <cstddef>

@@ -1,7 +1,6 @@
 #include "paths/lookup_pool.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace korvane {
 
@@ -14,22 +13,24 @@ constexpr std::size_t kBatch = 16;
 
 } // namespace
 
-LookupPool::LookupPool(const PathResolver& model, int jobs, FolderReader& base, Start start)
-    : cache_(base), model_(model.sibling(cache_)), jobs_(std::clamp(jobs, 1, kMaxJobs))
+LookupPool::LookupPool(const PathResolver& model, WorkerPool& workers, FolderReader& base, ReadAhead start)
+    : workers_(workers), cache_(base, start), model_(model.sibling(cache_)), resolvers_(workers.size())
 {
-    if (start == Start::Now)
-        cache_.assumeSlow();
+}
+
+LookupPool::LookupPool(const PathResolver& model, int jobs, FolderReader& base, ReadAhead start)
+    : ownWorkers_(std::make_unique<WorkerPool>(std::clamp(jobs, 1, kMaxJobs))), workers_(*ownWorkers_),
+      cache_(base, start), model_(model.sibling(cache_)), resolvers_(workers_.size())
+{
 }
 
 LookupPool::~LookupPool()
 {
-    {
-        const std::lock_guard lock(workMutex_);
-        quitting_ = true;
-    }
-    work_.notify_all();
-    for (std::thread& thread : threads_)
-        thread.join();
+    // The tasks queued find nothing to do; the one under way ends its lookup.
+    std::unique_lock lock(workMutex_);
+    quitting_ = true;
+    queue_.clear();
+    tasksEnded_.wait(lock, [this] { return tasks_ == 0; });
 }
 
 std::atomic<bool>& LookupPool::doneFlag(Ticket ticket) const
@@ -42,7 +43,6 @@ LookAhead::Ticket LookupPool::begin(std::string_view path)
 {
     if (!cache_.slow())
         return 0;
-    path = path.substr(0, path.find('\0'));
     const std::lock_guard lock(scanMutex_);
     const std::uint32_t hash = tickets_.hashOf(path);
     if (const std::uint32_t* known = tickets_.find(path, hash))
@@ -50,11 +50,6 @@ LookAhead::Ticket LookupPool::begin(std::string_view path)
     const std::size_t index = last_;
     if ((index >> kChunkBits) >= kChunks)
         return 0;
-    if (threads_.empty()) {
-        threads_.reserve(static_cast<std::size_t>(jobs_));
-        for (int k = 0; k < jobs_; ++k)
-            threads_.emplace_back([this, resolver = model_.sibling(cache_)]() mutable { work(std::move(resolver)); });
-    }
     if (!chunks_[index >> kChunkBits])
         chunks_[index >> kChunkBits] = std::make_unique<Chunk>(); // flags start false
     const Ticket ticket = ++last_;
@@ -75,13 +70,19 @@ void LookupPool::handOver()
     const std::size_t count = unflushed_.size();
     {
         const std::lock_guard work(workMutex_);
-        for (auto& job : unflushed_)
+        for (Job& job : unflushed_)
             queue_.push_back(std::move(job));
+        tasks_ += count;
     }
     unflushed_.clear();
-    // One thread woken for each test; a thread that finds work left goes on.
-    for (std::size_t k = 0; k < count; ++k)
-        work_.notify_one();
+    // One task for each job; a task takes the oldest job queued.
+    for (std::size_t k = 0; k < count; ++k) {
+        if (!workers_.submit([this](std::size_t worker) { lookUpNext(worker); })) {
+            // No thread can be had: the job is answered as done, and the
+            // run's resolver looks itself when its turn comes.
+            lookUpNext(workers_.size());
+        }
+    }
 }
 
 void LookupPool::flush()
@@ -91,46 +92,56 @@ void LookupPool::flush()
         handOver();
 }
 
-void LookupPool::wait(Ticket ticket, const std::atomic<bool>* stop)
+void LookupPool::wait(Ticket ticket, std::stop_token stop)
 {
     if (ready(ticket))
         return;
     flush();
     waiting_.fetch_add(1);
     {
-        // A stop is set from a signal handler or another thread, which do
-        // not wake this one: it is looked at now and then.
-        constexpr auto kLookAtStop = std::chrono::milliseconds(10);
         std::unique_lock lock(doneMutex_);
-        while (!doneFlag(ticket).load() && !(stop && stop->load())) // sequentially consistent with waiting_
-            done_.wait_for(lock, kLookAtStop);
+        done_.wait(lock, stop, [&] { return doneFlag(ticket).load(); }); // sequentially consistent with waiting_
     }
     waiting_.fetch_sub(1);
 }
 
-void LookupPool::work(PathResolver resolver)
+void LookupPool::lookUpNext(std::size_t worker)
 {
-    for (;;) {
-        std::pair<Ticket, std::string> job;
-        {
-            std::unique_lock lock(workMutex_);
-            work_.wait(lock, [&] { return quitting_ || !queue_.empty(); });
-            if (quitting_)
-                return;
-            job = std::move(queue_.front());
-            queue_.pop_front();
+    Job job;
+    {
+        std::unique_lock lock(workMutex_);
+        if (queue_.empty()) {
+            // Cleared by the destructor: nothing is waited for any more.
+            if (--tasks_ == 0 && quitting_)
+                tasksEnded_.notify_all();
+            return;
         }
+        job = std::move(queue_.front());
+        queue_.pop_front();
+    }
+    if (worker < resolvers_.size()) {
         try {
-            resolver.exists(job.second);
+            std::optional<PathResolver>& resolver = resolvers_[worker];
+            if (!resolver)
+                resolver.emplace(model_.sibling(cache_));
+            resolver->exists(job.second);
         } catch (...) {
             // The run's resolver looks again, and meets what went wrong
             // itself; the look-ahead only saves time.
         }
-        doneFlag(job.first).store(true); // sequentially consistent with waiting_
-        if (waiting_.load() > 0) {
-            const std::lock_guard lock(doneMutex_);
-            done_.notify_all();
-        }
+    }
+    markDone(job.first);
+    const std::lock_guard lock(workMutex_);
+    if (--tasks_ == 0 && quitting_)
+        tasksEnded_.notify_all();
+}
+
+void LookupPool::markDone(Ticket ticket)
+{
+    doneFlag(ticket).store(true); // sequentially consistent with waiting_
+    if (waiting_.load() > 0) {
+        const std::lock_guard lock(doneMutex_);
+        done_.notify_all();
     }
 }
 

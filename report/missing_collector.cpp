@@ -5,41 +5,28 @@ namespace korvane {
 void MissingCollector::beginSection(std::string_view name)
 {
     inner_.beginSection(name);
-    sections_.push_back({std::string(name), 0});
+    report_.addSection(name);
 }
 
 void MissingCollector::missingFile(std::string_view path)
 {
     inner_.missingFile(path);
-    // A path reported before any heading still belongs to a section.
-    if (sections_.empty())
-        sections_.emplace_back();
-    const auto section = static_cast<std::uint32_t>(sections_.size() - 1);
-    ++sections_.back().references;
-    const auto [at, added] = index_.insert(path, static_cast<std::uint32_t>(paths_.size()));
-    if (added)
-        paths_.push_back({std::string(path), {}, 0});
-    MissingPath& missing = paths_[*at];
-    ++missing.references;
-    if (missing.sections.empty() || missing.sections.back() != section)
-        missing.sections.push_back(section);
+    report_.addMissing(path);
+}
+
+void MissingCollector::fileChecked(std::string_view path, bool found)
+{
+    // The inner sink renders the test its own way (the trace names every
+    // test) and hears missingFile from there.
+    inner_.fileChecked(path, found);
+    if (!found)
+        report_.addMissing(path);
 }
 
 void MissingCollector::clearReport()
 {
     inner_.clearReport();
-    sections_.clear();
-    paths_.clear();
-    index_.clear();
-}
-
-std::vector<std::string_view> MissingCollector::distinctStored() const
-{
-    std::vector<std::string_view> stored;
-    stored.reserve(paths_.size());
-    for (const MissingPath& path : paths_)
-        stored.emplace_back(path.stored);
-    return stored;
+    report_.clear();
 }
 
 } // namespace korvane

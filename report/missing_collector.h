@@ -1,36 +1,18 @@
 #pragma once
 
+#include "report/missing_report.h"
 #include "report/scan_feedback.h"
-#include "text/string_table.h"
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace korvane {
 
-// One heading of the report and how many of its lines name a missing path.
-struct MissingSection {
-    std::string name; // "MainAV", without brackets
-    std::size_t references = 0;
-};
-
-// A distinct missing path as stored, with the sections that list it (as
-// indexes into the collector's sections, in report order, each once) and
-// how many lines of the report name it.
-struct MissingPath {
-    std::string stored;
-    std::vector<std::uint32_t> sections;
-    std::size_t references = 0;
-};
-
-// Stands between a scan and its feedback and keeps the report as data: the
-// sections, and every missing path once with where and how often the report
-// lists it. What it holds grows with the distinct paths, never with the
-// number of entries that name them. Everything reaches `inner` as if the
-// collector were not there; the existence test is `inner`'s own.
+// Stands between a scan and its feedback and keeps the report as data (a
+// MissingReport). Everything reaches `inner` as if the collector were not
+// there.
 class MissingCollector final : public ScanFeedback {
 public:
     explicit MissingCollector(ScanFeedback& inner) : inner_(inner) {}
@@ -47,20 +29,19 @@ public:
         inner_.entryStatus(label, entry, count);
     }
     bool statusOfEveryEntry() const override { return inner_.statusOfEveryEntry(); }
-    bool fileExists(std::string_view path) override { return inner_.fileExists(path); }
+    void fileChecked(std::string_view path, bool found) override;
 
-    const std::vector<MissingSection>& sections() const { return sections_; }
-    // Every missing path once, in the order the report first lists it.
-    const std::vector<MissingPath>& paths() const { return paths_; }
+    const MissingReport& report() const { return report_; }
+    // The report, which the collector no longer holds.
+    MissingReport takeReport() { return std::exchange(report_, MissingReport()); }
 
-    // The stored bytes of paths(), in that order.
-    std::vector<std::string_view> distinctStored() const;
+    const std::vector<MissingSection>& sections() const { return report_.sections(); }
+    const std::vector<MissingPath>& paths() const { return report_.paths(); }
+    std::vector<std::string_view> distinctStored() const { return report_.distinctStored(); }
 
 private:
     ScanFeedback& inner_;
-    std::vector<MissingSection> sections_;
-    std::vector<MissingPath> paths_;
-    StringTable index_; // stored path -> its place in paths_
+    MissingReport report_;
 };
 
 } // namespace korvane

@@ -7,9 +7,10 @@
 namespace korvane {
 
 // Everything a scan tells the user passes through this sink: the report of
-// missing files, the status line, the 200-step progress bar and the
-// existence test. The dialog adapts it to widgets, the command line prints
-// it, the tests record it.
+// missing files, the status line and the 200-step progress bar. It only
+// hears: whether a file exists is asked of the existence test the scan is
+// given (fs/existence_test.h). The dialog adapts it to widgets, the command
+// line prints it, the tests record it.
 //
 // The scan speaks in events (a section begins, a path is missing, an entry
 // is done); each has a default rendering into the plain calls below, which
@@ -41,14 +42,10 @@ public:
     // file, which the scan then passes over at once.
     virtual bool statusOfEveryEntry() const { return true; }
 
-    // Whether anything is found under `path`, the bytes of a stored name up
-    // to its first zero byte. Asks only: nothing is reported.
-    virtual bool fileExists(std::string_view path) = 0;
-
-    // The existence test of one referenced file: a path that is not found is
-    // a missing file. A sink that answers later (see LookAheadFeedback)
-    // overrides it and makes the same calls, in the same order, when it does.
-    virtual void checkFile(std::string_view path);
+    // The existence test of one referenced file has answered; by default a
+    // path that was not found is a missing file (missingFile). `path` is the
+    // stored name as the scanner read it, up to its first zero byte.
+    virtual void fileChecked(std::string_view path, bool found);
 };
 
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -56,9 +53,9 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 // The status line of an entry: "[label] entry / count".
 std::string entryStatusText(std::string_view label, std::int32_t entry, std::int32_t count);
 
-inline void ScanFeedback::checkFile(std::string_view path)
+inline void ScanFeedback::fileChecked(std::string_view path, bool found)
 {
-    if (!fileExists(path))
+    if (!found)
         missingFile(path);
 }
 

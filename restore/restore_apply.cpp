@@ -1,574 +1,458 @@
 #include "restore/restore_apply.h"
 
-#include "text/terminal_quote.h"
-#include "text/system_error.h"
+#include "restore/apply_failure.h"
+#include "restore/copy_sealer.h"
+#include "restore/folder_tree.h"
+#include "restore/source_file.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <condition_variable>
-#include <cstdio>
-#include <cstring>
-#include <deque>
-#include <dirent.h>
 #include <fcntl.h>
-#include <linux/fs.h>
+#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
-#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
-#include <utility>
 
 namespace korvane {
 
+// Copies `in` into `out` (a clone where the file systems offer one);
+// see content_copy.cpp.
+int copyContent(int in, int out, std::uint64_t size, const std::stop_token& stop, std::uint64_t& copied,
+                bool& tryClone);
+
 namespace {
 
-std::string folderOf(const std::string& path)
+// A chunk of steps goes through the journal together: its intents synced
+// before any of it is done, its copies' identities synced before any is
+// named. Past these, a new chunk begins.
+constexpr std::size_t kChunkSteps = 128;
+constexpr std::uint64_t kChunkBytes = std::uint64_t{512} << 20;
+
+std::int64_t nanoseconds(const timespec& time)
 {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
-std::string failure(std::string_view what, const std::string& path, int error)
-{
-    return std::string(what) + " " + quoteName(path) + ": " + systemErrorText(error);
-}
-
-class FileCloser {
-public:
-    explicit FileCloser(int fd) : fd_(fd) {}
-    ~FileCloser()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileCloser(const FileCloser&) = delete;
-    FileCloser& operator=(const FileCloser&) = delete;
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-// A copy written under its temporary name, waiting to be made durable (its
-// content hashed for the journal, then synced) and then given its name.
-struct Written {
-    std::uint64_t number = 0; // in the order written
-    std::size_t step = 0;     // in the plan
-    std::string source;
-    std::string destination;
+// One step of a chunk, on its way.
+struct Put {
+    std::size_t step = 0;
+    std::uint64_t id = 0;
+    FolderRef folder;
+    std::string name;
     std::string temporary;
-    int out = -1;     // the temporary, open
-    int cloned = -1;  // the source, open, when the temporary is its clone
-    std::uint64_t bytes = 0;
-    dev_t device = 0;
-    // Made durable with the file system it is on, in one sync for a batch of
-    // copies, rather than a sync of its own.
-    bool withFileSystem = false;
-    // Set by sealing.
-    bool sealed = false;
-    ContentHash content;
-    std::string error; // what failed, when something did
-};
-
-// Seals copies on a thread of its own, in the order given, while the next
-// ones are copied: hashes what was written (a clone's source, whose content
-// the clone shares), then syncs it, or syncs the file system it is on once
-// for a whole batch.
-class Sealer {
-public:
-    Sealer()
-    {
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: each copy is sealed when it is given.
-        }
-    }
-    ~Sealer()
-    {
-        if (!thread_.joinable())
-            return;
-        {
-            const std::lock_guard lock(mutex_);
-            quit_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    Sealer(const Sealer&) = delete;
-    Sealer& operator=(const Sealer&) = delete;
-
-    // Hands over a copy; `endsBatch`: the file systems are synced after it.
-    void give(Written& written, bool endsBatch) { enqueue(&written, endsBatch); }
-
-    // Ends the batch: the copies given are all sealed in time.
-    void endBatch() { enqueue(nullptr, true); }
-
-    void wait(const Written& written)
-    {
-        std::unique_lock lock(mutex_);
-        done_.wait(lock, [&] { return written.sealed; });
-    }
-
-private:
-    struct Job {
-        Written* written;
-        bool endsBatch;
-    };
-
-    void enqueue(Written* written, bool endsBatch)
-    {
-        if (!thread_.joinable()) {
-            seal(written, endsBatch);
-            return;
-        }
-        {
-            const std::lock_guard lock(mutex_);
-            queue_.push_back({written, endsBatch});
-        }
-        wake_.notify_all();
-    }
-
-    void seal(Written* written, bool endsBatch)
-    {
-        if (written) {
-            const int from = written->cloned >= 0 ? written->cloned : written->out;
-            if (const std::optional<ContentHash> content = hashOpenFile(from))
-                written->content = *content;
-            else
-                written->error =
-                    failure("cannot read", written->cloned >= 0 ? written->source : written->temporary, errno);
-            if (written->cloned >= 0)
-                ::close(std::exchange(written->cloned, -1));
-            if (!written->withFileSystem) {
-                if (written->error.empty() && ::fsync(written->out) != 0)
-                    written->error = failure("cannot write", written->temporary, errno);
-                ::close(std::exchange(written->out, -1));
-                markSealed(*written);
-            } else {
-                // Open until synced only the first of the batch on its file
-                // system, through which it is synced.
-                if (std::any_of(batch_.begin(), batch_.end(),
-                                [&](const Written* w) { return w->device == written->device; }))
-                    ::close(std::exchange(written->out, -1));
-                batch_.push_back(written);
-            }
-        }
-        if (endsBatch)
-            syncBatch();
-    }
-
-    // One sync a file system for the copies on it, through the one written
-    // first, so that a failure to write back any of them is reported.
-    void syncBatch()
-    {
-        std::vector<std::pair<dev_t, int>> synced; // and the error
-        for (Written* written : batch_) {
-            auto it = std::find_if(synced.begin(), synced.end(),
-                                   [&](const auto& s) { return s.first == written->device; });
-            if (it == synced.end())
-                it = synced.insert(synced.end(), {written->device, ::syncfs(written->out) == 0 ? 0 : errno});
-            if (it->second != 0 && written->error.empty())
-                written->error = failure("cannot write", written->temporary, it->second);
-        }
-        {
-            const std::lock_guard lock(mutex_);
-            for (Written* written : batch_) {
-                if (written->out >= 0)
-                    ::close(std::exchange(written->out, -1));
-                written->sealed = true;
-            }
-        }
-        batch_.clear();
-        done_.notify_all();
-    }
-
-    void markSealed(Written& written)
-    {
-        {
-            const std::lock_guard lock(mutex_);
-            written.sealed = true;
-        }
-        done_.notify_all();
-    }
-
-    void run()
-    {
-        for (;;) {
-            Job next{};
-            {
-                std::unique_lock lock(mutex_);
-                wake_.wait(lock, [&] { return quit_ || !queue_.empty(); });
-                if (queue_.empty())
-                    return;
-                next = queue_.front();
-                queue_.pop_front();
-            }
-            seal(next.written, next.endsBatch);
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable done_;
-    std::deque<Job> queue_;
-    std::vector<Written*> batch_; // hashed, waiting for their file system's sync
-    bool quit_ = false;
-    std::thread thread_;
+    std::unique_ptr<WrittenCopy> copy; // while its copy waits to be named
 };
 
 class Applier {
 public:
-    Applier(const ApplyOptions& options, JournalWriter& journal, ApplyResult& result)
-        : options_(options), journal_(journal), result_(result)
+    Applier(const RestorePlan& plan, const ApplyOptions& options, JournalWriter& journal, ApplyResult& result)
+        : plan_(plan), options_(options), journal_(journal), result_(result), folders_(journal, options.fault)
     {
     }
 
     ~Applier()
     {
-        // Only when something threw: the temporaries go, nothing is named.
+        // Only when something threw: the temporaries of copies not named go.
         sealer_.reset();
-        for (const std::unique_ptr<Written>& written : written_) {
-            ::unlink(written->temporary.c_str());
-            closeFiles(*written);
-        }
+        for (Put& put : waiting_)
+            discard(put);
     }
 
     Applier(const Applier&) = delete;
     Applier& operator=(const Applier&) = delete;
 
-    // Puts back step `k`: its outcome, or nothing while it is a copy waiting
-    // for its name (see `name`).
-    std::optional<StepResult> putBack(std::size_t k, const RestoreStep& step)
-    {
-        struct stat st;
-        if (::lstat(step.destination.c_str(), &st) == 0)
-            return StepResult{StepOutcome::Appeared, {}};
-        const std::string folder = folderOf(step.destination);
-        if (std::string error = makeFolders(folder); !error.empty())
-            return StepResult{StepOutcome::Failed, std::move(error)};
-        touched_.insert(folder);
-        if (!options_.forceCopy) {
-            const int linked = options_.link ? options_.link(step.source.c_str(), step.destination.c_str())
-                                             : ::linkat(AT_FDCWD, step.source.c_str(), AT_FDCWD,
-                                                        step.destination.c_str(), AT_SYMLINK_FOLLOW);
-            if (linked == 0)
-                return recordLink(step);
-            if (errno == EEXIST)
-                return StepResult{StepOutcome::Appeared, {}};
-            if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP && errno != EOPNOTSUPP)
-                return StepResult{StepOutcome::Failed, failure("cannot link", step.destination, errno)};
-        }
-        return copy(k, step, folder);
-    }
-
-    // Names the oldest copies waiting, each once it is sealed (renamed into
-    // place only once its data is durable): all of them, or when more than a
-    // batch wait, the older half. Which copies are named when depends only
-    // on the plan, so the journal's order does too.
-    void name(bool all)
-    {
-        if (!all && written_.size() <= kMostWaiting && waitingBytes_ <= kMostWaitingBytes)
-            return;
-        while (!written_.empty() &&
-               (all || written_.size() > kMostWaiting / 2 || waitingBytes_ > kMostWaitingBytes / 2)) {
-            Written& oldest = *written_.front();
-            if (oldest.number > batchEnd_) {
-                sealer_->endBatch();
-                batchEnd_ = written_.back()->number;
-                batchCount_ = 0;
-                batchBytes_ = 0;
-            }
-            sealer_->wait(oldest);
-            result_.steps[oldest.step] = giveName(oldest);
-            waitingBytes_ -= oldest.bytes;
-            closeFiles(oldest);
-            written_.pop_front();
-        }
-    }
-
-    // Every folder written in, synced once so that the names given survive.
-    void syncFolders()
-    {
-        for (const std::string& folder : touched_) {
-            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (fd >= 0) {
-                ::fsync(fd);
-                ::close(fd);
-            }
-        }
-    }
+    void run();
 
 private:
-    // Copies written and not yet named, at most: past these, the run waits
-    // for the older half to be sealed, while the newer half is.
-    static constexpr std::size_t kMostWaiting = 256;
-    static constexpr std::uint64_t kMostWaitingBytes = std::uint64_t{1024} << 20;
+    bool broken() const { return journal_.error() != 0; }
+    std::vector<Put> start(const std::vector<std::size_t>& chunk);
+    void act(Put& put);
+    bool link(Put& put, const SourceFile& source);
+    void copy(Put& put, const SourceFile& source);
+    void name(std::vector<Put>& puts);
+    void giveName(Put& put);
+    void end(Put& put, StepOutcome outcome, std::string error = {});
+    void discard(Put& put);
+    void record(JournalRecord::Kind kind, const Put& put);
+    void progress(const ApplyProgress& where) const;
+    std::string rootProblem(const std::string& root);
+    void syncFolders();
 
-    // Makes `folder` and those above it that are missing, each in the journal.
-    std::string makeFolders(const std::string& folder)
-    {
-        std::vector<std::string> missing;
-        for (std::string at = folder;; at = folderOf(at)) {
-            struct stat st;
-            if (::stat(at.c_str(), &st) == 0) {
-                if (!S_ISDIR(st.st_mode))
-                    return failure("cannot make folder", at + "/", ENOTDIR);
-                break;
-            }
-            if (errno != ENOENT || at == "/" || at == ".")
-                return failure("cannot make folder", at, errno);
-            missing.push_back(at);
-        }
-        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-            if (::mkdir(it->c_str(), 0777) != 0) {
-                if (errno == EEXIST)
-                    continue; // made meanwhile by someone else: not ours
-                return failure("cannot make folder", *it, errno);
-            }
-            if (!journal_.add({JournalEntry::Kind::Folder, *it, {}, 0, 0, {}}))
-                return failure("cannot write the journal", journal_.path(), errno);
-        }
-        return {};
-    }
-
-    StepResult recordLink(const RestoreStep& step)
-    {
-        struct stat st;
-        if (::lstat(step.destination.c_str(), &st) != 0)
-            return {StepOutcome::Failed, failure("cannot read", step.destination, errno)};
-        JournalEntry entry{JournalEntry::Kind::Link, step.destination, step.source,
-                           static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), {}};
-        if (!journal_.add(entry))
-            return {StepOutcome::Failed, failure("cannot write the journal", journal_.path(), errno)};
-        ++result_.linked;
-        return {StepOutcome::Linked, {}};
-    }
-
-    bool stopped() const { return options_.stop && options_.stop->load(); }
-
-    // Copies `in` into `out`: a clone where the file system offers one (and
-    // then true in `cloned`), else copy_file_range, else read and write.
-    // 0 or the error.
-    int copyContent(int in, int out, std::uint64_t size, std::pair<dev_t, dev_t> devices, bool& cloned)
-    {
-        const bool tried = std::find(noClone_.begin(), noClone_.end(), devices) != noClone_.end();
-        cloned = !tried && ::ioctl(out, FICLONE, in) == 0;
-        if (cloned)
-            return 0;
-        // Not between these file systems: not tried again.
-        if (!tried && (errno == EOPNOTSUPP || errno == ENOTTY || errno == EXDEV))
-            noClone_.push_back(devices);
-        std::uint64_t done = 0;
-        bool ranged = true;
-        while (done < size) {
-            if (stopped())
-                return EINTR;
-            const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 8u << 20));
-            ssize_t n = -1;
-            if (ranged) {
-                n = ::copy_file_range(in, nullptr, out, nullptr, chunk, 0);
-                if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) &&
-                    done == 0) {
-                    ranged = false;
-                    continue;
-                }
-            } else {
-                buffer_.resize(1 << 20);
-                n = ::read(in, buffer_.data(), std::min(chunk, buffer_.size()));
-                for (ssize_t written = 0; n > 0 && written < n;) {
-                    const ssize_t w = ::write(out, buffer_.data() + written, static_cast<std::size_t>(n - written));
-                    if (w < 0 && errno != EINTR)
-                        return errno;
-                    written += std::max<ssize_t>(w, 0);
-                }
-            }
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            if (n == 0)
-                break; // the source shrank
-            done += static_cast<std::uint64_t>(n);
-            result_.bytesCopied += static_cast<std::uint64_t>(n);
-        }
-        return 0;
-    }
-
-    // Writes the copy under a temporary name, in the journal before its
-    // content, and hands it to be sealed; nothing when that went well.
-    std::optional<StepResult> copy(std::size_t k, const RestoreStep& step, const std::string& folder)
-    {
-        // Without blocking: a FIFO or a device put in the file's place is
-        // refused, not waited on or read.
-        const int in = ::open(step.source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (in < 0)
-            return StepResult{StepOutcome::Failed, failure("cannot read", step.source, errno)};
-        FileCloser closeIn(in);
-        struct stat source;
-        if (::fstat(in, &source) != 0)
-            return StepResult{StepOutcome::Failed, failure("cannot read", step.source, errno)};
-        if (!S_ISREG(source.st_mode))
-            return StepResult{StepOutcome::Failed, failure("cannot read", step.source, EINVAL)};
-        std::string temporary = folder + "/.korvane-put-back-XXXXXX";
-        const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
-        if (out < 0)
-            return StepResult{StepOutcome::Failed, failure("cannot write in", folder, errno)};
-        FileCloser closeOut(out);
-        const auto give_up = [&](std::string_view what, const std::string& path, int error) {
-            ::unlink(temporary.c_str());
-            return StepResult{StepOutcome::Failed, failure(what, path, error)};
-        };
-        // So that undo finds it should the run be cut short before it is named.
-        if (!journal_.add({JournalEntry::Kind::Temporary, temporary, {}, 0, 0, {}}))
-            return give_up("cannot write the journal", journal_.path(), errno);
-        struct stat made;
-        if (::fstat(out, &made) != 0)
-            return give_up("cannot write", temporary, errno);
-        const std::uint64_t before = result_.bytesCopied;
-        bool cloned = false;
-        if (const int error = copyContent(in, out, static_cast<std::uint64_t>(source.st_size),
-                                          {source.st_dev, made.st_dev}, cloned);
-            error != 0) {
-            result_.bytesCopied = before;
-            if (error == EINTR && stopped()) {
-                ::unlink(temporary.c_str());
-                return StepResult{StepOutcome::Stopped, {}};
-            }
-            return give_up("cannot copy to", step.destination, error);
-        }
-        const timespec times[2] = {source.st_atim, source.st_mtim};
-        ::fchmod(out, source.st_mode & 0777);
-        ::futimens(out, times);
-        // Writing back starts now, so that the sync, later, has little to wait for.
-        ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
-        auto written = std::make_unique<Written>();
-        written->number = ++writtenCount_;
-        written->step = k;
-        written->source = step.source;
-        written->destination = step.destination;
-        written->temporary = std::move(temporary);
-        written->bytes = static_cast<std::uint64_t>(source.st_size);
-        written->out = closeOut.release();
-        if (cloned)
-            written->cloned = closeIn.release();
-        written->device = made.st_dev;
-        written->withFileSystem = syncsWhole(written->out, made.st_dev);
-        if (!sealer_)
-            sealer_.emplace();
-        // A batch of copies, half of those that may wait, synced together.
-        ++batchCount_;
-        batchBytes_ += written->bytes;
-        const bool endsBatch = batchCount_ >= kMostWaiting / 2 || batchBytes_ >= kMostWaitingBytes / 2;
-        if (endsBatch) {
-            batchEnd_ = written->number;
-            batchCount_ = 0;
-            batchBytes_ = 0;
-        }
-        waitingBytes_ += written->bytes;
-        written_.push_back(std::move(written));
-        sealer_->give(*written_.back(), endsBatch);
-        return std::nullopt;
-    }
-
-    // Renames a sealed copy into place, unless something holds its name.
-    StepResult giveName(const Written& written)
-    {
-        const std::string& temporary = written.temporary;
-        const std::string& destination = written.destination;
-        if (!written.error.empty()) {
-            ::unlink(temporary.c_str());
-            return {StepOutcome::Failed, written.error};
-        }
-        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) != 0) {
-            if (errno == EEXIST) {
-                ::unlink(temporary.c_str());
-                return {StepOutcome::Appeared, {}};
-            }
-            if (errno != EINVAL && errno != ENOSYS) {
-                const int error = errno;
-                ::unlink(temporary.c_str());
-                return {StepOutcome::Failed, failure("cannot name", destination, error)};
-            }
-            // A file system without renaming that refuses to replace: a link refuses.
-            if (::link(temporary.c_str(), destination.c_str()) != 0) {
-                const int error = errno;
-                ::unlink(temporary.c_str());
-                if (error == EEXIST)
-                    return {StepOutcome::Appeared, {}};
-                return {StepOutcome::Failed, failure("cannot name", destination, error)};
-            }
-            ::unlink(temporary.c_str());
-        }
-        JournalEntry entry{JournalEntry::Kind::Copy, destination, written.source, 0, 0, written.content};
-        if (!journal_.add(entry))
-            return {StepOutcome::Failed, failure("cannot write the journal", journal_.path(), errno)};
-        ++result_.copied;
-        return {StepOutcome::Copied, {}};
-    }
-
-    // Whether syncing the whole file system the file `fd` is on writes its
-    // data through to the device, as on local disk file systems: there one
-    // sync for a batch of copies replaces one a copy. Elsewhere (a network
-    // or FUSE file system), each copy is synced on its own.
-    bool syncsWhole(int fd, dev_t device)
-    {
-        for (const auto& [known, whole] : syncsWhole_)
-            if (known == device)
-                return whole;
-        struct statfs fs {};
-        bool whole = false;
-        if (::fstatfs(fd, &fs) == 0) {
-            switch (static_cast<unsigned long>(fs.f_type)) {
-            case 0xEF53:     // ext2, ext3, ext4
-            case 0x58465342: // XFS
-            case 0x9123683E: // Btrfs
-            case 0xF2F52010: // F2FS
-            case 0x01021994: // tmpfs
-                whole = true;
-                break;
-            default:
-                break;
-            }
-        }
-        syncsWhole_.emplace_back(device, whole);
-        return whole;
-    }
-
-    static void closeFiles(Written& written)
-    {
-        if (written.out >= 0)
-            ::close(std::exchange(written.out, -1));
-        if (written.cloned >= 0)
-            ::close(std::exchange(written.cloned, -1));
-    }
-
+    const RestorePlan& plan_;
     const ApplyOptions& options_;
     JournalWriter& journal_;
     ApplyResult& result_;
-    std::set<std::string> touched_;
-    std::vector<char> buffer_;
-    // Copies written, oldest first, each waiting to be sealed and named.
-    std::deque<std::unique_ptr<Written>> written_;
-    std::uint64_t waitingBytes_ = 0;
-    std::uint64_t writtenCount_ = 0;
-    // The copies of the batch being written, and the last copy of a batch ended.
-    std::size_t batchCount_ = 0;
-    std::uint64_t batchBytes_ = 0;
-    std::uint64_t batchEnd_ = 0;
-    std::vector<std::pair<dev_t, bool>> syncsWhole_;
-    std::vector<std::pair<dev_t, dev_t>> noClone_; // from, to
-    std::optional<Sealer> sealer_;
+    FolderTree folders_;
+    std::map<std::string, std::string> roots_; // by root: why nothing may go below it, or empty
+    std::map<std::string, FolderRef> written_;    // the folders files were named in
+    std::map<dev_t, bool> syncsWhole_;             // by device: whether one sync of it does for a batch
+    std::set<std::pair<dev_t, dev_t>> noClone_;    // from, to: file systems that refused a clone
+    std::optional<CopySealer> sealer_;
+    std::vector<Put> waiting_; // copies written, not yet named
+    ApplyProgress done_;
 };
+
+std::string Applier::rootProblem(const std::string& root)
+{
+    const auto known = roots_.find(root);
+    if (known != roots_.end())
+        return known->second;
+    // The disk may have gone since the plan was made.
+    std::string folder;
+    std::string problem = unmountedRootProblem(root, options_.mounts, folder);
+    if (!problem.empty()) {
+        RestoreStep step;
+        step.reason = LeftReason::NotMounted;
+        step.detail = folder;
+        step.error = ::access(folder.c_str(), F_OK) == 0 ? 0 : ENOENT;
+        problem = describeLeft(step);
+    } else {
+        problem = folders_.addRoot(root);
+    }
+    return roots_[root] = problem;
+}
+
+// Announces the steps of a chunk in the journal: their folders made, each
+// step's intent written, all synced. The steps that cannot begin end here.
+std::vector<Put> Applier::start(const std::vector<std::size_t>& chunk)
+{
+    std::vector<std::pair<std::string, std::string>> wanted;
+    std::vector<std::size_t> steps;
+    for (const std::size_t k : chunk) {
+        const RestoreStep& step = plan_.steps[k];
+        if (std::string problem = rootProblem(step.root); !problem.empty()) {
+            result_.steps[k] = {StepOutcome::Failed, std::move(problem)};
+            ++done_.done;
+            continue;
+        }
+        wanted.emplace_back(step.root, std::string(folderPart(step.destination)));
+        steps.push_back(k);
+    }
+    const std::vector<FolderTree::Result> folders = folders_.prepare(wanted);
+    std::vector<Put> puts;
+    for (std::size_t j = 0; j < steps.size(); ++j) {
+        const RestoreStep& step = plan_.steps[steps[j]];
+        if (!folders[j].folder) {
+            result_.steps[steps[j]] = {broken() ? StepOutcome::Stopped : StepOutcome::Failed, folders[j].error};
+            ++done_.done;
+            continue;
+        }
+        Put& put = puts.emplace_back();
+        put.step = steps[j];
+        put.folder = folders[j].folder;
+        put.name = std::string(namePart(step.destination));
+        put.temporary = newTemporaryName();
+        put.id = journal_.nextId();
+        JournalRecord intent;
+        intent.kind = JournalRecord::Kind::Put;
+        intent.id = put.id;
+        intent.path = step.destination;
+        intent.temporary = std::string(folderPart(step.destination)) + "/" + put.temporary;
+        if (intent.temporary.starts_with("//"))
+            intent.temporary.erase(0, 1);
+        intent.source = step.source;
+        intent.device = step.sourceIdentity.device;
+        intent.inode = step.sourceIdentity.inode;
+        intent.size = step.sourceIdentity.size;
+        intent.time = step.sourceIdentity.mtime;
+        journal_.add(intent);
+    }
+    if (!journal_.sync()) {
+        for (Put& put : puts)
+            end(put, StepOutcome::Stopped);
+        puts.clear();
+    }
+    return puts;
+}
+
+void Applier::record(JournalRecord::Kind kind, const Put& put)
+{
+    JournalRecord record;
+    record.kind = kind;
+    record.id = put.id;
+    journal_.add(record);
+}
+
+void Applier::progress(const ApplyProgress& where) const
+{
+    if (options_.progress)
+        options_.progress(where);
+}
+
+// Ends a step that put nothing back: its intent closed in the journal.
+void Applier::end(Put& put, StepOutcome outcome, std::string error)
+{
+    if (outcome != StepOutcome::Linked && outcome != StepOutcome::Copied && !broken())
+        record(JournalRecord::Kind::Dropped, put);
+    if (error.empty() && broken() && outcome == StepOutcome::Stopped)
+        error = failure("cannot write the journal", journal_.path(), journal_.error());
+    result_.steps[put.step] = {outcome, std::move(error)};
+}
+
+void Applier::act(Put& put)
+{
+    const RestoreStep& step = plan_.steps[put.step];
+    struct stat st {};
+    if (::fstatat(put.folder->fd(), put.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return end(put, StepOutcome::Appeared);
+    std::string error;
+    const std::optional<SourceFile> source = SourceFile::open(step, error);
+    if (!source)
+        return end(put, StepOutcome::Failed, std::move(error));
+    if (!options_.forceCopy && link(put, *source))
+        return;
+    if (result_.steps[put.step].outcome == StepOutcome::Left)
+        copy(put, *source);
+}
+
+// Puts the file back as a hard link; false when a copy is to be tried
+// instead (the file systems differ, or refuse links).
+bool Applier::link(Put& put, const SourceFile& source)
+{
+    const int injected = faultAt(options_.fault, "link");
+    const int error = injected != 0 ? injected : source.linkInto(put.folder->fd(), put.name.c_str());
+    if (error == EXDEV || error == EPERM || error == EMLINK || error == ENOTSUP || error == EOPNOTSUPP)
+        return false;
+    if (error == EEXIST) {
+        end(put, StepOutcome::Appeared);
+        return true;
+    }
+    if (error != 0) {
+        end(put, StepOutcome::Failed, failure("cannot link", plan_.steps[put.step].destination, error));
+        return true;
+    }
+    struct stat st {};
+    ::fstatat(put.folder->fd(), put.name.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+    JournalRecord linked;
+    linked.kind = JournalRecord::Kind::Linked;
+    linked.id = put.id;
+    linked.time = nanoseconds(st.st_ctim);
+    journal_.add(linked);
+    written_.emplace(put.folder->path(), put.folder);
+    ++result_.linked;
+    result_.steps[put.step] = {StepOutcome::Linked, {}};
+    return true;
+}
+
+// Writes the copy under its temporary name and hands it to be sealed; it
+// waits among the chunk's copies to be named.
+void Applier::copy(Put& put, const SourceFile& source)
+{
+    const RestoreStep& step = plan_.steps[put.step];
+    const int injected = faultAt(options_.fault, "create");
+    const int out = injected != 0 ? -1
+                                  : ::openat(put.folder->fd(), put.temporary.c_str(),
+                                             O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (out < 0)
+        return end(put, StepOutcome::Failed, failure("cannot write in", put.folder->path(), injected ? injected : errno));
+    auto written = std::make_unique<WrittenCopy>();
+    written->out = out;
+    written->step = put.step;
+    written->id = put.id;
+    written->folder = put.folder;
+    written->temporary = put.temporary;
+    written->name = put.name;
+    put.copy = std::move(written);
+    const int in = source.openForReading();
+    std::uint64_t copied = 0;
+    int error = in < 0 ? errno : faultAt(options_.fault, "copy");
+    // Between file systems that refused a clone once, none is tried again.
+    const auto devices = std::pair(static_cast<dev_t>(step.sourceIdentity.device), put.folder->device());
+    bool tryClone = !noClone_.contains(devices);
+    if (error == 0)
+        error = copyContent(in, out, step.sourceIdentity.size, options_.stop, copied, tryClone);
+    if (!tryClone)
+        noClone_.insert(devices);
+    if (in >= 0) {
+        struct stat from {};
+        if (::fstat(in, &from) == 0 && error == 0) {
+            const timespec times[2] = {from.st_atim, from.st_mtim};
+            ::fchmod(out, from.st_mode & 0777);
+            ::futimens(out, times);
+        }
+        ::close(in);
+    }
+    struct stat made {};
+    if (error == 0 && ::fstat(out, &made) != 0)
+        error = errno;
+    if (error != 0) {
+        const bool stopped = error == EINTR && options_.stop.stop_requested();
+        discard(put);
+        return end(put, stopped ? StepOutcome::Stopped : StepOutcome::Failed,
+                   stopped ? std::string() : failure("cannot copy to", step.destination, error));
+    }
+    // Writing back starts now, so that the sync, later, has little to wait for.
+    ::sync_file_range(out, 0, 0, SYNC_FILE_RANGE_WRITE);
+    put.copy->bytes = copied;
+    put.copy->device = made.st_dev;
+    put.copy->inode = made.st_ino;
+    put.copy->birth = birthTime(out, "");
+    const auto whole = syncsWhole_.try_emplace(made.st_dev, false);
+    if (whole.second)
+        whole.first->second = syncsWholeFileSystem(out);
+    put.copy->withFileSystem = whole.first->second;
+    done_.bytesCopied += copied;
+    if (!sealer_)
+        sealer_.emplace(options_.fault);
+    sealer_->give(*put.copy, false);
+}
+
+// Removes the temporary of a copy that will not be named.
+void Applier::discard(Put& put)
+{
+    if (!put.copy)
+        return;
+    if (put.copy->out >= 0)
+        ::close(std::exchange(put.copy->out, -1));
+    if (faultAt(options_.fault, "unlink") == 0)
+        ::unlinkat(put.folder->fd(), put.temporary.c_str(), 0);
+    put.copy.reset();
+}
+
+// Names the copies of a chunk once sealed: their identities and digests
+// into the journal, synced, then each renamed into place.
+void Applier::name(std::vector<Put>& puts)
+{
+    for (Put& put : puts) {
+        if (!put.copy)
+            continue;
+        sealer_->wait(*put.copy);
+        if (!put.copy->error.empty()) {
+            std::string error = std::move(put.copy->error);
+            discard(put);
+            end(put, StepOutcome::Failed, std::move(error));
+            continue;
+        }
+        JournalRecord written;
+        written.kind = JournalRecord::Kind::Written;
+        written.id = put.id;
+        written.device = static_cast<std::uint64_t>(put.copy->device);
+        written.inode = static_cast<std::uint64_t>(put.copy->inode);
+        written.birth = put.copy->birth;
+        written.size = put.copy->content.size;
+        written.digest = put.copy->content.digest;
+        journal_.add(written);
+    }
+    const bool synced = journal_.sync();
+    for (Put& put : puts) {
+        if (!put.copy)
+            continue;
+        if (synced) {
+            giveName(put);
+        } else {
+            discard(put);
+            end(put, StepOutcome::Stopped);
+        }
+    }
+}
+
+// Renames a sealed copy into place, unless something holds its name.
+void Applier::giveName(Put& put)
+{
+    const int dir = put.folder->fd();
+    const char* temporary = put.temporary.c_str();
+    const char* name = put.name.c_str();
+    int error = faultAt(options_.fault, "rename");
+    if (error == 0 && ::renameat2(dir, temporary, dir, name, RENAME_NOREPLACE) != 0)
+        error = errno;
+    if (error == EINVAL || error == ENOSYS) {
+        // A file system without renaming that refuses to replace: a link refuses.
+        error = ::linkat(dir, temporary, dir, name, 0) == 0 ? 0 : errno;
+        if (error == 0)
+            ::unlinkat(dir, temporary, 0);
+    }
+    if (error != 0) {
+        discard(put);
+        return error == EEXIST ? end(put, StepOutcome::Appeared)
+                               : end(put, StepOutcome::Failed,
+                                     failure("cannot name", plan_.steps[put.step].destination, error));
+    }
+    struct stat st {};
+    ::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW);
+    JournalRecord copied;
+    copied.kind = JournalRecord::Kind::Copied;
+    copied.id = put.id;
+    copied.time = nanoseconds(st.st_ctim);
+    journal_.add(copied);
+    written_.emplace(put.folder->path(), put.folder);
+    ++result_.copied;
+    result_.bytesCopied += put.copy->bytes;
+    result_.steps[put.step] = {StepOutcome::Copied, {}};
+    put.copy.reset();
+}
+
+void Applier::run()
+{
+    // Chunks in the order of the plan, each no more than so many steps or bytes.
+    std::vector<std::vector<std::size_t>> chunks;
+    std::uint64_t bytes = 0;
+    for (std::size_t k = 0; k < plan_.steps.size(); ++k) {
+        if (!plan_.steps[k].putBack)
+            continue;
+        ++done_.total;
+        if (chunks.empty() || chunks.back().size() >= kChunkSteps || bytes >= kChunkBytes)
+            chunks.emplace_back(), bytes = 0;
+        chunks.back().push_back(k);
+        bytes += plan_.steps[k].sourceIdentity.size;
+    }
+    std::vector<Put> earlier; // the chunk before, its copies being sealed
+    for (const std::vector<std::size_t>& chunk : chunks) {
+        if (broken() || options_.stop.stop_requested()) {
+            for (const std::size_t k : chunk)
+                result_.steps[k] = {StepOutcome::Stopped, broken() ? failure("cannot write the journal", journal_.path(),
+                                                                             journal_.error())
+                                                                   : std::string()};
+            continue;
+        }
+        std::vector<Put> puts = start(chunk);
+        for (Put& put : puts) {
+            if (broken() || options_.stop.stop_requested())
+                end(put, StepOutcome::Stopped);
+            else
+                act(put);
+            ++done_.done;
+            progress(done_);
+        }
+        if (sealer_)
+            sealer_->endBatch();
+        name(earlier);
+        earlier = std::move(puts);
+    }
+    // What was written before a stop is named all the same: it is whole.
+    name(earlier);
+    folders_.removeEmptyMade();
+    journal_.sync();
+    syncFolders();
+    if (broken())
+        result_.journalError = journal_.error();
+}
+
+// Every folder written in, and every folder a folder was made in, synced
+// once so that the names given survive.
+void Applier::syncFolders()
+{
+    for (const FolderRef& folder : folders_.touched())
+        written_.emplace(folder->path(), folder);
+    for (const auto& [path, folder] : written_) {
+        const int fd = ::openat(folder->fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+}
+
+// Lets the run hold a descriptor for every copy waiting and folder open.
+void raiseFileLimit()
+{
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
 
 } // namespace
 
@@ -576,169 +460,16 @@ ApplyResult applyRestorePlan(const RestorePlan& plan, const ApplyOptions& option
 {
     ApplyResult result;
     result.steps.resize(plan.steps.size());
-    ApplyProgress progress;
-    progress.total = plan.putBackCount();
-    if (progress.total == 0)
+    if (plan.putBackCount() == 0)
         return result;
-    std::optional<JournalWriter> journal = JournalWriter::create(options.journalFolder, result.journalError);
+    std::optional<JournalWriter> journal =
+        JournalWriter::create(options.journalFolder, result.journalError, options.fault);
     if (!journal)
         return result;
     result.journal = journal->path();
-    Applier applier(options, *journal, result);
-    for (std::size_t k = 0; k < plan.steps.size(); ++k) {
-        const RestoreStep& step = plan.steps[k];
-        if (!step.putBack)
-            continue;
-        if (options.stop && options.stop->load()) {
-            result.steps[k].outcome = StepOutcome::Stopped;
-            continue;
-        }
-        if (std::optional<StepResult> done = applier.putBack(k, step))
-            result.steps[k] = std::move(*done);
-        ++progress.done;
-        progress.bytesCopied = result.bytesCopied;
-        if (options.progress)
-            options.progress(progress);
-        applier.name(false);
-    }
-    // What was written before a stop is named all the same: it is whole.
-    applier.name(true);
-    applier.syncFolders();
+    raiseFileLimit();
+    Applier(plan, options, *journal, result).run();
     return result;
-}
-
-namespace {
-
-// Whether `folder` holds nothing but entries in `removed`.
-bool emptyBut(const std::string& folder, const std::set<std::string>& removed)
-{
-    DIR* stream = ::opendir(folder.c_str());
-    if (!stream)
-        return false;
-    bool empty = true;
-    while (const dirent* entry = ::readdir(stream)) {
-        const std::string_view name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        if (!removed.contains(folder + "/" + std::string(name))) {
-            empty = false;
-            break;
-        }
-    }
-    ::closedir(stream);
-    return empty;
-}
-
-// Undoes the journal, or with `act` false tells what undoing it would do.
-UndoResult undo(const std::string& journalPath, bool act)
-{
-    UndoResult result;
-    const std::optional<std::vector<JournalEntry>> entries = readJournal(journalPath, result.error);
-    if (!entries)
-        return result;
-    result.read = true;
-    std::set<std::string> removed; // previewed
-    const auto keep = [&](const JournalEntry& entry, std::string why) {
-        result.kept.push_back(quoteName(entry.path) + ": " + why);
-        result.items.push_back({entry.path, entry.kind == JournalEntry::Kind::Folder, UndoItem::Action::Keep,
-                                std::move(why)});
-    };
-    const auto gone = [&](const JournalEntry& entry) {
-        ++result.alreadyGone;
-        result.items.push_back(
-            {entry.path, entry.kind == JournalEntry::Kind::Folder, UndoItem::Action::Gone, {}});
-    };
-    // Removes a file (or previews it); false when it cannot be.
-    const auto remove = [&](const JournalEntry& entry) {
-        if (act && ::unlink(entry.path.c_str()) != 0) {
-            if (errno == ENOENT)
-                gone(entry);
-            else
-                keep(entry, systemErrorText(errno));
-            return;
-        }
-        removed.insert(entry.path);
-        ++result.removedFiles;
-        result.items.push_back({entry.path, false, UndoItem::Action::Remove, {}});
-    };
-    for (auto it = entries->rbegin(); it != entries->rend(); ++it) {
-        const JournalEntry& entry = *it;
-        struct stat st;
-        if (entry.kind == JournalEntry::Kind::Folder) {
-            if (::lstat(entry.path.c_str(), &st) != 0 && errno == ENOENT) {
-                gone(entry);
-            } else if (!act) {
-                if (S_ISDIR(st.st_mode) && emptyBut(entry.path, removed)) {
-                    removed.insert(entry.path);
-                    ++result.removedFolders;
-                    result.items.push_back({entry.path, true, UndoItem::Action::Remove, {}});
-                } else {
-                    keep(entry, "not empty");
-                }
-            } else if (::rmdir(entry.path.c_str()) == 0) {
-                ++result.removedFolders;
-                result.items.push_back({entry.path, true, UndoItem::Action::Remove, {}});
-            } else if (errno == ENOENT) {
-                gone(entry);
-            } else if (errno == ENOTEMPTY || errno == EEXIST) {
-                keep(entry, "not empty");
-            } else {
-                keep(entry, systemErrorText(errno));
-            }
-            continue;
-        }
-        if (entry.kind == JournalEntry::Kind::Temporary) {
-            // Renamed into place or removed by the run, unless it was cut
-            // short: then a copy that never got its name.
-            if (::lstat(entry.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-                continue;
-            remove(entry);
-            continue;
-        }
-        if (::lstat(entry.path.c_str(), &st) != 0) {
-            if (errno == ENOENT)
-                gone(entry);
-            else
-                keep(entry, systemErrorText(errno));
-            continue;
-        }
-        if (entry.kind == JournalEntry::Kind::Link) {
-            if (static_cast<std::uint64_t>(st.st_dev) != entry.device ||
-                static_cast<std::uint64_t>(st.st_ino) != entry.inode) {
-                keep(entry, "replaced since it was put back");
-                continue;
-            }
-            if (st.st_nlink < 2) {
-                keep(entry, "its source is gone: this is the last link to the file");
-                continue;
-            }
-        } else {
-            const bool same = S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) == entry.content.size &&
-                              hashFile(entry.path) == entry.content;
-            if (!same) {
-                keep(entry, "changed since it was put back");
-                continue;
-            }
-            if (hashFile(entry.source) != entry.content) {
-                keep(entry, "its source " + quoteName(entry.source) + " is gone or changed: this is the only copy");
-                continue;
-            }
-        }
-        remove(entry);
-    }
-    return result;
-}
-
-} // namespace
-
-UndoResult previewUndo(const std::string& journal)
-{
-    return undo(journal, false);
-}
-
-UndoResult undoRestore(const std::string& journal)
-{
-    return undo(journal, true);
 }
 
 } // namespace korvane

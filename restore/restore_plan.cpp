@@ -1,176 +1,15 @@
 #include "restore/restore_plan.h"
 
-#include "restore/content_hash.h"
-#include "text/terminal_quote.h"
-#include "text/unicode_text.h"
+#include "restore/candidate_choice.h"
+#include "restore/place_finder.h"
 #include "text/system_error.h"
+#include "text/terminal_quote.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace korvane {
 
 namespace {
-
-std::string join(const std::string& folder, std::string_view name)
-{
-    std::string path = folder;
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    path += name;
-    return path;
-}
-
-bool isFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// The folder of `dir` named `name` in another letter case, the first in the
-// order listed; empty when there is none.
-std::string folderInOtherCase(const std::string& dir, const std::string& name)
-{
-    DIR* stream = ::opendir(dir.c_str());
-    if (!stream)
-        return {};
-    const std::string folded = foldCase(name);
-    std::string found;
-    while (const dirent* entry = ::readdir(stream)) {
-        const std::string_view entryName = entry->d_name;
-        if (entryName == "." || entryName == ".." || foldCase(entryName) != folded)
-            continue;
-        const std::string path = join(dir, entryName);
-        if (isFolder(path)) {
-            found = path;
-            break;
-        }
-    }
-    ::closedir(stream);
-    return found;
-}
-
-// The local place of `names` below `folder`: each folder that exists taken
-// as it is on disk (the exact name first, then one in another case), the
-// rest as stored.
-std::string placeBelow(std::string folder, const std::vector<std::string>& names, std::size_t from)
-{
-    bool exists = isFolder(folder);
-    for (std::size_t k = from; k + 1 < names.size(); ++k) {
-        std::string next = join(folder, names[k]);
-        if (exists && !isFolder(next)) {
-            if (std::string other = folderInOtherCase(folder, names[k]); !other.empty())
-                next = std::move(other);
-            else
-                exists = false;
-        }
-        folder = std::move(next);
-    }
-    return join(folder, names.back());
-}
-
-// The deepest folder of `path`'s folders that exists.
-std::string existingFolderOf(std::string path)
-{
-    for (;;) {
-        const std::size_t slash = path.rfind('/');
-        if (slash == std::string::npos)
-            return ".";
-        path.resize(slash == 0 ? 1 : slash);
-        if (isFolder(path) || path == "/")
-            return path;
-    }
-}
-
-// A path made absolute from the current folder, as it is looked for.
-std::string absolute(const std::string& path)
-{
-    if (path.starts_with('/'))
-        return path;
-    char* here = ::getcwd(nullptr, 0);
-    if (!here)
-        return path;
-    std::string out = join(here, path);
-    std::free(here);
-    return out;
-}
-
-int accessForWriting(const std::string& folder)
-{
-    return ::access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
-}
-
-// Chooses the candidate to put back, or says why none is chosen.
-void choose(const SearchResults& results, const MissingMatch& match, RestoreStep& step)
-{
-    // Best first: the most shared folders, then the same name before another
-    // extension. A best candidate of another extension is a transcoded file,
-    // and the files of the same name are weaker evidence.
-    if (!match.found() || match.candidates.front().kind == MatchKind::OtherExtension) {
-        step.reason = match.found() ? LeftReason::OtherExtension : LeftReason::NotFound;
-        return;
-    }
-    std::vector<const Candidate*> same;
-    for (const Candidate& candidate : match.candidates) {
-        if (candidate.kind == MatchKind::SameName)
-            same.push_back(&candidate);
-    }
-    // The candidates are ranked by shared folders first.
-    const std::uint16_t best = same.front()->sharedFolders;
-    std::size_t tied = 1;
-    while (tied < same.size() && same[tied]->sharedFolders == best)
-        ++tied;
-    const FileIndex& index = results.index();
-    step.source = index.filePath(same.front()->file);
-    // A list that was cut may hold more of the best.
-    const bool allSeen = match.candidateCount == match.candidates.size() || tied < same.size();
-    if (tied == 1 && allSeen) {
-        step.putBack = true;
-        return;
-    }
-    // Equally good: put back only when they are one file; sizes first, the
-    // content only when the sizes agree.
-    std::vector<std::optional<std::uint64_t>> sizes;
-    for (std::size_t k = 0; k < tied; ++k) {
-        struct stat st;
-        const std::string path = index.filePath(same[k]->file);
-        sizes.push_back(::stat(path.c_str(), &st) == 0 ? std::optional<std::uint64_t>(st.st_size) : std::nullopt);
-    }
-    bool identical =
-        allSeen && std::all_of(sizes.begin(), sizes.end(), [&](const auto& s) { return s && s == sizes[0]; });
-    if (identical) {
-        const std::optional<ContentHash> first = hashFile(step.source);
-        for (std::size_t k = 1; identical && k < tied; ++k)
-            identical = first && hashFile(index.filePath(same[k]->file)) == first;
-    }
-    if (identical) {
-        step.putBack = true;
-        return;
-    }
-    step.reason = LeftReason::DifferentFiles;
-    step.source.clear();
-    // Different files: one size a distinct content.
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> seen; // size, hash
-    for (std::size_t k = 0; k < tied; ++k) {
-        const std::uint64_t size = sizes[k].value_or(0);
-        std::uint64_t hash = 0;
-        if (std::count(sizes.begin(), sizes.end(), sizes[k]) > 1) {
-            const std::optional<ContentHash> h = hashFile(index.filePath(same[k]->file));
-            hash = h ? h->hash : k + 1;
-        }
-        if (std::find(seen.begin(), seen.end(), std::pair(size, hash)) == seen.end()) {
-            seen.emplace_back(size, hash);
-            step.differentSizes.push_back(size);
-        }
-    }
-    if (step.differentSizes.size() < 2) // more of the best were cut from the list
-        step.differentSizes.resize(std::max<std::size_t>(2, tied), sizes[0].value_or(0));
-}
 
 std::string listOf(const std::vector<std::uint64_t>& sizes)
 {
@@ -181,6 +20,54 @@ std::string listOf(const std::vector<std::uint64_t>& sizes)
         out += std::to_string(sizes[k]);
     }
     return out + " bytes";
+}
+
+// Finds the place of one missing file; false, with the reason set, when it
+// has none it may go to.
+bool findPlace(const MissingMatch& match, PathResolver& resolver, PlaceFinder& places, RestoreStep& step,
+               bool& windows)
+{
+    if (!match.path.notSearched.empty()) {
+        step.reason = LeftReason::NotSearched;
+        step.detail = match.path.notSearched;
+        return false;
+    }
+    const Resolution resolution = resolver.resolve(match.file.stored);
+    windows = resolution.kind == PathKind::Mapped;
+    switch (resolution.kind) {
+    case PathKind::NotAFile:
+        step.reason = LeftReason::NotSearched;
+        step.detail = "it names no file";
+        return false;
+    case PathKind::NoMapping:
+        step.reason = LeftReason::NoMapping;
+        step.detail = resolution.root;
+        return false;
+    case PathKind::Mapped:
+        break;
+    case PathKind::NotWindows:
+        if (resolution.found) {
+            step.reason = LeftReason::AlreadyThere;
+            step.destination = normalisedPath(match.file.stored);
+            return false;
+        }
+        return places.placeOther(match.file.stored, step);
+    }
+    if (resolution.found) {
+        step.reason = LeftReason::AlreadyThere;
+        step.destination = resolution.localPath;
+        return false;
+    }
+    std::vector<std::string> names = match.path.folders;
+    names.push_back(match.path.name);
+    const DriveMap::Match mapping = resolver.drives().match(match.path.root, names);
+    if (!mapping.mapping || mapping.folders >= names.size()) {
+        step.reason = LeftReason::NotSearched;
+        step.detail = "it names the folder of a mapping";
+        return false;
+    }
+    names.erase(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(mapping.folders));
+    return places.placeWindows(mapping.mapping->folder, names, step);
 }
 
 } // namespace
@@ -210,62 +97,64 @@ std::string describeLeft(const RestoreStep& step)
         return "not searched for: " + step.detail;
     case LeftReason::AlreadyThere:
         return "its place holds an entry now: " + quoteName(step.destination);
+    case LeftReason::OutsideRoot:
+        return "its place " + quoteName(step.destination) + " is outside the folders files may be put back in";
+    case LeftReason::HiddenName:
+        return "the name " + quoteName(step.detail) + " is hidden: putting back never makes such a name";
+    case LeftReason::NotMounted:
+        return "the folder " + quoteName(step.detail) +
+               (step.error != 0 ? " does not exist" : " is a mount point with nothing mounted") +
+               ": is the disk mounted?";
+    case LeftReason::LinkInPath:
+        return quoteName(step.detail) + " is a symbolic link: files are put back only through real folders";
+    case LeftReason::NotAFolder:
+        return quoteName(step.detail) + " is not a folder";
+    case LeftReason::SamePlace:
+        return "the same place as " + quoteName(step.detail) + ", whose name differs only in letter case";
+    case LeftReason::OtherShoot:
+        return "found only in folders of other dates than its own: another day's shoot";
     }
     return {};
+}
+
+bool choose(RestoreStep& step, std::size_t choice)
+{
+    if (choice >= step.choices.size())
+        return false;
+    const std::optional<SeenFile> seen = seeFile(step.choices[choice].path);
+    if (!seen || seen->identity.size != step.choices[choice].size || seen->identity.mtime != step.choices[choice].mtime)
+        return false;
+    step.putBack = true;
+    step.source = seen->path;
+    step.sourceIdentity = seen->identity;
+    step.identicalCopies = 1;
+    return true;
+}
+
+void unchoose(RestoreStep& step)
+{
+    if (step.choices.empty())
+        return;
+    step.putBack = false;
+    step.source.clear();
+    step.sourceIdentity = {};
 }
 
 RestorePlan makeRestorePlan(const SearchResults& results, PathResolver& resolver, const PlanOptions& options)
 {
     RestorePlan plan;
-    for (const MissingMatch& match : results.matches()) {
+    PlaceFinder places(options);
+    for (std::size_t k = 0; k < results.matches().size(); ++k) {
+        const MissingMatch& match = results.matches()[k];
         RestoreStep& step = plan.steps.emplace_back();
         step.stored = match.file.stored;
         step.decoded = match.file.decoded;
-        if (!match.path.notSearched.empty()) {
-            step.reason = LeftReason::NotSearched;
-            step.detail = match.path.notSearched;
+        bool windows = false;
+        if (!findPlace(match, resolver, places, step, windows))
             continue;
-        }
-        const Resolution resolution = resolver.resolve(match.file.stored);
-        if (resolution.kind == PathKind::NotAFile) {
-            step.reason = LeftReason::NotSearched;
-            step.detail = "it names no file";
-            continue;
-        }
-        if (resolution.kind == PathKind::NoMapping) {
-            step.reason = LeftReason::NoMapping;
-            step.detail = resolution.root;
-            continue;
-        }
-        if (resolution.kind == PathKind::Mapped) {
-            std::vector<std::string> names = match.path.folders;
-            names.push_back(match.path.name);
-            const DriveMap::Match mapping = resolver.drives().match(match.path.root, names);
-            if (!mapping.mapping || mapping.folders >= names.size()) {
-                step.reason = LeftReason::NotSearched;
-                step.detail = "it names the folder of a mapping";
-                continue;
-            }
-            step.destination = placeBelow(mapping.mapping->folder, names, mapping.folders);
-        } else {
-            step.destination = absolute(resolution.localPath);
-        }
-        struct stat st;
-        if (resolution.found || ::lstat(step.destination.c_str(), &st) == 0) {
-            step.reason = LeftReason::AlreadyThere;
-            continue;
-        }
-        choose(results, match, step);
-        if (!step.putBack)
-            continue;
-        const std::string folder = existingFolderOf(step.destination);
-        if (const int error = options.writable ? options.writable(folder) : accessForWriting(folder); error != 0) {
-            step.putBack = false;
-            step.reason = LeftReason::NotWritable;
-            step.detail = folder;
-            step.source.clear();
-            step.error = error;
-        }
+        chooseCandidate(results, k, step);
+        if (step.putBack)
+            places.reserve(step, windows);
     }
     return plan;
 }

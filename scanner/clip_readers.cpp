@@ -27,7 +27,7 @@ void skipPairCountAndPairs(ProjectReader& reader)
     skipRecords(reader, pairCount, kTrailingPairSize);
 }
 
-void readClip(ProjectReader& reader, ScanFeedback& feedback, Track track)
+void readClip(ProjectReader& reader, FileChecks& checks, Track track)
 {
     CountedName path;
     reader.readName(path);
@@ -36,7 +36,7 @@ void readClip(ProjectReader& reader, ScanFeedback& feedback, Track track)
     case MediaKind::Movie:
         reader.skip(track == Track::Main ? 8 : 12);
         skipPairCountAndPairs(reader);
-        feedback.checkFile(path.text());
+        checks.check(path.text());
         break;
     case MediaKind::Still:
     case MediaKind::Colour:
@@ -46,7 +46,7 @@ void readClip(ProjectReader& reader, ScanFeedback& feedback, Track track)
         reader.skipName(); // the second name is never tested
         skipPairCountAndPairs(reader);
         if (kind == MediaKind::Still)
-            feedback.checkFile(path.text());
+            checks.check(path.text());
         break;
     case MediaKind::Unknown:
         break; // the name alone
@@ -83,32 +83,33 @@ MediaKind mediaKindOf(std::string_view storedName)
     return MediaKind::Unknown;
 }
 
-void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
+void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count)
 {
     forEachEntry(
-        reader, feedback, sectionOf(SectionId::MainAV), count, [&] { readClip(reader, feedback, Track::Main); },
+        reader, feedback, sectionOf(SectionId::MainAV), count, [&] { readClip(reader, checks, Track::Main); },
         [&](std::int64_t most) { return passEmptyClips(reader, most); });
 }
 
-void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
+void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count)
 {
     forEachEntry(
-        reader, feedback, sectionOf(SectionId::InsertAV), count, [&] { readClip(reader, feedback, Track::Insert); },
+        reader, feedback, sectionOf(SectionId::InsertAV), count, [&] { readClip(reader, checks, Track::Insert); },
         [&](std::int64_t most) { return passEmptyClips(reader, most); });
 }
 
-void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, SectionId section)
+void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count,
+                 SectionId section)
 {
     forEachEntry(reader, feedback, sectionOf(section), count, [&] {
         CountedName path;
         reader.readName(path);
         reader.skip(12);
         skipPairCountAndPairs(reader);
-        feedback.checkFile(path.text());
+        checks.check(path.text());
     });
 }
 
-void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count)
+void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count)
 {
     forEachEntry(reader, feedback, sectionOf(SectionId::BinWindow), count, [&] {
         reader.skipName(); // the first name is never tested
@@ -116,7 +117,7 @@ void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, std::int32_t c
         reader.readName(path);
         reader.skip(16);
         if (mediaKindOf(path.stored()) != MediaKind::Colour)
-            feedback.checkFile(path.text());
+            checks.check(path.text());
     });
 }
 

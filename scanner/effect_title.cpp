@@ -46,7 +46,8 @@ void scanEffect(ProjectReader& reader, ScanFeedback& feedback, std::int32_t coun
     });
 }
 
-void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, std::uint16_t version)
+void scanTitle(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count,
+               std::uint16_t version)
 {
     const bool flagged = version >= kFlaggedItemsFrom;
     // The flag belongs to the section: an item without one is tested by the
@@ -77,7 +78,7 @@ void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count
                 if (!itemText)
                     itemText = std::make_unique<char[]>(kItemTextSize);
                 reader.readChars(itemText.get(), length + 1);
-                feedback.checkFile(std::string_view(itemText.get(), std::strlen(itemText.get())));
+                checks.check(textBeforeZero({itemText.get(), static_cast<std::size_t>(length)}));
             } else {
                 reader.skip(static_cast<std::uint64_t>(length));
             }

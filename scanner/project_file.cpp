@@ -60,6 +60,7 @@ bool ProjectFile::open(const std::string& path)
     if (!lock(fd))
         return false;
     fd_ = fd;
+    size_ = static_cast<std::uint64_t>(after.st_size);
     return true;
 }
 
@@ -103,6 +104,7 @@ void ProjectFile::close()
         ::close(fd_); // releases the lock
         fd_ = -1;
     }
+    size_ = 0;
     locked_ = false;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct stat;
@@ -29,6 +30,8 @@ public:
     bool open(const std::string& path);
     void close();
     int fd() const { return fd_; }
+    // The size of the open file, in bytes, as it was opened.
+    std::uint64_t size() const { return size_; }
     // Whether the open file holds its shared lock: not on a file system that cannot lock.
     bool locked() const { return locked_; }
     // Why the last open failed, in the system's words.
@@ -40,6 +43,7 @@ private:
 
     SystemCalls calls_;
     int fd_ = -1;
+    std::uint64_t size_ = 0;
     bool locked_ = false;
     std::string error_;
 };

@@ -7,10 +7,10 @@
 
 namespace korvane {
 
-std::string_view CountedName::text() const
+std::string_view textBeforeZero(std::string_view bytes)
 {
-    const void* zero = std::memchr(bytes, 0, length);
-    return {bytes, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - bytes) : length};
+    const void* zero = std::memchr(bytes.data(), 0, bytes.size());
+    return zero ? bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(zero) - bytes.data())) : bytes;
 }
 
 ProjectReader::ProjectReader(std::span<const std::uint8_t> data)

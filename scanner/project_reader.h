@@ -1,12 +1,17 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stop_token>
 #include <string_view>
 
 namespace korvane {
+
+// Stored text up to its first zero byte: what the existence test, the
+// feedback and everything after them see of a name. The scanner cuts every
+// name it reads here, and nothing downstream cuts again.
+std::string_view textBeforeZero(std::string_view bytes);
 
 // A counted name as stored: one length byte, then that many bytes, held
 // zero-terminated. The bytes are the editor's own 8-bit code page, unchanged.
@@ -18,8 +23,8 @@ struct CountedName {
 
     // All stored bytes, zero bytes included: what the media kind is taken from.
     std::string_view stored() const { return {bytes, length}; }
-    // The text up to the first zero byte: what the existence test sees.
-    std::string_view text() const;
+    // The text up to the first zero byte (textBeforeZero).
+    std::string_view text() const { return textBeforeZero(stored()); }
 };
 
 // Where the scan is, for telling the user where a damaged file ended.
@@ -78,10 +83,10 @@ public:
 
     bool passedEnd() const { return passedEnd_; }
 
-    // Whoever sets `*stop` asks the scan to stop: no loop of the scan begins a
-    // new entry, item or pair once it is set. Not owned; null for none.
-    void setStop(const std::atomic<bool>* stop) { stop_ = stop; }
-    bool stopRequested() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+    // Whoever requests a stop of `stop` asks the scan to stop: no loop of the
+    // scan begins a new entry, item or pair once it is requested.
+    void setStop(std::stop_token stop) { stop_ = std::move(stop); }
+    bool stopRequested() const { return stop_.stop_requested(); }
     // Whether a loop of the scan must not begin anything new: the end has
     // been passed or a stop was asked for.
     bool halted() const { return passedEnd_ || stopRequested(); }
@@ -109,7 +114,7 @@ private:
     const std::uint8_t* end_ = nullptr;
     std::uint64_t chunkOffset_ = 0; // of begin_ in the file
     int fd_ = -1;
-    const std::atomic<bool>* stop_ = nullptr;
+    std::stop_token stop_;
     std::size_t refillSize_ = kBufferSize;
     bool passedEnd_ = false;
     int readError_ = 0;

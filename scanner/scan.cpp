@@ -3,8 +3,9 @@
 
 #include "scanner/scan.h"
 
-#include "report/look_ahead.h"
+#include "fs/file_probe.h"
 #include "report/progress.h"
+#include "scanner/look_ahead_feedback.h"
 #include "scanner/project_file.h"
 #include "text/system_error.h"
 #include "text/message.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace korvane {
 
@@ -79,9 +81,45 @@ std::int32_t scanCountedSection(ProjectReader& reader, ScanFeedback& feedback, S
     return count;
 }
 
+// The counts the header holds, and the version that decides the layout.
+struct Header {
+    std::uint16_t version = 0;
+    std::int32_t binCount = 0;
+    std::int32_t mainCount = 0;
+};
+
+Header readHeader(ProjectReader& reader, ScanResult& result)
+{
+    reader.mark("header");
+    Header header;
+    header.version = reader.readU16();
+    result.version = header.version;
+    reader.skip(2);
+    header.binCount = reader.readS32();
+    header.mainCount = reader.readS32();
+    reader.skip(4);
+    if (header.version >= kLongerHeaderFrom)
+        reader.skip(4);
+    if (header.version >= kFiltersFrom)
+        reader.skip(4);
+    result.claimedBytes = claimOf(SectionId::MainAV, header.mainCount) + claimOf(SectionId::BinWindow, header.binCount);
+    return header;
+}
+
+// The filter records of every clip of the main and insert tracks and of the
+// extra audio tracks: the clip counts again, taken unsigned; no count of their own.
+void scanFilters(ProjectReader& reader, ScanFeedback& feedback, std::int32_t mainCount, const std::int32_t (&counts)[3])
+{
+    const auto unsignedCount = [](std::int32_t count) { return static_cast<std::uint32_t>(count); };
+    scanFilterVisual(reader, feedback, unsignedCount(mainCount), SectionId::FilterVisualOfMainAV);
+    scanFilterVisual(reader, feedback, unsignedCount(counts[0]), SectionId::FilterVisualOfInsertAV);
+    scanFilterAudio(reader, feedback, unsignedCount(counts[1]), SectionId::FilterAudioOfExAudio1);
+    scanFilterAudio(reader, feedback, unsignedCount(counts[2]), SectionId::FilterAudioOfExAudio2);
+}
+
 } // namespace
 
-ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks)
 {
     ScanResult result;
     result.opened = true;
@@ -93,24 +131,13 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
         result.stopped = true;
         return true;
     };
-
-    reader.mark("header");
-    const std::uint16_t version = reader.readU16();
-    result.version = version;
-    reader.skip(2);
-    const std::int32_t binCount = reader.readS32();
-    const std::int32_t mainCount = reader.readS32();
-    reader.skip(4);
-    if (version >= kLongerHeaderFrom)
-        reader.skip(4);
-    if (version >= kFiltersFrom)
-        reader.skip(4);
-    result.claimedBytes = claimOf(SectionId::MainAV, mainCount) + claimOf(SectionId::BinWindow, binCount);
+    const Header header = readHeader(reader, result);
+    const std::int32_t mainCount = header.mainCount;
 
     // The main track's count is in the header.
     beginSection(feedback, SectionId::MainAV);
     if (mainCount != 0)
-        scanMainAV(reader, feedback, mainCount);
+        scanMainAV(reader, feedback, checks, mainCount);
     else
         stepProgress(feedback, sectionOf(SectionId::MainAV).budget);
     if (stopHere())
@@ -122,39 +149,33 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
         const SectionId id = tracks[k];
         counts[k] = scanCountedSection(reader, feedback, result, id, mainCount, [&](std::int32_t n) {
             if (id == SectionId::InsertAV)
-                scanInsertAV(reader, feedback, n);
+                scanInsertAV(reader, feedback, checks, n);
             else
-                scanExAudio(reader, feedback, n, id);
+                scanExAudio(reader, feedback, checks, n, id);
         });
         if (stopHere())
             return result;
     }
 
-    if (version >= kEffectsAndTitlesFrom) {
+    if (header.version >= kEffectsAndTitlesFrom) {
         scanCountedSection(reader, feedback, result, SectionId::Effect, mainCount,
                            [&](std::int32_t n) { scanEffect(reader, feedback, n); });
         if (stopHere())
             return result;
         scanCountedSection(reader, feedback, result, SectionId::Title, mainCount,
-                           [&](std::int32_t n) { scanTitle(reader, feedback, n, version); });
+                           [&](std::int32_t n) { scanTitle(reader, feedback, checks, n, header.version); });
     } else {
         stepProgress(feedback, sectionOf(SectionId::Effect).budget + sectionOf(SectionId::Title).budget);
     }
 
-    if (version >= kFiltersFrom && !stopHere()) {
-        // The clip counts again, taken unsigned; no count of their own.
-        const auto unsignedCount = [](std::int32_t count) { return static_cast<std::uint32_t>(count); };
-        scanFilterVisual(reader, feedback, unsignedCount(mainCount), SectionId::FilterVisualOfMainAV);
-        scanFilterVisual(reader, feedback, unsignedCount(counts[0]), SectionId::FilterVisualOfInsertAV);
-        scanFilterAudio(reader, feedback, unsignedCount(counts[1]), SectionId::FilterAudioOfExAudio1);
-        scanFilterAudio(reader, feedback, unsignedCount(counts[2]), SectionId::FilterAudioOfExAudio2);
-    }
+    if (header.version >= kFiltersFrom && !stopHere())
+        scanFilters(reader, feedback, mainCount, counts);
     if (stopHere())
         return result;
 
     // The bin's reader makes no steps: its budget follows it whole.
     beginSection(feedback, SectionId::BinWindow);
-    scanBinWindow(reader, feedback, binCount);
+    scanBinWindow(reader, feedback, checks, header.binCount);
     if (stopHere())
         return result;
     stepProgress(feedback, sectionOf(SectionId::BinWindow).budget);
@@ -166,6 +187,12 @@ ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback)
     result.readError = reader.readError();
     result.bytesRead = reader.offset();
     return result;
+}
+
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback, ExistenceTest& exists)
+{
+    ChecksInTurn checks(exists, feedback);
+    return scanProject(reader, feedback, checks);
 }
 
 ScanResult runScan(const std::string& path, ScanFeedback& feedback)
@@ -186,10 +213,16 @@ ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOp
     // The reader's buffer is large; keep it off the stack of the caller.
     const auto reader = std::make_unique<ProjectReader>(file.fd());
     reader->setStop(options.stop);
-    if (!options.lookAhead)
-        return scanProject(*reader, feedback);
-    LookAheadFeedback ahead(feedback, *options.lookAhead, options.stop);
-    ScanResult result = scanProject(*reader, ahead);
+    std::optional<FileProbe> probe;
+    ExistenceTest& exists = options.exists ? *options.exists : probe.emplace();
+    if (!options.lookAhead) {
+        ScanResult result = scanProject(*reader, feedback, exists);
+        result.fileSize = file.size();
+        return result;
+    }
+    LookAheadFeedback ahead(feedback, *options.lookAhead, exists, options.stop);
+    ScanResult result = scanProject(*reader, ahead, ahead);
+    result.fileSize = file.size();
     if (result.stopped)
         ahead.abandon();
     else if (!ahead.finish())

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "report/look_ahead.h"
+#include "fs/existence_test.h"
+#include "fs/look_ahead.h"
 #include "report/scan_feedback.h"
+#include "scanner/file_checks.h"
 #include "scanner/project_reader.h"
 #include "scanner/sections.h"
 
-#include <atomic>
 #include <cstdint>
+#include <stop_token>
 #include <string>
 
 namespace korvane {
@@ -15,6 +17,7 @@ namespace korvane {
 struct ScanResult {
     bool opened = false;
     std::string openError;    // why the file could not be opened
+    std::uint64_t fileSize = 0; // of the file opened, in bytes
     std::uint16_t version = 0;
     bool damaged = false;     // the file ended (or could not be read) before its layout did
     ReadLocation endedAt;     // where, when damaged
@@ -26,14 +29,13 @@ struct ScanResult {
     explicit operator bool() const { return opened; }
 };
 
-// Setting the flag is safe from a signal handler and from any thread.
-static_assert(std::atomic<bool>::is_always_lock_free);
-
 struct ScanOptions {
-    // Once `*stop` is true the scan ends at the next entry boundary (so the
-    // report ends with a whole line) and says it was stopped. Not owned;
-    // null: the scan runs to its end.
-    const std::atomic<bool>* stop = nullptr;
+    // Once a stop is requested the scan ends at the next entry boundary (so
+    // the report ends with a whole line) and says it was stopped.
+    std::stop_token stop{};
+    // Whether a referenced file exists. Not owned; null: findFirst, each
+    // distinct name once (FileProbe).
+    ExistenceTest* exists = nullptr;
     // Where existence tests are started ahead of the scan, so that many are
     // under way at once (see LookAheadFeedback): the feedback hears the same
     // events in the same order. Not owned; null: each test in its turn.
@@ -47,8 +49,11 @@ ScanResult runScan(const std::string& path, ScanFeedback& feedback);
 ScanResult runScan(const std::string& path, ScanFeedback& feedback, const ScanOptions& options);
 
 // Walks the project from its first byte: header, sections in file order;
-// stops early when the reader's stop is set (ProjectReader::setStop).
-ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback);
+// stops early when the reader's stop is set (ProjectReader::setStop). Each
+// referenced file goes to `checks`; the first form tests each in its turn
+// with `exists`.
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback, ExistenceTest& exists);
+ScanResult scanProject(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks);
 
 // One plain sentence that says where a damaged file ended, or, when its
 // header cannot be a project's, that it does not look like one.
@@ -56,12 +61,14 @@ std::string describeDamage(const ScanResult& result);
 
 // The section readers. Each leaves the reader right behind its last record.
 // Where one reads several sections, `section` says which.
-void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
-void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
-void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, SectionId section);
-void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
+void scanMainAV(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count);
+void scanInsertAV(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count);
+void scanExAudio(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count,
+                 SectionId section);
+void scanBinWindow(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count);
 void scanEffect(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count);
-void scanTitle(ProjectReader& reader, ScanFeedback& feedback, std::int32_t count, std::uint16_t version);
+void scanTitle(ProjectReader& reader, ScanFeedback& feedback, FileChecks& checks, std::int32_t count,
+               std::uint16_t version);
 void scanFilterVisual(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, SectionId section);
 void scanFilterAudio(ProjectReader& reader, ScanFeedback& feedback, std::uint32_t clipCount, SectionId section);
 

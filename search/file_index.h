@@ -1,12 +1,13 @@
 #pragma once
 
-#include "report/folder_reader.h"
+#include "fs/folder_reader.h"
+#include "fs/slow_disk.h"
+#include "fs/worker_pool.h"
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,6 @@ struct WalkProblem {
 // How many folders the walk reads at once by default: on a network share
 // each folder read waits a round trip, and that many round trips overlap.
 inline constexpr int kDefaultWalkJobs = 32;
-inline constexpr std::chrono::microseconds kSlowFolderRead{500};
 
 struct IndexOptions {
     // null: the system's reader (one per thread). A reader given is also
@@ -44,18 +44,20 @@ struct IndexOptions {
     // Stay on the file systems of the roots: a folder on another one (a disk
     // mounted below a root) is not entered.
     bool oneFileSystem = false;
-    // Once `*stop` is true no further folder is read: the index holds what
-    // was read so far. Not owned; null for none.
-    const std::atomic<bool>* stop = nullptr;
+    // Once a stop is requested no further folder is read: the index holds
+    // what was read so far.
+    std::stop_token stop{};
     // How many folders may be read at once. The index, the problems and the
     // progress told are the same whatever the number: folders are read ahead
     // but taken into the index in the order of the walk with one. 1 reads
     // them one after another on the calling thread.
     int jobs = kDefaultWalkJobs;
-    // Reading ahead costs some work of its own, so it starts only once three
-    // folders in a row took longer than this to read (as on a network share;
-    // a local disk reads one in tens of microseconds). Zero: from the start.
-    std::chrono::microseconds slowRead = kSlowFolderRead;
+    // The threads that read ahead, shared with other work of the run (not
+    // owned); null: a pool of `jobs` threads of the walk's own.
+    WorkerPool* workers = nullptr;
+    // Reading ahead costs some work of its own, so by default it starts only
+    // once reading folders has proved slow (SlowDisk), as on a network share.
+    ReadAhead readAhead = ReadAhead::WhenSlow;
 };
 
 using FileId = std::uint32_t;
@@ -82,6 +84,8 @@ public:
     const std::vector<std::string>& roots() const { return roots_; }
     const std::vector<WalkProblem>& problems() const { return problems_; }
     std::size_t fileCount() const { return files_.size(); }
+    // Folders of the index: FolderIds run from 0 to folderCount() - 1.
+    std::size_t folderCount() const { return folders_.size(); }
     std::size_t foldersRead() const { return foldersRead_; }
 
     // Appends the files whose name has the key `key`.
@@ -102,6 +106,8 @@ public:
     // that read it, once per call (the walk does not ask: most files found
     // are never a candidate).
     bool readable(FileId file) const;
+    // Whether each of `files` can be read, asked on a few threads at once.
+    std::vector<bool> readable(const std::vector<FileId>& files) const;
 
     // A folder's absolute path ("/" for the root of the file system), made
     // from the names of the folders above it (each folder keeps only its own

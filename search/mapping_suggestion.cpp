@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <queue>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace korvane {
@@ -63,7 +64,9 @@ public:
             inUse_.push_back(rootKey(mapping.root));
     }
 
-    void collect()
+    // The pairs of the files decided (their chosen file only); none that
+    // would send a file left undecided to one of its candidates.
+    void collect(const std::vector<Decision>& decisions)
     {
         std::vector<std::size_t> prefixIds;
         for (std::size_t m = 0; m < matches_.size(); ++m) {
@@ -71,18 +74,28 @@ public:
             if (match.path.root.empty() || !match.path.notSearched.empty())
                 continue; // only Windows paths have roots to map
             internPrefixes(m, prefixIds);
+            const Decision& decision = decisions[m];
+            const bool undecided =
+                decision.kind == Decision::Kind::Ambiguous || decision.kind == Decision::Kind::OtherShoot;
             for (const Candidate& candidate : match.candidates) {
                 // A mapping cannot change an extension, and must not send
                 // one shoot's folder to another's.
-                if (candidate.kind != MatchKind::SameName || anotherShoot(match, candidate))
+                if (candidate.kind != MatchKind::SameName)
                     continue;
-                FolderId local = index_.folderOf(candidate.file);
-                for (std::size_t step = 0; step <= candidate.sharedFolders && local != kNoFolder; ++step) {
-                    add(m, prefixIds[match.folderKeys.size() - step], local);
-                    local = index_.parentOf(local);
+                if (undecided) {
+                    forEachPair(match, candidate, prefixIds, [&](std::size_t prefix, FolderId local) {
+                        forbidden_.insert((static_cast<std::uint64_t>(prefix) << 32) | local);
+                    });
+                } else if (decision.kind == Decision::Kind::Chosen && candidate.file == decision.chosen &&
+                           !anotherShoot(match, candidate)) {
+                    forEachPair(match, candidate, prefixIds,
+                                [&](std::size_t prefix, FolderId local) { add(m, prefix, local); });
                 }
             }
         }
+        std::erase_if(pairs_, [&](const Pair& pair) {
+            return forbidden_.contains((static_cast<std::uint64_t>(pair.prefix) << 32) | pair.local);
+        });
     }
 
     std::vector<Prefix>& prefixes() { return prefixes_; }
@@ -109,6 +122,19 @@ private:
             }
             ++prefixes_[it->second].below;
             ids.push_back(it->second);
+        }
+    }
+
+    // Each prefix pair that turns the stored path of `match` into the path
+    // of `candidate`: down the folders they share at their ends.
+    template <typename Take>
+    void forEachPair(const MissingMatch& match, const Candidate& candidate, const std::vector<std::size_t>& prefixIds,
+                     Take take)
+    {
+        FolderId local = index_.folderOf(candidate.file);
+        for (std::size_t step = 0; step <= candidate.sharedFolders && local != kNoFolder; ++step) {
+            take(prefixIds[match.folderKeys.size() - step], local);
+            local = index_.parentOf(local);
         }
     }
 
@@ -162,6 +188,7 @@ private:
     std::vector<Pair> pairs_;
     std::unordered_map<std::uint64_t, std::size_t> pairIds_;
     std::unordered_map<FolderId, bool> unwritableLocal_;
+    std::unordered_set<std::uint64_t> forbidden_; // pairs that would take an undecided file
     std::string key_;
 };
 
@@ -290,10 +317,10 @@ MappingSuggestion CoverChooser::take(std::size_t p)
 } // namespace
 
 std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std::vector<MissingMatch>& matches,
-                                               const SuggestOptions& options)
+                                               const std::vector<Decision>& decisions, const SuggestOptions& options)
 {
     PairSet set(index, matches, options.inUse);
-    set.collect();
+    set.collect(decisions);
     CoverChooser chooser(index, matches, std::move(set.prefixes()), std::move(set.pairs()));
     return chooser.choose(options.maxSuggestions);
 }

@@ -2,6 +2,7 @@
 
 #include "paths/drive_map.h"
 #include "search/file_index.h"
+#include "search/missing_decision.h"
 #include "search/missing_match.h"
 
 #include <cstddef>
@@ -35,7 +36,9 @@ struct SuggestOptions {
     std::vector<DriveMapping> inUse;
 };
 
-// Derives mappings from the files found under their own name. A path that
+// Derives mappings from the files the search decided on (see decideMissing),
+// never from a file left undecided, and never one that would send an
+// undecided file to one of its candidates. A path that
 // several mappings cover is looked for under each, the longest root first,
 // and the first place where the file is found wins; so a mapping only adds
 // places to look, and one that finds a missing file loses none that is found.
@@ -65,6 +68,7 @@ struct SuggestOptions {
 // missing files each one finds, most first. The work is linear in the
 // candidates given, times the depth of their stored folders.
 std::vector<MappingSuggestion> suggestMappings(const FileIndex& index, const std::vector<MissingMatch>& matches,
+                                               const std::vector<Decision>& decisions,
                                                const SuggestOptions& options = {});
 
 // The suggestion as a korvane-scan argument, quoted for a POSIX shell:

@@ -1,10 +1,13 @@
 #include "search/missing_match.h"
 
+#include "search/folder_evidence.h"
+
 #include "paths/windows_path.h"
 #include "text/unicode_text.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <unordered_set>
 
 namespace korvane {
@@ -38,16 +41,26 @@ std::string_view stemOf(std::string_view key)
     return dot == std::string_view::npos || dot == 0 ? key : key.substr(0, dot);
 }
 
-std::uint16_t sharedTail(const FileIndex& index, FolderId folder, const std::vector<std::string>& folderKeys)
+Candidate candidateOf(const FileIndex& index, const FolderEvidence& evidence, const FolderEvidence::Stored& weighed,
+                      const MissingMatch& match, FileId id, MatchKind kind)
 {
-    std::uint16_t shared = 0;
-    for (std::size_t k = folderKeys.size(); k > 0 && folder != kNoFolder && shared < 0xFFFF; --k) {
-        if (index.folderKey(folder) != folderKeys[k - 1])
-            break;
-        ++shared;
-        folder = index.parentOf(folder);
-    }
-    return shared;
+    const FolderId folder = index.folderOf(id);
+    const FolderMatch found = evidence.match(weighed, folder);
+    Candidate candidate;
+    candidate.file = id;
+    candidate.kind = kind;
+    candidate.sharedFolders = found.sharedTail;
+    candidate.sameSpelling = index.fileName(id) == match.path.name;
+    candidate.distinctive = static_cast<std::uint32_t>(found.distinctive);
+    candidate.distinctiveCount = static_cast<std::uint8_t>(std::popcount(candidate.distinctive));
+    candidate.weight = static_cast<float>(found.weight);
+    candidate.otherDate = found.otherDate;
+    // The tail covers the last `sharedFolders` stored folders.
+    const std::size_t stored = match.folderKeys.size();
+    for (std::size_t k = stored - candidate.sharedFolders; k < stored && k < 32; ++k)
+        if (candidate.distinctive & (std::uint32_t{1} << k))
+            candidate.anchoredTail = static_cast<std::uint8_t>(std::min<std::uint16_t>(candidate.sharedFolders, 255));
+    return candidate;
 }
 
 // The candidates of one missing file, best first, cut to `kept`. The
@@ -77,8 +90,14 @@ void rankCandidates(const FileIndex& index, std::vector<Candidate>& candidates, 
     const auto before = [&](std::uint32_t i, std::uint32_t j) {
         const Candidate& a = candidates[i];
         const Candidate& b = candidates[j];
-        if (a.sharedFolders != b.sharedFolders)
-            return a.sharedFolders > b.sharedFolders;
+        if (a.otherDate != b.otherDate)
+            return b.otherDate;
+        if (a.distinctiveCount != b.distinctiveCount)
+            return a.distinctiveCount > b.distinctiveCount;
+        if (a.anchoredTail != b.anchoredTail)
+            return a.anchoredTail > b.anchoredTail;
+        if (a.weight != b.weight)
+            return a.weight > b.weight;
         if (a.kind != b.kind)
             return a.kind == MatchKind::SameName;
         if (a.sameSpelling != b.sameSpelling)
@@ -92,6 +111,41 @@ void rankCandidates(const FileIndex& index, std::vector<Candidate>& candidates, 
     for (std::size_t k = 0; k < kept; ++k)
         best.push_back(candidates[order[k]]);
     candidates = std::move(best);
+}
+
+// A file that cannot be opened is no place to point a project: the best
+// `checked` candidates of each match are asked about, and one that fails
+// makes way for the next. Whether a file can be read is asked once, and the
+// first answers all together.
+void keepReadable(const FileIndex& index, std::vector<MissingMatch>& matches, std::size_t checked)
+{
+    enum : std::uint8_t { kUnasked, kWanted, kReadable, kUnreadable };
+    std::vector<std::uint8_t> readable(index.fileCount(), kUnasked);
+    std::vector<FileId> wanted;
+    for (const MissingMatch& match : matches)
+        for (std::size_t k = 0; k < match.candidates.size() && k < checked; ++k)
+            if (readable[match.candidates[k].file] == kUnasked) {
+                readable[match.candidates[k].file] = kWanted;
+                wanted.push_back(match.candidates[k].file);
+            }
+    const std::vector<bool> answers = index.readable(wanted);
+    for (std::size_t k = 0; k < wanted.size(); ++k)
+        readable[wanted[k]] = answers[k] ? kReadable : kUnreadable;
+    for (MissingMatch& match : matches) {
+        std::vector<Candidate>& kept = match.candidates;
+        for (std::size_t k = 0; k < kept.size() && k < checked;) {
+            std::uint8_t& known = readable[kept[k].file];
+            if (known == kUnasked)
+                known = index.readable(kept[k].file) ? kReadable : kUnreadable;
+            if (known == kReadable) {
+                kept[k].readable = true;
+                ++k;
+            } else {
+                kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(k));
+                --match.candidateCount;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -128,19 +182,11 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
                                        const MatchOptions& options)
 {
     std::vector<MissingMatch> matches;
+    const FolderEvidence evidence(index);
     std::unordered_set<std::string_view> seen; // of the stored paths given
     MatchKeyMaker keys;
     std::vector<FileId> found;
     std::string nameKey;
-    // Whether each file found can be read: asked once, and only of the
-    // files among the best candidates of something.
-    enum : std::uint8_t { kUnasked, kReadable, kUnreadable };
-    std::vector<std::uint8_t> readable(index.fileCount(), kUnasked);
-    const auto canRead = [&](FileId id) {
-        if (readable[id] == kUnasked)
-            readable[id] = index.readable(id) ? kReadable : kUnreadable;
-        return readable[id] == kReadable;
-    };
     for (const MissingFile& file : missing) {
         if (!seen.insert(file.stored).second)
             continue;
@@ -159,31 +205,37 @@ std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector
             index.findByName(nameKey, found);
             const std::size_t sameName = found.size();
             index.findByStem(stemOf(nameKey), found);
+            const FolderEvidence::Stored weighed = evidence.weigh(match.folderKeys);
             for (std::size_t k = 0; k < found.size(); ++k) {
                 const FileId id = found[k];
                 if (k >= sameName && index.fileKey(id) == nameKey)
                     continue; // found by its whole name already
-                match.candidates.push_back({id, k < sameName ? MatchKind::SameName : MatchKind::OtherExtension,
-                                            sharedTail(index, index.folderOf(id), match.folderKeys),
-                                            index.fileName(id) == match.path.name});
+                match.candidates.push_back(candidateOf(index, evidence, weighed, match, id,
+                                                       k < sameName ? MatchKind::SameName : MatchKind::OtherExtension));
             }
             match.candidateCount = match.candidates.size();
             rankCandidates(index, match.candidates, options.maxCandidates);
-            // A file that cannot be opened is no place to point a project:
-            // the best are checked, and one that fails makes way for the next.
-            std::vector<Candidate>& kept = match.candidates;
-            for (std::size_t k = 0; k < kept.size() && k < options.checkedCandidates;) {
-                if (canRead(kept[k].file)) {
-                    ++k;
-                } else {
-                    kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(k));
-                    --match.candidateCount;
-                }
-            }
         }
         matches.push_back(std::move(match));
     }
+    keepReadable(index, matches, options.checkedCandidates);
     return matches;
+}
+
+std::vector<Candidate> sameNameCandidates(const FileIndex& index, const FolderEvidence& evidence,
+                                          const MissingMatch& match)
+{
+    std::vector<Candidate> candidates;
+    if (!match.path.notSearched.empty())
+        return candidates;
+    std::string nameKey;
+    MatchKeyMaker().append(match.path.name, nameKey);
+    std::vector<FileId> found;
+    index.findByName(nameKey, found);
+    const FolderEvidence::Stored weighed = evidence.weigh(match.folderKeys);
+    for (const FileId id : found)
+        candidates.push_back(candidateOf(index, evidence, weighed, match, id, MatchKind::SameName));
+    return candidates;
 }
 
 } // namespace korvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "search/file_index.h"
+#include "search/folder_evidence.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -50,13 +51,28 @@ enum class MatchKind : std::uint8_t {
 
 struct Candidate {
     FileId file = 0;
-    MatchKind kind = MatchKind::SameName;
+    // What its folders say of the stored folders (see FolderEvidence): what
+    // all those found anywhere on its path weigh; the distinctive ones found
+    // (bit k: the k-th stored folder, the first 32) and how many.
+    float weight = 0;
+    std::uint32_t distinctive = 0;
     // How many folder names at the end of the candidate's folder path are
     // those at the end of the stored folder path: `...\Wedding\Day1\clip.avi`
     // and `.../Wedding/Day1/clip.avi` share 2.
     std::uint16_t sharedFolders = 0;
+    // The shared tail of folders when it reaches a distinctive stored folder
+    // (Wedding_Mueller/CamA below Wedding_Mueller), else 0: below a name that
+    // tells the shoot, the generic folders tell the card; alone (DCIM,
+    // PRIVATE/M4ROOT/CLIP of another client's card) they tell nothing.
+    std::uint8_t anchoredTail = 0;
+    std::uint8_t distinctiveCount = 0;
+    MatchKind kind = MatchKind::SameName;
     // The name on disk is the stored name byte for byte.
     bool sameSpelling = false;
+    // Its path names only other dates than the stored path.
+    bool otherDate = false;
+    // Known to open for reading (the best few are checked as they are found).
+    bool readable = false;
 };
 
 // What the search found for one missing file.
@@ -65,11 +81,12 @@ struct MissingMatch {
     StoredPath path;
     std::string rootKey;                 // path.root compared without regard to case
     std::vector<std::string> folderKeys; // matchKey of each of path.folders
-    // Best first: the longest shared tail of folders (the stored folders are
-    // the strongest evidence: camera names repeat on every card); then the
-    // same name before another extension; then the same spelling before a
-    // name that differs in case or composition; then by path. At most
-    // MatchOptions::maxCandidates.
+    // Best first: a path of other dates last; then the most distinctive
+    // stored folders found on the path, then the longest anchored tail, then
+    // the most weight of stored folders found (camera names repeat on every card: the folders tell
+    // shoots apart); then the same name before another extension; then the
+    // same spelling before a name that differs in case or composition; then
+    // by path. At most MatchOptions::maxCandidates.
     std::vector<Candidate> candidates;
     std::size_t candidateCount = 0; // before the list was cut
     bool found() const { return !candidates.empty(); }
@@ -90,5 +107,12 @@ struct MatchOptions {
 // stored path, in the order first given.
 std::vector<MissingMatch> matchMissing(const FileIndex& index, const std::vector<MissingFile>& missing,
                                        const MatchOptions& options = {});
+
+// Every file of the index under the stored name of `match` itself (not
+// another extension), each with its shared folders, in the order of the
+// index: what a decision weighs, whatever number of candidates the match
+// keeps for showing.
+std::vector<Candidate> sameNameCandidates(const FileIndex& index, const FolderEvidence& evidence,
+                                          const MissingMatch& match);
 
 } // namespace korvane

@@ -5,9 +5,17 @@
 
 namespace korvane {
 
-SearchResults::SearchResults(FileIndex index, std::vector<MissingMatch> matches,
+SearchResults::SearchResults(FileIndex index, std::vector<MissingMatch> matches, std::vector<Decision> decisions,
                              std::vector<MappingSuggestion> mappings)
-    : index_(std::move(index)), matches_(std::move(matches)), mappings_(std::move(mappings))
+    : SearchResults(std::make_shared<const FileIndex>(std::move(index)), std::move(matches), std::move(decisions),
+                    std::move(mappings))
+{
+}
+
+SearchResults::SearchResults(std::shared_ptr<const FileIndex> index, std::vector<MissingMatch> matches,
+                             std::vector<Decision> decisions, std::vector<MappingSuggestion> mappings)
+    : index_(std::move(index)), matches_(std::move(matches)), decisions_(std::move(decisions)),
+      mappings_(std::move(mappings))
 {
     for (std::size_t k = 0; k < matches_.size(); ++k)
         byStored_.emplace(matches_[k].file.stored, k);
@@ -28,19 +36,25 @@ std::size_t SearchResults::foundCount() const
 SearchResults searchMissing(const std::vector<std::string>& folders, const std::vector<MissingFile>& missing,
                             const SearchOptions& options)
 {
-    FileIndex index = FileIndex::build(folders, options.index);
-    SearchStep step{SearchPhase::Matching, missing.size(), 0, index.fileCount()};
+    return searchIndex(std::make_shared<const FileIndex>(FileIndex::build(folders, options.index)), missing, options);
+}
+
+SearchResults searchIndex(std::shared_ptr<const FileIndex> index, const std::vector<MissingFile>& missing,
+                          const SearchOptions& options)
+{
+    SearchStep step{SearchPhase::Matching, missing.size(), 0, index->fileCount()};
     if (options.step)
         options.step(step);
-    std::vector<MissingMatch> matches = matchMissing(index, missing, options.match);
+    std::vector<MissingMatch> matches = matchMissing(*index, missing, options.match);
     if (options.step) {
         step.phase = SearchPhase::Suggesting;
         step.found = static_cast<std::size_t>(
             std::count_if(matches.begin(), matches.end(), [](const MissingMatch& m) { return m.found(); }));
         options.step(step);
     }
-    std::vector<MappingSuggestion> mappings = suggestMappings(index, matches, options.suggest);
-    return SearchResults(std::move(index), std::move(matches), std::move(mappings));
+    std::vector<Decision> decisions = decideMissing(*index, matches, options.decide);
+    std::vector<MappingSuggestion> mappings = suggestMappings(*index, matches, decisions, options.suggest);
+    return SearchResults(std::move(index), std::move(matches), std::move(decisions), std::move(mappings));
 }
 
 std::string searchStepText(const SearchStep& step)

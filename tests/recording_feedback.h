@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fs/existence_test.h"
 #include "report/scan_feedback.h"
 #include "scanner/project_reader.h"
 #include "scanner/scan.h"
@@ -12,9 +13,9 @@
 namespace korvane::testkit {
 
 // Records every call on the sink, and the scan's events besides, which it
-// renders as a sink that does not override them would; a path exists when it
-// is in `present`.
-class RecordingFeedback : public ScanFeedback {
+// renders as a sink that does not override them would. It is also the
+// scan's existence test: a path exists when it is in `present`.
+class RecordingFeedback : public ScanFeedback, public ExistenceTest {
 public:
     std::set<std::string, std::less<>> present;
 
@@ -90,20 +91,30 @@ public:
         return out;
     }
 
-    bool fileExists(std::string_view path) override
+    bool exists(std::string_view path) override
     {
         checked.emplace_back(path);
-        const bool found = present.find(path) != present.end();
+        return present.find(path) != present.end();
+    }
+    void fileChecked(std::string_view path, bool found) override
+    {
         calls.push_back("check " + std::string(path) + (found ? " found" : " missing"));
-        return found;
+        ScanFeedback::fileChecked(path, found);
     }
 };
 
-// Runs a whole scan over bytes in memory.
+// runScan of a file, `feedback` its own existence test.
+inline ScanResult runRecorded(const std::string& path, RecordingFeedback& feedback, ScanOptions options = {})
+{
+    options.exists = &feedback;
+    return runScan(path, feedback, options);
+}
+
+// Runs a whole scan over bytes in memory, `feedback` its own existence test.
 inline ScanResult scanBytes(const std::vector<std::uint8_t>& bytes, RecordingFeedback& feedback)
 {
     ProjectReader reader(bytes);
-    return scanProject(reader, feedback);
+    return scanProject(reader, feedback, feedback);
 }
 
 } // namespace korvane::testkit

@@ -10,8 +10,10 @@ namespace {
 
 constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
 
-// Keys go into blocks of this size (a larger key into one of its own).
+// Keys go into blocks of up to this size (a larger key into one of its
+// own), the first of them kFirstBlockBytes.
 constexpr std::size_t kBlockBytes = 256 * 1024;
+constexpr std::size_t kFirstBlockBytes = 4 * 1024;
 
 std::uint64_t mix(std::uint64_t h, std::uint64_t word)
 {
@@ -63,7 +65,11 @@ std::uint64_t StringTable::store(std::string_view key)
         used_ = 0;
     }
     if (block_ == blocks_.size()) {
-        const std::size_t size = std::max(kBlockBytes, need);
+        // Small tables are many (one a folder listed, several a project in
+        // a run of thousands): the first block is small, and each next one
+        // twice the last, up to kBlockBytes.
+        const std::size_t grown = blocks_.empty() ? kFirstBlockBytes : std::min(kBlockBytes, 2 * blocks_.back().size);
+        const std::size_t size = std::max(grown, need);
         blocks_.push_back({std::make_unique_for_overwrite<char[]>(size), size});
         used_ = 0;
     }

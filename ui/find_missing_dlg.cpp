@@ -2,20 +2,22 @@
 
 #include "paths/config_file.h"
 #include "paths/drive_map.h"
-#include "restore/restore_plan.h"
 #include "ui/framework/modals.h"
 #include "ui/put_back_dlg.h"
 #include "ui/shown_name.h"
 
+#include <QAbstractTableModel>
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <string>
+#include <utility>
 
 namespace korvane::ui {
 
@@ -81,18 +83,54 @@ QString foundText(const MissingMatch& match, const FileIndex& index)
     return found;
 }
 
-// Each missing file and what the search found for it.
-QTreeWidget* makeFileList(const SearchResults& results, QWidget* parent)
-{
-    auto* files = makeList(QStringLiteral("missingList"),
-                           {FindMissingDlg::tr("Missing file"), FindMissingDlg::tr("Found in the folder as")}, parent);
-    for (const MissingMatch& match : results.matches()) {
-        const QString found = foundText(match, results.index());
-        auto* item = new QTreeWidgetItem(files, {oneLineName(fromUtf8(match.file.decoded)), oneLineName(found)});
-        item->setToolTip(0, item->text(0));
-        item->setToolTip(1, match.found() ? oneLineName(fromBytes(results.index().filePath(match.candidates.front().file)))
-                                          : item->text(1));
+// Each missing file and what the search found for it, made when a row is
+// drawn: a search may have looked for hundreds of thousands.
+class FoundModel : public QAbstractTableModel {
+public:
+    FoundModel(std::shared_ptr<const SearchResults> results, QObject* parent)
+        : QAbstractTableModel(parent), results_(std::move(results))
+    {
     }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(results_->matches().size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : 2; }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+            return {};
+        const MissingMatch& match = results_->matches()[static_cast<std::size_t>(index.row())];
+        if (index.column() == 0)
+            return oneLineName(fromUtf8(match.file.decoded));
+        // The tooltip names the best candidate's whole path.
+        if (role == Qt::ToolTipRole && match.found())
+            return oneLineName(fromBytes(results_->index().filePath(match.candidates.front().file)));
+        return oneLineName(foundText(match, results_->index()));
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return {};
+        return section == 0 ? FindMissingDlg::tr("Missing file") : FindMissingDlg::tr("Found in the folder as");
+    }
+
+private:
+    std::shared_ptr<const SearchResults> results_;
+};
+
+QTreeView* makeFileList(const std::shared_ptr<const SearchResults>& results, QWidget* parent)
+{
+    auto* files = new QTreeView(parent);
+    files->setObjectName(QStringLiteral("missingList"));
+    files->setModel(new FoundModel(results, files));
+    files->setRootIsDecorated(false);
+    files->setAllColumnsShowFocus(true);
+    files->setTextElideMode(Qt::ElideMiddle);
+    files->setUniformRowHeights(true);
     files->header()->setSectionResizeMode(QHeaderView::Stretch);
     return files;
 }
@@ -110,22 +148,23 @@ QString explainsText(const MappingSuggestion& mapping)
 
 } // namespace
 
-FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent,
-                               PathResolver* resolver)
-    : QDialog(parent), results_(results), resolver_(resolver)
+FindMissingDlg::FindMissingDlg(const QString& folder, std::shared_ptr<const SearchResults> results,
+                               PlanSettings settings, QWidget* parent)
+    : QDialog(parent), results_(std::move(results)), settings_(std::move(settings))
 {
+    const SearchResults& found = *results_;
     setWindowTitle(tr("Find missing files"));
     setObjectName(QStringLiteral("findMissingDlg"));
 
     auto* summary = new QLabel(tr("Searched %1: found %2 of %3.")
                                    .arg(folder)
-                                   .arg(results.foundCount())
-                                   .arg(count(results.matches().size(), kMissingFile, kMissingFiles)),
+                                   .arg(found.foundCount())
+                                   .arg(count(found.matches().size(), kMissingFile, kMissingFiles)),
                                this);
     summary->setObjectName(QStringLiteral("summaryLabel"));
     summary->setWordWrap(true);
 
-    QTreeWidget* files = makeFileList(results, this);
+    QTreeView* files = makeFileList(results_, this);
     auto* mappingsLabel = new QLabel(tr("Suggested &mappings"), this);
     QTreeWidgetItem* firstUsable = makeMappingList();
     mappingsLabel->setBuddy(mappings_);
@@ -142,7 +181,7 @@ FindMissingDlg::FindMissingDlg(const QString& folder, const SearchResults& resul
                                   QDialogButtonBox::ActionRole);
     putBack_->setObjectName(QStringLiteral("putBackDialogButton"));
     // Only what the search found can be put back.
-    putBack_->setEnabled(resolver_ && results.foundCount() > 0);
+    putBack_->setEnabled(found.foundCount() > 0);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(summary);
@@ -164,8 +203,8 @@ QTreeWidgetItem* FindMissingDlg::makeMappingList()
     mappings_ = makeList(QStringLiteral("suggestionList"),
                          {tr("Drive or share"), tr("Folder"), tr("Explains")}, this);
     QTreeWidgetItem* firstUsable = nullptr;
-    for (std::size_t k = 0; k < results_.mappings().size(); ++k) {
-        const MappingSuggestion& mapping = results_.mappings()[k];
+    for (std::size_t k = 0; k < results_->mappings().size(); ++k) {
+        const MappingSuggestion& mapping = results_->mappings()[k];
         auto* item = new QTreeWidgetItem(
             mappings_, {oneLineName(fromUtf8(mapping.storedPrefix)), oneLineName(fromBytes(mapping.localFolder)),
                         explainsText(mapping)});
@@ -179,7 +218,7 @@ QTreeWidgetItem* FindMissingDlg::makeMappingList()
     mappings_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     mappings_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     mappings_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
-    if (results_.mappings().empty()) {
+    if (results_->mappings().empty()) {
         auto* none = new QTreeWidgetItem(
             mappings_, {tr("None: no missing file of a drive or share was found under its own name.")});
         none->setFlags(Qt::NoItemFlags);
@@ -195,28 +234,39 @@ void FindMissingDlg::connectButtons(const QDialogButtonBox* buttons)
         use_->setEnabled(mapping && usableMapping(*mapping));
         showPreview();
     });
-    connect(use_, &QPushButton::clicked, this, [this] {
-        const MappingSuggestion* mapping = selectedMapping();
-        if (!mapping || !usableMapping(*mapping))
-            return;
-        chosen_ = mapping;
-        QDialog::accept();
-    });
+    connect(use_, &QPushButton::clicked, this, &FindMissingDlg::useMapping);
     connect(putBack_, &QPushButton::clicked, this, &FindMissingDlg::putBack);
     connect(buttons, &QDialogButtonBox::rejected, this, &FindMissingDlg::reject);
 }
 
 void FindMissingDlg::putBack()
 {
-    if (!resolver_)
-        return;
-    // Telling identical candidates apart reads them whole: not on the GUI thread.
-    RestorePlan plan;
-    runAside([&] { plan = makeRestorePlan(results_, *resolver_); });
-    PutBackDlg dialog(plan, this);
+    PutBackDlg dialog(results_, settings_, this);
     if (modals().execDialog(dialog) != QDialog::Accepted || !dialog.applied() || dialog.applied()->journal.empty())
         return;
     putBackJournal_ = dialog.applied()->journal;
+    QDialog::accept();
+}
+
+void FindMissingDlg::useMapping()
+{
+    const MappingSuggestion* mapping = selectedMapping();
+    if (!mapping || !usableMapping(*mapping))
+        return;
+    const std::filesystem::path& file = settings_.sources.configFile;
+    std::string error;
+    ConfigFile config = file.empty() ? ConfigFile() : ConfigFile::load(file, &error);
+    // A file that could not be read whole is never written over.
+    if (file.empty() || !error.empty() || !config.setMapping(mapping->storedPrefix, mapping->localFolder, &error) ||
+        !config.save(file, &error)) {
+        modals().messageBox(this,
+                            QCoreApplication::translate("CScanDlg", "The drive mapping could not be saved. %1")
+                                .arg(fromUtf8(error)),
+                            QStringLiteral("korvane"), MessageIcon::Exclamation);
+        return;
+    }
+    chosen_ = mapping;
+    saved_ = true;
     QDialog::accept();
 }
 
@@ -234,7 +284,7 @@ void FindMissingDlg::showPreview()
     }
     QStringList named;
     for (std::size_t k = 0; k < mapping->explains.size() && k < kNamed; ++k)
-        named << oneLineName(fromUtf8(results_.matches()[mapping->explains[k]].file.decoded), 300);
+        named << oneLineName(fromUtf8(results_->matches()[mapping->explains[k]].file.decoded), 300);
     const QString finds = count(mapping->explains.size(), kMissingFile, kMissingFiles);
     QString text = tr("Use mapping adds \"%1\" to the configuration file. It finds %2: %3")
                        .arg(fromUtf8(configLine(*mapping)), finds, named.join(QStringLiteral(", ")));
@@ -249,7 +299,7 @@ const MappingSuggestion* FindMissingDlg::selectedMapping() const
     if (!item || !item->isSelected() || !item->data(0, kSuggestionRole).isValid())
         return nullptr;
     const auto index = static_cast<std::size_t>(item->data(0, kSuggestionRole).toULongLong());
-    return index < results_.mappings().size() ? &results_.mappings()[index] : nullptr;
+    return index < results_->mappings().size() ? &results_->mappings()[index] : nullptr;
 }
 
 } // namespace korvane::ui

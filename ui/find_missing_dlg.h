@@ -3,30 +3,29 @@
 // "Find missing files in folder...": what a search of a folder found for the
 // missing files of the last run. Each missing path with its best candidate,
 // and the drive mappings that would make the project find them. "Use
-// mapping" ends the dialog with the chosen mapping, where the configuration
+// mapping" saves the chosen mapping to the configuration file, where the
 // file can take it (see unwritableMapping; for one it cannot, the dialog says
-// why); the main dialog saves it and scans again. "Put back..." shows the
-// plan of putting the files found back where the project looks for them, and
-// ends the dialog once that plan was carried out (see putBackJournal); the
-// main dialog then scans again.
+// why), and ends the dialog; the main dialog scans again. "Put back..." shows
+// the plan of putting the files found back where the project looks for them,
+// and ends the dialog once that plan was carried out (see putBackJournal);
+// the main dialog then scans again.
 
 #include "search/missing_search.h"
+#include "ui/put_back_dlg.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QString>
 
+#include <memory>
 #include <string>
 
 class QDialogButtonBox;
 class QLabel;
 class QPushButton;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
-
-namespace korvane {
-class PathResolver;
-}
 
 namespace korvane::ui {
 
@@ -34,14 +33,14 @@ class FindMissingDlg : public QDialog {
     Q_DECLARE_TR_FUNCTIONS(FindMissingDlg)
 
 public:
-    // `results` must outlive the dialog, and `resolver` (the mappings and
-    // code page of the run whose missing files were searched for; null: no
-    // "Put back...") as well.
-    FindMissingDlg(const QString& folder, const SearchResults& results, QWidget* parent = nullptr,
-                   PathResolver* resolver = nullptr);
+    // `settings` say where the mappings are saved and read for a plan.
+    FindMissingDlg(const QString& folder, std::shared_ptr<const SearchResults> results, PlanSettings settings,
+                   QWidget* parent = nullptr);
 
     // The mapping chosen with "Use mapping"; null until then.
     const MappingSuggestion* chosenMapping() const { return chosen_; }
+    // Whether "Use mapping" saved it to the configuration file.
+    bool mappingSaved() const { return saved_; }
     // The journal of the put back that ended the dialog; empty until then.
     const std::string& putBackJournal() const { return putBackJournal_; }
 
@@ -54,12 +53,16 @@ private:
     // Says what the selected mapping finds, before "Use mapping" saves it,
     // or why it cannot be saved.
     void showPreview();
+    // "Use mapping": the selected mapping saved; on failure the dialog says
+    // why and stays.
+    void useMapping();
     // "Put back...": the plan, shown; carried out if the user says so.
     void putBack();
 
-    const SearchResults& results_;
-    PathResolver* resolver_;
+    std::shared_ptr<const SearchResults> results_;
+    PlanSettings settings_;
     const MappingSuggestion* chosen_ = nullptr;
+    bool saved_ = false;
     std::string putBackJournal_;
     QTreeWidget* mappings_ = nullptr;
     QPushButton* use_ = nullptr;

@@ -1,11 +1,13 @@
 // korvane: the dialog that lists the media files a RexEdit project refers to
 // and that are not found.
 
+#include "ui/background_task.h"
 #include "ui/scan_app.h"
 
 #include <QStringList>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -65,5 +67,12 @@ int main(int argc, char** argv)
     }
 
     app.InitInstance(projectPath);
+    // Work whose window went away and that could not stop at once only
+    // reads (a search, a plan, the check of an undo): the program does not
+    // wait for it, nor run the destructors it may still need.
+    if (korvane::ui::BackgroundTask::abandonedRunning() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(kDone);
+    }
     return kDone;
 }

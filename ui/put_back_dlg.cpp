@@ -1,128 +1,62 @@
 #include "ui/put_back_dlg.h"
 
-#include "ui/framework/input_blocker.h"
+#include "ui/put_back_model.h"
+#include "ui/restore_texts.h"
 #include "ui/shown_name.h"
 
-#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLocale>
 #include <QCloseEvent>
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
-#include <atomic>
+#include <algorithm>
 #include <cstring>
-#include <mutex>
-#include <thread>
 #include <utility>
 
 namespace korvane::ui {
 
 namespace {
 
-enum Column { kFileColumn, kWhatColumn, kFromColumn, kToColumn, kColumns };
-
-// Long enough for any real path, short enough for a tooltip.
-constexpr qsizetype kMaxShownChars = 1024;
 // The selected row's lines: its name, from, to.
 constexpr int kDetailLines = 5;
-// The entries an undo left that its message names; the rest are counted.
-constexpr std::size_t kNamedKept = 20;
-
-QString count(std::size_t n, const QString& one, const QString& many)
-{
-    return n == 1 ? one : many.arg(n);
-}
-
-QString files(std::size_t n)
-{
-    return count(n, PutBackDlg::tr("1 file"), PutBackDlg::tr("%1 files"));
-}
-
-QString bytes(std::uint64_t n)
-{
-    return n == 1 ? PutBackDlg::tr("1 byte") : PutBackDlg::tr("%1 bytes").arg(n);
-}
-
-QString from(const RestoreStep& step)
-{
-    return oneLineName(fromBytes(step.source), kMaxShownChars);
-}
-
-QString to(const RestoreStep& step)
-{
-    return oneLineName(fromBytes(step.destination), kMaxShownChars);
-}
-
-// What the row says of its file: put back from where to where, or why not.
-void setRow(QTreeWidgetItem& item, const QString& what, const QString& fromOrWhy, const QString& to = {})
-{
-    item.setText(kWhatColumn, what);
-    item.setText(kFromColumn, fromOrWhy);
-    item.setText(kToColumn, to);
-    for (int column = 0; column < kColumns; ++column)
-        item.setToolTip(column, item.text(column));
-}
 
 } // namespace
 
-void runAside(const std::function<void()>& work)
-{
-    const InputBlocker blocker;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    QEventLoop loop;
-    std::thread thread([&] {
-        work();
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
-    });
-    loop.exec();
-    thread.join();
-    QApplication::restoreOverrideCursor();
-}
-
-QString undoText(const UndoResult& undo)
-{
-    if (!undo.read)
-        return PutBackDlg::tr("The journal could not be read: %1.").arg(oneLineName(fromUtf8(undo.error)));
-    QString text = PutBackDlg::tr("Removed %1 and %2")
-                       .arg(files(undo.removedFiles),
-                            count(undo.removedFolders, PutBackDlg::tr("1 folder"), PutBackDlg::tr("%1 folders")));
-    if (undo.alreadyGone > 0)
-        text += PutBackDlg::tr("; %1 already gone").arg(undo.alreadyGone);
-    if (!undo.kept.empty())
-        text += PutBackDlg::tr("; left %1").arg(undo.kept.size());
-    text += QLatin1Char('.');
-    for (std::size_t k = 0; k < undo.kept.size() && k < kNamedKept; ++k)
-        text += (k == 0 ? QStringLiteral("\n\n") : QStringLiteral("\n")) +
-                PutBackDlg::tr("Left %1").arg(oneLineName(fromBytes(undo.kept[k]), 300));
-    if (undo.kept.size() > kNamedKept)
-        text += QLatin1Char('\n') + PutBackDlg::tr("and %1 more").arg(undo.kept.size() - kNamedKept);
-    return text;
-}
-
-// A run of the plan: its thread, and the last progress it reported.
-struct PutBackDlg::Apply {
-    std::atomic<bool> stop{false};
+// The last progress the run of the plan reported, for the GUI thread.
+struct PutBackDlg::Progress {
     std::mutex mutex;
     ApplyProgress latest;   // guarded by mutex
     bool latestShown = true; // guarded by mutex: no call to showProgress waits
-    ApplyResult result;     // written by the thread, read once it has ended
-    std::thread thread;
 };
 
-PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
-    : QDialog(parent), plan_(plan), journalFolder_(journalFolder())
+PutBackDlg::PutBackDlg(std::shared_ptr<const SearchResults> results, PlanSettings settings, QWidget* parent)
+    : QDialog(parent), journalFolder_(journalFolder())
 {
     setWindowTitle(tr("Put back"));
     setObjectName(QStringLiteral("putBackDlg"));
+    makeControls();
+    resize(900, 480);
+    startPlan(std::move(results), std::move(settings));
+}
 
+PutBackDlg::~PutBackDlg()
+{
+    // Putting back changes the disk: it is stopped and waited for, never left running.
+    applyTask_.stopAndWait();
+}
+
+void PutBackDlg::makeControls()
+{
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("putBackSummary"));
     summary_->setWordWrap(true);
@@ -131,20 +65,27 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
     summary_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     summary_->setMinimumWidth(1);
 
-    list_ = new QTreeWidget(this);
+    model_ = new PutBackModel(this);
+    list_ = new QTreeView(this);
     list_->setObjectName(QStringLiteral("putBackList"));
-    list_->setHeaderLabels({tr("Missing file"), tr("Plan"), tr("From, or why left"), tr("To")});
+    list_->setModel(model_);
     list_->setRootIsDecorated(false);
     list_->setAllColumnsShowFocus(true);
     list_->setUniformRowHeights(true);
     list_->setWordWrap(false);
     list_->setTextElideMode(Qt::ElideMiddle);
-    fillList();
-    list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionResizeMode(kFileColumn, QHeaderView::Stretch);
-    list_->header()->setSectionResizeMode(kWhatColumn, QHeaderView::ResizeToContents);
-    list_->header()->setSectionResizeMode(kFromColumn, QHeaderView::Stretch);
-    list_->header()->setSectionResizeMode(kToColumn, QHeaderView::Stretch);
+    // No column is sized to its contents, which would measure rows again
+    // for every row that changes: the plan column is as wide as its widest
+    // word, the others share the rest.
+    QHeaderView* header = list_->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    header->setSectionResizeMode(PutBackModel::kWhatColumn, QHeaderView::Fixed);
+    int widest = 0;
+    for (const QString& word : PutBackModel::whatWords())
+        widest = std::max(widest, list_->fontMetrics().horizontalAdvance(word));
+    header->resizeSection(PutBackModel::kWhatColumn, widest + 3 * list_->fontMetrics().averageCharWidth());
+    connect(list_->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { showDetail(); });
 
     // A row's cells are cut to the list's width: the selected one whole
     // here, broken anywhere when a name has no room, never widening the
@@ -158,7 +99,13 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
     detail_->viewport()->setBackgroundRole(QPalette::Window);
     detail_->setFixedHeight(detail_->fontMetrics().lineSpacing() * kDetailLines +
                             2 * static_cast<int>(detail_->document()->documentMargin()));
-    connect(list_, &QTreeWidget::currentItemChanged, this, [this] { showDetail(); });
+
+    // For a file left between different files: the user's choice among them.
+    chooser_ = new QComboBox(this);
+    chooser_->setObjectName(QStringLiteral("choiceBox"));
+    chooser_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    chooser_->setVisible(false);
+    connect(chooser_, &QComboBox::activated, this, [this](int index) { takeChoice(index); });
 
     copy_ = new QCheckBox(tr("&Copy instead of linking"), this);
     copy_->setObjectName(QStringLiteral("copyCheck"));
@@ -167,12 +114,11 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("putBackProgress"));
-    progress_->setVisible(false);
 
     auto* buttons = new QDialogButtonBox(this);
     putBack_ = buttons->addButton(tr("&Put back"), QDialogButtonBox::ActionRole);
     putBack_->setObjectName(QStringLiteral("putBackButton"));
-    putBack_->setEnabled(plan_.putBackCount() > 0);
+    putBack_->setEnabled(false);
     putBack_->setDefault(true);
     cancel_ = buttons->addButton(QDialogButtonBox::Cancel);
     cancel_->setObjectName(QStringLiteral("cancelButton"));
@@ -183,114 +129,193 @@ PutBackDlg::PutBackDlg(const RestorePlan& plan, QWidget* parent)
     layout->addWidget(summary_);
     layout->addWidget(list_, 1);
     layout->addWidget(detail_);
+    layout->addWidget(chooser_);
     layout->addWidget(copy_);
     layout->addWidget(progress_);
     layout->addWidget(buttons);
+}
 
-    const std::size_t missing = plan_.steps.size();
+void PutBackDlg::startPlan(std::shared_ptr<const SearchResults> results, PlanSettings settings)
+{
+    summary_->setText(tr("Making the plan: which file goes where..."));
+    // It moves to and fro: the plan does not say how far it is.
+    progress_->setRange(0, 0);
+    copy_->setEnabled(false);
+    auto plan = std::make_shared<RestorePlan>();
+    auto error = std::make_shared<std::string>();
+    planTask_.start(
+        [results = std::move(results), settings = std::move(settings), plan, error](std::stop_token) {
+            RunSetup setup = setUpRun(settings.sources, std::nullopt, settings.decoderOpener);
+            if (!setup.resolver) {
+                *error = setup.errorText();
+                return;
+            }
+            PlanOptions options;
+            options.projectFolder = settings.projectFolder;
+            *plan = makeRestorePlan(*results, *setup.resolver, options);
+        },
+        [this, plan, error] {
+            if (error->empty())
+                showPlan(plan, {});
+            else
+                showPlan(nullptr, tr("The names in the project cannot be read: %1.").arg(fromUtf8(*error)));
+        });
+}
+
+void PutBackDlg::showPlan(std::shared_ptr<RestorePlan> plan, const QString& error)
+{
+    progress_->setVisible(false);
+    progress_->setRange(0, 1);
+    if (!plan) {
+        summary_->setText(error);
+        return;
+    }
+    madePlan_ = std::move(plan);
+    model_->setPlan(madePlan_);
+    showCounts();
+    copy_->setEnabled(true);
+    if (model_->rowCount() > 0)
+        list_->setCurrentIndex(model_->index(0, 0));
+}
+
+void PutBackDlg::showCounts()
+{
+    const std::size_t missing = madePlan_->steps.size();
     summary_->setText(missing == 0 ? tr("Nothing is missing.")
                                    : tr("%1 of %2 can be put back.")
-                                         .arg(plan_.putBackCount())
-                                         .arg(count(missing, tr("1 missing file"), tr("%1 missing files"))));
-    if (list_->topLevelItemCount() > 0)
-        list_->setCurrentItem(list_->topLevelItem(0));
-    resize(900, 480);
+                                         .arg(madePlan_->putBackCount())
+                                         .arg(RestoreTexts::missingFiles(missing)));
+    putBack_->setEnabled(madePlan_->putBackCount() > 0);
 }
 
-PutBackDlg::~PutBackDlg()
+// The files of the current row to choose from, when the plan left it
+// between different files and nothing was put back yet.
+void PutBackDlg::showChoices()
 {
-    if (apply_) {
-        apply_->stop.store(true);
-        apply_->thread.join();
+    const QModelIndex current = list_->currentIndex();
+    const RestoreStep* step =
+        madePlan_ && current.isValid() ? &madePlan_->steps[static_cast<std::size_t>(current.row())] : nullptr;
+    const bool choosing = step && !step->choices.empty() && !applyTask_.running() && !applied_;
+    chooser_->setVisible(choosing);
+    if (!choosing)
+        return;
+    chooser_->clear();
+    chooser_->addItem(tr("Leave it: choose one of the %1 different files found").arg(step->choices.size()));
+    int chosen = 0;
+    for (std::size_t k = 0; k < step->choices.size(); ++k) {
+        const Choice& choice = step->choices[k];
+        const QDateTime modified = QDateTime::fromMSecsSinceEpoch(choice.mtime / 1000000);
+        chooser_->addItem(tr("%1 (%2, modified %3)")
+                              .arg(oneLineName(fromBytes(choice.path), 300), RestoreTexts::bytes(choice.size),
+                                   QLocale().toString(modified, QLocale::ShortFormat)));
+        if (step->putBack && step->source == choice.path)
+            chosen = static_cast<int>(k) + 1;
     }
+    chooser_->setCurrentIndex(chosen);
 }
 
-void PutBackDlg::fillList()
+void PutBackDlg::takeChoice(int index)
 {
-    for (const RestoreStep& step : plan_.steps) {
-        auto* item = new QTreeWidgetItem(list_);
-        item->setText(kFileColumn, oneLineName(fromUtf8(step.decoded), kMaxShownChars));
-        if (step.putBack)
-            setRow(*item, tr("put back"), from(step), to(step));
-        else
-            setRow(*item, tr("left"), oneLineName(fromUtf8(describeLeft(step)), kMaxShownChars));
+    const QModelIndex current = list_->currentIndex();
+    if (!madePlan_ || !current.isValid() || applyTask_.running() || applied_)
+        return;
+    RestoreStep& step = madePlan_->steps[static_cast<std::size_t>(current.row())];
+    if (index <= 0) {
+        unchoose(step);
+    } else if (!choose(step, static_cast<std::size_t>(index - 1))) {
+        unchoose(step);
+        chooser_->setCurrentIndex(0);
+        detail_->setPlainText(tr("That file has changed since it was found: search again to see it as it is."));
+        model_->stepChanged(current.row());
+        showCounts();
+        return;
     }
+    model_->stepChanged(current.row());
+    showCounts();
+    showDetail();
 }
 
 void PutBackDlg::showDetail()
 {
-    const QTreeWidgetItem* item = list_->currentItem();
-    if (!item) {
+    showChoices();
+    const QModelIndex current = list_->currentIndex();
+    if (!current.isValid()) {
         detail_->clear();
         return;
     }
-    QString text = item->text(kFileColumn) + QLatin1Char('\n');
-    if (item->text(kToColumn).isEmpty())
-        text += item->text(kWhatColumn) + QStringLiteral(": ") + item->text(kFromColumn);
+    const int row = current.row();
+    const auto cell = [&](int column) { return model_->text(row, column); };
+    QString text = cell(PutBackModel::kFileColumn) + QLatin1Char('\n');
+    if (cell(PutBackModel::kToColumn).isEmpty())
+        text += cell(PutBackModel::kWhatColumn) + QStringLiteral(": ") + cell(PutBackModel::kFromColumn);
     else
-        text += tr("%1 from %2\nto %3").arg(item->text(kWhatColumn), item->text(kFromColumn), item->text(kToColumn));
+        text += tr("%1 from %2\nto %3")
+                    .arg(cell(PutBackModel::kWhatColumn), cell(PutBackModel::kFromColumn),
+                         cell(PutBackModel::kToColumn));
     detail_->setPlainText(text);
 }
 
 void PutBackDlg::startApply()
 {
-    if (apply_ || applied_ || plan_.putBackCount() == 0)
+    if (applyTask_.running() || applied_ || !madePlan_ || madePlan_->putBackCount() == 0)
         return;
-    apply_ = std::make_unique<Apply>();
-    Apply* apply = apply_.get();
+    auto shared = std::make_shared<Progress>();
+    progressShared_ = shared;
     ApplyOptions options;
     options.forceCopy = copy_->isChecked();
     options.journalFolder = journalFolder_;
-    options.stop = &apply->stop;
-    options.progress = [this, apply](const ApplyProgress& where) {
-        const std::lock_guard<std::mutex> lock(apply->mutex);
-        apply->latest = where;
-        if (!apply->latestShown)
+    // A call to showProgress waits at most once; the dialog outlives the
+    // run (it waits for it when it goes), and so may be posted to.
+    options.progress = [this, shared](const ApplyProgress& where) {
+        const std::lock_guard<std::mutex> lock(shared->mutex);
+        shared->latest = where;
+        if (!shared->latestShown)
             return;
-        apply->latestShown = false;
+        shared->latestShown = false;
         QMetaObject::invokeMethod(this, [this] { showProgress(); }, Qt::QueuedConnection);
     };
 
     putBack_->setEnabled(false);
     copy_->setEnabled(false);
-    progress_->setRange(0, static_cast<int>(plan_.putBackCount()));
+    progress_->setRange(0, static_cast<int>(madePlan_->putBackCount()));
     progress_->setValue(0);
     progress_->setVisible(true);
-    summary_->setText(tr("Putting back %1...").arg(files(plan_.putBackCount())));
+    summary_->setText(tr("Putting back %1...").arg(RestoreTexts::files(madePlan_->putBackCount())));
 
-    apply->thread = std::thread([this, apply, options = std::move(options)] {
-        apply->result = applyRestorePlan(plan_, options);
-        QMetaObject::invokeMethod(this, [this] { finishApply(); }, Qt::QueuedConnection);
-    });
+    auto result = std::make_shared<ApplyResult>();
+    applyTask_.start(
+        [plan = madePlan_, options = std::move(options), result](std::stop_token stop) mutable {
+            options.stop = std::move(stop);
+            *result = applyRestorePlan(*plan, options);
+        },
+        [this, result] { finishApply(std::move(*result)); });
 }
 
 void PutBackDlg::showProgress()
 {
-    if (!apply_)
+    if (!applyTask_.running() || !progressShared_)
         return;
     ApplyProgress where;
     {
-        const std::lock_guard<std::mutex> lock(apply_->mutex);
-        where = apply_->latest;
-        apply_->latestShown = true;
+        const std::lock_guard<std::mutex> lock(progressShared_->mutex);
+        where = progressShared_->latest;
+        progressShared_->latestShown = true;
     }
     progress_->setValue(static_cast<int>(where.done));
-    summary_->setText(tr("Putting back: %1 of %2, %3 copied")
-                          .arg(where.done)
-                          .arg(files(where.total), bytes(where.bytesCopied)));
+    // Once stopping, the summary says so until the rows say how far it got.
+    if (!applyTask_.stopping())
+        summary_->setText(tr("Putting back: %1 of %2, %3 copied")
+                              .arg(where.done)
+                              .arg(RestoreTexts::files(where.total), RestoreTexts::bytes(where.bytesCopied)));
 }
 
-void PutBackDlg::finishApply()
+void PutBackDlg::finishApply(ApplyResult result)
 {
-    if (!apply_ || !apply_->thread.joinable())
-        return;
-    apply_->thread.join();
-    applied_ = std::move(apply_->result);
-    apply_.reset();
+    applied_ = std::move(result);
     progress_->setVisible(false);
     showOutcome();
     if (closeRequested_)
-        reject();
+        done(applied_->journal.empty() ? Rejected : Accepted);
 }
 
 void PutBackDlg::showOutcome()
@@ -301,44 +326,18 @@ void PutBackDlg::showOutcome()
                               .arg(oneLineName(fromBytes(journalFolder_)),
                                    QString::fromLocal8Bit(std::strerror(result.journalError))));
     } else {
-        std::size_t left = 0;
-        for (std::size_t k = 0; k < plan_.steps.size() && k < result.steps.size(); ++k) {
-            const RestoreStep& step = plan_.steps[k];
-            QTreeWidgetItem& item = *list_->topLevelItem(static_cast<int>(k));
-            switch (result.steps[k].outcome) {
-            case StepOutcome::Left:
-                ++left;
-                break;
-            case StepOutcome::Linked:
-                setRow(item, tr("linked"), from(step), to(step));
-                break;
-            case StepOutcome::Copied:
-                setRow(item, tr("copied"), from(step), to(step));
-                break;
-            case StepOutcome::Appeared:
-                ++left;
-                setRow(item, tr("left"),
-                       tr("%1 appeared meanwhile; nothing was replaced")
-                           .arg(oneLineName(fromBytes(step.destination), kMaxShownChars)));
-                break;
-            case StepOutcome::Failed:
-                ++left;
-                setRow(item, tr("failed"), oneLineName(fromUtf8(result.steps[k].error), kMaxShownChars));
-                break;
-            case StepOutcome::Stopped:
-                ++left;
-                setRow(item, tr("left"), tr("stopped before it was put back"));
-                break;
-            }
-        }
+        const std::size_t left = madePlan_->steps.size() - result.putBack();
+        // Every row changes at once, and the view is drawn once.
+        list_->setUpdatesEnabled(false);
+        model_->setOutcome(&result);
+        list_->setUpdatesEnabled(true);
         QString text = tr("Put back %1 (%2 linked, %3 copied); %4 copied.")
-                           .arg(files(result.putBack()))
+                           .arg(RestoreTexts::files(result.putBack()))
                            .arg(result.linked)
                            .arg(result.copied)
-                           .arg(bytes(result.bytesCopied));
+                           .arg(RestoreTexts::bytes(result.bytesCopied));
         if (left > 0)
-            text += QLatin1Char(' ') + tr("%1 left, as the list says.").arg(count(left, tr("1 missing file"),
-                                                                                  tr("%1 missing files")));
+            text += QLatin1Char(' ') + tr("%1 left, as the list says.").arg(RestoreTexts::missingFiles(left));
         text += QLatin1Char('\n') +
                 tr("Journal of what was made: %1").arg(oneLineName(fromBytes(result.journal), 300));
         summary_->setText(text);
@@ -353,24 +352,32 @@ void PutBackDlg::showOutcome()
 
 void PutBackDlg::reject()
 {
-    if (apply_) {
+    if (applyTask_.running()) {
         // Stop; the rows then say how far it got.
-        apply_->stop.store(true);
+        applyTask_.stop();
+        stopGrace_.stopped();
+        summary_->setText(tr("Stopping: the file being put back is finished or given up first..."));
         cancel_->setEnabled(false);
         return;
     }
+    if (!stopGrace_.escapeMayEnd())
+        return;
+    planTask_.abandon();
     done(applied_ && !applied_->journal.empty() ? Accepted : Rejected);
 }
 
 void PutBackDlg::closeEvent(QCloseEvent* event)
 {
-    if (apply_) {
+    if (applyTask_.running()) {
         closeRequested_ = true;
-        apply_->stop.store(true);
+        applyTask_.stop();
         event->ignore();
         return;
     }
-    QDialog::closeEvent(event);
+    // Closing ends the dialog at once, also just after a stop.
+    planTask_.abandon();
+    done(applied_ && !applied_->journal.empty() ? Accepted : Rejected);
+    event->accept();
 }
 
 } // namespace korvane::ui

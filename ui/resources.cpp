@@ -3,6 +3,7 @@
 
 #include "ui/resources.h"
 
+#include "ui/framework/dialog_units.h"
 #include "ui/resource_ids.h"
 
 #include <QCoreApplication>
@@ -50,8 +51,9 @@ const DialogTemplate kAbout{
     {
         {Icon, IDC_STATIC, "", QRect(17, 31, 20, 20), 0, IDR_MAINFRAME},
         {Label, IDC_STATIC, "korvane Version 1.02", QRect(86, 83, 60, 8), kNoPrefix | kGroup},
-        {Label, IDC_STATIC, QT_TRANSLATE_NOOP("DialogTemplate", "(C) 2026 The korvane developers (MIT)"),
-         QRect(86, 93, 142, 8), kGroup},
+        // The licence is named by --version, the package and the README.
+        {Label, IDC_STATIC, QT_TRANSLATE_NOOP("DialogTemplate", "(C) 2026 The korvane developers"),
+         QRect(86, 93, 119, 8), kGroup},
         {PushButton, IDOK, QT_TRANSLATE_NOOP("DialogTemplate", "OK"), QRect(178, 7, 50, 14),
          kDefaultButton | kTabStop | kGroup},
         {Label, IDC_STATIC,
@@ -79,6 +81,11 @@ public:
 };
 
 } // namespace
+
+QFont programFont()
+{
+    return dialogFont(QString::fromUtf8(kDialogFace), kDialogPoints);
+}
 
 const TemplateTable& programTemplates()
 {

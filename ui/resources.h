@@ -5,6 +5,7 @@
 
 #include "ui/framework/template_table.h"
 
+#include <QFont>
 #include <QIcon>
 #include <QString>
 
@@ -12,6 +13,11 @@ namespace korvane::ui {
 
 // The templates of the program's dialogs, for TemplateDialog.
 const TemplateTable& programTemplates();
+
+// The font of the program's templates, where it exists (see dialogFont):
+// the font of every window and box of the program, so that they all look
+// alike.
+QFont programFont();
 
 // An empty string or a null icon where there is none.
 QString loadString(int id);

@@ -16,6 +16,8 @@ CScanApp::CScanApp(int& argc, char** argv) : QApplication(argc, argv)
     // Lets a Wayland compositor find the icon through the desktop entry.
     setDesktopFileName(QStringLiteral(KORVANE_APP_ID));
     setWindowIcon(ui::loadIcon(IDR_MAINFRAME));
+    // The sub-dialogs, message boxes and file dialogs in the main dialog's font.
+    setFont(ui::programFont());
     ui::installTranslations(QLocale::system());
 }
 

@@ -1,43 +1,47 @@
 #include "ui/scan_dlg.h"
 
-#include "paths/config_file.h"
 #include "paths/run_setup.h"
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "report/progress.h"
-#include "report/throttle.h"
-#include "restore/restore_apply.h"
 #include "scanner/scan.h"
-#include "search/missing_search.h"
 #include "text/ascii.h"
 #include "text/unicode_text.h"
 #include "ui/about_dlg.h"
+#include "ui/background_task.h"
+#include "ui/closing_box.h"
 #include "ui/drive_mapping_dlg.h"
 #include "ui/find_missing_dlg.h"
 #include "ui/framework/data_exchange.h"
-#include "ui/framework/input_blocker.h"
 #include "ui/framework/modals.h"
-#include "ui/put_back_dlg.h"
+#include "ui/framework/multi_line_edit.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
-#include "ui/unmapped_note.h"
+#include "ui/undo_dlg.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDir>
-#include <QEvent>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QMetaObject>
+#include <QProgressBar>
 #include <QScreen>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <utility>
 
 namespace korvane {
+
+namespace {
+
+// Room for the section headings of a report beyond its lines.
+constexpr qsizetype kReportHeadings = 4096;
+// 128 MiB of address space at most, taken by the pages written alone.
+constexpr qsizetype kMaxReportRoom = qsizetype{64} << 20;
+
+} // namespace
 
 const CScanDlg::CommandEntry CScanDlg::kCommandMap[] = {
     {IDC_BROWSE, &CScanDlg::OnBrowse},
@@ -55,10 +59,13 @@ struct CScanDlg::Run {
     }
 
     QString path;
+    // The report has at most one line a stored name, and each name takes
+    // more bytes in the project than its line has characters: room for
+    // that many, up to a bound, keeps the report from being moved as it grows.
+    qsizetype reportRoom = 0;
     std::vector<SetupWarning> warnings;
-    std::atomic<bool> stop{false};
+    std::stop_source stop;
     bool closeRequested = false;
-    QWidget* focusMovedTo = nullptr; // where the focus went from Process when it was disabled
     ui::ScanRelay relay;
     ScanResult result; // written by the scan thread, read once it has ended
     std::thread thread;
@@ -78,8 +85,9 @@ CScanDlg::~CScanDlg()
         stopRun();
         run_->relay.abandon();
         run_->thread.join();
-        QApplication::restoreOverrideCursor();
     }
+    if (busy())
+        QApplication::restoreOverrideCursor();
 }
 
 void CScanDlg::DoDataExchange(ui::DataExchange& dx)
@@ -143,11 +151,6 @@ void CScanDlg::OnSysCommand(unsigned id, qintptr lParam)
     }
 }
 
-MappingSources CScanDlg::mappingSources()
-{
-    return MappingSources::fromEnvironment();
-}
-
 void CScanDlg::OnDriveMapping()
 {
     ui::DriveMappingDlg dialog(mappingSources(), this);
@@ -156,71 +159,51 @@ void CScanDlg::OnDriveMapping()
 
 void CScanDlg::OnFindMissing()
 {
-    if (run_ || lastMissingPaths_.empty())
+    if (busy() || lastMissingPaths_->empty())
         return;
     const QString title = tr("Find missing files in folder");
     const std::optional<QString> folder =
         ui::modals().existingDirectory(this, title, QFileInfo(lastRunPath_).absolutePath());
     if (!folder)
         return;
+    ui::FolderSearch::Request request;
+    request.folder = QFile::encodeName(*folder).toStdString();
+    request.missing = lastMissingPaths_;
+    request.sources = mappingSources();
+    request.decoderOpener = decoderOpener_;
+    search_.start(
+        std::move(request), [this](const QString& status) { showStatus(status); },
+        [this, folder = *folder](std::shared_ptr<const SearchResults> results) {
+            leaveBusy();
+            showStatus(m_status);
+            showSearchResults(folder, std::move(results));
+        });
+    enterBusy();
+    // The bar moves to and fro: a walk does not know how much is left.
+    if (QProgressBar* bar = m_progress.bar())
+        bar->setRange(0, 0);
+}
 
-    std::optional<SearchResults> results;
-    {
-        // The walk of a large tree takes a while: say how far it got, at
-        // most every tenth of a second, and take no input meanwhile.
-        const ui::InputBlocker blocker;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS));
-        Throttle statusUpdate(std::chrono::milliseconds(100));
-        statusUpdate.markDone(); // the status line shows the last run's status till then
-        SearchOptions options;
-        // Suggestions add places to look to the mappings in use, never replace one.
-        if (const RunSetup setup = setUpRun(mappingSources(), std::nullopt, decoderOpener_); setup.resolver)
-            options.suggest.inUse = setup.resolver->drives().all();
-        options.index.progress = [&](const WalkProgress& progress) {
-            if (!status || !statusUpdate.claim())
-                return;
-            status->setText(tr("Searching: %1 folders, %2 files").arg(progress.folders).arg(progress.files));
-            QCoreApplication::processEvents();
-        };
-        // Matching and suggesting take a while on large trees: the walk's
-        // last count must not stand for them.
-        options.step = [&](const SearchStep& step) {
-            if (!status)
-                return;
-            status->setText(QString::fromStdString(searchStepText(step)));
-            QCoreApplication::processEvents();
-        };
-        results.emplace(searchMissing({QFile::encodeName(*folder).toStdString()}, lastMissing(), options));
-        if (status)
-            status->setText(m_status);
-        QApplication::restoreOverrideCursor();
-    }
+void CScanDlg::stopSearch()
+{
+    search_.stop();
+    stopGrace_.stopped();
+    leaveBusy();
+    showStatus(search_.stoppedStatus());
+}
 
-    ui::FindMissingDlg dialog(*folder, *results, this, resolver_ ? &*resolver_ : nullptr);
-    const int answer = ui::modals().execDialog(dialog);
-    if (!dialog.putBackJournal().empty()) {
+void CScanDlg::showSearchResults(const QString& folder, std::shared_ptr<const SearchResults> results)
+{
+    const std::string project = lastRunPath_.toStdString();
+    const std::size_t slash = project.rfind('/');
+    const std::string projectFolder = slash == std::string::npos ? "." : project.substr(0, std::max<std::size_t>(slash, 1));
+    ui::FindMissingDlg dialog(folder, std::move(results), {mappingSources(), decoderOpener_, projectFolder}, this);
+    ui::modals().execDialog(dialog);
+    if (!dialog.putBackJournal().empty())
         lastJournal_ = dialog.putBackJournal();
+    // With the files put back, or the new mapping: the project of the search again.
+    if (!dialog.putBackJournal().empty() || dialog.mappingSaved())
         scanAgain();
-        return;
-    }
-    if (answer != QDialog::Accepted || !dialog.chosenMapping())
-        return;
-    const MappingSuggestion& mapping = *dialog.chosenMapping();
-
-    const std::filesystem::path file = mappingSources().configFile;
-    std::string error;
-    ConfigFile config = file.empty() ? ConfigFile() : ConfigFile::load(file, &error);
-    // A file that could not be read whole is never written over.
-    if (file.empty() || !error.empty() || !config.setMapping(mapping.storedPrefix, mapping.localFolder, &error) ||
-        !config.save(file, &error)) {
-        ui::modals().messageBox(
-            this, tr("The drive mapping could not be saved. %1").arg(QString::fromStdString(error)),
-            QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
-        return;
-    }
-    // Scan the project of the search again, with the new mapping.
-    scanAgain();
 }
 
 void CScanDlg::scanAgain()
@@ -232,18 +215,16 @@ void CScanDlg::scanAgain()
 
 void CScanDlg::OnUndoPutBack()
 {
-    if (run_ || lastJournal_.empty())
+    if (busy() || lastJournal_.empty())
         return;
-    UndoResult undo;
-    // Whether a copy is still what was written takes reading it whole.
-    ui::runAside([&] { undo = undoRestore(lastJournal_); });
-    if (undo.read)
+    ui::UndoDlg dialog(lastJournal_, this);
+    ui::modals().execDialog(dialog);
+    // A journal read whole and undone whole is done with; one that was
+    // stopped, or that left something, can be undone again.
+    if (dialog.finished())
         lastJournal_.clear();
-    if (ui::SystemMenu* menu = GetSystemMenu(false))
-        menu->enableMenuItem(IDM_UNDOPUTBACK, lastJournal_.empty() ? ui::kMenuGrayed : ui::kMenuString);
-    ui::modals().messageBox(this, ui::undoText(undo), QStringLiteral("korvane"),
-                            undo.read ? ui::MessageIcon::None : ui::MessageIcon::Exclamation);
-    if (undo.read && !lastRunPath_.isEmpty())
+    enableMenuEntries();
+    if (dialog.removedAny() && !lastRunPath_.isEmpty())
         scanAgain();
 }
 
@@ -271,7 +252,7 @@ void CScanDlg::OnBrowse()
 
 void CScanDlg::OnProcess()
 {
-    if (run_)
+    if (busy())
         return;
     UpdateData(true);
     // Mappings and code page as they are now: a new run of the resolver.
@@ -293,27 +274,19 @@ void CScanDlg::OnProcess()
     disk_ = std::move(disk);
     run_ = std::make_unique<Run>(*this, m_dvcPath);
     run_->warnings = std::move(setup.warnings);
+    run_->reportRoom = std::min<qsizetype>(QFileInfo(m_dvcPath).size() + kReportHeadings, kMaxReportRoom);
     pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
     frameTimer_.setTimerType(Qt::PreciseTimer);
     frameTimer_.setSingleShot(true);
     frameTimer_.setInterval(std::chrono::ceil<std::chrono::milliseconds>(pacer_.frame()));
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    if (QWidget* process = GetDlgItem(IDC_PROCESS)) {
-        const bool hadFocus = process->hasFocus();
-        process->setEnabled(false);
-        if (hadFocus)
-            run_->focusMovedTo = focusWidget();
-    }
-    // Its list is the last run's, and it ends by starting a run.
-    if (ui::SystemMenu* menu = GetSystemMenu(false)) {
-        menu->enableMenuItem(IDM_FINDMISSING, ui::kMenuGrayed);
-        menu->enableMenuItem(IDM_UNDOPUTBACK, ui::kMenuGrayed);
-    }
+    enterBusy();
 
     ScanOptions options;
-    options.stop = &run_->stop;
+    options.stop = run_->stop.get_token();
+    options.exists = &run_->relay;
     options.lookAhead = lookups_.get();
     run_->thread = std::thread([this, run = run_.get(), file = QFile::encodeName(m_dvcPath).toStdString(), options] {
+        ui::lowerThreadPriority();
         run->result = runScan(file, run->relay, options);
         run->relay.finish();
         QMetaObject::invokeMethod(this, [this] { finishRun(); }, Qt::QueuedConnection);
@@ -322,7 +295,8 @@ void CScanDlg::OnProcess()
 
 void CScanDlg::stopRun()
 {
-    run_->stop.store(true);
+    run_->stop.request_stop();
+    stopGrace_.stopped();
 }
 
 void CScanDlg::OnCancel()
@@ -331,7 +305,12 @@ void CScanDlg::OnCancel()
         stopRun();
         return;
     }
-    TemplateDialog::OnCancel();
+    if (search_.running()) {
+        stopSearch();
+        return;
+    }
+    if (stopGrace_.escapeMayEnd())
+        TemplateDialog::OnCancel();
 }
 
 void CScanDlg::closeEvent(QCloseEvent* event)
@@ -342,7 +321,54 @@ void CScanDlg::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    TemplateDialog::closeEvent(event);
+    if (search_.running())
+        stopSearch();
+    // Not OnCancel: closing ends the dialog also just after a stop.
+    EndDialog(IDCANCEL);
+    event->accept();
+}
+
+void CScanDlg::enterBusy()
+{
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    if (QWidget* process = GetDlgItem(IDC_PROCESS)) {
+        // The window's focus, also where the window is not active (a box
+        // that started the run is just closing): Qt moves it on from a
+        // button that is turned off, and it comes back at the end.
+        const bool hadFocus = focusWidget() == process;
+        process->setEnabled(false);
+        focusMovedTo_ = hadFocus ? focusWidget() : nullptr;
+    }
+    enableMenuEntries();
+}
+
+void CScanDlg::leaveBusy()
+{
+    QApplication::restoreOverrideCursor();
+    m_progress.sync();
+    if (QWidget* process = GetDlgItem(IDC_PROCESS)) {
+        process->setEnabled(true);
+        if (focusMovedTo_ && focusWidget() == focusMovedTo_)
+            process->setFocus(Qt::OtherFocusReason);
+    }
+    focusMovedTo_ = nullptr;
+    enableMenuEntries();
+}
+
+void CScanDlg::enableMenuEntries()
+{
+    // Their list is the last run's, and they end by starting a run.
+    if (ui::SystemMenu* menu = GetSystemMenu(false)) {
+        const auto gray = [this](bool nothing) { return busy() || nothing ? ui::kMenuGrayed : ui::kMenuString; };
+        menu->enableMenuItem(IDM_FINDMISSING, gray(lastMissingPaths_->empty()));
+        menu->enableMenuItem(IDM_UNDOPUTBACK, gray(lastJournal_.empty()));
+    }
+}
+
+void CScanDlg::showStatus(const QString& text)
+{
+    if (QWidget* status = GetDlgItem(IDC_STATUS))
+        ui::setWindowText(status, text);
 }
 
 void CScanDlg::takeRelayed()
@@ -375,32 +401,23 @@ void CScanDlg::finishRun()
     // once, and shares it.
     if (QWidget* box = GetDlgItem(IDC_FILE_LIST))
         m_fileList = ui::windowText(box);
-    QApplication::restoreOverrideCursor();
-    if (QWidget* process = GetDlgItem(IDC_PROCESS)) {
-        process->setEnabled(true);
-        if (run->focusMovedTo && focusWidget() == run->focusMovedTo)
-            process->setFocus(Qt::OtherFocusReason);
-    }
 
     const ScanResult& result = run->result;
     if (result) {
         lastRunPath_ = run->path;
-        lastMissingPaths_ = std::move(run->relay.missing());
+        lastMissingPaths_ = std::make_shared<const ui::MissingPaths>(std::move(run->relay.missing()));
         lastMissing_.reset();
         lastUnmapped_ = resolver_->unmappedRoots();
     }
-    if (ui::SystemMenu* menu = GetSystemMenu(false)) {
-        menu->enableMenuItem(IDM_FINDMISSING, lastMissingPaths_.empty() ? ui::kMenuGrayed : ui::kMenuString);
-        menu->enableMenuItem(IDM_UNDOPUTBACK, lastJournal_.empty() ? ui::kMenuGrayed : ui::kMenuString);
-    }
+    leaveBusy();
     if (result.stopped) {
         // The user asked for it: the status line says so, with the last
         // entry done, and no box needs dismissing.
         const QString where = m_status;
         m_status = where.isEmpty() ? tr("Stopped") : tr("Stopped after %1").arg(where);
-        if (auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS)))
-            status->setText(m_status);
+        showStatus(m_status);
         m_progress.setPos(0);
+        stopGrace_.stopped();
     }
     if (run->closeRequested) {
         EndDialog(IDCANCEL);
@@ -408,34 +425,16 @@ void CScanDlg::finishRun()
     }
     if (result.stopped)
         return;
-    if (!result) {
-        // The reason on a second line, in the system's words ("No such file
-        // or directory", "The file is in use by another program").
-        QString text = tr("Can not open dvc file");
-        if (!result.openError.empty())
-            text += QLatin1Char('\n') + QString::fromStdString(result.openError);
-        ui::modals().messageBox(this, text, QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
-        return;
-    }
-    QString text = tr("completed") + QLatin1Char('\n') + run->path;
-    if (result.damaged)
-        text += QStringLiteral("\n\n") + QString::fromStdString(describeDamage(result));
-    if (!lastUnmapped_.empty())
-        text += QStringLiteral("\n\n") + QString::fromStdString(ui::unmappedRootsSentence(lastUnmapped_));
-    if (const std::string note = otherCodePageNote(*resolver_); !note.empty())
-        text += QStringLiteral("\n\n") + QString::fromStdString(note) + QLatin1Char('.');
-    for (std::size_t k = 0; k < run->warnings.size(); ++k) {
-        text += k == 0 ? QStringLiteral("\n\n") : QStringLiteral("\n");
-        text += QString::fromStdString(run->warnings[k].text);
-    }
-    ui::modals().messageBox(this, text, QStringLiteral("korvane"), ui::MessageIcon::None);
-    m_progress.setPos(0);
+    ui::modals().messageBox(this, ui::closingText(result, run->path, *resolver_, run->warnings),
+                            QStringLiteral("korvane"), result ? ui::MessageIcon::None : ui::MessageIcon::Exclamation);
+    if (result)
+        m_progress.setPos(0);
 }
 
 const std::vector<MissingFile>& CScanDlg::lastMissing() const
 {
     if (!lastMissing_)
-        lastMissing_ = lastMissingPaths_.distinct();
+        lastMissing_ = lastMissingPaths_->distinct();
     return *lastMissing_;
 }
 
@@ -459,42 +458,6 @@ std::string CScanDlg::decodedText(std::string_view text)
     return resolver_ ? resolver_->decoded(text) : toValidUtf8(text);
 }
 
-void CScanDlg::appendReport(std::string_view text)
-{
-    ui::RelayedChange change;
-    change.report = decodedText(text);
-    showChange(std::move(change));
-}
-
-void CScanDlg::clearReport()
-{
-    ui::RelayedChange change;
-    change.reportCleared = true;
-    showChange(std::move(change));
-}
-
-void CScanDlg::setStatus(std::string_view text)
-{
-    ui::RelayedChange change;
-    change.statusChanged = true;
-    change.status.assign(text);
-    showChange(std::move(change));
-}
-
-void CScanDlg::resetProgress()
-{
-    ui::RelayedChange change;
-    change.progressReset = true;
-    showChange(std::move(change));
-}
-
-void CScanDlg::stepProgress()
-{
-    ui::RelayedChange change;
-    change.steps = 1;
-    showChange(std::move(change));
-}
-
 void CScanDlg::showChange(ui::RelayedChange&& change)
 {
     // Only what changed goes into the members and the controls: the report
@@ -506,6 +469,8 @@ void CScanDlg::showChange(ui::RelayedChange&& change)
             m_fileList.clear();
             if (box)
                 box->setWindowText(QString());
+            if (box && run_)
+                box->reserve(run_->reportRoom);
         }
         if (box)
             box->appendWindowText(added);
@@ -516,8 +481,7 @@ void CScanDlg::showChange(ui::RelayedChange&& change)
     }
     if (change.statusChanged) {
         m_status = QString::fromUtf8(change.status.data(), static_cast<qsizetype>(change.status.size()));
-        if (auto* status = qobject_cast<QLineEdit*>(GetDlgItem(IDC_STATUS)))
-            status->setText(m_status);
+        showStatus(m_status);
     }
     if (change.progressReset || change.steps > 0) {
         m_progress.hold(true);

@@ -6,22 +6,26 @@
 // Escape or closing the window stops it.
 // Windows paths of a project are looked for below the folders their drives
 // and shares are mapped to. The context menu adds "Drive mapping..." and,
-// after a run that missed files, "Find missing files in folder...", and
+// after a run that missed files, "Find missing files in folder..." (whose
+// search runs on a thread of its own as well, and stops the same way), and
 // after files were put back, "Undo last put back".
 
 #include "paths/lookup_pool.h"
 #include "paths/run_setup.h"
 #include "report/scan_feedback.h"
 #include "search/missing_match.h"
+#include "ui/folder_search.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/template_dialog.h"
 #include "ui/missing_paths.h"
 #include "ui/repaint_pacer.h"
 #include "ui/scan_relay.h"
+#include "ui/stop_grace.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -56,12 +60,14 @@ public:
     void OnSysCommand(unsigned id, qintptr lParam) override;
     // "Drive mapping...": edits the mappings of the configuration file.
     void OnDriveMapping();
-    // "Find missing files in folder...": searches a folder for the missing
-    // files of the last run; a mapping the user takes is saved and the
-    // project is scanned again.
+    // "Find missing files in folder...": starts the search of a folder for
+    // the missing files of the last run and returns; when it has ended, what
+    // it found is shown, a mapping the user takes is saved and the project
+    // is scanned again.
     void OnFindMissing();
-    // "Undo last put back": removes what the last put back of this session
-    // made, says what it removed and left, and scans again.
+    // "Undo last put back": shows what undoing the last put back of this
+    // session would remove and keep, removes it once the user says so, and
+    // scans again.
     void OnUndoPutBack();
     void OnCommand(int id) override;
 
@@ -71,17 +77,25 @@ public:
     // once more at the end of the run; the status member changes with its
     // control, the report member (emptied at the start) takes the whole
     // report at the end.
-    void appendReport(std::string_view text) override;
-    void clearReport() override;
-    void setStatus(std::string_view text) override;
-    void resetProgress() override;
-    void stepProgress() override;
+    void appendReport(std::string_view text) override { showChange({.report = decodedText(text)}); }
+    void clearReport() override { showChange({.reportCleared = true}); }
+    void setStatus(std::string_view text) override { showChange({.statusChanged = true, .status = std::string(text)}); }
+    void resetProgress() override { showChange({.progressReset = true}); }
+    void stepProgress() override { showChange({.steps = 1}); }
 
-    // The clock that paces the repaints of a run; for tests.
-    void setPacerClock(ui::RepaintPacer::ClockSource now) { pacer_.setClock(std::move(now)); }
+    // The clock that paces the repaints of a run and times Escape after a
+    // stop; for tests.
+    void setPacerClock(ui::RepaintPacer::ClockSource now)
+    {
+        pacer_.setClock(now);
+        stopGrace_.setClock(std::move(now));
+    }
     // Whether a run is going on: from Process until its closing box (or
     // its end, when it was stopped) is done with.
     bool running() const { return run_ != nullptr; }
+    // Whether a run or a folder search is going on: Process and the window
+    // menu's entries that start work are off meanwhile.
+    bool busy() const { return run_ || search_.running(); }
     // How a run has its code page; for tests.
     void setDecoderOpener(DecoderOpener opener) { decoderOpener_ = opener; }
     // The last run that opened its file: the project, its missing files
@@ -97,15 +111,17 @@ protected:
     // Process; elsewhere it does nothing, so that a typed path and the
     // report are not lost with the dialog.
     void OnOK() override;
-    // Escape. During a run it stops the run, which keeps its report so far;
-    // otherwise it ends the dialog.
+    // Escape. During a run it stops the run, which keeps its report so far,
+    // and during a search the search; otherwise it ends the dialog, unless
+    // something was stopped just now (see StopGrace).
     void OnCancel() override;
     // The close button, Alt+F4 and the window menu's Close. During a run
-    // they stop it, and the dialog ends once the scan has stopped.
+    // they stop it, and the dialog ends once the scan has stopped; during a
+    // search the dialog ends at once.
     void closeEvent(QCloseEvent* event) override;
     // The existence test of a run, with the run's resolver. During a run it
     // is called on the scan thread, which has the resolver to itself.
-    bool fileExists(std::string_view path) override;
+    virtual bool fileExists(std::string_view path);
 
 private:
     struct CommandEntry {
@@ -116,6 +132,17 @@ private:
 
     struct Run;
 
+    // Process off (the focus, where it had it, noted), the entries of the
+    // window menu that start work grayed, the busy cursor; and back, with
+    // the progress bar as the run left it.
+    void enterBusy();
+    void leaveBusy();
+    // The entries that start work: grayed while busy or with nothing to work on.
+    void enableMenuEntries();
+    void stopSearch();
+    // The search's results shown, and what the user chose done.
+    void showSearchResults(const QString& folder, std::shared_ptr<const SearchResults> results);
+    void showStatus(const QString& text);
     // Takes what the run's scan has handed over and shows it, at most once a frame.
     void takeRelayed();
     // The scan thread has ended: the rest of the report, then the closing box.
@@ -127,7 +154,7 @@ private:
     // The project of the last run, scanned again.
     void scanAgain();
     // Where a run finds its mappings and code page; read anew for each run.
-    static MappingSources mappingSources();
+    static MappingSources mappingSources() { return MappingSources::fromEnvironment(); }
 
     DecoderOpener decoderOpener_ = &TextDecoder::open;
     std::unique_ptr<FolderReader> disk_; // what lookups_ reads through: declared before it, so gone after it
@@ -136,13 +163,17 @@ private:
     std::unique_ptr<LookupPool> lookups_;
     std::optional<PathResolver> resolver_;
     QString lastRunPath_;
-    ui::MissingPaths lastMissingPaths_;
+    // Shared with a search that may still read it after the next run.
+    std::shared_ptr<const ui::MissingPaths> lastMissingPaths_ = std::make_shared<ui::MissingPaths>();
     mutable std::optional<std::vector<MissingFile>> lastMissing_; // made from lastMissingPaths_ when asked for
     std::vector<std::string> lastUnmapped_;
     std::string lastJournal_; // of the last put back of this session, until undone
     ui::RepaintPacer pacer_;
+    ui::StopGrace stopGrace_;
     QTimer frameTimer_; // brings takeRelayed back when the next frame is due
+    QPointer<QWidget> focusMovedTo_; // where the focus went from Process when it was turned off
     std::unique_ptr<Run> run_;
+    ui::FolderSearch search_{this};
 };
 
 } // namespace korvane

@@ -112,13 +112,12 @@ void ScanRelay::appendDecoded(std::string_view text)
 
 void ScanRelay::appendReport(std::string_view text)
 {
-    appendDecoded(text.substr(0, text.find('\0')));
+    appendDecoded(text);
     changed();
 }
 
 void ScanRelay::missingFile(std::string_view path)
 {
-    path = path.substr(0, path.find('\0'));
     const std::size_t at = gathered_.report.size();
     appendDecoded(path);
     missing_.add(path, std::string_view(gathered_.report).substr(at));
@@ -164,7 +163,7 @@ void ScanRelay::stepProgress()
     changed();
 }
 
-bool ScanRelay::fileExists(std::string_view path)
+bool ScanRelay::exists(std::string_view path)
 {
     // A test may take long on a slow share: what came before it is shown meanwhile.
     publish();

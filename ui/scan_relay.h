@@ -9,6 +9,7 @@
 // text waiting to be taken is bounded: past kMaxWaitingText the scan
 // thread waits until the GUI thread has taken it. Plain C++, free of Qt.
 
+#include "fs/existence_test.h"
 #include "paths/path_resolver.h"
 #include "report/scan_feedback.h"
 #include "ui/missing_paths.h"
@@ -27,9 +28,9 @@ namespace korvane::ui {
 // A change of the report box, the status line and the progress bar.
 struct RelayedChange {
     bool reportCleared = false; // before `report`: the box is emptied
-    std::string report;         // UTF-8, appended to the report box
+    std::string report = {};    // UTF-8, appended to the report box
     bool statusChanged = false;
-    std::string status;   // the status line's new text, when statusChanged
+    std::string status = {}; // the status line's new text, when statusChanged
     bool progressReset = false; // before `steps`: range 0 to 200, step 1, position 0
     int steps = 0;
 
@@ -38,7 +39,7 @@ struct RelayedChange {
     void merge(RelayedChange&& later);
 };
 
-class ScanRelay final : public ScanFeedback {
+class ScanRelay final : public ScanFeedback, public ExistenceTest {
 public:
     // Report text that may wait for the GUI thread before the scan waits.
     static constexpr std::size_t kMaxWaitingText = std::size_t{4} << 20;
@@ -72,9 +73,8 @@ public:
     void stepProgress() override;
     void missingFile(std::string_view path) override;
     void entryStatus(std::string_view label, std::int32_t entry, std::int32_t count) override;
-
-protected:
-    bool fileExists(std::string_view path) override;
+    // The scan's existence test: `exists`, once what came before is handed over.
+    bool exists(std::string_view path) override;
 
 private:
     void appendDecoded(std::string_view text);

@@ -348,7 +348,7 @@ TEST_F(ScannerWithPaths, JsonIsOneDocumentWithTheSearchAndTheMappings)
     const ProcessResult r = scan({"--json", "--search", dir / "moved", file});
     EXPECT_EQ(r.status, 1);
     const Json doc = Json::parse(r.out);
-    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 2);
+    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 3);
     EXPECT_EQ(doc.at("project").at("file").get<std::string>(), file);
     EXPECT_EQ(doc.at("project").at("version").get<std::int64_t>(), 519);
     EXPECT_EQ(doc.at("project").at("size").get<std::uintmax_t>(), std::filesystem::file_size(file));

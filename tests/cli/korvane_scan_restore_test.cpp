@@ -232,6 +232,77 @@ TEST_F(Restore, ReadOnlyDestinationFolderIsLeft)
         fs::permissions(driveD() + "/Video", fs::perms::owner_all);
 }
 
+// Places a project could use to write where it must not: a disk that is
+// not mounted, hidden folders, names that are not Windows paths outside
+// every folder named for them. They are left, and --apply writes nothing
+// there; a place whose folder's name is not UTF-8 goes back, named in the
+// JSON document byte for byte.
+TEST_F(Restore, PlacesOutsideTheirRootsAreLeftAndNeverWritten)
+{
+    const std::string usb = dir / "media/usbdisk/Video";
+    const std::string odd = dir / "f\xff%";
+    fs::create_directories(odd);
+    const std::map<std::string, std::string> cases = {
+        {"E:\\Video\\clip.avi", "not-mounted"},
+        {"D:\\.config\\autostart\\x.desktop", "hidden-name"},
+        {dir / "home/.profile", "outside-root"},
+        {"../../../../home/.ssh/authorized_keys", "outside-root"},
+        {"F:\\a.avi", ""},
+    };
+    for (const char* name : {"clip.avi", "x.desktop", ".profile", "authorized_keys", "a.avi"})
+        dir.touch(std::string("new/") + name, "found");
+    std::vector<std::string> stored;
+    for (const auto& [path, reason] : cases)
+        stored.push_back(path);
+    const std::string file = project(stored);
+    const ProcessResult r = scan({"--json", "--map", mapD(), "--map", "E:=" + usb, "--map", "F:=" + odd, "--search",
+                                  dir / "new", "--restore", "--apply", file});
+    const Json restore = Json::parse(r.out.substr(0, r.out.find('\n'))).at("restore");
+    for (const Json& step : restore.at("steps")) {
+        const std::string path = step.at("stored").get<std::string>();
+        SCOPED_TRACE(path);
+        const std::string reason = cases.at(step.at("decoded").get<std::string>());
+        EXPECT_EQ(step.at("reason").is_null() ? "" : step.at("reason").get<std::string>(), reason)
+            << step.at("reason_text");
+    }
+    EXPECT_EQ(restore.at("steps").back().at("destination"), dir / "f%FF%25/a.avi");
+    EXPECT_EQ(contentOf(odd + "/a.avi"), "found");
+    EXPECT_FALSE(fs::exists(dir / "media")) << "the missing disk's folder is never made";
+    EXPECT_FALSE(fs::exists(driveD() + "/.config"));
+    EXPECT_FALSE(fs::exists(dir / "home"));
+}
+
+// Another client's card of the same structure and two days of another
+// camera hold the clip's name: nothing tells them apart, so the plan lists
+// them for the user and puts none back, and no mapping is suggested for
+// it; --prefer puts back exactly the tree preferred.
+TEST_F(Restore, DifferentFilesNothingTellsApartAreListedAndPreferChoosesATree)
+{
+    const std::string search = dir / "new";
+    fs::create_directories(driveD());
+    dir.touch("new/Archive/2023-09-02_Kunde_B/KarteA/PRIVATE/M4ROOT/CLIP/C0001.avi", "client B");
+    dir.touch("new/Footage/2024-06-08/FX6/C0001.avi", "the 8th");
+    dir.touch("new/Footage/2024-06-09/FX6/C0001.avi", "the 9th");
+    const std::string file = project({"D:\\Karten\\Kunde_A\\KarteA\\PRIVATE\\M4ROOT\\CLIP\\C0001.avi"});
+
+    const ProcessResult text = scan({"--map", mapD(), "--search", search, "--restore", file});
+    EXPECT_NE(text.out.find("    left: 3 different files found (8, 7 and 7 bytes); nothing tells them apart: "
+                            "--prefer FOLDER chooses\r\n        " +
+                            search + "/Archive/2023-09-02_Kunde_B/KarteA/PRIVATE/M4ROOT/CLIP/C0001.avi (8 bytes, "
+                                     "modified "),
+              std::string::npos)
+        << text.out;
+    const ProcessResult json = scan({"--json", "--map", mapD(), "--search", search, "--restore", file});
+    const Json doc = Json::parse(json.out);
+    EXPECT_EQ(doc.at("restore").at("steps").at(0).at("choices").size(), 3u);
+    EXPECT_TRUE(doc.at("mappings").empty()) << "no mapping sends the clip to one of them";
+
+    const ProcessResult preferred = scan({"--map", mapD(), "--search", search, "--prefer",
+                                          search + "/Footage/2024-06-08", "--restore", "--apply", file});
+    EXPECT_EQ(preferred.status, 0) << preferred.out << preferred.err;
+    EXPECT_EQ(contentOf(driveD() + "/Karten/Kunde_A/KarteA/PRIVATE/M4ROOT/CLIP/C0001.avi"), "the 8th");
+}
+
 TEST_F(Restore, CopiesAcrossFileSystemsAndWhenAsked)
 {
     struct Case {

@@ -133,7 +133,7 @@ TEST(TraceText, EscapesEveryByteThatIsNotPlainAscii)
 {
     EXPECT_EQ(escapeTraceText("a\\b\"c\rd\ne"), "a\\\\b\\\"c\\rd\\ne");
     EXPECT_EQ(escapeTraceText("\x01\x1f \x7e\x7f\x80\xff"), "\\x01\\x1f ~\\x7f\\x80\\xff");
-    EXPECT_EQ(escapeTraceText(std::string_view("ab\0cd", 5)), "ab") << "text ends at the first zero byte";
+    EXPECT_EQ(escapeTraceText(std::string_view("ab\0cd", 5)), "ab\\x00cd") << "the scanner cuts names, not the trace";
 }
 
 TEST_F(ScannerCommand, FileThatCannotBeOpenedExitsTwo)

@@ -1,4 +1,6 @@
+#include "cli/json_document.h"
 #include "cli/search_output.h"
+#include "report/missing_collector.h"
 #include "tests/builder/project_builder.h"
 #include "tests/recording_feedback.h"
 #include "tests/search/memory_tree.h"
@@ -23,8 +25,9 @@ SearchResults search(MemoryTree& tree, const std::vector<std::string>& roots, co
 {
     FileIndex index = tree.index(roots);
     std::vector<MissingMatch> matches = matchMissing(index, missing);
-    std::vector<MappingSuggestion> mappings = suggestMappings(index, matches);
-    return SearchResults(std::move(index), std::move(matches), std::move(mappings));
+    std::vector<Decision> decisions = decideMissing(index, matches);
+    std::vector<MappingSuggestion> mappings = suggestMappings(index, matches, decisions);
+    return SearchResults(std::move(index), std::move(matches), std::move(decisions), std::move(mappings));
 }
 
 std::vector<MissingFile> asStored(const std::vector<std::string>& paths)
@@ -68,21 +71,25 @@ TEST(FoundElsewhere, ListsTheFoundFilesWithTheirCandidatesBestFirst)
               "Found 2 of 3 missing files.\r\n");
 }
 
-TEST(FoundElsewhere, ShowsTheStoredBytesOrTheDecodedTextAndCutsLongLists)
+// A person reads the plan they approve: names decoded from the project's
+// code page, but as stored (quoted) where some bytes have no reading.
+TEST(FoundElsewhere, ShowsTheDecodedTextOrTheStoredBytesAndCutsLongLists)
 {
     MemoryTree tree;
     for (const char* folder : {"a", "b", "c", "d"})
         tree.file(std::string("/m/") + folder + "/Caf\xC3\xA9.avi");
-    const SearchResults results = search(tree, {"/m"}, {{"D:\\Caf\xE9.avi", "D:\\Caf\xC3\xA9.avi"}});
+    tree.file("/m/x/a\xEF\xBF\xBD.avi");
+    const SearchResults results = search(tree, {"/m"},
+                                         {{"D:\\Caf\xE9.avi", "D:\\Caf\xC3\xA9.avi"},
+                                          {"D:\\a\x81.avi", "D:\\a\xEF\xBF\xBD.avi"}});
     TextOptions options;
     options.maxCandidates = 2;
     options.lineEnd = "\n";
     EXPECT_EQ(renderFoundElsewhere(results, options),
-              "Found elsewhere\n$'D:\\\\Caf\\xe9.avi'\n"
+              "Found elsewhere\nD:\\Caf\xC3\xA9.avi\n"
               "    /m/a/Caf\xC3\xA9.avi\n    /m/b/Caf\xC3\xA9.avi\n    ... and 2 more\n"
-              "Found 1 of 1 missing file.\n");
-    options.decodedPaths = true;
-    EXPECT_TRUE(renderFoundElsewhere(results, options).starts_with("Found elsewhere\nD:\\Caf\xC3\xA9.avi\n"));
+              "$'D:\\\\a\\x81.avi'\n    /m/x/a\xEF\xBF\xBD.avi\n"
+              "Found 2 of 2 missing files.\n");
 }
 
 TEST(FoundElsewhere, SaysSoWhenNothingWasFound)
@@ -151,9 +158,9 @@ protected:
         inner.present = {"here.avi"};
         MissingCollector collector(inner);
         ProjectReader reader(bytes);
-        const ScanResult scan = scanProject(reader, collector);
+        const ScanResult scan = scanProject(reader, collector, inner);
         const SearchResults results = search(tree, {"/m"}, missingFiles(collector.distinctStored(), fromLatin1));
-        text = renderJson({"projects/wedding.dvc", bytes.size(), scan}, collector, results);
+        text = renderJson({"projects/wedding.dvc", bytes.size(), scan}, collector.report(), results);
         return Json::parse(text);
     }
 
@@ -170,7 +177,7 @@ TEST_F(JsonDocument, HoldsTheProjectTheSectionsTheSearchAndTheMappings)
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
     EXPECT_EQ(keysOf(doc),
               (std::set<std::string>{"format", "generator", "project", "sections", "missing", "search", "mappings"}));
-    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 2);
+    EXPECT_EQ(doc.at("format").get<std::int64_t>(), 3);
     EXPECT_TRUE(doc.at("generator").get<std::string>().starts_with("korvane "));
 
     const Json& p = doc.at("project");
@@ -289,10 +296,10 @@ TEST_F(JsonDocument, IsAsciiWithEveryOtherCharacterEscapedOnOneLine)
     RecordingFeedback inner;
     MissingCollector collector(inner);
     ProjectReader reader(bytes);
-    const ScanResult scan = scanProject(reader, collector);
+    const ScanResult scan = scanProject(reader, collector, inner);
     const SearchResults results =
         search(tree, {"/m"}, missingFiles(collector.distinctStored(), [&](std::string_view) { return name; }));
-    text = renderJson({"p.dvc", bytes.size(), scan}, collector, results);
+    text = renderJson({"p.dvc", bytes.size(), scan}, collector.report(), results);
 
     EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\n'; }));
     const Json doc = Json::parse(text);
@@ -301,7 +308,7 @@ TEST_F(JsonDocument, IsAsciiWithEveryOtherCharacterEscapedOnOneLine)
     for (const char* escape : {"\\u0001", "\\u001f", "\\n", "\\t", "\\\"", "\\\\", "\\u007f", "\\u00e9",
                                "\\u8868", "\\ud83c\\udfac", "\\u2028", "\\ufffd"})
         EXPECT_NE(text.find(escape), std::string::npos) << escape;
-    EXPECT_TRUE(text.starts_with("{\"format\":2,\"generator\":\"korvane ")) << text;
+    EXPECT_TRUE(text.starts_with("{\"format\":3,\"generator\":\"korvane ")) << text;
     EXPECT_NE(text.find("\"candidates\":[],\"more_candidates\":0}"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << "one line, ended by a line feed";
     EXPECT_TRUE(text.ends_with("\"mappings\":[]}\n"));

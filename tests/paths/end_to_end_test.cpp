@@ -18,9 +18,9 @@ namespace {
 
 using testkit::TempDir;
 
-// A sink whose existence test is the resolver's, as the command line's and
-// the dialog's will be.
-class ResolvingFeedback final : public ScanFeedback {
+// A sink and, through the resolver, the scan's existence test, as the
+// command line's and the dialog's are.
+class ResolvingFeedback final : public ScanFeedback, public ExistenceTest {
 public:
     explicit ResolvingFeedback(PathResolver& resolver) : resolver_(resolver) {}
 
@@ -33,8 +33,7 @@ public:
     void resetProgress() override {}
     void stepProgress() override {}
 
-protected:
-    bool fileExists(std::string_view path) override
+    bool exists(std::string_view path) override
     {
         checked.emplace_back(path);
         return resolver_.exists(path);
@@ -96,7 +95,7 @@ TEST(EndToEnd, AProjectFromWindowsReportsNothingMissingOnceItsDriveAndShareAreMa
     ResolvingFeedback feedback(resolver);
     const std::vector<std::uint8_t> bytes = windowsProject();
     ProjectReader reader(bytes);
-    const ScanResult result = scanProject(reader, feedback);
+    const ScanResult result = scanProject(reader, feedback, feedback);
 
     EXPECT_FALSE(result.damaged);
     EXPECT_EQ(feedback.checked, (std::vector<std::string>{kClip, kIntro, kKanji}));
@@ -112,7 +111,7 @@ TEST(EndToEnd, WithoutMappingsTheSamePathsAreListedAsStoredAndTheirRootsNamed)
     ResolvingFeedback feedback(resolver);
     const std::vector<std::uint8_t> bytes = windowsProject();
     ProjectReader reader(bytes);
-    scanProject(reader, feedback);
+    scanProject(reader, feedback, feedback);
 
     EXPECT_EQ(listedPaths(feedback.report), (std::vector<std::string>{kClip, kIntro, kKanji}))
         << "byte for byte as stored";

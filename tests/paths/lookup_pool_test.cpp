@@ -3,6 +3,7 @@
 // order the tests end in, and each folder and path is asked of the disk once.
 
 #include "paths/lookup_pool.h"
+#include "scanner/look_ahead_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
 #include "tests/paths/make_resolver.h"
@@ -40,7 +41,7 @@ public:
         return at->second;
     }
     bool ready(Ticket ticket) const override { return ticket == 0 || done_[ticket - 1]; }
-    void wait(Ticket ticket, const std::atomic<bool>*) override
+    void wait(Ticket ticket, std::stop_token) override
     {
         mostHeld = std::max(mostHeld, feedback->held());
         for (std::size_t k = done_.size(); k >= ticket && k > 0; --k)
@@ -100,10 +101,10 @@ TEST(LookAheadFeedback, KeepsTheOrderAndItsBoundsWhenTestsEndNewestFirst)
         testkit::scanBytes(bytes, inTurn);
 
         ReverseLookAhead lookAhead;
-        LookAheadFeedback ahead(overlapped, lookAhead);
+        LookAheadFeedback ahead(overlapped, lookAhead, overlapped);
         lookAhead.feedback = &ahead;
         ProjectReader reader(bytes);
-        scanProject(reader, ahead);
+        scanProject(reader, ahead, ahead);
         ahead.finish();
 
         EXPECT_EQ(overlapped.calls, inTurn.calls) << c.what;
@@ -152,12 +153,10 @@ private:
 class ResolvingFeedback final : public RecordingFeedback {
 public:
     explicit ResolvingFeedback(PathResolver& resolver) : resolver_(resolver) {}
-    bool fileExists(std::string_view path) override
+    bool exists(std::string_view path) override
     {
         checked.emplace_back(path);
-        const bool found = resolver_.exists(path);
-        calls.push_back("check " + std::string(path) + (found ? " found" : " missing"));
-        return found;
+        return resolver_.exists(path);
     }
 
 private:
@@ -200,17 +199,20 @@ TEST(LookupPool, OverlappedRunsSayWhatRunsInTurnSay)
 
         PathResolver inTurnResolver = testkit::makeResolver(mappings);
         ResolvingFeedback inTurn(inTurnResolver);
-        ASSERT_TRUE(runScan(project, inTurn));
+        ScanOptions inTurnOptions;
+        inTurnOptions.exists = &inTurn;
+        ASSERT_TRUE(runScan(project, inTurn, inTurnOptions));
 
         CountingReader disk;
         const PathResolver model = testkit::makeResolver(mappings);
         // Odd rounds start their threads once the slow first follows have
         // shown the disk to be slow.
         LookupPool pool(model, 1 + round * 3, disk,
-                        round % 2 == 0 ? LookupPool::Start::Now : LookupPool::Start::WhenSlow);
+                        round % 2 == 0 ? ReadAhead::Now : ReadAhead::WhenSlow);
         PathResolver resolver = model.sibling(pool.reader());
         ResolvingFeedback overlapped(resolver);
         ScanOptions options;
+        options.exists = &overlapped;
         options.lookAhead = &pool;
         ASSERT_TRUE(runScan(project, overlapped, options));
 

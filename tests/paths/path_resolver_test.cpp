@@ -2,7 +2,7 @@
 // system's rules, everything else exactly as before.
 
 #include "paths/path_resolver.h"
-#include "report/file_probe.h"
+#include "fs/file_probe.h"
 #include "tests/paths/make_resolver.h"
 #include "tests/temp_dir.h"
 

@@ -47,7 +47,7 @@ TEST(MissingCollector, TheInnerFeedbackSeesExactlyWhatItWouldWithoutIt)
     inner.present = alone.present;
     MissingCollector collector(inner);
     ProjectReader reader(bytes);
-    const ScanResult result = scanProject(reader, collector);
+    const ScanResult result = scanProject(reader, collector, inner);
     EXPECT_FALSE(result.damaged);
     // Every event and every call, in order: the collector renders nothing of its own.
     EXPECT_EQ(inner.events, alone.events);
@@ -77,7 +77,7 @@ TEST(MissingCollector, KeepsEachMissingPathOnceWithWhereAndHowOftenTheReportList
     MissingCollector collector(inner);
     const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
     ProjectReader reader(bytes);
-    scanProject(reader, collector);
+    scanProject(reader, collector, inner);
 
     std::vector<std::pair<std::string, std::size_t>> sections;
     for (const MissingSection& section : collector.sections())
@@ -113,7 +113,7 @@ TEST(MissingCollector, ListsEachMissingPathOnceDecodedAsAsked)
     MissingCollector collector(inner);
     const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
     ProjectReader reader(bytes);
-    scanProject(reader, collector);
+    scanProject(reader, collector, inner);
 
     const std::vector<MissingFile> asUtf8 = missingFiles(collector.distinctStored());
     ASSERT_EQ(asUtf8.size(), 5u);
@@ -137,7 +137,7 @@ TEST(MissingCollector, ANewRunStartsAfresh)
     MissingCollector collector(inner);
     const std::vector<std::uint8_t> bytes = buildProject(weddingProject());
     ProjectReader reader(bytes);
-    scanProject(reader, collector);
+    scanProject(reader, collector, inner);
     collector.clearReport();
     EXPECT_TRUE(collector.sections().empty());
     EXPECT_TRUE(collector.paths().empty());

@@ -37,9 +37,9 @@ TEST(ScanFeedback, EachEventRendersAsTheCallsOfTheReportAndStatusLine)
          {"status [Title] 2147483647 / 2147483647"}},
         {"status with a long label", [&](ScanFeedback& f) { f.entryStatus(longLabel, -7, 0); },
          {"status [" + longLabel + "] -7 / 0"}},
-        {"existence test that finds", [](ScanFeedback& f) { f.checkFile("here.avi"); },
+        {"existence test that finds", [](ScanFeedback& f) { f.fileChecked("here.avi", true); },
          {"check here.avi found"}},
-        {"existence test that misses", [](ScanFeedback& f) { f.checkFile("gone.avi"); },
+        {"existence test that misses", [](ScanFeedback& f) { f.fileChecked("gone.avi", false); },
          {"check gone.avi missing", "append gone.avi", "append \r\n"}},
     };
     for (const Case& c : cases) {

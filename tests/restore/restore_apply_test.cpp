@@ -2,6 +2,7 @@
 // made, what is never replaced, what a stop leaves, and what undo keeps.
 
 #include "restore/restore_apply.h"
+#include "tests/restore/restore_tree.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -20,26 +21,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using testkit::TempDir;
+using testkit::putBack;
 
-std::string contentOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testkit::contentOf;
 
 ino_t inodeOf(const std::string& path)
 {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
-RestoreStep putBack(const std::string& source, const std::string& destination)
-{
-    RestoreStep step;
-    step.putBack = true;
-    step.source = source;
-    step.destination = destination;
-    return step;
 }
 
 class ApplyPlan : public ::testing::Test {
@@ -67,8 +56,8 @@ TEST_F(ApplyPlan, NeverReplacesAnEntryThatAppearedAfterThePlan)
         const std::string source = tree.touch("new/clip.avi", "found");
         const std::string destination = tree / "d/clip.avi";
         RestorePlan plan;
-        plan.steps.push_back(putBack(source, destination));
-        plan.steps.push_back(putBack(tree.touch("new/other.avi", "other"), tree / "d/other.avi"));
+        plan.steps.push_back(putBack(source, destination, tree.path()));
+        plan.steps.push_back(putBack(tree.touch("new/other.avi", "other"), tree / "d/other.avi", tree.path()));
         ApplyOptions o = options();
         o.journalFolder = tree / "state";
         o.forceCopy = c.copy;
@@ -91,12 +80,9 @@ TEST_F(ApplyPlan, CopiesWhenNoLinkCanCrossFileSystems)
     const std::string content(3 << 20, 'x');
     const std::string source = dir.touch("new/clip.avi", content);
     RestorePlan plan;
-    plan.steps.push_back(putBack(source, dir / "d/Video/clip.avi"));
+    plan.steps.push_back(putBack(source, dir / "d/Video/clip.avi", dir.path()));
     ApplyOptions o = options();
-    o.link = [](const char*, const char*) {
-        errno = EXDEV;
-        return -1;
-    };
+    o.fault = [](std::string_view act) { return act == "link" ? EXDEV : 0; };
     const ApplyResult result = applyRestorePlan(plan, o);
     ASSERT_EQ(result.steps[0].outcome, StepOutcome::Copied) << result.steps[0].error;
     EXPECT_EQ(result.bytesCopied, content.size());
@@ -109,15 +95,18 @@ TEST_F(ApplyPlan, CopiesWhenNoLinkCanCrossFileSystems)
 TEST_F(ApplyPlan, UndoAfterAPartialRunRemovesOnlyWhatIsStillAsMade)
 {
     RestorePlan plan;
-    plan.steps.push_back(putBack(dir.touch("new/a.avi", "a"), dir / "d/A/a.avi"));
-    plan.steps.push_back(putBack(dir.touch("new/b.avi", "b"), dir / "d/B/b.avi"));
-    plan.steps.push_back(putBack(dir.touch("new/c.avi", "c"), dir / "d/C/c.avi"));
-    plan.steps.push_back(putBack(dir.touch("new/e.avi", "e"), dir / "d/E/e.avi"));
-    std::atomic<bool> stop{false};
+    plan.steps.push_back(putBack(dir.touch("new/a.avi", "a"), dir / "d/A/a.avi", dir.path()));
+    plan.steps.push_back(putBack(dir.touch("new/b.avi", "b"), dir / "d/B/b.avi", dir.path()));
+    plan.steps.push_back(putBack(dir.touch("new/c.avi", "c"), dir / "d/C/c.avi", dir.path()));
+    plan.steps.push_back(putBack(dir.touch("new/e.avi", "e"), dir / "d/E/e.avi", dir.path()));
+    std::stop_source stop;
     ApplyOptions o = options();
     o.forceCopy = true;
-    o.stop = &stop;
-    o.progress = [&](const ApplyProgress& p) { stop.store(p.done == 3); };
+    o.stop = stop.get_token();
+    o.progress = [&](const ApplyProgress& p) {
+        if (p.done == 3)
+            stop.request_stop();
+    };
     const ApplyResult result = applyRestorePlan(plan, o);
     EXPECT_EQ(result.copied, 3u);
     EXPECT_EQ(result.steps[3].outcome, StepOutcome::Stopped);
@@ -164,7 +153,7 @@ TEST_F(ApplyPlan, UndoCleansUpARunKilledInTheMiddleOfABatch)
         const std::string name = std::string("c") + n + ".avi";
         contents[name] = std::string(300000 + static_cast<std::size_t>(n), n);
         const std::string folder = n % 2 ? "d/F1/" : "d/F0/";
-        plan.steps.push_back(putBack(dir.touch("new/" + name, contents[name]), dir / (folder + name)));
+        plan.steps.push_back(putBack(dir.touch("new/" + name, contents[name]), dir / (folder + name), dir.path()));
     }
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);

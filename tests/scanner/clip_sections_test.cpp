@@ -17,21 +17,28 @@ using testkit::Track;
 // Reads one section of `count` entries from `b`'s bytes; returns the offset
 // at which the reader stopped.
 std::uint64_t readSection(const ProjectBuilder& b, RecordingFeedback& feedback, std::int32_t count,
-                          void (*scan)(ProjectReader&, ScanFeedback&, std::int32_t))
+                          void (*scan)(ProjectReader&, ScanFeedback&, FileChecks&, std::int32_t))
 {
     ProjectReader reader(b.bytes());
-    scan(reader, feedback, count);
+    ChecksInTurn checks(feedback, feedback);
+    scan(reader, feedback, checks, count);
     EXPECT_FALSE(reader.passedEnd());
     return reader.offset();
 }
 
-using SectionScan = void (*)(ProjectReader&, ScanFeedback&, std::int32_t);
-const SectionScan mainAV = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) { scanMainAV(r, f, n); };
-const SectionScan insertAV = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) { scanInsertAV(r, f, n); };
-const SectionScan exAudio = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) {
-    scanExAudio(r, f, n, SectionId::ExAudio1);
+using SectionScan = void (*)(ProjectReader&, ScanFeedback&, FileChecks&, std::int32_t);
+const SectionScan mainAV = [](ProjectReader& r, ScanFeedback& f, FileChecks& c, std::int32_t n) {
+    scanMainAV(r, f, c, n);
 };
-const SectionScan binWindow = [](ProjectReader& r, ScanFeedback& f, std::int32_t n) { scanBinWindow(r, f, n); };
+const SectionScan insertAV = [](ProjectReader& r, ScanFeedback& f, FileChecks& c, std::int32_t n) {
+    scanInsertAV(r, f, c, n);
+};
+const SectionScan exAudio = [](ProjectReader& r, ScanFeedback& f, FileChecks& c, std::int32_t n) {
+    scanExAudio(r, f, c, n, SectionId::ExAudio1);
+};
+const SectionScan binWindow = [](ProjectReader& r, ScanFeedback& f, FileChecks& c, std::int32_t n) {
+    scanBinWindow(r, f, c, n);
+};
 
 TEST(MediaKind, TakenFromTheLastThreeBytesWithoutRegardToCase)
 {
@@ -186,7 +193,8 @@ TEST(ClipProgress, ZeroOrNegativeCountReadsNothing)
         for (const SectionScan scan : {mainAV, insertAV, exAudio, binWindow}) {
             RecordingFeedback f;
             ProjectReader reader(b.bytes());
-            scan(reader, f, count);
+            ChecksInTurn checks(f, f);
+            scan(reader, f, checks, count);
             EXPECT_EQ(reader.offset(), 0u);
             EXPECT_TRUE(f.calls.empty()) << count;
         }

@@ -60,7 +60,8 @@ TEST(EffectRecords, NeverReportAndStepTwentyInAll)
 
 Read titles(const ProjectBuilder& b, RecordingFeedback& f, std::int32_t count, std::uint16_t version)
 {
-    return readWith(b, [&](ProjectReader& reader) { scanTitle(reader, f, count, version); });
+    ChecksInTurn checks(f, f);
+    return readWith(b, [&](ProjectReader& reader) { scanTitle(reader, f, checks, count, version); });
 }
 
 TEST(TitleRecords, SizesByVersion)

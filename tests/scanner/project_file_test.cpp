@@ -71,10 +71,10 @@ public:
     explicit MeetingFeedback(Rendezvous& rendezvous) : rendezvous_(rendezvous) {}
     bool metTheOthers = false;
 
-    bool fileExists(std::string_view path) override
+    bool exists(std::string_view path) override
     {
         metTheOthers = rendezvous_.arriveAndWait();
-        return RecordingFeedback::fileExists(path);
+        return RecordingFeedback::exists(path);
     }
 
 private:
@@ -93,7 +93,7 @@ TEST(ProjectFile, TenScansOfOneProjectRunSideBySide)
     for (std::size_t k = 0; k < kScans; ++k)
         feedbacks.push_back(std::make_unique<MeetingFeedback>(rendezvous));
     for (std::size_t k = 0; k < kScans; ++k)
-        threads.emplace_back([&, k] { results[k] = runScan(path, *feedbacks[k]); });
+        threads.emplace_back([&, k] { results[k] = testkit::runRecorded(path, *feedbacks[k]); });
     for (std::thread& thread : threads)
         thread.join();
 
@@ -206,7 +206,7 @@ TEST(ProjectFile, SymbolicLinkToAProjectIsFollowed)
     const std::string link = dir / "link.dvc";
     ASSERT_EQ(::symlink(writeProject(dir, "gone.avi").c_str(), link.c_str()), 0);
     RecordingFeedback f;
-    const ScanResult result = runScan(link, f);
+    const ScanResult result = testkit::runRecorded(link, f);
     EXPECT_TRUE(result.opened) << result.openError;
     EXPECT_EQ(f.checked, (std::vector<std::string>{"gone.avi"}));
 }

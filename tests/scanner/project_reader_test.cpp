@@ -178,7 +178,7 @@ TEST(ProjectReader, SmallRefillsScanAsTheWholeFileDoes)
     for (const Bytes& bytes : {whole, cut}) {
         testkit::RecordingFeedback expected;
         ProjectReader memory{std::span<const std::uint8_t>(bytes)};
-        const ScanResult fromMemory = scanProject(memory, expected);
+        const ScanResult fromMemory = scanProject(memory, expected, expected);
         ASSERT_FALSE(expected.checked.empty());
         const std::string path = dir.touch("p.dvc", std::string(bytes.begin(), bytes.end()));
         for (std::size_t size = 1; size <= 16; ++size) {
@@ -187,7 +187,7 @@ TEST(ProjectReader, SmallRefillsScanAsTheWholeFileDoes)
             ASSERT_GE(fd, 0);
             auto reader = std::make_unique<ProjectReader>(fd, size);
             testkit::RecordingFeedback got;
-            const ScanResult result = scanProject(*reader, got);
+            const ScanResult result = scanProject(*reader, got, got);
             ::close(fd);
             EXPECT_EQ(got.calls, expected.calls);
             EXPECT_EQ(got.events, expected.events);

@@ -300,16 +300,16 @@ TEST(DamagedFile, FilesThatCannotBeProjectsAreCalledSo)
 // handler or another thread would.
 class StopAtMissing : public RecordingFeedback {
 public:
-    StopAtMissing(std::atomic<bool>& stop, std::size_t k) : stop_(stop), k_(k) {}
+    StopAtMissing(std::stop_source& stop, std::size_t k) : stop_(stop), k_(k) {}
     void missingFile(std::string_view path) override
     {
         RecordingFeedback::missingFile(path);
         if (++seen_ == k_)
-            stop_ = true;
+            stop_.request_stop();
     }
 
 private:
-    std::atomic<bool>& stop_;
+    std::stop_source& stop_;
     std::size_t k_;
     std::size_t seen_ = 0;
 };
@@ -331,11 +331,13 @@ TEST(ScanDriver, AStopEndsTheReportWithTheLastWholeEntry)
     ASSERT_EQ(whole.checked, missing);
 
     for (std::size_t k = 0; k <= missing.size(); ++k) {
-        std::atomic<bool> stop = k == 0; // 0: asked before the scan begins
+        std::stop_source stop;
+        if (k == 0)
+            stop.request_stop(); // asked before the scan begins
         StopAtMissing f(stop, k);
         ProjectReader reader(bytes);
-        reader.setStop(&stop);
-        const ScanResult result = scanProject(reader, f);
+        reader.setStop(stop.get_token());
+        const ScanResult result = scanProject(reader, f, f);
         EXPECT_TRUE(result.stopped) << k;
         EXPECT_FALSE(result.damaged) << k;
         // The report of the whole run up to the k-th missing line, nothing after it.

@@ -260,7 +260,7 @@ TEST_F(FileIndexOnDisk, TreesDeeperThanPathMaxAreSearched)
     for (const int jobs : {1, kDefaultWalkJobs}) {
         IndexOptions options;
         options.jobs = jobs;
-        options.slowRead = {};
+        options.readAhead = ReadAhead::Now;
         indexes.push_back(FileIndex::build({root()}, options));
     }
     // Paths that long can only be taken apart here, not opened.
@@ -480,13 +480,13 @@ TEST(FileIndexOnOneFileSystem, DisksMountedBelowTheRootsAreEnteredOnlyWhenAsked)
 std::string walked(const std::vector<std::string>& roots, IndexOptions options, std::size_t stopAfter = 0)
 {
     std::string text;
-    std::atomic<bool> stop{false};
-    options.stop = &stop;
+    std::stop_source stop;
+    options.stop = stop.get_token();
     options.progress = [&](const WalkProgress& where) {
         text += "told " + std::to_string(where.folders) + " " + std::to_string(where.files) + " " +
                 std::string(where.folder) + "\n";
         if (where.folders == stopAfter)
-            stop = true;
+            stop.request_stop();
     };
     const FileIndex index = FileIndex::build(roots, options);
     text += "read " + std::to_string(index.foldersRead()) + "\n";
@@ -575,7 +575,7 @@ TEST_F(AwkwardTree, ReadingManyFoldersAtOnceBuildsTheIndexOfOneAtATime)
             }
             options.oneFileSystem = c.oneFileSystem;
             options.jobs = jobs;
-            options.slowRead = {}; // read ahead from the start, however fast the disk
+            options.readAhead = ReadAhead::Now; // read ahead from the start, however fast the disk
             std::vector<std::string> roots;
             for (const std::string& r : c.roots)
                 roots.push_back(dir / r);
@@ -623,7 +623,7 @@ TEST_F(AwkwardTree, FoldersReadAheadAndFinishingInReverseAreTakenInTheOrderOfThe
     };
     IndexOptions options;
     options.reader = &reader;
-    options.slowRead = {};
+    options.readAhead = ReadAhead::Now;
     const std::string many = walked({dir / "media"}, options);
     ASSERT_TRUE(allStarted) << "the folders in media were not read at once";
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 #include <cctype>
 #include <set>
@@ -18,6 +20,8 @@ using testkit::MemoryTree;
 struct Scenario {
     MemoryTree tree;
     std::vector<MissingFile> missing;
+    // What files hold, by path; a file not named holds its path.
+    std::map<std::string, std::string> contents;
 
     Scenario& found(const std::string& stored, const std::string& local)
     {
@@ -51,7 +55,13 @@ Outcome suggest(Scenario& scenario, const std::vector<std::string>& roots = {"/t
 {
     FileIndex index = scenario.tree.index(roots);
     std::vector<MissingMatch> matches = matchMissing(index, scenario.missing);
-    std::vector<MappingSuggestion> suggestions = suggestMappings(index, matches, options);
+    DecisionOptions decide;
+    decide.contentOf = [&scenario](const std::string& path) -> std::optional<std::string> {
+        const auto it = scenario.contents.find(path);
+        return it == scenario.contents.end() ? path : it->second;
+    };
+    const std::vector<Decision> decisions = decideMissing(index, matches, decide);
+    std::vector<MappingSuggestion> suggestions = suggestMappings(index, matches, decisions, options);
     return {std::move(index), std::move(matches), std::move(suggestions)};
 }
 
@@ -138,22 +148,25 @@ TEST(MappingSuggestions, SuggestionsUsedTogetherNeverUndoEachOther)
 
 TEST(MappingSuggestions, AShorterRootCountsOnlyWhatALongerOneLeavesIt)
 {
-    // D:\Video -> /t/v explains three files; D: -> /t/old explains one of
-    // them and one more. Chosen after the longer root, the drive's mapping
-    // is credited with the one file the longer root leaves it.
+    // a.avi is both in /t/v, with the rest of D:\Video, and in /t/old/Video,
+    // whose folder bears the stored name: that copy is the one decided on.
+    // D:\Video -> /t/old/Video would explain a.avi alone (no evidence for a
+    // folder mapping); D: -> /t/old explains it and m.wav; D:\Video -> /t/v
+    // is credited only with the files the drive's mapping leaves it.
     Scenario s;
     s.found("D:\\Video\\a.avi", "/t/v/a.avi")
         .found("D:\\Video\\b.avi", "/t/v/b.avi")
         .found("D:\\Video\\c.avi", "/t/v/c.avi")
         .found("D:\\Music\\m.wav", "/t/old/Music/m.wav");
     s.tree.file("/t/old/Video/a.avi");
+    s.contents = {{"/t/v/a.avi", "a"}, {"/t/old/Video/a.avi", "a"}};
     const Outcome out = suggest(s);
     ASSERT_EQ(out.suggestions.size(), 2u);
-    EXPECT_EQ(out.suggestions[0].storedPrefix, "D:\\Video");
-    EXPECT_EQ(out.suggestions[0].explains.size(), 3u);
-    EXPECT_EQ(out.suggestions[1].storedPrefix, "D:");
-    EXPECT_EQ(out.suggestions[1].localFolder, "/t/old");
-    EXPECT_EQ(out.explained(1), (std::vector<std::string>{"D:\\Music\\m.wav"}));
+    EXPECT_EQ(out.suggestions[0].storedPrefix, "D:");
+    EXPECT_EQ(out.suggestions[0].localFolder, "/t/old");
+    EXPECT_EQ(out.explained(0), (std::vector<std::string>{"D:\\Video\\a.avi", "D:\\Music\\m.wav"}));
+    EXPECT_EQ(out.suggestions[1].storedPrefix, "D:\\Video");
+    EXPECT_EQ(out.explained(1), (std::vector<std::string>{"D:\\Video\\b.avi", "D:\\Video\\c.avi"}));
 }
 
 TEST(MappingSuggestions, ANameThatEndsLikeAFolderIsNotThatFolder)
@@ -197,6 +210,8 @@ TEST(MappingSuggestions, FilesSpreadOverCopiesAreCoveredByTheFewestMappings)
         .found("D:\\Video\\b.avi", "/t/old/Video/b.avi")
         .found("D:\\Video\\c.avi", "/t/backup/Video/c.avi");
     s.tree.file("/t/backup/Video/a.avi").file("/t/backup/Video/b.avi");
+    s.contents = {{"/t/old/Video/a.avi", "a"}, {"/t/backup/Video/a.avi", "a"},
+                  {"/t/old/Video/b.avi", "b"}, {"/t/backup/Video/b.avi", "b"}};
     const Outcome out = suggest(s);
     ASSERT_EQ(out.suggestions.size(), 1u);
     EXPECT_EQ(out.suggestions[0].localFolder, "/t/backup");

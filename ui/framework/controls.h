@@ -1,46 +1,15 @@
 #pragma once
 
 // The controls of dialog templates that Qt has no exact match for, and the
-// text of a control as data exchange sees it.
+// text of a control as data exchange sees it. The read-only multi-line box
+// is in multi_line_edit.h.
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QString>
-#include <QStringList>
 
 class QProgressBar;
 
 namespace korvane::ui {
-
-// A multi-line box whose text uses CR LF line ends, shown as lines that are
-// not wrapped (a lone CR or LF also starts a new line on screen). A
-// read-only box keeps the exact text it was given, so that the text read
-// back is what was set and appended, character for character.
-class MultiLineEdit : public QPlainTextEdit {
-public:
-    explicit MultiLineEdit(QWidget* parent = nullptr);
-
-    QString windowText() const;
-    // Replaces the text and shows its beginning.
-    void setWindowText(const QString& text);
-    // Adds to the end of the text without moving the view, in time linear
-    // in the length of `text`. The text read back is put together from the
-    // appended pieces when it is next asked for.
-    void appendWindowText(const QString& text);
-
-protected:
-    // With the focus the frame is drawn in the highlight colour, so that a
-    // read-only box shows it has the focus also where its caret is hard to see.
-    bool event(QEvent* event) override;
-
-private:
-    QString shown(const QString& text);
-
-    mutable QString text_;
-    mutable QStringList appended_; // pieces that follow text_
-    mutable qsizetype appendedSize_ = 0;
-    bool heldCr_ = false; // the text ended in CR: shown once it is known whether LF follows
-};
 
 // A single-line box framed by a thin sunken edge instead of a border; with
 // the focus the edge is drawn in the highlight colour.
@@ -81,7 +50,9 @@ private:
     bool held_ = false;
 };
 
-// A control's text: the text of a box, a label or a button.
+// A control's text: the text of a box, a label or a button. A multi-line
+// box's line ends are CR LF. A read-only single-line box shows the
+// beginning of a text set into it, however long.
 QString windowText(const QWidget* control);
 void setWindowText(QWidget* control, const QString& text);
 

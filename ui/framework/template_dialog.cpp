@@ -3,6 +3,7 @@
 #include "ui/framework/controls.h"
 #include "ui/framework/data_exchange.h"
 #include "ui/framework/modals.h"
+#include "ui/framework/multi_line_edit.h"
 #include "ui/framework/standard_ids.h"
 #include "ui/framework/template_table.h"
 
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -164,15 +166,20 @@ QWidget* TemplateDialog::createEdit(const ControlTemplate& item)
 {
     const unsigned style = item.style;
     if (style & kMultiLine) {
-        auto* box = new MultiLineEdit(this);
-        box->setReadOnly((style & kReadOnly) != 0);
-        if (style & kReadOnly)
-            box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        box->setVerticalScrollBarPolicy(style & kVScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-        box->setHorizontalScrollBarPolicy(style & kHScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        QAbstractScrollArea* area = nullptr;
+        if (style & kReadOnly) {
+            area = new MultiLineEdit(this);
+        } else {
+            auto* editable = new QPlainTextEdit(this);
+            editable->setLineWrapMode(QPlainTextEdit::NoWrap);
+            editable->setTabChangesFocus(true);
+            area = editable;
+        }
+        area->setVerticalScrollBarPolicy(style & kVScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        area->setHorizontalScrollBarPolicy(style & kHScroll ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
         if (!(style & kBorder))
-            box->setFrameShape(QFrame::NoFrame);
-        return box;
+            area->setFrameShape(QFrame::NoFrame);
+        return area;
     }
     QLineEdit* edit = style & kStaticEdge ? new EdgedLineEdit(this) : new QLineEdit(this);
     if (!(style & kStaticEdge))

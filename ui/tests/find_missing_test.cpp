@@ -5,6 +5,7 @@
 
 #include "paths/config_file.h"
 #include "paths/drive_map.h"
+#include "ui/background_task.h"
 #include "ui/find_missing_dlg.h"
 #include "ui/framework/system_menu.h"
 #include "ui/resource_ids.h"
@@ -14,8 +15,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -24,6 +27,7 @@
 using namespace korvane;
 using uitest::makeFile;
 using uitest::referenceWithout;
+using uitest::item;
 using uitest::rows;
 
 class FindMissingTest : public QObject, private uitest::MappingFixture {
@@ -38,6 +42,8 @@ private slots:
     void findMissingThenUseMappingScansAgainWithNothingMissing();
     void findMissingOffersAFolderBelowADriveWhereTheFileTakesIt();
     void aMappingTheConfigurationFileCannotHoldIsNeverSaved();
+    void aSearchStopsAtOnceAndShowsNothing_data();
+    void aSearchStopsAtOnceAndShowsNothing();
 };
 
 void FindMissingTest::initTestCase()
@@ -115,7 +121,7 @@ void FindMissingTest::findMissingThenUseMappingScansAgainWithNothingMissing()
         dialog.show();
         title = dialog.windowTitle();
         auto* label = dialog.findChild<QLabel*>(QStringLiteral("summaryLabel"));
-        auto* files = dialog.findChild<QTreeWidget*>(QStringLiteral("missingList"));
+        auto* files = dialog.findChild<QTreeView*>(QStringLiteral("missingList"));
         auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
         auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
         if (!label || !files || !mappings || !use || !use->isEnabled())
@@ -226,7 +232,7 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         if (!mappings || !use)
             return -1;
         suggested = rows(mappings, 1);
-        if (auto* files = dialog.findChild<QTreeWidget*>(QStringLiteral("missingList")))
+        if (auto* files = dialog.findChild<QTreeView*>(QStringLiteral("missingList")))
             found = rows(files, 1);
         useEnabled = use->isEnabled();
         return static_cast<int>(QDialog::Rejected);
@@ -256,8 +262,9 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         hostile[0].storedPrefix = c.stored;
         hostile[0].storedDepth = hostile[0].storedPrefix == "D:" ? 0 : 1;
         hostile[0].localFolder = c.local;
-        const SearchResults results(FileIndex(), {}, std::move(hostile));
-        ui::FindMissingDlg dialog(QStringLiteral("/media"), results, dlg);
+        auto results = std::make_shared<const SearchResults>(FileIndex(), std::vector<MissingMatch>{},
+                                                             std::vector<Decision>{}, std::move(hostile));
+        ui::FindMissingDlg dialog(QStringLiteral("/media"), results, {MappingSources::fromEnvironment()}, dlg);
         dialog.show();
         auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
         auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
@@ -273,6 +280,54 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         QCOMPARE(dialog.result(), static_cast<int>(QDialog::Rejected));
     }
     QVERIFY(!QFile::exists(configFile));
+}
+
+void FindMissingTest::aSearchStopsAtOnceAndShowsNothing_data()
+{
+    QTest::addColumn<bool>("close");
+    QTest::newRow("Escape") << false;
+    QTest::newRow("close button") << true;
+}
+
+void FindMissingTest::aSearchStopsAtOnceAndShowsNothing()
+{
+    QFETCH(bool, close);
+    std::chrono::steady_clock::duration later{};
+    dlg->setPacerClock([&later] { return std::chrono::steady_clock::now() + later; });
+    process(QStringLiteral("samples/wedding.dvc"));
+    const QString status = item<QLineEdit>(*dlg, IDC_STATUS)->text();
+    auto* processButton = item<QPushButton>(*dlg, IDC_PROCESS);
+    modals.folderAnswers = {QDir::currentPath()};
+    dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    // The search runs on, the dialog takes input meanwhile.
+    QVERIFY(dlg->busy());
+    QVERIFY(!processButton->isEnabled());
+    QVERIFY(item<QLineEdit>(*dlg, IDC_STATUS)->text().startsWith(QLatin1String("Searching: ")));
+
+    if (close) {
+        QVERIFY(dlg->close());
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(dlg->result(), IDCANCEL);
+    } else {
+        QTest::keyClick(dlg, Qt::Key_Escape);
+        QVERIFY(dlg->isVisible());
+        QVERIFY(item<QLineEdit>(*dlg, IDC_STATUS)->text().startsWith(QLatin1String("Search stopped after ")));
+        QVERIFY(processButton->isEnabled());
+        // A second Escape just after stops nothing more and keeps the dialog.
+        QTest::keyClick(dlg, Qt::Key_Escape);
+        QVERIFY(dlg->isVisible());
+    }
+    QVERIFY(!dlg->busy());
+    // What the stopped search found, once its thread has ended, is shown nowhere.
+    QVERIFY(uitest::waitUntil([] { return ui::BackgroundTask::abandonedRunning() == 0; }));
+    QCoreApplication::processEvents();
+    QVERIFY(modals.dialogTitles.empty());
+    QVERIFY(status != item<QLineEdit>(*dlg, IDC_STATUS)->text());
+    if (!close) {
+        later += ui::StopGrace::kPeriod;
+        QTest::keyClick(dlg, Qt::Key_Escape);
+        QVERIFY(!dlg->isVisible());
+    }
 }
 
 int main(int argc, char** argv)

@@ -7,6 +7,8 @@
 #include "ui/framework/controls.h"
 #include "ui/framework/data_exchange.h"
 #include "ui/framework/dialog_units.h"
+#include "ui/framework/line_text.h"
+#include "ui/framework/multi_line_edit.h"
 #include "ui/framework/open_file_dialog.h"
 #include "ui/framework/system_menu.h"
 #include "ui/framework/template_dialog.h"
@@ -15,14 +17,18 @@
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileSystemModel>
+#include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <random>
 
 using namespace korvane;
 
@@ -53,6 +59,8 @@ private slots:
 
     void reportBoxKeepsExactTextAndShowsLines();
     void appendingLeavesTheViewWhereItIs();
+    void reportBoxSelectsAndCopiesWithMouseAndKeys();
+    void lineTextSplitsLikeOneTextWhateverThePieces();
     void progressControlHoldsItsPositionUntilSynced();
     void progressStartsOverPastItsUpperEnd();
 
@@ -151,34 +159,40 @@ void LayerTest::missingPathsListEachStoredPathOnce()
 void LayerTest::reportBoxKeepsExactTextAndShowsLines()
 {
     ui::MultiLineEdit box;
-    box.setReadOnly(true);
     // Line ends split across appends, a lone CR and a lone LF.
     box.appendWindowText(QStringLiteral("[MainAV]\r"));
     box.appendWindowText(QStringLiteral("\nA.avi\r\n"));
     box.appendWindowText(QStringLiteral("odd\rname\r\n"));
     QCOMPARE(box.windowText(), QStringLiteral("[MainAV]\r\nA.avi\r\nodd\rname\r\n"));
-    // A lone CR or LF breaks the line on screen too.
-    QCOMPARE(box.toPlainText(), QStringLiteral("[MainAV]\nA.avi\nodd\nname\n"));
-    // Appends after the text was read back go on from it; a CR at the end
-    // of one append that no LF follows is a line break of its own.
+    const auto shown = [&box] {
+        QStringList lines;
+        for (qsizetype k = 0; k < box.lineCount(); ++k)
+            lines << box.shownLine(k);
+        return lines;
+    };
+    // A lone CR or LF breaks the line on screen too; the text's last line end leaves an empty line.
+    QCOMPARE(shown(), QStringList({"[MainAV]", "A.avi", "odd", "name", ""}));
+    // A CR at the end of one append that no LF follows is a line end of its own.
     box.appendWindowText(QStringLiteral("last\r"));
-    box.appendWindowText(QStringLiteral("lone\n"));
-    QCOMPARE(box.windowText(), QStringLiteral("[MainAV]\r\nA.avi\r\nodd\rname\r\nlast\rlone\n"));
-    QCOMPARE(box.toPlainText(), QStringLiteral("[MainAV]\nA.avi\nodd\nname\nlast\nlone\n"));
+    box.appendWindowText(QStringLiteral("lone\n\r\r\n"));
+    QCOMPARE(box.windowText(), QStringLiteral("[MainAV]\r\nA.avi\r\nodd\rname\r\nlast\rlone\n\r\r\n"));
+    QCOMPARE(shown(), QStringList({"[MainAV]", "A.avi", "odd", "name", "last", "lone", "", "", ""}));
+    // Control characters are drawn as their pictures, one for one, so that none hides.
+    box.setWindowText(QStringLiteral("a\x1b[2Jb\tc\x7f\u2029d\u0085"));
+    QCOMPARE(shown(), QStringList({QStringLiteral("a\u241b[2Jb\u2409c\u2421\ufffdd\ufffd")}));
+    QCOMPARE(box.windowText(), QStringLiteral("a\x1b[2Jb\tc\x7f\u2029d\u0085"));
 
-    // A new text replaces the appended pieces too.
-    box.appendWindowText(QStringLiteral("gone\r\n"));
+    // A new text replaces the old one whole.
     box.setWindowText(QStringLiteral("x\r\ny"));
     QCOMPARE(box.windowText(), QStringLiteral("x\r\ny"));
-    QCOMPARE(box.toPlainText(), QStringLiteral("x\ny"));
+    QCOMPARE(shown(), QStringList({"x", "y"}));
     box.setWindowText(QString());
-    QCOMPARE(box.toPlainText(), QString());
+    QCOMPARE(shown(), QStringList({""}));
 }
 
 void LayerTest::appendingLeavesTheViewWhereItIs()
 {
     ui::MultiLineEdit box;
-    box.setReadOnly(true);
     box.resize(200, 100);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
@@ -188,12 +202,121 @@ void LayerTest::appendingLeavesTheViewWhereItIs()
     box.appendWindowText(many);
     QCOMPARE(box.verticalScrollBar()->value(), 0);
     QVERIFY(box.verticalScrollBar()->maximum() > 0);
+    box.setSelection(10, 20);
     box.verticalScrollBar()->setValue(100);
     box.appendWindowText(QStringLiteral("more\r\n"));
     QCOMPARE(box.verticalScrollBar()->value(), 100);
+    QCOMPARE(box.firstShownLine(), 100);
+    QCOMPARE(box.anchorPosition(), 10);
+    QCOMPARE(box.cursorPosition(), 20);
+    // A line wider than any before widens what can be scrolled to.
+    const int wide = box.horizontalScrollBar()->maximum();
+    box.appendWindowText(QString(300, QLatin1Char('w')));
+    QVERIFY(box.horizontalScrollBar()->maximum() > wide);
     // A new text is shown from its beginning.
     box.setWindowText(many);
     QCOMPARE(box.verticalScrollBar()->value(), 0);
+    QCOMPARE(box.cursorPosition(), 0);
+}
+
+void LayerTest::reportBoxSelectsAndCopiesWithMouseAndKeys()
+{
+    ui::MultiLineEdit box;
+    box.resize(300, 200);
+    box.setWindowText(QStringLiteral("[MainAV]\r\nD:\\a.avi\r\nD:\\b.avi\r\n"));
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.setFocus();
+    QWidget* view = box.viewport();
+    const int height = box.fontMetrics().lineSpacing();
+    const auto lineAt = [&](int line, int x) { return QPoint(x, 4 + line * height + height / 2); };
+
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        QString selected; // line ends as LF
+    };
+    const Case cases[] = {
+        {"a drag from the start of the second line to the end of the third",
+         [&] {
+             QTest::mousePress(view, Qt::LeftButton, {}, lineAt(1, 0));
+             QTest::mouseMove(view, lineAt(2, 290));
+             QTest::mouseRelease(view, Qt::LeftButton, {}, lineAt(2, 290));
+         },
+         QStringLiteral("D:\\a.avi\nD:\\b.avi")},
+        {"Shift and a click extend it to the first line's start",
+         [&] { QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, lineAt(0, 0)); },
+         QStringLiteral("[MainAV]\n")},
+        {"keys: the end of the text, then Shift+Up twice and Shift+Home",
+         [&] {
+             QTest::keyClick(&box, Qt::Key_End, Qt::ControlModifier);
+             QTest::keyClick(&box, Qt::Key_Up, Qt::ShiftModifier);
+             QTest::keyClick(&box, Qt::Key_Up, Qt::ShiftModifier);
+             QTest::keyClick(&box, Qt::Key_Right, Qt::ShiftModifier);
+         },
+         QStringLiteral(":\\a.avi\nD:\\b.avi\n")},
+        {"a double click takes a word",
+         [&] { QTest::mouseDClick(view, Qt::LeftButton, {}, lineAt(0, box.fontMetrics().horizontalAdvance("[Ma"))); },
+         QStringLiteral("MainAV")},
+        {"Ctrl+A takes everything", [&] { QTest::keyClick(&box, Qt::Key_A, Qt::ControlModifier); },
+         QStringLiteral("[MainAV]\nD:\\a.avi\nD:\\b.avi\n")},
+    };
+    for (const Case& c : cases) {
+        c.act();
+        QCOMPARE(box.selectedText(), c.selected);
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(&box, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY2(QGuiApplication::clipboard()->text() == c.selected, c.what);
+    }
+    // Keys the box does not take are the dialog's.
+    for (const int key : {Qt::Key_Return, Qt::Key_Escape}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&box, &press);
+        QVERIFY(!press.isAccepted());
+    }
+    QCOMPARE(box.windowText(), QStringLiteral("[MainAV]\r\nD:\\a.avi\r\nD:\\b.avi\r\n"));
+}
+
+void LayerTest::lineTextSplitsLikeOneTextWhateverThePieces()
+{
+    // Texts of line ends of every kind, cut into pieces anywhere (between a
+    // CR and its LF too), against lines found by reading the whole text once.
+    std::mt19937 random(4711);
+    const QStringList atoms = {"a", "D:\\x.avi", "表", "\r", "\n", "\r\n", "\r\r", "\n\r"};
+    for (int round = 0; round < 200; ++round) {
+        QString text;
+        for (int k = 0; k < 30; ++k)
+            text += atoms[static_cast<qsizetype>(random() % static_cast<unsigned>(atoms.size()))];
+        QList<qsizetype> starts{0};
+        for (qsizetype k = 0; k < text.size(); ++k) {
+            if (text[k] == u'\r' && k + 1 < text.size() && text[k + 1] == u'\n')
+                continue;
+            if (text[k] == u'\r' || text[k] == u'\n')
+                starts << k + 1;
+        }
+        ui::LineText lines;
+        for (qsizetype at = 0; at < text.size();) {
+            const qsizetype length = std::min<qsizetype>(1 + static_cast<qsizetype>(random() % 5), text.size() - at);
+            lines.append(QStringView(text).mid(at, length));
+            at += length;
+        }
+        QCOMPARE(lines.text(), text);
+        QCOMPARE(lines.lineCount(), starts.size());
+        qsizetype longest = 0;
+        for (qsizetype line = 0; line < starts.size(); ++line) {
+            QCOMPARE(lines.lineStart(line), starts[line]);
+            qsizetype end = line + 1 < starts.size() ? starts[line + 1] - 1 : text.size();
+            if (line + 1 < starts.size() && end > starts[line] && text[end] == u'\n' && text[end - 1] == u'\r')
+                --end;
+            QCOMPARE(lines.lineEnd(line), end);
+            if (end - starts[line] > lines.lineEnd(longest) - lines.lineStart(longest))
+                longest = line;
+            for (qsizetype position = starts[line]; position < (line + 1 < starts.size() ? starts[line + 1] : text.size() + 1);
+                 ++position)
+                QCOMPARE(lines.lineOf(position), line);
+        }
+        QCOMPARE(lines.longestLine(), longest);
+    }
 }
 
 void LayerTest::progressControlHoldsItsPositionUntilSynced()

@@ -13,7 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QAbstractItemView>
 
 #include <optional>
 #include <string>
@@ -27,11 +27,13 @@ inline void makeFile(const QString& path)
     QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
-inline QStringList rows(const QTreeWidget* list, int column)
+// The texts of a column of a list, top to bottom.
+inline QStringList rows(const QAbstractItemView* list, int column)
 {
     QStringList texts;
-    for (int k = 0; k < list->topLevelItemCount(); ++k)
-        texts << list->topLevelItem(k)->text(column);
+    const QAbstractItemModel* model = list->model();
+    for (int k = 0; k < model->rowCount(); ++k)
+        texts << model->index(k, column).data().toString();
     return texts;
 }
 

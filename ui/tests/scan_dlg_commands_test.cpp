@@ -3,13 +3,20 @@
 
 #include "test_support.h"
 
+#include "ui/drive_mapping_dlg.h"
+#include "ui/find_missing_dlg.h"
 #include "ui/framework/system_menu.h"
+#include "ui/put_back_dlg.h"
+#include "ui/undo_dlg.h"
 #include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QMessageBox>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,6 +49,7 @@ private slots:
     void standardWindowCommandsStillWork();
 
     void initInstanceStartsWithTheGivenPath();
+    void everyWindowHasTheMainDialogsFont();
 };
 
 void ScanDlgCommandsTest::initTestCase()
@@ -248,6 +256,23 @@ void ScanDlgCommandsTest::initInstanceStartsWithTheGivenPath()
 
     QCOMPARE(app->InitInstance(), false);
     QCOMPARE(pathInBox, QString());
+}
+
+void ScanDlgCommandsTest::everyWindowHasTheMainDialogsFont()
+{
+    auto results = std::make_shared<const SearchResults>(FileIndex(), std::vector<MissingMatch>{},
+                                                         std::vector<Decision>{}, std::vector<MappingSuggestion>{});
+    const ui::PlanSettings settings{MappingSources::fromEnvironment()};
+    ui::DriveMappingDlg mapping(settings.sources, dlg);
+    ui::FindMissingDlg find(QStringLiteral("/media"), results, settings, dlg);
+    ui::PutBackDlg putBack(results, settings, dlg);
+    ui::UndoDlg undo("/no/such/journal", dlg);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("korvane"), QStringLiteral("text"), QMessageBox::Ok, dlg);
+    QFileDialog files(dlg);
+    for (QWidget* window : std::initializer_list<QWidget*>{&mapping, &find, &putBack, &undo, &box, &files}) {
+        QVERIFY2(window->font().family() == dlg->font().family(), window->metaObject()->className());
+        QCOMPARE(QFontInfo(window->font()).pointSize(), QFontInfo(dlg->font()).pointSize());
+    }
 }
 
 int main(int argc, char** argv)

@@ -8,8 +8,10 @@
 #include "test_support.h"
 
 #include "ui/find_missing_dlg.h"
+#include "ui/framework/multi_line_edit.h"
 #include "ui/framework/system_menu.h"
 #include "ui/put_back_dlg.h"
+#include "ui/undo_dlg.h"
 #include "ui/resource_ids.h"
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
@@ -24,7 +26,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include <cstdio>
@@ -177,6 +179,7 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
         return dialog.result();
     };
     dlg->OnSysCommand(IDM_FINDMISSING, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
     save(shot, "find-missing.png");
 
     // A project of its own for putting back, since the sample's media are
@@ -229,15 +232,16 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
         auto* button = dialog.findChild<QPushButton*>(QStringLiteral("putBackButton"));
         if (!put || !button)
             return -1;
-        auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("putBackList"));
+        auto* list = dialog.findChild<QTreeView*>(QStringLiteral("putBackList"));
+        if (!uitest::waitUntil([put] { return !put->planning(); }))
+            return -1;
         planned = screenshot({&dialog});
         QTest::mouseClick(button, Qt::LeftButton);
-        const QDeadlineTimer deadline(std::chrono::seconds(60));
-        while (put->applying() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (!uitest::waitUntil([put] { return !put->applying(); }))
+            return -1;
         // The row of the transcoded clip chosen, whose reason is cut in the list.
-        if (list && list->topLevelItemCount() > 5)
-            list->setCurrentItem(list->topLevelItem(5));
+        if (list && list->model()->rowCount() > 5)
+            list->setCurrentIndex(list->model()->index(5, 0));
         done = screenshot({&dialog});
         dialog.accept();
         return dialog.result();
@@ -255,6 +259,39 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     };
     dlg->showSystemMenu(dlg->mapToGlobal(QPoint(0, 0)));
     modals.onMenu = nullptr;
+
+    // Undo says what it will remove before it removes anything.
+    shot = QImage();
+    modals.onDialog = [&](QDialog& dialog) {
+        dialog.show();
+        auto* undo = dynamic_cast<ui::UndoDlg*>(&dialog);
+        if (!undo || !uitest::waitUntil([undo] { return !undo->checking(); }))
+            return -1;
+        shot = screenshot({&dialog});
+        dialog.reject();
+        return dialog.result();
+    };
+    dlg->OnSysCommand(IDM_UNDOPUTBACK, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
+    save(shot, "undo.png");
+    modals.onDialog = nullptr;
+
+    // A long run stopped with Escape: the status line shows where, from its
+    // beginning, and a part of the report is selected.
+    const QString big = media.filePath(QStringLiteral("archive.dvc"));
+    uitest::writeProject(big, testkit::buildProject(uitest::projectMissing(200000)));
+    dlg->m_dvcPath = big;
+    dlg->UpdateData(false);
+    dlg->OnProcess();
+    auto* report = dynamic_cast<ui::MultiLineEdit*>(dlg->GetDlgItem(IDC_FILE_LIST));
+    QVERIFY(report);
+    QVERIFY(uitest::waitUntil([&] { return !dlg->running() || report->lineCount() > 20000; }));
+    QTest::keyClick(dlg, Qt::Key_Escape);
+    QVERIFY(uitest::waitForRun(*dlg));
+    report->setFocus(Qt::TabFocusReason);
+    report->setSelection(report->windowText().indexOf(QLatin1String("clip3.avi")),
+                         report->windowText().indexOf(QLatin1String("clip6.avi")) + 6);
+    save(screenshot({dlg}), "stopped-run.png");
 
     QVERIFY(QFile::remove(configFile));
     QVERIFY(QDir(wine + QStringLiteral("/dosdevices")).removeRecursively());

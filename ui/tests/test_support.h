@@ -5,7 +5,6 @@
 // own, a feedback that records the core's own report of a project, and
 // project files built on the spot.
 
-#include "report/file_probe.h"
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 #include "tests/builder/project_builder.h"
@@ -143,16 +142,23 @@ inline QString isolateSettings(const QString& root)
     return root + QStringLiteral("/config/korvane/korvane.conf");
 }
 
-// Runs the event loop until the dialog's run has ended, its closing box
-// included; false when it has not ended within `timeout`.
-inline bool waitForRun(const CScanDlg& dlg, std::chrono::milliseconds timeout = std::chrono::seconds(60))
+// Runs the event loop until `done` holds; false when it does not within `timeout`.
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(60))
 {
     const QDeadlineTimer deadline(timeout);
     QTimer tick; // wakes the loop now and then to look at the deadline
     tick.start(100);
-    while (dlg.running() && !deadline.hasExpired())
+    while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    return !dlg.running();
+    return done();
+}
+
+// Runs the event loop until the dialog's run or search has ended, with
+// what follows it (the closing box, the search's dialog and a run it
+// starts); false when it has not ended within `timeout`.
+inline bool waitForRun(const CScanDlg& dlg, std::chrono::milliseconds timeout = std::chrono::seconds(60))
+{
+    return waitUntil([&dlg] { return !dlg.busy(); }, timeout);
 }
 
 template <class T>
@@ -223,17 +229,11 @@ class ReportRecorder final : public ScanFeedback {
 public:
     std::string report;
 
-    void appendReport(std::string_view text) override { report.append(text.substr(0, text.find('\0'))); }
+    void appendReport(std::string_view text) override { report.append(text); }
     void clearReport() override { report.clear(); }
     void setStatus(std::string_view) override {}
     void resetProgress() override {}
     void stepProgress() override {}
-
-protected:
-    bool fileExists(std::string_view path) override { return probe_.exists(path); }
-
-private:
-    FileProbe probe_;
 };
 
 inline ScanResult scanForReference(const QString& path, std::string* report = nullptr)

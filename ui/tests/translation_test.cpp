@@ -10,6 +10,7 @@
 #include "ui/framework/template_table.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
+#include "ui/restore_texts.h"
 #include "ui/scan_dlg.h"
 #include "ui/translations.h"
 
@@ -36,7 +37,52 @@ private slots:
     void textsFollowTheLanguage_data();
     void textsFollowTheLanguage();
     void japaneseTextsFitTheirRectangles();
+    void putBackAndUndoReasonsFollowTheLanguage_data();
+    void putBackAndUndoReasonsFollowTheLanguage();
 };
+
+namespace {
+
+// A missing file left out of a plan, and why.
+RestoreStep leftStep(LeftReason reason, std::string detail = {}, std::vector<std::uint64_t> sizes = {})
+{
+    RestoreStep step;
+    step.reason = reason;
+    step.detail = std::move(detail);
+    step.differentSizes = std::move(sizes);
+    step.destination = "/media/v/Toast.avi";
+    return step;
+}
+
+const std::vector<RestoreStep>& leftSteps()
+{
+    static const std::vector<RestoreStep> steps = {
+        leftStep(LeftReason::NotFound),
+        leftStep(LeftReason::OtherExtension),
+        leftStep(LeftReason::DifferentFiles, {}, {1024, 2048, 4096}),
+        leftStep(LeftReason::NoMapping, "D:"),
+        leftStep(LeftReason::NoMapping, "\\\\nas\\media"),
+        leftStep(LeftReason::AlreadyThere),
+        // One the dialog has no words of its own for: the core's English.
+        leftStep(LeftReason::NotSearched, "it names no file"),
+    };
+    return steps;
+}
+
+// Why undo keeps something; the last one only the core knows.
+UndoItem keptItem(KeptBecause because, std::string subject)
+{
+    UndoItem item;
+    item.because = because;
+    item.why = describeKept(because, subject);
+    item.subject = std::move(subject);
+    return item;
+}
+const std::vector<UndoItem> keptReasons = {keptItem(KeptBecause::NotEmpty, {}),
+                                           keptItem(KeptBecause::SourceGone, "/media/a.avi"),
+                                           keptItem(KeptBecause::SystemError, "Permission denied")};
+
+} // namespace
 
 void TranslationTest::textsFollowTheLanguage_data()
 {
@@ -51,7 +97,7 @@ void TranslationTest::textsFollowTheLanguage_data()
                        << QStringList{"Mi&nimize", "&Close\tAlt+F4", "&Drive mapping...",
                                       "&Find missing files in folder...", "&Undo last put back",
                                       "korvane version information(&A)..."}
-                       << QStringList{"korvane version information", "(C) 2026 The korvane developers (MIT)",
+                       << QStringList{"korvane version information", "(C) 2026 The korvane developers",
                                       "OK",
                                       "A list raises the file which the project file (*.dvc) of RexEdit (It copes "
                                       "with it to Ver2.9.) is referred to with and which isn't found."}
@@ -64,7 +110,7 @@ void TranslationTest::textsFollowTheLanguage_data()
                                           "フォルダーから見つからないファイルを探す(&F)...",
                                           "最後に戻したものを元に戻す(&U)",
                                           "korvane のバージョン情報(&A)..."}
-                           << QStringList{"korvane のバージョン情報", "(C) 2026 The korvane developers (MIT)",
+                           << QStringList{"korvane のバージョン情報", "(C) 2026 The korvane developers",
                                           "OK",
                                           "RexEdit のプロジェクト ファイル (*.dvc) が参照しているファイルのうち、"
                                           "見つからないものを一覧にします (Ver2.9 まで対応)。"}
@@ -148,6 +194,44 @@ void TranslationTest::japaneseTextsFitTheirRectangles()
             }
         }
     }
+}
+
+void TranslationTest::putBackAndUndoReasonsFollowTheLanguage_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QStringList>("reasons"); // of leftSteps(), then of keptReasons
+
+    // In C exactly the core's English, which the journal and korvane-scan use.
+    QStringList english;
+    for (const RestoreStep& step : leftSteps())
+        english << QString::fromStdString(describeLeft(step));
+    for (const UndoItem& item : keptReasons)
+        english << QString::fromStdString(item.why);
+    QTest::newRow("C") << QLocale::c() << english;
+    QTest::newRow("ja_JP") << QLocale(QLocale::Japanese, QLocale::Japan)
+                           << QStringList{"見つかりません",
+                                          "最も近いファイルは拡張子が違います (変換したファイルは元のファイルではありません)",
+                                          "異なるファイルが 3 個見つかりました (1024、2048、4096 バイト)",
+                                          "ドライブ D: には割り当てがありません",
+                                          "共有 \\\\nas\\media には割り当てがありません",
+                                          "戻す場所に今は別のものがあります: /media/v/Toast.avi",
+                                          "not searched for: it names no file",
+                                          "空ではありません",
+                                          "もとのファイル /media/a.avi がありません: これが唯一のコピーです",
+                                          "Permission denied"};
+}
+
+void TranslationTest::putBackAndUndoReasonsFollowTheLanguage()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QStringList, reasons);
+    ui::installTranslations(locale);
+    QStringList shown;
+    for (const RestoreStep& step : leftSteps())
+        shown << ui::RestoreTexts::leftReason(step);
+    for (const UndoItem& item : keptReasons)
+        shown << ui::RestoreTexts::keptReason(item);
+    QCOMPARE(shown, reasons);
 }
 
 QTEST_MAIN(TranslationTest)

@@ -8,10 +8,6 @@
         <translation>フォルダーから見つからないファイルを探す</translation>
     </message>
     <message>
-        <source>Searching: %1 folders, %2 files</source>
-        <translation>検索中: %1 フォルダー、%2 ファイル</translation>
-    </message>
-    <message>
         <source>The drive mapping could not be saved. %1</source>
         <translation>ドライブの割り当てを保存できませんでした。%1</translation>
     </message>
@@ -67,8 +63,8 @@
         <translation>korvane のバージョン情報</translation>
     </message>
     <message>
-        <source>(C) 2026 The korvane developers (MIT)</source>
-        <translation>(C) 2026 The korvane developers (MIT)</translation>
+        <source>(C) 2026 The korvane developers</source>
+        <translation>(C) 2026 The korvane developers</translation>
     </message>
     <message>
         <source>OK</source>
@@ -262,6 +258,17 @@
     </message>
 </context>
 <context>
+    <name>QWidgetTextControl</name>
+    <message>
+        <source>&amp;Copy</source>
+        <translation>コピー(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>すべてを選択</translation>
+    </message>
+</context>
+<context>
     <name>StringTable</name>
     <message>
         <source>korvane version information(&amp;A)...</source>
@@ -288,6 +295,17 @@
     </message>
 </context>
 <context>
+    <name>korvane::ui::FolderSearch</name>
+    <message>
+        <source>Searching: %1 folders, %2 files</source>
+        <translation>検索中: %1 フォルダー、%2 ファイル</translation>
+    </message>
+    <message>
+        <source>Search stopped after %1 folders, %2 files</source>
+        <translation>検索を中止しました: %1 フォルダー、%2 ファイルまで</translation>
+    </message>
+</context>
+<context>
     <name>korvane::ui::PutBackDlg</name>
     <message>
         <source>&amp;Put back...</source>
@@ -310,36 +328,12 @@
         <translation>%1 バイト</translation>
     </message>
     <message>
-        <source>The journal could not be read: %1.</source>
-        <translation>記録を読み取れませんでした: %1。</translation>
-    </message>
-    <message>
-        <source>Removed %1 and %2</source>
-        <translation>%1 と %2 を削除しました</translation>
-    </message>
-    <message>
         <source>1 folder</source>
         <translation>1 フォルダー</translation>
     </message>
     <message>
         <source>%1 folders</source>
         <translation>%1 フォルダー</translation>
-    </message>
-    <message>
-        <source>; %1 already gone</source>
-        <translation>。%1 個はすでにありません</translation>
-    </message>
-    <message>
-        <source>; left %1</source>
-        <translation>。%1 個は残しました</translation>
-    </message>
-    <message>
-        <source>Left %1</source>
-        <translation>残したもの: %1</translation>
-    </message>
-    <message>
-        <source>and %1 more</source>
-        <translation>ほか %1 件</translation>
     </message>
     <message>
         <source>Put back</source>
@@ -454,6 +448,273 @@ to %3</source>
     <message>
         <source>&amp;Undo last put back</source>
         <translation>最後に戻したものを元に戻す(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Making the plan: which file goes where...</source>
+        <translation>計画を立てています: どのファイルをどこへ戻すか...</translation>
+    </message>
+    <message>
+        <source>The names in the project cannot be read: %1.</source>
+        <translation>プロジェクト内の名前を読み取れません: %1。</translation>
+    </message>
+    <message>
+        <source>Stopping: the file being put back is finished or given up first...</source>
+        <translation>中止しています: 戻している途中のファイルを済ませるか取りやめてから止めます...</translation>
+    </message>
+    <message>
+        <source>not found</source>
+        <translation>見つかりません</translation>
+    </message>
+    <message>
+        <source>the closest file found has another extension (a transcoded file is not the original)</source>
+        <translation>最も近いファイルは拡張子が違います (変換したファイルは元のファイルではありません)</translation>
+    </message>
+    <message>
+        <source> and </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>%1 different files found (%2 bytes)</source>
+        <translation>異なるファイルが %1 個見つかりました (%2 バイト)</translation>
+    </message>
+    <message>
+        <source>no mapping for share %1</source>
+        <translation>共有 %1 には割り当てがありません</translation>
+    </message>
+    <message>
+        <source>no mapping for drive %1</source>
+        <translation>ドライブ %1 には割り当てがありません</translation>
+    </message>
+    <message>
+        <source>cannot write in folder %1: %2</source>
+        <translation>フォルダー %1 に書き込めません: %2</translation>
+    </message>
+    <message>
+        <source>its place holds an entry now: %1</source>
+        <translation>戻す場所に今は別のものがあります: %1</translation>
+    </message>
+    <message>
+        <source>not empty</source>
+        <translation>空ではありません</translation>
+    </message>
+    <message>
+        <source>replaced since it was put back</source>
+        <translation>戻した後に置き換えられています</translation>
+    </message>
+    <message>
+        <source>changed since it was put back</source>
+        <translation>戻した後に変更されています</translation>
+    </message>
+    <message>
+        <source>its source is gone: this is the last link to the file</source>
+        <translation>もとのファイルがありません: これがそのファイルへの最後のリンクです</translation>
+    </message>
+    <message>
+        <source>not tried: the undo was stopped</source>
+        <translation>試していません: 元に戻すのを中止しました</translation>
+    </message>
+    <message>
+        <source>its place %1 is outside the folders files may be put back in</source>
+        <translation>戻す場所 %1 は、ファイルを戻してよいフォルダーの外にあります</translation>
+    </message>
+    <message>
+        <source>the name %1 is hidden: putting back never makes such a name</source>
+        <translation>名前 %1 は隠し名です: 戻すときにこのような名前は作りません</translation>
+    </message>
+    <message>
+        <source>the folder %1 does not exist: is the disk mounted?</source>
+        <translation>フォルダー %1 がありません: ディスクはマウントされていますか?</translation>
+    </message>
+    <message>
+        <source>the folder %1 is a mount point with nothing mounted: is the disk mounted?</source>
+        <translation>フォルダー %1 は何もマウントされていないマウント ポイントです: ディスクはマウントされていますか?</translation>
+    </message>
+    <message>
+        <source>%1 is a symbolic link: files are put back only through real folders</source>
+        <translation>%1 はシンボリック リンクです: ファイルは本物のフォルダーを通ってだけ戻します</translation>
+    </message>
+    <message>
+        <source>%1 is not a folder</source>
+        <translation>%1 はフォルダーではありません</translation>
+    </message>
+    <message>
+        <source>the same place as %1, whose name differs only in letter case</source>
+        <translation>%1 と同じ場所です (名前の違いは大文字と小文字だけです)</translation>
+    </message>
+    <message>
+        <source>found only in folders of other dates than its own: another day&apos;s shoot</source>
+        <translation>自分のものとは別の日付のフォルダーにだけ見つかりました: 別の日の撮影です</translation>
+    </message>
+    <message>
+        <source>changed while it was being undone</source>
+        <translation>元に戻す間に変更されました</translation>
+    </message>
+    <message>
+        <source>its source %1 is gone: this is the only copy</source>
+        <translation>もとのファイル %1 がありません: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 is no longer a file: this is the only copy</source>
+        <translation>もとのファイル %1 はもうファイルではありません: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 now leads to this very file: it is the only copy</source>
+        <translation>もとのファイル %1 は今このファイル自身を指しています: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 changed: this is the only copy</source>
+        <translation>もとのファイル %1 は変更されました: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 differs from it: this is the only copy</source>
+        <translation>もとのファイル %1 と内容が違います: これが唯一のコピーです</translation>
+    </message>
+    <message>
+        <source>its source %1 no longer leads to this file</source>
+        <translation>もとのファイル %1 はもうこのファイルを指していません</translation>
+    </message>
+    <message>
+        <source>it is its source&apos;s own name</source>
+        <translation>もとのファイル自身の名前です</translation>
+    </message>
+    <message>
+        <source>not the temporary the run made</source>
+        <translation>実行で作った一時ファイルではありません</translation>
+    </message>
+    <message>
+        <source>not made while its journal was written</source>
+        <translation>ジャーナルを書いている間に作られたものではありません</translation>
+    </message>
+    <message>
+        <source>%1 is now a symbolic link: undo goes only through real folders</source>
+        <translation>%1 は今シンボリック リンクです: 元に戻すときは本物のフォルダーだけを通ります</translation>
+    </message>
+    <message>
+        <source>%1 is no longer a folder</source>
+        <translation>%1 はもうフォルダーではありません</translation>
+    </message>
+    <message>
+        <source>no longer a folder</source>
+        <translation>もうフォルダーではありません</translation>
+    </message>
+    <message>
+        <source>outside the folders of the journal</source>
+        <translation>ジャーナルのフォルダーの外にあります</translation>
+    </message>
+    <message>
+        <source>Leave it: choose one of the %1 different files found</source>
+        <translation>戻さない: 見つかった %1 個の異なるファイルから 1 つを選んでください</translation>
+    </message>
+    <message>
+        <source>%1 (%2, modified %3)</source>
+        <translation>%1 (%2、更新 %3)</translation>
+    </message>
+    <message>
+        <source>That file has changed since it was found: search again to see it as it is.</source>
+        <translation>そのファイルは見つけた後に変更されました: もう一度探して今の状態を確かめてください。</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::ui::UndoDlg</name>
+    <message>
+        <source>1 file or folder</source>
+        <translation>ファイルまたはフォルダー 1 個</translation>
+    </message>
+    <message>
+        <source>%1 files and folders</source>
+        <translation>ファイルとフォルダー %1 個</translation>
+    </message>
+    <message>
+        <source>Undo last put back</source>
+        <translation>最後に戻したものを元に戻す</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>元に戻す</translation>
+    </message>
+    <message>
+        <source>remove</source>
+        <translation>削除する</translation>
+    </message>
+    <message>
+        <source>removed</source>
+        <translation>削除済み</translation>
+    </message>
+    <message>
+        <source>keep</source>
+        <translation>残す</translation>
+    </message>
+    <message>
+        <source>kept</source>
+        <translation>残した</translation>
+    </message>
+    <message>
+        <source>already gone</source>
+        <translation>すでにない</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>削除する(&amp;R)</translation>
+    </message>
+    <message>
+        <source>Checking what undo would remove: each copy is read whole...</source>
+        <translation>元に戻すと何が削除されるかを調べています: コピーはすべて読み通します...</translation>
+    </message>
+    <message>
+        <source>The journal could not be read: %1.</source>
+        <translation>記録を読み取れませんでした: %1。</translation>
+    </message>
+    <message>
+        <source>Nothing of the last put back can be removed.</source>
+        <translation>最後に戻したもののうち、削除できるものはありません。</translation>
+    </message>
+    <message>
+        <source>Undo would remove %1 and %2 that the last put back made.</source>
+        <translation>元に戻すと、最後に戻したときに作った %1 と %2 を削除します。</translation>
+    </message>
+    <message>
+        <source>It would keep %1, as the list says.</source>
+        <translation>一覧のとおり、%1は残します。</translation>
+    </message>
+    <message>
+        <source>Already gone: %1.</source>
+        <translation>すでにないもの: %1。</translation>
+    </message>
+    <message>
+        <source>Removing what the last put back made...</source>
+        <translation>最後に戻したときに作ったものを削除しています...</translation>
+    </message>
+    <message>
+        <source>Removed %1 and %2.</source>
+        <translation>%1 と %2 を削除しました。</translation>
+    </message>
+    <message>
+        <source>Stopped: what was not tried can be undone again.</source>
+        <translation>中止しました: 試していないものは、もう一度元に戻せます。</translation>
+    </message>
+    <message>
+        <source>Kept %1, as the list says.</source>
+        <translation>一覧のとおり、%1は残しました。</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>閉じる</translation>
+    </message>
+    <message>
+        <source>Stopping: the file being checked is finished first...</source>
+        <translation>中止しています: 調べている途中のファイルを済ませてから止めます...</translation>
+    </message>
+    <message>
+        <source>File or folder made</source>
+        <translation>作ったファイルまたはフォルダー</translation>
+    </message>
+    <message>
+        <source>Why kept</source>
+        <translation>残す理由</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,110 @@
+#include "run/run.h"
+
+#include "report/missing_collector.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace korvane {
+
+Run::Run(RunOptions options)
+    : options_(std::move(options)), setup_(setUpRun(options_.sources, options_.codePage, options_.openDecoder))
+{
+    if (!setup_.resolver)
+        return;
+    // Files are looked up from their open folders; with lookups overlapped,
+    // one pool of threads serves every project of the run and its searches.
+    disk_ = makeRunFolderReader();
+    const int jobs = std::clamp(options_.jobs, 1, LookupPool::kMaxJobs);
+    if (jobs > 1) {
+        workers_ = std::make_unique<WorkerPool>(jobs);
+        lookups_ = std::make_unique<LookupPool>(*setup_.resolver, *workers_, *disk_, options_.readAhead);
+    }
+    indexes_ = std::make_unique<SearchIndexCache>();
+}
+
+// The lookups end before the threads they run on, and both before the disk
+// they read.
+Run::~Run()
+{
+    lookups_.reset();
+    workers_.reset();
+}
+
+ProjectScan Run::project(const std::string& file)
+{
+    FolderReader& reader = lookups_ ? lookups_->reader() : *disk_;
+    return ProjectScan(file, nullptr, setup_.resolver->sibling(reader), true);
+}
+
+ProjectScan Run::freshProject(const std::string& file)
+{
+    std::unique_ptr<FolderReader> disk = makeRunFolderReader();
+    PathResolver resolver = setup_.resolver->sibling(*disk);
+    return ProjectScan(file, std::move(disk), std::move(resolver), false);
+}
+
+const ScanResult& Run::scan(ProjectScan& project, ScanFeedback& sink, bool collect)
+{
+    ScanOptions options;
+    options.stop = stop_.get_token();
+    options.exists = &project.resolver();
+    options.lookAhead = project.lookAhead_ ? lookups_.get() : nullptr;
+    if (!collect) {
+        project.result_ = runScan(project.file(), sink, options);
+        return project.result_;
+    }
+    MissingCollector collector(sink);
+    project.result_ = runScan(project.file(), collector, options);
+    project.report_ = collector.takeReport();
+    return project.result_;
+}
+
+SearchResults Run::search(const ProjectScan& project, const SearchRequest& request)
+{
+    SearchOptions options;
+    options.index.oneFileSystem = request.oneFileSystem;
+    options.index.stop = stop_.get_token();
+    options.index.jobs = workers_ ? static_cast<int>(workers_->size()) : 1;
+    options.index.workers = workers_.get();
+    options.index.readAhead = options_.readAhead;
+    options.index.progress = request.progress;
+    options.match = request.match;
+    options.decide = request.decide;
+    // Suggestions add places to look to the mappings in use, never replace one.
+    options.suggest.inUse = drives().all();
+    options.step = request.step;
+    return searchIndex(indexes_->indexOf(request.folders, options.index), project.missingFiles(), options);
+}
+
+RestorePlan Run::plan(const SearchResults& results, ProjectScan& project, PlanOptions options)
+{
+    if (options.projectFolder.empty()) {
+        const std::string& file = project.file();
+        const std::size_t slash = file.rfind('/');
+        options.projectFolder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    }
+    return makeRestorePlan(results, project.resolver(), options);
+}
+
+ApplyResult Run::apply(const RestorePlan& plan, const ApplyRequest& request)
+{
+    ApplyOptions options;
+    options.forceCopy = request.forceCopy;
+    options.journalFolder = request.journalFolder;
+    options.progress = request.progress;
+    options.stop = stop_.get_token();
+    return applyRestorePlan(plan, options);
+}
+
+UndoResult Run::previewUndo(const std::string& journal, std::stop_token stop)
+{
+    return korvane::previewUndo(journal, std::move(stop));
+}
+
+UndoResult Run::undo(const std::string& journal, std::stop_token stop)
+{
+    return undoRestore(journal, std::move(stop));
+}
+
+} // namespace korvane
