@@ -1,5 +1,6 @@
 #include "cli/catalogue_command.h"
 
+#include "cli/catalogue_output.h"
 #include "catalogue/catalogue_location.h"
 #include "catalogue/cataloguer.h"
 #include "catalogue/sqlite_catalogue.h"
@@ -153,16 +154,6 @@ int catalogueFolders(const std::vector<std::string>& folders, const std::atomic<
 namespace korvane {
 
 namespace {
-
-std::string dayOf(std::int64_t seconds)
-{
-    const std::time_t time = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    ::localtime_r(&time, &local);
-    char day[16];
-    std::strftime(day, sizeof day, "%Y-%m-%d", &local);
-    return day;
-}
 
 // "WD_2024_B (uuid 1234-ABCD, last seen 2024-06-15 at /media/me/WD_2024_B)"
 std::string described(const VolumeRecord& volume)

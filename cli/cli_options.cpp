@@ -70,6 +70,9 @@ const char* const kUsage = N_(
     "                       (~/.local/state/korvane), then scan the project again\n"
     "                       and exit with that scan's status\n"
     "  --copy               with --apply, copy every file rather than link it\n"
+    "  --no-catalogue       with --search, do not consult the catalogue of disks\n"
+    "                       (by default it names the disks not connected that\n"
+    "                       hold missing files)\n"
     "  --undo JOURNAL       remove what the --apply run of JOURNAL made, newest\n"
     "                       first, only where it proves that run made it and\n"
     "                       nobody changed it since; anything else is left and\n"
@@ -136,6 +139,7 @@ enum OptionCode : int {
     kUndo,
     kCatalogue,
     kForget,
+    kNoCatalogue,
     kRestoreRoot,
     kPrefer,
 };
@@ -159,6 +163,7 @@ const option kLongOptions[] = {
     {"undo", required_argument, nullptr, kUndo},
     {"catalogue", no_argument, nullptr, kCatalogue},
     {"forget", required_argument, nullptr, kForget},
+    {"no-catalogue", no_argument, nullptr, kNoCatalogue},
     {"restore-root", required_argument, nullptr, kRestoreRoot},
     {"prefer", required_argument, nullptr, kPrefer},
     {nullptr, 0, nullptr, 0},
@@ -214,13 +219,15 @@ const char* conflict(const CliOptions& o)
         return _("--undo JOURNAL is given alone");
     const bool scanning = o.trace || o.utf8 || o.explain || o.json || !o.searchFolders.empty() || o.restore ||
                           o.apply || o.copy || o.undo || !o.maps.empty() || o.codePage || o.candidatesGiven ||
-                          o.oneFileSystem || !o.restoreRoots.empty() || !o.prefer.empty();
+                          o.oneFileSystem || !o.restoreRoots.empty() || !o.prefer.empty() || o.noCatalogue;
     if (o.catalogue && (scanning || !o.forget.empty()))
         return _("--catalogue DIR... is given alone");
     if (o.catalogue && o.files.empty())
         return _("--catalogue needs the folders to catalogue");
     if (!o.forget.empty() && (scanning || !o.files.empty()))
         return _("--forget DISK is given alone");
+    if (o.noCatalogue && o.searchFolders.empty())
+        return _("--no-catalogue limits --search: give the folders to search");
     if (o.restore && o.searchFolders.empty())
         return _("--restore puts back what --search finds: give the folders to search");
     if (o.apply && !o.restore)
@@ -357,6 +364,9 @@ private:
             return true;
         case kCatalogue:
             options_.catalogue = true;
+            return true;
+        case kNoCatalogue:
+            options_.noCatalogue = true;
             return true;
         case kForget:
             options_.forget.emplace_back(value);

@@ -47,6 +47,8 @@ struct CliOptions {
     // --prefer: folders whose files win where nothing else tells different
     // files of a missing file apart, in the order given.
     std::vector<std::string> prefer;
+    // --no-catalogue: --search does not consult the catalogue of disks.
+    bool noCatalogue = false;
     std::optional<std::string> undo;
     // --catalogue: `files` are folders whose disks are catalogued; --forget:
     // disks removed from the catalogue. Each is given alone.

@@ -3,6 +3,7 @@
 // each was looked for, and where the missing files are now. Several
 // projects (or folders of them) are checked in one run, a few at a time.
 
+#include "catalogue/catalogue_location.h"
 #include "cli/catalogue_command.h"
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
@@ -66,6 +67,8 @@ RunOptions runOptions(const CliOptions& options)
     run.sources.explicitMappings = options.maps;
     run.codePage = options.codePage;
     run.jobs = options.jobs;
+    if (!options.searchFolders.empty() && !options.noCatalogue)
+        run.catalogue = defaultCataloguePath();
     return run;
 }
 
