@@ -27,6 +27,13 @@
 # 11. korvane-scan --search over 5,000 small projects and a tree of 3,000
 #     folders in one run, against one project's search and the scans alone,
 #     and --json against the text.
+# 12. the catalogue: cataloguing 1,000,000 small files without fingerprints
+#     (new, and again with nothing changed) against find -printf; then
+#     fingerprints of files on a disk, their pages dropped from the cache,
+#     against reading the same pieces;
+# 13. the catalogue at scale: 10,000,000 files on 40 disks (its size a file,
+#     and 20,000 missing files looked up in it), and remembering every file
+#     of the large project once nothing changed, against korvane-scan of it.
 # Ratios compare figures taken in the same rounds, so they hold on a busy
 # machine better than the absolute times do; each is printed as the median
 # and the range over the rounds.
@@ -39,8 +46,12 @@
 # on a disk file system, creating and removing 300,000 files can take a
 # minute and more, and leaves the next run slower),
 # KORVANE_BUILD_GUI (ON or OFF; default ON when Qt 6 is found), PARTS (the
-# parts to run, default "1 2 3 4 5 6 7 8 9 10 11"; PARTS=9 runs the slow file
-# system's alone). Part 9: LATENCY_DELAY_MS (the round trip, default 2),
+# parts to run, default "1 2 3 4 5 6 7 8 9 10 11 12 13"; PARTS=9 runs the slow
+# file system's alone). Part 12: CATALOGUE_FILES (default 1000000), CATALOGUE_DISK
+# (where the fingerprints' files go, default /var/tmp: a disk, so that
+# dropping them from the cache means reading them from it again). Part 13:
+# LOOKUP_FILES (default 10000000), LOOKUP_CATALOGUE (a catalogue file to keep
+# and take again: filling ten million files takes minutes). Part 9: LATENCY_DELAY_MS (the round trip, default 2),
 # LATENCY_ROUNDS (rounds of its first two benchmarks, default 3),
 # LATENCY_SEARCH_ROUNDS (of the search, default 1, no warm-up: find alone takes
 # minutes), LATENCY_FOLDERS (leaf folders of the search's tree, default 10000),
@@ -59,7 +70,7 @@ jobs=${JOBS:-2}
 rounds=${ROUNDS:-5}
 scale=${SCALE:-1}
 
-parts=" ${PARTS:-1 2 3 4 5 6 7 8 9 10 11} "
+parts=" ${PARTS:-1 2 3 4 5 6 7 8 9 10 11 12 13} "
 part() { [[ $parts == *" $1 "* ]]; }
 
 # Part 9 builds a FUSE file system: its library must be there when CMake
@@ -92,6 +103,8 @@ part 7 && targets+=(korvane-bench-search-scan)
 part 8 && targets+=(korvane-bench-degenerate)
 part 10 && targets+=(korvane-bench-restore)
 part 11 && targets+=(korvane-bench-many-projects)
+part 12 && targets+=(korvane-bench-catalogue)
+part 13 && targets+=(korvane-bench-catalogue-lookup)
 fuse_built=no
 if part 9 && grep -q '^FUSE3_FOUND:INTERNAL=1$' "$build/CMakeCache.txt"; then
   fuse_built=yes
@@ -253,4 +266,19 @@ if part 11; then
   echo "== 11. korvane-scan --search over many small projects in one run (goals: (many - scans) / one at most 3, --json / text at most 1.2)"
   "$bin/korvane-bench-many-projects" --scan "$bin/korvane-scan" --projects "${MANY_PROJECTS:-5000}" \
     --folders "${MANY_FOLDERS:-3000}" --rounds "${MANY_ROUNDS:-3}"
+fi
+
+if part 12; then
+  echo
+  echo "== 12. cataloguing against find (goal: within 1.5x), fingerprints against reading the same pieces"
+  "$bin/korvane-bench-catalogue" --rounds "${CATALOGUE_ROUNDS:-3}" --files "${CATALOGUE_FILES:-1000000}" \
+    --disk "${CATALOGUE_DISK:-/var/tmp}"
+fi
+
+if part 13; then
+  echo
+  echo "== 13. the catalogue at scale (goals: 150 bytes a file, 20,000 look-ups under 0.2 s, remembering within 1.5x)"
+  lookup_args=(--scan "$bin/korvane-scan" --rounds "${LOOKUP_ROUNDS:-5}" --files "${LOOKUP_FILES:-10000000}")
+  [[ -n ${LOOKUP_CATALOGUE:-} ]] && lookup_args+=(--catalogue "$LOOKUP_CATALOGUE")
+  "$bin/korvane-bench-catalogue-lookup" "${lookup_args[@]}"
 fi

@@ -21,6 +21,8 @@ const char* const kUsage = N_(
     "       korvane-scan --search DIR... --restore [--apply [--copy]]\n"
     "                    [--restore-root DIR]... [options] FILE\n"
     "       korvane-scan --undo JOURNAL\n"
+    "       korvane-scan --catalogue DIR...\n"
+    "       korvane-scan --forget DISK...\n"
     "Lists the media files that the RexEdit project FILE (*.dvc) refers to and\n"
     "that are not found, under the headings of their sections. A FILE that is a\n"
     "folder stands for every *.dvc file below it.\n"
@@ -68,10 +70,21 @@ const char* const kUsage = N_(
     "                       (~/.local/state/korvane), then scan the project again\n"
     "                       and exit with that scan's status\n"
     "  --copy               with --apply, copy every file rather than link it\n"
+    "  --no-catalogue       with --search, do not consult the catalogue of disks\n"
+    "                       (by default it names the disks not connected that\n"
+    "                       hold missing files)\n"
     "  --undo JOURNAL       remove what the --apply run of JOURNAL made, newest\n"
     "                       first, only where it proves that run made it and\n"
     "                       nobody changed it since; anything else is left and\n"
     "                       named. Exits 0, or 1 when something was left\n"
+    "  --catalogue          record or refresh the disk of each folder DIR in the\n"
+    "                       catalogue $XDG_DATA_HOME/korvane/catalogue.sqlite\n"
+    "                       (~/.local/share/korvane): the volume, and the size,\n"
+    "                       mtime and fingerprint of every file below DIR; files\n"
+    "                       unchanged since are not read again. Exits 0, or 1 when\n"
+    "                       something could not be read\n"
+    "  --forget DISK        remove the disk DISK (its label, UUID or share, or a\n"
+    "                       folder on it) and its files from the catalogue\n"
     "  --help               show this help and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -124,6 +137,9 @@ enum OptionCode : int {
     kApply,
     kCopy,
     kUndo,
+    kCatalogue,
+    kForget,
+    kNoCatalogue,
     kRestoreRoot,
     kPrefer,
 };
@@ -145,6 +161,9 @@ const option kLongOptions[] = {
     {"apply", no_argument, nullptr, kApply},
     {"copy", no_argument, nullptr, kCopy},
     {"undo", required_argument, nullptr, kUndo},
+    {"catalogue", no_argument, nullptr, kCatalogue},
+    {"forget", required_argument, nullptr, kForget},
+    {"no-catalogue", no_argument, nullptr, kNoCatalogue},
     {"restore-root", required_argument, nullptr, kRestoreRoot},
     {"prefer", required_argument, nullptr, kPrefer},
     {nullptr, 0, nullptr, 0},
@@ -198,6 +217,17 @@ const char* conflict(const CliOptions& o)
                    !o.restoreRoots.empty() || !o.prefer.empty() ||
                    o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage))
         return _("--undo JOURNAL is given alone");
+    const bool scanning = o.trace || o.utf8 || o.explain || o.json || !o.searchFolders.empty() || o.restore ||
+                          o.apply || o.copy || o.undo || !o.maps.empty() || o.codePage || o.candidatesGiven ||
+                          o.oneFileSystem || !o.restoreRoots.empty() || !o.prefer.empty() || o.noCatalogue;
+    if (o.catalogue && (scanning || !o.forget.empty()))
+        return _("--catalogue DIR... is given alone");
+    if (o.catalogue && o.files.empty())
+        return _("--catalogue needs the folders to catalogue");
+    if (!o.forget.empty() && (scanning || !o.files.empty()))
+        return _("--forget DISK is given alone");
+    if (o.noCatalogue && o.searchFolders.empty())
+        return _("--no-catalogue limits --search: give the folders to search");
     if (o.restore && o.searchFolders.empty())
         return _("--restore puts back what --search finds: give the folders to search");
     if (o.apply && !o.restore)
@@ -253,7 +283,7 @@ public:
             if (!file(argv_[k]))
                 return false;
         }
-        if (options_.files.empty() && !options_.undo) {
+        if (options_.files.empty() && !options_.undo && !options_.catalogue && options_.forget.empty()) {
             std::fputs(_(kUsage), stderr);
             exitStatus_ = kCannotOpenOrUsage;
             return false;
@@ -331,6 +361,15 @@ private:
             return true;
         case kUndo:
             options_.undo = value;
+            return true;
+        case kCatalogue:
+            options_.catalogue = true;
+            return true;
+        case kNoCatalogue:
+            options_.noCatalogue = true;
+            return true;
+        case kForget:
+            options_.forget.emplace_back(value);
             return true;
         case kPrefer:
             if (!isFolder(value))

@@ -47,7 +47,13 @@ struct CliOptions {
     // --prefer: folders whose files win where nothing else tells different
     // files of a missing file apart, in the order given.
     std::vector<std::string> prefer;
+    // --no-catalogue: --search does not consult the catalogue of disks.
+    bool noCatalogue = false;
     std::optional<std::string> undo;
+    // --catalogue: `files` are folders whose disks are catalogued; --forget:
+    // disks removed from the catalogue. Each is given alone.
+    bool catalogue = false;
+    std::vector<std::string> forget;
     // The projects and folders of projects, as given; at least one but with --undo.
     std::vector<std::string> files;
 };

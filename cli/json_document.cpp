@@ -1,5 +1,6 @@
 #include "cli/json_document.h"
 
+#include "cli/catalogue_output.h"
 #include "cli/json_writer.h"
 #include "cli/restore_output.h"
 #include "cli/search_output.h"
@@ -71,8 +72,24 @@ void writeCandidates(JsonWriter& json, const SearchResults& results, const Missi
     json.endArray();
 }
 
+// Where the catalogue last saw a missing file on disks not connected now.
+void writeElsewhere(JsonWriter& json, const CatalogueAnswer* answer)
+{
+    json.key("elsewhere").beginArray();
+    if (answer) {
+        for (const ElsewhereSighting& s : answer->notConnected) {
+            json.beginObject().field("volume", s.volume).field("label", s.label).field("path", s.path);
+            if (toValidUtf8(s.path) != s.path)
+                json.field("path_bytes", escapeStoredBytes(s.path));
+            json.field("last_seen", dayOf(s.lastSeen)).field("connected", false).field("evidence", s.evidence);
+            json.endObject();
+        }
+    }
+    json.endArray().field("elsewhere_ambiguous", answer && answer->ambiguous);
+}
+
 void writeMissing(JsonWriter& json, const MissingPath& path, const std::vector<MissingSection>& reportSections,
-                  const SearchResults& results, std::size_t maxCandidates)
+                  const SearchResults& results, std::size_t maxCandidates, const CatalogueAnswers* catalogue)
 {
     const std::string_view stored = path.stored;
     const MissingMatch* match = results.find(stored);
@@ -97,13 +114,15 @@ void writeMissing(JsonWriter& json, const MissingPath& path, const std::vector<M
         json.key("candidates").beginArray().endArray();
     const std::size_t shown = match ? std::min(maxCandidates, match->candidates.size()) : 0;
     json.field("more_candidates", match ? match->candidateCount - shown : std::size_t{0});
+    if (catalogue)
+        writeElsewhere(json, catalogue->find(stored));
     json.endObject();
 }
 
 // The sections with how many references to missing files each holds, and
 // every distinct missing path once, in the order the report first lists it.
 void writeMissingPaths(JsonWriter& json, const MissingReport& report, const SearchResults& results,
-                       std::size_t maxCandidates)
+                       std::size_t maxCandidates, const CatalogueAnswers* catalogue)
 {
     json.key("sections").beginArray();
     for (const MissingSection& section : report.sections())
@@ -111,7 +130,7 @@ void writeMissingPaths(JsonWriter& json, const MissingReport& report, const Sear
     json.endArray();
     json.key("missing").beginArray();
     for (const MissingPath& path : report.paths())
-        writeMissing(json, path, report.sections(), results, maxCandidates);
+        writeMissing(json, path, report.sections(), results, maxCandidates, catalogue);
     json.endArray();
 }
 
@@ -203,12 +222,13 @@ void writeRestore(JsonWriter& json, const RestoreFacts& restore)
 } // namespace
 
 std::string renderJson(const ProjectFacts& project, const MissingReport& report, const SearchResults& results,
-                       std::size_t maxCandidates, std::optional<int> status, const RestoreFacts* restore)
+                       std::size_t maxCandidates, std::optional<int> status, const RestoreFacts* restore,
+                       const CatalogueAnswers* catalogue)
 {
     JsonWriter json;
     json.beginObject().field("format", 3).field("generator", "korvane " KORVANE_VERSION);
     writeProject(json, project);
-    writeMissingPaths(json, report, results, maxCandidates);
+    writeMissingPaths(json, report, results, maxCandidates, catalogue);
     writeSearch(json, results.index());
     writeMappings(json, results);
     if (status)

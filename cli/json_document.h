@@ -4,6 +4,7 @@
 #include "restore/restore_apply.h"
 #include "restore/restore_plan.h"
 #include "scanner/scan.h"
+#include "run/catalogue_lookup.h"
 #include "search/missing_search.h"
 
 #include <cstddef>
@@ -45,7 +46,14 @@ struct RestoreFacts {
 //                    (the reason, or null), candidates[] (at most
 //                    maxCandidates, best first: path, path_bytes when the
 //                    path is not valid UTF-8, match: "same-name" or
-//                    "other-extension", shared_folders), more_candidates
+//                    "other-extension", shared_folders), more_candidates,
+//                    and when the catalogue was consulted elsewhere[] (on
+//                    disks not connected, best first: volume (its key),
+//                    label, path (from the volume's root), path_bytes when
+//                    not valid UTF-8, last_seen (YYYY-MM-DD), connected
+//                    (false), evidence: "same-content", "same-size" or
+//                    "same-folders") and elsewhere_ambiguous (different
+//                    files that nothing tells apart: none is chosen)
 //   search           folders (the roots, absolute), folders_read, files,
 //                    problems[] (path, error)
 //   mappings[]       root, prefix, whole_root, folder, explains, of (missing
@@ -70,7 +78,7 @@ struct RestoreFacts {
 // (see JsonWriter), every name valid UTF-8 (a byte that is not, U+FFFD).
 std::string renderJson(const ProjectFacts& project, const MissingReport& report, const SearchResults& results,
                        std::size_t maxCandidates = 5, std::optional<int> status = std::nullopt,
-                       const RestoreFacts* restore = nullptr);
+                       const RestoreFacts* restore = nullptr, const CatalogueAnswers* catalogue = nullptr);
 
 // The document of a project that could not be opened, in a run of several:
 // format, generator, project (file, and error: why it could not be opened)

@@ -3,6 +3,8 @@
 // each was looked for, and where the missing files are now. Several
 // projects (or folders of them) are checked in one run, a few at a time.
 
+#include "catalogue/catalogue_location.h"
+#include "cli/catalogue_command.h"
 #include "cli/cli_feedback.h"
 #include "cli/cli_options.h"
 #include "cli/many_projects.h"
@@ -15,6 +17,7 @@
 #include "run/run.h"
 #include "text/terminal_quote.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -64,6 +67,8 @@ RunOptions runOptions(const CliOptions& options)
     run.sources.explicitMappings = options.maps;
     run.codePage = options.codePage;
     run.jobs = options.jobs;
+    if (!options.searchFolders.empty() && !options.noCatalogue)
+        run.catalogue = defaultCataloguePath();
     return run;
 }
 
@@ -167,6 +172,15 @@ int main(int argc, char** argv)
         return exitNow;
     if (options->undo)
         return undo(*options->undo);
+    if (options->catalogue || !options->forget.empty()) {
+        const std::stop_source stop;
+        const StopSignals signals(stop);
+        std::atomic<bool> stopRequest = false;
+        const std::stop_callback relay(stop.get_token(), [&] { stopRequest = true; });
+        const int status =
+            options->catalogue ? catalogueFolders(options->files, stopRequest) : forgetDisks(options->forget);
+        return StopSignals::interrupted() ? stopped(StopSignals::signal()) : status;
+    }
 
     Run run(runOptions(*options));
     if (!saySetUp(run))

@@ -1,5 +1,6 @@
 #include "cli/project_run.h"
 
+#include "cli/catalogue_output.h"
 #include "cli/cli_output.h"
 #include "cli/json_document.h"
 #include "cli/messages.h"
@@ -129,7 +130,7 @@ ApplyResult applyPlan(Run& run, const CliOptions& options, const RestorePlan& pl
 // What the search found, and with --restore the plan and what applying it
 // did; true when --apply was carried out.
 bool writeSearchResults(Run& run, const CliOptions& options, ProjectScan& project, const SearchResults& results,
-                        const ProjectStreams& streams, int status)
+                        const CatalogueAnswers& catalogue, const ProjectStreams& streams, int status)
 {
     TextOptions text;
     text.decodedPaths = options.utf8;
@@ -147,6 +148,10 @@ bool writeSearchResults(Run& run, const CliOptions& options, ProjectScan& projec
     if (!options.json) {
         write(streams.out, kLineEnd);
         write(streams.out, renderFoundElsewhere(results, text));
+        if (const std::string notConnected = renderNotConnected(catalogue, results, text); !notConnected.empty()) {
+            write(streams.out, kLineEnd);
+            write(streams.out, notConnected);
+        }
         write(streams.out, kLineEnd);
         write(streams.out, renderSuggestedMappings(results, text));
         if (plan) {
@@ -166,7 +171,8 @@ bool writeSearchResults(Run& run, const CliOptions& options, ProjectScan& projec
         write(streams.out, renderJson({file, project.result().fileSize, project.result()}, project.report(), results,
                                       text.maxCandidates,
                                       streams.jsonStatus ? std::optional<int>(status) : std::nullopt,
-                                      plan ? &restore : nullptr));
+                                      plan ? &restore : nullptr,
+                                      options.searchFolders.empty() || options.noCatalogue ? nullptr : &catalogue));
     }
     return applied.has_value();
 }
@@ -215,9 +221,12 @@ ProjectOutcome checkProject(Run& run, const CliOptions& options, ProjectScan pro
             if (streams.sharedTerminal)
                 std::fflush(streams.out);
             const SearchResults results = search(run, options, project, streams);
+            const CatalogueAnswers catalogue = run.lookUpCatalogue(project);
+            if (!catalogue.warning.empty())
+                std::fprintf(streams.err, "korvane-scan: %s\n", catalogue.warning.c_str());
             // A search cut short by a stop is not written.
             if (!run.stopRequested())
-                outcome.applied = writeSearchResults(run, options, project, results, streams, status);
+                outcome.applied = writeSearchResults(run, options, project, results, catalogue, streams, status);
         }
     }
     outcome.missing = feedback.missingCount();

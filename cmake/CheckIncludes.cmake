@@ -4,7 +4,7 @@
 # folder ("../x.h"): headers are named by their layer's folder ("text/utf8.h"),
 # which the layer's include path holds or does not, so that the compiler
 # keeps the arrows between the layers. A climbing path would get past that.
-set(folders text fs report scanner paths search restore run cli ui bench fuzz tests)
+set(folders text fs catalogue report scanner paths search restore run cli ui bench fuzz tests)
 set(found)
 foreach(folder IN LISTS folders)
   file(GLOB_RECURSE files ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)

@@ -68,6 +68,11 @@ _korvane_scan()
             _filedir journal
             return
             ;;
+        --forget)
+            # A disk's label, UUID or share, or a folder on it.
+            _filedir -d
+            return
+            ;;
         --candidates | --jobs | --help | --version)
             return
             ;;
@@ -77,9 +82,18 @@ _korvane_scan()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--trace --map --codepage --utf8 --explain
             --search --candidates --one-file-system --jobs --json --restore
-            --apply --copy --restore-root --prefer --undo --help --version' -- "$cur"))
+            --apply --copy --restore-root --prefer --undo --catalogue --forget --no-catalogue --help --version' -- "$cur"))
         return
     fi
+
+    # After --catalogue every name is a folder.
+    local word
+    for word in "${words[@]:1:cword-1}"; do
+        if [[ $word == --catalogue ]]; then
+            _filedir -d
+            return
+        fi
+    done
 
     # FILE: a project, or a folder that stands for the projects below it.
     _filedir '@([dD][vV][cC])'

@@ -62,6 +62,7 @@ void PathResolver::newRun()
     decoder_.forgetNames();
     readOtherwise_.clear();
     foundOwn_ = 0;
+    foundNowhere_ = 0;
     switchNote_.clear();
     unmapped_.clear();
     unmappedKeys_.clear();
@@ -144,8 +145,11 @@ void PathResolver::resolveInto(std::string_view stored, Resolution& r, bool answ
         return;
     Resolution& second = otherReading_;
     resolveDecoded(stored, second, answerOnly);
-    if (!second.found)
+    if (!second.found) {
+        if (answerOnly)
+            ++foundNowhere_;
         return;
+    }
     r = second;
     r.codePage = other;
     r.otherCodePage = true;
@@ -162,7 +166,10 @@ std::string PathResolver::otherReadingOf(std::string_view stored)
 
 std::string PathResolver::followDisk()
 {
-    if (readOtherwise_.size() <= foundOwn_)
+    // A majority of the names that read both ways, not merely more than the
+    // project's reading found: a few names found otherwise among many found
+    // nowhere say little.
+    if (readOtherwise_.size() <= foundOwn_ + foundNowhere_)
         return {};
     const std::string_view from = decoder_.codePageFor(readOtherwise_.front());
     const std::string to(resolve(readOtherwise_.front()).codePage);
@@ -175,6 +182,7 @@ std::string PathResolver::followDisk()
     // What was read otherwise is the project's reading now.
     readOtherwise_.clear();
     foundOwn_ = 0;
+    foundNowhere_ = 0;
     return switchNote_;
 }
 

@@ -77,8 +77,9 @@ public:
     // The stored names of this run that only the other code page's reading
     // found (see Resolution::otherCodePage), in the order met.
     const std::vector<std::string>& readInOtherCodePage() const { return readOtherwise_; }
-    // After a scan under "auto": when the disk found more of the names that
-    // read two ways only in the other reading than in the project's own, the
+    // After a scan under "auto": when the disk found most of the names that
+    // read two ways (more than in the project's reading and nowhere
+    // together) only in the other reading, the
     // project's names are read the other way from now on (decoded, searched
     // for and put back so), and the note that says so is returned; empty
     // otherwise.
@@ -116,7 +117,8 @@ private:
     std::vector<std::string> unmapped_;
     std::vector<std::string> unmappedKeys_;
     std::vector<std::string> readOtherwise_;
-    std::size_t foundOwn_ = 0; // names that read two ways, found in the project's reading
+    std::size_t foundOwn_ = 0;     // names that read two ways, found in the project's reading
+    std::size_t foundNowhere_ = 0; // and found in neither reading
     std::string otherText_;    // the other reading of a name found
     std::string switchNote_;
 };

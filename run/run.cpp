@@ -90,6 +90,13 @@ SearchResults Run::search(const std::vector<MissingFile>& missing, const SearchR
     return searchIndex(indexes_->indexOf(request.folders, options.index), missing, options);
 }
 
+CatalogueAnswers Run::lookUpCatalogue(const ProjectScan& project) const
+{
+    if (options_.catalogue.empty())
+        return {};
+    return korvane::lookUpCatalogue(options_.catalogue, options_.mounts, project.file(), project.missingFiles());
+}
+
 RestorePlan Run::plan(const SearchResults& results, ProjectScan& project, PlanOptions options)
 {
     if (options.projectFolder.empty()) {

@@ -14,6 +14,7 @@
 #include "report/scan_feedback.h"
 #include "restore/restore_apply.h"
 #include "restore/restore_plan.h"
+#include "run/catalogue_lookup.h"
 #include "run/project_scan.h"
 #include "run/search_index_cache.h"
 #include "search/missing_search.h"
@@ -38,6 +39,10 @@ struct RunOptions {
     // at once (tests, and disks known to be slow).
     ReadAhead readAhead = ReadAhead::WhenSlow;
     DecoderOpener openDecoder = &TextDecoder::open; // how a code page is had; tests give their own
+    // The catalogue of disks a search consults (read-only); empty: none.
+    std::string catalogue;
+    // Where the mount table is read from, to tell which disks are connected.
+    MountSources mounts;
 };
 
 // What a search looks in, and what it tells while it works.
@@ -110,6 +115,10 @@ public:
     // The same for `missing`, the missingFiles of a project of this run or
     // another: for a face that has them already.
     SearchResults search(const std::vector<MissingFile>& missing, const SearchRequest& request);
+
+    // Where the catalogue (RunOptions::catalogue) last saw the missing
+    // files of `project` on disks not connected now; nothing without one.
+    CatalogueAnswers lookUpCatalogue(const ProjectScan& project) const;
 
     // What can be put back where `project` looks for it. Names that are not
     // Windows paths go below options.roots, else below options.projectFolder,

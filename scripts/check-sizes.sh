@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
-folders=(text fs report scanner paths search restore run cli ui bench fuzz)
+folders=(text fs catalogue report scanner paths search restore run cli ui bench fuzz)
 
 status=0
 while read -r lines file; do

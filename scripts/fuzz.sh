@@ -6,6 +6,7 @@
 #   config   korvane-fuzz-config   the configuration file: parse, save, load, edit
 #   resolve  korvane-fuzz-resolve  stored names through the resolver in a tree in memory
 #   journal  korvane-fuzz-journal  the journal of putting back: strict, written back byte for byte
+#   catalogue korvane-fuzz-catalogue a catalogue file opened read-only and queried
 # For each target:
 #  1. builds it (once, all together);
 #  2. replays every committed input of its corpora (fuzz/corpus/TARGET/seeds,
@@ -13,8 +14,9 @@
 #  3. fuzzes for a bounded time from a scratch copy of the seeds; every input
 #     must finish within a second and the process stay under 512 MB.
 # The time: KORVANE_FUZZ_SECONDS (45 by default) shared among the targets
-# (scan 30 %, resolve 20 %, refill 15 %, config 15 %, journal 20 %), or per
-# target KORVANE_FUZZ_SECONDS_SCAN, _REFILL, _CONFIG, _RESOLVE, _JOURNAL.
+# (scan 30 %, resolve 20 %, journal 20 %, refill 15 %, config 10 %,
+# catalogue 5 %), or per target KORVANE_FUZZ_SECONDS_SCAN, _REFILL, _CONFIG,
+# _RESOLVE, _JOURNAL, _CATALOGUE.
 # KORVANE_FUZZ_TARGETS
 # ("scan config") runs only some.
 # Exits non-zero on any crash, broken promise, sanitizer report, timeout or
@@ -26,7 +28,7 @@ cd "$(dirname "$0")/.."
 jobs=${KORVANE_JOBS:-$(nproc)}
 total=${KORVANE_FUZZ_SECONDS:-45}
 build=build-fuzz
-targets=(${KORVANE_FUZZ_TARGETS:-scan refill config resolve journal})
+targets=(${KORVANE_FUZZ_TARGETS:-scan refill config resolve journal catalogue})
 
 binary() {
   case $1 in
@@ -52,7 +54,9 @@ seconds() {
   case $1 in
   scan) share=30 ;;
   resolve | journal) share=20 ;;
-  *) share=15 ;;
+  refill) share=15 ;;
+  catalogue) share=5 ;;
+  *) share=10 ;;
   esac
   local s=${!name:-$((total * share / 100))}
   echo $((s > 0 ? s : 1))

@@ -13,7 +13,7 @@ packages=(
   libutf8proc-dev                          # Unicode normalization and case folding
   nlohmann-json3-dev                       # the tests read the --json document with it
   libssl-dev                               # SHA-256 of put-back copies (libcrypto)
-  libsqlite3-dev                           # the catalogue of disks and media
+  libsqlite3-dev libsqlitecpp-dev          # the catalogue of disks and media (SQLite, its C++ wrapper)
   clang libclang-rt-14-dev                 # fuzzing and sanitizers
   clang-tidy                               # the size of every function (scripts/check-sizes.sh)
   qt6-base-dev libgl-dev                   # the dialog

@@ -22,6 +22,8 @@ QString closingText(ProjectScan& project, const QString& shownName, const std::v
         text += QStringLiteral("\n\n") + QString::fromStdString(describeDamage(result));
     if (const std::vector<std::string>& unmapped = project.unmappedRoots(); !unmapped.empty())
         text += QStringLiteral("\n\n") + QString::fromStdString(unmappedRootsSentence(unmapped));
+    if (const std::string& note = project.codePageSwitchNote(); !note.empty())
+        text += QStringLiteral("\n\n") + QString::fromStdString(note) + QLatin1Char('.');
     if (const std::string note = project.otherCodePageNote(); !note.empty())
         text += QStringLiteral("\n\n") + QString::fromStdString(note) + QLatin1Char('.');
     for (std::size_t k = 0; k < warnings.size(); ++k) {

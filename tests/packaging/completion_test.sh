@@ -80,6 +80,9 @@ expect "korvane-scan --json $dir/s" "$dir/sub" "$dir/second"
 # --search and --undo's neighbours: folders only after --search.
 expect "korvane-scan --search $dir/" "$dir/sub" "$dir/second" "$dir/other.dvc.d"
 expect "korvane-scan --search=$dir/su" "$dir/sub"
+# After --catalogue every name is a folder; --forget takes a folder on a disk.
+expect "korvane-scan --catalogue $dir/sub $dir/" "$dir/sub" "$dir/second" "$dir/other.dvc.d"
+expect "korvane-scan --forget $dir/s" "$dir/sub" "$dir/second"
 
 # --map: drive roots in the case typed, then folders after '='; what
 # readline keeps before the last ':' or '=' is not repeated.
