@@ -201,6 +201,14 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
         QVERIFY(clip.open(QIODevice::WriteOnly));
         QCOMPARE(clip.write(QByteArray(4096 + int(name.size()), 'v')), 4096 + qint64(name.size()));
     }
+    // A backup of the ceremony with other takes of its clips: nothing tells
+    // the two folders apart, so the plan offers a choice for each clip.
+    QVERIFY(QDir().mkpath(disk + QStringLiteral("/Backup/Wedding 2019/Ceremony")));
+    for (const char* name : {"Vows.avi", "Rings.avi"}) {
+        QFile take(disk + QStringLiteral("/Backup/Wedding 2019/Ceremony/") + QLatin1String(name));
+        QVERIFY(take.open(QIODevice::WriteOnly));
+        QCOMPARE(take.write(QByteArray(8192, 't')), qint64(8192));
+    }
     QVERIFY(QFile::copy(disk + QStringLiteral("/Wedding 2019/Party/Dance.avi"),
                         disk + QStringLiteral("/Wedding 2019/Party/") + QString::fromStdString(longName) + ".avi"));
     for (const std::string name : {"Ceremony\\Vows.avi", "Ceremony\\Rings.avi", "Party\\Toast.avi",
