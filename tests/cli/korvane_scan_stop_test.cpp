@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <fstream>
 #include <initializer_list>
 #include <chrono>
 #include <pty.h>
@@ -130,6 +131,22 @@ public:
         return true;
     }
     void signal(int number) { ::kill(pid_, number); }
+    // Waits (up to 30 s) until the program catches `number`: its handler is
+    // in place, so the signal cannot end it before it can say so.
+    bool catches(int number) const
+    {
+        const std::string status = "/proc/" + std::to_string(pid_) + "/status";
+        for (int tries = 0; tries < 3000; ++tries) {
+            std::ifstream in(status);
+            std::string line;
+            while (std::getline(in, line))
+                if (line.starts_with("SigCgt:") &&
+                    (std::stoull(line.substr(7), nullptr, 16) >> (number - 1) & 1) != 0)
+                    return true;
+            ::usleep(10'000);
+        }
+        return false;
+    }
     // The reader of stdout goes away.
     void closeOut()
     {
@@ -185,7 +202,7 @@ TEST(ScannerStop, SigintAndSigtermEndTheReportAtALineEndAndSaySo)
             if (options.empty())
                 ASSERT_TRUE(child.readUntil("[BinWindow]\r\n\r\n"));
             else
-                ::usleep(300'000); // nothing on stdout until the scan ends
+                ASSERT_TRUE(child.catches(signal)); // nothing on stdout until the scan ends
             child.signal(signal);
             child.finish();
             std::string what = "signal " + std::to_string(signal);
