@@ -70,7 +70,10 @@ bool findPlace(const MissingMatch& match, PathResolver& resolver, PlaceFinder& p
     // The same path read in the other code page, where the name reads two
     // ways: no folder is made in one reading beside the other's.
     std::vector<std::string> otherNames;
-    if (const std::string other = resolver.otherReadingOf(match.file.stored); !other.empty()) {
+    std::string other = resolver.otherReadingOf(match.file.stored);
+    if (!other.empty() && other == match.file.decoded) // the match was decoded otherwise than the resolver reads
+        other = resolver.decoded(match.file.stored);
+    if (other != match.file.decoded && !other.empty()) {
         const StoredPath otherPath = parseStoredPath(other);
         otherNames = otherPath.folders;
         otherNames.push_back(otherPath.name);
