@@ -18,6 +18,7 @@
 #include "catalogue/whereabouts.h"
 
 #include "promise.h"
+#include "work_folder.h"
 
 #include <unistd.h>
 
@@ -33,28 +34,6 @@
 namespace {
 
 using namespace korvane;
-
-// A folder of its own below /dev/shm (no disk behind it) or TMPDIR, removed
-// at exit; never destroyed before that.
-const std::filesystem::path& workFolder()
-{
-    static const std::filesystem::path* const folder = [] {
-        std::error_code ec;
-        std::filesystem::path base = "/dev/shm";
-        if (!std::filesystem::is_directory(base, ec))
-            base = std::filesystem::temp_directory_path();
-        std::string name = (base / "korvane-fuzz-catalogue-XXXXXX").string();
-        if (!::mkdtemp(name.data()))
-            korvane::fuzz::broken("mkdtemp", __FILE__, __LINE__);
-        return new std::filesystem::path(name);
-    }();
-    static const int removal = std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(*folder, ignored);
-    });
-    (void)removal;
-    return *folder;
-}
 
 std::string readAll(const std::filesystem::path& file)
 {
@@ -123,7 +102,7 @@ void query(SqliteCatalogue& catalogue)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::filesystem::path file = workFolder() / "catalogue.sqlite";
+    const std::filesystem::path file = korvane::fuzz::workFolder("catalogue") / "catalogue.sqlite";
     std::error_code ignored;
     for (const char* suffix : {"", "-wal", "-shm"})
         std::filesystem::remove(file.string() + suffix, ignored);

@@ -22,6 +22,7 @@
 #include "paths/drive_map.h"
 
 #include "promise.h"
+#include "work_folder.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -53,28 +54,6 @@ bool sameMappings(const std::vector<DriveMapping>& a, const std::vector<DriveMap
             return false;
     }
     return true;
-}
-
-// A folder of its own below /dev/shm (no disk behind fsync) or TMPDIR,
-// removed at exit; never destroyed before that.
-const std::filesystem::path& workFolder()
-{
-    static const std::filesystem::path* const folder = [] {
-        std::error_code ec;
-        std::filesystem::path base = "/dev/shm";
-        if (!std::filesystem::is_directory(base, ec))
-            base = std::filesystem::temp_directory_path();
-        std::string name = (base / "korvane-fuzz-config-XXXXXX").string();
-        if (!::mkdtemp(name.data()))
-            korvane::fuzz::broken("mkdtemp", __FILE__, __LINE__);
-        return new std::filesystem::path(name);
-    }();
-    static const int removal = std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(*folder, ignored);
-    });
-    (void)removal;
-    return *folder;
 }
 
 void writeFile(const std::filesystem::path& file, std::string_view text)
@@ -191,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PROMISE(parsed.warnings().size() <= kLineWarnings + 1);
     checkSame(parsed, ConfigFile::parse(parsed.text()));
 
-    const std::filesystem::path file = workFolder() / "korvane.conf";
+    const std::filesystem::path file = korvane::fuzz::workFolder("config") / "korvane.conf";
     writeFile(file, text);
     std::string error;
     const ConfigFile loaded = ConfigFile::load(file, &error);
