@@ -294,6 +294,25 @@ MountTable MountTable::read(const MountSources& sources)
             identify(mount, uuids, labels, target);
         }
     }
+    // A process whose root is no mount (a chroot into a folder) sees no mount
+    // at "/": its root stands for a volume of its own, known by nothing
+    // beyond this view, so that what lies below it can still be catalogued.
+    const bool rootListed =
+        std::any_of(table.mounts_.begin(), table.mounts_.end(), [](const Mount& m) { return m.mountPoint == "/"; });
+    struct stat root {};
+    if (!rootListed && ::stat("/", &root) == 0) {
+        static const std::string kSlash(1, '/');
+        static const std::string kSource("rootfs");
+        Mount mount;
+        mount.device = root.st_dev;
+        mount.root = kSlash;
+        mount.mountPoint = kSlash;
+        mount.identity.kind = VolumeKind::Mount;
+        mount.identity.source = kSource;
+        mount.identity.mountPoint = kSlash;
+        mount.identity.key = "mount:" + kSource + " " + kSlash;
+        table.mounts_.insert(table.mounts_.begin(), std::move(mount));
+    }
     return table;
 }
 

@@ -24,6 +24,7 @@ enum class KeptBecause : std::uint8_t {
     SourcesOwnName,     // a link that is its source's own name
     NotTheRunsTemporary,
     NotMadeByTheRun,    // (first-version journals) not made while the journal was written
+    BirthUnknown,       // a folder whose file system keeps no birth time: nothing proves the run made it
     LinkInTheWay,       // a symbolic link (`subject`) stands in its path
     NotAFolderInTheWay, // something that is not a folder (`subject`) stands in its path
     NoLongerAFolder,

@@ -81,6 +81,8 @@ std::string describeKept(KeptBecause because, const std::string& subject)
         return "not empty";
     case KeptBecause::Replaced:
         return "replaced since it was put back";
+    case KeptBecause::BirthUnknown:
+        return "its file system keeps no birth time, so nothing proves the put back made it";
     case KeptBecause::Changed:
         return "changed since it was put back";
     case KeptBecause::ChangedMeanwhile:
@@ -134,7 +136,9 @@ bool UndoSteps::madeMeanwhile(int dir, const std::string& name, const struct sta
     if (begun_ < 0)
         return true;
     const std::int64_t made = link ? nanoseconds(st.st_ctim) : birthTime(dir, name.c_str());
-    return begun_ > 0 && made >= begun_ && made <= ended_;
+    // Strictly after the journal was made: where times are coarse, what
+    // was there just before it may bear the same time.
+    return begun_ > 0 && made > begun_ && made <= ended_;
 }
 
 void UndoSteps::keep(const std::string& path, bool folder, KeptBecause because, std::string subject)
@@ -325,6 +329,8 @@ void UndoSteps::removeTemporaryFolder(const std::string& path, const std::option
         return;
     if (!S_ISDIR(st.st_mode) || (identity && !isRecorded(*identity, st, dir->fd(), std::string(namePart(path)))))
         return keep(path, true, KeptBecause::NotTheRunsTemporary);
+    if (identity && identity->birth == 0)
+        return keep(path, true, KeptBecause::BirthUnknown);
     unlinkChecked(dir, path, identityOf(st), true);
 }
 
@@ -399,6 +405,10 @@ void UndoSteps::removeFolder(const std::string& path, const Identity& identity)
         return gone(path, true);
     if (!S_ISDIR(st.st_mode) || !isRecorded(identity, st, dir->fd(), std::string(namePart(path))))
         return keep(path, true, KeptBecause::Replaced);
+    // A folder has no content to prove it by: without its birth time, any
+    // empty folder of the same inode number would pass.
+    if (identity.birth == 0)
+        return keep(path, true, KeptBecause::BirthUnknown);
     unlinkChecked(dir, path, identity, true);
 }
 

@@ -128,6 +128,8 @@ QString RestoreTexts::keptReason(const UndoItem& item)
         return tr("not the temporary the run made");
     case KeptBecause::NotMadeByTheRun:
         return tr("not made while its journal was written");
+    case KeptBecause::BirthUnknown:
+        return tr("its file system keeps no birth time, so nothing proves the put back made it");
     case KeptBecause::LinkInTheWay:
         return tr("%1 is now a symbolic link: undo goes only through real folders").arg(subject);
     case KeptBecause::NotAFolderInTheWay:

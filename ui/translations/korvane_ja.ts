@@ -594,6 +594,10 @@ to %3</source>
         <translation>ジャーナルを書いている間に作られたものではありません</translation>
     </message>
     <message>
+        <source>its file system keeps no birth time, so nothing proves the put back made it</source>
+        <translation>そのファイル システムは作成日時を記録しないため、戻したときに作ったものだと証明できません</translation>
+    </message>
+    <message>
         <source>%1 is now a symbolic link: undo goes only through real folders</source>
         <translation>%1 は今シンボリック リンクです: 元に戻すときは本物のフォルダーだけを通ります</translation>
     </message>
