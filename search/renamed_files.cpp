@@ -15,9 +15,13 @@ struct Wanted {
 };
 
 // The size of a regular file of the index, links followed; nothing for any
-// other file.
-std::optional<std::uint64_t> sizeOf(const std::string& path)
+// other file. With `contentOf`, the size of what it gives.
+std::optional<std::uint64_t> sizeOf(const std::string& path, const ContentOracle::ContentOf& contentOf)
 {
+    if (contentOf) {
+        const std::optional<std::string> content = contentOf(path);
+        return content ? std::optional<std::uint64_t>(content->size()) : std::nullopt;
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
@@ -39,7 +43,7 @@ std::vector<Wanted> wantedOf(const FileIndex& index, const std::vector<MissingMa
         if (!content)
             continue;
         const bool sized = std::any_of(match.candidates.begin(), match.candidates.end(), [&](const Candidate& c) {
-            return c.kind == MatchKind::SameName && sizeOf(index.filePath(c.file)) == content->size;
+            return c.kind == MatchKind::SameName && sizeOf(index.filePath(c.file), options.contentOf) == content->size;
         });
         if (!sized)
             wanted.push_back({m, *content});
@@ -58,7 +62,7 @@ void addRenamedFiles(const FileIndex& index, std::vector<MissingMatch>& matches,
     for (const Wanted& w : wanted)
         bySize.try_emplace(w.content.size);
     for (FileId file = 0; file < index.fileCount(); ++file) {
-        const std::optional<std::uint64_t> size = sizeOf(index.filePath(file));
+        const std::optional<std::uint64_t> size = sizeOf(index.filePath(file), options.contentOf);
         if (!size)
             continue;
         if (const auto it = bySize.find(*size); it != bySize.end())

@@ -13,8 +13,8 @@ namespace korvane {
 // remembered, the files of the index under other names that hold what was
 // remembered: the file renamed, first among its candidates, as
 // MatchKind::SameContent. The files of the index are stat'ed once for their
-// sizes, and only when some match needs it; only files of a remembered size
-// are read.
+// sizes (with DecisionOptions::contentOf, measured), and only when some
+// match needs it; only files of a remembered size are read.
 void addRenamedFiles(const FileIndex& index, std::vector<MissingMatch>& matches, const DecisionOptions& options);
 
 } // namespace korvane
