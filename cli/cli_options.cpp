@@ -73,6 +73,12 @@ const char* const kUsage = N_(
     "  --no-catalogue       with --search, do not consult the catalogue of disks\n"
     "                       (by default it names the disks not connected that\n"
     "                       hold missing files)\n"
+    "  --remember           remember in the catalogue of disks the size, mtime,\n"
+    "                       fingerprint and place of every file the project\n"
+    "                       refers to that was found: --search then knows it\n"
+    "                       again under any name\n"
+    "  --changed            after the report, list the files found whose size or\n"
+    "                       content is not what was remembered of them\n"
     "  --undo JOURNAL       remove what the --apply run of JOURNAL made, newest\n"
     "                       first, only where it proves that run made it and\n"
     "                       nobody changed it since; anything else is left and\n"
@@ -142,6 +148,8 @@ enum OptionCode : int {
     kNoCatalogue,
     kRestoreRoot,
     kPrefer,
+    kRemember,
+    kChanged,
 };
 
 const option kLongOptions[] = {
@@ -166,6 +174,8 @@ const option kLongOptions[] = {
     {"no-catalogue", no_argument, nullptr, kNoCatalogue},
     {"restore-root", required_argument, nullptr, kRestoreRoot},
     {"prefer", required_argument, nullptr, kPrefer},
+    {"remember", no_argument, nullptr, kRemember},
+    {"changed", no_argument, nullptr, kChanged},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -215,11 +225,12 @@ const char* conflict(const CliOptions& o)
         return _("--one-file-system limits --search: give the folders to search");
     if (o.undo && (!o.files.empty() || o.restore || o.apply || o.copy || !o.searchFolders.empty() || o.json ||
                    !o.restoreRoots.empty() || !o.prefer.empty() ||
-                   o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage))
+                   o.trace || o.explain || o.utf8 || !o.maps.empty() || o.codePage || o.remember || o.changed))
         return _("--undo JOURNAL is given alone");
     const bool scanning = o.trace || o.utf8 || o.explain || o.json || !o.searchFolders.empty() || o.restore ||
                           o.apply || o.copy || o.undo || !o.maps.empty() || o.codePage || o.candidatesGiven ||
-                          o.oneFileSystem || !o.restoreRoots.empty() || !o.prefer.empty() || o.noCatalogue;
+                          o.oneFileSystem || !o.restoreRoots.empty() || !o.prefer.empty() || o.noCatalogue ||
+                          o.remember || o.changed;
     if (o.catalogue && (scanning || !o.forget.empty()))
         return _("--catalogue DIR... is given alone");
     if (o.catalogue && o.files.empty())
@@ -228,6 +239,8 @@ const char* conflict(const CliOptions& o)
         return _("--forget DISK is given alone");
     if (o.noCatalogue && o.searchFolders.empty())
         return _("--no-catalogue limits --search: give the folders to search");
+    if ((o.remember || o.changed) && o.noCatalogue)
+        return _("--remember and --changed use the catalogue: they cannot be combined with --no-catalogue");
     if (o.restore && o.searchFolders.empty())
         return _("--restore puts back what --search finds: give the folders to search");
     if (o.apply && !o.restore)
@@ -308,9 +321,46 @@ private:
         return true;
     }
 
+    // The option's own setting, for the options that only switch one on.
+    bool* flag(int code)
+    {
+        switch (code) {
+        case kTrace:
+            return &options_.trace;
+        case kUtf8:
+            return &options_.utf8;
+        case kExplain:
+            return &options_.explain;
+        case kJson:
+            return &options_.json;
+        case kOneFileSystem:
+            return &options_.oneFileSystem;
+        case kRestore:
+            return &options_.restore;
+        case kApply:
+            return &options_.apply;
+        case kCopy:
+            return &options_.copy;
+        case kCatalogue:
+            return &options_.catalogue;
+        case kNoCatalogue:
+            return &options_.noCatalogue;
+        case kRemember:
+            return &options_.remember;
+        case kChanged:
+            return &options_.changed;
+        default:
+            return nullptr;
+        }
+    }
+
     // One option that getopt_long recognised; `value` is its value, if it takes one.
     bool take(int code, const char* value)
     {
+        if (bool* on = flag(code)) {
+            *on = true;
+            return true;
+        }
         switch (code) {
         case kHelp:
             std::fputs(_(kUsage), stdout);
@@ -320,18 +370,6 @@ private:
             std::printf("korvane-scan %s\n%s", KORVANE_VERSION, kVersionNotice);
             exitStatus_ = kComplete;
             return false;
-        case kTrace:
-            options_.trace = true;
-            return true;
-        case kUtf8:
-            options_.utf8 = true;
-            return true;
-        case kExplain:
-            options_.explain = true;
-            return true;
-        case kJson:
-            options_.json = true;
-            return true;
         case kMap: {
             std::string error;
             std::optional<DriveMapping> mapping = parseMapArgument(value, &error);
@@ -347,26 +385,8 @@ private:
             return candidates(value);
         case kJobs:
             return jobs(value);
-        case kOneFileSystem:
-            options_.oneFileSystem = true;
-            return true;
-        case kRestore:
-            options_.restore = true;
-            return true;
-        case kApply:
-            options_.apply = true;
-            return true;
-        case kCopy:
-            options_.copy = true;
-            return true;
         case kUndo:
             options_.undo = value;
-            return true;
-        case kCatalogue:
-            options_.catalogue = true;
-            return true;
-        case kNoCatalogue:
-            options_.noCatalogue = true;
             return true;
         case kForget:
             options_.forget.emplace_back(value);

@@ -49,6 +49,10 @@ struct CliOptions {
     std::vector<std::string> prefer;
     // --no-catalogue: --search does not consult the catalogue of disks.
     bool noCatalogue = false;
+    // --remember: the files found are remembered in the catalogue;
+    // --changed: those that are not what was remembered are listed.
+    bool remember = false;
+    bool changed = false;
     std::optional<std::string> undo;
     // --catalogue: `files` are folders whose disks are catalogued; --forget:
     // disks removed from the catalogue. Each is given alone.

@@ -1,6 +1,7 @@
 #include "cli/json_document.h"
 
 #include "cli/catalogue_output.h"
+#include "cli/memory_output.h"
 #include "cli/json_writer.h"
 #include "cli/restore_output.h"
 #include "cli/search_output.h"
@@ -16,7 +17,15 @@ namespace {
 
 std::string_view describe(MatchKind kind)
 {
-    return kind == MatchKind::SameName ? "same-name" : "other-extension";
+    switch (kind) {
+    case MatchKind::SameName:
+        return "same-name";
+    case MatchKind::OtherExtension:
+        return "other-extension";
+    case MatchKind::SameContent:
+        break;
+    }
+    return "same-content";
 }
 
 void pathOrNull(JsonWriter& json, std::string_view key, const std::string& path)
@@ -223,7 +232,7 @@ void writeRestore(JsonWriter& json, const RestoreFacts& restore)
 
 std::string renderJson(const ProjectFacts& project, const MissingReport& report, const SearchResults& results,
                        std::size_t maxCandidates, std::optional<int> status, const RestoreFacts* restore,
-                       const CatalogueAnswers* catalogue)
+                       const CatalogueAnswers* catalogue, const std::vector<ChangedSinceSeen>* changed)
 {
     JsonWriter json;
     json.beginObject().field("format", 3).field("generator", "korvane " KORVANE_VERSION);
@@ -235,6 +244,8 @@ std::string renderJson(const ProjectFacts& project, const MissingReport& report,
         json.field("status", *status);
     if (restore)
         writeRestore(json, *restore);
+    if (changed)
+        writeChanged(json, *changed);
     json.endObject();
     return json.take() + "\n";
 }

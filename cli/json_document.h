@@ -5,6 +5,7 @@
 #include "restore/restore_plan.h"
 #include "scanner/scan.h"
 #include "run/catalogue_lookup.h"
+#include "run/remembering.h"
 #include "search/missing_search.h"
 
 #include <cstddef>
@@ -45,8 +46,10 @@ struct RestoreFacts {
 //                    references (how many entries), searched, not_searched
 //                    (the reason, or null), candidates[] (at most
 //                    maxCandidates, best first: path, path_bytes when the
-//                    path is not valid UTF-8, match: "same-name" or
-//                    "other-extension", shared_folders), more_candidates,
+//                    path is not valid UTF-8, match: "same-name",
+//                    "other-extension" or "same-content" (another name,
+//                    the content remembered of the stored name),
+//                    shared_folders), more_candidates,
 //                    and when the catalogue was consulted elsewhere[] (on
 //                    disks not connected, best first: volume (its key),
 //                    label, path (from the volume's root), path_bytes when
@@ -62,6 +65,10 @@ struct RestoreFacts {
 //                    (null when a name in the mapping needs quoting)
 //   status           in a run of several projects only: the status a run
 //                    of this project alone would exit with (0, 1 or 3)
+//   changed[]        with --changed only: the files found that are not
+//                    what was remembered of them: stored, decoded, path,
+//                    path_bytes when not valid UTF-8, size, was_size,
+//                    reason ("size" or "content")
 //   restore          with --restore only: applied (bool), journal (path or
 //                    null), put_back (files the plan puts back), steps[]
 //                    (one a missing file searched for: stored, decoded,
@@ -78,7 +85,8 @@ struct RestoreFacts {
 // (see JsonWriter), every name valid UTF-8 (a byte that is not, U+FFFD).
 std::string renderJson(const ProjectFacts& project, const MissingReport& report, const SearchResults& results,
                        std::size_t maxCandidates = 5, std::optional<int> status = std::nullopt,
-                       const RestoreFacts* restore = nullptr, const CatalogueAnswers* catalogue = nullptr);
+                       const RestoreFacts* restore = nullptr, const CatalogueAnswers* catalogue = nullptr,
+                       const std::vector<ChangedSinceSeen>* changed = nullptr);
 
 // The document of a project that could not be opened, in a run of several:
 // format, generator, project (file, and error: why it could not be opened)

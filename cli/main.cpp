@@ -67,7 +67,9 @@ RunOptions runOptions(const CliOptions& options)
     run.sources.explicitMappings = options.maps;
     run.codePage = options.codePage;
     run.jobs = options.jobs;
-    if (!options.searchFolders.empty() && !options.noCatalogue)
+    run.remember = options.remember;
+    run.changed = options.changed;
+    if ((!options.searchFolders.empty() || options.remember || options.changed) && !options.noCatalogue)
         run.catalogue = defaultCataloguePath();
     return run;
 }

@@ -3,6 +3,7 @@
 #include "cli/catalogue_output.h"
 #include "cli/cli_output.h"
 #include "cli/json_document.h"
+#include "cli/memory_output.h"
 #include "cli/messages.h"
 #include "cli/restore_output.h"
 #include "cli/search_output.h"
@@ -130,7 +131,8 @@ ApplyResult applyPlan(Run& run, const CliOptions& options, const RestorePlan& pl
 // What the search found, and with --restore the plan and what applying it
 // did; true when --apply was carried out.
 bool writeSearchResults(Run& run, const CliOptions& options, ProjectScan& project, const SearchResults& results,
-                        const CatalogueAnswers& catalogue, const ProjectStreams& streams, int status)
+                        const CatalogueAnswers& catalogue, const ProjectStreams& streams, int status,
+                        const std::vector<ChangedSinceSeen>* changed)
 {
     TextOptions text;
     text.decodedPaths = options.utf8;
@@ -172,9 +174,28 @@ bool writeSearchResults(Run& run, const CliOptions& options, ProjectScan& projec
                                       text.maxCandidates,
                                       streams.jsonStatus ? std::optional<int>(status) : std::nullopt,
                                       plan ? &restore : nullptr,
-                                      options.searchFolders.empty() || options.noCatalogue ? nullptr : &catalogue));
+                                      options.searchFolders.empty() || options.noCatalogue ? nullptr : &catalogue,
+                                      changed));
     }
     return applied.has_value();
+}
+
+// With --remember, the files found remembered in the catalogue; with
+// --changed, those that are not what was remembered of them. What could not
+// be read is named on `err`, a few of them.
+MemoryAnswers recallFound(Run& run, const CliOptions& options, ProjectScan& project, const ProjectStreams& streams)
+{
+    if (!(options.remember || options.changed) || run.stopRequested())
+        return {};
+    MemoryAnswers memory = run.remember(project);
+    if (!memory.warning.empty())
+        warnOn(streams.err, memory.warning);
+    constexpr std::size_t kShown = 5;
+    for (std::size_t k = 0; k < memory.problems.size() && k < kShown; ++k)
+        warnOn(streams.err, formatted(_("not remembered: %s"), memory.problems[k].c_str()));
+    if (memory.problems.size() > kShown)
+        warnOn(streams.err, formatted(_("%zu more files could not be read"), memory.problems.size() - kShown));
+    return memory;
 }
 
 } // namespace
@@ -209,13 +230,18 @@ ProjectOutcome checkProject(Run& run, const CliOptions& options, ProjectScan pro
     }
     outcome.opened = true;
     const int status = statusOf(result, feedback);
+    const MemoryAnswers memory = recallFound(run, options, project, streams);
 
     // After a stop only what is complete is written: the report up to its last whole line.
-    if ((options.explain || searching) && !run.stopRequested()) {
+    if ((options.explain || searching || options.changed) && !run.stopRequested()) {
         if (options.explain) {
             write(streams.out, kLineEnd);
             write(streams.out,
                   renderExplanations(project.resolver(), project.missingFiles(), options.utf8, kLineEnd));
+        }
+        if (options.changed && !options.json) {
+            write(streams.out, kLineEnd);
+            write(streams.out, renderChanged(memory.changed));
         }
         if (searching) {
             if (streams.sharedTerminal)
@@ -226,7 +252,8 @@ ProjectOutcome checkProject(Run& run, const CliOptions& options, ProjectScan pro
                 std::fprintf(streams.err, "korvane-scan: %s\n", catalogue.warning.c_str());
             // A search cut short by a stop is not written.
             if (!run.stopRequested())
-                outcome.applied = writeSearchResults(run, options, project, results, catalogue, streams, status);
+                outcome.applied = writeSearchResults(run, options, project, results, catalogue, streams, status,
+                                                     options.changed ? &memory.changed : nullptr);
         }
     }
     outcome.missing = feedback.missingCount();

@@ -51,6 +51,8 @@ std::string renderFoundElsewhere(const SearchResults& results, const TextOptions
             out += quoteName(results.index().filePath(candidate.file));
             if (candidate.kind == MatchKind::OtherExtension)
                 out += " (other extension)";
+            else if (candidate.kind == MatchKind::SameContent)
+                out += " (the same file, renamed)";
             out += end;
         }
         if (match.candidateCount > shown)

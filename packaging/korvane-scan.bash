@@ -82,7 +82,8 @@ _korvane_scan()
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W '--trace --map --codepage --utf8 --explain
             --search --candidates --one-file-system --jobs --json --restore
-            --apply --copy --restore-root --prefer --undo --catalogue --forget --no-catalogue --help --version' -- "$cur"))
+            --apply --copy --restore-root --prefer --undo --catalogue --forget --no-catalogue
+            --remember --changed --help --version' -- "$cur"))
         return
     fi
 

@@ -21,6 +21,8 @@ void MissingCollector::fileChecked(std::string_view path, bool found)
     inner_.fileChecked(path, found);
     if (!found)
         report_.addMissing(path);
+    else if (keepPresent_)
+        report_.addPresent(path);
 }
 
 void MissingCollector::clearReport()

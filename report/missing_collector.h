@@ -15,7 +15,11 @@ namespace korvane {
 // there.
 class MissingCollector final : public ScanFeedback {
 public:
-    explicit MissingCollector(ScanFeedback& inner) : inner_(inner) {}
+    // With `keepPresent`, the paths found present are kept too
+    // (MissingReport::present).
+    explicit MissingCollector(ScanFeedback& inner, bool keepPresent = false) : inner_(inner), keepPresent_(keepPresent)
+    {
+    }
 
     void appendReport(std::string_view text) override { inner_.appendReport(text); }
     void clearReport() override;
@@ -41,6 +45,7 @@ public:
 
 private:
     ScanFeedback& inner_;
+    bool keepPresent_ = false;
     MissingReport report_;
 };
 

@@ -23,11 +23,19 @@ void MissingReport::addMissing(std::string_view path)
         missing.sections.push_back(section);
 }
 
+void MissingReport::addPresent(std::string_view path)
+{
+    if (presentIndex_.insert(path, static_cast<std::uint32_t>(present_.size())).second)
+        present_.emplace_back(path);
+}
+
 void MissingReport::clear()
 {
     sections_.clear();
     paths_.clear();
     index_.clear();
+    present_.clear();
+    presentIndex_.clear();
 }
 
 std::vector<std::string_view> MissingReport::distinctStored() const

@@ -34,6 +34,9 @@ public:
     void addSection(std::string_view name);
     // The report lists `path` as missing, in the section begun last.
     void addMissing(std::string_view path);
+    // The scan found `path` present (kept only when asked for: see
+    // MissingCollector).
+    void addPresent(std::string_view path);
     void clear();
 
     const std::vector<MissingSection>& sections() const { return sections_; }
@@ -41,11 +44,15 @@ public:
     const std::vector<MissingPath>& paths() const { return paths_; }
     // The stored bytes of paths(), in that order.
     std::vector<std::string_view> distinctStored() const;
+    // Every path found present once, in the order first found.
+    const std::vector<std::string>& present() const { return present_; }
 
 private:
     std::vector<MissingSection> sections_;
     std::vector<MissingPath> paths_;
     StringTable index_; // stored path -> its place in paths_
+    std::vector<std::string> present_;
+    StringTable presentIndex_; // stored path -> its place in present_
 };
 
 } // namespace korvane

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
+#include <unordered_map>
 
 namespace korvane {
 
@@ -55,10 +57,10 @@ const ScanResult& Run::scan(ProjectScan& project, ScanFeedback& sink, ExistenceT
     options.stop = stop_.get_token();
     options.exists = &exists;
     options.lookAhead = project.lookAhead_ ? lookups_.get() : nullptr;
-    if (!collect) {
+    if (!collect && !options_.remember && !options_.changed) {
         project.result_ = runScan(project.file(), sink, options);
     } else {
-        MissingCollector collector(sink);
+        MissingCollector collector(sink, options_.remember || options_.changed);
         project.result_ = runScan(project.file(), collector, options);
         project.report_ = collector.takeReport();
     }
@@ -70,7 +72,23 @@ const ScanResult& Run::scan(ProjectScan& project, ScanFeedback& sink, ExistenceT
 
 SearchResults Run::search(const ProjectScan& project, const SearchRequest& request)
 {
-    return search(project.missingFiles(), request);
+    const std::vector<MissingFile> missing = project.missingFiles();
+    if (options_.catalogue.empty() || request.decide.remembered)
+        return search(missing, request);
+    // What the catalogue remembers of a missing file settles which file found
+    // is it, under any name.
+    auto remembered = std::make_shared<const std::unordered_map<std::string, RememberedContent>>(
+        rememberedContent(options_.catalogue, options_.mounts, project.file(), missing));
+    if (remembered->empty())
+        return search(missing, request);
+    SearchRequest withMemory = request;
+    withMemory.decide.remembered = [remembered](std::string_view stored) -> std::optional<RememberedContent> {
+        const auto it = remembered->find(std::string(stored));
+        if (it == remembered->end())
+            return std::nullopt;
+        return it->second;
+    };
+    return search(missing, withMemory);
 }
 
 SearchResults Run::search(const std::vector<MissingFile>& missing, const SearchRequest& request)
@@ -95,6 +113,28 @@ CatalogueAnswers Run::lookUpCatalogue(const ProjectScan& project) const
     if (options_.catalogue.empty())
         return {};
     return korvane::lookUpCatalogue(options_.catalogue, options_.mounts, project.file(), project.missingFiles());
+}
+
+MemoryAnswers Run::remember(ProjectScan& project) const
+{
+    if (options_.catalogue.empty() || !(options_.remember || options_.changed))
+        return {};
+    // Where the resolver found each: the scan looked each name up, so this
+    // asks what it knows.
+    std::vector<FoundFile> present;
+    present.reserve(project.report().present().size());
+    for (const std::string& stored : project.report().present()) {
+        const Resolution where = project.resolver().resolve(stored);
+        // A name of wildcards stands for no one file.
+        const bool pattern = where.kind != PathKind::Mapped && stored.find_first_of("*?") != std::string::npos;
+        if (where.found && !where.localPath.empty() && !pattern)
+            present.push_back({stored, where.localPath});
+    }
+    MemoryAnswers answers =
+        rememberFiles(options_.catalogue, options_.mounts, project.file(), present, options_.remember);
+    for (ChangedSinceSeen& file : answers.changed)
+        file.decoded = project.resolver().decoded(file.stored);
+    return answers;
 }
 
 RestorePlan Run::plan(const SearchResults& results, ProjectScan& project, PlanOptions options)

@@ -16,6 +16,7 @@
 #include "restore/restore_plan.h"
 #include "run/catalogue_lookup.h"
 #include "run/project_scan.h"
+#include "run/remembering.h"
 #include "run/search_index_cache.h"
 #include "search/missing_search.h"
 
@@ -39,8 +40,14 @@ struct RunOptions {
     // at once (tests, and disks known to be slow).
     ReadAhead readAhead = ReadAhead::WhenSlow;
     DecoderOpener openDecoder = &TextDecoder::open; // how a code page is had; tests give their own
-    // The catalogue of disks a search consults (read-only); empty: none.
+    // The catalogue of disks a search consults (read-only) and the scans'
+    // present files are remembered in; empty: none.
     std::string catalogue;
+    // Each scan keeps its present files (ProjectScan::report().present()),
+    // for remember(): with `remember` they are remembered in the catalogue,
+    // with `changed` only compared with what was remembered.
+    bool remember = false;
+    bool changed = false;
     // Where the mount table is read from, to tell which disks are connected.
     MountSources mounts;
 };
@@ -119,6 +126,11 @@ public:
     // Where the catalogue (RunOptions::catalogue) last saw the missing
     // files of `project` on disks not connected now; nothing without one.
     CatalogueAnswers lookUpCatalogue(const ProjectScan& project) const;
+    // After a scan with RunOptions::remember: its present files remembered
+    // in the catalogue, and those that had changed since; with
+    // RunOptions::changed alone: those that changed, the catalogue only
+    // read. Nothing without a catalogue, or when neither was asked for.
+    MemoryAnswers remember(ProjectScan& project) const;
 
     // What can be put back where `project` looks for it. Names that are not
     // Windows paths go below options.roots, else below options.projectFolder,

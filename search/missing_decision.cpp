@@ -102,6 +102,7 @@ public:
     Decision decide(const MissingMatch& match, std::optional<FolderId> groupFolder);
 
 private:
+    std::optional<Decision> byMemory(const MissingMatch& match);
     using Live = std::vector<const Candidate*>;
     void liveCandidates(const MissingMatch& match, Live& live, bool& otherShoot);
     bool readable(const Candidate& c) const { return c.readable || index_.readable(c.file); }
@@ -218,10 +219,42 @@ Decision Decider::byEvidence(Live& live)
     }
 }
 
+// The candidates that hold what was remembered of the stored name, of any
+// name and folder: the file itself, chosen.
+std::optional<Decision> Decider::byMemory(const MissingMatch& match)
+{
+    const std::optional<RememberedContent> remembered =
+        options_.remembered ? options_.remembered(match.file.stored) : std::nullopt;
+    if (!remembered)
+        return std::nullopt;
+    std::vector<Candidate> others;
+    if (match.candidateCount > match.candidates.size())
+        others = sameNameCandidates(index_, evidence_, match);
+    const std::vector<Candidate>& rest = others;
+    std::vector<FileId> same;
+    for (const std::vector<Candidate>* list : {&match.candidates, &rest})
+        for (const Candidate& c : *list)
+            if (std::find(same.begin(), same.end(), c.file) == same.end() && content_.holds(c.file, *remembered))
+                same.push_back(c.file);
+    if (same.empty())
+        return std::nullopt;
+    Decision decision;
+    decision.kind = Decision::Kind::Chosen;
+    decision.chosen = same.front();
+    decision.identical = same.size();
+    decision.byMemory = true;
+    return decision;
+}
+
 Decision Decider::decide(const MissingMatch& match, std::optional<FolderId> groupFolder)
 {
     Decision decision;
-    if (!match.found() || match.candidates.front().kind == MatchKind::OtherExtension)
+    if (!match.found())
+        return decision;
+    if (std::optional<Decision> same = byMemory(match))
+        return *same;
+    // A transcode that shares more folders than the file of its name: neither is taken.
+    if (match.candidates.front().kind == MatchKind::OtherExtension)
         return decision;
     bool otherShoot = false;
     liveCandidates(match, live_, otherShoot);
@@ -300,6 +333,15 @@ const Bytes* ContentOracle::piece(FileId file, bool whole)
         known.readable = slot.has_value();
     }
     return slot ? &*slot : nullptr;
+}
+
+bool ContentOracle::holds(FileId file, const RememberedContent& remembered)
+{
+    // Files of no bytes are all alike: none is known for the one remembered.
+    if (remembered.size == 0 || size(file) != remembered.size)
+        return false;
+    const Bytes* fingerprint = piece(file, false);
+    return fingerprint && *fingerprint == remembered.fingerprint;
 }
 
 std::vector<std::vector<FileId>> ContentOracle::groups(const std::vector<FileId>& files)

@@ -9,10 +9,19 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace korvane {
+
+// What a scan remembered of the file a stored name referred to: its size
+// and fingerprint (fs/'s fingerprintOpenFile). A file of the same size and
+// fingerprint is that file, under whatever name.
+struct RememberedContent {
+    std::uint64_t size = 0;
+    std::array<std::uint8_t, 32> fingerprint{};
+};
 
 // What is known of the content of files of the index: read once each, and
 // only as far as a question needs (sizes, then fingerprints of their ends,
@@ -30,6 +39,9 @@ public:
 
     // The size of a file; nothing when it cannot be read.
     std::optional<std::uint64_t> size(FileId file);
+    // Whether the file holds what was remembered: the same size (not 0) and
+    // fingerprint (with `contentOf`, the digest of the whole content).
+    bool holds(FileId file, const RememberedContent& remembered);
     // The files in groups of the same content, in the order given (a file
     // that cannot be read is a group of its own).
     std::vector<std::vector<FileId>> groups(const std::vector<FileId>& files);
@@ -69,6 +81,9 @@ struct Decision {
     // because it lies below a folder preferred.
     bool byFolder = false;
     bool byPreference = false;
+    // Chosen because it holds what was remembered of the stored name: the
+    // same file, whatever its name and folder.
+    bool byMemory = false;
 };
 
 struct DecisionOptions {
@@ -78,9 +93,15 @@ struct DecisionOptions {
     std::vector<std::string> prefer;
     // See ContentOracle; null: the files are read.
     ContentOracle::ContentOf contentOf;
+    // What was remembered of the file a stored name referred to; null, or
+    // nothing: not known. A candidate that holds it is chosen over every
+    // other evidence.
+    std::function<std::optional<RememberedContent>(std::string_view stored)> remembered;
 };
 
 // Decides, for each match, which file is the missing one, never guessing:
+// - a file that holds what was remembered of the stored name is the same
+//   file, and taken whatever else the evidence says;
 // - a file under other dates than the stored path names is never taken;
 // - the missing files of one stored folder go together to the found folder
 //   whose path holds the stored folders' distinctive names, or, where no

@@ -47,6 +47,7 @@ StoredPath parseStoredPath(std::string_view decoded);
 enum class MatchKind : std::uint8_t {
     SameName,       // the stored name, compared without regard to case or composition
     OtherExtension, // the stored name with another extension: a transcoded copy
+    SameContent,    // another name, holding what was remembered of the stored name: the file renamed
 };
 
 struct Candidate {

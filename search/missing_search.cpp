@@ -1,4 +1,5 @@
 #include "search/missing_search.h"
+#include "search/renamed_files.h"
 #include "text/message.h"
 
 #include <algorithm>
@@ -46,6 +47,7 @@ SearchResults searchIndex(std::shared_ptr<const FileIndex> index, const std::vec
     if (options.step)
         options.step(step);
     std::vector<MissingMatch> matches = matchMissing(*index, missing, options.match);
+    addRenamedFiles(*index, matches, options.decide);
     if (options.step) {
         step.phase = SearchPhase::Suggesting;
         step.found = static_cast<std::size_t>(
