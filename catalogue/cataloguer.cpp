@@ -111,7 +111,7 @@ private:
     std::chrono::steady_clock::time_point unitStart_;
     std::unordered_set<CatalogueId> visited_;
     WalkNotes notes_;
-    std::vector<PendingFolder> pending_;
+    std::vector<FolderToFingerprint> pending_;
     std::vector<FileRecord> stored_;
     CatalogueProgress progress_;
 };

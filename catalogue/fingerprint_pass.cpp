@@ -89,7 +89,7 @@ void runRound(CatalogueStore& store, std::vector<Task>& tasks, const CatalogueRu
 
 } // namespace
 
-FingerprintTally fingerprintFolders(CatalogueStore& store, const std::vector<PendingFolder>& folders,
+FingerprintTally fingerprintFolders(CatalogueStore& store, const std::vector<FolderToFingerprint>& folders,
                                     const CatalogueRunOptions& options, CatalogueProgress& progress)
 {
     FingerprintTally tally;
@@ -97,7 +97,7 @@ FingerprintTally fingerprintFolders(CatalogueStore& store, const std::vector<Pen
     progress.folder = {};
     std::vector<FileRecord> records;
     std::vector<Task> tasks;
-    for (const PendingFolder& folder : folders) {
+    for (const FolderToFingerprint& folder : folders) {
         store.files(folder.id, records);
         for (FileRecord& record : records) {
             if (record.fingerprint)

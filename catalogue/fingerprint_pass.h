@@ -12,7 +12,7 @@
 namespace korvane {
 
 // A folder whose files may lack fingerprints: its record, and where it is now.
-struct PendingFolder {
+struct FolderToFingerprint {
     CatalogueId id = 0;
     std::string absolute;
 };
@@ -27,7 +27,7 @@ struct FingerprintTally {
 // Fingerprints the files of `folders` that have none. `progress` carries the
 // counts of the listing on; its fingerprint counts are this pass's. Throws
 // CatalogueError when the store fails; what was committed stays.
-FingerprintTally fingerprintFolders(CatalogueStore& store, const std::vector<PendingFolder>& folders,
+FingerprintTally fingerprintFolders(CatalogueStore& store, const std::vector<FolderToFingerprint>& folders,
                                     const CatalogueRunOptions& options, CatalogueProgress& progress);
 
 } // namespace korvane
