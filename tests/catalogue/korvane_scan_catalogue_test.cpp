@@ -2,6 +2,7 @@
 // in a temporary $XDG_DATA_HOME.
 
 #include "catalogue_test_support.h"
+#include "korvane_scan_run.h"
 #include "tests/paths/scoped_env.h"
 #include "tests/process.h"
 #include "tests/temp_dir.h"
@@ -15,11 +16,7 @@ using testkit::readBytes;
 using testkit::TempDir;
 using testkit::writeBytes;
 
-testkit::ProcessResult scan(std::vector<std::string> args)
-{
-    args.insert(args.begin(), KORVANE_SCAN_BINARY);
-    return testkit::runProcess(args);
-}
+using testkit::scan;
 
 TEST(KorvaneScanCatalogue, aFolderIsCataloguedThenRefreshedThenForgotten)
 {

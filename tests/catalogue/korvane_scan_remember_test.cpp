@@ -7,6 +7,7 @@
 #include "catalogue/fingerprint.h"
 #include "catalogue/media_memory.h"
 #include "catalogue_test_support.h"
+#include "korvane_scan_run.h"
 #include "tests/builder/project_builder.h"
 #include "tests/paths/scoped_env.h"
 #include "tests/process.h"
@@ -22,11 +23,7 @@ using testkit::readBytes;
 using testkit::TempDir;
 using testkit::writeBytes;
 
-testkit::ProcessResult scan(std::vector<std::string> args)
-{
-    args.insert(args.begin(), KORVANE_SCAN_BINARY);
-    return testkit::runProcess(args);
-}
+using testkit::scan;
 
 // A project of two clips that are there and one that is not.
 class Remember : public ::testing::Test {

@@ -5,6 +5,7 @@
 // catalogue neither is known.
 
 #include "catalogue_test_support.h"
+#include "korvane_scan_run.h"
 #include "tests/builder/project_builder.h"
 #include "tests/paths/scoped_env.h"
 #include "tests/process.h"
@@ -20,11 +21,7 @@ using testkit::readBytes;
 using testkit::TempDir;
 using testkit::writeBytes;
 
-testkit::ProcessResult scan(std::vector<std::string> args)
-{
-    args.insert(args.begin(), KORVANE_SCAN_BINARY);
-    return testkit::runProcess(args);
-}
+using testkit::scan;
 
 // A card's two clips, remembered where the project found them; then the card
 // is gone: C0001.MP4 is in the searched tree twice, in the folders of two

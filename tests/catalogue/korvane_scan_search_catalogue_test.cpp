@@ -5,6 +5,7 @@
 // over.
 
 #include "catalogue_test_support.h"
+#include "korvane_scan_run.h"
 #include "tests/builder/project_builder.h"
 #include "tests/paths/scoped_env.h"
 #include "tests/process.h"
@@ -25,11 +26,7 @@ using testkit::writeBytes;
 // 2024-07-01 at noon UTC: the same day in every time zone within eleven hours.
 constexpr std::int64_t kLastSeen = 1719835200;
 
-testkit::ProcessResult scan(std::vector<std::string> args)
-{
-    args.insert(args.begin(), KORVANE_SCAN_BINARY);
-    return testkit::runProcess(args);
-}
+using testkit::scan;
 
 std::string localDay(std::int64_t seconds)
 {
