@@ -180,10 +180,52 @@ std::string withoutEquals(std::string_view content)
         return fillMessage("map %1 needs '=' and the folder to map it to", {shownInWarning(*root)});
     if (equalsIgnoringAsciiCase(content, "codepage"))
         return message("codepage needs '=' and the name of a code page");
+    if (equalsIgnoringAsciiCase(content, "remember"))
+        return message("remember needs '=' and yes or no");
     return fillMessage("'%1' is no setting: expected 'key = value'", {shownInWarning(content)});
 }
 
 } // namespace
+
+ConfigFile::Line ConfigFile::settingLine(std::string_view raw, std::string_view key, std::string_view value,
+                                        std::string& why)
+{
+    Line line;
+    line.text = raw;
+    if (const std::optional<std::string_view> rootText = mapRoot(key)) {
+        const std::optional<std::string> root = canonicalRoot(*rootText);
+        const std::optional<std::string> folder = normaliseFolder(value, false);
+        if (!root)
+            why = notARoot(shownInWarning(*rootText));
+        else if (holdsControlCharacter(*root) || holdsControlCharacter(value))
+            why = fillMessage("%1, which no mapping may hold",
+                              {controlCharacterFault(holdsControlCharacter(*root) ? *root : std::string(value))});
+        else if (value.empty())
+            why = fillMessage("map %1 needs a folder after '='", {*root});
+        else if (!folder)
+            why = fillMessage("the folder of %1 must be absolute", {*root});
+        else
+            line = {std::string(raw), Kind::Map, rootKey(*root), *root, *folder};
+    } else if (equalsIgnoringAsciiCase(key, "map")) {
+        why = message("map needs a drive or share before '='");
+    } else if (equalsIgnoringAsciiCase(key, "codepage")) {
+        if (value.empty())
+            why = message("no code page given");
+        else
+            line = {std::string(raw), Kind::CodePage, "codepage", {}, std::string(value)};
+    } else if (equalsIgnoringAsciiCase(key, "remember")) {
+        if (equalsIgnoringAsciiCase(value, "yes") || equalsIgnoringAsciiCase(value, "no"))
+            line = {std::string(raw), Kind::Remember, "remember", {},
+                    equalsIgnoringAsciiCase(value, "yes") ? "yes" : "no"};
+        else
+            why = fillMessage("remember takes yes or no, not '%1'", {shownInWarning(value)});
+    } else if (key.empty()) {
+        why = message("a setting needs a name before '='");
+    } else {
+        why = fillMessage("unknown setting '%1'", {shownInWarning(key)});
+    }
+    return line;
+}
 
 ConfigFile ConfigFile::parse(std::string_view text)
 {
@@ -217,37 +259,12 @@ ConfigFile ConfigFile::parse(std::string_view text)
         } else if (equals == std::string_view::npos) {
             warn(withoutEquals(content));
         } else {
-            const std::string_view key = trim(content.substr(0, equals));
-            const std::string_view value = trim(content.substr(equals + 1));
-            if (const std::optional<std::string_view> rootText = mapRoot(key)) {
-                const std::optional<std::string> root = canonicalRoot(*rootText);
-                const std::optional<std::string> folder = normaliseFolder(value, false);
-                if (!root)
-                    warn(notARoot(shownInWarning(*rootText)));
-                else if (holdsControlCharacter(*root) || holdsControlCharacter(value))
-                    warn(fillMessage(
-                        "%1, which no mapping may hold",
-                        {controlCharacterFault(holdsControlCharacter(*root) ? *root : std::string(value))}));
-                else if (value.empty())
-                    warn(fillMessage("map %1 needs a folder after '='", {*root}));
-                else if (!folder)
-                    warn(fillMessage("the folder of %1 must be absolute", {*root}));
-                else
-                    line = {std::string(raw), Kind::Map, rootKey(*root), *root, *folder};
-            } else if (equalsIgnoringAsciiCase(key, "map")) {
-                warn(message("map needs a drive or share before '='"));
-            } else if (equalsIgnoringAsciiCase(key, "codepage")) {
-                if (value.empty()) {
-                    warn(message("no code page given"));
-                } else {
-                    line = {std::string(raw), Kind::CodePage, "codepage", {}, std::string(value)};
-                    config.codePageLine_ = number;
-                }
-            } else if (key.empty()) {
-                warn(message("a setting needs a name before '='"));
-            } else {
-                warn(fillMessage("unknown setting '%1'", {shownInWarning(key)}));
-            }
+            std::string why;
+            line = settingLine(raw, trim(content.substr(0, equals)), trim(content.substr(equals + 1)), why);
+            if (!why.empty())
+                warn(why);
+            else if (line.kind == Kind::CodePage)
+                config.codePageLine_ = number;
         }
         // Runs of lines that are no setting are kept as one, so that a file
         // of them costs little more than its text.
@@ -408,6 +425,21 @@ bool ConfigFile::setCodePage(std::string_view codePage)
     }
     setLine(Kind::CodePage, "codepage", {"codepage = " + value, Kind::CodePage, "codepage", {}, value});
     return true;
+}
+
+bool ConfigFile::remember() const
+{
+    for (auto it = lines_.rbegin(); it != lines_.rend(); ++it) {
+        if (it->kind == Kind::Remember)
+            return it->value == "yes";
+    }
+    return false;
+}
+
+void ConfigFile::setRemember(bool remember)
+{
+    const std::string value = remember ? "yes" : "no";
+    setLine(Kind::Remember, "remember", {"remember = " + value, Kind::Remember, "remember", {}, value});
 }
 
 } // namespace korvane

@@ -49,12 +49,15 @@ std::string unwritableMapping(std::string_view root, std::string_view folder);
 //     map D: = /media/video
 //     map \\nas\media = /mnt/nas
 //     map E:\Archive\2019 = /mnt/archive/2019
+//     remember = yes
 //
 // `map ROOT = FOLDER` maps a drive, a share or a folder on one (see
 // canonicalRoot) to an absolute local folder (a leading ~ stands for the
 // home folder); the root ends at rootEnd. When a root is mapped twice the
 // later line wins. `codepage` names the code page of stored names (see
-// TextDecoder). Lines that are not understood are reported as warnings,
+// TextDecoder). `remember = yes` (or `no`) has the dialog remember the
+// present media of each scan in the catalogue of disks (korvane-scan asks
+// for it with --remember). Lines that are not understood are reported as warnings,
 // ignored, and written back unchanged, as are comments and blank lines; so
 // is a map line whose root or folder holds a control character.
 class ConfigFile {
@@ -91,6 +94,12 @@ public:
     // control character.
     bool setCodePage(std::string_view codePage);
 
+    // The value of the last `remember` line: whether the dialog remembers
+    // the present media of each scan; false without one.
+    bool remember() const;
+    // Sets the `remember` line, as setCodePage sets its line.
+    void setRemember(bool remember);
+
     // The number of the line codePage() comes from; 0 without one.
     std::size_t codePageLine() const { return codePageLine_; }
 
@@ -100,15 +109,18 @@ public:
     const std::vector<std::string>& warnings() const { return warnings_; }
 
 private:
-    enum class Kind { Other, Map, CodePage };
+    enum class Kind { Other, Map, CodePage, Remember };
     struct Line {
         std::string text;
         Kind kind = Kind::Other;
         std::string key;   // of a Map line: rootKey of its root
         std::string root;  // of a Map line: canonical
-        std::string value; // of a Map line: the folder; of a CodePage line: the name
+        std::string value; // of a Map line: the folder; of a CodePage line: the name; of a Remember line: yes or no
     };
 
+    // The line of the setting `key = value`; a line of no setting, and
+    // `why` said, when the setting is not understood.
+    static Line settingLine(std::string_view raw, std::string_view key, std::string_view value, std::string& why);
     void setLine(Kind kind, const std::string& key, Line line);
 
     std::vector<Line> lines_;

@@ -72,13 +72,18 @@ const ScanResult& Run::scan(ProjectScan& project, ScanFeedback& sink, ExistenceT
 
 SearchResults Run::search(const ProjectScan& project, const SearchRequest& request)
 {
-    const std::vector<MissingFile> missing = project.missingFiles();
+    return search(project.file(), project.missingFiles(), request);
+}
+
+SearchResults Run::search(const std::string& projectFile, const std::vector<MissingFile>& missing,
+                          const SearchRequest& request)
+{
     if (options_.catalogue.empty() || request.decide.remembered)
         return search(missing, request);
     // What the catalogue remembers of a missing file settles which file found
     // is it, under any name.
     auto remembered = std::make_shared<const std::unordered_map<std::string, RememberedContent>>(
-        rememberedContent(options_.catalogue, options_.mounts, project.file(), missing));
+        rememberedContent(options_.catalogue, options_.mounts, projectFile, missing));
     if (remembered->empty())
         return search(missing, request);
     SearchRequest withMemory = request;
@@ -112,7 +117,14 @@ CatalogueAnswers Run::lookUpCatalogue(const ProjectScan& project) const
 {
     if (options_.catalogue.empty())
         return {};
-    return korvane::lookUpCatalogue(options_.catalogue, options_.mounts, project.file(), project.missingFiles());
+    return lookUpCatalogue(project.file(), project.missingFiles());
+}
+
+CatalogueAnswers Run::lookUpCatalogue(const std::string& projectFile, const std::vector<MissingFile>& missing) const
+{
+    if (options_.catalogue.empty())
+        return {};
+    return korvane::lookUpCatalogue(options_.catalogue, options_.mounts, projectFile, missing);
 }
 
 MemoryAnswers Run::remember(ProjectScan& project) const

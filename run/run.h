@@ -119,13 +119,19 @@ public:
     // once a run, however many projects search them; the walk tells
     // request.progress of the search that walks, and the others wait for it.
     SearchResults search(const ProjectScan& project, const SearchRequest& request);
-    // The same for `missing`, the missingFiles of a project of this run or
-    // another: for a face that has them already.
+    // The same for `missing`, the missingFiles of the project file
+    // `projectFile` (of this run or another): for a face that has them
+    // already. What the catalogue remembers of the project's files settles
+    // which file found is which, as above.
+    SearchResults search(const std::string& projectFile, const std::vector<MissingFile>& missing,
+                         const SearchRequest& request);
+    // The same without the catalogue's memories: `missing` of no project.
     SearchResults search(const std::vector<MissingFile>& missing, const SearchRequest& request);
 
     // Where the catalogue (RunOptions::catalogue) last saw the missing
     // files of `project` on disks not connected now; nothing without one.
     CatalogueAnswers lookUpCatalogue(const ProjectScan& project) const;
+    CatalogueAnswers lookUpCatalogue(const std::string& projectFile, const std::vector<MissingFile>& missing) const;
     // After a scan with RunOptions::remember: its present files remembered
     // in the catalogue, and those that had changed since; with
     // RunOptions::changed alone: those that changed, the catalogue only

@@ -105,6 +105,9 @@ TEST(ConfigFile, EachWarningNamesItsLineAndWhatIsWrongInWords)
         {"map D: =", "map D: needs a folder after '='"},
         {"map d:\\Video =   ", "map D:\\Video needs a folder after '='"},
         {"codepage", "codepage needs '=' and the name of a code page"},
+        {"remember", "remember needs '=' and yes or no"},
+        {"remember = 1", "remember takes yes or no, not '1'"},
+        {"remember = yes\x1B[2J", "remember takes yes or no, not 'yes\\x1B[2J'"},
         {"= /tmp", "a setting needs a name before '='"},
         {"D: /tmp", "'D: /tmp' is no setting: expected 'key = value'"},
         // Bytes of the file are shown, never sent: control characters
@@ -207,6 +210,20 @@ TEST(ConfigFile, SettingAMappingRewritesItsLineInPlaceAndKeepsEverythingElse)
                              "map F: = /media/card\n"
                              "theme = dark\n"
                              "codepage = WINDOWS-1252\n");
+}
+
+TEST(ConfigFile, RememberIsTheLastLinesAndSettingItRewritesThatLineOnly)
+{
+    EXPECT_FALSE(ConfigFile::parse("").remember());
+    EXPECT_TRUE(ConfigFile::parse("remember = no\nREMEMBER = Yes\n").remember());
+    EXPECT_TRUE(ConfigFile::parse("remember = yes\nremember = maybe\n").remember()) << "a bad line is no setting";
+
+    ConfigFile config = ConfigFile::parse("remember = yes\n# note\nmap D: = /a\nremember = yes\n");
+    config.setRemember(false);
+    EXPECT_EQ(config.text(), "remember = no\n# note\nmap D: = /a\n");
+    EXPECT_FALSE(ConfigFile::parse(config.text()).remember());
+    config.setRemember(true);
+    EXPECT_TRUE(ConfigFile::parse(config.text()).remember());
 }
 
 TEST(ConfigFile, SettingARootThatAppearsTwiceLeavesOneLine)
