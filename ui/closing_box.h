@@ -6,6 +6,7 @@
 
 #include "paths/run_setup.h"
 #include "run/project_scan.h"
+#include "run/remembering.h"
 
 #include <QString>
 
@@ -19,5 +20,11 @@ namespace korvane::ui {
 // open dvc file" and the system's reason. `shownName` is the project as the
 // path box names it.
 QString closingText(ProjectScan& project, const QString& shownName, const std::vector<SetupWarning>& warnings);
+
+// What the closing box adds after a scan whose present media were
+// remembered in the catalogue of disks: how many, those that changed since
+// they were last seen, or why they could not be remembered; after an
+// empty line.
+QString rememberedText(const MemoryAnswers& memory);
 
 } // namespace korvane::ui

@@ -8,6 +8,7 @@
 
 #include <QAbstractTableModel>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -83,12 +84,62 @@ QString foundText(const MissingMatch& match, const FileIndex& index)
     return found;
 }
 
+// "on disk "WD_2024_B" (not connected), at Footage/C0001.MP4, last seen on 2024-06-15"
+QString sightingText(const ElsewhereSighting& sighting)
+{
+    const QString day = QDateTime::fromSecsSinceEpoch(sighting.lastSeen).date().toString(Qt::ISODate);
+    return FindMissingDlg::tr("on disk \"%1\" (not connected), at %2, last seen on %3")
+        .arg(oneLineName(fromBytes(sighting.label), 200), oneLineName(fromBytes(sighting.path)), day);
+}
+
+// Where the catalogue last saw a file the folder does not hold: the disk to
+// plug in, or that the files it saw are different and none is chosen.
+QString elsewhereText(const CatalogueAnswer& answer)
+{
+    if (answer.ambiguous)
+        return FindMissingDlg::tr("on disks not connected: %1 different files that nothing tells apart; none is "
+                                  "chosen")
+            .arg(answer.notConnected.size());
+    QString text = sightingText(answer.notConnected.front());
+    if (answer.notConnected.size() > 1)
+        text += FindMissingDlg::tr(" (and %1 more)").arg(answer.notConnected.size() - 1);
+    return text;
+}
+
+// What the catalogue says of the missing files the folder does not hold:
+// which disks not connected to plug in, and why it was not consulted.
+QString elsewhereSummary(const SearchResults& found, const CatalogueAnswers* elsewhere)
+{
+    if (!elsewhere)
+        return {};
+    QString text;
+    if (!elsewhere->warning.empty())
+        text += QLatin1Char(' ') + oneLineName(fromUtf8(elsewhere->warning)) + FindMissingDlg::tr(".");
+    QStringList disks;
+    std::size_t files = 0;
+    for (const CatalogueAnswer& answer : elsewhere->answers) {
+        const MissingMatch* match = found.find(answer.stored);
+        if ((match && match->found()) || answer.ambiguous || answer.notConnected.empty())
+            continue;
+        ++files;
+        const QString disk =
+            QLatin1Char('"') + oneLineName(fromBytes(answer.notConnected.front().label), 200) + QLatin1Char('"');
+        if (!disks.contains(disk))
+            disks << disk;
+    }
+    if (files > 0)
+        text += QLatin1Char(' ') + FindMissingDlg::tr("On disks not connected: %1, on %2.")
+                                       .arg(count(files, kMissingFile, kMissingFiles), disks.join(QStringLiteral(", ")));
+    return text;
+}
+
 // Each missing file and what the search found for it, made when a row is
 // drawn: a search may have looked for hundreds of thousands.
 class FoundModel : public QAbstractTableModel {
 public:
-    FoundModel(std::shared_ptr<const SearchResults> results, QObject* parent)
-        : QAbstractTableModel(parent), results_(std::move(results))
+    FoundModel(std::shared_ptr<const SearchResults> results, std::shared_ptr<const CatalogueAnswers> elsewhere,
+               QObject* parent)
+        : QAbstractTableModel(parent), results_(std::move(results)), elsewhere_(std::move(elsewhere))
     {
     }
 
@@ -105,6 +156,16 @@ public:
         const MissingMatch& match = results_->matches()[static_cast<std::size_t>(index.row())];
         if (index.column() == 0)
             return oneLineName(fromUtf8(match.file.decoded));
+        // Not in the folder: where the catalogue last saw it, if anywhere.
+        const CatalogueAnswer* answer = elsewhere_ && !match.found() ? elsewhere_->find(match.file.stored) : nullptr;
+        if (answer && !answer->notConnected.empty()) {
+            if (role == Qt::DisplayRole)
+                return elsewhereText(*answer);
+            QStringList places;
+            for (const ElsewhereSighting& sighting : answer->notConnected)
+                places << sightingText(sighting);
+            return places.join(QLatin1Char('\n'));
+        }
         // The tooltip names the best candidate's whole path.
         if (role == Qt::ToolTipRole && match.found())
             return oneLineName(fromBytes(results_->index().filePath(match.candidates.front().file)));
@@ -120,13 +181,15 @@ public:
 
 private:
     std::shared_ptr<const SearchResults> results_;
+    std::shared_ptr<const CatalogueAnswers> elsewhere_;
 };
 
-QTreeView* makeFileList(const std::shared_ptr<const SearchResults>& results, QWidget* parent)
+QTreeView* makeFileList(const std::shared_ptr<const SearchResults>& results,
+                        const std::shared_ptr<const CatalogueAnswers>& elsewhere, QWidget* parent)
 {
     auto* files = new QTreeView(parent);
     files->setObjectName(QStringLiteral("missingList"));
-    files->setModel(new FoundModel(results, files));
+    files->setModel(new FoundModel(results, elsewhere, files));
     files->setRootIsDecorated(false);
     files->setAllColumnsShowFocus(true);
     files->setTextElideMode(Qt::ElideMiddle);
@@ -149,8 +212,9 @@ QString explainsText(const MappingSuggestion& mapping)
 } // namespace
 
 FindMissingDlg::FindMissingDlg(const QString& folder, std::shared_ptr<const SearchResults> results,
-                               PlanSettings settings, QWidget* parent)
-    : QDialog(parent), results_(std::move(results)), settings_(std::move(settings))
+                               std::shared_ptr<const CatalogueAnswers> elsewhere, PlanSettings settings,
+                               QWidget* parent)
+    : QDialog(parent), results_(std::move(results)), elsewhere_(std::move(elsewhere)), settings_(std::move(settings))
 {
     const SearchResults& found = *results_;
     setWindowTitle(tr("Find missing files"));
@@ -159,12 +223,14 @@ FindMissingDlg::FindMissingDlg(const QString& folder, std::shared_ptr<const Sear
     auto* summary = new QLabel(tr("Searched %1: found %2 of %3.")
                                    .arg(folder)
                                    .arg(found.foundCount())
-                                   .arg(count(found.matches().size(), kMissingFile, kMissingFiles)),
+                                   .arg(count(found.matches().size(), kMissingFile, kMissingFiles)) +
+                                   elsewhereSummary(found, elsewhere_.get()),
                                this);
     summary->setObjectName(QStringLiteral("summaryLabel"));
+    summary->setTextFormat(Qt::PlainText);
     summary->setWordWrap(true);
 
-    QTreeView* files = makeFileList(results_, this);
+    QTreeView* files = makeFileList(results_, elsewhere_, this);
     auto* mappingsLabel = new QLabel(tr("Suggested &mappings"), this);
     QTreeWidgetItem* firstUsable = makeMappingList();
     mappingsLabel->setBuddy(mappings_);

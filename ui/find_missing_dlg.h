@@ -8,8 +8,11 @@
 // why), and ends the dialog; the main dialog scans again. "Put back..." shows
 // the plan of putting the files found back where the project looks for them,
 // and ends the dialog once that plan was carried out (see putBackJournal);
-// the main dialog then scans again.
+// the main dialog then scans again. A missing file the folder does not hold
+// but the catalogue of disks last saw on a disk not connected names that
+// disk, so that the user can plug in that one.
 
+#include "run/catalogue_lookup.h"
 #include "search/missing_search.h"
 #include "ui/put_back_dlg.h"
 
@@ -33,9 +36,10 @@ class FindMissingDlg : public QDialog {
     Q_DECLARE_TR_FUNCTIONS(FindMissingDlg)
 
 public:
-    // `settings` say where the mappings are saved and read for a plan.
-    FindMissingDlg(const QString& folder, std::shared_ptr<const SearchResults> results, PlanSettings settings,
-                   QWidget* parent = nullptr);
+    // `settings` say where the mappings are saved and read for a plan;
+    // `elsewhere`, where the catalogue last saw missing files (or null).
+    FindMissingDlg(const QString& folder, std::shared_ptr<const SearchResults> results,
+                   std::shared_ptr<const CatalogueAnswers> elsewhere, PlanSettings settings, QWidget* parent = nullptr);
 
     // The mapping chosen with "Use mapping"; null until then.
     const MappingSuggestion* chosenMapping() const { return chosen_; }
@@ -60,6 +64,7 @@ private:
     void putBack();
 
     std::shared_ptr<const SearchResults> results_;
+    std::shared_ptr<const CatalogueAnswers> elsewhere_;
     PlanSettings settings_;
     const MappingSuggestion* chosen_ = nullptr;
     bool saved_ = false;

@@ -36,13 +36,14 @@ void FolderSearch::start(Request request, Progress progress, Done done)
     shared_ = shared;
     progress_ = std::move(progress);
     progress_(tr("Searching: %1 folders, %2 files").arg(0).arg(0));
-    auto results = std::make_shared<std::shared_ptr<const SearchResults>>();
+    auto found = std::make_shared<Found>();
     auto error = std::make_shared<std::string>();
     task_.start(
-        [request = std::move(request), shared, results, error](std::stop_token stop) {
+        [request = std::move(request), shared, found, error](std::stop_token stop) {
             RunOptions options;
             options.sources = request.sources;
             options.openDecoder = request.decoderOpener;
+            options.catalogue = request.catalogue;
             Run run(std::move(options));
             if (!run.ready()) {
                 *error = run.errorText();
@@ -64,14 +65,18 @@ void FolderSearch::start(Request request, Progress progress, Done done)
                 shared->step = step;
                 shared->changed = true;
             };
-            SearchResults found = run.search(request.project->missing(), search);
-            if (!stop.stop_requested())
-                *results = std::make_shared<const SearchResults>(std::move(found));
+            const std::vector<MissingFile>& missing = request.project->missing();
+            SearchResults results = run.search(request.project->file(), missing, search);
+            CatalogueAnswers elsewhere = run.lookUpCatalogue(request.project->file(), missing);
+            if (stop.stop_requested())
+                return;
+            found->results = std::make_shared<const SearchResults>(std::move(results));
+            found->elsewhere = std::make_shared<const CatalogueAnswers>(std::move(elsewhere));
         },
-        [this, results, error, done = std::move(done)] {
+        [this, found, error, done = std::move(done)] {
             ticker_.stop();
             tell();
-            done(*results, *error);
+            done(*found, *error);
         });
     ticker_.start();
 }

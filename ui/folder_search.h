@@ -6,9 +6,13 @@
 // in use as they are when it starts; each search walks the folder afresh).
 // Meanwhile the window draws and takes keys, and is told at most every
 // tenth of a second how far the search has got; stopping it stops its run,
-// which ends the walk at the next folder, and drops what it found.
+// which ends the walk at the next folder, and drops what it found. Where
+// the user has a catalogue of disks, what it remembers of the project's
+// files settles which file found is which, and it names the disks not
+// connected that hold files the folder does not.
 
 #include "paths/run_setup.h"
+#include "run/catalogue_lookup.h"
 #include "search/missing_search.h"
 #include "ui/background_task.h"
 #include "ui/scanned_project.h"
@@ -34,10 +38,17 @@ public:
         std::shared_ptr<const ScannedProject> project; // of the last run: whose missing files are looked for
         MappingSources sources;                        // whose mappings suggestions add to
         DecoderOpener decoderOpener = &TextDecoder::open;
+        std::string catalogue; // the catalogue of disks consulted, read-only; empty: none
+    };
+    // What the search found in the folder, and where the catalogue last saw
+    // missing files on disks not connected.
+    struct Found {
+        std::shared_ptr<const SearchResults> results;
+        std::shared_ptr<const CatalogueAnswers> elsewhere;
     };
     using Progress = std::function<void(const QString& status)>;
-    // The results; or none and why the search's run could not be set up.
-    using Done = std::function<void(std::shared_ptr<const SearchResults>, const std::string& error)>;
+    // What was found; or no results and why the search's run could not be set up.
+    using Done = std::function<void(const Found& found, const std::string& error)>;
 
     // `receiver` lives on the GUI thread and outlives the search.
     explicit FolderSearch(QObject* receiver);

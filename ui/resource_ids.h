@@ -14,6 +14,8 @@ inline constexpr int IDD_MAIN = 102;
 inline constexpr int IDS_ABOUT = 101;
 inline constexpr int IDS_DRIVEMAPPING = 102;
 inline constexpr int IDS_FINDMISSING = 103;
+inline constexpr int IDS_CATALOGUE = 104;
+inline constexpr int IDS_REMEMBER = 105;
 
 // The application's icon: one group of a 32 x 32 and a 16 x 16 picture.
 inline constexpr int IDR_MAINFRAME = 128;
@@ -36,3 +38,7 @@ inline constexpr unsigned IDM_DRIVEMAPPING = 0x0030;
 inline constexpr unsigned IDM_FINDMISSING = 0x0040;
 // The window menu's entry that undoes the last put back of the session.
 inline constexpr unsigned IDM_UNDOPUTBACK = 0x0050;
+// The window menu's entries of the catalogue of disks: cataloguing a disk,
+// and the setting that remembers the present media of each scan.
+inline constexpr unsigned IDM_CATALOGUE = 0x0060;
+inline constexpr unsigned IDM_REMEMBER = 0x0070;

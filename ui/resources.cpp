@@ -99,6 +99,8 @@ QString loadString(int id)
     case IDS_ABOUT: return QCoreApplication::translate("StringTable", "korvane version information(&A)...");
     case IDS_DRIVEMAPPING: return QCoreApplication::translate("StringTable", "&Drive mapping...");
     case IDS_FINDMISSING: return QCoreApplication::translate("StringTable", "&Find missing files in folder...");
+    case IDS_CATALOGUE: return QCoreApplication::translate("StringTable", "&Catalogue a disk...");
+    case IDS_REMEMBER: return QCoreApplication::translate("StringTable", "&Remember present media on each scan");
     default: return {};
     }
 }

@@ -1,20 +1,19 @@
 #include "ui/scan_dlg.h"
 
+#include "catalogue/catalogue_location.h"
 #include "fs/file_probe.h"
+#include "paths/config_file.h"
 #include "report/progress.h"
 #include "text/ascii.h"
 #include "text/unicode_text.h"
 #include "ui/about_dlg.h"
 #include "ui/background_task.h"
 #include "ui/closing_box.h"
-#include "ui/drive_mapping_dlg.h"
-#include "ui/find_missing_dlg.h"
 #include "ui/framework/data_exchange.h"
 #include "ui/framework/modals.h"
 #include "ui/framework/multi_line_edit.h"
 #include "ui/resource_ids.h"
 #include "ui/resources.h"
-#include "ui/undo_dlg.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -64,6 +63,8 @@ struct CScanDlg::ScanRun {
     qsizetype reportRoom = 0;
     std::unique_ptr<Run> run;
     ProjectScan project;
+    bool remember = false;  // the present files are remembered once the scan is done
+    MemoryAnswers remembered;
     bool closeRequested = false;
     ui::ScanRelay relay;
     std::thread thread;
@@ -110,6 +111,10 @@ bool CScanDlg::OnInitDialog()
         // Until files were put back there is nothing to undo.
         menu->appendMenu(ui::kMenuString | ui::kMenuGrayed, IDM_UNDOPUTBACK,
                          QCoreApplication::translate("korvane::ui::PutBackDlg", "&Undo last put back"));
+        menu->appendMenu(ui::kMenuSeparator);
+        menu->appendMenu(ui::kMenuString, IDM_CATALOGUE, ui::loadString(IDS_CATALOGUE));
+        menu->appendMenu(ui::kMenuUnchecked, IDM_REMEMBER, ui::loadString(IDS_REMEMBER));
+        showRememberSetting();
         const QString about = ui::loadString(IDS_ABOUT);
         if (!about.isEmpty()) {
             menu->appendMenu(ui::kMenuSeparator);
@@ -144,68 +149,13 @@ void CScanDlg::OnSysCommand(unsigned id, qintptr lParam)
         OnFindMissing();
     } else if (command == IDM_UNDOPUTBACK) {
         OnUndoPutBack();
+    } else if (command == IDM_CATALOGUE) {
+        OnCatalogueDisk();
+    } else if (command == IDM_REMEMBER) {
+        OnRememberSetting();
     } else {
         TemplateDialog::OnSysCommand(id, lParam);
     }
-}
-
-void CScanDlg::OnDriveMapping()
-{
-    ui::DriveMappingDlg dialog(mappingSources(), this);
-    ui::modals().execDialog(dialog);
-}
-
-void CScanDlg::OnFindMissing()
-{
-    if (busy() || !lastScan_ || !lastScan_->anyMissing())
-        return;
-    const QString title = tr("Find missing files in folder");
-    const std::optional<QString> folder =
-        ui::modals().existingDirectory(this, title, QFileInfo(lastRunPath_).absolutePath());
-    if (!folder)
-        return;
-    ui::FolderSearch::Request request;
-    request.folder = QFile::encodeName(*folder).toStdString();
-    request.project = lastScan_;
-    request.sources = mappingSources();
-    request.decoderOpener = decoderOpener_;
-    search_.start(
-        std::move(request), [this](const QString& status) { showStatus(status); },
-        [this, folder = *folder](std::shared_ptr<const SearchResults> results, const std::string& error) {
-            leaveBusy();
-            showStatus(m_status);
-            if (results)
-                showSearchResults(folder, std::move(results));
-            else if (!error.empty())
-                ui::modals().messageBox(
-                    this, tr("The names in the project cannot be read: %1.").arg(QString::fromStdString(error)),
-                    QStringLiteral("korvane"), ui::MessageIcon::Exclamation);
-        });
-    enterBusy();
-    // The bar moves to and fro: a walk does not know how much is left.
-    if (QProgressBar* bar = m_progress.bar())
-        bar->setRange(0, 0);
-}
-
-void CScanDlg::stopSearch()
-{
-    search_.stop();
-    stopGrace_.stopped();
-    leaveBusy();
-    showStatus(search_.stoppedStatus());
-}
-
-void CScanDlg::showSearchResults(const QString& folder, std::shared_ptr<const SearchResults> results)
-{
-    // Names that are not Windows paths go back below the project's folder.
-    ui::FindMissingDlg dialog(folder, std::move(results),
-                              {mappingSources(), decoderOpener_, QFile::encodeName(lastRunPath_).toStdString()}, this);
-    ui::modals().execDialog(dialog);
-    if (!dialog.putBackJournal().empty())
-        lastJournal_ = dialog.putBackJournal();
-    // With the files put back, or the new mapping: the project of the search again.
-    if (!dialog.putBackJournal().empty() || dialog.mappingSaved())
-        scanAgain();
 }
 
 void CScanDlg::scanAgain()
@@ -213,21 +163,6 @@ void CScanDlg::scanAgain()
     m_dvcPath = lastRunPath_;
     UpdateData(false);
     OnProcess();
-}
-
-void CScanDlg::OnUndoPutBack()
-{
-    if (busy() || lastJournal_.empty())
-        return;
-    ui::UndoDlg dialog(lastJournal_, this);
-    ui::modals().execDialog(dialog);
-    // A journal read whole and undone whole is done with; one that was
-    // stopped, or that left something, can be undone again.
-    if (dialog.finished())
-        lastJournal_.clear();
-    enableMenuEntries();
-    if (dialog.removedAny() && !lastRunPath_.isEmpty())
-        scanAgain();
 }
 
 void CScanDlg::OnOK()
@@ -261,6 +196,12 @@ void CScanDlg::OnProcess()
     RunOptions options;
     options.sources = mappingSources();
     options.openDecoder = decoderOpener_;
+    // The setting as the file says now: the menu's check may be older.
+    const bool remember = !options.sources.configFile.empty() && ConfigFile::load(options.sources.configFile).remember();
+    if (remember) {
+        options.catalogue = defaultCataloguePath();
+        options.remember = true;
+    }
     auto run = std::make_unique<Run>(std::move(options));
     if (!run->ready()) {
         const QString why = QString::fromStdString(run->errorText());
@@ -270,6 +211,7 @@ void CScanDlg::OnProcess()
     }
 
     run_ = std::make_unique<ScanRun>(*this, m_dvcPath, std::move(run));
+    run_->remember = remember;
     run_->reportRoom = std::min<qsizetype>(QFileInfo(m_dvcPath).size() + kReportHeadings, kMaxReportRoom);
     pacer_.setFrameRate(screen() ? screen()->refreshRate() : 0.0);
     frameTimer_.setTimerType(Qt::PreciseTimer);
@@ -281,7 +223,9 @@ void CScanDlg::OnProcess()
     // existence test; the run keeps the report as data.
     run_->thread = std::thread([this, scan = run_.get()] {
         ui::lowerThreadPriority();
-        scan->run->scan(scan->project, scan->relay, scan->relay);
+        const ScanResult& result = scan->run->scan(scan->project, scan->relay, scan->relay);
+        if (scan->remember && result && !result.stopped)
+            scan->remembered = scan->run->remember(scan->project);
         scan->relay.finish();
         QMetaObject::invokeMethod(this, [this] { finishRun(); }, Qt::QueuedConnection);
     });
@@ -303,6 +247,11 @@ void CScanDlg::OnCancel()
         stopSearch();
         return;
     }
+    if (cataloguing_.running()) {
+        cataloguing_.stop();
+        stopGrace_.stopped();
+        return;
+    }
     if (stopGrace_.escapeMayEnd())
         TemplateDialog::OnCancel();
 }
@@ -317,6 +266,9 @@ void CScanDlg::closeEvent(QCloseEvent* event)
     }
     if (search_.running())
         stopSearch();
+    // What was catalogued is committed; the rest is not waited for.
+    if (cataloguing_.running())
+        cataloguing_.stop();
     // Not OnCancel: closing ends the dialog also just after a stop.
     EndDialog(IDCANCEL);
     event->accept();
@@ -398,8 +350,9 @@ void CScanDlg::finishRun()
 
     const ScanResult result = run->project.result();
     // What the closing box says, while the run's project is at hand.
-    const QString closing =
-        result.stopped ? QString() : ui::closingText(run->project, run->path, run->run->warnings());
+    QString closing = result.stopped ? QString() : ui::closingText(run->project, run->path, run->run->warnings());
+    if (run->remember && result && !result.stopped)
+        closing += ui::rememberedText(run->remembered);
     if (result) {
         lastRunPath_ = run->path;
         lastUnmapped_ = run->project.unmappedRoots();

@@ -8,12 +8,17 @@
 // and shares are mapped to. The context menu adds "Drive mapping..." and,
 // after a run that missed files, "Find missing files in folder..." (whose
 // search runs on a thread of its own as well, and stops the same way), and
-// after files were put back, "Undo last put back".
+// after files were put back, "Undo last put back". "Catalogue a disk..."
+// records a disk in the user's catalogue of disks (on a thread of its own,
+// stopped the same way), and "Remember present media on each scan", a
+// setting of the configuration file, has each run remember its present
+// files there.
 
 #include "paths/run_setup.h"
 #include "report/scan_feedback.h"
 #include "run/run.h"
 #include "search/missing_match.h"
+#include "ui/disk_cataloguing.h"
 #include "ui/folder_search.h"
 #include "ui/framework/controls.h"
 #include "ui/framework/template_dialog.h"
@@ -69,6 +74,12 @@ public:
     // session would remove and keep, removes it once the user says so, and
     // scans again.
     void OnUndoPutBack();
+    // "Catalogue a disk...": records or refreshes the disk of a folder the
+    // user picks in the catalogue of disks, and says what it found.
+    void OnCatalogueDisk();
+    // "Remember present media on each scan": the setting turned over and
+    // saved to the configuration file.
+    void OnRememberSetting();
     void OnCommand(int id) override;
 
     // The dialog as a feedback outside a run: every change shows at once.
@@ -95,7 +106,7 @@ public:
     bool running() const { return run_ != nullptr; }
     // Whether a run or a folder search is going on: Process and the window
     // menu's entries that start work are off meanwhile.
-    bool busy() const { return run_ || search_.running(); }
+    bool busy() const { return run_ || search_.running() || cataloguing_.running(); }
     // How a run has its code page; for tests.
     void setDecoderOpener(DecoderOpener opener) { decoderOpener_ = opener; }
     // The last run that opened its file: the project, its missing files
@@ -139,9 +150,11 @@ private:
     void leaveBusy();
     // The entries that start work: grayed while busy or with nothing to work on.
     void enableMenuEntries();
+    // The remember setting's entry checked as the configuration file says.
+    void showRememberSetting();
     void stopSearch();
     // The search's results shown, and what the user chose done.
-    void showSearchResults(const QString& folder, std::shared_ptr<const SearchResults> results);
+    void showSearchResults(const QString& folder, const ui::FolderSearch::Found& found);
     void showStatus(const QString& text);
     // Takes what the run's scan has handed over and shows it, at most once a frame.
     void takeRelayed();
@@ -169,6 +182,7 @@ private:
     QPointer<QWidget> focusMovedTo_; // where the focus went from Process when it was turned off
     std::unique_ptr<ScanRun> run_;
     ui::FolderSearch search_{this};
+    ui::DiskCataloguing cataloguing_{this};
 };
 
 } // namespace korvane

@@ -23,6 +23,8 @@ public:
     // `project` was scanned by `run`, and its file opened.
     ScannedProject(std::unique_ptr<Run> run, ProjectScan project);
 
+    // The project file, as the run opened it.
+    const std::string& file() const { return project_.file(); }
     // Whether the report listed any file as missing.
     bool anyMissing() const { return !project_.report().paths().empty(); }
     // Each missing file once, in report order, decoded in the project's code

@@ -48,6 +48,17 @@ bool SystemMenu::enableMenuItem(unsigned command, unsigned flags)
     return false;
 }
 
+bool SystemMenu::checkMenuItem(unsigned command, unsigned flags)
+{
+    for (MenuEntry& entry : entries_) {
+        if (!(entry.flags & kMenuSeparator) && entry.command == command) {
+            entry.flags = (entry.flags & ~kMenuChecked) | (flags & kMenuChecked);
+            return true;
+        }
+    }
+    return false;
+}
+
 std::unique_ptr<QMenu> SystemMenu::createPopup(QWidget* parent) const
 {
     auto menu = std::make_unique<QMenu>(parent);
@@ -58,6 +69,10 @@ std::unique_ptr<QMenu> SystemMenu::createPopup(QWidget* parent) const
             QAction* action = menu->addAction(entry.text);
             action->setData(entry.command);
             action->setEnabled(!(entry.flags & kMenuGrayed));
+            if (entry.flags & kMenuUnchecked) {
+                action->setCheckable(true);
+                action->setChecked((entry.flags & kMenuChecked) == kMenuChecked);
+            }
         }
     }
     return menu;

@@ -18,6 +18,10 @@ namespace korvane::ui {
 // Kinds of menu entries.
 inline constexpr unsigned kMenuString = 0x0000;
 inline constexpr unsigned kMenuGrayed = 0x0001;
+// An entry that is a setting, on (kMenuChecked) or off (kMenuUnchecked):
+// shown with a check box.
+inline constexpr unsigned kMenuUnchecked = 0x0100;
+inline constexpr unsigned kMenuChecked = 0x0108;
 inline constexpr unsigned kMenuSeparator = 0x0800;
 
 // The standard commands; window commands are compared with their low four
@@ -44,10 +48,13 @@ public:
     // Grays out (kMenuGrayed) or enables the entry of `command`; returns
     // whether there is one.
     bool enableMenuItem(unsigned command, unsigned flags);
+    // Turns the setting of `command` on or off (kMenuChecked,
+    // kMenuUnchecked); returns whether there is one.
+    bool checkMenuItem(unsigned command, unsigned flags);
     const std::vector<MenuEntry>& entries() const { return entries_; }
 
     // A popup with one action per entry; an action's data is its command;
-    // gray entries are disabled.
+    // gray entries are disabled, settings checkable.
     std::unique_ptr<QMenu> createPopup(QWidget* parent) const;
 
 private:

@@ -3,6 +3,7 @@
 
 #include "mapping_support.h"
 
+#include "catalogue/sqlite_catalogue.h"
 #include "paths/config_file.h"
 #include "paths/drive_map.h"
 #include "ui/background_task.h"
@@ -12,6 +13,7 @@
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -44,6 +46,36 @@ private slots:
     void aMappingTheConfigurationFileCannotHoldIsNeverSaved();
     void aSearchStopsAtOnceAndShowsNothing_data();
     void aSearchStopsAtOnceAndShowsNothing();
+    void theCatalogueNamesTheDiskToPlugInForAFileTheFolderDoesNotHold();
+    void rememberedMediaFindARenamedClipAndTellWhatChanged();
+    void aDiskCataloguedTwiceIsReadOnceAndSaysWhatChanged();
+
+private:
+    // The catalogue of disks of the isolated settings, none yet.
+    std::string freshCatalogue()
+    {
+        const QString folder = settingsRoot.path() + QStringLiteral("/data/korvane");
+        QDir(folder).removeRecursively();
+        return QFile::encodeName(folder + QStringLiteral("/catalogue.sqlite")).toStdString();
+    }
+    // What the dialog of "Find missing files in folder..." shows for `folder`:
+    // its summary, then what was found for each missing file.
+    QStringList findMissingIn(const QString& folder)
+    {
+        modals.folderAnswers = {folder};
+        QStringList shown;
+        modals.onDialog = [&](QDialog& dialog) {
+            auto* label = dialog.findChild<QLabel*>(QStringLiteral("summaryLabel"));
+            auto* files = dialog.findChild<QTreeView*>(QStringLiteral("missingList"));
+            if (label && files)
+                shown = QStringList{label->text()} + rows(files, 1);
+            return int(QDialog::Rejected);
+        };
+        dlg->OnSysCommand(IDM_FINDMISSING, 0);
+        [&] { QVERIFY(uitest::waitForRun(*dlg)); }();
+        modals.onDialog = nullptr;
+        return shown;
+    }
 };
 
 void FindMissingTest::initTestCase()
@@ -264,7 +296,7 @@ void FindMissingTest::aMappingTheConfigurationFileCannotHoldIsNeverSaved()
         hostile[0].localFolder = c.local;
         auto results = std::make_shared<const SearchResults>(FileIndex(), std::vector<MissingMatch>{},
                                                              std::vector<Decision>{}, std::move(hostile));
-        ui::FindMissingDlg dialog(QStringLiteral("/media"), results, {MappingSources::fromEnvironment()}, dlg);
+        ui::FindMissingDlg dialog(QStringLiteral("/media"), results, nullptr, {MappingSources::fromEnvironment()}, dlg);
         dialog.show();
         auto* mappings = dialog.findChild<QTreeWidget*>(QStringLiteral("suggestionList"));
         auto* use = dialog.findChild<QPushButton*>(QStringLiteral("useMappingButton"));
@@ -328,6 +360,122 @@ void FindMissingTest::aSearchStopsAtOnceAndShowsNothing()
         QTest::keyClick(dlg, Qt::Key_Escape);
         QVERIFY(!dlg->isVisible());
     }
+}
+
+void FindMissingTest::theCatalogueNamesTheDiskToPlugInForAFileTheFolderDoesNotHold()
+{
+    // 2024-07-01 at noon UTC: the same day in every time zone within eleven hours.
+    constexpr std::int64_t kLastSeen = 1719835200;
+    {
+        const std::unique_ptr<SqliteCatalogue> store = SqliteCatalogue::open(freshCatalogue());
+        VolumeIdentity id;
+        id.kind = VolumeKind::Uuid;
+        id.uuid = "5E1F-0B0B";
+        id.key = "uuid:" + id.uuid;
+        id.label = "WD_2024_B"; // no mount table lists it: not connected
+        inOneUnit(*store, [&] {
+            const CatalogueId volume = store->recordVolume(id, "/media/me/WD_2024_B", kLastSeen).id;
+            const CatalogueId folder = store->addFolder(volume, "Footage/2024-06-15/FX6", kLastSeen);
+            store->addFile(folder, "C0001.MP4", {1000, kLastSeen * 1000000000, 7}, std::nullopt);
+        });
+    }
+    testkit::ProjectModel model;
+    model.bin = {{"clip", "D:\\Footage\\2024-06-15\\FX6\\C0001.MP4"}, {"intro", "D:\\Footage\\Titles\\Intro.avi"}};
+    const QString project = tempPath(QStringLiteral("shoot.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    const QString searched = tempPath(QStringLiteral("searched"));
+    makeFile(searched + QStringLiteral("/Titles/Intro.avi"));
+    process(project);
+
+    const QString day = QDateTime::fromSecsSinceEpoch(kLastSeen).date().toString(Qt::ISODate);
+    // The file the folder holds is found there; the other names its disk.
+    QCOMPARE(findMissingIn(searched),
+             QStringList({QStringLiteral("Searched %1: found 1 of 2 missing files. On disks not connected: 1 missing "
+                                         "file, on \"WD_2024_B\".")
+                              .arg(searched),
+                          QStringLiteral("on disk \"WD_2024_B\" (not connected), at Footage/2024-06-15/FX6/C0001.MP4, "
+                                         "last seen on %1")
+                              .arg(day),
+                          QStringLiteral("Titles/Intro.avi")}));
+}
+
+void FindMissingTest::rememberedMediaFindARenamedClipAndTellWhatChanged()
+{
+    freshCatalogue();
+    const auto rememberEntry = [this] {
+        for (const ui::MenuEntry& entry : dlg->GetSystemMenu(false)->entries()) {
+            if (entry.command == IDM_REMEMBER)
+                return entry.flags & ui::kMenuChecked;
+        }
+        return 0u;
+    };
+    QCOMPARE(rememberEntry(), ui::kMenuUnchecked);
+    dlg->OnSysCommand(IDM_REMEMBER, 0);
+    QCOMPARE(rememberEntry(), ui::kMenuChecked);
+    QVERIFY(ConfigFile::load(configFile.toStdString()).remember());
+
+    const QString disk = tempPath(QStringLiteral("disk"));
+    const QString clip = disk + QStringLiteral("/Shoot/C0001.MP4");
+    const auto writeClip = [](const QString& path, char fill) {
+        QFile file(path);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(QByteArray(3000, fill)) == 3000);
+    };
+    writeClip(clip, 'a');
+    testkit::ProjectModel model;
+    model.bin = {{"clip", QFile::encodeName(clip).toStdString()}};
+    const QString project = tempPath(QStringLiteral("wedding.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    const auto closing = [this, &project] {
+        process(project);
+        return modals.messages.empty() ? QString() : modals.messages.back().text;
+    };
+    QCOMPARE(closing(), QStringLiteral("completed\n%1\n\n1 present files remembered, 0 of them as before.").arg(project));
+    QCOMPARE(closing(), QStringLiteral("completed\n%1\n\n1 present files remembered, 1 of them as before.").arg(project));
+
+    // Renamed, it is found by what was remembered of it: by name it is not.
+    const QString renamed = disk + QStringLiteral("/Shoot/Einzug_Braut.mp4");
+    QVERIFY(QFile::rename(clip, renamed));
+    process(project);
+    QCOMPARE(findMissingIn(disk).value(1), QStringLiteral("Shoot/Einzug_Braut.mp4"));
+
+    // The same size with other bytes is listed as changed.
+    QVERIFY(QFile::rename(renamed, clip));
+    writeClip(clip, 'b');
+    QCOMPARE(closing(), QStringLiteral("completed\n%1\n\n1 present files remembered, 0 of them as before.\n\n"
+                                       "Changed since last seen: 1\n%2 (same size, other content)")
+                            .arg(project, clip));
+
+    // Turned off, a scan remembers nothing.
+    dlg->OnSysCommand(IDM_REMEMBER, 0);
+    QCOMPARE(rememberEntry(), ui::kMenuUnchecked);
+    QCOMPARE(closing(), QStringLiteral("completed\n%1").arg(project));
+}
+
+void FindMissingTest::aDiskCataloguedTwiceIsReadOnceAndSaysWhatChanged()
+{
+    freshCatalogue();
+    const QString disk = tempPath(QStringLiteral("card"));
+    for (const char* name : {"/DCIM/100CANON/MVI_0001.MOV", "/DCIM/100CANON/MVI_0002.MOV"}) {
+        QFile file(disk + QLatin1String(name));
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()) && file.open(QIODevice::WriteOnly));
+        file.write(name);
+    }
+    const auto catalogue = [&] {
+        modals.folderAnswers = {disk};
+        dlg->OnSysCommand(IDM_CATALOGUE, 0);
+        [&] { QVERIFY(uitest::waitForRun(*dlg)); }();
+        const QStringList lines = modals.messages.empty() ? QStringList() : modals.messages.back().text.split('\n');
+        return lines.size() == 2 && lines[0].startsWith(QStringLiteral("Catalogued %1 on disk \"").arg(disk))
+                   ? lines[1]
+                   : lines.join('|');
+    };
+    QCOMPARE(catalogue(), QStringLiteral("2 files in 3 folders: 2 new, 0 changed, 0 gone; 2 fingerprinted, 0 without "
+                                         "a fingerprint."));
+    QVERIFY(QFile::remove(disk + QStringLiteral("/DCIM/100CANON/MVI_0002.MOV")));
+    QCOMPARE(catalogue(), QStringLiteral("1 files in 3 folders: 0 new, 0 changed, 1 gone; 0 fingerprinted, 0 without "
+                                         "a fingerprint."));
+    QCOMPARE(modals.messages.back().icon, ui::MessageIcon::None);
 }
 
 int main(int argc, char** argv)

@@ -215,14 +215,18 @@ void MappingTest::contextMenuKeepsTheAboutEntryLast()
     QCOMPARE(modals.menus.size(), std::size_t(1));
     const uitest::ShownMenu& menu = modals.menus.front();
     const qsizetype n = menu.texts.size();
-    QVERIFY(n >= 7);
-    QCOMPARE(menu.texts.mid(n - 6), QStringList({QString(), QStringLiteral("&Drive mapping..."),
+    QVERIFY(n >= 10);
+    QCOMPARE(menu.texts.mid(n - 9), QStringList({QString(), QStringLiteral("&Drive mapping..."),
                                                  QStringLiteral("&Find missing files in folder..."),
                                                  QStringLiteral("&Undo last put back"), QString(),
+                                                 QStringLiteral("&Catalogue a disk..."),
+                                                 QStringLiteral("&Remember present media on each scan"), QString(),
                                                  QStringLiteral("korvane version information(&A)...")}));
-    QCOMPARE(menu.commands[std::size_t(n - 5)], IDM_DRIVEMAPPING);
-    QCOMPARE(menu.commands[std::size_t(n - 4)], IDM_FINDMISSING);
-    QCOMPARE(menu.commands[std::size_t(n - 3)], IDM_UNDOPUTBACK);
+    QCOMPARE(menu.commands[std::size_t(n - 8)], IDM_DRIVEMAPPING);
+    QCOMPARE(menu.commands[std::size_t(n - 7)], IDM_FINDMISSING);
+    QCOMPARE(menu.commands[std::size_t(n - 6)], IDM_UNDOPUTBACK);
+    QCOMPARE(menu.commands[std::size_t(n - 4)], IDM_CATALOGUE);
+    QCOMPARE(menu.commands[std::size_t(n - 3)], IDM_REMEMBER);
     QCOMPARE(menu.commands.back(), IDM_ABOUTBOX);
     // The new commands are compared masked, like the about entry.
     dlg->OnSysCommand(IDM_DRIVEMAPPING | 0x7, 0);

@@ -264,7 +264,7 @@ void ScanDlgCommandsTest::everyWindowHasTheMainDialogsFont()
                                                          std::vector<Decision>{}, std::vector<MappingSuggestion>{});
     const ui::PlanSettings settings{MappingSources::fromEnvironment()};
     ui::DriveMappingDlg mapping(settings.sources, dlg);
-    ui::FindMissingDlg find(QStringLiteral("/media"), results, settings, dlg);
+    ui::FindMissingDlg find(QStringLiteral("/media"), results, nullptr, settings, dlg);
     ui::PutBackDlg putBack(results, settings, dlg);
     ui::UndoDlg undo("/no/such/journal", dlg);
     QMessageBox box(QMessageBox::Warning, QStringLiteral("korvane"), QStringLiteral("text"), QMessageBox::Ok, dlg);

@@ -126,17 +126,19 @@ public:
     }
 };
 
-// Points HOME, XDG_CONFIG_HOME, XDG_STATE_HOME and WINEPREFIX at empty
+// Points HOME, XDG_CONFIG_HOME, XDG_STATE_HOME, XDG_DATA_HOME (the
+// catalogue of disks) and WINEPREFIX at empty
 // folders of `root`, so that neither the machine's settings nor its Wine
 // drives take part in a test, and journals of putting back go there;
 // returns the configuration file the dialog then uses.
 inline QString isolateSettings(const QString& root)
 {
-    for (const char* folder : {"home", "config", "state", "wine"})
+    for (const char* folder : {"home", "config", "state", "data", "wine"})
         QDir(root).mkpath(QLatin1String(folder));
     qputenv("HOME", QFile::encodeName(root + QStringLiteral("/home")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + QStringLiteral("/config")));
     qputenv("XDG_STATE_HOME", QFile::encodeName(root + QStringLiteral("/state")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(root + QStringLiteral("/data")));
     qputenv("WINEPREFIX", QFile::encodeName(root + QStringLiteral("/wine")));
     qunsetenv("WSL_DISTRO_NAME");
     return root + QStringLiteral("/config/korvane/korvane.conf");

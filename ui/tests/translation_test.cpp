@@ -96,6 +96,7 @@ void TranslationTest::textsFollowTheLanguage_data()
                        << QStringList{"Process", "Step1: Select dvc file", "...", "Step2:", "Files used in dvc"}
                        << QStringList{"Mi&nimize", "&Close\tAlt+F4", "&Drive mapping...",
                                       "&Find missing files in folder...", "&Undo last put back",
+                                      "&Catalogue a disk...", "&Remember present media on each scan",
                                       "korvane version information(&A)..."}
                        << QStringList{"korvane version information", "(C) 2026 The korvane developers",
                                       "OK",
@@ -108,7 +109,8 @@ void TranslationTest::textsFollowTheLanguage_data()
                                           "dvc で使われているファイル"}
                            << QStringList{"最小化(&N)", "閉じる(&C)\tAlt+F4", "ドライブの割り当て(&D)...",
                                           "フォルダーから見つからないファイルを探す(&F)...",
-                                          "最後に戻したものを元に戻す(&U)",
+                                          "最後に戻したものを元に戻す(&U)", "ディスクをカタログに登録(&C)...",
+                                          "スキャンのたびに見つかったメディアを記憶する(&R)",
                                           "korvane のバージョン情報(&A)..."}
                            << QStringList{"korvane のバージョン情報", "(C) 2026 The korvane developers",
                                           "OK",

@@ -39,6 +39,46 @@
         <source>completed</source>
         <translation>完了しました</translation>
     </message>
+    <message>
+        <source>The present media were not remembered: %1.</source>
+        <translation>見つかったメディアは記憶されませんでした: %1。</translation>
+    </message>
+    <message>
+        <source>%1 present files remembered, %2 of them as before.</source>
+        <translation>見つかった %1 個のファイルを記憶しました (うち %2 個は前回のまま)。</translation>
+    </message>
+    <message>
+        <source>%1 could not be read.</source>
+        <translation>%1 個は読み取れませんでした。</translation>
+    </message>
+    <message>
+        <source>Changed since last seen: %1</source>
+        <translation>前回から変わったファイル: %1</translation>
+    </message>
+    <message>
+        <source>same size, other content</source>
+        <translation>サイズは同じで内容が異なる</translation>
+    </message>
+    <message>
+        <source>size %1, was %2</source>
+        <translation>サイズ %1、以前は %2</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>ほか %1 個</translation>
+    </message>
+    <message>
+        <source>Catalogue a disk</source>
+        <translation>ディスクをカタログに登録</translation>
+    </message>
+    <message>
+        <source>Cataloguing stopped</source>
+        <translation>カタログへの登録を中止しました</translation>
+    </message>
+    <message>
+        <source>The setting could not be saved. %1</source>
+        <translation>設定を保存できませんでした。%1</translation>
+    </message>
 </context>
 <context>
     <name>DialogTemplate</name>
@@ -249,6 +289,18 @@
         <source>.</source>
         <translation>。</translation>
     </message>
+    <message>
+        <source>on disk &quot;%1&quot; (not connected), at %2, last seen on %3</source>
+        <translation>接続されていないディスク「%1」の %2 (最後に見たのは %3)</translation>
+    </message>
+    <message>
+        <source>on disks not connected: %1 different files that nothing tells apart; none is chosen</source>
+        <translation>接続されていないディスク上に、見分けのつかない別々のファイルが %1 個あります。どれも選んでいません</translation>
+    </message>
+    <message>
+        <source>On disks not connected: %1, on %2.</source>
+        <translation>接続されていないディスク上: %1 (%2)。</translation>
+    </message>
 </context>
 <context>
     <name>OpenFileDialog</name>
@@ -282,6 +334,14 @@
         <source>&amp;Find missing files in folder...</source>
         <translation>フォルダーから見つからないファイルを探す(&amp;F)...</translation>
     </message>
+    <message>
+        <source>&amp;Catalogue a disk...</source>
+        <translation>ディスクをカタログに登録(&amp;C)...</translation>
+    </message>
+    <message>
+        <source>&amp;Remember present media on each scan</source>
+        <translation>スキャンのたびに見つかったメディアを記憶する(&amp;R)</translation>
+    </message>
 </context>
 <context>
     <name>SystemMenu</name>
@@ -292,6 +352,53 @@
     <message>
         <source>&amp;Close	Alt+F4</source>
         <translation>閉じる(&amp;C)	Alt+F4</translation>
+    </message>
+</context>
+<context>
+    <name>korvane::ui::DiskCataloguing</name>
+    <message>
+        <source>Cataloguing: %1 files in %2 folders</source>
+        <translation>カタログに登録中: %2 個のフォルダーに %1 個のファイル</translation>
+    </message>
+    <message>
+        <source>The catalogue of disks cannot be opened: %1</source>
+        <translation>ディスクのカタログを開けません: %1</translation>
+    </message>
+    <message>
+        <source>%1 cannot be catalogued: %2</source>
+        <translation>%1 はカタログに登録できません: %2</translation>
+    </message>
+    <message>
+        <source>Stopped while cataloguing %1 on disk &quot;%2&quot;; what was recorded is kept.</source>
+        <translation>ディスク「%2」の %1 を登録中に中止しました。記録した分は残っています。</translation>
+    </message>
+    <message>
+        <source>Catalogued %1 on disk &quot;%2&quot;.</source>
+        <translation>ディスク「%2」の %1 をカタログに登録しました。</translation>
+    </message>
+    <message>
+        <source>%1 files in %2 folders: %3 new, %4 changed, %5 gone; %6 fingerprinted, %7 without a fingerprint.</source>
+        <translation>%2 個のフォルダーに %1 個のファイル: 新規 %3、変更 %4、なくなったもの %5。フィンガープリント取得 %6、未取得 %7。</translation>
+    </message>
+    <message>
+        <source>%1 is another disk, not entered: catalogue it on its own.</source>
+        <translation>%1 は別のディスクなので中には入りませんでした。そのディスクだけで登録してください。</translation>
+    </message>
+    <message>
+        <source>Could not be read:</source>
+        <translation>読み取れなかったもの:</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>ほか %1 個</translation>
+    </message>
+    <message>
+        <source>The catalogue could not be written: %1</source>
+        <translation>カタログに書き込めませんでした: %1</translation>
+    </message>
+    <message>
+        <source>Cataloguing: fingerprints %1 of %2 (%3 MB read)</source>
+        <translation>カタログに登録中: フィンガープリント %1 / %2 (%3 MB 読み取り)</translation>
     </message>
 </context>
 <context>
