@@ -100,7 +100,10 @@ QString elsewhereText(const CatalogueAnswer& answer)
         return FindMissingDlg::tr("on disks not connected: %1 different files that nothing tells apart; none is "
                                   "chosen")
             .arg(answer.notConnected.size());
-    QString text = sightingText(answer.notConnected.front());
+    // The disk and the path first: the date is in the tooltip.
+    const ElsewhereSighting& best = answer.notConnected.front();
+    QString text = FindMissingDlg::tr("on \"%1\" (not connected): %2")
+                       .arg(oneLineName(fromBytes(best.label), 200), oneLineName(fromBytes(best.path)));
     if (answer.notConnected.size() > 1)
         text += FindMissingDlg::tr(" (and %1 more)").arg(answer.notConnected.size() - 1);
     return text;

@@ -59,7 +59,8 @@ private:
         return QFile::encodeName(folder + QStringLiteral("/catalogue.sqlite")).toStdString();
     }
     // What the dialog of "Find missing files in folder..." shows for `folder`:
-    // its summary, then what was found for each missing file.
+    // its summary, what was found for each missing file, and the tooltip of
+    // the first of these.
     QStringList findMissingIn(const QString& folder)
     {
         modals.folderAnswers = {folder};
@@ -68,7 +69,8 @@ private:
             auto* label = dialog.findChild<QLabel*>(QStringLiteral("summaryLabel"));
             auto* files = dialog.findChild<QTreeView*>(QStringLiteral("missingList"));
             if (label && files)
-                shown = QStringList{label->text()} + rows(files, 1);
+                shown = QStringList{label->text()} + rows(files, 1) +
+                        QStringList{files->model()->index(0, 1).data(Qt::ToolTipRole).toString()};
             return int(QDialog::Rejected);
         };
         dlg->OnSysCommand(IDM_FINDMISSING, 0);
@@ -387,16 +389,17 @@ void FindMissingTest::theCatalogueNamesTheDiskToPlugInForAFileTheFolderDoesNotHo
     makeFile(searched + QStringLiteral("/Titles/Intro.avi"));
     process(project);
 
-    const QString day = QDateTime::fromSecsSinceEpoch(kLastSeen).date().toString(Qt::ISODate);
-    // The file the folder holds is found there; the other names its disk.
+    // The file the folder holds is found there; the other names its disk,
+    // and its tooltip when it was last seen there.
     QCOMPARE(findMissingIn(searched),
              QStringList({QStringLiteral("Searched %1: found 1 of 2 missing files. On disks not connected: 1 missing "
                                          "file, on \"WD_2024_B\".")
                               .arg(searched),
+                          QStringLiteral("on \"WD_2024_B\" (not connected): Footage/2024-06-15/FX6/C0001.MP4"),
+                          QStringLiteral("Titles/Intro.avi"),
                           QStringLiteral("on disk \"WD_2024_B\" (not connected), at Footage/2024-06-15/FX6/C0001.MP4, "
                                          "last seen on %1")
-                              .arg(day),
-                          QStringLiteral("Titles/Intro.avi")}));
+                              .arg(QDateTime::fromSecsSinceEpoch(kLastSeen).date().toString(Qt::ISODate))}));
 }
 
 void FindMissingTest::rememberedMediaFindARenamedClipAndTellWhatChanged()

@@ -6,6 +6,8 @@
 // Usage: korvane-ui-screenshots FOLDER [Qt Test options]
 
 #include "test_support.h"
+#include "catalogue/catalogue_location.h"
+#include "catalogue/sqlite_catalogue.h"
 
 #include "ui/find_missing_dlg.h"
 #include "ui/framework/multi_line_edit.h"
@@ -16,6 +18,7 @@
 #include "ui/scan_app.h"
 #include "ui/scan_dlg.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -170,6 +173,22 @@ void Screenshots::mainDialogItsMenuAndTheDialogsItOpens()
     dlg->OnSysCommand(IDM_DRIVEMAPPING, 0);
     save(shot, "drive-mapping.png");
 
+    // A disk on the shelf, not connected, that the catalogue knows holds a
+    // still the USB disk lacks.
+    {
+        const std::unique_ptr<SqliteCatalogue> store = SqliteCatalogue::open(defaultCataloguePath());
+        VolumeIdentity id;
+        id.kind = VolumeKind::Uuid;
+        id.uuid = "5E1F-0B0B";
+        id.key = "uuid:" + id.uuid;
+        id.label = "WD_2024_B";
+        const std::int64_t seen = QDateTime(QDate(2024, 6, 15), QTime(12, 0)).toSecsSinceEpoch();
+        inOneUnit(*store, [&] {
+            const CatalogueId volume = store->recordVolume(id, "/media/me/WD_2024_B", seen).id;
+            const CatalogueId folder = store->addFolder(volume, "Wedding 2019/Wedding", seen);
+            store->addFile(folder, "Guests.bmp", {48000, seen * 1000000000, 7}, std::nullopt);
+        });
+    }
     shot = QImage();
     modals.folderAnswers = {disk};
     modals.onDialog = [&](QDialog& dialog) {

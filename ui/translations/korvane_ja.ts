@@ -301,6 +301,10 @@
         <source>On disks not connected: %1, on %2.</source>
         <translation>接続されていないディスク上: %1 (%2)。</translation>
     </message>
+    <message>
+        <source>on &quot;%1&quot; (not connected): %2</source>
+        <translation>「%1」(接続されていないディスク): %2</translation>
+    </message>
 </context>
 <context>
     <name>OpenFileDialog</name>
