@@ -49,6 +49,7 @@ private slots:
     void theCatalogueNamesTheDiskToPlugInForAFileTheFolderDoesNotHold();
     void rememberedMediaFindARenamedClipAndTellWhatChanged();
     void aDiskCataloguedTwiceIsReadOnceAndSaysWhatChanged();
+    void aCatalogueThatIsNotOneIsNamedAndNeverWritten();
 
 private:
     // The catalogue of disks of the isolated settings, none yet.
@@ -479,6 +480,38 @@ void FindMissingTest::aDiskCataloguedTwiceIsReadOnceAndSaysWhatChanged()
     QCOMPARE(catalogue(), QStringLiteral("1 files in 3 folders: 0 new, 0 changed, 1 gone; 0 fingerprinted, 0 without "
                                          "a fingerprint."));
     QCOMPARE(modals.messages.back().icon, ui::MessageIcon::None);
+}
+
+void FindMissingTest::aCatalogueThatIsNotOneIsNamedAndNeverWritten()
+{
+    const std::string path = freshCatalogue();
+    QVERIFY(QDir().mkpath(QFileInfo(QString::fromStdString(path)).absolutePath()));
+    const QByteArray notACatalogue = QByteArray("SQLite format 3") + QByteArray(4081, '\x5a');
+    QFile file(QString::fromStdString(path));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(notACatalogue) == notACatalogue.size());
+    file.close();
+    const QString disk = tempPath(QStringLiteral("card"));
+    makeFile(disk + QStringLiteral("/clip.mov"));
+
+    modals.folderAnswers = {disk};
+    dlg->OnSysCommand(IDM_CATALOGUE, 0);
+    QVERIFY(uitest::waitForRun(*dlg));
+    QVERIFY(modals.messages.back().text.startsWith(QStringLiteral("The catalogue of disks cannot be opened: ")));
+    QCOMPARE(modals.messages.back().icon, ui::MessageIcon::Exclamation);
+
+    ConfigFile config;
+    config.setRemember(true);
+    QVERIFY(config.save(configFile.toStdString()));
+    testkit::ProjectModel model;
+    model.bin = {{"clip", QFile::encodeName(disk + QStringLiteral("/clip.mov")).toStdString()}};
+    const QString project = tempPath(QStringLiteral("card.dvc"));
+    uitest::writeProject(project, testkit::buildProject(model));
+    process(project);
+    QVERIFY(modals.messages.back().text.startsWith(
+        QStringLiteral("completed\n%1\n\nThe present media were not remembered: ").arg(project)));
+
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), notACatalogue);
 }
 
 int main(int argc, char** argv)
