@@ -37,26 +37,29 @@ void SystemMenu::insertMenu(std::size_t position, unsigned flags, unsigned comma
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(position), makeEntry(flags, command, text));
 }
 
-bool SystemMenu::enableMenuItem(unsigned command, unsigned flags)
+MenuEntry* SystemMenu::find(unsigned command)
 {
     for (MenuEntry& entry : entries_) {
-        if (!(entry.flags & kMenuSeparator) && entry.command == command) {
-            entry.flags = (entry.flags & ~kMenuGrayed) | (flags & kMenuGrayed);
-            return true;
-        }
+        if (!(entry.flags & kMenuSeparator) && entry.command == command)
+            return &entry;
     }
-    return false;
+    return nullptr;
+}
+
+bool SystemMenu::enableMenuItem(unsigned command, unsigned flags)
+{
+    MenuEntry* entry = find(command);
+    if (entry)
+        entry->flags = (entry->flags & ~kMenuGrayed) | (flags & kMenuGrayed);
+    return entry != nullptr;
 }
 
 bool SystemMenu::checkMenuItem(unsigned command, unsigned flags)
 {
-    for (MenuEntry& entry : entries_) {
-        if (!(entry.flags & kMenuSeparator) && entry.command == command) {
-            entry.flags = (entry.flags & ~kMenuChecked) | (flags & kMenuChecked);
-            return true;
-        }
-    }
-    return false;
+    MenuEntry* entry = find(command);
+    if (entry)
+        entry->flags = (entry->flags & ~kMenuChecked) | (flags & kMenuChecked);
+    return entry != nullptr;
 }
 
 std::unique_ptr<QMenu> SystemMenu::createPopup(QWidget* parent) const

@@ -58,6 +58,7 @@ public:
     std::unique_ptr<QMenu> createPopup(QWidget* parent) const;
 
 private:
+    MenuEntry* find(unsigned command); // null when no entry has it
     std::vector<MenuEntry> entries_;
 };
 
