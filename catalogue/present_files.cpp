@@ -68,6 +68,24 @@ constexpr unsigned kMostThreads = 8;
 // of every path.
 class RealPaths {
 public:
+    // A path from the current folder is taken from the folder's real path,
+    // which getcwd() gives: the scan's paths are relative to it.
+    RealPaths()
+    {
+        if (char* cwd = ::getcwd(nullptr, 0)) {
+            cwd_ = cwd;
+            std::free(cwd);
+        }
+    }
+
+    std::string ofFolder(std::string_view folder)
+    {
+        if (folder.starts_with('/') || cwd_.empty() || folder == ".")
+            return of(std::string(folder));
+        return of(cwd_ + (cwd_ == "/" ? "" : "/") + std::string(folder));
+    }
+
+private:
     std::string of(const std::string& path)
     {
         if (const auto known = known_.find(path); known != known_.end())
@@ -92,14 +110,14 @@ public:
         return real;
     }
 
-private:
+    std::string cwd_;
     std::unordered_map<std::string, std::string> known_;
 };
 
 // Finds the folder's volume and its path from the volume's root.
 void placeFolder(Folder& folder, const MountTable& mounts, RealPaths& realPaths, std::string& relative)
 {
-    const std::string real = realPaths.of(std::string(folder.path));
+    const std::string real = realPaths.ofFolder(folder.path);
     folder.mount = mounts.containing(real);
     if (folder.mount)
         relative = volumeRelative(*folder.mount, real);
