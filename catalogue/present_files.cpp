@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -61,10 +62,62 @@ constexpr std::size_t kPiece = 512;
 constexpr std::size_t kFilesForThreads = 2048;
 constexpr unsigned kMostThreads = 8;
 
+// The real paths of folders, each found from its parent's: a folder that is
+// no link is where its parent really is, under its own name. One lstat a
+// folder and its parents once, where realpath() takes one for every part
+// of every path.
+class RealPaths {
+public:
+    // A path from the current folder is taken from the folder's real path,
+    // which getcwd() gives: the scan's paths are relative to it.
+    RealPaths()
+    {
+        if (char* cwd = ::getcwd(nullptr, 0)) {
+            cwd_ = cwd;
+            std::free(cwd);
+        }
+    }
+
+    std::string ofFolder(std::string_view folder)
+    {
+        if (folder.starts_with('/') || cwd_.empty() || folder == ".")
+            return of(std::string(folder));
+        return of(cwd_ + (cwd_ == "/" ? "" : "/") + std::string(folder));
+    }
+
+private:
+    std::string of(const std::string& path)
+    {
+        if (const auto known = known_.find(path); known != known_.end())
+            return known->second;
+        const std::size_t slash = path.rfind('/');
+        const std::string_view name =
+            slash == std::string::npos ? std::string_view() : std::string_view(path).substr(slash + 1);
+        struct stat st {};
+        std::string real;
+        // Only an absolute path whose last part is a plain name: ".", ".."
+        // and empty parts are realpath()'s to settle.
+        if (path.starts_with('/') && !name.empty() && name != "." && name != ".." &&
+            ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            real = of(slash == 0 ? std::string("/") : path.substr(0, slash));
+            if (real != "/")
+                real += '/';
+            real += name;
+        } else {
+            real = realPath(path);
+        }
+        known_.emplace(path, real);
+        return real;
+    }
+
+    std::string cwd_;
+    std::unordered_map<std::string, std::string> known_;
+};
+
 // Finds the folder's volume and its path from the volume's root.
-void placeFolder(Folder& folder, const MountTable& mounts, std::string& relative)
+void placeFolder(Folder& folder, const MountTable& mounts, RealPaths& realPaths, std::string& relative)
 {
-    const std::string real = realPath(std::string(folder.path));
+    const std::string real = realPaths.ofFolder(folder.path);
     folder.mount = mounts.containing(real);
     if (folder.mount)
         relative = volumeRelative(*folder.mount, real);
@@ -114,10 +167,15 @@ void inParallel(std::size_t count, unsigned threads, const std::function<void(st
         helper.join();
 }
 
+// Eight bytes, least significant first, appended at once: a project's
+// digest adds six numbers a file, and byte by byte they cost more than the
+// hash of them.
 void addNumber(std::string& bytes, std::uint64_t value)
 {
-    for (int k = 0; k < 8; ++k)
-        bytes += static_cast<char>(value >> (8 * k));
+    std::array<char, 8> little{};
+    for (std::size_t k = 0; k < little.size(); ++k)
+        little[k] = static_cast<char>(value >> (8 * k));
+    bytes.append(little.data(), little.size());
 }
 
 void addBytes(std::string& bytes, std::string_view text)
@@ -189,7 +247,9 @@ PresentFiles observeFiles(const std::vector<PresentFile>& present, const MountTa
     const unsigned threads =
         present.size() < kFilesForThreads ? 1 : std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads);
     out.folders.resize(folders.size());
-    inParallel(folders.size(), threads, [&](std::size_t f) { placeFolder(folders[f], mounts, out.folders[f]); });
+    RealPaths realPaths;
+    for (std::size_t f = 0; f < folders.size(); ++f)
+        placeFolder(folders[f], mounts, realPaths, out.folders[f]);
     inParallel(pieces.size(), threads,
                [&](std::size_t p) { observePiece(pieces[p], folders[pieces[p].folder], present, out); });
     // The catalogue's volumes on this thread, once a folder.
@@ -203,8 +263,10 @@ PresentFiles observeFiles(const std::vector<PresentFile>& present, const MountTa
 
 Digest presentDigest(const std::vector<PresentFile>& present, const PresentFiles& observed)
 {
+    constexpr std::size_t kChunk = std::size_t{1} << 16;
     DigestBuilder digest;
     std::string bytes;
+    bytes.reserve(2 * kChunk);
     for (std::size_t k = 0; k < present.size(); ++k) {
         const Observation& seen = observed.files[k];
         addBytes(bytes, present[k].stored);
@@ -215,7 +277,7 @@ Digest presentDigest(const std::vector<PresentFile>& present, const PresentFiles
         addNumber(bytes, static_cast<std::uint64_t>(seen.volume));
         addBytes(bytes, seen.mount ? std::string_view(observed.folders[seen.folder]) : std::string_view());
         addBytes(bytes, seen.mount ? seen.name : std::string_view());
-        if (bytes.size() >= 1 << 16) {
+        if (bytes.size() >= kChunk) {
             digest.add(bytes.data(), bytes.size());
             bytes.clear();
         }

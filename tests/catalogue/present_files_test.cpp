@@ -27,6 +27,8 @@ TEST(PresentFiles, eachFileIsObservedAsAStatOfItsPathSaysAtItsRealPlace)
     std::filesystem::create_directories(disk);
     mounts.plug(disk, "1234-ABCD", "WD", "ext4");
     std::filesystem::create_directory_symlink(disk + "/Footage", root + "/shortcut");
+    std::filesystem::create_directories(disk + "/Footage/Day 1");
+    std::filesystem::create_directory_symlink(disk + "/Footage/Day 1", disk + "/Footage/Latest");
 
     std::vector<std::string> paths;
     for (int k = 0; k < 3000; ++k) // over the files that call for threads, in folders taken in turn
@@ -42,6 +44,11 @@ TEST(PresentFiles, eachFileIsObservedAsAStatOfItsPathSaysAtItsRealPlace)
     } odd[] = {
         {root + "/shortcut/Day 1/clip1.mov", 0, "Footage/Day 1/clip1.mov", 5}, // through a link: its real place
         {disk + "/Footage/Day 1/../Day 2/clip2.mov", 0, "Footage/Day 2/clip2.mov", 5},
+        {disk + "/Footage/Latest/clip8.mov", 0, "Footage/Day 1/clip8.mov", 5}, // its folder a link
+        {disk + "/Footage//Day 3/./clip3.mov", 0, "Footage/Day 3/clip3.mov", 5},
+        {"shortcut/Day 4/clip4.mov", 0, "Footage/Day 4/clip4.mov", 5}, // from the current folder
+        {"disk/Footage/Latest/clip15.mov", 0, "Footage/Day 1/clip15.mov", 5},
+        {"off the disk.mov", 0, root.substr(1) + "/off the disk.mov", 0},
         {root + "/off the disk.mov", 0, root.substr(1) + "/off the disk.mov", 0}, // a volume not catalogued
         {disk + "/Footage/Day 1/missing.mov", ENOENT, "", 0},
         {disk + "/Footage/Day 1", EINVAL, "", 0}, // a folder
@@ -55,6 +62,11 @@ TEST(PresentFiles, eachFileIsObservedAsAStatOfItsPathSaysAtItsRealPlace)
         present.push_back({"stored", path});
 
     const MountTable table = mounts.table();
+    struct InFolder { // the relative paths are from `root`
+        std::filesystem::path before = std::filesystem::current_path();
+        explicit InFolder(const std::string& folder) { std::filesystem::current_path(folder); }
+        ~InFolder() { std::filesystem::current_path(before); }
+    } inRoot(root);
     const PresentFiles seen = observeFiles(present, table, [](const Mount& m) { return m.identity.uuid == "1234-ABCD" ? 5 : 0; });
     ASSERT_EQ(seen.files.size(), present.size());
     for (std::size_t k = 0; k < present.size(); ++k) {
