@@ -136,11 +136,11 @@ MemoryAnswers Run::remember(ProjectScan& project) const
     std::vector<FoundFile> present;
     present.reserve(project.report().present().size());
     for (const std::string& stored : project.report().present()) {
-        const Resolution where = project.resolver().resolve(stored);
+        Resolution where = project.resolver().resolve(stored);
         // A name of wildcards stands for no one file.
         const bool pattern = where.kind != PathKind::Mapped && stored.find_first_of("*?") != std::string::npos;
         if (where.found && !where.localPath.empty() && !pattern)
-            present.push_back({stored, where.localPath});
+            present.push_back({stored, std::move(where.localPath)});
     }
     MemoryAnswers answers =
         rememberFiles(options_.catalogue, options_.mounts, project.file(), present, options_.remember);
