@@ -1,5 +1,6 @@
 #include "run/run.h"
 
+#include "paths/windows_path.h"
 #include "report/missing_collector.h"
 
 #include <algorithm>
@@ -131,15 +132,22 @@ MemoryAnswers Run::remember(ProjectScan& project) const
 {
     if (options_.catalogue.empty() || !(options_.remember || options_.changed))
         return {};
-    // Where the resolver found each: the scan looked each name up, so this
-    // asks what it knows.
+    // Where the scan found each: a local name where it is, a Windows one
+    // where the resolver's mapping led (it asks what it learnt in the scan).
     std::vector<FoundFile> present;
     present.reserve(project.report().present().size());
     for (const std::string& stored : project.report().present()) {
-        Resolution where = project.resolver().resolve(stored);
         // A name of wildcards stands for no one file.
-        const bool pattern = where.kind != PathKind::Mapped && stored.find_first_of("*?") != std::string::npos;
-        if (where.found && !where.localPath.empty() && !pattern)
+        const bool pattern = stored.find_first_of("*?") != std::string::npos;
+        // A local name is where it was found; a Windows one, where its
+        // mapping led.
+        if (!isWindowsPath(stored)) {
+            if (!pattern)
+                present.push_back({stored, stored});
+            continue;
+        }
+        Resolution where = project.resolver().resolve(stored);
+        if (where.found && !where.localPath.empty() && (where.kind == PathKind::Mapped || !pattern))
             present.push_back({stored, std::move(where.localPath)});
     }
     MemoryAnswers answers =
