@@ -44,6 +44,7 @@ void DiskCataloguing::start(std::string catalogue, std::string folder, Progress 
 {
     if (task_.running())
         return;
+    quiet_ = false;
     auto shared = std::make_shared<Shared>();
     shared_ = shared;
     progress_ = std::move(progress);
@@ -72,7 +73,8 @@ void DiskCataloguing::start(std::string catalogue, std::string folder, Progress 
         },
         [this, end, done = std::move(done)] {
             ticker_.stop();
-            done(*end);
+            if (!quiet_)
+                done(*end);
         });
     ticker_.start();
 }

@@ -49,6 +49,13 @@ public:
     void start(std::string catalogue, std::string folder, Progress progress, Done done);
     // Asks it to stop; `done` is still called, with what was committed.
     void stop() { task_.stop(); }
+    // Asks it to stop, and `done` is not called: for a window that closes.
+    // What was committed stays; the destructor waits for the rest.
+    void stopQuietly()
+    {
+        quiet_ = true;
+        task_.stop();
+    }
     bool running() const { return task_.running(); }
 
 private:
@@ -60,6 +67,7 @@ private:
     QTimer ticker_;
     std::shared_ptr<Shared> shared_;
     Progress progress_;
+    bool quiet_ = false;
 };
 
 // What the box that ends a cataloguing of `folder` says: the disk, the files

@@ -248,7 +248,7 @@ void CScanDlg::OnCancel()
         return;
     }
     if (cataloguing_.running()) {
-        cataloguing_.stop();
+        cataloguing_.stopQuietly();
         stopGrace_.stopped();
         return;
     }
@@ -266,9 +266,10 @@ void CScanDlg::closeEvent(QCloseEvent* event)
     }
     if (search_.running())
         stopSearch();
-    // What was catalogued is committed; the rest is not waited for.
+    // What was catalogued is committed; the window goes at once and waits
+    // for the cataloguing's next step only as it is destroyed.
     if (cataloguing_.running())
-        cataloguing_.stop();
+        cataloguing_.stopQuietly();
     // Not OnCancel: closing ends the dialog also just after a stop.
     EndDialog(IDCANCEL);
     event->accept();

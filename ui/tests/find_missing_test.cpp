@@ -480,6 +480,16 @@ void FindMissingTest::aDiskCataloguedTwiceIsReadOnceAndSaysWhatChanged()
     QCOMPARE(catalogue(), QStringLiteral("1 files in 3 folders: 0 new, 0 changed, 1 gone; 0 fingerprinted, 0 without "
                                          "a fingerprint."));
     QCOMPARE(modals.messages.back().icon, ui::MessageIcon::None);
+
+    // Closed meanwhile, the window goes at once and says nothing more.
+    const std::size_t said = modals.messages.size();
+    modals.folderAnswers = {disk};
+    dlg->OnSysCommand(IDM_CATALOGUE, 0);
+    QVERIFY(dlg->busy());
+    QVERIFY(dlg->close());
+    QVERIFY(!dlg->isVisible());
+    QTest::qWait(50);
+    QCOMPARE(modals.messages.size(), said);
 }
 
 void FindMissingTest::aCatalogueThatIsNotOneIsNamedAndNeverWritten()
