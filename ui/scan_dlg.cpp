@@ -248,7 +248,7 @@ void CScanDlg::OnCancel()
         return;
     }
     if (cataloguing_.running()) {
-        cataloguing_.stopQuietly();
+        cataloguing_.stop();
         stopGrace_.stopped();
         return;
     }

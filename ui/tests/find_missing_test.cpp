@@ -481,8 +481,19 @@ void FindMissingTest::aDiskCataloguedTwiceIsReadOnceAndSaysWhatChanged()
                                          "a fingerprint."));
     QCOMPARE(modals.messages.back().icon, ui::MessageIcon::None);
 
+    // Escape stops it, and the box says what was recorded; the window stays.
+    std::size_t said = modals.messages.size();
+    modals.folderAnswers = {disk};
+    dlg->OnSysCommand(IDM_CATALOGUE, 0);
+    QVERIFY(dlg->busy());
+    QTest::keyClick(dlg, Qt::Key_Escape);
+    QVERIFY(uitest::waitForRun(*dlg));
+    QVERIFY(dlg->isVisible());
+    QCOMPARE(modals.messages.size(), said + 1);
+    QVERIFY(modals.messages.back().text.contains(QStringLiteral(" on disk \"")));
+
     // Closed meanwhile, the window goes at once and says nothing more.
-    const std::size_t said = modals.messages.size();
+    said = modals.messages.size();
     modals.folderAnswers = {disk};
     dlg->OnSysCommand(IDM_CATALOGUE, 0);
     QVERIFY(dlg->busy());
