@@ -35,11 +35,26 @@ MissingName missingName(const MissingFile& file)
 
 } // namespace
 
+void CatalogueAnswers::makeIndex()
+{
+    byStored.resize(answers.size());
+    for (std::size_t k = 0; k < answers.size(); ++k)
+        byStored[k] = k;
+    std::sort(byStored.begin(), byStored.end(),
+              [this](std::size_t a, std::size_t b) { return answers[a].stored < answers[b].stored; });
+}
+
 const CatalogueAnswer* CatalogueAnswers::find(std::string_view stored) const
 {
-    const auto it = std::find_if(answers.begin(), answers.end(),
-                                 [&](const CatalogueAnswer& a) { return a.stored == stored; });
-    return it == answers.end() ? nullptr : &*it;
+    // Answers filled by hand, without the index, are searched in turn.
+    if (byStored.size() != answers.size()) {
+        const auto it = std::find_if(answers.begin(), answers.end(),
+                                     [&](const CatalogueAnswer& a) { return a.stored == stored; });
+        return it == answers.end() ? nullptr : &*it;
+    }
+    const auto it = std::lower_bound(byStored.begin(), byStored.end(), stored,
+                                     [this](std::size_t k, std::string_view key) { return answers[k].stored < key; });
+    return it != byStored.end() && answers[*it].stored == stored ? &answers[*it] : nullptr;
 }
 
 CatalogueAnswers lookUpCatalogue(const std::string& path, const MountSources& mounts, const std::string& projectFile,
@@ -72,6 +87,7 @@ CatalogueAnswers lookUpCatalogue(const std::string& path, const MountSources& mo
                                            std::string(evidenceName(s.evidence))});
         out.answers.push_back(std::move(answer));
     }
+    out.makeIndex();
     return out;
 }
 

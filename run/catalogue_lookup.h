@@ -43,6 +43,11 @@ struct CatalogueAnswers {
     // The missing files the catalogue knows on disks not connected, in the
     // order looked up.
     std::vector<CatalogueAnswer> answers;
+    // The places of `answers` in the order of their stored names, made by
+    // makeIndex() (lookUpCatalogue makes it): find() then searches it, as
+    // a face that asks for each of tens of thousands of missing files does.
+    std::vector<std::size_t> byStored;
+    void makeIndex();
     // The answer for `stored`; null when there is none.
     const CatalogueAnswer* find(std::string_view stored) const;
 };

@@ -168,5 +168,21 @@ TEST(Run, AFreshProjectSeesWhatAppearedSinceTheRunReadTheFolder)
     EXPECT_TRUE(fresh.report().paths().empty()) << again.report;
 }
 
+TEST(CatalogueAnswers, EachStoredNameFindsItsOwnAnswerWithTheIndexOrWithout)
+{
+    CatalogueAnswers answers;
+    for (const char* stored : {"D:\\c.avi", "D:\\a.avi", "E:\\b.avi", "D:\\ab.avi"})
+        answers.answers.push_back({stored, {}, false});
+    for (const bool indexed : {false, true}) {
+        SCOPED_TRACE(indexed);
+        if (indexed)
+            answers.makeIndex();
+        for (const CatalogueAnswer& answer : answers.answers)
+            EXPECT_EQ(answers.find(answer.stored), &answer);
+        for (const char* none : {"", "D:\\", "D:\\b.avi", "Z:\\z.avi", "D:\\a.avi2"})
+            EXPECT_EQ(answers.find(none), nullptr) << none;
+    }
+}
+
 } // namespace
 } // namespace korvane
