@@ -12,6 +12,7 @@
 #include "ui/resource_ids.h"
 #include "ui/undo_dlg.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -93,11 +94,31 @@ void CScanDlg::OnUndoPutBack()
         scanAgain();
 }
 
+namespace {
+
+// Where the folder dialog of "Catalogue a disk..." starts: where the
+// desktop mounts disks, else the home folder.
+QString whereDisksAre()
+{
+    QStringList places;
+    if (const QString user = qEnvironmentVariable("USER"); !user.isEmpty())
+        places << QStringLiteral("/run/media/") + user << QStringLiteral("/media/") + user;
+    places << QStringLiteral("/media") << QStringLiteral("/mnt");
+    for (const QString& folder : places) {
+        const QDir disks(folder);
+        if (disks.exists() && !disks.isEmpty())
+            return folder;
+    }
+    return QDir::homePath();
+}
+
+} // namespace
+
 void CScanDlg::OnCatalogueDisk()
 {
     if (busy())
         return;
-    const std::optional<QString> folder = ui::modals().existingDirectory(this, tr("Catalogue a disk"), QString());
+    const std::optional<QString> folder = ui::modals().existingDirectory(this, tr("Catalogue a disk"), whereDisksAre());
     if (!folder)
         return;
     cataloguing_.start(
