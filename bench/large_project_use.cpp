@@ -9,6 +9,8 @@
 #include "report/scan_feedback.h"
 #include "scanner/scan.h"
 
+#include "text/message.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -63,18 +65,6 @@ private:
     int steps_ = 0;
     std::string error_;
 };
-
-std::string withSeparators(std::size_t n)
-{
-    const std::string digits = std::to_string(n);
-    std::string out;
-    for (std::size_t k = 0; k < digits.size(); ++k) {
-        if (k > 0 && (digits.size() - k) % 3 == 0)
-            out += ',';
-        out += digits[k];
-    }
-    return out;
-}
 
 } // namespace
 
@@ -137,13 +127,13 @@ std::string describeLargeProject(const LargeProject& project)
     std::snprintf(mean, sizeof mean, "%.0f", project.meanPathLength);
     char megabytes[32];
     std::snprintf(megabytes, sizeof megabytes, "%.1f", static_cast<double>(project.bytes.size()) / 1e6);
-    return std::string(megabytes) + " MB (" + withSeparators(project.bytes.size()) + " bytes); " +
-           withSeparators(project.clipEntries + project.binEntries) + " clip and bin entries (" +
-           withSeparators(project.clipEntries) + " on the tracks, " + withSeparators(project.binEntries) +
-           " in the bin), " + withSeparators(project.titles) + " titles with " + withSeparators(project.titleItems) +
-           " items, " + withSeparators(project.effects) + " effects; " + withSeparators(project.tests.size()) +
-           " existence tests of " + withSeparators(project.paths.size()) + " distinct paths, " +
-           withSeparators(project.missingPaths()) + " of them missing (" + withSeparators(project.missingTests()) +
+    return std::string(megabytes) + " MB (" + groupedDigits(project.bytes.size()) + " bytes); " +
+           groupedDigits(project.clipEntries + project.binEntries) + " clip and bin entries (" +
+           groupedDigits(project.clipEntries) + " on the tracks, " + groupedDigits(project.binEntries) +
+           " in the bin), " + groupedDigits(project.titles) + " titles with " + groupedDigits(project.titleItems) +
+           " items, " + groupedDigits(project.effects) + " effects; " + groupedDigits(project.tests.size()) +
+           " existence tests of " + groupedDigits(project.paths.size()) + " distinct paths, " +
+           groupedDigits(project.missingPaths()) + " of them missing (" + groupedDigits(project.missingTests()) +
            " report lines); paths of " + std::to_string(project.shortestPath) + " to " +
            std::to_string(project.longestPath) + " bytes, " + mean + " on average";
 }

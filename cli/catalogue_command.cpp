@@ -10,6 +10,8 @@
 #include "text/system_error.h"
 #include "text/terminal_quote.h"
 
+#include "text/message.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,26 +64,14 @@ std::unique_ptr<SqliteCatalogue> openCatalogue(int& status)
     }
 }
 
-std::string thousands(std::uint64_t n)
-{
-    const std::string digits = std::to_string(n);
-    std::string out;
-    for (std::size_t k = 0; k < digits.size(); ++k) {
-        if (k > 0 && (digits.size() - k) % 3 == 0)
-            out += ',';
-        out += digits[k];
-    }
-    return out;
-}
-
 // The progress line of a cataloguing run on a terminal.
 std::string progressText(const std::string& disk, const CatalogueProgress& p)
 {
     if (p.phase == CatalogueProgress::Phase::Listing)
-        return formatted(_("%s: %s files in %s folders, %s"), disk.c_str(), thousands(p.files).c_str(),
-                         thousands(p.folders).c_str(), quoteName(p.folder).c_str());
-    return formatted(_("%s: fingerprints %s of %s (%s MB read)"), disk.c_str(), thousands(p.fingerprinted).c_str(),
-                     thousands(p.toFingerprint).c_str(), thousands(p.bytesRead / 1000000).c_str());
+        return formatted(_("%s: %s files in %s folders, %s"), disk.c_str(), groupedDigits(p.files).c_str(),
+                         groupedDigits(p.folders).c_str(), quoteName(p.folder).c_str());
+    return formatted(_("%s: fingerprints %s of %s (%s MB read)"), disk.c_str(), groupedDigits(p.fingerprinted).c_str(),
+                     groupedDigits(p.toFingerprint).c_str(), groupedDigits(p.bytesRead / 1000000).c_str());
 }
 
 // Says what a run did, and what it could not do; returns its status.
@@ -95,9 +85,9 @@ int report(const std::string& folder, const CatalogueOutcome& outcome)
     std::printf(_("%s: disk %s, %s files in %s folders: %s new, %s changed, %s gone; %s fingerprinted, %s "
                   "without a fingerprint\n"),
                 quoteName(folder).c_str(), quoteName(volumeName(outcome.volume.identity)).c_str(),
-                thousands(outcome.files).c_str(), thousands(outcome.folders).c_str(), thousands(outcome.added).c_str(),
-                thousands(outcome.changed).c_str(), thousands(outcome.removed).c_str(),
-                thousands(outcome.fingerprinted).c_str(), thousands(outcome.unfingerprinted).c_str());
+                groupedDigits(outcome.files).c_str(), groupedDigits(outcome.folders).c_str(), groupedDigits(outcome.added).c_str(),
+                groupedDigits(outcome.changed).c_str(), groupedDigits(outcome.removed).c_str(),
+                groupedDigits(outcome.fingerprinted).c_str(), groupedDigits(outcome.unfingerprinted).c_str());
     for (const std::string& other : outcome.otherVolumes)
         complain(formatted(_("%s is another disk, not entered: catalogue it on its own"), quoteName(other).c_str()));
     for (std::size_t k = 0; k < outcome.problems.size() && k < kProblemsShown; ++k)
@@ -224,7 +214,7 @@ int forgetDisks(const std::vector<std::string>& disks)
             const std::uint64_t files = catalogue->fileCount(found.front()->id);
             inOneUnit(*catalogue, [&] { catalogue->forgetVolume(found.front()->id); });
             std::printf(_("forgot disk %s and its %s files\n"), described(*found.front()).c_str(),
-                        thousands(files).c_str());
+                        groupedDigits(files).c_str());
         }
     } catch (const CatalogueError& error) {
         complain(quoteName(error.what()));

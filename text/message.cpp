@@ -44,4 +44,16 @@ std::string fillMessage(const char* pattern, std::initializer_list<std::string_v
     return filled;
 }
 
+std::string groupedDigits(std::uint64_t n)
+{
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        if (k > 0 && (digits.size() - k) % 3 == 0)
+            out += ',';
+        out += digits[k];
+    }
+    return out;
+}
+
 } // namespace korvane

@@ -11,6 +11,7 @@
 // and with N_("...") where it is kept for later; xgettext finds all three. Data (the report,
 // JSON, the lines scripts read) never passes through here.
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -35,5 +36,8 @@ constexpr const char* N_(const char* english)
 // `pattern` translated, with %1 to %9 replaced by `arguments` in order of
 // their number (a translation may move them); "%%" is a "%".
 std::string fillMessage(const char* pattern, std::initializer_list<std::string_view> arguments);
+
+// `n` in digits grouped by threes with commas, as people read counts: 1,234,567.
+std::string groupedDigits(std::uint64_t n);
 
 } // namespace korvane
